@@ -1,0 +1,42 @@
+// The Windows file functions the system calls, over Windows paths in the current world.
+// Each of them first flushes the profile cache (platform/profile/Profile.h), so what they see
+// and do on disk agrees with every profile write made before.
+#pragma once
+
+#include "platform/wintypes.h"
+
+inline constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
+
+struct WIN32_FIND_DATAA {
+  DWORD dwFileAttributes;
+  DWORD nFileSizeLow;
+  char cFileName[MAX_PATH];
+};
+
+inline HANDLE const INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(-1);
+
+// Lists the regular files of a folder whose names match the last component of `pattern`
+// ("\\CORE1\qvlogon\*.FRM"): "*" and "?" wildcards, letters compared without regard to case,
+// so "*.FRM" matches "a.frm" but not "a.frmx". Results come in name order (case ignored), the
+// same on every run. Folders and symbolic links are not listed. INVALID_HANDLE_VALUE when
+// nothing matches or the path is refused.
+HANDLE FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* data);
+BOOL FindNextFileA(HANDLE find, WIN32_FIND_DATAA* data);
+BOOL FindClose(HANDLE find);
+
+// Creates an empty file "<dir>\<up to 3 chars of prefix><hex>.tmp" and writes its Windows path
+// into out (MAX_PATH characters). With unique 0 the number starts from the clock and goes up,
+// wrapping from FFFF to 1, past every number whose ".tmp" or ".frm" file exists (case
+// ignored). Returns the number used, 0 on failure (refused path, folder missing, all taken).
+UINT GetTempFileNameA(const char* dir, const char* prefix, UINT unique, char* out);
+
+// rename() as on Windows: fails when the target exists. 0 on success, -1 on failure.
+int WinRename(const char* from, const char* to);
+
+// remove(): 0 on success, -1 on failure.
+int WinRemove(const char* path);
+
+namespace qv {
+// True when the Windows path names an existing regular file.
+bool WinFileExists(const char* path);
+}  // namespace qv

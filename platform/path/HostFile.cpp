@@ -1,0 +1,77 @@
+#include "platform/path/HostFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+namespace qv {
+
+bool ReadHostFile(const std::string& hostPath, std::string* bytes) {
+  int fd = ::open(hostPath.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return false;
+  }
+  std::string out;
+  out.resize(static_cast<std::size_t>(st.st_size));
+  std::size_t got = 0;
+  while (true) {
+    if (got == out.size()) out.resize(out.size() + 4096);  // the file grew while we read
+    ssize_t n = ::read(fd, out.data() + got, out.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      ::close(fd);
+      return false;
+    }
+    if (n == 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  ::close(fd);
+  out.resize(got);
+  *bytes = std::move(out);
+  return true;
+}
+
+bool WriteHostFileAtomic(const std::string& hostPath, std::string_view bytes) {
+  std::size_t slash = hostPath.rfind('/');
+  std::string dir = slash == std::string::npos ? "." : hostPath.substr(0, slash);
+  std::string base = slash == std::string::npos ? hostPath : hostPath.substr(slash + 1);
+  std::string temp = dir + "/." + base + ".XXXXXX";
+  int fd = ::mkstemp(temp.data());
+  if (fd < 0) return false;
+  bool ok = ::fchmod(fd, 0644) == 0;
+  std::size_t done = 0;
+  while (ok && done < bytes.size()) {
+    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ok = false;
+      break;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  if (::close(fd) != 0) ok = false;
+  if (ok && ::rename(temp.c_str(), hostPath.c_str()) != 0) ok = false;
+  if (!ok) ::unlink(temp.c_str());
+  return ok;
+}
+
+HostStamp StampHostFile(const std::string& hostPath) {
+  HostStamp stamp;
+  struct stat st {};
+  if (::lstat(hostPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return stamp;
+  stamp.exists = true;
+  stamp.dev = st.st_dev;
+  stamp.ino = st.st_ino;
+  stamp.size = static_cast<unsigned long long>(st.st_size);
+  stamp.mtimeSec = st.st_mtim.tv_sec;
+  stamp.mtimeNsec = st.st_mtim.tv_nsec;
+  return stamp;
+}
+
+}  // namespace qv

@@ -1,0 +1,296 @@
+#include "platform/path/World.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "platform/path/HostFile.h"
+#include "platform/profile/IniText.h"
+#include "platform/text/CaseFold.h"
+
+namespace qv {
+namespace {
+
+World* g_current = nullptr;
+unsigned g_generation = 0;
+
+std::vector<std::string> Split(std::string_view path) {
+  std::vector<std::string> parts;
+  std::size_t pos = 0;
+  while (pos <= path.size()) {
+    std::size_t end = path.find('\\', pos);
+    if (end == std::string_view::npos) end = path.size();
+    if (end > pos) parts.emplace_back(path.substr(pos, end - pos));
+    pos = end + 1;
+  }
+  return parts;
+}
+
+// The characters the original file system refuses in a name.
+bool BadName(std::string_view name, std::string* why) {
+  for (char c : name) {
+    unsigned char u = static_cast<unsigned char>(c);
+    if (u < 0x20 || c == '<' || c == '>' || c == ':' || c == '"' || c == '/' || c == '|' ||
+        c == '?' || c == '*') {
+      *why = "the name \"" + std::string(name) + "\" holds a character that file names cannot hold";
+      return true;
+    }
+  }
+  if (name.back() == ' ' || name.back() == '.') {
+    *why = "the name \"" + std::string(name) + "\" ends in a blank or a dot";
+    return true;
+  }
+  return false;
+}
+
+// Folds "." and "..", checks each name; false when the path climbs above its root.
+bool Normalize(const std::vector<std::string>& parts, std::vector<std::string>* out,
+               std::string* why) {
+  for (const std::string& part : parts) {
+    if (part == ".") continue;
+    if (part == "..") {
+      if (out->empty()) {
+        *why = "the path leaves its share or drive root";
+        return false;
+      }
+      out->pop_back();
+      continue;
+    }
+    if (BadName(part, why)) return false;
+    out->push_back(part);
+  }
+  return true;
+}
+
+bool IsSymlink(const std::string& path, bool* exists) {
+  struct stat st {};
+  *exists = ::lstat(path.c_str(), &st) == 0;
+  return *exists && S_ISLNK(st.st_mode);
+}
+
+// Finds each name in its host folder without regard to case; a name that does not exist is
+// used as written, and so are all names after it.
+bool Resolve(std::string host, const std::vector<std::string>& parts, std::string* result,
+             std::string* why) {
+  bool missing = false;
+  for (const std::string& part : parts) {
+    std::string name = part;
+    if (!missing) {
+      bool exists = false;
+      bool link = IsSymlink(host + "/" + part, &exists);
+      if (!exists) {
+        missing = true;
+        if (DIR* dir = ::opendir(host.c_str())) {
+          while (dirent* entry = ::readdir(dir)) {
+            if (EqualsNoCase(entry->d_name, part)) {
+              name = entry->d_name;
+              missing = false;
+              link = IsSymlink(host + "/" + name, &exists);
+              break;
+            }
+          }
+          ::closedir(dir);
+        }
+      }
+      if (link) {
+        *why = "the path meets a symbolic link at \"" + name + "\"";
+        return false;
+      }
+    }
+    host += "/" + name;
+  }
+  *result = host;
+  return true;
+}
+
+}  // namespace
+
+World* World::Current() { return g_current; }
+
+void World::SetCurrent(World* world) {
+  g_current = world;
+  ++g_generation;
+}
+
+unsigned World::Generation() { return g_generation; }
+
+std::unique_ptr<World> World::Open(const std::string& dir, std::string* why) {
+  auto world = std::make_unique<World>();
+  world->dir_ = std::filesystem::absolute(dir).lexically_normal().string();
+  while (world->dir_.size() > 1 && world->dir_.back() == '/') world->dir_.pop_back();
+  std::string file = world->dir_ + "/" + kDescriptionFile;
+  std::string bytes;
+  if (!ReadHostFile(file, &bytes)) {
+    *why = "no world description " + file;
+    return nullptr;
+  }
+  IniText ini(bytes);
+  ini.Get("World", "Console", &world->console_);
+  ini.Get("World", "CoreServer", &world->core_);
+  if (!ini.Get("World", "Database", &world->database_)) world->database_ = "console.db";
+  if (world->console_.empty() || world->core_.empty()) {
+    *why = file + ": [World] needs Console and CoreServer";
+    return nullptr;
+  }
+  auto inside = [&](const std::string& rel) {
+    if (rel.empty() || rel.front() == '/') return false;
+    for (const auto& part : std::filesystem::path(rel)) {
+      if (part == "..") return false;
+    }
+    return true;
+  };
+  if (!inside(world->database_)) {
+    *why = file + ": Database must name a file inside the world";
+    return nullptr;
+  }
+  for (const std::string& section : ini.SectionNames()) {
+    if (section.size() <= 9 || !EqualsNoCase(section.substr(0, 9), "Computer ")) continue;
+    WorldComputer computer;
+    computer.name = section.substr(9);
+    for (const auto& [key, value] : ini.Pairs(section)) {
+      if (EqualsNoCase(key, "Reachable")) {
+        computer.reachable = value != "0";
+      } else if (key.size() == 7 && EqualsNoCase(key.substr(0, 6), "Drive ")) {
+        char letter = ToUpperChar(key[6]);
+        if (letter < 'A' || letter > 'Z' || !inside(value)) {
+          *why = file + ": bad drive \"" + key + "=" + value + "\" of " + computer.name;
+          return nullptr;
+        }
+        computer.drives.emplace_back(letter, world->dir_ + "/" + value);
+      } else if (key.size() > 6 && EqualsNoCase(key.substr(0, 6), "Share ")) {
+        WorldShare share;
+        share.name = key.substr(6);
+        std::vector<std::string> parts;
+        if (value.size() < 2 || value[1] != ':' ||
+            !Normalize(Split(value.substr(2)), &parts, why)) {
+          *why = file + ": bad share \"" + key + "=" + value + "\" of " + computer.name;
+          return nullptr;
+        }
+        share.drive = ToUpperChar(value[0]);
+        share.components = parts;
+        computer.shares.push_back(share);
+      }
+    }
+    world->computers_.push_back(computer);
+  }
+  return world;
+}
+
+std::string World::DatabaseHostPath() const { return dir_ + "/" + database_; }
+
+std::string World::RegistryDir(std::string_view computer) const {
+  const WorldComputer* c = FindComputer(computer);
+  return c == nullptr ? std::string() : dir_ + "/" + c->name + "/registry";
+}
+
+const WorldComputer* World::FindComputer(std::string_view name) const {
+  for (const WorldComputer& c : computers_) {
+    if (EqualsNoCase(c.name, name)) return &c;
+  }
+  return nullptr;
+}
+
+bool World::MapPath(std::string_view winPath, std::string* hostPath, std::string* why) const {
+  std::string ignored;
+  if (why == nullptr) why = &ignored;
+  if (winPath.find('\0') != std::string_view::npos) {
+    *why = "the path holds a NUL character";
+    return false;
+  }
+  const WorldComputer* computer = nullptr;
+  char drive = 0;
+  std::vector<std::string> parts;
+  std::string_view rest;
+  if (winPath.substr(0, 2) == "\\\\") {
+    std::vector<std::string> unc = Split(winPath.substr(2));
+    if (unc.size() < 2) {
+      *why = "a network path needs a computer and a share";
+      return false;
+    }
+    computer = FindComputer(unc[0]);
+    if (computer == nullptr) {
+      *why = "no computer \"" + unc[0] + "\" in the world";
+      return false;
+    }
+    const WorldShare* share = nullptr;
+    for (const WorldShare& s : computer->shares) {
+      if (EqualsNoCase(s.name, unc[1])) share = &s;
+    }
+    if (share == nullptr) {
+      *why = "no share \"" + unc[1] + "\" on " + computer->name;
+      return false;
+    }
+    drive = share->drive;
+    std::vector<std::string> below(unc.begin() + 2, unc.end());
+    std::vector<std::string> normal;
+    if (!Normalize(below, &normal, why)) return false;
+    parts = share->components;
+    parts.insert(parts.end(), normal.begin(), normal.end());
+  } else if (winPath.size() >= 2 && winPath[1] == ':' &&
+             ((winPath[0] >= 'A' && winPath[0] <= 'Z') || (winPath[0] >= 'a' && winPath[0] <= 'z'))) {
+    rest = winPath.substr(2);
+    if (!rest.empty() && rest.front() != '\\') {
+      *why = "a drive path must start at the root (\"" + std::string(winPath.substr(0, 2)) + "\\\")";
+      return false;
+    }
+    computer = FindComputer(console_);
+    if (computer == nullptr) {
+      *why = "this console's computer \"" + console_ + "\" is not in the world";
+      return false;
+    }
+    drive = ToUpperChar(winPath[0]);
+    if (!Normalize(Split(rest), &parts, why)) return false;
+  } else {
+    *why = "not an absolute Windows path";
+    return false;
+  }
+  if (!computer->reachable) {
+    *why = "the computer " + computer->name + " cannot be reached";
+    return false;
+  }
+  for (const auto& [letter, folder] : computer->drives) {
+    if (letter == drive) return Resolve(folder, parts, hostPath, why);
+  }
+  *why = std::string("no drive ") + drive + ": on " + computer->name;
+  return false;
+}
+
+bool World::HostToWindows(const std::string& hostPath, std::string* winPath) const {
+  std::string host = std::filesystem::absolute(hostPath).lexically_normal().string();
+  for (const WorldComputer& c : computers_) {
+    for (const auto& [letter, folder] : c.drives) {
+      if (host != folder && host.compare(0, folder.size() + 1, folder + "/") != 0) continue;
+      std::vector<std::string> rest;
+      for (const auto& part : std::filesystem::path(host.substr(folder.size()))) {
+        if (part != "/" && !part.empty()) rest.push_back(part.string());
+      }
+      auto join = [](const std::vector<std::string>& parts, std::size_t from) {
+        std::string out;
+        for (std::size_t i = from; i < parts.size(); ++i) out += (i > from ? "\\" : "") + parts[i];
+        return out;
+      };
+      if (EqualsNoCase(c.name, console_)) {
+        *winPath = std::string(1, letter) + ":\\" + join(rest, 0);
+        return true;
+      }
+      const WorldShare* best = nullptr;
+      for (const WorldShare& s : c.shares) {
+        if (s.drive != letter || s.components.size() > rest.size()) continue;
+        bool prefix = true;
+        for (std::size_t i = 0; i < s.components.size(); ++i) {
+          prefix = prefix && EqualsNoCase(s.components[i], rest[i]);
+        }
+        if (prefix && (best == nullptr || s.components.size() > best->components.size())) best = &s;
+      }
+      if (best == nullptr) return false;
+      *winPath = "\\\\" + c.name + "\\" + best->name;
+      std::string tail = join(rest, best->components.size());
+      if (!tail.empty()) *winPath += "\\" + tail;
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace qv

@@ -1,0 +1,90 @@
+// The world: one host directory that stands for the network this console sees.
+//
+// The directory holds "world.ini", a profile-style description of the computers (their
+// drives and shares), of the computer this console runs on and of the core server, plus the
+// host folders that the drives map onto, the registry hives and the console database:
+//
+//   [World]
+//   Console=ADMIN7            ; what GetComputerNameA answers
+//   CoreServer=CORE1          ; what the task library's GetCoreServerName answers
+//   Database=console.db       ; the task library's console database, relative to the world
+//
+//   [Computer CORE1]
+//   Reachable=1               ; 0: every file and registry access to it fails
+//   Drive D=CORE1/D           ; drive D: of CORE1 is this host folder, relative to the world
+//   Share qvlogon=D:\Apps\Main\QVLOGON
+//   Share QVMAIN=D:\Apps\Main
+//
+// Registry hives of a computer lie in <world>/<computer>/registry/ (HKLM.reg, HKCU.reg), in
+// the REGEDIT4 text format.
+//
+// Windows paths are mapped onto host paths here and nowhere else. A path is refused, never
+// followed, when it names an unknown or unreachable computer, share or drive, climbs above
+// its share or drive root with "..", holds a NUL, a control character or one of < > : " / | ?
+// *, ends a name in a blank or a dot, or meets a symbolic link on its way: no host file outside
+// the world is ever reached.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qv {
+
+struct WorldShare {
+  std::string name;                     // as written in world.ini
+  char drive = 0;                       // upper-case drive letter on its computer
+  std::vector<std::string> components;  // folders below the drive root
+};
+
+struct WorldComputer {
+  std::string name;  // as written in world.ini; compared without regard to case
+  bool reachable = true;
+  std::vector<std::pair<char, std::string>> drives;  // upper-case letter, absolute host folder
+  std::vector<WorldShare> shares;
+};
+
+class World {
+ public:
+  static constexpr const char* kDescriptionFile = "world.ini";
+
+  // Reads <dir>/world.ini. Returns null and sets *why when it is missing or malformed.
+  static std::unique_ptr<World> Open(const std::string& dir, std::string* why);
+
+  // The world that the platform functions act on; null until a program sets one.
+  static World* Current();
+  // Makes `world` current (it must outlive its use; null clears). Every change bumps
+  // Generation(), so caches keyed by Windows paths know to start afresh.
+  static void SetCurrent(World* world);
+  static unsigned Generation();
+
+  const std::string& Dir() const { return dir_; }
+  const std::string& ConsoleName() const { return console_; }
+  const std::string& CoreServerName() const { return core_; }
+  std::string DatabaseHostPath() const;
+  // Host folder of a computer's registry hives; empty for an unknown computer.
+  std::string RegistryDir(std::string_view computer) const;
+
+  const WorldComputer* FindComputer(std::string_view name) const;
+  const std::vector<WorldComputer>& Computers() const { return computers_; }
+
+  // Maps a Windows path ("D:\Apps\X" on this console's computer, "\\CORE1\qvlogon\X") onto a
+  // host path. Existing names are found without regard to case and keep their case; a name
+  // that does not exist yet is used as written. Returns false and sets *why when refused.
+  bool MapPath(std::string_view winPath, std::string* hostPath, std::string* why) const;
+
+  // The Windows path of a host path inside the world: a drive path on this console's
+  // computer, a share path on any other (the share nearest to the file). False when the host
+  // path lies outside every drive of the world.
+  bool HostToWindows(const std::string& hostPath, std::string* winPath) const;
+
+ private:
+  std::string dir_;
+  std::string console_;
+  std::string core_;
+  std::string database_;
+  std::vector<WorldComputer> computers_;
+};
+
+}  // namespace qv

@@ -1,0 +1,57 @@
+// Our private-profile functions: GetPrivateProfileStringA / WritePrivateProfileStringA over
+// files named by Windows paths in the current world.
+//
+// Reading: CR, LF or CR LF end a line; lines are trimmed; "[name]" opens a section (the name
+// runs to the last "]" and is trimmed); other lines split at the first "="; section and key
+// names match without regard to case; only the first section of a name and the first key of
+// a name in it are seen; a value wholly enclosed in one pair of " or ' loses them; a value
+// longer than the buffer is cut to size - 1. A UTF-8 byte order mark is skipped and kept.
+//
+// Writing: leading blanks of the value are dropped; writing the value a key already has
+// changes nothing; an existing key's line is rewritten in place, a new key goes after the
+// last line of its section, a new section at the end of the file; written lines end in CR LF;
+// every other line keeps its bytes. A key holding "=", a section holding "]", or any of the
+// three holding CR or LF is refused (result 0, file untouched): such text would forge lines.
+//
+// Speed without staleness. Parsed files are cached by Windows path, and every call checks the
+// host file's stat() stamp (device, inode, size, modification time) before it trusts a copy.
+// A copy read from a file modified less than two seconds before the read is not trusted
+// beyond the call (a coarse clock may hide a second change in the same tick); a copy this
+// layer wrote itself is trusted while the stamp is unchanged. Writes change the cached copy
+// only and mark it dirty; dirty files reach the disk, each in one atomic replacement, when
+// FlushProfiles() runs: at the end of every operation of the programs (their event loop's
+// idle time, the end of a command), before any other file function of ours touches the disk
+// (listing, temporary names, rename, WinExec), when the cache is full, and at normal exit.
+// Until then other processes see the previous contents; that is the whole price.
+#pragma once
+
+#include <string>
+
+#include "platform/wintypes.h"
+
+// Copies the value (or `def` when absent) into out (size including the NUL) and returns the
+// number of characters copied. Null section or key, or a file the world refuses, give `def`.
+DWORD GetPrivateProfileStringA(const char* section, const char* key, const char* def, char* out,
+                               DWORD size, const char* fileName);
+
+// Writes key=value into section of the file, creating file and section when absent.
+// Non-zero on success. A null section, key or value is refused (this layer never deletes).
+BOOL WritePrivateProfileStringA(const char* section, const char* key, const char* value,
+                                const char* fileName);
+
+namespace qv {
+
+// Writes every dirty cached file to disk. False when any of them could not be written (that
+// file stays dirty and is tried again at the next flush).
+bool FlushProfiles();
+
+// Called by WinRemove for a host path: when the file is cached, the removal is recorded in
+// the cache (the file disappears at the next flush, or is replaced by what is written to the
+// same path before then, in one step); returns 0 when that was done, -1 when the path is not
+// cached (the caller then removes the host file itself).
+int RemoveCachedProfile(const std::string& hostPath);
+
+// Drops every cached copy after flushing it (tests, a change of world).
+void ResetProfiles();
+
+}  // namespace qv

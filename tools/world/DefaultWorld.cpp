@@ -1,0 +1,145 @@
+#include "tools/world/DefaultWorld.h"
+
+#include <filesystem>
+#include <memory>
+#include <system_error>
+
+#include "platform/path/HostFile.h"
+#include "platform/path/World.h"
+
+namespace qv {
+namespace {
+
+const char kWorldIni[] =
+    "; The network this console sees. Host folders are relative to this file's folder.\r\n"
+    "[World]\r\n"
+    "Console=ADMIN7\r\n"
+    "CoreServer=CORE1\r\n"
+    "Database=console.db\r\n"
+    "\r\n"
+    "[Computer CORE1]\r\n"
+    "Reachable=1\r\n"
+    "Drive D=CORE1/D\r\n"
+    "Share qvlogon=D:\\Apps\\Main\\QVLOGON\r\n"
+    "Share QVMAIN=D:\\Apps\\Main\r\n"
+    "\r\n"
+    "[Computer ADMIN7]\r\n"
+    "Reachable=1\r\n"
+    "Drive C=ADMIN7/C\r\n";
+
+const char kCoreHive[] =
+    "REGEDIT4\r\n"
+    "\r\n"
+    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Arvex\\Quovant\\QVNX\\Install]\r\n"
+    "\"Main Path\"=\"D:\\\\Apps\\\\Main\"\r\n";
+
+const char kOfficeSurvey[] =
+    "[Header]\r\n"
+    "Name=Quovant(R) Custom Data INI file\r\n"
+    "Version=1.0\r\n"
+    "CreationDate=904651200\r\n"
+    "LastModifiedDate=904737600\r\n"
+    "[Form]\r\n"
+    "FormName=Office survey\r\n"
+    "FormDescription=Where and how you work\r\n"
+    "Field1=EDIT, Room, Room number, R, \r\n"
+    "FieldNote1=As printed on the door\r\n"
+    "Field2=LISTBOX, Floor, Which floor?, NR, {Ground, First, Second}\r\n"
+    "FieldNote2=\r\n"
+    "Field3=PAGEBREAK\r\n"
+    "FieldNote3=\r\n"
+    "Field4=COMBOBOX, Color, {Color, if any}, NR, {Red, {Blue, dark}, Green}\r\n"
+    "FieldNote4=Pick or type one\r\n";
+
+const char kAssetTag[] =
+    "[Header]\r\n"
+    "Name=Quovant(R) Custom Data INI file\r\n"
+    "Version=1.0\r\n"
+    "CreationDate=904824000\r\n"
+    "LastModifiedDate=904824000\r\n"
+    "[Form]\r\n"
+    "FormName=Asset tag\r\n"
+    "FormDescription=The asset number on this machine\r\n"
+    "Field1=EDIT, AssetTag, Asset number, R, \r\n"
+    "FieldNote1=Printed on the sticker at the back\r\n"
+    "Field2=SEPARATOR\r\n"
+    "FieldNote2=\r\n"
+    "Field3=LISTBOX, Owner, Who owns the machine?, NR, {Company, Leased, Private}\r\n"
+    "FieldNote3=\r\n";
+
+const char kContact[] =
+    "[Header]\r\n"
+    "Name=Quovant(R) Custom Data INI file\r\n"
+    "Version=1.0\r\n"
+    "CreationDate=904910400\r\n"
+    "LastModifiedDate=904996800\r\n"
+    "[Form]\r\n"
+    "FormName=Contact details\r\n"
+    "FormDescription=How to reach the user of this machine\r\n"
+    "Field1=EDIT, UserName, Your name, R, \r\n"
+    "FieldNote1=\r\n"
+    "Field2=EDIT, Phone, Telephone extension, NR, \r\n"
+    "FieldNote2=Four digits\r\n"
+    "Field3=COMBOBOX, Department, Department, R, {Sales, Support, Finance}\r\n"
+    "FieldNote3=Pick one or type your own\r\n";
+
+struct File {
+  const char* path;
+  const char* bytes;
+};
+
+const File kFiles[] = {
+    {"world.ini", kWorldIni},
+    {"CORE1/registry/HKLM.reg", kCoreHive},
+    {"CORE1/D/Apps/Main/QVLOGON/FRM1A.FRM", kOfficeSurvey},
+    {"CORE1/D/Apps/Main/QVLOGON/FRM2B7.FRM", kAssetTag},
+    {"CORE1/D/Apps/Main/QVLOGON/FRM3C.FRM", kContact},
+};
+
+const char* const kFolders[] = {"CORE1/D/Apps/Main/SCRIPTS", "CORE1/registry", "ADMIN7/C",
+                                "ADMIN7/registry"};
+
+std::unique_ptr<World> g_world;
+
+}  // namespace
+
+bool MakeDefaultWorld(const std::string& dir, std::string* why) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  if (fs::exists(fs::path(dir) / World::kDescriptionFile, ec)) {
+    *why = dir + " already holds a world";
+    return false;
+  }
+  for (const char* folder : kFolders) {
+    fs::create_directories(fs::path(dir) / folder, ec);
+    if (ec) {
+      *why = "cannot make " + (fs::path(dir) / folder).string() + ": " + ec.message();
+      return false;
+    }
+  }
+  // world.ini goes last, so a world that was cut short is never taken for a whole one.
+  for (int i = static_cast<int>(std::size(kFiles)) - 1; i >= 0; --i) {
+    fs::path path = fs::path(dir) / kFiles[i].path;
+    fs::create_directories(path.parent_path(), ec);
+    if (ec || !WriteHostFileAtomic(path.string(), kFiles[i].bytes)) {
+      *why = "cannot write " + path.string();
+      return false;
+    }
+  }
+  return true;
+}
+
+World* OpenOrMakeWorld(const std::string& dir, std::string* why) {
+  std::error_code ec;
+  if (!std::filesystem::exists(std::filesystem::path(dir) / World::kDescriptionFile, ec) &&
+      !MakeDefaultWorld(dir, why)) {
+    return nullptr;
+  }
+  std::unique_ptr<World> world = World::Open(dir, why);
+  if (world == nullptr) return nullptr;
+  World::SetCurrent(world.get());
+  g_world = std::move(world);
+  return g_world.get();
+}
+
+}  // namespace qv
