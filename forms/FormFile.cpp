@@ -1,0 +1,223 @@
+// The form file: loading and saving a CCustomForm, and the field line of one entry.
+//
+// Layout written by Save, in this order:
+//   [Header]  Name, Version, CreationDate, LastModifiedDate
+//   [Form]    FormName, FormDescription, then Field1, FieldNote1, Field2, FieldNote2, ...
+// A question's field line is "TYPE, inventory, question, R|NR, " followed by "{item, ...}"
+// when it has items; texts holding a comma are wrapped in braces. Markers are "SEPARATOR" and
+// "PAGEBREAK".
+#include <cstdio>
+#include <ctime>
+#include <new>
+
+#include "forms/CustomForm.h"
+#include "forms/FieldException.h"
+#include "platform/file/FileApi.h"
+#include "platform/tasklib/TaskLib.h"
+#include "platform/text/CaseFold.h"
+#include "platform/ui/MessageBox.h"
+#include "resources/StringTable.h"
+
+namespace {
+
+constexpr char kHeader[] = "Header";
+constexpr char kForm[] = "Form";
+constexpr char kDefaultHeaderName[] = "Quovant(R) Custom Data INI file";
+constexpr char kDefaultVersion[] = "1.0";
+
+constexpr char kEdit[] = "EDIT";
+constexpr char kListBox[] = "LISTBOX";
+constexpr char kComboBox[] = "COMBOBOX";
+constexpr char kRequired[] = "R";
+constexpr char kNotRequired[] = "NR";
+constexpr char kSeparator[] = "SEPARATOR";
+constexpr char kPageBreak[] = "PAGEBREAK";
+
+constexpr UINT kCaptionId = 32810;    // "Custom Data Forms"
+constexpr UINT kSaveErrorId = 32822;  // could not save the form "%1" ... core server "%2"
+
+constexpr DWORD kServerNameSize = 80;
+constexpr std::size_t kTempPathSize = 520;
+
+// "Field<n>" and "FieldNote<n>".
+std::string NumberedKey(const char* word, int n) {
+  char key[64];
+  std::snprintf(key, sizeof key, "%s%d", word, n);
+  return key;
+}
+
+const char* ControlKeyword(int controlType) {
+  switch (controlType) {
+    case CFormField::kEditBox:
+      return kEdit;
+    case CFormField::kFixedList:
+      return kListBox;
+    case CFormField::kEditList:
+      return kComboBox;
+    default:
+      return "";
+  }
+}
+
+int ControlTypeOf(const std::string& keyword) {
+  if (keyword == kEdit) return CFormField::kEditBox;
+  if (keyword == kListBox) return CFormField::kFixedList;
+  if (keyword == kComboBox) return CFormField::kEditList;
+  return CFormField::kNoControl;
+}
+
+}  // namespace
+
+CFormField* CFormField::ParseLine(const CProfileFile* profileFile, const std::string& line) {
+  if (profileFile == nullptr) return nullptr;
+  const CProfileFile& text = *profileFile;
+  try {
+    std::string token;
+    bool hasToken = text.GetField(line, 1, token) != 0;
+    if (token == kSeparator || token == kPageBreak) {
+      kind = token == kSeparator ? kSeparator : kPageBreak;
+      marker = true;
+      return this;
+    }
+    kind = kQuestion;
+    marker = false;
+    controlType = ControlTypeOf(token);
+    if (!hasToken) throw CFieldException(CFieldException::kParsing);
+
+    if (!text.GetField(line, 2, token)) throw CFieldException(CFieldException::kParsing);
+    text.UnquoteText(token);
+    inventoryName = token;
+
+    if (!text.GetField(line, 3, token)) throw CFieldException(CFieldException::kParsing);
+    text.UnquoteText(token);
+    questionText = token;
+
+    if (!text.GetField(line, 4, token)) throw CFieldException(CFieldException::kParsing);
+    required = token == kRequired;
+
+    std::string group;
+    if (!text.GetField(line, 5, group)) return this;
+    text.UnquoteText(group);
+    for (int n = 1; text.GetField(group, n, token); ++n) {
+      text.UnquoteText(token);
+      try {
+        AddItem(token);
+      } catch (const std::bad_alloc&) {
+        throw CFieldException(CFieldException::kMemoryAllocation);
+      }
+    }
+  } catch (const CFieldException& error) {
+    AfxMessageBox(error.GetMessage(), MB_OK);
+  }
+  return this;
+}
+
+void CFormField::ComposeLine(std::string& line, std::string& note) const {
+  note.clear();
+  if (marker) {
+    line = kind == kSeparator ? kSeparator : kPageBreak;
+    return;
+  }
+  CProfileFile text;
+  std::string inventory = inventoryName;
+  std::string question = questionText;
+  text.QuoteText(inventory);
+  text.QuoteText(question);
+  line = ControlKeyword(controlType);
+  line += ", " + inventory + ", " + question + ", ";
+  line += required ? kRequired : kNotRequired;
+  line += ", ";
+  if (!items.empty()) {
+    line += "{";
+    for (std::size_t i = 0; i < items.size(); ++i) {
+      std::string item = items[i]->text;
+      text.QuoteText(item);
+      if (i > 0) line += ", ";
+      line += item;
+    }
+    line += "}";
+  }
+  note = description;
+}
+
+void CCustomForm::Load() {
+  CProfileFile& file = *profileFile_;
+  file.ReadString(kHeader, "Name", headerName_);
+  file.ReadString(kHeader, "Version", version_);
+  file.ReadString(kHeader, "CreationDate", creationDate_);
+  file.ReadString(kHeader, "LastModifiedDate", lastModifiedDate_);
+  file.ReadString(kForm, "FormName", definition_->formName);
+  file.ReadString(kForm, "FormDescription", definition_->formDescription);
+  for (int n = 1;; ++n) {
+    std::string line;
+    if (!file.ReadString(kForm, NumberedKey("Field", n), line)) break;
+    std::unique_ptr<CFormField> entry;
+    try {
+      entry = std::make_unique<CFormField>();
+    } catch (const std::bad_alloc&) {
+      break;
+    }
+    file.ReadString(kForm, NumberedKey("FieldNote", n), entry->description);
+    entry->ParseLine(&file, line);
+    definition_->Append(std::move(entry));
+  }
+}
+
+bool CCustomForm::CreateFormFile() {
+  char server[kServerNameSize] = {};
+  GetCoreServerName(server, kServerNameSize);
+  std::string share = std::string("\\\\") + server + "\\qvlogon\\";
+
+  char temp[kTempPathSize] = {};
+  bool made = GetTempFileNameA(share.c_str(), "FRM", 0, temp) != 0;
+  if (made) {
+    std::string path = qv::ToUpper(temp);
+    std::size_t cut = path.find(".TMP");
+    if (cut != std::string::npos) path.erase(cut);
+    path += ".FRM";
+    if (WinRename(temp, path.c_str()) == 0) {
+      profileFile_->SetPath(path);
+      return true;
+    }
+    WinRemove(temp);
+  }
+  std::string message = AfxFormatString2(kSaveErrorId, definition_->formName, server);
+  MessageBoxA(nullptr, message.c_str(), LoadResString(kCaptionId).c_str(), MB_OK | MB_ICONSTOP);
+  return false;
+}
+
+int CCustomForm::Save() {
+  if (profileFile_ == nullptr) return 0;
+  CProfileFile& file = *profileFile_;
+  if (newForm_) {
+    if (!CreateFormFile()) return 0;
+  } else if (!file.GetPath().empty()) {
+    // The writes below make the file anew, so keys the form no longer has disappear.
+    WinRemove(file.GetPath().c_str());
+  }
+
+  if (headerName_.empty()) headerName_ = kDefaultHeaderName;
+  file.WriteString(kHeader, "Name", headerName_);
+  if (version_.empty()) version_ = kDefaultVersion;
+  file.WriteString(kHeader, "Version", version_);
+
+  char now[32];
+  std::snprintf(now, sizeof now, "%lu", static_cast<unsigned long>(std::time(nullptr)));
+  if (newForm_) creationDate_ = now;
+  file.WriteString(kHeader, "CreationDate", creationDate_);
+  lastModifiedDate_ = now;
+  file.WriteString(kHeader, "LastModifiedDate", lastModifiedDate_);
+
+  file.WriteString(kForm, "FormName", definition_->formName);
+  file.WriteString(kForm, "FormDescription", definition_->formDescription);
+  int n = 1;
+  for (const auto& entry : definition_->Entries()) {
+    std::string line;
+    std::string note;
+    entry->ComposeLine(line, note);
+    file.WriteString(kForm, NumberedKey("Field", n), line);
+    file.WriteString(kForm, NumberedKey("FieldNote", n), note);
+    ++n;
+  }
+  return 1;
+}

@@ -1,0 +1,163 @@
+// A small JSON library for qvccfg: a value type, a strict parser, a deterministic writer, the
+// conversion between Windows-1252 text and UTF-8, and a reader that takes the members of an
+// object by name and type with one clear error line for the first problem.
+//
+// Strings inside a Value are UTF-8. The system's own texts are Windows-1252 bytes; convert them
+// with Cp1252ToUtf8 before storing them and with Utf8ToCp1252 after reading them.
+#pragma once
+
+#include <concepts>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace qv::json {
+
+// Limits of the parser. A document past any of them is refused with an error line.
+inline constexpr int kMaxDepth = 64;                            // nested arrays and objects
+inline constexpr std::size_t kMaxInputSize = 16 * 1024 * 1024;  // bytes of the document
+inline constexpr std::size_t kMaxStringLength = 1024 * 1024;    // UTF-8 bytes of one string
+
+class Value;
+using Array = std::vector<Value>;
+using Member = std::pair<std::string, Value>;
+using Object = std::vector<Member>;  // members in their stored order
+
+class Value {
+ public:
+  enum class Type { kNull, kBool, kNumber, kString, kArray, kObject };
+
+  Value() = default;  // null
+  Value(std::nullptr_t) {}
+  Value(bool b) : type_(Type::kBool), bool_(b) {}
+  Value(double d) : type_(Type::kNumber), number_(d) {}
+  template <std::integral T>
+  requires(!std::same_as<T, bool>) Value(T n) : Value(static_cast<double>(n)) {}
+  Value(std::string s) : type_(Type::kString), string_(std::move(s)) {}
+  Value(std::string_view s) : Value(std::string(s)) {}
+  Value(const char* s) : Value(std::string(s)) {}
+  Value(Array a) : type_(Type::kArray), array_(std::move(a)) {}
+  Value(Object o) : type_(Type::kObject), object_(std::move(o)) {}
+
+  Type type() const { return type_; }
+  bool IsNull() const { return type_ == Type::kNull; }
+  bool IsBool() const { return type_ == Type::kBool; }
+  bool IsNumber() const { return type_ == Type::kNumber; }
+  bool IsString() const { return type_ == Type::kString; }
+  bool IsArray() const { return type_ == Type::kArray; }
+  bool IsObject() const { return type_ == Type::kObject; }
+
+  // The content; a value of another type gives false, 0, or an empty string, array or object.
+  bool AsBool() const { return type_ == Type::kBool && bool_; }
+  double AsNumber() const { return type_ == Type::kNumber ? number_ : 0; }
+  const std::string& AsString() const;
+  const Array& AsArray() const;
+  const Object& AsObject() const;
+
+  // True, with the number in *out, when this is a number without a fractional part from min to
+  // max. False, *out unchanged, for any other value.
+  bool GetInteger(std::int64_t min, std::int64_t max, std::int64_t* out) const;
+
+  // The member named key of an object (keys compared exactly), or null when there is none or
+  // this is not an object.
+  const Value* Find(std::string_view key) const;
+
+  // Building. Append adds to an array; Set replaces the member named key of an object or adds
+  // it at the end. A value of another type is first made an empty array or object.
+  void Append(Value v);
+  void Set(std::string_view key, Value v);
+
+  // Same type and content; objects must hold the same members in the same order. Numbers
+  // compare as doubles.
+  friend bool operator==(const Value& a, const Value& b);
+
+ private:
+  Type type_ = Type::kNull;
+  bool bool_ = false;
+  double number_ = 0;
+  std::string string_;
+  Array array_;
+  Object object_;
+};
+
+// Parses one JSON text (RFC 8259) into *out. The text must be well-formed UTF-8 (a leading byte
+// order mark is skipped); object keys must be unique; the limits above apply. On failure
+// returns false, leaves *out unchanged and, when error is not null, stores one line
+// "line L, column C: what is wrong" (columns count characters from 1).
+bool Parse(std::string_view text, Value* out, std::string* error);
+
+// The JSON text of v. Members keep their stored order; strings are escaped ('"', '\\' and the
+// control characters below 0x20 as \u00XX) and bytes that are not well-formed UTF-8 are
+// written as U+FFFD, so the result is always UTF-8. Numbers with no fractional part print
+// without a decimal point; infinities and NaN print as null. pretty puts each element and
+// member on its own line with a 2-space indent; otherwise there is no whitespace at all. No
+// line end after the last character.
+std::string Write(const Value& v, bool pretty);
+
+// Windows-1252 text as UTF-8. Every byte has a character: 0x80-0x9F by the code page's table,
+// its five unused bytes (0x81 0x8D 0x8F 0x90 0x9D) as U+0081 and so on, and every other byte
+// as the character of the same number. Utf8ToCp1252 is the exact reverse.
+std::string Cp1252ToUtf8(std::string_view text);
+
+// UTF-8 text as Windows-1252 bytes in *out. False, *out unchanged, when the text is not
+// well-formed UTF-8 or holds a character that has no Windows-1252 byte.
+bool Utf8ToCp1252(std::string_view text, std::string* out);
+
+// "entries" and 2 give "entries[2]": the path of an array element in error lines.
+std::string ElementPath(std::string_view arrayPath, std::size_t index);
+
+// Takes the members of one JSON object by name and expected type. The first problem is kept
+// as one line "path: message", for example
+//   entries[2].control: expected an integer from 0 to 3
+//   entries[2]: missing member "control"
+//   entries[2]: unknown member "colour"
+// Once an error is kept every later call does nothing and returns false or null, so a caller
+// reads all members it knows, then calls Finish once.
+class ObjectReader {
+ public:
+  enum class Need { kRequired, kOptional };
+
+  // path names the object in error lines ("" for the document itself, whose lines then start
+  // with the member's name). A value that is not an object is an error at once.
+  ObjectReader(const Value& value, std::string path);
+
+  // Each getter returns true and stores the member in *out when it is there with the expected
+  // type. A required member that is missing, or a member of another type, keeps an error and
+  // returns false; an optional member that is missing returns false, *out unchanged, with no
+  // error.
+  bool Bool(std::string_view key, bool* out, Need need = Need::kRequired);
+  bool Int(std::string_view key, int min, int max, int* out, Need need = Need::kRequired);
+  bool String(std::string_view key, std::string* out, Need need = Need::kRequired);
+  // A string converted to Windows-1252 bytes; a character without one is an error.
+  bool Text(std::string_view key, std::string* out, Need need = Need::kRequired);
+  // The member when it is an array (or an object), else null under the same rules.
+  const Value* ArrayMember(std::string_view key, Need need = Need::kRequired);
+  const Value* ObjectMember(std::string_view key, Need need = Need::kRequired);
+
+  // Keeps "path.key: message" as the error unless one is kept already, for checks of the
+  // caller's own (key may be empty for the object as a whole).
+  void Fail(std::string_view key, std::string_view message);
+
+  // The path of a member, for error lines of nested readers: "entries[2].items".
+  std::string PathOf(std::string_view key) const;
+
+  // Keeps an error for the first member in stored order that no getter asked for. Returns
+  // true when no error is kept.
+  bool Finish();
+
+  bool ok() const { return error_.empty(); }
+  const std::string& error() const { return error_; }
+
+ private:
+  const Value* Take(std::string_view key, Need need);
+
+  const Value& value_;
+  std::string path_;
+  std::vector<std::string> asked_;
+  std::string error_;
+};
+
+}  // namespace qv::json
