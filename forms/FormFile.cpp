@@ -25,13 +25,13 @@ constexpr char kForm[] = "Form";
 constexpr char kDefaultHeaderName[] = "Quovant(R) Custom Data INI file";
 constexpr char kDefaultVersion[] = "1.0";
 
-constexpr char kEdit[] = "EDIT";
-constexpr char kListBox[] = "LISTBOX";
-constexpr char kComboBox[] = "COMBOBOX";
-constexpr char kRequired[] = "R";
-constexpr char kNotRequired[] = "NR";
-constexpr char kSeparator[] = "SEPARATOR";
-constexpr char kPageBreak[] = "PAGEBREAK";
+constexpr char kEditWord[] = "EDIT";
+constexpr char kListBoxWord[] = "LISTBOX";
+constexpr char kComboBoxWord[] = "COMBOBOX";
+constexpr char kRequiredWord[] = "R";
+constexpr char kNotRequiredWord[] = "NR";
+constexpr char kSeparatorWord[] = "SEPARATOR";
+constexpr char kPageBreakWord[] = "PAGEBREAK";
 
 constexpr UINT kCaptionId = 32810;    // "Custom Data Forms"
 constexpr UINT kSaveErrorId = 32822;  // could not save the form "%1" ... core server "%2"
@@ -49,20 +49,20 @@ std::string NumberedKey(const char* word, int n) {
 const char* ControlKeyword(int controlType) {
   switch (controlType) {
     case CFormField::kEditBox:
-      return kEdit;
+      return kEditWord;
     case CFormField::kFixedList:
-      return kListBox;
+      return kListBoxWord;
     case CFormField::kEditList:
-      return kComboBox;
+      return kComboBoxWord;
     default:
       return "";
   }
 }
 
 int ControlTypeOf(const std::string& keyword) {
-  if (keyword == kEdit) return CFormField::kEditBox;
-  if (keyword == kListBox) return CFormField::kFixedList;
-  if (keyword == kComboBox) return CFormField::kEditList;
+  if (keyword == kEditWord) return CFormField::kEditBox;
+  if (keyword == kListBoxWord) return CFormField::kFixedList;
+  if (keyword == kComboBoxWord) return CFormField::kEditList;
   return CFormField::kNoControl;
 }
 
@@ -74,8 +74,8 @@ CFormField* CFormField::ParseLine(const CProfileFile* profileFile, const std::st
   try {
     std::string token;
     bool hasToken = text.GetField(line, 1, token) != 0;
-    if (token == kSeparator || token == kPageBreak) {
-      kind = token == kSeparator ? kSeparator : kPageBreak;
+    if (token == kSeparatorWord || token == kPageBreakWord) {
+      kind = token == kSeparatorWord ? kSeparator : kPageBreak;
       marker = true;
       return this;
     }
@@ -93,7 +93,7 @@ CFormField* CFormField::ParseLine(const CProfileFile* profileFile, const std::st
     questionText = token;
 
     if (!text.GetField(line, 4, token)) throw CFieldException(CFieldException::kParsing);
-    required = token == kRequired;
+    required = token == kRequiredWord;
 
     std::string group;
     if (!text.GetField(line, 5, group)) return this;
@@ -115,7 +115,7 @@ CFormField* CFormField::ParseLine(const CProfileFile* profileFile, const std::st
 void CFormField::ComposeLine(std::string& line, std::string& note) const {
   note.clear();
   if (marker) {
-    line = kind == kSeparator ? kSeparator : kPageBreak;
+    line = kind == kSeparator ? kSeparatorWord : kPageBreakWord;
     return;
   }
   CProfileFile text;
@@ -125,7 +125,7 @@ void CFormField::ComposeLine(std::string& line, std::string& note) const {
   text.QuoteText(question);
   line = ControlKeyword(controlType);
   line += ", " + inventory + ", " + question + ", ";
-  line += required ? kRequired : kNotRequired;
+  line += required ? kRequiredWord : kNotRequiredWord;
   line += ", ";
   if (!items.empty()) {
     line += "{";

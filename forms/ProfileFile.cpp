@@ -99,7 +99,7 @@ int CProfileFile::GetField(const std::string& text, int n, std::string& out) con
   for (int skipped = 1; skipped < n; ++skipped) {
     pos = EndOfToken(text, pos);
     if (pos >= text.size()) return 0;  // no comma left: there is no token n
-    ++pos;                             // step over the comma
+    ++pos; if (pos >= text.size()) return 0;
   }
   // Right after a final comma the token exists and is empty.
   std::size_t end = EndOfToken(text, pos);

@@ -431,11 +431,13 @@ TEST_F(TaskLibTest, DamagedFileIsNeverOverwritten) {
     EXPECT_EQ(DatabaseBytes(), bytes);
   }
 
-  // Something other than a regular file in its place is not replaced either.
+  // Something other than a regular file in its place (here a link) is not replaced either.
+  std::string target = world_.Dir() + "/linked.db";
+  ASSERT_TRUE(qv::WriteHostFileAtomic(target, good));
   std::filesystem::remove(DatabasePath());
-  std::filesystem::create_directory(DatabasePath());
+  std::filesystem::create_symlink(target, DatabasePath());
   EXPECT_EQ(RegisterTaskSnapin("Other", "Other.exe", ""), FALSE);
-  EXPECT_TRUE(std::filesystem::is_directory(DatabasePath()));
+  EXPECT_TRUE(std::filesystem::is_symlink(DatabasePath()));
   std::filesystem::remove(DatabasePath());
 
   // Repaired, it is read again.
