@@ -60,16 +60,20 @@ const char* ControlKeyword(int controlType) {
 }
 
 int ControlTypeOf(const std::string& keyword) {
-  if (keyword == kEditWord) return CFormField::kEditBox;
-  if (keyword == kListBoxWord) return CFormField::kFixedList;
-  if (keyword == kComboBoxWord) return CFormField::kEditList;
+  if (keyword == kEditWord)
+    return CFormField::kEditBox;
+  if (keyword == kListBoxWord)
+    return CFormField::kFixedList;
+  if (keyword == kComboBoxWord)
+    return CFormField::kEditList;
   return CFormField::kNoControl;
 }
 
 }  // namespace
 
 CFormField* CFormField::ParseLine(const CProfileFile* profileFile, const std::string& line) {
-  if (profileFile == nullptr) return nullptr;
+  if (profileFile == nullptr)
+    return nullptr;
   const CProfileFile& text = *profileFile;
   try {
     std::string token;
@@ -82,21 +86,26 @@ CFormField* CFormField::ParseLine(const CProfileFile* profileFile, const std::st
     kind = kQuestion;
     marker = false;
     controlType = ControlTypeOf(token);
-    if (!hasToken) throw CFieldException(CFieldException::kParsing);
+    if (!hasToken)
+      throw CFieldException(CFieldException::kParsing);
 
-    if (!text.GetField(line, 2, token)) throw CFieldException(CFieldException::kParsing);
+    if (!text.GetField(line, 2, token))
+      throw CFieldException(CFieldException::kParsing);
     text.UnquoteText(token);
     inventoryName = token;
 
-    if (!text.GetField(line, 3, token)) throw CFieldException(CFieldException::kParsing);
+    if (!text.GetField(line, 3, token))
+      throw CFieldException(CFieldException::kParsing);
     text.UnquoteText(token);
     questionText = token;
 
-    if (!text.GetField(line, 4, token)) throw CFieldException(CFieldException::kParsing);
+    if (!text.GetField(line, 4, token))
+      throw CFieldException(CFieldException::kParsing);
     required = token == kRequiredWord;
 
     std::string group;
-    if (!text.GetField(line, 5, group)) return this;
+    if (!text.GetField(line, 5, group))
+      return this;
     text.UnquoteText(group);
     for (int n = 1; text.GetField(group, n, token); ++n) {
       text.UnquoteText(token);
@@ -132,7 +141,8 @@ void CFormField::ComposeLine(std::string& line, std::string& note) const {
     for (std::size_t i = 0; i < items.size(); ++i) {
       std::string item = items[i]->text;
       text.QuoteText(item);
-      if (i > 0) line += ", ";
+      if (i > 0)
+        line += ", ";
       line += item;
     }
     line += "}";
@@ -150,7 +160,8 @@ void CCustomForm::Load() {
   file.ReadString(kForm, "FormDescription", definition_->formDescription);
   for (int n = 1;; ++n) {
     std::string line;
-    if (!file.ReadString(kForm, NumberedKey("Field", n), line)) break;
+    if (!file.ReadString(kForm, NumberedKey("Field", n), line))
+      break;
     std::unique_ptr<CFormField> entry;
     try {
       entry = std::make_unique<CFormField>();
@@ -173,7 +184,8 @@ bool CCustomForm::CreateFormFile() {
   if (made) {
     std::string path = qv::ToUpper(temp);
     std::size_t cut = path.find(".TMP");
-    if (cut != std::string::npos) path.erase(cut);
+    if (cut != std::string::npos)
+      path.erase(cut);
     path += ".FRM";
     if (WinRename(temp, path.c_str()) == 0) {
       profileFile_->SetPath(path);
@@ -187,23 +199,28 @@ bool CCustomForm::CreateFormFile() {
 }
 
 int CCustomForm::Save() {
-  if (profileFile_ == nullptr) return 0;
+  if (profileFile_ == nullptr)
+    return 0;
   CProfileFile& file = *profileFile_;
   if (newForm_) {
-    if (!CreateFormFile()) return 0;
+    if (!CreateFormFile())
+      return 0;
   } else if (!file.GetPath().empty()) {
     // The writes below make the file anew, so keys the form no longer has disappear.
     WinRemove(file.GetPath().c_str());
   }
 
-  if (headerName_.empty()) headerName_ = kDefaultHeaderName;
+  if (headerName_.empty())
+    headerName_ = kDefaultHeaderName;
   file.WriteString(kHeader, "Name", headerName_);
-  if (version_.empty()) version_ = kDefaultVersion;
+  if (version_.empty())
+    version_ = kDefaultVersion;
   file.WriteString(kHeader, "Version", version_);
 
   char now[32];
   std::snprintf(now, sizeof now, "%lu", static_cast<unsigned long>(std::time(nullptr)));
-  if (newForm_) creationDate_ = now;
+  if (newForm_)
+    creationDate_ = now;
   file.WriteString(kHeader, "CreationDate", creationDate_);
   lastModifiedDate_ = now;
   file.WriteString(kHeader, "LastModifiedDate", lastModifiedDate_);

@@ -16,7 +16,8 @@ constexpr UINT kNoMemoryForForm = 32798;
 // A form's parts could not be allocated: the program cannot go on. Shows `message` first
 // when there is one.
 [[noreturn]] void EndProgramForMemory(const std::string& message) {
-  if (!message.empty()) AfxMessageBox(message, MB_OK);
+  if (!message.empty())
+    AfxMessageBox(message, MB_OK);
   std::abort();
 }
 
@@ -37,7 +38,8 @@ CFormField::CFormField(const CFormField& other)
       marker(other.marker) {
   try {
     items.reserve(other.items.size());
-    for (const auto& item : other.items) items.push_back(std::make_unique<CFieldItem>(*item));
+    for (const auto& item : other.items)
+      items.push_back(std::make_unique<CFieldItem>(*item));
   } catch (const std::bad_alloc&) {
     EndProgramForMemory("");
   }
@@ -51,14 +53,17 @@ CFieldItem* CFormField::AddItem(const std::string& text) {
 }
 
 CFormField* CFormDefinition::GetAt(int index) const {
-  if (index < 0) index = 0;
-  if (index >= GetCount()) return nullptr;
+  if (index < 0)
+    index = 0;
+  if (index >= GetCount())
+    return nullptr;
   return entries_[static_cast<std::size_t>(index)].get();
 }
 
 int CFormDefinition::IndexOf(const CFormField* entry) const {
   for (std::size_t i = 0; i < entries_.size(); ++i) {
-    if (entry != nullptr && entries_[i].get() == entry) return static_cast<int>(i);
+    if (entry != nullptr && entries_[i].get() == entry)
+      return static_cast<int>(i);
   }
   return -1;
 }
@@ -71,18 +76,21 @@ CFormField* CFormDefinition::Append(std::unique_ptr<CFormField> entry) {
 CFormField* CFormDefinition::InsertAfter(const CFormField* after,
                                          std::unique_ptr<CFormField> entry) {
   int index = IndexOf(after);
-  if (index < 0) return Append(std::move(entry));
+  if (index < 0)
+    return Append(std::move(entry));
   auto placed = entries_.insert(entries_.begin() + index + 1, std::move(entry));
   return placed->get();
 }
 
 CFormField* CFormDefinition::MoveBefore(const CFormField* target, const CFormField* moving) {
-  if (IndexOf(moving) < 0) return nullptr;
+  if (IndexOf(moving) < 0)
+    return nullptr;
   CFormField* copy = nullptr;
   try {
     auto made = std::make_unique<CFormField>(*moving);
     int at = IndexOf(target);
-    if (at < 0) at = 0;
+    if (at < 0)
+      at = 0;
     copy = entries_.insert(entries_.begin() + at, std::move(made))->get();
   } catch (const std::bad_alloc&) {
     return nullptr;
@@ -93,7 +101,8 @@ CFormField* CFormDefinition::MoveBefore(const CFormField* target, const CFormFie
 
 void CFormDefinition::Remove(const CFormField* entry) {
   int index = IndexOf(entry);
-  if (index >= 0) entries_.erase(entries_.begin() + index);
+  if (index >= 0)
+    entries_.erase(entries_.begin() + index);
 }
 
 CCustomForm::CCustomForm() {
@@ -111,12 +120,17 @@ CCustomForm::CCustomForm() {
 }
 
 CCustomForm::~CCustomForm() {
-  if (saveOnDestroy_) Save();
+  if (saveOnDestroy_)
+    Save();
 }
 
-void CCustomForm::SetFilePath(const std::string& path) { profileFile_->SetPath(path); }
+void CCustomForm::SetFilePath(const std::string& path) {
+  profileFile_->SetPath(path);
+}
 
-std::string CCustomForm::GetFilePath() const { return profileFile_->GetPath(); }
+std::string CCustomForm::GetFilePath() const {
+  return profileFile_->GetPath();
+}
 
 void CCustomForm::SetSaveFlags(bool saveOnDestroy, bool newForm) {
   saveOnDestroy_ = saveOnDestroy;

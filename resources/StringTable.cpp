@@ -95,11 +95,14 @@ std::string FormatStrings(UINT id, const std::string* args, int count) {
 std::string LoadResString(UINT id) {
   auto found = std::lower_bound(std::begin(kStrings), std::end(kStrings), id,
                                 [](const StringEntry& entry, UINT key) { return entry.id < key; });
-  if (found == std::end(kStrings) || found->id != id) return "";
+  if (found == std::end(kStrings) || found->id != id)
+    return "";
   return found->text;
 }
 
-std::string AfxFormatString1(UINT id, const std::string& s1) { return FormatStrings(id, &s1, 1); }
+std::string AfxFormatString1(UINT id, const std::string& s1) {
+  return FormatStrings(id, &s1, 1);
+}
 
 std::string AfxFormatString2(UINT id, const std::string& s1, const std::string& s2) {
   const std::string args[] = {s1, s2};

@@ -73,7 +73,8 @@ void BuildOfficeSurvey(CCustomForm& form) {
   floor->controlType = CFormField::kFixedList;
   floor->inventoryName = "Floor";
   floor->questionText = "Which floor?";
-  for (const char* item : {"Ground", "First", "Second"}) floor->AddItem(item);
+  for (const char* item : {"Ground", "First", "Second"})
+    floor->AddItem(item);
   definition.Append(std::move(floor));
 
   auto pageBreak = std::make_unique<CFormField>();
@@ -87,13 +88,15 @@ void BuildOfficeSurvey(CCustomForm& form) {
   color->inventoryName = "Color";
   color->questionText = "Color, if any";
   color->description = "Pick or type one";
-  for (const char* item : {"Red", "Blue, dark", "Green"}) color->AddItem(item);
+  for (const char* item : {"Red", "Blue, dark", "Green"})
+    color->AddItem(item);
   definition.Append(std::move(color));
 }
 
 std::vector<std::string> Items(const CFormField& entry) {
   std::vector<std::string> texts;
-  for (const auto& item : entry.items) texts.push_back(item->text);
+  for (const auto& item : entry.items)
+    texts.push_back(item->text);
   return texts;
 }
 
@@ -155,7 +158,8 @@ TEST(FormFileSave, MixedEntriesMatchGoldenFile) {
   list->inventoryName = "Pick";
   list->questionText = "Pick one";
   list->required = true;
-  for (const char* item : {"", "a,b", "{c}"}) list->AddItem(item);
+  for (const char* item : {"", "a,b", "{c}"})
+    list->AddItem(item);
   definition.Append(std::move(list));
 
   ASSERT_EQ(1, form.Save());
@@ -252,7 +256,8 @@ TEST(FormFileSave, FewerEntriesLeaveNoOldKeys) {
   form.SetSaveFlags(false, false);
   ASSERT_EQ(1, form.Save());
   std::string bytes = world.Bytes(kTestForm);
-  EXPECT_NE(std::string::npos, bytes.find("Field4=EDIT, Id4, Question 4, NR, \r\nFieldNote4=Note 4"));
+  EXPECT_NE(std::string::npos,
+            bytes.find("Field4=EDIT, Id4, Question 4, NR, \r\nFieldNote4=Note 4"));
   for (int n = 5; n <= 9; ++n) {
     EXPECT_EQ(std::string::npos, bytes.find("Field" + std::to_string(n) + "=")) << n;
     EXPECT_EQ(std::string::npos, bytes.find("FieldNote" + std::to_string(n) + "=")) << n;
@@ -326,8 +331,8 @@ TEST(FormFileLoad, EntryListEndsAtFirstMissingOrEmptyField) {
   EXPECT_EQ("", gap.GetCreationDate());
   EXPECT_EQ("", gap.Definition().GetAt(0)->description);
 
-  world.Put(kTestForm,
-            std::string(header) + "Field1=EDIT, A, a, R, \r\nField2=\r\nField3=EDIT, C, c, R, \r\n");
+  world.Put(kTestForm, std::string(header) +
+                           "Field1=EDIT, A, a, R, \r\nField2=\r\nField3=EDIT, C, c, R, \r\n");
   CCustomForm empty;
   empty.SetFilePath(kTestForm);
   empty.Load();
@@ -381,10 +386,22 @@ TEST(FormFileParse, FieldLines) {
       {"EDIT, Room, Room number, R,", 2, 0, "Room", "Room number", true, {}, false},
       {"EDIT,Room,Room number,R,", 2, 0, "Room", "Room number", true, {}, false},
       {"EDIT, Room, Room number, R", 2, 0, "Room", "Room number", true, {}, false},
-      {"LISTBOX,Floor,Which floor?,NR,{Ground,First}", 2, 1, "Floor", "Which floor?", false,
-       {"Ground", "First"}, false},
-      {"COMBOBOX, C, {C, if any}, NR, {Red, {Blue, dark}, Green}", 2, 2, "C", "C, if any", false,
-       {"Red", "Blue, dark", "Green"}, false},
+      {"LISTBOX,Floor,Which floor?,NR,{Ground,First}",
+       2,
+       1,
+       "Floor",
+       "Which floor?",
+       false,
+       {"Ground", "First"},
+       false},
+      {"COMBOBOX, C, {C, if any}, NR, {Red, {Blue, dark}, Green}",
+       2,
+       2,
+       "C",
+       "C, if any",
+       false,
+       {"Red", "Blue, dark", "Green"},
+       false},
       {"edit, Room, Room number, r, ", 2, 3, "Room", "Room number", false, {}, false},
       {", Inv, Text, R, ", 2, 3, "Inv", "Text", true, {}, false},
       {"EDIT,   padded  ,  text  , R, ", 2, 0, "padded", "text", true, {}, false},

@@ -118,8 +118,8 @@ TEST(ProfileFileText, QuoteText) {
     const char* in;
     const char* out;
   } cases[] = {
-      {"a,b", "{a,b}"}, {"{x}", "{x}"}, {"plain", "plain"}, {"", ""}, {",", "{,}"},
-      {"{a, b}", "{{a, b}}"},
+      {"a,b", "{a,b}"}, {"{x}", "{x}"}, {"plain", "plain"},
+      {"", ""},         {",", "{,}"},   {"{a, b}", "{{a, b}}"},
   };
   for (const auto& c : cases) {
     std::string s = c.in;
@@ -134,9 +134,17 @@ TEST(ProfileFileText, UnquoteText) {
     const char* in;
     const char* out;
   } cases[] = {
-      {"{a, b}", "a, b"}, {"{x}", "x"},       {"}x{", "}x{"},           {"plain", "plain"},
-      {"{{a, b}}", "{a, b}"}, {"{}", ""},     {"Size {cm}", "cm"},      {"a{b}c{d}e", "b}c{d"},
-      {"{open", "{open"}, {"close}", "close}"}, {"", ""},
+      {"{a, b}", "a, b"},
+      {"{x}", "x"},
+      {"}x{", "}x{"},
+      {"plain", "plain"},
+      {"{{a, b}}", "{a, b}"},
+      {"{}", ""},
+      {"Size {cm}", "cm"},
+      {"a{b}c{d}e", "b}c{d"},
+      {"{open", "{open"},
+      {"close}", "close}"},
+      {"", ""},
   };
   for (const auto& c : cases) {
     std::string s = c.in;

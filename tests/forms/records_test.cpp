@@ -7,6 +7,7 @@
 #include "forms/CustomForm.h"
 #include "forms/FieldException.h"
 #include "platform/file/FileApi.h"
+#include "resources/StringTable.h"
 #include "tests/TestWorld.h"
 
 namespace {
@@ -20,7 +21,8 @@ std::unique_ptr<CFormField> Question(const std::string& text) {
 // Question texts of the definition's entries, in order.
 std::vector<std::string> Texts(const CFormDefinition& definition) {
   std::vector<std::string> texts;
-  for (const auto& entry : definition.Entries()) texts.push_back(entry->questionText);
+  for (const auto& entry : definition.Entries())
+    texts.push_back(entry->questionText);
   return texts;
 }
 
@@ -29,7 +31,8 @@ std::vector<std::string> FormFiles() {
   std::vector<std::string> names;
   WIN32_FIND_DATAA data;
   HANDLE find = FindFirstFileA("\\\\CORE1\\qvlogon\\*.FRM", &data);
-  if (find == INVALID_HANDLE_VALUE) return names;
+  if (find == INVALID_HANDLE_VALUE)
+    return names;
   do {
     names.push_back(data.cFileName);
   } while (FindNextFileA(find, &data));
@@ -224,6 +227,34 @@ TEST(FormRecordsForm, DestroySavesOnlyWhenAsked) {
   }
   std::vector<std::string> after = FormFiles();
   EXPECT_EQ(before.size() + 1, after.size());
+}
+
+TEST(FormRecordsStrings, TableLookupAndFormatting) {
+  EXPECT_EQ("QVccfg Control", LoadResString(1));
+  EXPECT_EQ("General", LoadResString(200));
+  EXPECT_EQ("Modify a Form\nModify", LoadResString(32768));
+  EXPECT_EQ(
+      "The Form Designer tool cannot run because its database registration failed.  You may "
+      "need to run TBLFIX to update tables.",
+      LoadResString(32785));
+  EXPECT_EQ("Refresh item information\nRefresh", LoadResString(32787));
+  EXPECT_EQ("Unable to allocate memory for the form!", LoadResString(32798));
+  EXPECT_EQ("-----Page Break-----", LoadResString(32817));
+  EXPECT_EQ("Custom Data Forms", LoadResString(32810));
+  EXPECT_EQ("At least one item must be entered for the Combo box - (fixed list) field type.",
+            LoadResString(32825));
+  EXPECT_EQ("", LoadResString(0));
+  EXPECT_EQ("", LoadResString(32769));
+  EXPECT_EQ("", LoadResString(32826));
+
+  EXPECT_EQ("Delete 'Office survey'?", AfxFormatString1(32800, "Office survey"));
+  EXPECT_EQ("Could not launch the form viewer for the following reason:   The file was not found.",
+            AfxFormatString1(32795, LoadResString(32797)));
+  // Replacements are not scanned again.
+  EXPECT_EQ("Delete '%2'?", AfxFormatString2(32800, "%2", "x"));
+  std::string text = AfxFormatString2(32822, "a%2b", "CORE1");
+  EXPECT_NE(std::string::npos, text.find("the form \"a%2b\".\nIf this"));
+  EXPECT_NE(std::string::npos, text.find("core server \"CORE1\"."));
 }
 
 }  // namespace

@@ -1,0 +1,131 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <set>
+
+#include "platform/file/FileApi.h"
+#include "platform/path/HostFile.h"
+#include "platform/path/World.h"
+#include "platform/profile/Profile.h"
+#include "tests/TestWorld.h"
+
+namespace fs = std::filesystem;
+
+TEST(WorldPath, SharesAndDrivesMapOntoOneFolderWithoutRegardToCase) {
+  TestWorld w;
+  std::string viaShare = w.Host("\\\\CORE1\\qvlogon\\FRM1A.FRM");
+  EXPECT_EQ(viaShare, w.Dir() + "/CORE1/D/Apps/Main/QVLOGON/FRM1A.FRM");
+  EXPECT_EQ(w.Host("\\\\core1\\QVMAIN\\qvlogon\\frm1a.frm"), viaShare);
+  EXPECT_EQ(w.Host("\\\\CORE1\\qvlogon\\.\\sub\\..\\FRM1A.FRM"), viaShare);
+  // A name that does not exist yet keeps the case it was written with.
+  EXPECT_EQ(w.Host("\\\\CORE1\\qvlogon\\New.frm"), w.Dir() + "/CORE1/D/Apps/Main/QVLOGON/New.frm");
+  EXPECT_EQ(w.Host("C:\\Temp\\x.txt"), w.Dir() + "/ADMIN7/C/Temp/x.txt");
+
+  std::string win;
+  ASSERT_TRUE(w.World().HostToWindows(viaShare, &win));
+  EXPECT_EQ(win, "\\\\CORE1\\qvlogon\\FRM1A.FRM");
+  ASSERT_TRUE(w.World().HostToWindows(w.Dir() + "/ADMIN7/C/a/b", &win));
+  EXPECT_EQ(win, "C:\\a\\b");
+  EXPECT_FALSE(w.World().HostToWindows("/etc/passwd", &win));
+}
+
+TEST(WorldPath, RefusesWhatWouldLeaveTheWorldOrCannotBeNamed) {
+  TestWorld w;
+  const std::string refused[] = {
+      "\\\\CORE1\\qvlogon\\..\\x",          // above the share root
+      "\\\\CORE1\\qvlogon\\a\\..\\..\\x",
+      "C:\\..\\..\\etc\\passwd",
+      "\\\\NOWHERE\\qvlogon\\x",              // unknown computer
+      "\\\\CORE1\\nope\\x",                   // unknown share
+      "\\\\CORE1",                            // no share
+      "D:\\Apps\\Main\\x",                    // ADMIN7 has no drive D:
+      "C:relative",
+      "relative\\path",
+      "/etc/passwd",
+      "\\\\CORE1\\qvlogon\\a:b",
+      "\\\\CORE1\\qvlogon\\a<b", "\\\\CORE1\\qvlogon\\a>b", "\\\\CORE1\\qvlogon\\a\"b",
+      "\\\\CORE1\\qvlogon\\a|b", "\\\\CORE1\\qvlogon\\a?b", "\\\\CORE1\\qvlogon\\a*b",
+      "\\\\CORE1\\qvlogon\\a/b", "\\\\CORE1\\qvlogon\\a\tb", "\\\\CORE1\\qvlogon\\x.",
+      "\\\\CORE1\\qvlogon\\x ",
+      std::string("\\\\CORE1\\qvlogon\\a\0b", 18),
+  };
+  for (const std::string& path : refused) {
+    std::string host, why;
+    EXPECT_FALSE(w.World().MapPath(path, &host, &why)) << path << " -> " << host;
+    EXPECT_FALSE(why.empty()) << path;
+  }
+  // A symbolic link inside the world is never followed.
+  fs::create_directory_symlink("/", w.Dir() + "/CORE1/D/Apps/Main/QVLOGON/out");
+  std::string host, why;
+  EXPECT_FALSE(w.World().MapPath("\\\\CORE1\\qvlogon\\out\\etc\\passwd", &host, &why));
+  EXPECT_FALSE(w.World().MapPath("\\\\CORE1\\qvlogon\\OUT\\etc\\passwd", &host, &why));
+}
+
+TEST(WorldPath, UnreachableComputerRefusesEveryPath) {
+  TestWorld w;
+  std::string ini;
+  ASSERT_TRUE(qv::ReadHostFile(w.Dir() + "/world.ini", &ini));
+  ini.replace(ini.find("Reachable=1"), 11, "Reachable=0");
+  ASSERT_TRUE(qv::WriteHostFileAtomic(w.Dir() + "/world.ini", ini));
+  std::string why;
+  auto world = qv::World::Open(w.Dir(), &why);
+  ASSERT_NE(world, nullptr) << why;
+  std::string host;
+  EXPECT_FALSE(world->MapPath("\\\\CORE1\\qvlogon\\FRM1A.FRM", &host, &why));
+  EXPECT_NE(why.find("cannot be reached"), std::string::npos);
+}
+
+TEST(FileApi, ListsMatchingRegularFilesInNameOrder) {
+  TestWorld w;
+  w.Put("\\\\CORE1\\qvlogon\\b.frm", "x");
+  w.Put("\\\\CORE1\\qvlogon\\a.FrM", "x");
+  w.Put("\\\\CORE1\\qvlogon\\c.frmx", "x");
+  fs::create_directory(w.Dir() + "/CORE1/D/Apps/Main/QVLOGON/dir.FRM");
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA data;
+  HANDLE find = FindFirstFileA("\\\\CORE1\\qvlogon\\*.FRM", &data);
+  ASSERT_NE(find, INVALID_HANDLE_VALUE);
+  do {
+    names.push_back(data.cFileName);
+  } while (FindNextFileA(find, &data));
+  FindClose(find);
+  EXPECT_EQ(names, (std::vector<std::string>{"a.FrM", "b.frm", "FRM1A.FRM", "FRM2B7.FRM",
+                                              "FRM3C.FRM"}));
+  EXPECT_EQ(FindFirstFileA("\\\\CORE1\\qvlogon\\*.XYZ", &data), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(FindFirstFileA("\\\\CORE1\\qvlogon\\..\\..\\*", &data), INVALID_HANDLE_VALUE);
+}
+
+TEST(FileApi, TempNamesNeverCollideWithTmpOrFrmFiles) {
+  TestWorld w;
+  std::set<std::string> seen;
+  for (int i = 0; i < 40; ++i) {
+    char path[MAX_PATH];
+    UINT n = GetTempFileNameA("\\\\CORE1\\qvlogon", "FRMX", 0, path);
+    ASSERT_NE(n, 0u);
+    std::string p = path;
+    ASSERT_EQ(p.rfind("\\\\CORE1\\qvlogon\\FRM", 0), 0u) << p;
+    ASSERT_EQ(p.substr(p.size() - 4), ".tmp");
+    EXPECT_TRUE(seen.insert(p).second) << p;
+    EXPECT_TRUE(w.Exists(p));
+    // Occupy the next numbers with a .FRM (upper case) so the next call must skip them.
+    char next[16];
+    std::snprintf(next, sizeof next, "FRM%X.FRM", n >= 0xFFFF ? 1 : n + 1);
+    w.Put(std::string("\\\\CORE1\\qvlogon\\") + next, "x");
+  }
+  char path[MAX_PATH];
+  EXPECT_EQ(GetTempFileNameA("\\\\CORE1\\nope", "FRM", 0, path), 0u);
+}
+
+TEST(FileApi, RenameNeverReplacesAndRemoveReports) {
+  TestWorld w;
+  w.Put("\\\\CORE1\\qvlogon\\a.tmp", "A");
+  EXPECT_EQ(WinRename("\\\\CORE1\\qvlogon\\a.tmp", "\\\\CORE1\\qvlogon\\frm1a.frm"), -1);
+  EXPECT_EQ(w.Bytes("\\\\CORE1\\qvlogon\\a.tmp"), "A");
+  EXPECT_EQ(WinRename("\\\\CORE1\\qvlogon\\a.tmp", "\\\\CORE1\\qvlogon\\A.FRM"), 0);
+  EXPECT_FALSE(w.Exists("\\\\CORE1\\qvlogon\\a.tmp"));
+  EXPECT_EQ(w.Bytes("\\\\CORE1\\qvlogon\\A.FRM"), "A");
+  EXPECT_EQ(WinRemove("\\\\CORE1\\qvlogon\\a.frm"), 0);
+  EXPECT_EQ(WinRemove("\\\\CORE1\\qvlogon\\a.frm"), -1);
+  EXPECT_EQ(WinRemove("\\\\CORE1\\qvlogon\\..\\QVLOGON\\..\\..\\x"), -1);
+}
