@@ -1,0 +1,144 @@
+// Loading and saving a large form, side by side with Python's configparser doing the same
+// work on the same file in the same run (the machine is shared, so only ratios are compared).
+//
+//   Load: a fresh read of the file (cache dropped) and every value the form has.
+//         configparser peer: read() the file and look up every key.
+//   Save: the whole file written anew and flushed to disk.
+//         configparser peer: set every key and write() the file.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "forms/CustomForm.h"
+#include "platform/profile/Profile.h"
+#include "tests/TestWorld.h"
+
+namespace {
+
+constexpr int kFields = 400;
+const char kForm[] = "\\\\CORE1\\qvlogon\\BIG.FRM";
+
+std::string BigForm() {
+  std::string text =
+      "[Header]\r\nName=Quovant(R) Custom Data INI file\r\nVersion=1.0\r\n"
+      "CreationDate=904651200\r\nLastModifiedDate=904737600\r\n"
+      "[Form]\r\nFormName=Big form\r\nFormDescription=Many questions\r\n";
+  for (int i = 1; i <= kFields; ++i) {
+    std::string n = std::to_string(i);
+    if (i % 4 == 0)
+      text += "Field" + n + "=LISTBOX, Pick" + n + ", Which one of these, number " + n +
+              "?, NR, {First, {Second, with comma}, Third, Fourth}\r\n";
+    else
+      text += "Field" + n + "=EDIT, Item" + n + ", What is item " + n + "?, R, \r\n";
+    text += "FieldNote" + n + "=A note for question " + n + "\r\n";
+  }
+  return text;
+}
+
+void BM_Load(benchmark::State& state) {
+  for (auto _ : state) {
+    qv::ResetProfiles();
+    auto form = std::make_unique<CCustomForm>();
+    form->SetFilePath(kForm);
+    form->Load();
+    benchmark::DoNotOptimize(form->Definition().Entries().size());
+  }
+}
+BENCHMARK(BM_Load)->Unit(benchmark::kMicrosecond);
+
+void BM_Save(benchmark::State& state) {
+  auto form = std::make_unique<CCustomForm>();
+  form->SetFilePath(kForm);
+  form->Load();
+  form->SetSaveFlags(false, false);
+  for (auto _ : state) {
+    form->Save();
+    qv::FlushProfiles();
+  }
+}
+BENCHMARK(BM_Save)->Unit(benchmark::kMicrosecond);
+
+// The same work in Python's configparser; prints "load <us>" and "save <us>" per operation.
+const char kPeer[] = R"PY(
+import configparser, sys, time
+path, rounds = sys.argv[1], 200
+def read():
+    p = configparser.RawConfigParser(strict=False, interpolation=None)
+    p.optionxform = str
+    p.read(path, encoding='latin-1')
+    for s in p.sections():
+        for k in p[s]:
+            p[s][k]
+    return p
+p = read()
+t = time.perf_counter()
+for _ in range(rounds): read()
+print('load', (time.perf_counter() - t) / rounds * 1e6)
+out = path + '.peer'
+t = time.perf_counter()
+for _ in range(rounds):
+    q = configparser.RawConfigParser(interpolation=None)
+    q.optionxform = str
+    for s in p.sections():
+        q.add_section(s)
+        for k, v in p[s].items():
+            q[s][k] = v
+    with open(out, 'w', encoding='latin-1', newline='\r\n') as f:
+        q.write(f)
+print('save', (time.perf_counter() - t) / rounds * 1e6)
+)PY";
+
+class Collect : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs) times[run.benchmark_name()] = run.GetAdjustedRealTime();
+    ConsoleReporter::ReportRuns(runs);
+  }
+  std::map<std::string, double> times;  // microseconds per operation
+};
+
+std::map<std::string, double> RunPeer(const std::string& hostFile) {
+  std::map<std::string, double> times;
+  std::string script = hostFile + ".peer.py";
+  if (FILE* f = std::fopen(script.c_str(), "w")) {
+    std::fputs(kPeer, f);
+    std::fclose(f);
+  }
+  std::string command = "python3 '" + script + "' '" + hostFile + "'";
+  if (FILE* p = popen(command.c_str(), "r")) {
+    char name[16];
+    double us = 0;
+    while (std::fscanf(p, "%15s %lf", name, &us) == 2) times[name] = us;
+    pclose(p);
+  }
+  return times;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  TestWorld world;
+  world.Put(kForm, BigForm());
+  benchmark::Initialize(&argc, argv);
+  Collect reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+
+  std::map<std::string, double> peer = RunPeer(world.Host(kForm));
+  if (peer.size() != 2) {
+    std::printf("configparser peer did not run; no ratios\n");
+    return 1;
+  }
+  double load = reporter.times["BM_Load"] / peer["load"];
+  double save = reporter.times["BM_Save"] / peer["save"];
+  std::printf("form of %d questions, microseconds per operation (ours / configparser):\n",
+              kFields);
+  std::printf("  load %.1f / %.1f = %.2fx (target <= 0.50x)\n", reporter.times["BM_Load"],
+              peer["load"], load);
+  std::printf("  save %.1f / %.1f = %.2fx (target <= 1.00x)\n", reporter.times["BM_Save"],
+              peer["save"], save);
+  benchmark::Shutdown();
+  return 0;
+}

@@ -1,0 +1,159 @@
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+
+#include "platform/file/FileApi.h"
+#include "platform/path/HostFile.h"
+#include "platform/profile/IniText.h"
+#include "platform/profile/Profile.h"
+#include "tests/TestWorld.h"
+
+namespace {
+
+const char kFile[] = "\\\\CORE1\\qvlogon\\T.INI";
+
+std::string Read(const char* section, const char* key, const char* file = kFile,
+                 DWORD size = 256) {
+  std::string out(size, '\0');
+  DWORD n = GetPrivateProfileStringA(section, key, "<def>", out.data(), size, file);
+  out.resize(n);
+  return out;
+}
+
+// Moves a host file's modification time into the past so the two-second rule does not apply.
+void Age(const std::string& host) {
+  struct timespec times[2] = {{0, UTIME_OMIT}, {time(nullptr) - 60, 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, host.c_str(), times, 0), 0);
+}
+
+}  // namespace
+
+TEST(IniText, ReadsByTheFirstSectionAndKeyOfANameWithoutRegardToCase) {
+  qv::IniText ini(
+      "\xEF\xBB\xBFhead=1\n"
+      "  [ Form ]  \r\n"
+      " Name = \"quoted value\" \r"
+      "name=second\n"
+      "NoEquals\n"
+      "Single='x'\n"
+      "Half=\"x\n"
+      "[form]\n"
+      "Name=other section\n"
+      "Late=only here\n"
+      "[Weird]]\n"
+      "k=v");
+  std::string v;
+  ASSERT_TRUE(ini.Get("FORM", "NAME", &v));
+  EXPECT_EQ(v, "quoted value");
+  ASSERT_TRUE(ini.Get("form", "single", &v));
+  EXPECT_EQ(v, "x");
+  ASSERT_TRUE(ini.Get("Form", "Half", &v));
+  EXPECT_EQ(v, "\"x");
+  EXPECT_FALSE(ini.Get("Form", "NoEquals", &v));
+  EXPECT_FALSE(ini.Get("Form", "Late", &v));  // only the first [Form] is seen
+  ASSERT_TRUE(ini.Get("Weird]", "k", &v));    // the name runs to the last "]"
+  EXPECT_EQ(v, "v");
+  EXPECT_FALSE(ini.Get("", "head", &v) && v != "1");
+  ASSERT_EQ(ini.SectionNames().size(), 4u);  // the head, Form, form, Weird]
+  auto pairs = ini.Pairs("Form");
+  ASSERT_EQ(pairs.size(), 3u);  // the later "name" is not seen
+  EXPECT_EQ(pairs[0].second, "quoted value");
+  EXPECT_EQ(pairs[2].first, "Half");
+}
+
+TEST(IniText, WritesChangeOnlyTheirOwnLine) {
+  const std::string original =
+      "\xEF\xBB\xBF; comment kept\n"
+      "[A]\n"
+      "x = 1\n"
+      "y=2\r"
+      "; old Mac line end above\n"
+      "[B]\r\n"
+      "z=3";
+  qv::IniText ini(original);
+  EXPECT_EQ(ini.Bytes(), original);
+  EXPECT_FALSE(ini.Set("a", "X", "1"));  // same value: nothing changes
+  EXPECT_EQ(ini.Bytes(), original);
+
+  EXPECT_TRUE(ini.Set("a", "X", "  one"));
+  EXPECT_TRUE(ini.Set("A", "new", "n"));
+  EXPECT_TRUE(ini.Set("B", "w", "4"));
+  EXPECT_TRUE(ini.Set("C", "k", ""));
+  EXPECT_EQ(ini.Bytes(),
+            "\xEF\xBB\xBF; comment kept\n"
+            "[A]\n"
+            "x=one\r\n"  // the key keeps the case the file gave it
+            "y=2\r"
+            "; old Mac line end above\n"
+            "new=n\r\n"
+            "[B]\r\n"
+            "z=3\r\n"
+            "w=4\r\n"
+            "[C]\r\n"
+            "k=\r\n");
+}
+
+TEST(PrivateProfile, ReadsWritesAndCutsToTheBuffer) {
+  TestWorld w;
+  EXPECT_EQ(Read("S", "K"), "<def>");  // missing file
+  ASSERT_TRUE(WritePrivateProfileStringA("Sect", "Key", "value", kFile));
+  EXPECT_EQ(Read("SECT", "key"), "value");
+  EXPECT_EQ(w.Bytes(kFile), "[Sect]\r\nKey=value\r\n");
+
+  std::string longValue(9000, 'v');
+  ASSERT_TRUE(WritePrivateProfileStringA("Sect", "Long", longValue.c_str(), kFile));
+  EXPECT_EQ(Read("Sect", "Long", kFile, 8195), std::string(8194, 'v'));
+  EXPECT_EQ(Read("Sect", "Long", kFile, 1), "");
+
+  EXPECT_EQ(Read(nullptr, "Key"), "<def>");
+  EXPECT_FALSE(WritePrivateProfileStringA("Sect", "Key", nullptr, kFile));
+  EXPECT_FALSE(WritePrivateProfileStringA("Sect", "Key", "x", "\\\\CORE1\\qvlogon\\..\\x.ini"));
+  EXPECT_FALSE(WritePrivateProfileStringA("Sect", "Key", "x", "\\\\CORE1\\qvlogon\\no\\x.ini"));
+  // Text that would forge lines or names is refused and changes nothing.
+  std::string before = w.Bytes(kFile);
+  EXPECT_FALSE(WritePrivateProfileStringA("Sect", "k=v", "1", kFile));
+  EXPECT_FALSE(WritePrivateProfileStringA("Sect]", "k", "1", kFile));
+  EXPECT_FALSE(WritePrivateProfileStringA("Sect", "k", "1\r\n[Evil]", kFile));
+  EXPECT_FALSE(WritePrivateProfileStringA("Sect\n", "k", "1", kFile));
+  EXPECT_EQ(w.Bytes(kFile), before);
+  EXPECT_EQ(Read("Sect", "Key"), "value");
+}
+
+TEST(PrivateProfile, SeesChangesMadeByOthersAndNeverWritesATornFile) {
+  TestWorld w;
+  std::string host = w.Host(kFile);
+  w.Put(kFile, "[S]\nK=old\n");
+  EXPECT_EQ(Read("S", "K"), "old");
+
+  // Another program rewrites the file within the same second, same size: still seen.
+  w.Put(kFile, "[S]\nK=new\n");
+  EXPECT_EQ(Read("S", "K"), "new");
+  Age(host);
+  EXPECT_EQ(Read("S", "K"), "new");
+
+  // Our writes stay in memory until the flush, then replace the file in one step.
+  ASSERT_TRUE(WritePrivateProfileStringA("S", "K", "mine", kFile));
+  std::string onDisk;
+  ASSERT_TRUE(qv::ReadHostFile(host, &onDisk));
+  EXPECT_EQ(onDisk, "[S]\nK=new\n");
+  ASSERT_TRUE(qv::FlushProfiles());
+  ASSERT_TRUE(qv::ReadHostFile(host, &onDisk));
+  EXPECT_EQ(onDisk, "[S]\nK=mine\r\n");
+  for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(host).parent_path()))
+    EXPECT_NE(entry.path().filename().string().rfind('.', 0), 0u) << "left behind: " << entry.path();
+
+  // Removing a cached file and writing it again is one replacement at the flush.
+  EXPECT_EQ(WinRemove(kFile), 0);
+  ASSERT_TRUE(WritePrivateProfileStringA("T", "K", "fresh", kFile));
+  EXPECT_EQ(Read("S", "K"), "<def>");
+  EXPECT_EQ(w.Bytes(kFile), "[T]\r\nK=fresh\r\n");
+
+  // Removed and not written again: gone after the flush.
+  EXPECT_EQ(WinRemove(kFile), 0);
+  EXPECT_FALSE(w.Exists(kFile));
+  EXPECT_EQ(Read("T", "K"), "<def>");
+}
