@@ -71,7 +71,7 @@ int CProfileFile::ReadString(const std::string& section, const std::string& key,
                              std::string& out) const {
   if (!pathValid_)
     return 0;
-  std::vector<char> buffer(kReadBufferSize, '\0');
+  thread_local std::vector<char> buffer(kReadBufferSize, '\0');
   DWORD count = GetPrivateProfileStringA(section.c_str(), key.c_str(), "", buffer.data(),
                                          kReadBufferSize, path_.c_str());
   if (count == 0)

@@ -153,6 +153,13 @@ IniText::Section* IniText::Find(std::string_view name) {
 }
 
 bool IniText::Get(std::string_view section, std::string_view key, std::string* value) const {
+  std::string_view view;
+  if (!Get(section, key, &view)) return false;
+  value->assign(view);
+  return true;
+}
+
+bool IniText::Get(std::string_view section, std::string_view key, std::string_view* value) const {
   const Section* s = Find(section);
   if (s == nullptr) return false;
   auto it = s->keys.find(key);
@@ -160,7 +167,7 @@ bool IniText::Get(std::string_view section, std::string_view key, std::string* v
   const Line& line = s->lines[it->second];
   if (!line.hasValue) return false;
   std::string_view v(line.text);
-  *value = std::string(StripQuotes(v.substr(line.valueBegin, line.valueEnd - line.valueBegin)));
+  *value = StripQuotes(v.substr(line.valueBegin, line.valueEnd - line.valueBegin));
   return true;
 }
 

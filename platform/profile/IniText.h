@@ -24,6 +24,8 @@ class IniText {
   // The value of key in section, trimmed, with one enclosing pair of quotes removed. False
   // when the section or key is absent, or the key's line has no "=".
   bool Get(std::string_view section, std::string_view key, std::string* value) const;
+  // The same, as a view into this text that is valid until the next change.
+  bool Get(std::string_view section, std::string_view key, std::string_view* value) const;
 
   // Writes key=value (see platform/profile/Profile.h for the rules). Returns true when the
   // bytes changed.

@@ -33,11 +33,12 @@ class Cache {
   ~Cache() { FlushAll(); }
 
   // The entry for a Windows path, current with the disk; null when the world refuses it.
+  // *host is the host path of the file.
   Entry* Acquire(const char* file, std::string* host) {
     World* world = World::Current();
     if (world == nullptr || file == nullptr) return nullptr;
     if (generation_ != World::Generation()) Reset();
-    auto memo = memo_.find(file);
+    auto memo = memo_.find(std::string_view(file));
     bool remembered = memo != memo_.end();
     if (remembered) {
       *host = memo->second;
@@ -146,7 +147,12 @@ class Cache {
   }
 
   std::unordered_map<std::string, std::unique_ptr<Entry>> entries_;
-  std::unordered_map<std::string, std::string> memo_;
+  // Heterogeneous lookup, so that a read does not copy the file name to find its memo.
+  struct NameHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+  };
+  std::unordered_map<std::string, std::string, NameHash, std::equal_to<>> memo_;
   unsigned generation_ = 0;
   unsigned long long clock_ = 0;
 };
@@ -185,9 +191,9 @@ void ResetProfiles() { TheCache().Reset(); }
 DWORD GetPrivateProfileStringA(const char* section, const char* key, const char* def, char* out,
                                DWORD size, const char* fileName) {
   if (out == nullptr || size == 0) return 0;
-  std::string value = def != nullptr ? def : "";
+  std::string_view value = def != nullptr ? def : "";
   if (section != nullptr && key != nullptr) {
-    std::string host;
+    thread_local std::string host;  // reused: a read allocates nothing once warm
     qv::Entry* entry = qv::TheCache().Acquire(fileName, &host);
     if (entry != nullptr && !entry->removed) entry->text.Get(section, key, &value);
   }
