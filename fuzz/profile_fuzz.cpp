@@ -20,6 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     part = first.substr(0, bar);
     first = bar == std::string_view::npos ? std::string_view() : first.substr(bar + 1);
   }
+  if (!qv::IniText::CanWrite(parts[0], parts[1], parts[2])) return 0;
   std::string before;
   bool had = ini.Get(parts[0], parts[1], &before);
   std::string bytesBefore = ini.Bytes();

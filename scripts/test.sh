@@ -19,7 +19,15 @@ for target in build-asan/fuzz_*; do
   [ -x "$target" ] || continue
   corpus=$(mktemp -d)
   echo "fuzzing $(basename "$target") for ${fuzz_seconds}s"
-  "$target" -max_total_time="$fuzz_seconds" -max_len=4096 -print_final_stats=0 "$corpus" 2>&1 | tail -n 2
+  if ! "$target" -max_total_time="$fuzz_seconds" -max_len=4096 -artifact_prefix="$corpus/" \
+      "$corpus" >"$corpus/log" 2>&1; then
+    tail -n 60 "$corpus/log"
+    ls "$corpus"/crash-* "$corpus"/leak-* 2>/dev/null | while read -r unit; do
+      echo "failing input ($unit): $(base64 -w0 "$unit")"
+    done
+    exit 1
+  fi
+  tail -n 1 "$corpus/log"
   rm -rf "$corpus"
 done
 echo "all tests passed"

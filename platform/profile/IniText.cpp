@@ -143,12 +143,12 @@ std::string IniText::Bytes() const {
 }
 
 const IniText::Section* IniText::Find(std::string_view name) const {
-  auto it = index_.find(name);
+  auto it = index_.find(Trim(name));
   return it == index_.end() ? nullptr : &sections_[it->second];
 }
 
 IniText::Section* IniText::Find(std::string_view name) {
-  auto it = index_.find(name);
+  auto it = index_.find(Trim(name));
   return it == index_.end() ? nullptr : &sections_[it->second];
 }
 
@@ -160,6 +160,7 @@ bool IniText::Get(std::string_view section, std::string_view key, std::string* v
 }
 
 bool IniText::Get(std::string_view section, std::string_view key, std::string_view* value) const {
+  key = Trim(key);  // names are compared as the file's lines give them: trimmed
   const Section* s = Find(section);
   if (s == nullptr) return false;
   auto it = s->keys.find(key);
@@ -180,7 +181,16 @@ void IniText::EndLastLine() {
   }
 }
 
+bool IniText::CanWrite(std::string_view section, std::string_view key, std::string_view value) {
+  auto breaks = [](std::string_view t) { return t.find_first_of("\r\n") != std::string_view::npos; };
+  return !breaks(section) && !breaks(key) && !breaks(value) &&
+         section.find(']') == std::string_view::npos && key.find('=') == std::string_view::npos &&
+         !Trim(key).starts_with('[');
+}
+
 bool IniText::Set(std::string_view section, std::string_view key, std::string_view value) {
+  section = Trim(section);
+  key = Trim(key);
   while (!value.empty() && (value.front() == ' ' || (value.front() >= '\t' && value.front() <= '\r'))) {
     value.remove_prefix(1);
   }

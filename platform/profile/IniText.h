@@ -27,8 +27,13 @@ class IniText {
   // The same, as a view into this text that is valid until the next change.
   bool Get(std::string_view section, std::string_view key, std::string_view* value) const;
 
-  // Writes key=value (see platform/profile/Profile.h for the rules). Returns true when the
-  // bytes changed.
+  // False for names and values that would forge lines when written: a line break in any of
+  // them, "]" in the section, "=" in the key, or a key that would read back as a section
+  // header (it starts with "[").
+  static bool CanWrite(std::string_view section, std::string_view key, std::string_view value);
+
+  // Writes key=value (see platform/profile/Profile.h for the rules); the caller has checked
+  // CanWrite. Returns true when the bytes changed.
   bool Set(std::string_view section, std::string_view key, std::string_view value);
 
   // Section names in file order (the unnamed head first when it holds any line), and the

@@ -162,7 +162,6 @@ Cache& TheCache() {
   return cache;
 }
 
-bool HasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
 
 bool FolderExists(const std::string& host) {
   std::size_t slash = host.rfind('/');
@@ -207,10 +206,7 @@ BOOL WritePrivateProfileStringA(const char* section, const char* key, const char
                                 const char* fileName) {
   if (section == nullptr || key == nullptr || value == nullptr) return FALSE;
   std::string_view s(section), k(key), v(value);
-  if (qv::HasLineBreak(s) || qv::HasLineBreak(k) || qv::HasLineBreak(v) ||
-      s.find(']') != std::string_view::npos || k.find('=') != std::string_view::npos) {
-    return FALSE;
-  }
+  if (!qv::IniText::CanWrite(s, k, v)) return FALSE;
   std::string host;
   qv::Entry* entry = qv::TheCache().Acquire(fileName, &host);
   if (entry == nullptr) return FALSE;

@@ -10,8 +10,9 @@
 // Writing: leading blanks of the value are dropped; writing the value a key already has
 // changes nothing; an existing key's line is rewritten in place, a new key goes after the
 // last line of its section, a new section at the end of the file; written lines end in CR LF;
-// every other line keeps its bytes. A key holding "=", a section holding "]", or any of the
-// three holding CR or LF is refused (result 0, file untouched): such text would forge lines.
+// every other line keeps its bytes. Section and key names are trimmed as lines are. A key
+// holding "=" or starting with "[", a section holding "]", or any of the three holding CR or
+// LF is refused (result 0, file untouched): such text would forge lines.
 //
 // Speed without staleness. Parsed files are cached by Windows path, and every call checks the
 // host file's stat() stamp (device, inode, size, modification time) before it trusts a copy.

@@ -119,6 +119,7 @@ TEST(PrivateProfile, ReadsWritesAndCutsToTheBuffer) {
   EXPECT_FALSE(WritePrivateProfileStringA("Sect]", "k", "1", kFile));
   EXPECT_FALSE(WritePrivateProfileStringA("Sect", "k", "1\r\n[Evil]", kFile));
   EXPECT_FALSE(WritePrivateProfileStringA("Sect\n", "k", "1", kFile));
+  EXPECT_FALSE(WritePrivateProfileStringA("Sect", " [Evil]", "1", kFile));
   EXPECT_EQ(w.Bytes(kFile), before);
   EXPECT_EQ(Read("Sect", "Key"), "value");
 }
