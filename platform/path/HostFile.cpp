@@ -9,32 +9,42 @@
 
 namespace qv {
 
-bool ReadHostFile(const std::string& hostPath, std::string* bytes) {
+int OpenHostFile(const std::string& hostPath) {
   int fd = ::open(hostPath.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd < 0) return -1;
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);
-    return false;
+    return -1;
   }
+  return fd;
+}
+
+bool ReadOpenFile(int fd, std::string* bytes) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return false;
   std::string out;
   out.resize(static_cast<std::size_t>(st.st_size));
   std::size_t got = 0;
   while (true) {
     if (got == out.size()) out.resize(out.size() + 4096);  // the file grew while we read
-    ssize_t n = ::read(fd, out.data() + got, out.size() - got);
+    ssize_t n = ::pread(fd, out.data() + got, out.size() - got, static_cast<off_t>(got));
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      ::close(fd);
-      return false;
-    }
+    if (n < 0) return false;
     if (n == 0) break;
     got += static_cast<std::size_t>(n);
   }
-  ::close(fd);
   out.resize(got);
   *bytes = std::move(out);
   return true;
+}
+
+bool ReadHostFile(const std::string& hostPath, std::string* bytes) {
+  int fd = OpenHostFile(hostPath);
+  if (fd < 0) return false;
+  bool ok = ReadOpenFile(fd, bytes);
+  ::close(fd);
+  return ok;
 }
 
 bool WriteHostFileAtomic(const std::string& hostPath, std::string_view bytes) {
@@ -71,6 +81,8 @@ HostStamp StampHostFile(const std::string& hostPath) {
   stamp.size = static_cast<unsigned long long>(st.st_size);
   stamp.mtimeSec = st.st_mtim.tv_sec;
   stamp.mtimeNsec = st.st_mtim.tv_nsec;
+  stamp.ctimeSec = st.st_ctim.tv_sec;
+  stamp.ctimeNsec = st.st_ctim.tv_nsec;
   return stamp;
 }
 

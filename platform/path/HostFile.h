@@ -10,6 +10,12 @@ namespace qv {
 // Reads the whole regular file. False when it is missing, not a regular file or unreadable.
 bool ReadHostFile(const std::string& hostPath, std::string* bytes);
 
+// The same in two steps, for callers that keep the file open: OpenHostFile gives a read-only
+// descriptor of the regular file (symbolic links refused), or -1; ReadOpenFile reads it all
+// from its start.
+int OpenHostFile(const std::string& hostPath);
+bool ReadOpenFile(int fd, std::string* bytes);
+
 // Replaces the file with `bytes`: the new contents go to a hidden file beside it, which is
 // then renamed over the old one, so a crash at any point leaves either the old or the new
 // contents, never a torn file. A leftover hidden file never matches a "*.EXT" listing.
@@ -21,6 +27,7 @@ struct HostStamp {
   bool exists = false;
   unsigned long long dev = 0, ino = 0, size = 0;
   long long mtimeSec = 0, mtimeNsec = 0;
+  long long ctimeSec = 0, ctimeNsec = 0;  // moves on every change, utime() and rename included
   bool operator==(const HostStamp&) const = default;
 };
 HostStamp StampHostFile(const std::string& hostPath);

@@ -16,7 +16,8 @@
 //
 // Speed without staleness. Parsed files are cached by Windows path, and every call checks the
 // host file's stat() stamp (device, inode, size, modification time) before it trusts a copy.
-// A copy read from a file modified less than two seconds before the read is not trusted
+// A copy read from a file modified (or its status changed) less than two seconds before the
+// read is not trusted
 // beyond the call (a coarse clock may hide a second change in the same tick); a copy this
 // layer wrote itself is trusted while the stamp is unchanged. Writes change the cached copy
 // only and mark it dirty; dirty files reach the disk, each in one atomic replacement, when

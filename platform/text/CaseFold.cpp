@@ -8,7 +8,7 @@ namespace {
 struct Tables {
   std::array<unsigned char, 256> upper{};
   std::array<unsigned char, 256> lower{};
-  Tables() {
+  constexpr Tables() {
     for (int c = 0; c < 256; ++c) {
       upper[c] = lower[c] = static_cast<unsigned char>(c);
     }
@@ -27,10 +27,9 @@ struct Tables {
   }
 };
 
-const Tables& T() {
-  static const Tables tables;
-  return tables;
-}
+// Built by the compiler: lookups need no guard for a first use.
+constexpr Tables kTables;
+const Tables& T() { return kTables; }
 
 }  // namespace
 

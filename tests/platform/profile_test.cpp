@@ -158,3 +158,43 @@ TEST(PrivateProfile, SeesChangesMadeByOthersAndNeverWritesATornFile) {
   EXPECT_FALSE(w.Exists(kFile));
   EXPECT_EQ(Read("T", "K"), "<def>");
 }
+
+TEST(PrivateProfile, ASettledCopyIsDroppedWhenTheFileChangesInAnyWay) {
+  TestWorld w;
+  const time_t old = time(nullptr) - 60;
+  auto setMtime = [&](const std::string& host) {
+    struct timespec times[2] = {{0, UTIME_OMIT}, {old, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, host.c_str(), times, 0), 0);
+  };
+  const std::string names[] = {"\\\\CORE1\\qvlogon\\A.INI", "\\\\CORE1\\qvlogon\\B.INI",
+                               "\\\\CORE1\\qvlogon\\C.INI", "\\\\CORE1\\qvlogon\\D.INI"};
+  std::string hosts[4];
+  for (int i = 0; i < 4; ++i) {
+    hosts[i] = w.Host(names[i]);
+    w.Put(names[i], "[S]\nK=one\n");
+    setMtime(hosts[i]);
+  }
+  sleep(3);  // every file settled: the copies read now are trusted
+  for (const std::string& name : names) EXPECT_EQ(Read("S", "K", name.c_str()), "one");
+
+  // A: replaced by a file of the same size and modification time.
+  std::string beside = hosts[0] + ".new";
+  ASSERT_TRUE(qv::WriteHostFileAtomic(beside, "[S]\nK=two\n"));
+  setMtime(beside);
+  ASSERT_EQ(rename(beside.c_str(), hosts[0].c_str()), 0);
+  EXPECT_EQ(Read("S", "K", names[0].c_str()), "two");
+
+  // B: rewritten in place, same size, modification time put back.
+  FILE* f = fopen(hosts[1].c_str(), "r+");
+  ASSERT_NE(f, nullptr);
+  fputs("[S]\nK=six\n", f);
+  fclose(f);
+  setMtime(hosts[1]);
+  EXPECT_EQ(Read("S", "K", names[1].c_str()), "six");
+
+  // C: renamed away; D: removed.
+  ASSERT_EQ(rename(hosts[2].c_str(), (hosts[2] + ".old").c_str()), 0);
+  EXPECT_EQ(Read("S", "K", names[2].c_str()), "<def>");
+  ASSERT_EQ(unlink(hosts[3].c_str()), 0);
+  EXPECT_EQ(Read("S", "K", names[3].c_str()), "<def>");
+}
