@@ -118,7 +118,8 @@ print('save', (time.perf_counter() - t) / rounds * 1e6)
 class Collect : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) times[run.benchmark_name()] = run.GetAdjustedRealTime();
+    for (const Run& run : runs)
+      times[run.benchmark_name()] = run.GetAdjustedRealTime();
     ConsoleReporter::ReportRuns(runs);
   }
   std::map<std::string, double> times;  // microseconds per operation
@@ -135,7 +136,8 @@ std::map<std::string, double> RunPeer(const std::string& hostFile) {
   if (FILE* p = popen(command.c_str(), "r")) {
     char name[16];
     double us = 0;
-    while (std::fscanf(p, "%15s %lf", name, &us) == 2) times[name] = us;
+    while (std::fscanf(p, "%15s %lf", name, &us) == 2)
+      times[name] = us;
     pclose(p);
   }
   return times;
@@ -149,7 +151,8 @@ int main(int argc, char** argv) {
   world.Put(kForm, BigForm());
   // Saved a minute ago.
   struct timespec times[2] = {{0, UTIME_OMIT}, {time(nullptr) - 60, 0}};
-  if (utimensat(AT_FDCWD, world.Host(kForm).c_str(), times, 0) != 0) return 1;
+  if (utimensat(AT_FDCWD, world.Host(kForm).c_str(), times, 0) != 0)
+    return 1;
   sleep(3);  // and its status settled too (utimensat moved the change time)
   benchmark::Initialize(&argc, argv);
   Collect reporter;
@@ -163,8 +166,7 @@ int main(int argc, char** argv) {
   }
   double load = reporter.times["BM_Load"] / peer["load"];
   double save = reporter.times["BM_Save"] / peer["save"];
-  std::printf("form of %d questions, microseconds per operation (ours / configparser):\n",
-              kFields);
+  std::printf("form of %d questions, microseconds per operation (ours / configparser):\n", kFields);
   std::printf("  load %.1f / %.1f = %.2fx (target <= 0.50x)\n", reporter.times["BM_Load"],
               peer["load"], load);
   std::printf("  load of a file written just now %.1f / %.1f = %.2fx (no target)\n",

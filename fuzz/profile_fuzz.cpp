@@ -10,7 +10,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view input(reinterpret_cast<const char*>(data), size);
   qv::IniText ini(input);
-  if (ini.Bytes() != input) __builtin_trap();
+  if (ini.Bytes() != input)
+    __builtin_trap();
 
   // The first three "|"-separated parts of the first line name section, key and value.
   std::string_view first = input.substr(0, input.find_first_of("\r\n"));
@@ -20,18 +21,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     part = first.substr(0, bar);
     first = bar == std::string_view::npos ? std::string_view() : first.substr(bar + 1);
   }
-  if (!qv::IniText::CanWrite(parts[0], parts[1], parts[2])) return 0;
+  if (!qv::IniText::CanWrite(parts[0], parts[1], parts[2]))
+    return 0;
   std::string before;
   bool had = ini.Get(parts[0], parts[1], &before);
   std::string bytesBefore = ini.Bytes();
   bool changed = ini.Set(parts[0], parts[1], parts[2]);
   std::string after;
   if (changed) {
-    if (!ini.Get(parts[0], parts[1], &after)) __builtin_trap();
+    if (!ini.Get(parts[0], parts[1], &after))
+      __builtin_trap();
     // Reading back after a new parse gives the same as the live copy.
     qv::IniText reread(ini.Bytes());
     std::string again;
-    if (!reread.Get(parts[0], parts[1], &again) || again != after) __builtin_trap();
+    if (!reread.Get(parts[0], parts[1], &again) || again != after)
+      __builtin_trap();
   } else if (ini.Bytes() != bytesBefore) {
     __builtin_trap();
   } else if (had != ini.Get(parts[0], parts[1], &after) || (had && after != before)) {

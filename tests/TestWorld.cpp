@@ -12,12 +12,15 @@
 TestWorld::TestWorld() {
   std::string pattern = (std::filesystem::temp_directory_path() / "qvworld.XXXXXX").string();
   char* made = mkdtemp(pattern.data());
-  if (made == nullptr) throw std::runtime_error("mkdtemp failed");
+  if (made == nullptr)
+    throw std::runtime_error("mkdtemp failed");
   dir_ = made;
   std::string why;
-  if (!qv::MakeDefaultWorld(dir_, &why)) throw std::runtime_error(why);
+  if (!qv::MakeDefaultWorld(dir_, &why))
+    throw std::runtime_error(why);
   world_ = qv::World::Open(dir_, &why);
-  if (world_ == nullptr) throw std::runtime_error(why);
+  if (world_ == nullptr)
+    throw std::runtime_error(why);
   qv::World::SetCurrent(world_.get());
 }
 

@@ -32,15 +32,20 @@ bool Map(const char* winPath, std::string* host) {
 
 // "*" and "?" wildcards over letters compared without regard to case.
 bool Matches(const char* pattern, const char* name) {
-  if (*pattern == '\0') return *name == '\0';
+  if (*pattern == '\0')
+    return *name == '\0';
   if (*pattern == '*') {
     for (const char* rest = name;; ++rest) {
-      if (Matches(pattern + 1, rest)) return true;
-      if (*rest == '\0') return false;
+      if (Matches(pattern + 1, rest))
+        return true;
+      if (*rest == '\0')
+        return false;
     }
   }
-  if (*name == '\0') return false;
-  if (*pattern != '?' && qv::ToLowerChar(*pattern) != qv::ToLowerChar(*name)) return false;
+  if (*name == '\0')
+    return false;
+  if (*pattern != '?' && qv::ToLowerChar(*pattern) != qv::ToLowerChar(*name))
+    return false;
   return Matches(pattern + 1, name + 1);
 }
 
@@ -48,7 +53,8 @@ bool Matches(const char* pattern, const char* name) {
 bool WindowsCanName(const char* name) {
   for (const char* p = name; *p; ++p) {
     unsigned char c = static_cast<unsigned char>(*p);
-    if (c < 0x20 || std::strchr("<>:\"/\\|?*", c) != nullptr) return false;
+    if (c < 0x20 || std::strchr("<>:\"/\\|?*", c) != nullptr)
+      return false;
   }
   std::size_t n = std::strlen(name);
   return n > 0 && n < MAX_PATH && name[n - 1] != '.' && name[n - 1] != ' ';
@@ -71,20 +77,26 @@ struct FindHandle {
 }  // namespace
 
 HANDLE FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* data) {
-  if (pattern == nullptr || data == nullptr) return INVALID_HANDLE_VALUE;
+  if (pattern == nullptr || data == nullptr)
+    return INVALID_HANDLE_VALUE;
   const char* slash = std::strrchr(pattern, '\\');
-  if (slash == nullptr || slash[1] == '\0') return INVALID_HANDLE_VALUE;
+  if (slash == nullptr || slash[1] == '\0')
+    return INVALID_HANDLE_VALUE;
   std::string folderWin(pattern, static_cast<std::size_t>(slash - pattern));
-  if (folderWin.size() == 2 && folderWin[1] == ':') folderWin += '\\';
+  if (folderWin.size() == 2 && folderWin[1] == ':')
+    folderWin += '\\';
   std::string folder;
-  if (!Map(folderWin.c_str(), &folder)) return INVALID_HANDLE_VALUE;
+  if (!Map(folderWin.c_str(), &folder))
+    return INVALID_HANDLE_VALUE;
   qv::FlushProfiles();
   auto* find = new FindHandle{folder, {}};
   if (DIR* dir = ::opendir(folder.c_str())) {
     while (dirent* entry = ::readdir(dir)) {
-      if (!WindowsCanName(entry->d_name) || !Matches(slash + 1, entry->d_name)) continue;
+      if (!WindowsCanName(entry->d_name) || !Matches(slash + 1, entry->d_name))
+        continue;
       struct stat st {};
-      if (::lstat((folder + "/" + entry->d_name).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+      if (::lstat((folder + "/" + entry->d_name).c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        continue;
       find->state.names.emplace_back(entry->d_name);
     }
     ::closedir(dir);
@@ -100,24 +112,29 @@ HANDLE FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* data) {
 }
 
 BOOL FindNextFileA(HANDLE handle, WIN32_FIND_DATAA* data) {
-  if (handle == nullptr || handle == INVALID_HANDLE_VALUE || data == nullptr) return FALSE;
+  if (handle == nullptr || handle == INVALID_HANDLE_VALUE || data == nullptr)
+    return FALSE;
   auto* find = static_cast<FindHandle*>(handle);
-  if (find->state.next + 1 >= find->state.names.size()) return FALSE;
+  if (find->state.next + 1 >= find->state.names.size())
+    return FALSE;
   ++find->state.next;
   Fill(find->state, data, find->folder);
   return TRUE;
 }
 
 BOOL FindClose(HANDLE handle) {
-  if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return FALSE;
+  if (handle == nullptr || handle == INVALID_HANDLE_VALUE)
+    return FALSE;
   delete static_cast<FindHandle*>(handle);
   return TRUE;
 }
 
 UINT GetTempFileNameA(const char* dir, const char* prefix, UINT unique, char* out) {
-  if (dir == nullptr || out == nullptr) return 0;
+  if (dir == nullptr || out == nullptr)
+    return 0;
   std::string base = dir;
-  if (base.empty() || base.back() != '\\') base += '\\';
+  if (base.empty() || base.back() != '\\')
+    base += '\\';
   base += std::string(prefix != nullptr ? prefix : "").substr(0, 3);
   auto nameOf = [&](UINT number, const char* ext) {
     char hex[16];
@@ -126,7 +143,8 @@ UINT GetTempFileNameA(const char* dir, const char* prefix, UINT unique, char* ou
   };
   if (unique != 0) {
     std::string path = nameOf(unique & 0xFFFF, ".tmp");
-    if (path.size() >= MAX_PATH) return 0;
+    if (path.size() >= MAX_PATH)
+      return 0;
     std::memcpy(out, path.c_str(), path.size() + 1);
     return unique & 0xFFFF;
   }
@@ -135,16 +153,21 @@ UINT GetTempFileNameA(const char* dir, const char* prefix, UINT unique, char* ou
   clock_gettime(CLOCK_MONOTONIC, &now);
   UINT number = static_cast<UINT>((now.tv_nsec / 1000000 + now.tv_sec * 1000) & 0xFFFF);
   for (UINT tries = 0; tries < 0xFFFF; ++tries, number = number >= 0xFFFF ? 1 : number + 1) {
-    if (number == 0) number = 1;
+    if (number == 0)
+      number = 1;
     std::string path = nameOf(number, ".tmp");
     std::string host, frm;
-    if (path.size() >= MAX_PATH || !Map(path.c_str(), &host)) return 0;
-    if (!Map(nameOf(number, ".frm").c_str(), &frm)) return 0;
+    if (path.size() >= MAX_PATH || !Map(path.c_str(), &host))
+      return 0;
+    if (!Map(nameOf(number, ".frm").c_str(), &frm))
+      return 0;
     struct stat st {};
-    if (::lstat(host.c_str(), &st) == 0 || ::lstat(frm.c_str(), &st) == 0) continue;
+    if (::lstat(host.c_str(), &st) == 0 || ::lstat(frm.c_str(), &st) == 0)
+      continue;
     int fd = ::open(host.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) {
-      if (errno == EEXIST) continue;
+      if (errno == EEXIST)
+        continue;
       return 0;
     }
     ::close(fd);
@@ -156,34 +179,43 @@ UINT GetTempFileNameA(const char* dir, const char* prefix, UINT unique, char* ou
 
 int WinRename(const char* from, const char* to) {
   std::string source, target;
-  if (!Map(from, &source) || !Map(to, &target)) return -1;
+  if (!Map(from, &source) || !Map(to, &target))
+    return -1;
   qv::FlushProfiles();
   struct stat st {};
-  if (::lstat(source.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
-  if (source == target) return -1;  // Windows refuses an existing target, even itself
+  if (::lstat(source.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+    return -1;
+  if (source == target)
+    return -1;  // Windows refuses an existing target, even itself
   // A hard link fails when the target exists, so no other file is ever replaced.
   if (::link(source.c_str(), target.c_str()) == 0) {
     ::unlink(source.c_str());
     return 0;
   }
-  if (errno == EEXIST) return -1;
-  if (::lstat(target.c_str(), &st) == 0) return -1;  // file systems without hard links
+  if (errno == EEXIST)
+    return -1;
+  if (::lstat(target.c_str(), &st) == 0)
+    return -1;  // file systems without hard links
   return ::rename(source.c_str(), target.c_str()) == 0 ? 0 : -1;
 }
 
 int WinRemove(const char* path) {
   std::string host;
-  if (!Map(path, &host)) return -1;
-  if (qv::RemoveCachedProfile(host) == 0) return 0;
+  if (!Map(path, &host))
+    return -1;
+  if (qv::RemoveCachedProfile(host) == 0)
+    return 0;
   struct stat st {};
-  if (::lstat(host.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+  if (::lstat(host.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+    return -1;
   return ::unlink(host.c_str()) == 0 ? 0 : -1;
 }
 
 namespace qv {
 bool WinFileExists(const char* path) {
   std::string host;
-  if (!Map(path, &host)) return false;
+  if (!Map(path, &host))
+    return false;
   FlushProfiles();
   return StampHostFile(host).exists;
 }

@@ -11,7 +11,8 @@ namespace qv {
 
 int OpenHostFile(const std::string& hostPath) {
   int fd = ::open(hostPath.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) return -1;
+  if (fd < 0)
+    return -1;
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);
@@ -22,16 +23,21 @@ int OpenHostFile(const std::string& hostPath) {
 
 bool ReadOpenFile(int fd, std::string* bytes) {
   struct stat st {};
-  if (::fstat(fd, &st) != 0) return false;
+  if (::fstat(fd, &st) != 0)
+    return false;
   std::string out;
   out.resize(static_cast<std::size_t>(st.st_size));
   std::size_t got = 0;
   while (true) {
-    if (got == out.size()) out.resize(out.size() + 4096);  // the file grew while we read
+    if (got == out.size())
+      out.resize(out.size() + 4096);  // the file grew while we read
     ssize_t n = ::pread(fd, out.data() + got, out.size() - got, static_cast<off_t>(got));
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return false;
-    if (n == 0) break;
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n < 0)
+      return false;
+    if (n == 0)
+      break;
     got += static_cast<std::size_t>(n);
   }
   out.resize(got);
@@ -41,7 +47,8 @@ bool ReadOpenFile(int fd, std::string* bytes) {
 
 bool ReadHostFile(const std::string& hostPath, std::string* bytes) {
   int fd = OpenHostFile(hostPath);
-  if (fd < 0) return false;
+  if (fd < 0)
+    return false;
   bool ok = ReadOpenFile(fd, bytes);
   ::close(fd);
   return ok;
@@ -53,28 +60,34 @@ bool WriteHostFileAtomic(const std::string& hostPath, std::string_view bytes) {
   std::string base = slash == std::string::npos ? hostPath : hostPath.substr(slash + 1);
   std::string temp = dir + "/." + base + ".XXXXXX";
   int fd = ::mkstemp(temp.data());
-  if (fd < 0) return false;
+  if (fd < 0)
+    return false;
   bool ok = ::fchmod(fd, 0644) == 0;
   std::size_t done = 0;
   while (ok && done < bytes.size()) {
     ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno == EINTR)
+      continue;
     if (n <= 0) {
       ok = false;
       break;
     }
     done += static_cast<std::size_t>(n);
   }
-  if (::close(fd) != 0) ok = false;
-  if (ok && ::rename(temp.c_str(), hostPath.c_str()) != 0) ok = false;
-  if (!ok) ::unlink(temp.c_str());
+  if (::close(fd) != 0)
+    ok = false;
+  if (ok && ::rename(temp.c_str(), hostPath.c_str()) != 0)
+    ok = false;
+  if (!ok)
+    ::unlink(temp.c_str());
   return ok;
 }
 
 HostStamp StampHostFile(const std::string& hostPath) {
   HostStamp stamp;
   struct stat st {};
-  if (::lstat(hostPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return stamp;
+  if (::lstat(hostPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+    return stamp;
   stamp.exists = true;
   stamp.dev = st.st_dev;
   stamp.ino = st.st_ino;

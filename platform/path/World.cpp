@@ -20,8 +20,10 @@ std::vector<std::string> Split(std::string_view path) {
   std::size_t pos = 0;
   while (pos <= path.size()) {
     std::size_t end = path.find('\\', pos);
-    if (end == std::string_view::npos) end = path.size();
-    if (end > pos) parts.emplace_back(path.substr(pos, end - pos));
+    if (end == std::string_view::npos)
+      end = path.size();
+    if (end > pos)
+      parts.emplace_back(path.substr(pos, end - pos));
     pos = end + 1;
   }
   return parts;
@@ -48,7 +50,8 @@ bool BadName(std::string_view name, std::string* why) {
 bool Normalize(const std::vector<std::string>& parts, std::vector<std::string>* out,
                std::string* why) {
   for (const std::string& part : parts) {
-    if (part == ".") continue;
+    if (part == ".")
+      continue;
     if (part == "..") {
       if (out->empty()) {
         *why = "the path leaves its share or drive root";
@@ -57,7 +60,8 @@ bool Normalize(const std::vector<std::string>& parts, std::vector<std::string>* 
       out->pop_back();
       continue;
     }
-    if (BadName(part, why)) return false;
+    if (BadName(part, why))
+      return false;
     out->push_back(part);
   }
   return true;
@@ -106,19 +110,24 @@ bool Resolve(std::string host, const std::vector<std::string>& parts, std::strin
 
 }  // namespace
 
-World* World::Current() { return g_current; }
+World* World::Current() {
+  return g_current;
+}
 
 void World::SetCurrent(World* world) {
   g_current = world;
   ++g_generation;
 }
 
-unsigned World::Generation() { return g_generation; }
+unsigned World::Generation() {
+  return g_generation;
+}
 
 std::unique_ptr<World> World::Open(const std::string& dir, std::string* why) {
   auto world = std::make_unique<World>();
   world->dir_ = std::filesystem::absolute(dir).lexically_normal().string();
-  while (world->dir_.size() > 1 && world->dir_.back() == '/') world->dir_.pop_back();
+  while (world->dir_.size() > 1 && world->dir_.back() == '/')
+    world->dir_.pop_back();
   std::string file = world->dir_ + "/" + kDescriptionFile;
   std::string bytes;
   if (!ReadHostFile(file, &bytes)) {
@@ -128,15 +137,18 @@ std::unique_ptr<World> World::Open(const std::string& dir, std::string* why) {
   IniText ini(bytes);
   ini.Get("World", "Console", &world->console_);
   ini.Get("World", "CoreServer", &world->core_);
-  if (!ini.Get("World", "Database", &world->database_)) world->database_ = "console.db";
+  if (!ini.Get("World", "Database", &world->database_))
+    world->database_ = "console.db";
   if (world->console_.empty() || world->core_.empty()) {
     *why = file + ": [World] needs Console and CoreServer";
     return nullptr;
   }
   auto inside = [&](const std::string& rel) {
-    if (rel.empty() || rel.front() == '/') return false;
+    if (rel.empty() || rel.front() == '/')
+      return false;
     for (const auto& part : std::filesystem::path(rel)) {
-      if (part == "..") return false;
+      if (part == "..")
+        return false;
     }
     return true;
   };
@@ -145,7 +157,8 @@ std::unique_ptr<World> World::Open(const std::string& dir, std::string* why) {
     return nullptr;
   }
   for (const std::string& section : ini.SectionNames()) {
-    if (section.size() <= 9 || !EqualsNoCase(section.substr(0, 9), "Computer ")) continue;
+    if (section.size() <= 9 || !EqualsNoCase(section.substr(0, 9), "Computer "))
+      continue;
     WorldComputer computer;
     computer.name = section.substr(9);
     for (const auto& [key, value] : ini.Pairs(section)) {
@@ -177,7 +190,9 @@ std::unique_ptr<World> World::Open(const std::string& dir, std::string* why) {
   return world;
 }
 
-std::string World::DatabaseHostPath() const { return dir_ + "/" + database_; }
+std::string World::DatabaseHostPath() const {
+  return dir_ + "/" + database_;
+}
 
 std::string World::RegistryDir(std::string_view computer) const {
   const WorldComputer* c = FindComputer(computer);
@@ -186,14 +201,16 @@ std::string World::RegistryDir(std::string_view computer) const {
 
 const WorldComputer* World::FindComputer(std::string_view name) const {
   for (const WorldComputer& c : computers_) {
-    if (EqualsNoCase(c.name, name)) return &c;
+    if (EqualsNoCase(c.name, name))
+      return &c;
   }
   return nullptr;
 }
 
 bool World::MapPath(std::string_view winPath, std::string* hostPath, std::string* why) const {
   std::string ignored;
-  if (why == nullptr) why = &ignored;
+  if (why == nullptr)
+    why = &ignored;
   if (winPath.find('\0') != std::string_view::npos) {
     *why = "the path holds a NUL character";
     return false;
@@ -215,7 +232,8 @@ bool World::MapPath(std::string_view winPath, std::string* hostPath, std::string
     }
     const WorldShare* share = nullptr;
     for (const WorldShare& s : computer->shares) {
-      if (EqualsNoCase(s.name, unc[1])) share = &s;
+      if (EqualsNoCase(s.name, unc[1]))
+        share = &s;
     }
     if (share == nullptr) {
       *why = "no share \"" + unc[1] + "\" on " + computer->name;
@@ -224,14 +242,17 @@ bool World::MapPath(std::string_view winPath, std::string* hostPath, std::string
     drive = share->drive;
     std::vector<std::string> below(unc.begin() + 2, unc.end());
     std::vector<std::string> normal;
-    if (!Normalize(below, &normal, why)) return false;
+    if (!Normalize(below, &normal, why))
+      return false;
     parts = share->components;
     parts.insert(parts.end(), normal.begin(), normal.end());
   } else if (winPath.size() >= 2 && winPath[1] == ':' &&
-             ((winPath[0] >= 'A' && winPath[0] <= 'Z') || (winPath[0] >= 'a' && winPath[0] <= 'z'))) {
+             ((winPath[0] >= 'A' && winPath[0] <= 'Z') ||
+              (winPath[0] >= 'a' && winPath[0] <= 'z'))) {
     rest = winPath.substr(2);
     if (!rest.empty() && rest.front() != '\\') {
-      *why = "a drive path must start at the root (\"" + std::string(winPath.substr(0, 2)) + "\\\")";
+      *why =
+          "a drive path must start at the root (\"" + std::string(winPath.substr(0, 2)) + "\\\")";
       return false;
     }
     computer = FindComputer(console_);
@@ -240,7 +261,8 @@ bool World::MapPath(std::string_view winPath, std::string* hostPath, std::string
       return false;
     }
     drive = ToUpperChar(winPath[0]);
-    if (!Normalize(Split(rest), &parts, why)) return false;
+    if (!Normalize(Split(rest), &parts, why))
+      return false;
   } else {
     *why = "not an absolute Windows path";
     return false;
@@ -250,7 +272,8 @@ bool World::MapPath(std::string_view winPath, std::string* hostPath, std::string
     return false;
   }
   for (const auto& [letter, folder] : computer->drives) {
-    if (letter == drive) return Resolve(folder, parts, hostPath, why);
+    if (letter == drive)
+      return Resolve(folder, parts, hostPath, why);
   }
   *why = std::string("no drive ") + drive + ": on " + computer->name;
   return false;
@@ -260,14 +283,17 @@ bool World::HostToWindows(const std::string& hostPath, std::string* winPath) con
   std::string host = std::filesystem::absolute(hostPath).lexically_normal().string();
   for (const WorldComputer& c : computers_) {
     for (const auto& [letter, folder] : c.drives) {
-      if (host != folder && host.compare(0, folder.size() + 1, folder + "/") != 0) continue;
+      if (host != folder && host.compare(0, folder.size() + 1, folder + "/") != 0)
+        continue;
       std::vector<std::string> rest;
       for (const auto& part : std::filesystem::path(host.substr(folder.size()))) {
-        if (part != "/" && !part.empty()) rest.push_back(part.string());
+        if (part != "/" && !part.empty())
+          rest.push_back(part.string());
       }
       auto join = [](const std::vector<std::string>& parts, std::size_t from) {
         std::string out;
-        for (std::size_t i = from; i < parts.size(); ++i) out += (i > from ? "\\" : "") + parts[i];
+        for (std::size_t i = from; i < parts.size(); ++i)
+          out += (i > from ? "\\" : "") + parts[i];
         return out;
       };
       if (EqualsNoCase(c.name, console_)) {
@@ -276,17 +302,21 @@ bool World::HostToWindows(const std::string& hostPath, std::string* winPath) con
       }
       const WorldShare* best = nullptr;
       for (const WorldShare& s : c.shares) {
-        if (s.drive != letter || s.components.size() > rest.size()) continue;
+        if (s.drive != letter || s.components.size() > rest.size())
+          continue;
         bool prefix = true;
         for (std::size_t i = 0; i < s.components.size(); ++i) {
           prefix = prefix && EqualsNoCase(s.components[i], rest[i]);
         }
-        if (prefix && (best == nullptr || s.components.size() > best->components.size())) best = &s;
+        if (prefix && (best == nullptr || s.components.size() > best->components.size()))
+          best = &s;
       }
-      if (best == nullptr) return false;
+      if (best == nullptr)
+        return false;
       *winPath = "\\\\" + c.name + "\\" + best->name;
       std::string tail = join(rest, best->components.size());
-      if (!tail.empty()) *winPath += "\\" + tail;
+      if (!tail.empty())
+        *winPath += "\\" + tail;
       return true;
     }
   }

@@ -6,11 +6,15 @@ namespace qv {
 namespace {
 
 // The bytes a profile line is trimmed of: blanks, tab to CR, and the old end-of-file mark.
-bool IsTrim(char c) { return c == ' ' || (c >= '\t' && c <= '\r') || c == '\x1a'; }
+bool IsTrim(char c) {
+  return c == ' ' || (c >= '\t' && c <= '\r') || c == '\x1a';
+}
 
 std::string_view Trim(std::string_view s) {
-  while (!s.empty() && IsTrim(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsTrim(s.back())) s.remove_suffix(1);
+  while (!s.empty() && IsTrim(s.front()))
+    s.remove_prefix(1);
+  while (!s.empty() && IsTrim(s.back()))
+    s.remove_suffix(1);
   return s;
 }
 
@@ -33,7 +37,8 @@ KeyLine SplitKey(std::string_view text) {
   k.key = Trim(t.substr(0, eq));
   k.hasValue = true;
   std::size_t begin = eq + 1;
-  while (begin < t.size() && IsTrim(t[begin])) ++begin;
+  while (begin < t.size() && IsTrim(t[begin]))
+    ++begin;
   k.valueBegin = offset + begin;
   k.valueEnd = offset + t.size();
   return k;
@@ -42,9 +47,11 @@ KeyLine SplitKey(std::string_view text) {
 // A "[" line with a "]" in it names a section: the text up to the last "]", trimmed.
 bool SectionName(std::string_view text, std::string_view* name) {
   std::string_view t = Trim(text);
-  if (t.empty() || t.front() != '[') return false;
+  if (t.empty() || t.front() != '[')
+    return false;
   std::size_t close = t.rfind(']');
-  if (close == std::string_view::npos || close == 0) return false;
+  if (close == std::string_view::npos || close == 0)
+    return false;
   *name = Trim(t.substr(1, close - 1));
   return true;
 }
@@ -77,7 +84,8 @@ void IniText::Parse(std::string_view bytes) {
   sections_.push_back(Section{});
   index_.emplace("", 0);
   bom_ = bytes.substr(0, 3) == "\xEF\xBB\xBF";
-  if (bom_) bytes.remove_prefix(3);
+  if (bom_)
+    bytes.remove_prefix(3);
   std::size_t pos = 0;
   while (pos < bytes.size()) {
     std::size_t end = bytes.find_first_of("\r\n", pos);
@@ -121,21 +129,30 @@ void IniText::IndexKey(Section& section, std::size_t lineIndex) {
   line.hasValue = k.hasValue;
   line.valueBegin = k.valueBegin;
   line.valueEnd = k.valueEnd;
-  if (k.key.empty() && !k.hasValue) return;  // a blank line
+  if (k.key.empty() && !k.hasValue)
+    return;  // a blank line
   section.keys.emplace(std::string(k.key), lineIndex);
 }
 
 std::string IniText::Bytes() const {
   std::string out;
-  if (bom_) out += "\xEF\xBB\xBF";
+  if (bom_)
+    out += "\xEF\xBB\xBF";
   for (const Section& section : sections_) {
     for (const Line& line : section.lines) {
       out += line.text;
       switch (line.eol) {
-        case Eol::kNone: break;
-        case Eol::kCrLf: out += "\r\n"; break;
-        case Eol::kLf: out += '\n'; break;
-        case Eol::kCr: out += '\r'; break;
+        case Eol::kNone:
+          break;
+        case Eol::kCrLf:
+          out += "\r\n";
+          break;
+        case Eol::kLf:
+          out += '\n';
+          break;
+        case Eol::kCr:
+          out += '\r';
+          break;
       }
     }
   }
@@ -154,7 +171,8 @@ IniText::Section* IniText::Find(std::string_view name) {
 
 bool IniText::Get(std::string_view section, std::string_view key, std::string* value) const {
   std::string_view view;
-  if (!Get(section, key, &view)) return false;
+  if (!Get(section, key, &view))
+    return false;
   value->assign(view);
   return true;
 }
@@ -162,11 +180,14 @@ bool IniText::Get(std::string_view section, std::string_view key, std::string* v
 bool IniText::Get(std::string_view section, std::string_view key, std::string_view* value) const {
   key = Trim(key);  // names are compared as the file's lines give them: trimmed
   const Section* s = Find(section);
-  if (s == nullptr) return false;
+  if (s == nullptr)
+    return false;
   auto it = s->keys.find(key);
-  if (it == s->keys.end()) return false;
+  if (it == s->keys.end())
+    return false;
   const Line& line = s->lines[it->second];
-  if (!line.hasValue) return false;
+  if (!line.hasValue)
+    return false;
   std::string_view v(line.text);
   *value = StripQuotes(v.substr(line.valueBegin, line.valueEnd - line.valueBegin));
   return true;
@@ -175,14 +196,17 @@ bool IniText::Get(std::string_view section, std::string_view key, std::string_vi
 void IniText::EndLastLine() {
   for (auto s = sections_.rbegin(); s != sections_.rend(); ++s) {
     if (!s->lines.empty()) {
-      if (s->lines.back().eol == Eol::kNone) s->lines.back().eol = Eol::kCrLf;
+      if (s->lines.back().eol == Eol::kNone)
+        s->lines.back().eol = Eol::kCrLf;
       return;
     }
   }
 }
 
 bool IniText::CanWrite(std::string_view section, std::string_view key, std::string_view value) {
-  auto breaks = [](std::string_view t) { return t.find_first_of("\r\n") != std::string_view::npos; };
+  auto breaks = [](std::string_view t) {
+    return t.find_first_of("\r\n") != std::string_view::npos;
+  };
   return !breaks(section) && !breaks(key) && !breaks(value) &&
          section.find(']') == std::string_view::npos && key.find('=') == std::string_view::npos &&
          !Trim(key).starts_with('[');
@@ -191,7 +215,8 @@ bool IniText::CanWrite(std::string_view section, std::string_view key, std::stri
 bool IniText::Set(std::string_view section, std::string_view key, std::string_view value) {
   section = Trim(section);
   key = Trim(key);
-  while (!value.empty() && (value.front() == ' ' || (value.front() >= '\t' && value.front() <= '\r'))) {
+  while (!value.empty() &&
+         (value.front() == ' ' || (value.front() >= '\t' && value.front() <= '\r'))) {
     value.remove_prefix(1);
   }
   std::string newLine = std::string(key) + "=" + std::string(value);
@@ -228,7 +253,8 @@ bool IniText::Set(std::string_view section, std::string_view key, std::string_vi
   // it from the next section. Only blank lines move, and they are not indexed.
   std::size_t first = s->hasHeader ? 1 : 0;
   std::size_t pos = s->lines.size();
-  while (pos > first && Trim(s->lines[pos - 1].text).empty()) --pos;
+  while (pos > first && Trim(s->lines[pos - 1].text).empty())
+    --pos;
   if (pos == s->lines.size() && pos > 0 && s->lines[pos - 1].eol == Eol::kNone) {
     s->lines[pos - 1].eol = Eol::kCrLf;
   }
@@ -241,7 +267,8 @@ bool IniText::Set(std::string_view section, std::string_view key, std::string_vi
 std::vector<std::string> IniText::SectionNames() const {
   std::vector<std::string> names;
   for (std::size_t i = 0; i < sections_.size(); ++i) {
-    if (i == 0 && sections_[0].keys.empty()) continue;
+    if (i == 0 && sections_[0].keys.empty())
+      continue;
     names.push_back(sections_[i].name);
   }
   return names;
@@ -250,16 +277,20 @@ std::vector<std::string> IniText::SectionNames() const {
 std::vector<std::pair<std::string, std::string>> IniText::Pairs(std::string_view section) const {
   std::vector<std::pair<std::string, std::string>> pairs;
   const Section* s = Find(section);
-  if (s == nullptr) return pairs;
+  if (s == nullptr)
+    return pairs;
   for (std::size_t i = 0; i < s->lines.size(); ++i) {
     const Line& line = s->lines[i];
-    if (!line.hasValue) continue;
+    if (!line.hasValue)
+      continue;
     KeyLine k = SplitKey(line.text);
     auto it = s->keys.find(k.key);
-    if (it == s->keys.end() || it->second != i) continue;  // a later duplicate
+    if (it == s->keys.end() || it->second != i)
+      continue;  // a later duplicate
     std::string_view v(line.text);
-    pairs.emplace_back(std::string(k.key),
-                       std::string(StripQuotes(v.substr(line.valueBegin, line.valueEnd - line.valueBegin))));
+    pairs.emplace_back(
+        std::string(k.key),
+        std::string(StripQuotes(v.substr(line.valueBegin, line.valueEnd - line.valueBegin))));
   }
   return pairs;
 }

@@ -46,7 +46,7 @@ class IniText {
   struct Line {
     std::string text;  // without its line end
     Eol eol = Eol::kNone;
-    bool hasValue = false;  // a key line with "="
+    bool hasValue = false;                     // a key line with "="
     std::size_t valueBegin = 0, valueEnd = 0;  // the trimmed value within text
   };
   // Names are compared without regard to case; lookups take string_views.
@@ -61,9 +61,9 @@ class IniText {
   using NameIndex = std::unordered_map<std::string, std::size_t, NoCaseHash, NoCaseEq>;
 
   struct Section {
-    std::string name;          // trimmed name as written
-    std::vector<Line> lines;   // the header line first, except for the unnamed head
-    NameIndex keys;            // key -> index of its first line
+    std::string name;         // trimmed name as written
+    std::vector<Line> lines;  // the header line first, except for the unnamed head
+    NameIndex keys;           // key -> index of its first line
     bool hasHeader = false;
   };
 
@@ -74,8 +74,8 @@ class IniText {
   const Section* Find(std::string_view name) const;
 
   bool bom_ = false;
-  std::vector<Section> sections_;                          // sections_[0]: the unnamed head
-  NameIndex index_;                                        // name -> first section
+  std::vector<Section> sections_;  // sections_[0]: the unnamed head
+  NameIndex index_;                // name -> first section
 };
 
 }  // namespace qv

@@ -17,9 +17,9 @@
 namespace qv {
 namespace {
 
-constexpr std::size_t kMaxEntries = 32;     // parsed files kept
-constexpr std::size_t kMaxMemo = 4096;      // Windows path -> host path memos kept
-constexpr long long kSettleSeconds = 2;     // a file younger than this may change unseen
+constexpr std::size_t kMaxEntries = 32;  // parsed files kept
+constexpr std::size_t kMaxMemo = 4096;   // Windows path -> host path memos kept
+constexpr long long kSettleSeconds = 2;  // a file younger than this may change unseen
 
 constexpr long long kPathCheckNanos = 50'000'000;  // see Entry::Current
 
@@ -43,9 +43,10 @@ struct OpenStamp {
 
 bool StampOpenFile(int fd, OpenStamp* stamp) {
   struct stat st {};
-  if (::fstat(fd, &st) != 0) return false;
-  *stamp = {st.st_dev,          st.st_ino,          st.st_size,         st.st_nlink,
-            st.st_mtim.tv_sec,  st.st_mtim.tv_nsec, st.st_ctim.tv_sec,  st.st_ctim.tv_nsec};
+  if (::fstat(fd, &st) != 0)
+    return false;
+  *stamp = {st.st_dev,         st.st_ino,          st.st_size,        st.st_nlink,
+            st.st_mtim.tv_sec, st.st_mtim.tv_nsec, st.st_ctim.tv_sec, st.st_ctim.tv_nsec};
   return true;
 }
 
@@ -56,7 +57,8 @@ struct Entry {
   ~Entry() { Close(); }
 
   void Close() {
-    if (fd >= 0) ::close(fd);
+    if (fd >= 0)
+      ::close(fd);
     fd = -1;
   }
 
@@ -65,20 +67,24 @@ struct Entry {
   // ago. The path is walked again after that, which catches what the open file cannot show,
   // a folder renamed above it.
   bool Current(const std::string& host) {
-    if (!trusted || fd < 0) return false;
+    if (!trusted || fd < 0)
+      return false;
     OpenStamp now;
-    if (!StampOpenFile(fd, &now) || !(now == open)) return false;
+    if (!StampOpenFile(fd, &now) || !(now == open))
+      return false;
     long long clock = MonotonicNanos();
-    if (clock - pathChecked < kPathCheckNanos) return true;
-    if (!(StampHostFile(host) == stamp)) return false;
+    if (clock - pathChecked < kPathCheckNanos)
+      return true;
+    if (!(StampHostFile(host) == stamp))
+      return false;
     pathChecked = clock;
     return true;
   }
 
   IniText text;
-  HostStamp stamp;       // the disk file `text` was read from or last written to
-  int fd = -1;           // that file, kept open while the copy is trusted
-  OpenStamp open;        // its fstat() then
+  HostStamp stamp;  // the disk file `text` was read from or last written to
+  int fd = -1;      // that file, kept open while the copy is trusted
+  OpenStamp open;   // its fstat() then
   long long pathChecked = 0;
   bool trusted = false;  // an unchanged file proves `text` current
   bool dirty = false;    // `text` is newer than the disk
@@ -94,8 +100,10 @@ class Cache {
   // *host is the host path of the file.
   Entry* Acquire(const char* file, std::string* host) {
     World* world = World::Current();
-    if (world == nullptr || file == nullptr) return nullptr;
-    if (generation_ != World::Generation()) Reset();
+    if (world == nullptr || file == nullptr)
+      return nullptr;
+    if (generation_ != World::Generation())
+      Reset();
     // A form reads one file many times in a row: the last file asked for is found again by
     // its name alone.
     if (last_ != nullptr && lastName_ == file && !last_->dirty && !last_->removed &&
@@ -119,28 +127,36 @@ class Cache {
     if (remembered) {
       *host = memo->second;
     } else {
-      if (!world->MapPath(file, host, nullptr)) return nullptr;
-      if (memo_.size() >= kMaxMemo) memo_.clear();
+      if (!world->MapPath(file, host, nullptr))
+        return nullptr;
+      if (memo_.size() >= kMaxMemo)
+        memo_.clear();
       memo_.emplace(file, *host);
     }
     Entry* entry = Find(*host);
-    if (entry != nullptr && (entry->dirty || entry->removed)) return Touch(entry);
-    if (entry != nullptr && entry->Current(*host)) return Touch(entry);
+    if (entry != nullptr && (entry->dirty || entry->removed))
+      return Touch(entry);
+    if (entry != nullptr && entry->Current(*host))
+      return Touch(entry);
     HostStamp stamp = StampHostFile(*host);
-    if (entry != nullptr && entry->trusted && entry->stamp == stamp) return Touch(entry);
+    if (entry != nullptr && entry->trusted && entry->stamp == stamp)
+      return Touch(entry);
     if (!stamp.exists && remembered) {
       // The file may now exist under another letter case: map the name again.
       std::string again;
-      if (!world->MapPath(file, &again, nullptr)) return nullptr;
+      if (!world->MapPath(file, &again, nullptr))
+        return nullptr;
       if (again != *host) {
         memo_[file] = again;
         *host = again;
         entry = Find(again);
-        if (entry != nullptr && (entry->dirty || entry->removed)) return Touch(entry);
+        if (entry != nullptr && (entry->dirty || entry->removed))
+          return Touch(entry);
         stamp = StampHostFile(again);
       }
     }
-    if (entry == nullptr) entry = Insert(*host);
+    if (entry == nullptr)
+      entry = Insert(*host);
     Load(*host, stamp, entry);
     return Touch(entry);
   }
@@ -157,7 +173,8 @@ class Cache {
       entry->dirty = false;
       entry->text = IniText();
     } else if (entry->dirty) {
-      if (!WriteHostFileAtomic(host, entry->text.Bytes())) return false;
+      if (!WriteHostFileAtomic(host, entry->text.Bytes()))
+        return false;
       entry->dirty = false;
     } else {
       return true;
@@ -169,7 +186,8 @@ class Cache {
 
   bool FlushAll() {
     bool ok = true;
-    for (auto& [host, entry] : entries_) ok = Flush(host, entry.get()) && ok;
+    for (auto& [host, entry] : entries_)
+      ok = Flush(host, entry.get()) && ok;
     return ok;
   }
 
@@ -188,7 +206,8 @@ class Cache {
   }
 
   Entry* Insert(const std::string& host) {
-    if (entries_.size() >= kMaxEntries) Evict();
+    if (entries_.size() >= kMaxEntries)
+      Evict();
     auto& slot = entries_[host];
     slot = std::make_unique<Entry>();
     return slot.get();
@@ -198,17 +217,21 @@ class Cache {
   void Evict() {
     auto oldest = entries_.end();
     for (auto it = entries_.begin(); it != entries_.end(); ++it) {
-      if (it->second->dirty || it->second->removed) continue;
-      if (oldest == entries_.end() || it->second->lastUse < oldest->second->lastUse) oldest = it;
+      if (it->second->dirty || it->second->removed)
+        continue;
+      if (oldest == entries_.end() || it->second->lastUse < oldest->second->lastUse)
+        oldest = it;
     }
     if (oldest == entries_.end()) {
       FlushAll();
       oldest = entries_.begin();
       for (auto it = entries_.begin(); it != entries_.end(); ++it) {
-        if (it->second->lastUse < oldest->second->lastUse) oldest = it;
+        if (it->second->lastUse < oldest->second->lastUse)
+          oldest = it;
       }
     }
-    if (oldest->second.get() == last_) last_ = nullptr;
+    if (oldest->second.get() == last_)
+      last_ = nullptr;
     entries_.erase(oldest);
   }
 
@@ -228,8 +251,10 @@ class Cache {
     // change time, and only a settled change time proves that no change shares its tick.
     bool settled = !stamp.exists || (stamp.mtimeSec + kSettleSeconds <= now.tv_sec &&
                                      stamp.ctimeSec + kSettleSeconds <= now.tv_sec);
-    if (settled && StampHostFile(host) == stamp) Keep(host, fd, entry);
-    else if (fd >= 0) ::close(fd);
+    if (settled && StampHostFile(host) == stamp)
+      Keep(host, fd, entry);
+    else if (fd >= 0)
+      ::close(fd);
   }
 
   // Marks the entry's copy trusted. A present file stays open (fd, or opened here when -1) so
@@ -237,8 +262,10 @@ class Cache {
   static void Keep(const std::string& host, int fd, Entry* entry) {
     entry->Close();
     entry->trusted = true;
-    if (!entry->stamp.exists) return;
-    if (fd < 0) fd = OpenHostFile(host);
+    if (!entry->stamp.exists)
+      return;
+    if (fd < 0)
+      fd = OpenHostFile(host);
     if (fd >= 0 && StampOpenFile(fd, &entry->open) && entry->open.ino == entry->stamp.ino &&
         entry->open.dev == entry->stamp.dev && StampHostFile(host) == entry->stamp) {
       entry->fd = fd;
@@ -266,39 +293,47 @@ Cache& TheCache() {
   return cache;
 }
 
-
 bool FolderExists(const std::string& host) {
   std::size_t slash = host.rfind('/');
-  if (slash == std::string::npos) return false;
+  if (slash == std::string::npos)
+    return false;
   return ::access(host.substr(0, slash).c_str(), W_OK | X_OK) == 0;
 }
 
 }  // namespace
 
-bool FlushProfiles() { return TheCache().FlushAll(); }
+bool FlushProfiles() {
+  return TheCache().FlushAll();
+}
 
 int RemoveCachedProfile(const std::string& hostPath) {
   Entry* entry = TheCache().Find(hostPath);
-  if (entry == nullptr || entry->removed) return -1;
-  if (!entry->dirty && !StampHostFile(hostPath).exists) return -1;
+  if (entry == nullptr || entry->removed)
+    return -1;
+  if (!entry->dirty && !StampHostFile(hostPath).exists)
+    return -1;
   entry->removed = true;
   entry->dirty = false;
   entry->text = IniText();
   return 0;
 }
 
-void ResetProfiles() { TheCache().Reset(); }
+void ResetProfiles() {
+  TheCache().Reset();
+}
 
 }  // namespace qv
 
 DWORD GetPrivateProfileStringA(const char* section, const char* key, const char* def, char* out,
                                DWORD size, const char* fileName) {
-  if (out == nullptr || size == 0) return 0;
+  if (out == nullptr || size == 0)
+    return 0;
   std::string_view value = def != nullptr ? def : "";
   if (section != nullptr && key != nullptr) {
     thread_local std::string host;  // reused: a read allocates nothing once warm
     qv::Entry* entry = qv::TheCache().Acquire(fileName, &host);
-    if (entry != nullptr && !entry->removed) entry->text.Get(section, key, &value);
+    if (entry != nullptr && !entry->removed)
+      entry->text.Get(section, key, &value);
   }
   std::size_t n = value.size() < size - 1 ? value.size() : size - 1;
   std::memcpy(out, value.data(), n);
@@ -308,19 +343,24 @@ DWORD GetPrivateProfileStringA(const char* section, const char* key, const char*
 
 BOOL WritePrivateProfileStringA(const char* section, const char* key, const char* value,
                                 const char* fileName) {
-  if (section == nullptr || key == nullptr || value == nullptr) return FALSE;
+  if (section == nullptr || key == nullptr || value == nullptr)
+    return FALSE;
   std::string_view s(section), k(key), v(value);
-  if (!qv::IniText::CanWrite(s, k, v)) return FALSE;
+  if (!qv::IniText::CanWrite(s, k, v))
+    return FALSE;
   std::string host;
   qv::Entry* entry = qv::TheCache().Acquire(fileName, &host);
-  if (entry == nullptr) return FALSE;
+  if (entry == nullptr)
+    return FALSE;
   bool onDisk = entry->stamp.exists && !entry->removed;
-  if (!entry->dirty && !onDisk && !qv::FolderExists(host)) return FALSE;  // cannot be created
+  if (!entry->dirty && !onDisk && !qv::FolderExists(host))
+    return FALSE;  // cannot be created
   if (entry->removed) {
     entry->removed = false;
     entry->text = qv::IniText();
     entry->dirty = true;  // the file comes back, even if only with this one line
   }
-  if (entry->text.Set(s, k, v)) entry->dirty = true;
+  if (entry->text.Set(s, k, v))
+    entry->dirty = true;
   return TRUE;
 }

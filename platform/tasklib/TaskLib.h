@@ -16,10 +16,10 @@
 #include "platform/wintypes.h"
 
 struct TaskConfigRecord {
-  std::int32_t id;         // -1 in a record to be added
+  std::int32_t id;  // -1 in a record to be added
   std::int32_t snapinId;
-  char name[256];          // NUL-terminated
-  std::uint32_t data;      // data handle (see above)
+  char name[256];            // NUL-terminated
+  std::uint32_t data;        // data handle (see above)
   std::uint32_t dataLength;  // bytes, no terminating NUL counted
 };
 static_assert(sizeof(TaskConfigRecord) == 272);
@@ -29,10 +29,10 @@ static_assert(offsetof(TaskConfigRecord, data) == 264);
 static_assert(offsetof(TaskConfigRecord, dataLength) == 268);
 
 struct TaskRecord {
-  std::int32_t id;                   // the library's own task id
-  char name[256];                    // NUL-terminated
-  std::int32_t configurationId;      // the configuration the task runs
-  unsigned char reserved[44];        // zero in a record built by the system
+  std::int32_t id;               // the library's own task id
+  char name[256];                // NUL-terminated
+  std::int32_t configurationId;  // the configuration the task runs
+  unsigned char reserved[44];    // zero in a record built by the system
 };
 static_assert(sizeof(TaskRecord) == 308);
 static_assert(offsetof(TaskRecord, name) == 4);

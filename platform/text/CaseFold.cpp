@@ -16,9 +16,11 @@ struct Tables {
       lower[up] = static_cast<unsigned char>(low);
       upper[low] = static_cast<unsigned char>(up);
     };
-    for (int c = 'A'; c <= 'Z'; ++c) pair(c, c + 32);
+    for (int c = 'A'; c <= 'Z'; ++c)
+      pair(c, c + 32);
     for (int c = 0xC0; c <= 0xDE; ++c) {
-      if (c != 0xD7) pair(c, c + 32);  // 0xD7 is the multiplication sign
+      if (c != 0xD7)
+        pair(c, c + 32);  // 0xD7 is the multiplication sign
     }
     pair(0x8A, 0x9A);  // S caron
     pair(0x8C, 0x9C);  // OE
@@ -29,29 +31,39 @@ struct Tables {
 
 // Built by the compiler: lookups need no guard for a first use.
 constexpr Tables kTables;
-const Tables& T() { return kTables; }
+const Tables& T() {
+  return kTables;
+}
 
 }  // namespace
 
-char ToUpperChar(char c) { return static_cast<char>(T().upper[static_cast<unsigned char>(c)]); }
-char ToLowerChar(char c) { return static_cast<char>(T().lower[static_cast<unsigned char>(c)]); }
+char ToUpperChar(char c) {
+  return static_cast<char>(T().upper[static_cast<unsigned char>(c)]);
+}
+char ToLowerChar(char c) {
+  return static_cast<char>(T().lower[static_cast<unsigned char>(c)]);
+}
 
 std::string ToUpper(std::string_view text) {
   std::string out(text);
-  for (char& c : out) c = ToUpperChar(c);
+  for (char& c : out)
+    c = ToUpperChar(c);
   return out;
 }
 
 std::string ToLower(std::string_view text) {
   std::string out(text);
-  for (char& c : out) c = ToLowerChar(c);
+  for (char& c : out)
+    c = ToLowerChar(c);
   return out;
 }
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
+  if (a.size() != b.size())
+    return false;
   for (size_t i = 0; i < a.size(); ++i) {
-    if (ToLowerChar(a[i]) != ToLowerChar(b[i])) return false;
+    if (ToLowerChar(a[i]) != ToLowerChar(b[i]))
+      return false;
   }
   return true;
 }
@@ -61,9 +73,11 @@ int CompareNoCase(std::string_view a, std::string_view b) {
   for (size_t i = 0; i < n; ++i) {
     unsigned char x = T().lower[static_cast<unsigned char>(a[i])];
     unsigned char y = T().lower[static_cast<unsigned char>(b[i])];
-    if (x != y) return x < y ? -1 : 1;
+    if (x != y)
+      return x < y ? -1 : 1;
   }
-  if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
+  if (a.size() != b.size())
+    return a.size() < b.size() ? -1 : 1;
   return a.compare(b) < 0 ? -1 : (a == b ? 0 : 1);
 }
 

@@ -28,8 +28,12 @@ void SetMessageBoxHandler(MessageBoxHandler* handler) {
   g_handler = handler != nullptr ? handler : &g_console;
 }
 
-void SetAppName(std::string name) { Name() = std::move(name); }
-const std::string& AppName() { return Name(); }
+void SetAppName(std::string name) {
+  Name() = std::move(name);
+}
+const std::string& AppName() {
+  return Name();
+}
 
 }  // namespace qv
 

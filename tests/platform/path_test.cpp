@@ -33,20 +33,26 @@ TEST(WorldPath, SharesAndDrivesMapOntoOneFolderWithoutRegardToCase) {
 TEST(WorldPath, RefusesWhatWouldLeaveTheWorldOrCannotBeNamed) {
   TestWorld w;
   const std::string refused[] = {
-      "\\\\CORE1\\qvlogon\\..\\x",          // above the share root
+      "\\\\CORE1\\qvlogon\\..\\x",  // above the share root
       "\\\\CORE1\\qvlogon\\a\\..\\..\\x",
       "C:\\..\\..\\etc\\passwd",
-      "\\\\NOWHERE\\qvlogon\\x",              // unknown computer
-      "\\\\CORE1\\nope\\x",                   // unknown share
-      "\\\\CORE1",                            // no share
-      "D:\\Apps\\Main\\x",                    // ADMIN7 has no drive D:
+      "\\\\NOWHERE\\qvlogon\\x",  // unknown computer
+      "\\\\CORE1\\nope\\x",       // unknown share
+      "\\\\CORE1",                // no share
+      "D:\\Apps\\Main\\x",        // ADMIN7 has no drive D:
       "C:relative",
       "relative\\path",
       "/etc/passwd",
       "\\\\CORE1\\qvlogon\\a:b",
-      "\\\\CORE1\\qvlogon\\a<b", "\\\\CORE1\\qvlogon\\a>b", "\\\\CORE1\\qvlogon\\a\"b",
-      "\\\\CORE1\\qvlogon\\a|b", "\\\\CORE1\\qvlogon\\a?b", "\\\\CORE1\\qvlogon\\a*b",
-      "\\\\CORE1\\qvlogon\\a/b", "\\\\CORE1\\qvlogon\\a\tb", "\\\\CORE1\\qvlogon\\x.",
+      "\\\\CORE1\\qvlogon\\a<b",
+      "\\\\CORE1\\qvlogon\\a>b",
+      "\\\\CORE1\\qvlogon\\a\"b",
+      "\\\\CORE1\\qvlogon\\a|b",
+      "\\\\CORE1\\qvlogon\\a?b",
+      "\\\\CORE1\\qvlogon\\a*b",
+      "\\\\CORE1\\qvlogon\\a/b",
+      "\\\\CORE1\\qvlogon\\a\tb",
+      "\\\\CORE1\\qvlogon\\x.",
       "\\\\CORE1\\qvlogon\\x ",
       std::string("\\\\CORE1\\qvlogon\\a\0b", 18),
   };
@@ -90,8 +96,8 @@ TEST(FileApi, ListsMatchingRegularFilesInNameOrder) {
     names.push_back(data.cFileName);
   } while (FindNextFileA(find, &data));
   FindClose(find);
-  EXPECT_EQ(names, (std::vector<std::string>{"a.FrM", "b.frm", "FRM1A.FRM", "FRM2B7.FRM",
-                                              "FRM3C.FRM"}));
+  EXPECT_EQ(names,
+            (std::vector<std::string>{"a.FrM", "b.frm", "FRM1A.FRM", "FRM2B7.FRM", "FRM3C.FRM"}));
   EXPECT_EQ(FindFirstFileA("\\\\CORE1\\qvlogon\\*.XYZ", &data), INVALID_HANDLE_VALUE);
   EXPECT_EQ(FindFirstFileA("\\\\CORE1\\qvlogon\\..\\..\\*", &data), INVALID_HANDLE_VALUE);
 }

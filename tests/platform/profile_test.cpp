@@ -1,5 +1,5 @@
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,8 +16,7 @@ namespace {
 
 const char kFile[] = "\\\\CORE1\\qvlogon\\T.INI";
 
-std::string Read(const char* section, const char* key, const char* file = kFile,
-                 DWORD size = 256) {
+std::string Read(const char* section, const char* key, const char* file = kFile, DWORD size = 256) {
   std::string out(size, '\0');
   DWORD n = GetPrivateProfileStringA(section, key, "<def>", out.data(), size, file);
   out.resize(n);
@@ -144,8 +143,10 @@ TEST(PrivateProfile, SeesChangesMadeByOthersAndNeverWritesATornFile) {
   ASSERT_TRUE(qv::FlushProfiles());
   ASSERT_TRUE(qv::ReadHostFile(host, &onDisk));
   EXPECT_EQ(onDisk, "[S]\nK=mine\r\n");
-  for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(host).parent_path()))
-    EXPECT_NE(entry.path().filename().string().rfind('.', 0), 0u) << "left behind: " << entry.path();
+  for (const auto& entry :
+       std::filesystem::directory_iterator(std::filesystem::path(host).parent_path()))
+    EXPECT_NE(entry.path().filename().string().rfind('.', 0), 0u)
+        << "left behind: " << entry.path();
 
   // Removing a cached file and writing it again is one replacement at the flush.
   EXPECT_EQ(WinRemove(kFile), 0);
@@ -175,7 +176,8 @@ TEST(PrivateProfile, ASettledCopyIsDroppedWhenTheFileChangesInAnyWay) {
     setMtime(hosts[i]);
   }
   sleep(3);  // every file settled: the copies read now are trusted
-  for (const std::string& name : names) EXPECT_EQ(Read("S", "K", name.c_str()), "one");
+  for (const std::string& name : names)
+    EXPECT_EQ(Read("S", "K", name.c_str()), "one");
 
   // A: replaced by a file of the same size and modification time.
   std::string beside = hosts[0] + ".new";

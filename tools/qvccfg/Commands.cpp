@@ -36,7 +36,8 @@ class BoxRecorder : public MessageBoxHandler {
   ~BoxRecorder() override { SetMessageBoxHandler(nullptr); }
   int Show(std::string_view caption, std::string_view text, UINT type) override {
     texts.emplace_back(text);
-    if (echo_ != nullptr) *echo_ += std::string(caption) + ": " + std::string(text) + "\n";
+    if (echo_ != nullptr)
+      *echo_ += std::string(caption) + ": " + std::string(text) + "\n";
     return (type & MB_TYPEMASK) == MB_YESNO ? IDNO : IDOK;
   }
   std::vector<std::string> texts;
@@ -46,7 +47,8 @@ class BoxRecorder : public MessageBoxHandler {
 };
 
 std::string DefaultWorldDir() {
-  if (const char* env = std::getenv("QVCCFG_WORLD"); env != nullptr && *env != '\0') return env;
+  if (const char* env = std::getenv("QVCCFG_WORLD"); env != nullptr && *env != '\0')
+    return env;
   const char* home = std::getenv("HOME");
   return std::string(home != nullptr ? home : ".") + "/.qvccfg/world";
 }
@@ -79,24 +81,28 @@ bool FormPath(const World& world, const std::string& file, std::string* win, std
 // The names of the forms in the share, to keep imported names unique.
 bool NameInShare(const std::string& name) {
   char core[80] = {};
-  if (!GetCoreServerName(core, sizeof core)) return false;
+  if (!GetCoreServerName(core, sizeof core))
+    return false;
   std::string share = std::string("\\\\") + core + "\\qvlogon\\";
   WIN32_FIND_DATAA data;
   HANDLE find = FindFirstFileA((share + "*.FRM").c_str(), &data);
   bool found = false;
-  for (BOOL more = find != INVALID_HANDLE_VALUE; more && !found; more = FindNextFileA(find, &data)) {
+  for (BOOL more = find != INVALID_HANDLE_VALUE; more && !found;
+       more = FindNextFileA(find, &data)) {
     CProfileFile file(share + data.cFileName);
     std::string formName;
     found = file.ReadString("Form", "FormName", formName) && formName == name;
   }
-  if (find != INVALID_HANDLE_VALUE) FindClose(find);
+  if (find != INVALID_HANDLE_VALUE)
+    FindClose(find);
   return found;
 }
 
-int Show(const World& world, const std::string& file, const std::string& command,
-         std::string* out, std::string* err) {
+int Show(const World& world, const std::string& file, const std::string& command, std::string* out,
+         std::string* err) {
   std::string win;
-  if (!FormPath(world, file, &win, err)) return 2;
+  if (!FormPath(world, file, &win, err))
+    return 2;
   std::string echoed;
   auto form = std::make_unique<CCustomForm>();
   std::vector<std::string> messages;
@@ -107,11 +113,13 @@ int Show(const World& world, const std::string& file, const std::string& command
     messages = boxes.texts;
   }
   *err += echoed;
-  if (command == "check") return messages.empty() ? 0 : 1;
+  if (command == "check")
+    return messages.empty() ? 0 : 1;
   json::Value value = FormToJson(*form, win);
   if (command == "show") {
     json::Value list = json::Array{};
-    for (const std::string& m : messages) list.Append(json::Cp1252ToUtf8(m));
+    for (const std::string& m : messages)
+      list.Append(json::Cp1252ToUtf8(m));
     value.Set("messages", list);
   }
   *out += json::Write(value, true) + "\n";

@@ -9,12 +9,16 @@ namespace qv {
 namespace {
 
 const char* KindName(const CFormField& f) {
-  if (f.kind == CFormField::kSeparator) return "separator";
-  if (f.kind == CFormField::kPageBreak) return "pagebreak";
+  if (f.kind == CFormField::kSeparator)
+    return "separator";
+  if (f.kind == CFormField::kPageBreak)
+    return "pagebreak";
   return "question";
 }
 
-json::Value U(const std::string& text) { return json::Value(json::Cp1252ToUtf8(text)); }
+json::Value U(const std::string& text) {
+  return json::Value(json::Cp1252ToUtf8(text));
+}
 
 // Swallows the boxes that parsing a composed line could show while we check it.
 class QuietBoxes : public MessageBoxHandler {
@@ -31,12 +35,15 @@ bool SameEntry(const CFormField& a, const CFormField& b) {
     return false;
   }
   for (std::size_t i = 0; i < a.items.size(); ++i) {
-    if (a.items[i]->text != b.items[i]->text) return false;
+    if (a.items[i]->text != b.items[i]->text)
+      return false;
   }
   return true;
 }
 
-bool HasLineBreak(const std::string& s) { return s.find_first_of("\r\n") != std::string::npos; }
+bool HasLineBreak(const std::string& s) {
+  return s.find_first_of("\r\n") != std::string::npos;
+}
 
 }  // namespace
 
@@ -63,7 +70,8 @@ json::Value FormToJson(const CCustomForm& form, const std::string& file) {
       e.Set("required", f->required);
       e.Set("description", U(f->description));
       json::Value items = json::Array{};
-      for (const auto& item : f->items) items.Append(U(item->text));
+      for (const auto& item : f->items)
+        items.Append(U(item->text));
       e.Set("items", items);
     }
     entries.Append(e);
@@ -134,7 +142,8 @@ bool JsonToForm(const json::Value& value, CCustomForm* form, std::string* error)
     if (field->kind == CFormField::kQuestion) {
       bool breaks = HasLineBreak(field->inventoryName) || HasLineBreak(field->questionText) ||
                     HasLineBreak(field->description);
-      for (const auto& item : field->items) breaks = breaks || HasLineBreak(item->text);
+      for (const auto& item : field->items)
+        breaks = breaks || HasLineBreak(item->text);
       std::string line, note;
       field->ComposeLine(line, note);
       CProfileFile profile;

@@ -136,7 +136,8 @@ World* OpenOrMakeWorld(const std::string& dir, std::string* why) {
     return nullptr;
   }
   std::unique_ptr<World> world = World::Open(dir, why);
-  if (world == nullptr) return nullptr;
+  if (world == nullptr)
+    return nullptr;
   World::SetCurrent(world.get());
   g_world = std::move(world);
   return g_world.get();
