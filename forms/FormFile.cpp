@@ -41,9 +41,7 @@ constexpr std::size_t kTempPathSize = 520;
 
 // "Field<n>" and "FieldNote<n>".
 std::string NumberedKey(const char* word, int n) {
-  char key[64];
-  std::snprintf(key, sizeof key, "%s%d", word, n);
-  return key;
+  return word + std::to_string(n);
 }
 
 const char* ControlKeyword(int controlType) {

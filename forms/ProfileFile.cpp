@@ -36,7 +36,8 @@ void Trim(std::string& text) {
     ++begin;
   while (end > begin && IsWhiteSpace(text[end - 1]))
     --end;
-  text = text.substr(begin, end - begin);
+  text.erase(end);
+  text.erase(0, begin);
 }
 
 }  // namespace
