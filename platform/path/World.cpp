@@ -139,8 +139,9 @@ std::unique_ptr<World> World::Open(const std::string& dir, std::string* why) {
   ini.Get("World", "CoreServer", &world->core_);
   if (!ini.Get("World", "Database", &world->database_))
     world->database_ = "console.db";
-  if (world->console_.empty() || world->core_.empty()) {
-    *why = file + ": [World] needs Console and CoreServer";
+  // An empty CoreServer is a console that knows no core server.
+  if (world->console_.empty()) {
+    *why = file + ": [World] needs Console";
     return nullptr;
   }
   auto inside = [&](const std::string& rel) {

@@ -6,7 +6,7 @@
 //
 //   [World]
 //   Console=ADMIN7            ; what GetComputerNameA answers
-//   CoreServer=CORE1          ; what the task library's GetCoreServerName answers
+//   CoreServer=CORE1          ; what the task library's GetCoreServerName answers (empty: none)
 //   Database=console.db       ; the task library's console database, relative to the world
 //
 //   [Computer CORE1]

@@ -1,0 +1,74 @@
+// One registry hive (HKEY_LOCAL_MACHINE of a computer, or HKEY_CURRENT_USER of its user) as
+// the REGEDIT4 text file it is kept in:
+//
+//   REGEDIT4
+//
+//   [HKEY_LOCAL_MACHINE\SOFTWARE\Arvex\Quovant\QVNX\Install]
+//   "Main Path"="D:\\Apps\\Main"
+//   "Count"=dword:0000000a
+//
+// Key paths and value names match without regard to letter case and keep the case they were
+// made with. Values are strings ("..." with \\ and \" escaped) or 32-bit integers (dword:).
+// Anything else in the file (another root, another value type, a stray line) makes the text
+// damaged: Parse says where, and the registry layer then refuses to write the hive, so a
+// damaged file is never replaced by the less that we understood of it.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/wintypes.h"
+
+namespace qv {
+
+inline constexpr DWORD REG_SZ_TYPE = 1;
+inline constexpr DWORD REG_DWORD_TYPE = 4;
+
+struct HiveValue {
+  std::string name;  // "" is the key's default value, written "@"
+  DWORD type = REG_SZ_TYPE;
+  std::string text;  // REG_SZ
+  DWORD number = 0;  // REG_DWORD
+};
+
+struct HiveKey {
+  std::string path;  // below the root, components joined by "\"
+  std::vector<HiveValue> values;
+};
+
+class Hive {
+ public:
+  // The root is the file's key prefix: "HKEY_LOCAL_MACHINE" or "HKEY_CURRENT_USER".
+  explicit Hive(std::string root) : root_(std::move(root)) {}
+
+  // Replaces the contents with the parsed text; false and *why ("line 4: ...") when the text
+  // is damaged, the contents then empty.
+  bool Parse(std::string_view bytes, std::string* why);
+  // The contents as REGEDIT4 text with CR LF line ends; Parse of it gives the same contents.
+  std::string Serialize() const;
+
+  // True when the key exists, or some key lies below it ("" is the root, always present).
+  bool HasKey(std::string_view path) const;
+  const HiveValue* FindValue(std::string_view path, std::string_view name) const;
+  // Creates the key when missing; false for a path ValidPath refuses.
+  bool CreateKey(std::string_view path);
+  // Sets a value, creating its key. False when a name or text holds what the file cannot
+  // keep (a NUL, CR or LF, or an empty key path component).
+  bool SetValue(std::string_view path, const HiveValue& value);
+  // False when there was no such value.
+  bool DeleteValue(std::string_view path, std::string_view name);
+
+  // True when a key path can be stored: "" (the root), or components joined by single "\"
+  // with none empty and none holding a NUL, CR, LF or "]".
+  static bool ValidPath(std::string_view path);
+
+ private:
+  HiveKey* FindKey(std::string_view path);
+  const HiveKey* FindKey(std::string_view path) const;
+
+  std::string root_;
+  std::vector<HiveKey> keys_;  // in file order
+};
+
+}  // namespace qv

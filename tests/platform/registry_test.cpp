@@ -1,0 +1,178 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/path/HostFile.h"
+#include "platform/registry/AppProfile.h"
+#include "platform/registry/Hive.h"
+#include "platform/registry/Registry.h"
+#include "tests/TestWorld.h"
+
+namespace {
+
+const char kInstall[] = "SOFTWARE\\Arvex\\Quovant\\QVNX\\Install";
+
+std::string HivePath(TestWorld& world, const char* computer, const char* file) {
+  return world.World().RegistryDir(computer) + "/" + file;
+}
+
+std::string Query(HKEY key, const char* name, LONG* error) {
+  char buffer[64] = {};
+  DWORD size = sizeof buffer;
+  DWORD type = 0;
+  *error = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
+  return buffer;
+}
+
+TEST(Hive, ParsesWritesAndRefusesDamage) {
+  const std::string text =
+      "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\A\\B]\r\n\"Quote \\\"q\\\"\"=\"C:\\\\x\"\r\n"
+      "@=\"default\"\r\n\"N\"=dword:0000002a\r\n\r\n[HKEY_LOCAL_MACHINE\\C]\r\n";
+  qv::Hive hive("HKEY_LOCAL_MACHINE");
+  std::string why;
+  ASSERT_TRUE(hive.Parse(text, &why)) << why;
+  EXPECT_EQ(text, hive.Serialize());
+  ASSERT_NE(nullptr, hive.FindValue("a\\b", "quote \"Q\""));
+  EXPECT_EQ("C:\\x", hive.FindValue("A\\B", "Quote \"q\"")->text);
+  EXPECT_EQ(42u, hive.FindValue("A\\B", "n")->number);
+  EXPECT_EQ("default", hive.FindValue("A\\B", "")->text);
+  EXPECT_TRUE(hive.HasKey("a"));  // a parent of a stored key
+  EXPECT_FALSE(hive.HasKey("A\\B\\C"));
+  EXPECT_FALSE(hive.SetValue("A", {"line", qv::REG_SZ_TYPE, "one\r\ntwo", 0}));
+  EXPECT_FALSE(hive.SetValue("A\\\\B", {"x", qv::REG_SZ_TYPE, "y", 0}));
+
+  const char* damaged[] = {
+      "",
+      "REGEDIT5\r\n",
+      "REGEDIT4\r\n\"x\"=\"before any key\"\r\n",
+      "REGEDIT4\r\n[HKEY_CURRENT_USER\\A]\r\n",
+      "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\A]\r\n\"x\"=hex:01,02\r\n",
+      "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\A]\r\n\"x\"=\"bad \\n escape\"\r\n",
+      "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\A]\r\n\"x\"=\"open\r\n",
+      "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\A\r\n",
+      "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\A\\\\B]\r\n",
+      "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\A]\r\n\"x\"=dword:123456789\r\n",
+  };
+  for (const char* bad : damaged)
+    EXPECT_FALSE(hive.Parse(bad, &why)) << bad;
+  EXPECT_FALSE(hive.Parse("REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\A]\r\nstray\r\n", &why));
+  EXPECT_EQ("line 3: a value is neither a quoted string nor dword:", why);
+}
+
+TEST(Registry, RemoteValuesAndConnections) {
+  TestWorld world;
+  HKEY root = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegConnectRegistryA("\\\\core1", HKEY_LOCAL_MACHINE, &root));
+  EXPECT_EQ(std::vector<std::string>{"\\\\core1\\IPC$"}, qv::OpenConnections());
+  HKEY key = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(root, "software\\ARVEX\\quovant\\QVNX\\Install", 0,
+                                         KEY_QUERY_VALUE, &key));
+  LONG error = 0;
+  EXPECT_EQ("D:\\Apps\\Main", Query(key, "main path", &error));
+  EXPECT_EQ(ERROR_SUCCESS, error);
+  Query(key, "Other", &error);
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND, error);
+
+  char small[4];
+  DWORD size = sizeof small;
+  EXPECT_EQ(ERROR_MORE_DATA, RegQueryValueExA(key, "Main Path", nullptr, nullptr,
+                                              reinterpret_cast<BYTE*>(small), &size));
+  EXPECT_EQ(13u, size);  // the text and its NUL
+
+  HKEY none = nullptr;
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegOpenKeyExA(root, "SOFTWARE\\Nothing", 0, 0, &none));
+  EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(key));
+  EXPECT_EQ(ERROR_INVALID_HANDLE, RegCloseKey(key));
+  EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(root));
+
+  EXPECT_EQ(ERROR_BAD_NETPATH, RegConnectRegistryA("\\\\NOSUCH", HKEY_LOCAL_MACHINE, &root));
+  EXPECT_EQ(ERROR_NOT_CONNECTED, WNetCancelConnection2A("\\\\NOSUCH\\ipc$", 0, FALSE));
+  EXPECT_EQ(NO_ERROR, WNetCancelConnection2A("\\\\CORE1\\ipc$", 0, FALSE));
+  EXPECT_TRUE(qv::OpenConnections().empty());
+  EXPECT_EQ((std::vector<std::string>{"\\\\NOSUCH\\ipc$", "\\\\CORE1\\ipc$"}),
+            qv::CancelledConnections());
+  qv::ClearConnectionLog();
+
+  // This computer's own registry opens no connection.
+  ASSERT_EQ(ERROR_SUCCESS, RegConnectRegistryA(nullptr, HKEY_LOCAL_MACHINE, &root));
+  EXPECT_TRUE(qv::OpenConnections().empty());
+  RegCloseKey(root);
+
+  char name[16];
+  DWORD length = 3;
+  EXPECT_FALSE(GetComputerNameA(name, &length));
+  EXPECT_EQ(7u, length);
+  length = sizeof name;
+  ASSERT_TRUE(GetComputerNameA(name, &length));
+  EXPECT_EQ("ADMIN7", std::string(name));
+  EXPECT_EQ(6u, length);
+}
+
+TEST(Registry, UnreachableComputerAndDamagedHive) {
+  TestWorld world;
+  std::string ini;
+  ASSERT_TRUE(qv::ReadHostFile(world.Dir() + "/world.ini", &ini));
+  std::size_t at = ini.find("Reachable=1");  // CORE1 comes first
+  ini.replace(at, 11, "Reachable=0");
+  ASSERT_TRUE(qv::WriteHostFileAtomic(world.Dir() + "/world.ini", ini));
+  std::string why;
+  auto cut = qv::World::Open(world.Dir(), &why);
+  ASSERT_NE(nullptr, cut) << why;
+  qv::World::SetCurrent(cut.get());
+  HKEY root = nullptr;
+  EXPECT_EQ(ERROR_BAD_NETPATH, RegConnectRegistryA("\\\\CORE1", HKEY_LOCAL_MACHINE, &root));
+  EXPECT_TRUE(qv::OpenConnections().empty());
+  qv::World::SetCurrent(&world.World());
+
+  const std::string damaged = "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\A]\r\n\"x\"=hex:00\r\n";
+  const std::string hive = HivePath(world, "CORE1", "HKLM.reg");
+  ASSERT_TRUE(qv::WriteHostFileAtomic(hive, damaged));
+  ASSERT_EQ(ERROR_SUCCESS, RegConnectRegistryA("\\\\CORE1", HKEY_LOCAL_MACHINE, &root));
+  HKEY key = nullptr;
+  EXPECT_EQ(ERROR_BADDB, RegOpenKeyExA(root, "A", 0, KEY_QUERY_VALUE, &key));
+  EXPECT_EQ(ERROR_BADDB, RegCreateKeyA(root, "B", &key));
+  const BYTE value[] = "v";
+  EXPECT_EQ(ERROR_BADDB, RegSetValueExA(root, "x", 0, REG_SZ, value, sizeof value));
+  EXPECT_TRUE(qv::FlushRegistry());
+  std::string bytes;
+  ASSERT_TRUE(qv::ReadHostFile(hive, &bytes));
+  EXPECT_EQ(damaged, bytes);
+  EXPECT_NE(std::string::npos, qv::LastRegistryProblem().find("is damaged (line 3:"));
+  RegCloseKey(root);
+  WNetCancelConnection2A("\\\\CORE1\\ipc$", 0, FALSE);
+}
+
+TEST(AppProfile, ValuesLieUnderTheApplicationKey) {
+  TestWorld world;
+  qv::AppProfile profile;
+  profile.SetRegistryKey("Arvex\\Quovant\\QVNX\\QVccfg");
+  EXPECT_EQ("none", profile.GetProfileString("", "Item0", "none"));
+  EXPECT_TRUE(profile.WriteProfileString("", "Item0", "Add new form"));
+  EXPECT_TRUE(profile.WriteProfileString("", "Item1", "Office \"survey\""));
+  EXPECT_TRUE(profile.WriteProfileInt("", "LastViewType", 3));
+  EXPECT_EQ("Office \"survey\"", profile.GetProfileString("", "ITEM1"));
+  EXPECT_EQ(3u, profile.GetProfileInt("", "LastViewType", 0));
+  EXPECT_EQ(7u, profile.GetProfileInt("", "Item0", 7));  // a string is not an integer
+  EXPECT_TRUE(profile.WriteProfileString("", "Item0", nullptr));
+  EXPECT_FALSE(profile.WriteProfileString("", "Item0", nullptr));
+  EXPECT_FALSE(profile.WriteProfileString("", "Bad", "two\nlines"));
+  ASSERT_TRUE(qv::FlushRegistry());
+
+  std::string bytes;
+  ASSERT_TRUE(qv::ReadHostFile(HivePath(world, "ADMIN7", "HKCU.reg"), &bytes));
+  EXPECT_EQ(
+      "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Arvex\\Quovant\\QVNX\\QVccfg]\r\n"
+      "\"Item1\"=\"Office \\\"survey\\\"\"\r\n\"LastViewType\"=dword:00000003\r\n",
+      bytes);
+  // Another program's change to the file is seen.
+  ASSERT_TRUE(qv::WriteHostFileAtomic(
+      HivePath(world, "ADMIN7", "HKCU.reg"),
+      "REGEDIT4\r\n[HKEY_CURRENT_USER\\Software\\Arvex\\Quovant\\QVNX\\QVccfg]\r\n"
+      "\"Item1\"=\"Changed\"\r\n"));
+  EXPECT_EQ("Changed", profile.GetProfileString("", "Item1"));
+  // HKEY_LOCAL_MACHINE here is this console's own, which has no install key.
+  HKEY key = nullptr;
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegOpenKeyExA(HKEY_LOCAL_MACHINE, kInstall, 0, 0, &key));
+}
+
+}  // namespace
