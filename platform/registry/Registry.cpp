@@ -144,6 +144,7 @@ class Registry {
     hives_.clear();
     keys_.clear();
     open_.clear();
+    cancelled_.clear();
     generation_ = World::Generation();
   }
 

@@ -10,9 +10,12 @@
 #include "platform/file/FileApi.h"
 #include "platform/path/World.h"
 #include "platform/profile/Profile.h"
+#include "platform/registry/AppProfile.h"
+#include "platform/registry/Registry.h"
 #include "platform/tasklib/TaskLib.h"
 #include "platform/ui/MessageBox.h"
 #include "tools/qvccfg/FormJson.h"
+#include "tools/qvccfg/Listings.h"
 #include "tools/world/DefaultWorld.h"
 
 namespace qv {
@@ -26,6 +29,11 @@ const char kUsage[] =
     "  check FILE         load a form file; its messages on stderr, status 1 when any\n"
     "  import JSON-FILE   save a new form into the forms share; print its Windows path\n"
     "  export FILE        print a form file as JSON\n"
+    "  list               refresh the catalogue as the console does; print its rows as JSON\n"
+    "  groups             print the group list file as JSON\n"
+    "  script NAME [--group]  write the distribution script of a form (or group); print\n"
+    "                     the script's Windows path\n"
+    "  tasks              print the task configurations and tasks of the console database\n"
     "FILE is a Windows path or a host path inside the world. The world is --world DIR, else\n"
     "$QVCCFG_WORLD, else $HOME/.qvccfg/world.\n";
 
@@ -182,9 +190,14 @@ int RunQvccfg(const std::vector<std::string>& argsIn, std::string* out, std::str
     return args.empty() ? 2 : 0;
   }
   const std::string& command = args[0];
+  bool takesNone = command == "init" || command == "list" || command == "groups" ||
+                   command == "tasks";
   bool takesOne = command == "where" || command == "show" || command == "check" ||
-                  command == "import" || command == "export";
-  if (!(command == "init" && args.size() == 1) && !(takesOne && args.size() == 2)) {
+                  command == "import" || command == "export" || command == "script";
+  bool group = command == "script" && args.size() == 3 && args[2] == "--group";
+  if (group)
+    args.pop_back();
+  if (!(takesNone && args.size() == 1) && !(takesOne && args.size() == 2)) {
     *err = "qvccfg: unknown command or wrong arguments: " + command + "\n" + kUsage;
     return 2;
   }
@@ -204,6 +217,7 @@ int RunQvccfg(const std::vector<std::string>& argsIn, std::string* out, std::str
   }
   static int database = 0;  // this program is its own console: any non-null pointer
   SetDatabasePtr(&database);
+  TheAppProfile().SetRegistryKey("Arvex\\Quovant\\QVNX\\QVccfg");
   int status = 0;
   if (command == "where") {
     std::string host;
@@ -215,6 +229,14 @@ int RunQvccfg(const std::vector<std::string>& argsIn, std::string* out, std::str
     }
   } else if (command == "import") {
     status = Import(args[1], out, err);
+  } else if (command == "list") {
+    status = ListCatalogue(out, err);
+  } else if (command == "groups") {
+    status = ListGroups(out, err);
+  } else if (command == "tasks") {
+    status = ListTasks(out, err);
+  } else if (command == "script") {
+    status = WriteScriptOf(args[1], group, out, err);
   } else {
     status = Show(*world, args[1], command, out, err);
   }
@@ -222,6 +244,10 @@ int RunQvccfg(const std::vector<std::string>& argsIn, std::string* out, std::str
     *err += "qvccfg: a file could not be written\n";
     status = 1;
   }
+  if (!FlushRegistry() && status == 0)
+    status = 1;
+  if (std::string problem = LastRegistryProblem(); !problem.empty())
+    *err += "qvccfg: " + problem + "\n";
   FreeDatabasePtr();
   return status;
 }

@@ -83,6 +83,12 @@ const char kContact[] =
     "Field3=COMBOBOX, Department, Department, R, {Sales, Support, Finance}\r\n"
     "FieldNote3=Pick one or type your own\r\n";
 
+const char kGroups[] =
+    "[Group1]\r\n"
+    "Name=New starters\r\n"
+    "Form1=Asset tag\r\n"
+    "Form2=Contact details\r\n";
+
 struct File {
   const char* path;
   const char* bytes;
@@ -94,6 +100,7 @@ const File kFiles[] = {
     {"CORE1/D/Apps/Main/QVLOGON/FRM1A.FRM", kOfficeSurvey},
     {"CORE1/D/Apps/Main/QVLOGON/FRM2B7.FRM", kAssetTag},
     {"CORE1/D/Apps/Main/QVLOGON/FRM3C.FRM", kContact},
+    {"CORE1/D/Apps/Main/QVLOGON/FDGRPLST.GPS", kGroups},
 };
 
 const char* const kFolders[] = {"CORE1/D/Apps/Main/SCRIPTS", "CORE1/registry", "ADMIN7/C",

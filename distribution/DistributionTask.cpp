@@ -1,0 +1,91 @@
+#include "distribution/DistributionTask.h"
+
+#include <cstring>
+#include <optional>
+
+#include "distribution/RemoteRegistry.h"
+#include "forms/ProfileFile.h"
+#include "groups/FormGroupList.h"
+#include "platform/file/FileApi.h"
+#include "platform/tasklib/TaskLib.h"
+#include "platform/ui/WaitCursor.h"
+#include "view/CustomDoc.h"
+
+namespace {
+constexpr const char* kSection = "MACHINES";
+constexpr const char* kGroupListFile = "FDGRPLST.GPS";
+}  // namespace
+
+CDistributionTask::CDistributionTask() {
+  char core[256] = {};
+  GetCoreServerName(core, sizeof core);
+  m_strCoreServerName.assign(core, strnlen(core, sizeof core));
+  m_strFormsSharePath = "\\\\" + m_strCoreServerName + "\\qvlogon\\";
+}
+
+void CDistributionTask::SetName(const std::string& name) {
+  m_strScriptFileName = name + ".ini";
+  m_strName = name;
+}
+
+bool CDistributionTask::IsScriptName(const std::string& name) {
+  if (name.empty())
+    return false;
+  for (char c : name)
+    if (static_cast<unsigned char>(c) < 0x20 || std::strchr("\\/:*?\"<>|", c) != nullptr)
+      return false;
+  return true;
+}
+
+void CDistributionTask::AddFormFile(const std::string& formName) {
+  if (m_pDocument == nullptr || m_pDocument->GetFormMap() == nullptr)
+    return;
+  const CCustomDoc::FormMap& map = *m_pDocument->GetFormMap();
+  auto found = map.find(formName);
+  if (found == map.end())
+    return;
+  std::size_t slash = found->second.rfind('\\');
+  if (slash != std::string::npos)
+    m_formFiles.push_back(found->second.substr(slash + 1));
+}
+
+void CDistributionTask::CollectFormFiles() {
+  if (m_bGroup == 0) {
+    AddFormFile(m_strName);
+    return;
+  }
+  CFormGroupList groups(m_strFormsSharePath + kGroupListFile);
+  for (CFormGroup* group = groups.GetFirstGroup(); group != nullptr;
+       group = groups.GetNextGroup()) {
+    if (group->GetGroupName() != m_strName)
+      continue;
+    for (CGroupFormEntry* entry = group->GetFirstForm(); entry != nullptr;
+         entry = group->GetNextForm())
+      AddFormFile(entry->GetFormName());
+    break;
+  }
+}
+
+void CDistributionTask::WriteScript() {
+  CWaitCursor wait;
+  if (!IsScriptName(m_strName))
+    return;
+  std::optional<CRemoteRegistry> registry;
+  std::string mainPath;
+  if (!FindMainPath(registry, &mainPath))
+    return;
+  std::string scriptPath = mainPath + "\\SCRIPTS\\" + m_strScriptFileName;
+
+  CollectFormFiles();
+  WinRemove(scriptPath.c_str());
+  CProfileFile script;
+  script.SetPath(scriptPath);
+  script.WriteString(kSection, "REMDEL0", "\\QVCLIENT\\*.FRM");
+  for (std::size_t i = 0; i < m_formFiles.size(); ++i) {
+    const std::string& file = m_formFiles[i];
+    script.WriteString(
+        kSection, "REMCOPY" + std::to_string(i),
+        mainPath + "\\QVLOGON\\" + file + ", " + "\\QVCLIENT\\" + file + ", " + "TOREMOTE");
+  }
+  m_formFiles.clear();
+}

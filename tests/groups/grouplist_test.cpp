@@ -1,0 +1,133 @@
+#include "groups/FormGroupList.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/TestWorld.h"
+
+namespace {
+
+const char kFile[] = "\\\\CORE1\\qvlogon\\FDGRPLST.GPS";
+using Names = std::vector<std::string>;
+
+// "name: form, form; name: ..." of the whole list, walking it as its users do.
+std::string Describe(CFormGroupList& list) {
+  std::string text;
+  for (CFormGroup* group = list.GetFirstGroup(); group != nullptr; group = list.GetNextGroup()) {
+    text += group->GetGroupName() + ":";
+    for (CGroupFormEntry* entry = group->GetFirstForm(); entry != nullptr;
+         entry = group->GetNextForm())
+      text += " " + entry->GetFormName();
+    text += ";";
+  }
+  return text;
+}
+
+TEST(GroupList, WorkedExampleAndNewSectionNames) {
+  TestWorld world;
+  world.Put(kFile, "");
+  CFormGroupList list(kFile);
+  EXPECT_EQ(1, list.IsValid());
+  EXPECT_EQ(0, list.GetGroupCount());
+  list.AddGroup("Site survey", {"Hardware", "Location"});
+  list.AddGroup("Desk check", {"Hardware"});
+  list.Save();
+  EXPECT_EQ(
+      "[Group1]\r\nName=Site survey\r\nForm1=Hardware\r\nForm2=Location\r\n"
+      "[Group2]\r\nName=Desk check\r\nForm1=Hardware\r\n",
+      world.Bytes(kFile));
+
+  CFormGroupList again(kFile);
+  EXPECT_EQ("Site survey: Hardware Location;Desk check: Hardware;", Describe(again));
+  again.AddGroup("Third", {});
+  again.AddGroup("Fourth", {"X"});
+  CFormGroup* last = nullptr;
+  for (CFormGroup* g = again.GetFirstGroup(); g != nullptr; g = again.GetNextGroup())
+    last = g;
+  ASSERT_NE(nullptr, last);
+  EXPECT_EQ("Group4", last->GetSectionName());
+  EXPECT_EQ(4, again.GetGroupCount());
+  again.Save();
+  EXPECT_EQ(
+      "[Group1]\r\nName=Site survey\r\nForm1=Hardware\r\nForm2=Location\r\n"
+      "[Group2]\r\nName=Desk check\r\nForm1=Hardware\r\n"
+      "[Group3]\r\nName=Third\r\n[Group4]\r\nName=Fourth\r\nForm1=X\r\n",
+      world.Bytes(kFile));
+}
+
+TEST(GroupList, ReadingStopsAtGapsAndSaveRenumbers) {
+  TestWorld world;
+  world.Put(kFile,
+            "[Group1]\r\nName=A\r\nForm1=F1\r\nForm2=F2\r\nForm4=F4\r\n"
+            "[Group3]\r\nName=C\r\nForm1=F1\r\n");
+  CFormGroupList gap(kFile);
+  EXPECT_EQ("A: F1 F2;", Describe(gap));
+  gap.Save();
+  EXPECT_EQ("[Group1]\r\nName=A\r\nForm1=F1\r\nForm2=F2\r\n", world.Bytes(kFile));
+
+  world.Put(kFile, "[Group1]\r\nName=A\r\n[Group2]\r\nName=\r\nForm1=F\r\n[Group3]\r\nName=C\r\n");
+  CFormGroupList empty(kFile);
+  EXPECT_EQ("A:;", Describe(empty));
+
+  // A missing file is a list without groups; saving creates the file.
+  const char kNew[] = "\\\\CORE1\\qvlogon\\NOGROUPS.GPS";
+  CFormGroupList missing(kNew);
+  EXPECT_EQ(0, missing.GetGroupCount());
+  EXPECT_EQ(nullptr, missing.GetFirstGroup());
+  missing.AddGroup("New", {"F"});
+  missing.Save();
+  EXPECT_EQ("[Group1]\r\nName=New\r\nForm1=F\r\n", world.Bytes(kNew));
+}
+
+TEST(GroupList, RemovingGroupsAndForms) {
+  TestWorld world;
+  const std::string three =
+      "[Group1]\r\nName=One\r\nForm1=X\r\nForm2=Y\r\nForm3=X\r\n[Group2]\r\nName=Two\r\nForm1=X\r\n"
+      "[Group3]\r\nname=Three\r\nform1=Y\r\n";
+  world.Put(kFile, three);
+  {
+    // Nothing to remove: false, and the file keeps its bytes.
+    CFormGroupList list(kFile);
+    EXPECT_FALSE(list.RemoveGroup("one"));
+    EXPECT_FALSE(list.RemoveFormFromAllGroups("Z"));
+    EXPECT_EQ(three, world.Bytes(kFile));
+
+    EXPECT_TRUE(list.RemoveGroup("One"));
+    EXPECT_EQ(2, list.GetGroupCount());
+    EXPECT_EQ("[Group1]\r\nName=Two\r\nForm1=X\r\n[Group2]\r\nName=Three\r\nForm1=Y\r\n",
+              world.Bytes(kFile));
+  }
+  world.Put(kFile, three);
+  CFormGroupList list(kFile);
+  // One entry per group goes; a group that loses its last form keeps its name.
+  EXPECT_TRUE(list.RemoveFormFromAllGroups("X"));
+  EXPECT_EQ(
+      "[Group1]\r\nName=One\r\nForm1=Y\r\nForm2=X\r\n[Group2]\r\nName=Two\r\n"
+      "[Group3]\r\nName=Three\r\nForm1=Y\r\n",
+      world.Bytes(kFile));
+}
+
+TEST(GroupList, ReplaceAndFindMatchNamesExactly) {
+  TestWorld world;
+  world.Put(kFile,
+            "[Group1]\r\nName=Same\r\nForm1=A\r\n[Group2]\r\nName=same\r\nForm1=B\r\n"
+            "[Group3]\r\nName=Same\r\nForm1=C\r\n");
+  CFormGroupList list(kFile);
+  list.ReplaceGroupForms("Same", {"P", "Q"});
+  EXPECT_EQ("Same: P Q;same: B;Same: P Q;", Describe(list));
+
+  CFormGroup* found = list.FindGroupWithForm("B", "same");
+  ASSERT_NE(nullptr, found);
+  EXPECT_EQ("Group2", found->GetSectionName());
+  EXPECT_EQ(nullptr, list.FindGroupWithForm("B", "Same"));
+  EXPECT_EQ(nullptr, list.FindGroupWithForm("b", "same"));
+  // The search leaves every walk at its start.
+  CGroupFormEntry* next = found->GetNextForm();
+  ASSERT_NE(nullptr, next);
+  EXPECT_EQ("B", next->GetFormName());
+  EXPECT_EQ("Same: P Q;same: B;Same: P Q;", Describe(list));
+}
+
+}  // namespace

@@ -1,0 +1,142 @@
+#include "tools/qvccfg/Listings.h"
+
+#include <cstdint>
+#include <cstring>
+
+#include "distribution/Configurations.h"
+#include "distribution/DistributionTask.h"
+#include "distribution/RemoteRegistry.h"
+#include "groups/FormGroupList.h"
+#include "platform/file/FileApi.h"
+#include "platform/tasklib/TaskLib.h"
+#include "platform/ui/ListCtrl.h"
+#include "platform/ui/WaitCursor.h"
+#include "tools/qvccfg/Json.h"
+#include "view/Catalogue.h"
+#include "view/CustomDoc.h"
+
+namespace qv {
+namespace {
+
+// "\\<core server>\qvlogon\", as the console view builds it.
+std::string FormsSharePath() {
+  char core[256] = {};
+  GetCoreServerName(core, sizeof core);
+  return std::string("\\\\") + core + "\\qvlogon\\";
+}
+
+std::string Text(const char* field, std::size_t size) {
+  return json::Cp1252ToUtf8(std::string_view(field, strnlen(field, size)));
+}
+
+}  // namespace
+
+int ListCatalogue(std::string* out, std::string* /*err*/) {
+  CCustomDoc document;
+  CListCtrl list;
+  CFormCatalogue catalogue(list, document, FormsSharePath());
+  {
+    CWaitCursor wait;
+    catalogue.FillCatalogue();
+    catalogue.SaveOrder(0);
+  }
+  json::Value rows = json::Array{};
+  for (int row = 0; row < list.GetItemCount(); ++row) {
+    json::Value item = json::Object{};
+    item.Set("text", json::Cp1252ToUtf8(list.GetItemText(row, 0)));
+    item.Set("description", json::Cp1252ToUtf8(list.GetItemText(row, 1)));
+    item.Set("image", list.GetItemImage(row));
+    item.Set("data", static_cast<std::intptr_t>(list.GetItemData(row)));
+    rows.Append(item);
+  }
+  *out += json::Write(rows, true) + "\n";
+  return 0;
+}
+
+int ListGroups(std::string* out, std::string* /*err*/) {
+  CFormGroupList groups(FormsSharePath() + "FDGRPLST.GPS");
+  json::Value list = json::Array{};
+  for (CFormGroup* group = groups.GetFirstGroup(); group != nullptr;
+       group = groups.GetNextGroup()) {
+    json::Value forms = json::Array{};
+    for (CGroupFormEntry* entry = group->GetFirstForm(); entry != nullptr;
+         entry = group->GetNextForm())
+      forms.Append(json::Cp1252ToUtf8(entry->GetFormName()));
+    json::Value item = json::Object{};
+    item.Set("name", json::Cp1252ToUtf8(group->GetGroupName()));
+    item.Set("forms", forms);
+    list.Append(item);
+  }
+  *out += json::Write(list, true) + "\n";
+  return 0;
+}
+
+int ListTasks(std::string* out, std::string* /*err*/) {
+  json::Value configurations = json::Array{};
+  TaskConfigRecord config;
+  std::memset(&config, 0, sizeof config);
+  LONG handle = FindFirstTaskConfiguration(kSnapinName, &config);
+  for (BOOL more = handle != -1; more; more = FindNextTaskConfiguration(handle, &config)) {
+    json::Value item = json::Object{};
+    item.Set("id", config.id);
+    item.Set("snapinId", config.snapinId);
+    item.Set("name", Text(config.name, sizeof config.name));
+    const char* data = static_cast<const char*>(TaskDataAddress(config.data));
+    item.Set("data", data == nullptr ? std::string() : Text(data, config.dataLength));
+    configurations.Append(item);
+  }
+  json::Value tasks = json::Array{};
+  TaskRecord task;
+  std::memset(&task, 0, sizeof task);
+  handle = FindFirstTask(&task);
+  for (BOOL more = handle != -1; more; more = FindNextTask(handle, &task)) {
+    json::Value item = json::Object{};
+    item.Set("id", task.id);
+    item.Set("name", Text(task.name, sizeof task.name));
+    item.Set("configurationId", task.configurationId);
+    tasks.Append(item);
+  }
+  json::Value all = json::Object{};
+  all.Set("configurations", configurations);
+  all.Set("tasks", tasks);
+  *out += json::Write(all, true) + "\n";
+  return 0;
+}
+
+int WriteScriptOf(const std::string& utf8Name, bool group, std::string* out, std::string* err) {
+  std::string name;
+  if (!json::Utf8ToCp1252(utf8Name, &name)) {
+    *err = "qvccfg: the name cannot be written in the Windows-1252 character set\n";
+    return 2;
+  }
+  if (!CDistributionTask::IsScriptName(name)) {
+    *err = "qvccfg: no script was written: \"" + utf8Name +
+           "\" cannot name a file in the scripts directory\n";
+    return 2;
+  }
+  // The view fills its catalogue, and so the form map, before anything can be sent.
+  CCustomDoc document;
+  CListCtrl list;
+  CFormCatalogue catalogue(list, document, FormsSharePath());
+  catalogue.FillCatalogue();
+
+  std::string directory = FindScriptsDirectory();
+  if (directory.empty()) {
+    *err = "qvccfg: no script was written: the core server's scripts directory was not found\n";
+    return 1;
+  }
+  CDistributionTask task;
+  task.SetDocument(&document);
+  task.SetGroup(group ? 1 : 0);
+  task.SetName(name);
+  task.WriteScript();
+  std::string script = directory + task.GetScriptFileName();
+  if (!WinFileExists(script.c_str())) {
+    *err = "qvccfg: the script " + json::Cp1252ToUtf8(script) + " could not be written\n";
+    return 1;
+  }
+  *out += json::Cp1252ToUtf8(script) + "\n";
+  return 0;
+}
+
+}  // namespace qv

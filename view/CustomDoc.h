@@ -1,0 +1,34 @@
+// CCustomDoc: the data that the view, the form editor and the group dialog share: the form
+// an open form editor works on, and the form map from form name to the full path of its form
+// file. The document is never stored in a file of its own.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+class CCustomForm;
+
+class CCustomDoc {
+ public:
+  // Form name -> full path of the form file; names are compared exactly.
+  using FormMap = std::unordered_map<std::string, std::string>;
+  static constexpr std::size_t kFormMapBuckets = 19;
+
+  CCustomDoc();
+  ~CCustomDoc();
+  CCustomDoc(const CCustomDoc&) = delete;
+  CCustomDoc& operator=(const CCustomDoc&) = delete;
+
+  // The form of the open form editor, not owned; null when no editor is open.
+  CCustomForm* GetCurrentForm() const { return m_pCurrentForm; }
+  void SetCurrentForm(CCustomForm* form) { m_pCurrentForm = form; }
+  void ClearCurrentForm() { m_pCurrentForm = nullptr; }
+
+  // Null only when the map could not be made.
+  FormMap* GetFormMap() const { return m_pFormMap.get(); }
+
+ private:
+  CCustomForm* m_pCurrentForm = nullptr;
+  std::unique_ptr<FormMap> m_pFormMap;
+};
