@@ -5,8 +5,11 @@
 
 #include <filesystem>
 
+#include "forms/FieldItem.h"
+#include "platform/file/FileApi.h"
 #include "platform/path/HostFile.h"
 #include "platform/profile/Profile.h"
+#include "platform/registry/Registry.h"
 #include "tools/world/DefaultWorld.h"
 
 TestWorld::TestWorld() {
@@ -26,6 +29,7 @@ TestWorld::TestWorld() {
 
 TestWorld::~TestWorld() {
   qv::ResetProfiles();
+  qv::ResetRegistry();
   qv::World::SetCurrent(nullptr);
   std::error_code ec;
   std::filesystem::remove_all(dir_, ec);
@@ -52,4 +56,53 @@ void TestWorld::Put(const std::string& winPath, const std::string& bytes) const 
 bool TestWorld::Exists(const std::string& winPath) const {
   qv::FlushProfiles();
   return qv::StampHostFile(Host(winPath)).exists;
+}
+
+std::vector<std::string> FindFiles(const std::string& pattern) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA data;
+  HANDLE find = FindFirstFileA(pattern.c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE)
+    return names;
+  do {
+    names.push_back(data.cFileName);
+  } while (FindNextFileA(find, &data));
+  FindClose(find);
+  return names;
+}
+
+std::unique_ptr<CFormField> Question(int control, const char* inventory, const char* text,
+                                     bool required, const char* note,
+                                     const std::vector<std::string>& items) {
+  auto entry = std::make_unique<CFormField>();
+  entry->controlType = control;
+  entry->inventoryName = inventory;
+  entry->questionText = text;
+  entry->required = required;
+  entry->description = note;
+  for (const std::string& item : items)
+    entry->AddItem(item);
+  return entry;
+}
+
+std::unique_ptr<CFormField> Marker(int kind, const char* note) {
+  auto entry = std::make_unique<CFormField>();
+  entry->kind = kind;
+  entry->marker = true;
+  entry->description = note;
+  return entry;
+}
+
+std::string Describe(const CFormField& e) {
+  const std::vector<std::string> controls = {"EDIT", "LISTBOX", "COMBOBOX", "NONE"};
+  const std::vector<std::string> markers = {"SEPARATOR", "PAGEBREAK"};
+  std::string text = e.kind == CFormField::kQuestion
+                         ? controls.at(e.controlType) + (e.required ? " R" : " NR")
+                         : markers.at(e.kind);
+  if (e.marker != (e.kind != CFormField::kQuestion))
+    text += " BAD-MARKER";
+  text += " " + e.inventoryName + "|" + e.questionText + "|";
+  for (const auto& item : e.items)
+    text += "[" + item->text + "]";
+  return text + "|" + e.description;
 }

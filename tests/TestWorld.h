@@ -3,7 +3,9 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "forms/FormField.h"
 #include "platform/path/World.h"
 
 class TestWorld {
@@ -27,3 +29,16 @@ class TestWorld {
   std::string dir_;
   std::unique_ptr<qv::World> world_;
 };
+
+// Names of the files that FindFirstFileA/FindNextFileA give for a Windows pattern, in order.
+std::vector<std::string> FindFiles(const std::string& pattern);
+
+// Entries of a form, made in one call.
+std::unique_ptr<CFormField> Question(int control, const char* inventory, const char* text,
+                                     bool required, const char* note = "",
+                                     const std::vector<std::string>& items = {});
+std::unique_ptr<CFormField> Marker(int kind, const char* note = "");
+// Everything an entry holds on one line: "EDIT R Room|Room number|[item]...|note" for a
+// question ("LISTBOX", "COMBOBOX", "NONE"; "R" or "NR"), "SEPARATOR |...|note" or
+// "PAGEBREAK |...|note" for a marker. A marker flag that does not match the kind shows.
+std::string Describe(const CFormField& entry);

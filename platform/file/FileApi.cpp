@@ -20,8 +20,13 @@
 
 namespace {
 
+struct FoundFile {
+  std::string name;
+  unsigned long long size = 0;
+};
+
 struct FindState {
-  std::vector<std::string> names;
+  std::vector<FoundFile> files;
   std::size_t next = 0;
 };
 
@@ -60,13 +65,12 @@ bool WindowsCanName(const char* name) {
   return n > 0 && n < MAX_PATH && name[n - 1] != '.' && name[n - 1] != ' ';
 }
 
-void Fill(const FindState& state, WIN32_FIND_DATAA* data, const std::string& folder) {
-  const std::string& name = state.names[state.next];
+void Fill(const FindState& state, WIN32_FIND_DATAA* data) {
+  const FoundFile& file = state.files[state.next];
   std::memset(data, 0, sizeof *data);
   data->dwFileAttributes = FILE_ATTRIBUTE_NORMAL;
-  qv::HostStamp stamp = qv::StampHostFile(folder + "/" + name);
-  data->nFileSizeLow = static_cast<DWORD>(stamp.size);
-  std::memcpy(data->cFileName, name.c_str(), name.size() + 1);
+  data->nFileSizeLow = static_cast<DWORD>(file.size);
+  std::memcpy(data->cFileName, file.name.c_str(), file.name.size() + 1);
 }
 
 struct FindHandle {
@@ -95,19 +99,21 @@ HANDLE FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* data) {
       if (!WindowsCanName(entry->d_name) || !Matches(slash + 1, entry->d_name))
         continue;
       struct stat st {};
-      if (::lstat((folder + "/" + entry->d_name).c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+      if (::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+          !S_ISREG(st.st_mode))
         continue;
-      find->state.names.emplace_back(entry->d_name);
+      find->state.files.push_back({entry->d_name, static_cast<unsigned long long>(st.st_size)});
     }
     ::closedir(dir);
   }
-  std::sort(find->state.names.begin(), find->state.names.end(),
-            [](const std::string& a, const std::string& b) { return qv::CompareNoCase(a, b) < 0; });
-  if (find->state.names.empty()) {
+  std::sort(
+      find->state.files.begin(), find->state.files.end(),
+      [](const FoundFile& a, const FoundFile& b) { return qv::CompareNoCase(a.name, b.name) < 0; });
+  if (find->state.files.empty()) {
     delete find;
     return INVALID_HANDLE_VALUE;
   }
-  Fill(find->state, data, folder);
+  Fill(find->state, data);
   return find;
 }
 
@@ -115,10 +121,10 @@ BOOL FindNextFileA(HANDLE handle, WIN32_FIND_DATAA* data) {
   if (handle == nullptr || handle == INVALID_HANDLE_VALUE || data == nullptr)
     return FALSE;
   auto* find = static_cast<FindHandle*>(handle);
-  if (find->state.next + 1 >= find->state.names.size())
+  if (find->state.next + 1 >= find->state.files.size())
     return FALSE;
   ++find->state.next;
-  Fill(find->state, data, find->folder);
+  Fill(find->state, data);
   return TRUE;
 }
 

@@ -9,7 +9,25 @@
 
 namespace qv {
 
-int OpenHostFile(const std::string& hostPath) {
+namespace {
+
+HostStamp StampOf(const struct stat& st) {
+  HostStamp stamp;
+  stamp.exists = true;
+  stamp.dev = st.st_dev;
+  stamp.ino = st.st_ino;
+  stamp.size = static_cast<unsigned long long>(st.st_size);
+  stamp.mtimeSec = st.st_mtim.tv_sec;
+  stamp.mtimeNsec = st.st_mtim.tv_nsec;
+  stamp.ctimeSec = st.st_ctim.tv_sec;
+  stamp.ctimeNsec = st.st_ctim.tv_nsec;
+  stamp.links = st.st_nlink;
+  return stamp;
+}
+
+}  // namespace
+
+int OpenReadHostFile(const std::string& hostPath, std::string* bytes, HostStamp* stamp) {
   int fd = ::open(hostPath.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0)
     return -1;
@@ -18,15 +36,9 @@ int OpenHostFile(const std::string& hostPath) {
     ::close(fd);
     return -1;
   }
-  return fd;
-}
-
-bool ReadOpenFile(int fd, std::string* bytes) {
-  struct stat st {};
-  if (::fstat(fd, &st) != 0)
-    return false;
-  std::string out;
-  out.resize(static_cast<std::size_t>(st.st_size));
+  // One byte more than the file holds, so that a short read ends the loop without another
+  // read to find the end.
+  std::string out(static_cast<std::size_t>(st.st_size) + 1, '\0');
   std::size_t got = 0;
   while (true) {
     if (got == out.size())
@@ -34,24 +46,27 @@ bool ReadOpenFile(int fd, std::string* bytes) {
     ssize_t n = ::pread(fd, out.data() + got, out.size() - got, static_cast<off_t>(got));
     if (n < 0 && errno == EINTR)
       continue;
-    if (n < 0)
-      return false;
-    if (n == 0)
-      break;
+    if (n < 0) {
+      ::close(fd);
+      return -1;
+    }
     got += static_cast<std::size_t>(n);
+    if (n == 0 || got < out.size())
+      break;
   }
   out.resize(got);
   *bytes = std::move(out);
-  return true;
+  if (stamp != nullptr)
+    *stamp = StampOf(st);
+  return fd;
 }
 
 bool ReadHostFile(const std::string& hostPath, std::string* bytes) {
-  int fd = OpenHostFile(hostPath);
+  int fd = OpenReadHostFile(hostPath, bytes, nullptr);
   if (fd < 0)
     return false;
-  bool ok = ReadOpenFile(fd, bytes);
   ::close(fd);
-  return ok;
+  return true;
 }
 
 bool WriteHostFileAtomic(const std::string& hostPath, std::string_view bytes) {
@@ -84,19 +99,17 @@ bool WriteHostFileAtomic(const std::string& hostPath, std::string_view bytes) {
 }
 
 HostStamp StampHostFile(const std::string& hostPath) {
-  HostStamp stamp;
   struct stat st {};
   if (::lstat(hostPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-    return stamp;
-  stamp.exists = true;
-  stamp.dev = st.st_dev;
-  stamp.ino = st.st_ino;
-  stamp.size = static_cast<unsigned long long>(st.st_size);
-  stamp.mtimeSec = st.st_mtim.tv_sec;
-  stamp.mtimeNsec = st.st_mtim.tv_nsec;
-  stamp.ctimeSec = st.st_ctim.tv_sec;
-  stamp.ctimeNsec = st.st_ctim.tv_nsec;
-  return stamp;
+    return HostStamp();
+  return StampOf(st);
+}
+
+HostStamp StampOpenFile(int fd) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+    return HostStamp();
+  return StampOf(st);
 }
 
 }  // namespace qv

@@ -10,11 +10,11 @@ namespace qv {
 // Reads the whole regular file. False when it is missing, not a regular file or unreadable.
 bool ReadHostFile(const std::string& hostPath, std::string* bytes);
 
-// The same in two steps, for callers that keep the file open: OpenHostFile gives a read-only
-// descriptor of the regular file (symbolic links refused), or -1; ReadOpenFile reads it all
-// from its start.
-int OpenHostFile(const std::string& hostPath);
-bool ReadOpenFile(int fd, std::string* bytes);
+// For callers that keep the file open: opens the regular file read-only (symbolic links
+// refused), reads it all, and gives its stamp as the open file has it. Returns the open
+// descriptor, or -1 (nothing read) when it is missing, not regular or unreadable.
+struct HostStamp;
+int OpenReadHostFile(const std::string& hostPath, std::string* bytes, HostStamp* stamp);
 
 // Replaces the file with `bytes`: the new contents go to a hidden file beside it, which is
 // then renamed over the old one, so a crash at any point leaves either the old or the new
@@ -28,8 +28,11 @@ struct HostStamp {
   unsigned long long dev = 0, ino = 0, size = 0;
   long long mtimeSec = 0, mtimeNsec = 0;
   long long ctimeSec = 0, ctimeNsec = 0;  // moves on every change, utime() and rename included
+  unsigned long long links = 0;           // drops when the file is removed or replaced
   bool operator==(const HostStamp&) const = default;
 };
 HostStamp StampHostFile(const std::string& hostPath);
+// The stamp of an open file (exists false when fstat fails).
+HostStamp StampOpenFile(int fd);
 
 }  // namespace qv

@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <ctime>
+#include <list>
 #include <memory>
 #include <string_view>
 #include <unordered_map>
@@ -17,9 +18,13 @@
 namespace qv {
 namespace {
 
-constexpr std::size_t kMaxEntries = 32;  // parsed files kept
-constexpr std::size_t kMaxMemo = 4096;   // Windows path -> host path memos kept
-constexpr long long kSettleSeconds = 2;  // a file younger than this may change unseen
+// A console lists thousands of forms and reads each twice in one refresh, so many parsed
+// files are kept; only the most recent few keep their file open for the cheapest check.
+constexpr std::size_t kMaxEntries = 8192;            // parsed files kept
+constexpr std::size_t kMaxBytes = 64 * 1024 * 1024;  // their text, at most
+constexpr std::size_t kMaxOpenFiles = 64;            // of them held open
+constexpr std::size_t kMaxMemo = 65536;              // Windows path -> host path memos kept
+constexpr long long kSettleSeconds = 2;              // a file younger than this may change unseen
 
 constexpr long long kPathCheckNanos = 50'000'000;  // see Entry::Current
 
@@ -27,27 +32,6 @@ long long MonotonicNanos() {
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC_COARSE, &now);  // read without a system call
   return now.tv_sec * 1'000'000'000LL + now.tv_nsec;
-}
-
-// What fstat() tells of an open file. Every change to the file itself shows here: a write
-// moves its size or modification time, a rename moves its change time, and its replacement
-// or removal drops its link count.
-struct OpenStamp {
-  dev_t dev = 0;
-  ino_t ino = 0;
-  off_t size = 0;
-  nlink_t links = 0;
-  long long mtimeSec = 0, mtimeNsec = 0, ctimeSec = 0, ctimeNsec = 0;
-  bool operator==(const OpenStamp&) const = default;
-};
-
-bool StampOpenFile(int fd, OpenStamp* stamp) {
-  struct stat st {};
-  if (::fstat(fd, &st) != 0)
-    return false;
-  *stamp = {st.st_dev,         st.st_ino,          st.st_size,        st.st_nlink,
-            st.st_mtim.tv_sec, st.st_mtim.tv_nsec, st.st_ctim.tv_sec, st.st_ctim.tv_nsec};
-  return true;
 }
 
 struct Entry {
@@ -69,8 +53,7 @@ struct Entry {
   bool Current(const std::string& host) {
     if (!trusted || fd < 0)
       return false;
-    OpenStamp now;
-    if (!StampOpenFile(fd, &now) || !(now == open))
+    if (!(StampOpenFile(fd) == stamp))
       return false;
     long long clock = MonotonicNanos();
     if (clock - pathChecked < kPathCheckNanos)
@@ -83,13 +66,15 @@ struct Entry {
 
   IniText text;
   HostStamp stamp;  // the disk file `text` was read from or last written to
-  int fd = -1;      // that file, kept open while the copy is trusted
-  OpenStamp open;   // its fstat() then
+  int fd = -1;      // that file, kept open while the copy is trusted and recent
   long long pathChecked = 0;
-  bool trusted = false;  // an unchanged file proves `text` current
-  bool dirty = false;    // `text` is newer than the disk
+  std::size_t bytes = 0;              // of `text`, as last counted
+  const std::string* host = nullptr;  // the cache's key of this entry
+  std::list<Entry*>::iterator use;    // its place in the use order, most recent first
+  std::list<Entry*>::iterator held;   // its place among the entries holding their file open
+  bool trusted = false;               // an unchanged file proves `text` current
+  bool dirty = false;                 // `text` is newer than the disk
   bool removed = false;  // the file is gone; the disk still has it until the next flush
-  unsigned long long lastUse = 0;
 };
 
 class Cache {
@@ -180,7 +165,7 @@ class Cache {
       return true;
     }
     entry->stamp = StampHostFile(host);
-    Keep(host, -1, entry);  // we know what we wrote
+    Keep(host, entry);  // we know what we wrote
     return true;
   }
 
@@ -193,7 +178,10 @@ class Cache {
 
   void Reset() {
     FlushAll();
+    held_.clear();
+    order_.clear();
     entries_.clear();
+    bytes_ = 0;
     last_ = nullptr;
     memo_.clear();
     generation_ = World::Generation();
@@ -201,78 +189,104 @@ class Cache {
 
  private:
   Entry* Touch(Entry* entry) {
-    entry->lastUse = ++clock_;
+    order_.splice(order_.begin(), order_, entry->use);
     return entry;
   }
 
   Entry* Insert(const std::string& host) {
-    if (entries_.size() >= kMaxEntries)
+    while (!entries_.empty() && (entries_.size() >= kMaxEntries || bytes_ > kMaxBytes))
       Evict();
-    auto& slot = entries_[host];
-    slot = std::make_unique<Entry>();
-    return slot.get();
+    auto [it, added] = entries_.emplace(host, std::make_unique<Entry>());
+    Entry* entry = it->second.get();
+    entry->host = &it->first;
+    order_.push_front(entry);
+    entry->use = order_.begin();
+    return entry;
   }
 
   // Drops the least recently used entry that has nothing unwritten (flushing all if none).
   void Evict() {
-    auto oldest = entries_.end();
-    for (auto it = entries_.begin(); it != entries_.end(); ++it) {
-      if (it->second->dirty || it->second->removed)
-        continue;
-      if (oldest == entries_.end() || it->second->lastUse < oldest->second->lastUse)
-        oldest = it;
-    }
-    if (oldest == entries_.end()) {
+    auto oldest = order_.rbegin();
+    while (oldest != order_.rend() && ((*oldest)->dirty || (*oldest)->removed))
+      ++oldest;
+    if (oldest == order_.rend()) {
       FlushAll();
-      oldest = entries_.begin();
-      for (auto it = entries_.begin(); it != entries_.end(); ++it) {
-        if (it->second->lastUse < oldest->second->lastUse)
-          oldest = it;
-      }
+      oldest = order_.rbegin();
     }
-    if (oldest->second.get() == last_)
+    Entry* entry = *oldest;
+    if (entry == last_)
       last_ = nullptr;
-    entries_.erase(oldest);
+    Release(entry);
+    bytes_ -= entry->bytes;
+    order_.erase(entry->use);
+    entries_.erase(*entry->host);
   }
 
-  static void Load(const std::string& host, const HostStamp& stamp, Entry* entry) {
+  // Closes the entry's file, if it holds it open.
+  void Release(Entry* entry) {
+    if (entry->fd >= 0)
+      held_.erase(entry->held);
     entry->Close();
+  }
+
+  // Keeps fd open in the entry, closing the file of the entry that has held its own longest
+  // when too many are open.
+  void Hold(Entry* entry, int fd) {
+    Release(entry);
+    if (held_.size() >= kMaxOpenFiles)
+      Release(held_.front());
+    entry->fd = fd;
+    held_.push_back(entry);
+    entry->held = std::prev(held_.end());
+    entry->pathChecked = MonotonicNanos();
+  }
+
+  void Count(Entry* entry) {
+    bytes_ -= entry->bytes;
+    entry->bytes = entry->text.Bytes().size();
+    bytes_ += entry->bytes;
+  }
+
+  void Load(const std::string& host, const HostStamp& stamp, Entry* entry) {
+    Release(entry);
     entry->trusted = false;
     std::string bytes;
-    int fd = stamp.exists ? OpenHostFile(host) : -1;
-    bool read = fd >= 0 && ReadOpenFile(fd, &bytes);
-    entry->text.Parse(read ? bytes : std::string_view());
+    HostStamp opened;
+    int fd = stamp.exists ? OpenReadHostFile(host, &bytes, &opened) : -1;
+    entry->text.Parse(fd >= 0 ? bytes : std::string_view());
     entry->stamp = stamp;
-    // Trust the copy only when the file had settled before we read it, and had not changed
-    // while we read it; otherwise every call reads it again until it settles.
+    Count(entry);
+    // Trust the copy only when the file had settled before we read it, and the file we read
+    // is the one the path showed; otherwise every call reads it again until it settles.
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
     // Both times count: a change whose modification time was set back still moves the
     // change time, and only a settled change time proves that no change shares its tick.
     bool settled = !stamp.exists || (stamp.mtimeSec + kSettleSeconds <= now.tv_sec &&
                                      stamp.ctimeSec + kSettleSeconds <= now.tv_sec);
-    if (settled && StampHostFile(host) == stamp)
-      Keep(host, fd, entry);
-    else if (fd >= 0)
-      ::close(fd);
+    if (!settled || (stamp.exists && !(opened == stamp))) {
+      if (fd >= 0)
+        ::close(fd);
+      return;
+    }
+    entry->trusted = true;
+    if (fd >= 0)
+      Hold(entry, fd);
   }
 
-  // Marks the entry's copy trusted. A present file stays open (fd, or opened here when -1) so
-  // that later calls can check it cheaply; a missing one is checked by its path each time.
-  static void Keep(const std::string& host, int fd, Entry* entry) {
-    entry->Close();
+  // Marks a copy we just wrote trusted. A present file is opened so that later calls can
+  // check it cheaply; a missing one is checked by its path each time.
+  void Keep(const std::string& host, Entry* entry) {
+    Release(entry);
+    Count(entry);
     entry->trusted = true;
     if (!entry->stamp.exists)
       return;
-    if (fd < 0)
-      fd = OpenHostFile(host);
-    if (fd >= 0 && StampOpenFile(fd, &entry->open) && entry->open.ino == entry->stamp.ino &&
-        entry->open.dev == entry->stamp.dev && StampHostFile(host) == entry->stamp) {
-      entry->fd = fd;
-      entry->pathChecked = MonotonicNanos();
-    } else if (fd >= 0) {
+    int fd = ::open(host.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd >= 0 && StampOpenFile(fd) == entry->stamp)
+      Hold(entry, fd);
+    else if (fd >= 0)
       ::close(fd);
-    }
   }
 
   std::unordered_map<std::string, std::unique_ptr<Entry>> entries_;
@@ -282,10 +296,12 @@ class Cache {
     std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
   };
   std::unordered_map<std::string, std::string, NameHash, std::equal_to<>> memo_;
-  Entry* last_ = nullptr;  // the entry the last call found, with its names
+  std::list<Entry*> order_;  // every entry, most recently used first
+  std::list<Entry*> held_;   // the entries holding their file open, longest first
+  std::size_t bytes_ = 0;    // text held by all entries
+  Entry* last_ = nullptr;    // the entry the last call found, with its names
   std::string lastName_, lastHost_;
   unsigned generation_ = 0;
-  unsigned long long clock_ = 0;
 };
 
 Cache& TheCache() {

@@ -14,16 +14,19 @@
 // holding "=" or starting with "[", a section holding "]", or any of the three holding CR or
 // LF is refused (result 0, file untouched): such text would forge lines.
 //
-// Speed without staleness. Parsed files are cached by Windows path, and every call checks the
-// host file's stat() stamp (device, inode, size, modification time) before it trusts a copy.
-// A copy read from a file modified (or its status changed) less than two seconds before the
-// read is not trusted
-// beyond the call (a coarse clock may hide a second change in the same tick); a copy this
-// layer wrote itself is trusted while the stamp is unchanged. Writes change the cached copy
-// only and mark it dirty; dirty files reach the disk, each in one atomic replacement, when
-// FlushProfiles() runs: at the end of every operation of the programs (their event loop's
-// idle time, the end of a command), before any other file function of ours touches the disk
-// (listing, temporary names, rename, WinExec), when the cache is full, and at normal exit.
+// Speed without staleness. Parsed files are cached by host path (thousands of them, least
+// recently used dropped first), and every call checks a copy before it trusts it: the most
+// recently used few keep their file open and are checked with fstat() of it, and their path
+// is walked again at least every 50 ms (a folder renamed above them); the others are checked
+// with stat() of the path. The stamp compared is device, inode, links, size, modification
+// and status-change time. A copy read from a file changed less than two seconds before the
+// read is not trusted beyond the call (a coarse clock may hide a second change in the same
+// tick); a copy this layer wrote itself is trusted while the stamp is unchanged. Writes
+// change the cached copy only and mark it dirty; dirty files reach the disk, each in one
+// atomic replacement, when FlushProfiles() runs: at the end of every operation of the
+// programs (their event loop's idle time, the end of a command), before any other file
+// function of ours touches the disk (listing, temporary names, rename, WinExec), when the
+// cache is full, and at normal exit.
 // Until then other processes see the previous contents; that is the whole price.
 #pragma once
 

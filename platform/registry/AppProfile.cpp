@@ -33,21 +33,21 @@ std::string AppProfile::KeyPath(const std::string& section) const {
 
 std::string AppProfile::GetProfileString(const std::string& section, const std::string& entry,
                                          const std::string& def) const {
-  KeyHolder holder;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, KeyPath(section).c_str(), 0, KEY_QUERY_VALUE, &holder.key) !=
-      ERROR_SUCCESS)
-    return def;
+  // Most values fit the first buffer; a longer one is read again at its size.
+  std::string path = KeyPath(section);
   DWORD type = 0;
-  DWORD size = 0;
-  if (RegQueryValueExA(holder.key, entry.c_str(), nullptr, &type, nullptr, &size) !=
-          ERROR_SUCCESS ||
-      type != REG_SZ)
+  std::string value(256, '\0');
+  DWORD size = static_cast<DWORD>(value.size());
+  LONG result = RegGetValueA(HKEY_CURRENT_USER, path.c_str(), entry.c_str(), &type,
+                             reinterpret_cast<BYTE*>(value.data()), &size);
+  if (result == ERROR_MORE_DATA) {
+    value.assign(size, '\0');
+    result = RegGetValueA(HKEY_CURRENT_USER, path.c_str(), entry.c_str(), &type,
+                          reinterpret_cast<BYTE*>(value.data()), &size);
+  }
+  if (result != ERROR_SUCCESS || type != REG_SZ)
     return def;
-  std::string value(size, '\0');
-  if (RegQueryValueExA(holder.key, entry.c_str(), nullptr, &type,
-                       reinterpret_cast<BYTE*>(value.data()), &size) != ERROR_SUCCESS)
-    return def;
-  value.resize(strnlen(value.c_str(), value.size()));
+  value.resize(strnlen(value.c_str(), size));
   return value;
 }
 
@@ -68,15 +68,11 @@ BOOL AppProfile::WriteProfileString(const std::string& section, const std::strin
 
 UINT AppProfile::GetProfileInt(const std::string& section, const std::string& entry,
                                int def) const {
-  KeyHolder holder;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, KeyPath(section).c_str(), 0, KEY_QUERY_VALUE, &holder.key) !=
-      ERROR_SUCCESS)
-    return static_cast<UINT>(def);
   DWORD type = 0;
   DWORD number = 0;
   DWORD size = sizeof number;
-  if (RegQueryValueExA(holder.key, entry.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&number),
-                       &size) != ERROR_SUCCESS ||
+  if (RegGetValueA(HKEY_CURRENT_USER, KeyPath(section).c_str(), entry.c_str(), &type,
+                   reinterpret_cast<BYTE*>(&number), &size) != ERROR_SUCCESS ||
       type != REG_DWORD)
     return static_cast<UINT>(def);
   return number;

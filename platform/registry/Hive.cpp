@@ -139,10 +139,8 @@ bool Hive::Parse(std::string_view bytes, std::string* why) {
       if (!ValidPath(path))
         return fail("a key path has an empty or invalid name");
       key = FindKey(path);
-      if (key == nullptr) {
-        keys_.push_back(HiveKey{std::string(path), {}});
-        key = &keys_.back();
-      }
+      if (key == nullptr)
+        key = &keys_.emplace_back(std::string(path));
       continue;
     }
     HiveValue value;
@@ -210,17 +208,15 @@ const HiveValue* Hive::FindValue(std::string_view path, std::string_view name) c
   const HiveKey* key = FindKey(path);
   if (key == nullptr)
     return nullptr;
-  for (const HiveValue& value : key->values)
-    if (EqualsNoCase(value.name, name))
-      return &value;
-  return nullptr;
+  auto found = key->index.find(ToLower(name));
+  return found == key->index.end() ? nullptr : &*found->second;
 }
 
 bool Hive::CreateKey(std::string_view path) {
   if (!ValidPath(path))
     return false;
   if (!path.empty() && FindKey(path) == nullptr)
-    keys_.push_back(HiveKey{std::string(path), {}});
+    keys_.emplace_back(std::string(path));
   return true;
 }
 
@@ -229,19 +225,18 @@ bool Hive::SetValue(std::string_view path, const HiveValue& value) {
       (value.type == REG_SZ_TYPE && HoldsLineBreakOrNul(value.text)))
     return false;
   HiveKey* key = FindKey(path);
-  if (key == nullptr) {
-    keys_.push_back(HiveKey{std::string(path), {}});
-    key = &keys_.back();
-  }
-  for (HiveValue& old : key->values) {
-    if (EqualsNoCase(old.name, value.name)) {
-      std::string keepName = std::move(old.name);
-      old = value;
-      old.name = std::move(keepName);
-      return true;
-    }
+  if (key == nullptr)
+    key = &keys_.emplace_back(std::string(path));
+  std::string lower = ToLower(value.name);
+  auto found = key->index.find(lower);
+  if (found != key->index.end()) {
+    std::string keepName = std::move(found->second->name);
+    *found->second = value;
+    found->second->name = std::move(keepName);
+    return true;
   }
   key->values.push_back(value);
+  key->index.emplace(std::move(lower), std::prev(key->values.end()));
   return true;
 }
 
@@ -249,13 +244,12 @@ bool Hive::DeleteValue(std::string_view path, std::string_view name) {
   HiveKey* key = FindKey(path);
   if (key == nullptr)
     return false;
-  for (auto it = key->values.begin(); it != key->values.end(); ++it) {
-    if (EqualsNoCase(it->name, name)) {
-      key->values.erase(it);
-      return true;
-    }
-  }
-  return false;
+  auto found = key->index.find(ToLower(name));
+  if (found == key->index.end())
+    return false;
+  key->values.erase(found->second);
+  key->index.erase(found);
+  return true;
 }
 
 }  // namespace qv

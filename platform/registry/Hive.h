@@ -14,9 +14,10 @@
 // damaged file is never replaced by the less that we understood of it.
 #pragma once
 
+#include <list>
 #include <string>
 #include <string_view>
-#include <vector>
+#include <unordered_map>
 
 #include "platform/wintypes.h"
 
@@ -33,8 +34,15 @@ struct HiveValue {
 };
 
 struct HiveKey {
-  std::string path;  // below the root, components joined by "\"
-  std::vector<HiveValue> values;
+  explicit HiveKey(std::string keyPath) : path(std::move(keyPath)) {}
+  HiveKey(const HiveKey&) = delete;  // `index` points into `values`
+  HiveKey& operator=(const HiveKey&) = delete;
+
+  std::string path;             // below the root, components joined by "\"
+  std::list<HiveValue> values;  // in file order
+  // Lower-case name -> its value, so that a key of thousands of values is not walked per
+  // lookup (the console keeps one value per row of its list).
+  std::unordered_map<std::string, std::list<HiveValue>::iterator> index;
 };
 
 class Hive {
@@ -68,7 +76,7 @@ class Hive {
   const HiveKey* FindKey(std::string_view path) const;
 
   std::string root_;
-  std::vector<HiveKey> keys_;  // in file order
+  std::list<HiveKey> keys_;  // in file order; a list, so keys never move
 };
 
 }  // namespace qv

@@ -207,6 +207,7 @@ LONG SubKey(HKEY key, const char* subKey, OpenKey* out) {
 }  // namespace
 
 bool FlushRegistry() {
+  TheRegistry().Restart();  // hives of a world left behind were written when it was left
   return TheRegistry().Flush();
 }
 
@@ -310,16 +311,16 @@ LONG RegCloseKey(HKEY key) {
   return TheRegistry().Close(key) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
 }
 
-LONG RegQueryValueExA(HKEY key, const char* name, DWORD* /*reserved*/, DWORD* type, BYTE* data,
-                      DWORD* size) {
-  const qv::OpenKey* opened = TheRegistry().Find(key);
-  if (opened == nullptr)
-    return ERROR_INVALID_HANDLE;
+namespace qv {
+namespace {
+
+// Copies one value out as RegQueryValueExA does.
+LONG CopyValue(const OpenKey& opened, const char* name, DWORD* type, BYTE* data, DWORD* size) {
   LONG error = ERROR_SUCCESS;
-  qv::HiveFile* file = TheRegistry().HiveOf(*opened, &error);
+  HiveFile* file = TheRegistry().HiveOf(opened, &error);
   if (file == nullptr)
     return error;
-  const qv::HiveValue* value = file->hive.FindValue(opened->path, name == nullptr ? "" : name);
+  const HiveValue* value = file->hive.FindValue(opened.path, name == nullptr ? "" : name);
   if (value == nullptr)
     return ERROR_FILE_NOT_FOUND;
   std::string bytes;
@@ -345,6 +346,26 @@ LONG RegQueryValueExA(HKEY key, const char* name, DWORD* /*reserved*/, DWORD* ty
   std::memcpy(data, bytes.data(), bytes.size());
   *size = static_cast<DWORD>(bytes.size());
   return ERROR_SUCCESS;
+}
+
+}  // namespace
+}  // namespace qv
+
+LONG RegQueryValueExA(HKEY key, const char* name, DWORD* /*reserved*/, DWORD* type, BYTE* data,
+                      DWORD* size) {
+  const qv::OpenKey* opened = TheRegistry().Find(key);
+  if (opened == nullptr)
+    return ERROR_INVALID_HANDLE;
+  return qv::CopyValue(*opened, name, type, data, size);
+}
+
+LONG RegGetValueA(HKEY key, const char* subKey, const char* name, DWORD* type, BYTE* data,
+                  DWORD* size) {
+  qv::OpenKey opened;
+  LONG error = qv::SubKey(key, subKey, &opened);
+  if (error != ERROR_SUCCESS)
+    return error;
+  return qv::CopyValue(opened, name, type, data, size);
 }
 
 LONG RegSetValueExA(HKEY key, const char* name, DWORD /*reserved*/, DWORD type, const BYTE* data,

@@ -58,6 +58,10 @@ LONG RegCloseKey(HKEY key);
 // small gives ERROR_MORE_DATA with the size needed in *size. Strings come with their NUL.
 LONG RegQueryValueExA(HKEY key, const char* name, DWORD* reserved, DWORD* type, BYTE* data,
                       DWORD* size);
+// RegQueryValueExA of the key `subKey` names below `key`, in one call (the key need not be
+// opened first). Also ERROR_FILE_NOT_FOUND when the key is missing.
+LONG RegGetValueA(HKEY key, const char* subKey, const char* name, DWORD* type, BYTE* data,
+                  DWORD* size);
 // Writes a REG_SZ (data up to its first NUL, within size) or REG_DWORD value.
 LONG RegSetValueExA(HKEY key, const char* name, DWORD reserved, DWORD type, const BYTE* data,
                     DWORD size);

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "platform/file/FileApi.h"
@@ -23,9 +24,10 @@ std::string Read(const char* section, const char* key, const char* file = kFile,
   return out;
 }
 
-// Moves a host file's modification time into the past so the two-second rule does not apply.
-void Age(const std::string& host) {
-  struct timespec times[2] = {{0, UTIME_OMIT}, {time(nullptr) - 60, 0}};
+// Sets a host file's modification time, a minute back by default, so the two-second rule that
+// distrusts fresh files does not apply.
+void Age(const std::string& host, time_t when = time(nullptr) - 60) {
+  struct timespec times[2] = {{0, UTIME_OMIT}, {when, 0}};
   ASSERT_EQ(utimensat(AT_FDCWD, host.c_str(), times, 0), 0);
 }
 
@@ -45,18 +47,17 @@ TEST(IniText, ReadsByTheFirstSectionAndKeyOfANameWithoutRegardToCase) {
       "Late=only here\n"
       "[Weird]]\n"
       "k=v");
-  std::string v;
-  ASSERT_TRUE(ini.Get("FORM", "NAME", &v));
-  EXPECT_EQ(v, "quoted value");
-  ASSERT_TRUE(ini.Get("form", "single", &v));
-  EXPECT_EQ(v, "x");
-  ASSERT_TRUE(ini.Get("Form", "Half", &v));
-  EXPECT_EQ(v, "\"x");
-  EXPECT_FALSE(ini.Get("Form", "NoEquals", &v));
-  EXPECT_FALSE(ini.Get("Form", "Late", &v));  // only the first [Form] is seen
-  ASSERT_TRUE(ini.Get("Weird]", "k", &v));    // the name runs to the last "]"
-  EXPECT_EQ(v, "v");
-  EXPECT_FALSE(ini.Get("", "head", &v) && v != "1");
+  auto get = [&](const char* section, const char* key) {
+    std::string v = "<none>";
+    return ini.Get(section, key, &v) ? v : "<none>";
+  };
+  EXPECT_EQ(get("FORM", "NAME"), "quoted value");
+  EXPECT_EQ(get("form", "single"), "x");
+  EXPECT_EQ(get("Form", "Half"), "\"x");
+  EXPECT_EQ(get("Form", "NoEquals"), "<none>");
+  EXPECT_EQ(get("Form", "Late"), "<none>");  // only the first [Form] is seen
+  EXPECT_EQ(get("Weird]", "k"), "v");        // the name runs to the last "]"
+  EXPECT_EQ(get("", "head"), "1");           // lines before the first section
   ASSERT_EQ(ini.SectionNames().size(), 4u);  // the head, Form, form, Weird]
   auto pairs = ini.Pairs("Form");
   ASSERT_EQ(pairs.size(), 3u);  // the later "name" is not seen
@@ -138,11 +139,9 @@ TEST(PrivateProfile, SeesChangesMadeByOthersAndNeverWritesATornFile) {
   // Our writes stay in memory until the flush, then replace the file in one step.
   ASSERT_TRUE(WritePrivateProfileStringA("S", "K", "mine", kFile));
   std::string onDisk;
-  ASSERT_TRUE(qv::ReadHostFile(host, &onDisk));
-  EXPECT_EQ(onDisk, "[S]\nK=new\n");
+  EXPECT_TRUE(qv::ReadHostFile(host, &onDisk) && onDisk == "[S]\nK=new\n") << onDisk;
   ASSERT_TRUE(qv::FlushProfiles());
-  ASSERT_TRUE(qv::ReadHostFile(host, &onDisk));
-  EXPECT_EQ(onDisk, "[S]\nK=mine\r\n");
+  EXPECT_TRUE(qv::ReadHostFile(host, &onDisk) && onDisk == "[S]\nK=mine\r\n") << onDisk;
   for (const auto& entry :
        std::filesystem::directory_iterator(std::filesystem::path(host).parent_path()))
     EXPECT_NE(entry.path().filename().string().rfind('.', 0), 0u)
@@ -163,17 +162,12 @@ TEST(PrivateProfile, SeesChangesMadeByOthersAndNeverWritesATornFile) {
 TEST(PrivateProfile, ASettledCopyIsDroppedWhenTheFileChangesInAnyWay) {
   TestWorld w;
   const time_t old = time(nullptr) - 60;
-  auto setMtime = [&](const std::string& host) {
-    struct timespec times[2] = {{0, UTIME_OMIT}, {old, 0}};
-    ASSERT_EQ(utimensat(AT_FDCWD, host.c_str(), times, 0), 0);
-  };
-  const std::string names[] = {"\\\\CORE1\\qvlogon\\A.INI", "\\\\CORE1\\qvlogon\\B.INI",
-                               "\\\\CORE1\\qvlogon\\C.INI", "\\\\CORE1\\qvlogon\\D.INI"};
-  std::string hosts[4];
+  std::string names[4], hosts[4];
   for (int i = 0; i < 4; ++i) {
+    names[i] = std::string("\\\\CORE1\\qvlogon\\") + char('A' + i) + ".INI";
     hosts[i] = w.Host(names[i]);
     w.Put(names[i], "[S]\nK=one\n");
-    setMtime(hosts[i]);
+    Age(hosts[i], old);
   }
   sleep(3);  // every file settled: the copies read now are trusted
   for (const std::string& name : names)
@@ -182,16 +176,13 @@ TEST(PrivateProfile, ASettledCopyIsDroppedWhenTheFileChangesInAnyWay) {
   // A: replaced by a file of the same size and modification time.
   std::string beside = hosts[0] + ".new";
   ASSERT_TRUE(qv::WriteHostFileAtomic(beside, "[S]\nK=two\n"));
-  setMtime(beside);
+  Age(beside, old);
   ASSERT_EQ(rename(beside.c_str(), hosts[0].c_str()), 0);
   EXPECT_EQ(Read("S", "K", names[0].c_str()), "two");
 
   // B: rewritten in place, same size, modification time put back.
-  FILE* f = fopen(hosts[1].c_str(), "r+");
-  ASSERT_NE(f, nullptr);
-  fputs("[S]\nK=six\n", f);
-  fclose(f);
-  setMtime(hosts[1]);
+  std::fstream(hosts[1], std::ios::in | std::ios::out) << "[S]\nK=six\n";
+  Age(hosts[1], old);
   EXPECT_EQ(Read("S", "K", names[1].c_str()), "six");
 
   // C: renamed away; D: removed.

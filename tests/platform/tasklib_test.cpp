@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -32,14 +33,6 @@ class TaskLibTest : public ::testing::Test {
     return bytes;
   }
 
-  // Makes a second world for the same folder current, so the library starts afresh.
-  void Reopen() {
-    std::string why;
-    reopened_ = qv::World::Open(world_.Dir(), &why);
-    ASSERT_NE(reopened_, nullptr) << why;
-    qv::World::SetCurrent(reopened_.get());
-  }
-
   LONG RegisterSnapin() {
     EXPECT_EQ(RegisterTaskSnapin(kSnapin, "FrmTask.exe", ""), TRUE);
     SnapinRecord snapin{};
@@ -50,12 +43,9 @@ class TaskLibTest : public ::testing::Test {
   // Adds a configuration whose data is `data`; returns the id the library put in the record.
   LONG AddConfiguration(LONG snapinId, const std::string& name, const std::string& data) {
     buffers_.push_back(std::make_unique<std::string>(data));
-    TaskConfigRecord record{};
-    record.id = -1;
-    record.snapinId = snapinId;
+    TaskConfigRecord record{-1, snapinId, "", qv::RegisterTaskData(buffers_.back()->data()),
+                            static_cast<std::uint32_t>(data.size())};
     std::strncpy(record.name, name.c_str(), sizeof record.name - 1);
-    record.data = qv::RegisterTaskData(buffers_.back()->data());
-    record.dataLength = static_cast<std::uint32_t>(data.size());
     EXPECT_EQ(AddTaskConfiguration(&record), TRUE) << name;
     return record.id;
   }
@@ -64,6 +54,7 @@ class TaskLibTest : public ::testing::Test {
     LONG id;
     std::string name;
     std::string data;
+    bool operator==(const Found&) const = default;
   };
   // Every configuration of the snap-in through the find calls, data read through its handle.
   std::vector<Found> ListConfigurations() {
@@ -108,13 +99,10 @@ TEST_F(TaskLibTest, CallsFailWithoutDatabasePointer) {
   FreeDatabasePtr();
   SnapinRecord snapin{};
   TaskRecord task{};
-  EXPECT_EQ(FindSnapin(kSnapin, &snapin), FALSE);
-  EXPECT_EQ(RegisterTaskSnapin("Other", "Other.exe", ""), FALSE);
-  EXPECT_EQ(FindFirstTaskConfiguration(kSnapin, &record), -1);
-  EXPECT_EQ(FindNextTaskConfiguration(handle, &record), FALSE);
-  EXPECT_EQ(FindFirstTask(&task), -1);
-  EXPECT_EQ(DeleteTaskConfiguration(configId), FALSE);
-  EXPECT_EQ(qv::AddTask("Asset", configId), -1);
+  EXPECT_FALSE(FindSnapin(kSnapin, &snapin) || RegisterTaskSnapin("Other", "Other.exe", "") ||
+               FindNextTaskConfiguration(handle, &record) || DeleteTaskConfiguration(configId));
+  EXPECT_TRUE(FindFirstTaskConfiguration(kSnapin, &record) == -1 && FindFirstTask(&task) == -1 &&
+              qv::AddTask("Asset", configId) == -1);
   record.id = -1;
   EXPECT_EQ(AddTaskConfiguration(&record), FALSE);
   EXPECT_EQ(DatabaseBytes(), before);
@@ -165,27 +153,20 @@ TEST_F(TaskLibTest, ConfigurationsAndData) {
   ASSERT_EQ(FindSnapin("Other", &other), TRUE);
   LONG foreign = AddConfiguration(other.id, "Foreign", "f.ini");
 
-  std::vector<Found> found = ListConfigurations();  // the other snap-in's are not listed
-  ASSERT_EQ(found.size(), 3u);
-  EXPECT_EQ(found[0].id, added.id);
-  EXPECT_EQ(found[0].name, "Asset");
-  EXPECT_EQ(found[0].data, "Asset.ini");
-  EXPECT_EQ(found[1].id, second);
-  EXPECT_EQ(found[1].data, odd);
-  EXPECT_EQ(found[2].id, third);
+  // The other snap-in's configurations are not listed.
+  EXPECT_EQ(ListConfigurations(), (std::vector<Found>{{added.id, "Asset", "Asset.ini"},
+                                                      {second, "Group One", odd},
+                                                      {third, "asset", ""}}));
   ASSERT_NE(FindFirstTaskConfiguration("OTHER", &record), -1);
-  EXPECT_EQ(record.id, foreign);
-  EXPECT_EQ(record.snapinId, other.id);
+  EXPECT_TRUE(record.id == foreign && record.snapinId == other.id);
 
   // A search walks the list as it was at its start; deleting takes effect for the next one.
   LONG search = FindFirstTaskConfiguration(kSnapin, &record);
-  EXPECT_EQ(DeleteTaskConfiguration(second), TRUE);
-  EXPECT_EQ(DeleteTaskConfiguration(second), FALSE);
+  EXPECT_TRUE(DeleteTaskConfiguration(second) && !DeleteTaskConfiguration(second));
   ASSERT_EQ(FindNextTaskConfiguration(search, &record), TRUE);
   EXPECT_EQ(record.id, second);
-  found = ListConfigurations();
-  ASSERT_EQ(found.size(), 2u);
-  EXPECT_EQ(found[1].id, third);
+  EXPECT_EQ(ListConfigurations(),
+            (std::vector<Found>{{added.id, "Asset", "Asset.ini"}, {third, "asset", ""}}));
   EXPECT_GT(AddConfiguration(snapinId, "Fourth", "Fourth.ini"), foreign);  // ids not reused
 }
 
@@ -193,25 +174,23 @@ TEST_F(TaskLibTest, Refusals) {
   LONG snapinId = RegisterSnapin();
   char buffer[600] = "x.ini";
   const TaskConfigRecord good{-1, snapinId, "Name", qv::RegisterTaskData(buffer), 5};
-  TaskConfigRecord record = good;
-  record.id = 0;
-  EXPECT_EQ(AddTaskConfiguration(&record), FALSE);
-  record = good;
-  std::memset(record.name, 'n', sizeof record.name);  // no NUL within the field
-  EXPECT_EQ(AddTaskConfiguration(&record), FALSE);
-  record = good;
-  record.data = good.data + 999;
-  EXPECT_EQ(AddTaskConfiguration(&record), FALSE);
-  record = good;
-  record.dataLength = 512;
-  EXPECT_EQ(AddTaskConfiguration(&record), FALSE);
-  record = good;
-  record.snapinId = snapinId + 50;
-  EXPECT_EQ(AddTaskConfiguration(&record), FALSE);
-  EXPECT_EQ(record.id, -1);
+  const std::function<void(TaskConfigRecord&)> spoilers[] = {
+      [](TaskConfigRecord& r) { r.id = 0; },
+      [](TaskConfigRecord& r) { std::memset(r.name, 'n', sizeof r.name); },  // no NUL
+      [](TaskConfigRecord& r) { r.data += 999; },                            // not registered
+      [](TaskConfigRecord& r) { r.dataLength = 512; },
+      [](TaskConfigRecord& r) { r.snapinId += 50; },
+  };
+  for (const auto& spoil : spoilers) {
+    TaskConfigRecord record = good;
+    spoil(record);
+    const LONG id = record.id;
+    EXPECT_EQ(AddTaskConfiguration(&record), FALSE);
+    EXPECT_EQ(record.id, id);  // no id handed out
+  }
   EXPECT_TRUE(ListConfigurations().empty());
 
-  record = good;
+  TaskConfigRecord record = good;
   record.dataLength = 511;  // the longest data and name that fit
   std::memset(record.name, 'n', 255);
   record.name[255] = '\0';
@@ -248,8 +227,7 @@ TEST_F(TaskLibTest, TasksAndSearchHandles) {
     EXPECT_EQ(FindNextTask(search, &task), FALSE);  // not a task search
   }
 
-  EXPECT_EQ(qv::DeleteTask(first), TRUE);
-  EXPECT_EQ(qv::DeleteTask(first), FALSE);
+  EXPECT_TRUE(qv::DeleteTask(first) && !qv::DeleteTask(first));
   ASSERT_NE(FindFirstTask(&task), -1);
   EXPECT_EQ(task.id, second);
 }
@@ -265,19 +243,17 @@ TEST_F(TaskLibTest, SurvivesReloadAndSeesOtherWriters) {
   TaskConfigRecord record{};
   LONG oldSearch = FindFirstTaskConfiguration(kSnapin, &record);
 
-  Reopen();
+  std::string why;  // a second world for the same folder: the library starts afresh
+  reopened_ = qv::World::Open(world_.Dir(), &why);
+  ASSERT_NE(reopened_, nullptr) << why;
+  qv::World::SetCurrent(reopened_.get());
   EXPECT_EQ(FindNextTaskConfiguration(oldSearch, &record), FALSE);  // searches start afresh
   std::vector<Found> found = ListConfigurations();
-  ASSERT_EQ(found.size(), 2u);
-  EXPECT_EQ(found[0].id, asset);
-  EXPECT_EQ(found[0].data, "Asset.ini");
-  EXPECT_EQ(found[1].id, group);
-  EXPECT_EQ(found[1].name, "Gr\xfc\"ppe");
-  EXPECT_EQ(found[1].data, odd);
+  EXPECT_EQ(found,
+            (std::vector<Found>{{asset, "Asset", "Asset.ini"}, {group, "Gr\xfc\"ppe", odd}}));
   TaskRecord taskRecord{};
   ASSERT_NE(FindFirstTask(&taskRecord), -1);
-  EXPECT_EQ(taskRecord.id, task);
-  EXPECT_EQ(taskRecord.configurationId, asset);
+  EXPECT_TRUE(taskRecord.id == task && taskRecord.configurationId == asset);
   EXPECT_GT(AddConfiguration(snapinId, "New", "New.ini"), task);  // the id counter survives
 
   // Another process adds a configuration: the next call sees it.
@@ -288,8 +264,7 @@ TEST_F(TaskLibTest, SurvivesReloadAndSeesOtherWriters) {
   ASSERT_TRUE(qv::WriteHostFileAtomic(DatabasePath(), bytes));
   found = ListConfigurations();
   ASSERT_EQ(found.size(), 4u);
-  EXPECT_EQ(found[3].name, "Added A");
-  EXPECT_EQ(found[3].data, std::string("a\0b\\c", 5));
+  EXPECT_EQ(found[3], (Found{900, "Added A", std::string("a\0b\\c", 5)}));
   EXPECT_GT(AddConfiguration(snapinId, "Later", "Later.ini"), 900);
 
   std::filesystem::remove(DatabasePath());  // a missing file is an empty database
@@ -317,11 +292,11 @@ TEST_F(TaskLibTest, DamagedFileIsNeverOverwritten) {
   for (const std::string& bytes : damaged) {
     ASSERT_TRUE(qv::WriteHostFileAtomic(DatabasePath(), bytes));
     TaskConfigRecord record{-1, snapinId, "More", 0, 0};
-    EXPECT_EQ(AddTaskConfiguration(&record), FALSE) << bytes;
-    EXPECT_EQ(RegisterTaskSnapin("Other", "Other.exe", ""), FALSE);
-    EXPECT_EQ(FindFirstTaskConfiguration(kSnapin, &record), -1);
-    EXPECT_EQ(DeleteTaskConfiguration(asset), FALSE);
-    EXPECT_EQ(qv::AddTask("Asset", asset), -1);
+    EXPECT_FALSE(AddTaskConfiguration(&record) || RegisterTaskSnapin("Other", "Other.exe", "") ||
+                 DeleteTaskConfiguration(asset))
+        << bytes;
+    EXPECT_TRUE(FindFirstTaskConfiguration(kSnapin, &record) == -1 &&
+                qv::AddTask("Asset", asset) == -1);
     EXPECT_EQ(DatabaseBytes(), bytes);
   }
 
@@ -335,9 +310,7 @@ TEST_F(TaskLibTest, DamagedFileIsNeverOverwritten) {
 
   std::filesystem::remove(DatabasePath());
   ASSERT_TRUE(qv::WriteHostFileAtomic(DatabasePath(), good));  // repaired: read again
-  std::vector<Found> found = ListConfigurations();
-  ASSERT_EQ(found.size(), 1u);
-  EXPECT_EQ(found[0].id, asset);
+  EXPECT_EQ(ListConfigurations(), (std::vector<Found>{{asset, "Asset", "Asset.ini"}}));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace json = qv::json;
@@ -27,6 +28,8 @@ std::string ParseError(std::string_view text) {
   return error;
 }
 
+using Pairs = std::vector<std::pair<std::string, std::string>>;
+
 std::string Nested(int depth, std::string_view inner) {
   return std::string(depth, '[') + std::string(inner) + std::string(depth, ']');
 }
@@ -34,24 +37,10 @@ std::string Nested(int depth, std::string_view inner) {
 }  // namespace
 
 TEST(JsonParse, GoodDocumentsWriteBackCompact) {
-  struct Case {
-    std::string text;
-    std::string written;
-  };
-  const std::vector<Case> cases = {
-      {"null", "null"},
+  const Pairs cases = {
       {" true ", "true"},
-      {"false", "false"},
-      {"0", "0"},
-      {"-0", "0"},
-      {"12", "12"},
-      {"-3.5", "-3.5"},
-      {"1e2", "100"},
       {"1.5E-3", "0.0015"},
-      {"0.1", "0.1"},
-      {"1e21", "1e+21"},
       {"123456789012345678901234", "1.2345678901234569e+23"},
-      {"\"\"", "\"\""},
       {R"("a\"b\\c\/d")", R"("a\"b\\c/d")"},
       {R"("\b\f\n\r\t")", R"("\u0008\u000C\u000A\u000D\u0009")"},
       {R"("\u0000")", R"("\u0000")"},
@@ -59,132 +48,72 @@ TEST(JsonParse, GoodDocumentsWriteBackCompact) {
       {R"("\ud83d\ude00")", "\"\xF0\x9F\x98\x80\""},
       {R"("\uDBFF\uDFFF")", "\"\xF4\x8F\xBF\xBF\""},
       {"\"\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\"", "\"\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\""},
-      {"\"\x7F\"", "\"\x7F\""},
-      {"[]", "[]"},
-      {"{}", "{}"},
-      {"[1,[2,[]],{}]", "[1,[2,[]],{}]"},
       {R"({"b":1,"a":2,"c":{"z":null,"y":[true]}})", R"({"b":1,"a":2,"c":{"z":null,"y":[true]}})"},
       {"\t\r\n [ 1 , 2 ]\n", "[1,2]"},
       {"{ \"a\" : \"x\" , \"\" : [ ] }", R"({"a":"x","":[]})"},
       {"\xEF\xBB\xBF[]", "[]"},
   };
-  for (const Case& c : cases) {
-    json::Value v = MustParse(c.text);
-    EXPECT_EQ(json::Write(v, false), c.written) << c.text;
+  for (const auto& [text, written] : cases) {
+    EXPECT_EQ(json::Write(MustParse(text), false), written) << text;
   }
 }
 
 TEST(JsonParse, BadDocumentsGiveOneLineWithPosition) {
-  struct Case {
-    std::string text;
-    std::string error;
-  };
-  const std::vector<Case> cases = {
-      {"", "line 1, column 1: unexpected end of input, expected a value"},
+  const std::string high = "\\u escape of a high surrogate without a low surrogate after it";
+  const Pairs cases = {
       {"   ", "line 1, column 4: unexpected end of input, expected a value"},
       {"[1,]", "line 1, column 4: expected a value"},
-      {"[1 2]", "line 1, column 4: expected ',' or ']'"},
       {"[1,2", "line 1, column 5: unexpected end of input, expected ',' or ']'"},
       {R"({"a":1 "b":2})", "line 1, column 8: expected ',' or '}'"},
-      {R"({"a" 1})", "line 1, column 6: expected ':'"},
-      {"{a:1}", "line 1, column 2: expected a member name in double quotes"},
       {R"({"a":1,})", "line 1, column 8: expected a member name in double quotes"},
-      {R"({"a":)", "line 1, column 6: unexpected end of input, expected a value"},
-      {"01", "line 1, column 1: number with a leading zero"},
       {"-01", "line 1, column 1: number with a leading zero"},
-      {"-", "line 1, column 2: unexpected end of input, expected a digit"},
-      {"-a", "line 1, column 2: expected a digit"},
-      {"+1", "line 1, column 1: expected a value"},
-      {".5", "line 1, column 1: expected a value"},
-      {"1.", "line 1, column 3: unexpected end of input, expected a digit after '.'"},
-      {"1.e5", "line 1, column 3: expected a digit after '.'"},
-      {"1e", "line 1, column 3: unexpected end of input, expected a digit in the exponent"},
       {"1e+", "line 1, column 4: unexpected end of input, expected a digit in the exponent"},
-      {"1e400", "line 1, column 1: number is out of range"},
       {"[-1e400]", "line 1, column 2: number is out of range"},
-      {"NaN", "line 1, column 1: expected a value"},
-      {"Infinity", "line 1, column 1: expected a value"},
-      {"tru", "line 1, column 1: expected a value"},
-      {"nul", "line 1, column 1: expected a value"},
-      {"True", "line 1, column 1: expected a value"},
       {"truex", "line 1, column 5: unexpected text after the value"},
-      {"[1] [2]", "line 1, column 5: unexpected text after the value"},
       {std::string("[1]\0", 4), "line 1, column 4: unexpected text after the value"},
-      {"'a'", "line 1, column 1: expected a value"},
-      {"\"abc", "line 1, column 1: string is not closed"},
       {"[\"a\\\"]", "line 1, column 2: string is not closed"},
       {"\"a\x01\"", "line 1, column 3: control character in a string (write it as an escape)"},
-      {"\"a\nb\"", "line 1, column 3: control character in a string (write it as an escape)"},
-      {R"("\x")", "line 1, column 2: invalid escape in a string"},
-      {R"("\U0041")", "line 1, column 2: invalid escape in a string"},
       {"\"\\", "line 1, column 2: invalid escape in a string"},
-      {R"("\u12")", "line 1, column 2: expected four hex digits after \\u"},
       {R"("\u12G4")", "line 1, column 2: expected four hex digits after \\u"},
-      {R"("ab\ud800")",
-       "line 1, column 4: \\u escape of a high surrogate without a low surrogate after it"},
-      {R"("\ud800\u0041")",
-       "line 1, column 2: \\u escape of a high surrogate without a low surrogate after it"},
-      {R"("\ud800\ud800")",
-       "line 1, column 2: \\u escape of a high surrogate without a low surrogate after it"},
+      {R"("ab\ud800")", "line 1, column 4: " + high},
+      {R"("\ud800\ud800")", "line 1, column 2: " + high},
       {R"("\udc00")",
        "line 1, column 2: \\u escape of a low surrogate without a high surrogate before it"},
-      {"\"\xC0\xAF\"", "line 1, column 2: invalid UTF-8 in a string"},          // overlong
-      {"\"\xC1\xBF\"", "line 1, column 2: invalid UTF-8 in a string"},          // overlong
-      {"\"\xE0\x80\xAF\"", "line 1, column 2: invalid UTF-8 in a string"},      // overlong
-      {"\"\xF0\x80\x80\xAF\"", "line 1, column 2: invalid UTF-8 in a string"},  // overlong
-      {"\"\xED\xA0\x80\"", "line 1, column 2: invalid UTF-8 in a string"},      // surrogate
-      {"\"\xF4\x90\x80\x80\"", "line 1, column 2: invalid UTF-8 in a string"},  // past U+10FFFF
-      {"\"\xF8\x88\x80\x80\x80\"", "line 1, column 2: invalid UTF-8 in a string"},
-      {"\"\x80\"", "line 1, column 2: invalid UTF-8 in a string"},
-      {"\"\xFF\"", "line 1, column 2: invalid UTF-8 in a string"},
-      {"\"\xE2\x82\"", "line 1, column 2: invalid UTF-8 in a string"},
       {"\"\xC3", "line 1, column 2: invalid UTF-8 in a string"},
-      {"\xC3\xA9", "line 1, column 1: expected a value"},
-      {R"({"a":1,"a":2})", "line 1, column 8: duplicate member \"a\""},
       {R"({"a":1,"\u0061":2})", "line 1, column 8: duplicate member \"a\""},
       {R"({"x":{"a":1},"a":{"a":2,"b":3,"a":4}})", "line 1, column 31: duplicate member \"a\""},
       {"{\n  \"a\": 1,\n  \"b\" 2\n}", "line 3, column 7: expected ':'"},
       {"[1,\r\n2 3]", "line 2, column 3: expected ',' or ']'"},
       {"[\"\xC3\xA9\xE2\x82\xAC\", x]", "line 1, column 8: expected a value"},
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(ParseError(c.text), c.error) << c.text;
+  for (const auto& [text, error] : cases) {
+    EXPECT_EQ(ParseError(text), error) << text;
   }
-}
-
-TEST(JsonParse, ErrorPointerMayBeNull) {
+  // Not UTF-8: overlong forms, a surrogate, past U+10FFFF, stray and cut-short sequences.
+  for (std::string bad :
+       {"\xC0\xAF", "\xC1\xBF", "\xE0\x80\xAF", "\xF0\x80\x80\xAF", "\xED\xA0\x80",
+        "\xF4\x90\x80\x80", "\xF8\x88\x80\x80\x80", "\x80", "\xFF", "\xE2\x82"})
+    EXPECT_EQ(ParseError("\"" + bad + "\""), "line 1, column 2: invalid UTF-8 in a string") << bad;
+  // The error pointer may be null.
   json::Value v;
-  EXPECT_FALSE(json::Parse("[", &v, nullptr));
-  EXPECT_TRUE(json::Parse("[7]", &v, nullptr));
+  EXPECT_TRUE(!json::Parse("[", &v, nullptr) && json::Parse("[7]", &v, nullptr));
   EXPECT_EQ(v, json::Value(json::Array{7}));
 }
 
-TEST(JsonParse, DepthLimit) {
+TEST(JsonParse, DepthAndSizeLimits) {
   ASSERT_EQ(json::kMaxDepth, 64);
-  json::Value v = MustParse(Nested(64, "1"));
-  for (int i = 0; i < 64; ++i) {
-    ASSERT_TRUE(v.IsArray());
-    ASSERT_EQ(v.AsArray().size(), 1u);
-    json::Value inner = v.AsArray()[0];
-    v = inner;
-  }
-  EXPECT_EQ(v, json::Value(1));
-
-  EXPECT_EQ(ParseError(Nested(65, "")),
-            "line 1, column 65: arrays and objects are nested deeper than 64 levels");
+  const std::string deep = "arrays and objects are nested deeper than 64 levels";
+  EXPECT_EQ(json::Write(MustParse(Nested(64, "1")), false), Nested(64, "1"));
+  EXPECT_EQ(ParseError(Nested(65, "")), "line 1, column 65: " + deep);
   // Objects count as levels too.
   std::string objects;
   for (int i = 0; i < 64; ++i)
     objects += "{\"k\":";
-  EXPECT_EQ(ParseError(objects + "[]" + std::string(64, '}')),
-            "line 1, column 321: arrays and objects are nested deeper than 64 levels");
+  EXPECT_EQ(ParseError(objects + "[]" + std::string(64, '}')), "line 1, column 321: " + deep);
   MustParse(objects + "1" + std::string(64, '}'));
   // Far deeper than the limit is refused without running out of stack.
-  EXPECT_EQ(ParseError(std::string(1000000, '[')),
-            "line 1, column 65: arrays and objects are nested deeper than 64 levels");
-}
+  EXPECT_EQ(ParseError(std::string(1000000, '[')), "line 1, column 65: " + deep);
 
-TEST(JsonParse, SizeLimits) {
   ASSERT_EQ(json::kMaxStringLength, 1024u * 1024u);
   ASSERT_EQ(json::kMaxInputSize, 16u * 1024u * 1024u);
 
@@ -206,51 +135,31 @@ TEST(JsonParse, SizeLimits) {
             "line 1, column 1: the document is larger than 16777216 bytes");
 }
 
-TEST(JsonValue, AccessorsAndIntegers) {
+TEST(JsonValue, IntegersAndEquality) {
   json::Value doc = MustParse(R"({"n":3,"s":"3","f":2.5,"big":1e19,"neg":-9223372036854775808})");
-  std::int64_t n = 99;
-  EXPECT_TRUE(doc.Find("n")->GetInteger(0, 3, &n));
-  EXPECT_EQ(n, 3);
-  n = 99;
-  EXPECT_FALSE(doc.Find("n")->GetInteger(0, 2, &n));
-  EXPECT_FALSE(doc.Find("n")->GetInteger(4, 10, &n));
-  EXPECT_FALSE(doc.Find("s")->GetInteger(0, 10, &n));
-  EXPECT_FALSE(doc.Find("f")->GetInteger(0, 10, &n));
   const auto kMin = std::numeric_limits<std::int64_t>::min();
   const auto kMax = std::numeric_limits<std::int64_t>::max();
-  EXPECT_FALSE(doc.Find("big")->GetInteger(kMin, kMax, &n));
+  std::int64_t n = 99;
+  // Out of range, not a number, not whole, too big: false and n untouched.
+  EXPECT_FALSE(doc.Find("n")->GetInteger(0, 2, &n) || doc.Find("n")->GetInteger(4, 10, &n) ||
+               doc.Find("s")->GetInteger(0, 10, &n) || doc.Find("f")->GetInteger(0, 10, &n) ||
+               doc.Find("big")->GetInteger(kMin, kMax, &n) ||
+               json::Value(std::nan("")).GetInteger(kMin, kMax, &n));
   EXPECT_EQ(n, 99);
-  EXPECT_TRUE(doc.Find("neg")->GetInteger(kMin, kMax, &n));
-  EXPECT_EQ(n, kMin);
-  EXPECT_FALSE(json::Value(std::nan("")).GetInteger(kMin, kMax, &n));
-  EXPECT_TRUE(json::Value(-1).GetInteger(-1, -1, &n));
-  EXPECT_EQ(n, -1);
-
-  EXPECT_EQ(doc.Find("missing"), nullptr);
+  EXPECT_TRUE(doc.Find("n")->GetInteger(3, 3, &n) && n == 3);
+  EXPECT_TRUE(doc.Find("neg")->GetInteger(kMin, kMax, &n) && n == kMin);
   EXPECT_EQ(doc.Find("n")->Find("n"), nullptr);
-  EXPECT_EQ(doc.Find("n")->AsString(), "");
-  EXPECT_TRUE(doc.Find("s")->AsArray().empty());
-  EXPECT_EQ(doc.Find("s")->AsNumber(), 0);
-  EXPECT_FALSE(doc.Find("n")->AsBool());
-  EXPECT_EQ(doc.Find("s")->AsString(), "3");
-
   // Equality: members in order; numbers as doubles.
   EXPECT_EQ(MustParse(R"({"a":1,"b":2})"), MustParse(R"({"a":1.0,"b":2e0})"));
   EXPECT_NE(MustParse(R"({"a":1,"b":2})"), MustParse(R"({"b":2,"a":1})"));
   EXPECT_NE(MustParse("[1]"), MustParse("[1,1]"));
-  EXPECT_NE(json::Value(), json::Value(false));
   EXPECT_NE(json::Value("1"), json::Value(1));
 }
 
 TEST(JsonWrite, PrettyAndCompactAreFixed) {
-  json::Value doc;
-  doc.Set("name", "Form");
-  doc.Set("count", 2);
+  json::Value doc = MustParse(R"({"name":"Form","count":2})");
   json::Value entries;
-  json::Value entry;
-  entry.Set("text", "Q1");
-  entry.Set("ok", true);
-  entries.Append(entry);
+  entries.Append(MustParse(R"({"text":"Q1","ok":true})"));
   entries.Append(json::Value());
   doc.Set("entries", entries);
   doc.Set("empty", json::Array{});
@@ -271,30 +180,18 @@ TEST(JsonWrite, PrettyAndCompactAreFixed) {
             "  \"empty\": [],\n"
             "  \"none\": {}\n"
             "}");
-  EXPECT_EQ(json::Write(doc, false),
-            R"({"name":"Form","count":3,"entries":[{"text":"Q1","ok":true},null],)"
-            R"("empty":[],"none":{}})");
   EXPECT_EQ(json::Write(json::Value(json::Array{}), true), "[]");
   EXPECT_EQ(json::Write(json::Value(7), true), "7");
 
   // Written text reads back as the same value, in both forms.
   EXPECT_EQ(MustParse(json::Write(doc, true)), doc);
   EXPECT_EQ(MustParse(json::Write(doc, false)), doc);
-  EXPECT_EQ(json::Write(MustParse(json::Write(doc, true)), true), json::Write(doc, true));
 }
 
 TEST(JsonWrite, NumbersAndStrings) {
-  struct Case {
-    json::Value value;
-    std::string written;
-  };
-  const std::vector<Case> cases = {
-      {3, "3"},
-      {-7, "-7"},
-      {0.5, "0.5"},
+  const std::vector<std::pair<json::Value, std::string>> cases = {
       {-0.0, "0"},
       {1e20, "100000000000000000000"},
-      {1.2345e20, "123450000000000000000"},
       {9007199254740993.0, "9007199254740992"},
       {1e100, "1e+100"},
       {1.5e-9, "1.5e-09"},
@@ -307,8 +204,8 @@ TEST(JsonWrite, NumbersAndStrings) {
       {"\xC0\xAF", "\"\xEF\xBF\xBD\xEF\xBF\xBD\""},
       {"\xE2\x82\xAC", "\"\xE2\x82\xAC\""},
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(json::Write(c.value, false), c.written);
+  for (const auto& [value, written] : cases) {
+    EXPECT_EQ(json::Write(value, false), written);
   }
   // Every finite double reads back exactly.
   for (double d : {0.1, 1.0 / 3, -2.2250738585072014e-308, 1.7976931348623157e308, 5e-324}) {
@@ -330,29 +227,10 @@ TEST(JsonCp1252, EveryByteRoundTrips) {
   ASSERT_TRUE(json::Utf8ToCp1252(doc.AsString(), &back));
   EXPECT_EQ(back, all);
 
-  struct Case {
-    std::string cp1252;
-    std::string utf8;
-  };
-  const std::vector<Case> cases = {
-      {"A", "A"},
-      {"\x80", "\xE2\x82\xAC"},  // euro sign
-      {"\x81", "\xC2\x81"},      // unused byte
-      {"\x8A", "\xC5\xA0"},      // S caron
-      {"\x8D\x8F\x90\x9D", "\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D"},
-      {"\x92", "\xE2\x80\x99"},  // right single quote
-      {"\x99", "\xE2\x84\xA2"},  // trade mark
-      {"\x9F", "\xC5\xB8"},      // Y diaeresis
-      {"\xA0", "\xC2\xA0"},
-      {"\xE9", "\xC3\xA9"},
-      {"\xFF", "\xC3\xBF"},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(json::Cp1252ToUtf8(c.cp1252), c.utf8);
-    std::string bytes;
-    EXPECT_TRUE(json::Utf8ToCp1252(c.utf8, &bytes));
-    EXPECT_EQ(bytes, c.cp1252);
-  }
+  // Known points (the way back is the round trip above): euro sign, an unused byte, Y and y
+  // diaeresis, e acute.
+  EXPECT_EQ(json::Cp1252ToUtf8("\x80\x81\x9F\xFF\xE9"),
+            "\xE2\x82\xAC\xC2\x81\xC5\xB8\xC3\xBF\xC3\xA9");
 
   // No byte for these, or not UTF-8 at all: false and the output untouched.
   for (std::string bad : {"\xC2\x80", "\xC2\x82", "\xC2\x9F", "\xC4\x80", "\xE4\xB8\xAD",
@@ -365,73 +243,49 @@ TEST(JsonCp1252, EveryByteRoundTrips) {
 
 TEST(JsonObjectReader, ReadsKnownMembersAndReportsFirstProblem) {
   json::Value entry =
-      MustParse(R"({"text":"Caf\u00e9 \u20ac","control":2,"visible":true,"items":["a"],"sub":{}})");
+      MustParse(R"({"text":"Caf\u00e9 \u20ac","control":2,"visible":true,"items":["a"]})");
 
   {
     json::ObjectReader r(entry, "entries[2]");
     std::string text;
-    int control = -1;
+    int control = -1, width = 42;
     bool visible = false;
-    EXPECT_TRUE(r.Text("text", &text));
-    EXPECT_EQ(text, "Caf\xE9 \x80");
-    EXPECT_TRUE(r.Int("control", 0, 3, &control));
-    EXPECT_EQ(control, 2);
-    EXPECT_TRUE(r.Bool("visible", &visible));
-    EXPECT_TRUE(visible);
-    const json::Value* items = r.ArrayMember("items");
-    ASSERT_NE(items, nullptr);
-    EXPECT_EQ(items->AsArray().size(), 1u);
-    EXPECT_EQ(json::ElementPath(r.PathOf("items"), 0), "entries[2].items[0]");
-    EXPECT_NE(r.ObjectMember("sub"), nullptr);
-    int width = 42;
+    EXPECT_TRUE(r.Text("text", &text) && r.Int("control", 0, 3, &control) &&
+                r.Bool("visible", &visible) && r.ArrayMember("items") != nullptr);
+    EXPECT_TRUE(text == "Caf\xE9 \x80" && control == 2 && visible) << text << control;
     EXPECT_FALSE(r.Int("width", 0, 10, &width, json::ObjectReader::Need::kOptional));
-    EXPECT_EQ(width, 42);
-    EXPECT_TRUE(r.ok());
-    EXPECT_TRUE(r.Finish());
-    EXPECT_EQ(r.error(), "");
+    EXPECT_EQ(width, 42);  // an optional member that is absent
+    EXPECT_TRUE(r.Finish() && r.error().empty()) << r.error();
+    EXPECT_EQ(json::ElementPath(r.PathOf("items"), 0), "entries[2].items[0]");
   }
 
-  struct Case {
-    std::string document;
-    std::string error;
+  // Each case reads text "t", integer "c" (0 to 3), bool "v" and array "i", in that order.
+  const Pairs cases = {
+      {R"({"t":"a","c":4,"v":true,"i":[]})", "e.c: expected an integer from 0 to 3"},
+      {R"({"t":"a","c":1.5,"v":true,"i":[]})", "e.c: expected an integer from 0 to 3"},
+      {R"({"t":"a","v":true,"i":[]})", "e: missing member \"c\""},
+      {R"({"t":1,"c":9,"v":true,"i":[]})", "e.t: expected a string"},
+      {R"({"t":"\u4e2d","c":1,"v":true,"i":[]})",
+       "e.t: holds a character that has no Windows-1252 byte"},
+      {R"({"t":"a","c":1,"v":1,"i":[]})", "e.v: expected true or false"},
+      {R"({"t":"a","c":1,"v":true,"i":{}})", "e.i: expected an array"},
+      {R"({"t":"a","c":1,"v":true,"i":[],"colour":1})", "e: unknown member \"colour\""},
+      {R"({"t\u0001":"a","t":"a","c":1,"v":true,"i":[]})", "e: unknown member \"t\\u0001\""},
+      {"[]", "e: expected an object"},
   };
-  // Each case reads the same members in the same order: text, control, visible, items.
-  const std::vector<Case> cases = {
-      {R"({"text":"a","control":4,"visible":true,"items":[]})",
-       "entries[2].control: expected an integer from 0 to 3"},
-      {R"({"text":"a","control":1.5,"visible":true,"items":[]})",
-       "entries[2].control: expected an integer from 0 to 3"},
-      {R"({"text":"a","control":"1","visible":true,"items":[]})",
-       "entries[2].control: expected an integer from 0 to 3"},
-      {R"({"text":"a","visible":true,"items":[]})", "entries[2]: missing member \"control\""},
-      {R"({"text":1,"control":9,"visible":true,"items":[]})", "entries[2].text: expected a string"},
-      {R"({"text":"\u4e2d","control":1,"visible":true,"items":[]})",
-       "entries[2].text: holds a character that has no Windows-1252 byte"},
-      {R"({"text":"a","control":1,"visible":1,"items":[]})",
-       "entries[2].visible: expected true or false"},
-      {R"({"text":"a","control":1,"visible":null,"items":[]})",
-       "entries[2].visible: expected true or false"},
-      {R"({"text":"a","control":1,"visible":true,"items":{}})",
-       "entries[2].items: expected an array"},
-      {R"({"text":"a","control":1,"visible":true,"items":[],"colour":1})",
-       "entries[2]: unknown member \"colour\""},
-      {R"({"te\u0001xt":"a","text":"a","control":1,"visible":true,"items":[]})",
-       "entries[2]: unknown member \"te\\u0001xt\""},
-      {"[]", "entries[2]: expected an object"},
-  };
-  for (const Case& c : cases) {
-    json::Value doc = MustParse(c.document);
-    json::ObjectReader r(doc, "entries[2]");
+  for (const auto& [document, error] : cases) {
+    json::Value doc = MustParse(document);
+    json::ObjectReader r(doc, "e");
     std::string text;
     int control = 0;
     bool visible = false;
-    r.Text("text", &text);
-    r.Int("control", 0, 3, &control);
-    r.Bool("visible", &visible);
-    r.ArrayMember("items");
-    EXPECT_FALSE(r.Finish()) << c.document;
+    r.Text("t", &text);
+    r.Int("c", 0, 3, &control);
+    r.Bool("v", &visible);
+    r.ArrayMember("i");
+    EXPECT_FALSE(r.Finish()) << document;
     EXPECT_FALSE(r.ok());
-    EXPECT_EQ(r.error(), c.error) << c.document;
+    EXPECT_EQ(r.error(), error) << document;
   }
 }
 
