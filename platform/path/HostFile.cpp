@@ -27,14 +27,14 @@ HostStamp StampOf(const struct stat& st) {
 
 }  // namespace
 
-int OpenReadHostFile(const std::string& hostPath, std::string* bytes, HostStamp* stamp) {
+bool ReadHostFile(const std::string& hostPath, std::string* bytes, HostStamp* stamp) {
   int fd = ::open(hostPath.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0)
-    return -1;
+    return false;
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);
-    return -1;
+    return false;
   }
   // One byte more than the file holds, so that a short read ends the loop without another
   // read to find the end.
@@ -54,18 +54,11 @@ int OpenReadHostFile(const std::string& hostPath, std::string* bytes, HostStamp*
     if (n == 0 || got < out.size())
       break;
   }
+  ::close(fd);
   out.resize(got);
   *bytes = std::move(out);
   if (stamp != nullptr)
     *stamp = StampOf(st);
-  return fd;
-}
-
-bool ReadHostFile(const std::string& hostPath, std::string* bytes) {
-  int fd = OpenReadHostFile(hostPath, bytes, nullptr);
-  if (fd < 0)
-    return false;
-  ::close(fd);
   return true;
 }
 
@@ -101,13 +94,6 @@ bool WriteHostFileAtomic(const std::string& hostPath, std::string_view bytes) {
 HostStamp StampHostFile(const std::string& hostPath) {
   struct stat st {};
   if (::lstat(hostPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-    return HostStamp();
-  return StampOf(st);
-}
-
-HostStamp StampOpenFile(int fd) {
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
     return HostStamp();
   return StampOf(st);
 }

@@ -7,14 +7,10 @@
 
 namespace qv {
 
-// Reads the whole regular file. False when it is missing, not a regular file or unreadable.
-bool ReadHostFile(const std::string& hostPath, std::string* bytes);
-
-// For callers that keep the file open: opens the regular file read-only (symbolic links
-// refused), reads it all, and gives its stamp as the open file has it. Returns the open
-// descriptor, or -1 (nothing read) when it is missing, not regular or unreadable.
+// Reads the whole regular file (symbolic links refused). False when it is missing, not a
+// regular file or unreadable. With `stamp`, also the stamp of the file that was read.
 struct HostStamp;
-int OpenReadHostFile(const std::string& hostPath, std::string* bytes, HostStamp* stamp);
+bool ReadHostFile(const std::string& hostPath, std::string* bytes, HostStamp* stamp = nullptr);
 
 // Replaces the file with `bytes`: the new contents go to a hidden file beside it, which is
 // then renamed over the old one, so a crash at any point leaves either the old or the new
@@ -32,7 +28,5 @@ struct HostStamp {
   bool operator==(const HostStamp&) const = default;
 };
 HostStamp StampHostFile(const std::string& hostPath);
-// The stamp of an open file (exists false when fstat fails).
-HostStamp StampOpenFile(int fd);
 
 }  // namespace qv

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "platform/path/ChangeWatch.h"
 #include "platform/path/HostFile.h"
 #include "platform/path/World.h"
 #include "platform/profile/IniText.h"
@@ -19,10 +20,9 @@ namespace qv {
 namespace {
 
 // A console lists thousands of forms and reads each twice in one refresh, so many parsed
-// files are kept; only the most recent few keep their file open for the cheapest check.
+// files are kept, each watched for the cheapest check.
 constexpr std::size_t kMaxEntries = 8192;            // parsed files kept
 constexpr std::size_t kMaxBytes = 64 * 1024 * 1024;  // their text, at most
-constexpr std::size_t kMaxOpenFiles = 64;            // of them held open
 constexpr std::size_t kMaxMemo = 65536;              // Windows path -> host path memos kept
 constexpr long long kSettleSeconds = 2;              // a file younger than this may change unseen
 
@@ -38,22 +38,16 @@ struct Entry {
   Entry() = default;
   Entry(const Entry&) = delete;
   Entry& operator=(const Entry&) = delete;
-  ~Entry() { Close(); }
+  ~Entry() { Unwatch(&ticket); }
 
-  void Close() {
-    if (fd >= 0)
-      ::close(fd);
-    fd = -1;
-  }
-
-  // True when a trusted copy is still current, judged without walking the path: the open
-  // file is unchanged, and the path was last seen leading to it less than kPathCheckNanos
-  // ago. The path is walked again after that, which catches what the open file cannot show,
-  // a folder renamed above it.
+  // True when a trusted copy is still current, judged without a system call: its watch saw
+  // no change, and the path was last seen leading to the file less than kPathCheckNanos
+  // ago. The path is walked again after that, which catches what the watch cannot see, a
+  // folder renamed above the file.
   bool Current(const std::string& host) {
-    if (!trusted || fd < 0)
+    if (!trusted || !watched)
       return false;
-    if (!(StampOpenFile(fd) == stamp))
+    if (!Unchanged(&ticket))
       return false;
     long long clock = MonotonicNanos();
     if (clock - pathChecked < kPathCheckNanos)
@@ -65,13 +59,13 @@ struct Entry {
   }
 
   IniText text;
-  HostStamp stamp;  // the disk file `text` was read from or last written to
-  int fd = -1;      // that file, kept open while the copy is trusted and recent
+  HostStamp stamp;     // the disk file `text` was read from or last written to
+  WatchTicket ticket;  // that file's watch, while `watched`
+  bool watched = false;
   long long pathChecked = 0;
   std::size_t bytes = 0;              // of `text`, as last counted
   const std::string* host = nullptr;  // the cache's key of this entry
   std::list<Entry*>::iterator use;    // its place in the use order, most recent first
-  std::list<Entry*>::iterator held;   // its place among the entries holding their file open
   bool trusted = false;               // an unchanged file proves `text` current
   bool dirty = false;                 // `text` is newer than the disk
   bool removed = false;  // the file is gone; the disk still has it until the next flush
@@ -123,9 +117,14 @@ class Cache {
       return Touch(entry);
     if (entry != nullptr && entry->Current(*host))
       return Touch(entry);
+    // Watch first, then look: a change after the look shows in the watch.
+    if (entry != nullptr && entry->trusted)
+      StartWatch(*host, entry);
     HostStamp stamp = StampHostFile(*host);
-    if (entry != nullptr && entry->trusted && entry->stamp == stamp)
+    if (entry != nullptr && entry->trusted && entry->stamp == stamp) {
+      entry->pathChecked = MonotonicNanos();
       return Touch(entry);
+    }
     if (!stamp.exists && remembered) {
       // The file may now exist under another letter case: map the name again.
       std::string again;
@@ -178,7 +177,6 @@ class Cache {
 
   void Reset() {
     FlushAll();
-    held_.clear();
     order_.clear();
     entries_.clear();
     bytes_ = 0;
@@ -222,23 +220,22 @@ class Cache {
     entries_.erase(*entry->host);
   }
 
-  // Closes the entry's file, if it holds it open.
+  // Stops watching the entry's file, if it is watched.
   void Release(Entry* entry) {
-    if (entry->fd >= 0)
-      held_.erase(entry->held);
-    entry->Close();
+    if (!entry->watched)
+      return;
+    Unwatch(&entry->ticket);
+    entry->watched = false;
   }
 
-  // Keeps fd open in the entry, closing the file of the entry that has held its own longest
-  // when too many are open.
-  void Hold(Entry* entry, int fd) {
+  // Watches the entry's file afresh. False when no watch could be had.
+  bool StartWatch(const std::string& host, Entry* entry) {
     Release(entry);
-    if (held_.size() >= kMaxOpenFiles)
-      Release(held_.front());
-    entry->fd = fd;
-    held_.push_back(entry);
-    entry->held = std::prev(held_.end());
+    if (!Watch(host, &entry->ticket))
+      return false;
+    entry->watched = true;
     entry->pathChecked = MonotonicNanos();
+    return true;
   }
 
   void Count(Entry* entry) {
@@ -248,33 +245,32 @@ class Cache {
   }
 
   void Load(const std::string& host, const HostStamp& stamp, Entry* entry) {
-    Release(entry);
+    // Watch before reading: a change after the read then shows in the watch.
+    bool watching = stamp.exists && StartWatch(host, entry);
     entry->trusted = false;
     std::string bytes;
     HostStamp opened;
-    int fd = stamp.exists ? OpenReadHostFile(host, &bytes, &opened) : -1;
-    entry->text.Parse(fd >= 0 ? bytes : std::string_view());
+    bool read = stamp.exists && ReadHostFile(host, &bytes, &opened);
+    entry->text.Parse(read ? bytes : std::string_view());
     entry->stamp = stamp;
     Count(entry);
-    // Trust the copy only when the file had settled before we read it, and the file we read
-    // is the one the path showed; otherwise every call reads it again until it settles.
+    // Trust the copy only when the file we read is the one the path showed, and either a
+    // watch will show later changes or the file had settled before we read it (a coarse
+    // clock may hide a second change in the same tick); otherwise every call reads it again.
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
     // Both times count: a change whose modification time was set back still moves the
     // change time, and only a settled change time proves that no change shares its tick.
     bool settled = !stamp.exists || (stamp.mtimeSec + kSettleSeconds <= now.tv_sec &&
                                      stamp.ctimeSec + kSettleSeconds <= now.tv_sec);
-    if (!settled || (stamp.exists && !(opened == stamp))) {
-      if (fd >= 0)
-        ::close(fd);
+    if ((!watching && !settled) || (stamp.exists && !(opened == stamp))) {
+      Release(entry);
       return;
     }
     entry->trusted = true;
-    if (fd >= 0)
-      Hold(entry, fd);
   }
 
-  // Marks a copy we just wrote trusted. A present file is opened so that later calls can
+  // Marks a copy we just wrote trusted. A present file is watched so that later calls can
   // check it cheaply; a missing one is checked by its path each time.
   void Keep(const std::string& host, Entry* entry) {
     Release(entry);
@@ -282,11 +278,9 @@ class Cache {
     entry->trusted = true;
     if (!entry->stamp.exists)
       return;
-    int fd = ::open(host.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd >= 0 && StampOpenFile(fd) == entry->stamp)
-      Hold(entry, fd);
-    else if (fd >= 0)
-      ::close(fd);
+    // Watch, then look again: the file must still be the one we wrote.
+    if (StartWatch(host, entry) && !(StampHostFile(host) == entry->stamp))
+      entry->trusted = false;
   }
 
   std::unordered_map<std::string, std::unique_ptr<Entry>> entries_;
@@ -297,7 +291,6 @@ class Cache {
   };
   std::unordered_map<std::string, std::string, NameHash, std::equal_to<>> memo_;
   std::list<Entry*> order_;  // every entry, most recently used first
-  std::list<Entry*> held_;   // the entries holding their file open, longest first
   std::size_t bytes_ = 0;    // text held by all entries
   Entry* last_ = nullptr;    // the entry the last call found, with its names
   std::string lastName_, lastHost_;

@@ -15,13 +15,14 @@
 // LF is refused (result 0, file untouched): such text would forge lines.
 //
 // Speed without staleness. Parsed files are cached by host path (thousands of them, least
-// recently used dropped first), and every call checks a copy before it trusts it: the most
-// recently used few keep their file open and are checked with fstat() of it, and their path
-// is walked again at least every 50 ms (a folder renamed above them); the others are checked
-// with stat() of the path. The stamp compared is device, inode, links, size, modification
-// and status-change time. A copy read from a file changed less than two seconds before the
-// read is not trusted beyond the call (a coarse clock may hide a second change in the same
-// tick); a copy this layer wrote itself is trusted while the stamp is unchanged. Writes
+// recently used dropped first), and every call checks a copy before it trusts it. Each
+// cached file is watched (platform/path/ChangeWatch.h: inotify, which raises SIGIO in this
+// process on a change), so while nothing changes a check costs no system call; the path is
+// walked again at least every 50 ms (a folder renamed above the file). Without a watch the
+// check is stat() of the path, comparing device, inode, links, size, modification and
+// status-change time; a copy so checked that was read from a file changed less than two
+// seconds before the read is not trusted beyond the call (a coarse clock may hide a second
+// change in the same tick). A copy this layer wrote itself is trusted while unchanged. Writes
 // change the cached copy only and mark it dirty; dirty files reach the disk, each in one
 // atomic replacement, when FlushProfiles() runs: at the end of every operation of the
 // programs (their event loop's idle time, the end of a command), before any other file

@@ -3,9 +3,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 
 #include "platform/file/FileApi.h"
 #include "platform/path/HostFile.h"
@@ -169,7 +171,8 @@ TEST(PrivateProfile, ASettledCopyIsDroppedWhenTheFileChangesInAnyWay) {
     w.Put(names[i], "[S]\nK=one\n");
     Age(hosts[i], old);
   }
-  sleep(3);  // every file settled: the copies read now are trusted
+  std::this_thread::sleep_for(
+      std::chrono::seconds(3));  // every file settled: the copies read now are trusted
   for (const std::string& name : names)
     EXPECT_EQ(Read("S", "K", name.c_str()), "one");
 
