@@ -1,0 +1,59 @@
+// CDialog: a modal dialog made from a template of the current resource module. DoModal makes
+// the controls, runs OnInitDialog and then a nested event loop (platform/ui/Ui.h) until
+// EndDialog; the controls are destroyed when it returns. The dialog object outlives its
+// window: the caller reads its members after DoModal.
+//
+// Keys the dialog takes before any control: Enter presses the focused push button or else
+// the default button, Escape and the window's close box send IDCANCEL, F1 sends WM_HELP.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/ui/DialogTemplate.h"
+#include "platform/ui/Wnd.h"
+
+using INT_PTR = std::intptr_t;
+
+class CDialog : public CWnd {
+ public:
+  explicit CDialog(int templateId, CWnd* parent = nullptr);
+  // A dialog made from a template of its own (message boxes).
+  explicit CDialog(DialogTemplate own, CWnd* parent = nullptr);
+
+  // Runs the dialog; IDOK, IDCANCEL or what EndDialog was given; -1 when the template is
+  // missing.
+  virtual INT_PTR DoModal();
+  void EndDialog(int result);
+  bool Ended() const { return ended_; }
+
+  // The button Enter presses now: the focused push button, or the dialog's default.
+  int DefaultButton() const;
+  void SetDefID(int id) { defaultId_ = id; }
+
+  // Enter, Escape, F1 or the close box. False for any other key.
+  bool HandleDialogKey(int key);
+
+ protected:
+  virtual BOOL OnInitDialog();
+  virtual void OnOK() { EndDialog(IDOK); }
+  virtual void OnCancel() { EndDialog(IDCANCEL); }
+  // The control for one template item; a dialog gives its own class for a control it
+  // subclasses, or null for the framework's.
+  virtual std::unique_ptr<CWnd> CreateControl(const DialogItemTemplate& item);
+
+  LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+ private:
+  std::unique_ptr<CWnd> MakeControl(const DialogItemTemplate& item);
+  bool CreateFromTemplate();
+
+  int templateId_ = 0;
+  std::unique_ptr<DialogTemplate> own_;
+  CWnd* parentWindow_ = nullptr;
+  std::vector<std::unique_ptr<CWnd>> controls_;
+  bool ended_ = false;
+  int result_ = 0;
+  int defaultId_ = 0;
+};

@@ -1,0 +1,44 @@
+// Dialog templates as data: what a dialog resource holds. Rectangles are in dialog units;
+// controls are listed in tab order. The current resource module gives them by id, so a
+// language module can replace them.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/wintypes.h"
+
+struct DialogItemTemplate {
+  std::string className;  // "Edit", "ListBox", "Button", "Static"
+  int id = -1;            // -1 for labels and group boxes that nothing refers to
+  std::string text;
+  DWORD style = 0;
+  int x = 0, y = 0, cx = 0, cy = 0;
+};
+
+struct DialogTemplate {
+  int id = 0;
+  std::string caption;
+  DWORD style = 0;
+  int cx = 0, cy = 0;
+  std::string font;
+  int pointSize = 8;
+  std::vector<DialogItemTemplate> items;
+};
+
+namespace qv {
+
+// Where resources come from: the module's own, or a language module that replaces them.
+class ResourceModule {
+ public:
+  virtual ~ResourceModule() = default;
+  // The dialog template of an id; null when the module has none.
+  virtual const DialogTemplate* FindDialog(int id) const = 0;
+};
+
+// The module resources are taken from: null until the program's start-up sets the module's
+// own (resources/Dialogs.h), and a language module may replace it.
+const ResourceModule* CurrentResourceModule();
+void SetResourceModule(const ResourceModule* module);
+
+}  // namespace qv

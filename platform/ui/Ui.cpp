@@ -1,0 +1,360 @@
+#include "platform/ui/Ui.h"
+
+#include <algorithm>
+#include <deque>
+
+#include "platform/profile/Profile.h"
+#include "platform/registry/Registry.h"
+#include "platform/ui/Controls.h"
+#include "platform/ui/Dialog.h"
+#include "platform/ui/MessageBox.h"
+
+namespace qv::ui {
+namespace {
+
+constexpr int kMessageTextId = 0xFFFF;  // the text of a message box
+constexpr int kMessageIconId = 20;
+
+std::deque<UserInput>& Queue() {
+  static std::deque<UserInput> queue;
+  return queue;
+}
+std::vector<CDialog*>& Modals() {
+  static std::vector<CDialog*> modals;
+  return modals;
+}
+std::vector<std::string>& Problems() {
+  static std::vector<std::string> problems;
+  return problems;
+}
+EventSource* g_source = nullptr;
+
+// A message box as a modal window of the framework: its icon, its text and its buttons.
+class CMessageBoxDlg : public CDialog {
+ public:
+  CMessageBoxDlg(std::string_view caption, std::string_view text, UINT type)
+      : CDialog(Template(caption, text, type)), type_(type & MB_TYPEMASK) {
+    for (int id : {IDYES, IDNO})
+      OnCommand(BN_CLICKED, id, [this, id] { EndDialog(id); });
+  }
+
+ protected:
+  // Escape closes a box only when it has a Cancel button, or only an OK button.
+  void OnCancel() override {
+    if (type_ == MB_OK)
+      EndDialog(IDOK);
+    else if (type_ == MB_OKCANCEL || type_ == MB_YESNOCANCEL)
+      EndDialog(IDCANCEL);
+  }
+
+ private:
+  static DialogTemplate Template(std::string_view caption, std::string_view text, UINT type) {
+    DialogTemplate t;
+    t.caption = std::string(caption);
+    t.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
+    t.cx = 240;
+    t.cy = 72;
+    t.font = "MS Shell Dlg";
+    const char* icon = nullptr;
+    switch (type & MB_ICONMASK) {
+      case MB_ICONSTOP:
+        icon = "stop";
+        break;
+      case MB_ICONQUESTION:
+        icon = "question";
+        break;
+      case MB_ICONEXCLAMATION:
+        icon = "exclamation";
+        break;
+      case MB_ICONINFORMATION:
+        icon = "information";
+        break;
+      default:
+        break;
+    }
+    int left = 10;
+    if (icon != nullptr) {
+      t.items.push_back(
+          {"Static", kMessageIconId, icon, WS_CHILD | WS_VISIBLE | SS_ICON, 10, 10, 20, 20});
+      left = 40;
+    }
+    t.items.push_back({"Static", kMessageTextId, std::string(text), WS_CHILD | WS_VISIBLE, left, 10,
+                       230 - left, 32});
+    std::vector<std::pair<int, const char*>> buttons;
+    switch (type & MB_TYPEMASK) {
+      case MB_YESNO:
+        buttons = {{IDYES, "&Yes"}, {IDNO, "&No"}};
+        break;
+      case MB_OKCANCEL:
+        buttons = {{IDOK, "OK"}, {IDCANCEL, "Cancel"}};
+        break;
+      case MB_YESNOCANCEL:
+        buttons = {{IDYES, "&Yes"}, {IDNO, "&No"}, {IDCANCEL, "Cancel"}};
+        break;
+      default:
+        buttons = {{IDOK, "OK"}};
+        break;
+    }
+    int x = 240 - 55 * static_cast<int>(buttons.size());
+    for (std::size_t i = 0; i < buttons.size(); ++i, x += 55)
+      t.items.push_back(
+          {"Button", buttons[i].first, buttons[i].second,
+           WS_CHILD | WS_VISIBLE | WS_TABSTOP | (i == 0 ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON), x, 50,
+           50, 14});
+    return t;
+  }
+
+  UINT type_;
+};
+
+class FrameworkBoxes : public MessageBoxHandler {
+ public:
+  int Show(std::string_view caption, std::string_view text, UINT type) override {
+    CMessageBoxDlg box(caption, text, type);
+    return static_cast<int>(box.DoModal());
+  }
+};
+FrameworkBoxes g_boxes;
+
+UserInput Input(UserInput::Kind kind) {
+  UserInput input;
+  input.kind = kind;
+  return input;
+}
+
+void Problem(std::string text) {
+  Problems().push_back(std::move(text));
+}
+
+CDialog* TopModal() {
+  return Modals().empty() ? nullptr : Modals().back();
+}
+
+// The top-level window a window belongs to.
+CWnd* TopLevel(CWnd* window) {
+  while (window->GetParent() != nullptr)
+    window = window->GetParent();
+  return window;
+}
+
+bool EnabledAll(CWnd* window) {
+  for (; window != nullptr; window = window->GetParent())
+    if (window->IsWindowEnabled() == FALSE)
+      return false;
+  return true;
+}
+
+void Dispatch(const UserInput& input) {
+  CWnd* target = CWnd::FromHandle(input.target);
+  CDialog* top = TopModal();
+  if (target == nullptr || top == nullptr || TopLevel(target) != top) {
+    Problem("input for a window that is gone or not in the topmost window");
+    return;
+  }
+  if (input.kind == UserInput::kClose) {
+    top->SendMessage(WM_CLOSE);
+    return;
+  }
+  if (input.kind == UserInput::kKey && top->HandleDialogKey(input.key))
+    return;
+  if (!EnabledAll(target)) {
+    Problem(target->ClassName() + " " + std::to_string(target->GetDlgCtrlID()) + " is disabled");
+    return;
+  }
+  std::string why;
+  if (!target->OnUserInput(input, &why))
+    Problem(why);
+}
+
+bool PostTo(int id, UserInput input) {
+  CDialog* top = TopModal();
+  if (top == nullptr) {
+    Problem("no window is open");
+    return false;
+  }
+  CWnd* target = id == 0 ? top : top->GetDlgItem(id);
+  if (target == nullptr) {
+    Problem("the topmost window has no control " + std::to_string(id));
+    return false;
+  }
+  input.target = target->Handle();
+  Post(input);
+  return true;
+}
+
+WindowState StateOf(CWnd* window) {
+  WindowState s;
+  s.className = window->ClassName();
+  s.id = window->GetDlgCtrlID();
+  s.handle = window->Handle();
+  s.text = window->GetWindowText();
+  s.rect = window->Rect();
+  s.style = window->GetStyle();
+  s.enabled = window->IsWindowEnabled() != FALSE;
+  s.focused = CWnd::GetFocus() == window;
+  if (auto* edit = dynamic_cast<CEdit*>(window))
+    s.modified = edit->GetModify() != FALSE;
+  if (auto* button = dynamic_cast<CButton*>(window)) {
+    s.checked = button->GetCheck();
+    auto* dialog = dynamic_cast<CDialog*>(window->GetParent());
+    s.isDefault = dialog != nullptr && button->IsPushButton() &&
+                  dialog->DefaultButton() == button->GetDlgCtrlID();
+  }
+  if (auto* list = dynamic_cast<CListBox*>(window)) {
+    for (int i = 0; i < list->GetCount(); ++i)
+      s.lines.push_back(list->GetText(i));
+    s.selection = list->GetCurSel();
+    s.caret = list->GetCaretIndex();
+    s.top = list->GetTopIndex();
+  }
+  if (auto* drag = dynamic_cast<CDragListBox*>(window))
+    s.insertMark = drag->InsertMark();
+  if (auto* checks = dynamic_cast<CCheckListBox*>(window))
+    for (int i = 0; i < checks->GetCount(); ++i)
+      s.checks.push_back(checks->GetCheck(i));
+  for (CWnd* child : window->Children())
+    s.children.push_back(StateOf(child));
+  return s;
+}
+
+}  // namespace
+
+void SetEventSource(EventSource* source) {
+  g_source = source;
+  SetMessageBoxHandler(source != nullptr ? &g_boxes : nullptr);
+}
+
+const std::vector<CDialog*>& ModalWindows() {
+  return Modals();
+}
+
+void PushModal(CDialog* dialog) {
+  if (CDialog* below = TopModal())
+    below->EnableWindow(FALSE);  // the owner waits while the new window is open
+  Modals().push_back(dialog);
+}
+
+void PopModal(CDialog* dialog) {
+  auto& modals = Modals();
+  modals.erase(std::remove(modals.begin(), modals.end(), dialog), modals.end());
+  if (CDialog* below = TopModal())
+    below->EnableWindow(TRUE);
+}
+
+void RunModalLoop(CDialog* dialog) {
+  int waitsWithoutInput = 0;
+  while (!dialog->Ended()) {
+    if (!Queue().empty()) {
+      UserInput input = Queue().front();
+      Queue().pop_front();
+      Dispatch(input);
+      continue;
+    }
+    // Idle: what the file layers hold back reaches the disk before the user acts again.
+    qv::FlushProfiles();
+    qv::FlushRegistry();
+    if (g_source != nullptr && g_source->WaitForInput()) {
+      waitsWithoutInput = 0;
+      continue;
+    }
+    // Nothing will come: cancel the window, and end it outright if it refuses to go.
+    Problem("no more input: \"" + dialog->GetWindowText() + "\" was cancelled");
+    if (++waitsWithoutInput > 1)
+      dialog->EndDialog(IDCANCEL);
+    else
+      dialog->HandleDialogKey(VK_ESCAPE);
+  }
+}
+
+const WindowState* WindowState::Find(int wanted) const {
+  for (const WindowState& child : children) {
+    if (child.id == wanted)
+      return &child;
+    if (const WindowState* deeper = child.Find(wanted))
+      return deeper;
+  }
+  return nullptr;
+}
+
+Snapshot TakeSnapshot() {
+  Snapshot snapshot;
+  for (CDialog* dialog : Modals())
+    snapshot.modals.push_back(StateOf(dialog));
+  return snapshot;
+}
+
+bool Click(int id) {
+  return PostTo(id, Input(UserInput::kClick));
+}
+bool Type(int id, const std::string& text) {
+  UserInput input = Input(UserInput::kText);
+  input.text = text;
+  return PostTo(id, input);
+}
+bool Select(int id, int line) {
+  UserInput input = Input(UserInput::kSelect);
+  input.index = line;
+  return PostTo(id, input);
+}
+bool DoubleClick(int id, int line) {
+  UserInput input = Input(UserInput::kDoubleClick);
+  input.index = line;
+  return PostTo(id, input);
+}
+bool Key(int id, int key) {
+  UserInput input = Input(UserInput::kKey);
+  input.key = key;
+  return PostTo(id, input);
+}
+bool Drag(int id, int fromLine, int toLine) {
+  UserInput input = Input(UserInput::kDrag);
+  input.index = fromLine;
+  input.to = toLine;
+  return PostTo(id, input);
+}
+bool Check(int id, int line) {
+  UserInput input = Input(UserInput::kCheck);
+  input.index = line;
+  return PostTo(id, input);
+}
+bool CloseWindow() {
+  return PostTo(0, Input(UserInput::kClose));
+}
+
+void Post(const UserInput& input) {
+  Queue().push_back(input);
+}
+
+const std::vector<std::string>& InputProblems() {
+  return Problems();
+}
+void ClearInputProblems() {
+  Problems().clear();
+}
+
+ScriptedUser::ScriptedUser() {
+  SetEventSource(this);
+}
+
+ScriptedUser::~ScriptedUser() {
+  SetEventSource(nullptr);
+  Queue().clear();
+}
+
+ScriptedUser& ScriptedUser::Then(std::function<void()> step) {
+  steps_.push_back(std::move(step));
+  return *this;
+}
+
+bool ScriptedUser::WaitForInput() {
+  if (next_ >= steps_.size()) {
+    ++ranOut_;
+    return false;
+  }
+  // Take the step out first: it may open a window whose loop asks for the next one.
+  std::function<void()> step = std::move(steps_[next_++]);
+  step();
+  return true;
+}
+
+}  // namespace qv::ui

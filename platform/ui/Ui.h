@@ -1,0 +1,109 @@
+// The two faces of the framework that front ends use, the browser and tests alike:
+//
+// - a snapshot of the whole window tree: the open modal windows in order, each with every
+//   control's class, id, text, rectangle (dialog units), style, enabled and checked state,
+//   lines, selection, focus and default button;
+// - an input API that posts the user's actions (click, type, select, double-click, key,
+//   drag, check, close) to the one message queue, addressed to a control of the topmost
+//   modal window. The modal loop carries them out one by one.
+//
+// While the queue is empty the loop writes what the profile and registry layers hold back
+// and then waits on the event source, which gives more input (a browser's request, a test's
+// next step). With no event source, or one that has no more input, the loop ends the
+// topmost window with IDCANCEL so that nothing waits for ever; InputProblems() says so.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/ui/Wnd.h"
+
+class CDialog;
+
+namespace qv::ui {
+
+class EventSource {
+ public:
+  virtual ~EventSource() = default;
+  // Waits until there is input to carry out; false when there will be none.
+  virtual bool WaitForInput() = 0;
+};
+
+// Installs the source (null: none). While one is installed, message boxes are modal windows
+// of the framework; without one they go to the console handler.
+void SetEventSource(EventSource* source);
+
+// The modal windows now open, bottom first.
+const std::vector<CDialog*>& ModalWindows();
+
+struct WindowState {
+  std::string className;
+  int id = 0;
+  int handle = 0;
+  std::string text;
+  CRect rect;
+  DWORD style = 0;
+  bool enabled = true;
+  bool focused = false;
+  bool isDefault = false;  // the button Enter presses
+  int checked = 0;
+  bool modified = false;           // edit boxes
+  std::vector<std::string> lines;  // list boxes
+  std::vector<int> checks;         // check list boxes
+  int selection = -1, caret = -1, top = 0, insertMark = -1;
+  std::vector<WindowState> children;
+
+  // The child of an id (first found, depth first); null when none.
+  const WindowState* Find(int id) const;
+};
+
+struct Snapshot {
+  std::vector<WindowState> modals;  // bottom first
+  const WindowState* Top() const { return modals.empty() ? nullptr : &modals.back(); }
+};
+Snapshot TakeSnapshot();
+
+// Input, addressed to the control of `id` in the topmost modal window (0: the window itself
+// for keys and close). Posting fails (false, with a problem recorded) when there is no such
+// control; carrying it out fails when the control is disabled or the input does not apply.
+bool Click(int id);
+bool Type(int id, const std::string& text);
+bool Select(int id, int line);
+bool DoubleClick(int id, int line);
+bool Key(int id, int key);
+bool Drag(int id, int fromLine, int toLine);
+bool Check(int id, int line);
+bool CloseWindow();
+// Raw input by window handle (the browser's way).
+void Post(const UserInput& input);
+
+// What could not be posted or carried out, in order; cleared by ClearInputProblems.
+const std::vector<std::string>& InputProblems();
+void ClearInputProblems();
+
+// The modal loop of a dialog: carries out queued input, and waits for more, until the
+// dialog has ended. CDialog::DoModal runs it between PushModal and PopModal.
+void RunModalLoop(CDialog* dialog);
+void PushModal(CDialog* dialog);
+void PopModal(CDialog* dialog);
+
+// A test's user: each step runs when the loop waits for input; it posts input and may read
+// the snapshot. Installs itself as the event source while it lives.
+class ScriptedUser : public EventSource {
+ public:
+  ScriptedUser();
+  ~ScriptedUser() override;
+  ScriptedUser& Then(std::function<void()> step);
+  bool WaitForInput() override;
+  // Steps not run yet, and how many times the loop waited with none left.
+  std::size_t Pending() const { return steps_.size() - next_; }
+  int RanOut() const { return ranOut_; }
+
+ private:
+  std::vector<std::function<void()>> steps_;
+  std::size_t next_ = 0;
+  int ranOut_ = 0;
+};
+
+}  // namespace qv::ui

@@ -1,0 +1,211 @@
+// CWnd: a window of our framework. It draws nothing: it is a node of the window tree with an
+// id, a class name, a style, a text, a rectangle in dialog units, an enabled state and
+// children, and it handles messages through a message map of its own. Front ends (the
+// browser, tests) see the tree through platform/ui/Ui.h and talk to it by posting input.
+//
+// Messages are sent synchronously (SendMessage). A control tells its parent what happened
+// with WM_COMMAND (notification code, control id) or WM_VKEYTOITEM, as the platform's
+// controls do. A message map entry names a message, or a command's notification code and
+// control id, and the member to run.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/wintypes.h"
+
+using WPARAM = std::uintptr_t;
+using LPARAM = std::intptr_t;
+using LRESULT = std::intptr_t;
+
+inline constexpr UINT WM_CLOSE = 0x0010;
+inline constexpr UINT WM_VKEYTOITEM = 0x002E;
+inline constexpr UINT WM_HELP = 0x0053;
+inline constexpr UINT WM_INITDIALOG = 0x0110;
+inline constexpr UINT WM_COMMAND = 0x0111;
+
+inline constexpr UINT BN_CLICKED = 0;
+inline constexpr UINT EN_SETFOCUS = 0x0100;
+inline constexpr UINT EN_KILLFOCUS = 0x0200;
+inline constexpr UINT EN_CHANGE = 0x0300;
+inline constexpr UINT EN_UPDATE = 0x0400;
+inline constexpr UINT LBN_SELCHANGE = 1;
+inline constexpr UINT LBN_DBLCLK = 2;
+inline constexpr UINT CLBN_CHKCHANGE = 40;
+
+inline constexpr DWORD WS_TABSTOP = 0x00010000;
+inline constexpr DWORD WS_GROUP = 0x00020000;
+inline constexpr DWORD WS_HSCROLL = 0x00100000;
+inline constexpr DWORD WS_VSCROLL = 0x00200000;
+inline constexpr DWORD WS_BORDER = 0x00800000;
+inline constexpr DWORD WS_DISABLED = 0x08000000;
+inline constexpr DWORD WS_VISIBLE = 0x10000000;
+inline constexpr DWORD WS_CHILD = 0x40000000;
+inline constexpr DWORD WS_POPUP = 0x80000000;
+inline constexpr DWORD WS_CAPTION = 0x00C00000;
+inline constexpr DWORD WS_SYSMENU = 0x00080000;
+
+inline constexpr DWORD ES_MULTILINE = 0x0004;
+inline constexpr DWORD ES_AUTOVSCROLL = 0x0040;
+inline constexpr DWORD ES_AUTOHSCROLL = 0x0080;
+inline constexpr DWORD ES_WANTRETURN = 0x1000;
+inline constexpr DWORD LBS_NOTIFY = 0x0001;
+inline constexpr DWORD LBS_SORT = 0x0002;
+inline constexpr DWORD LBS_HASSTRINGS = 0x0040;
+inline constexpr DWORD LBS_NOINTEGRALHEIGHT = 0x0100;
+inline constexpr DWORD LBS_WANTKEYBOARDINPUT = 0x0400;
+inline constexpr DWORD LBS_OWNERDRAWFIXED = 0x0010;
+inline constexpr DWORD BS_PUSHBUTTON = 0x0000;
+inline constexpr DWORD BS_DEFPUSHBUTTON = 0x0001;
+inline constexpr DWORD BS_AUTOCHECKBOX = 0x0003;
+inline constexpr DWORD BS_GROUPBOX = 0x0007;
+inline constexpr DWORD BS_AUTORADIOBUTTON = 0x0009;
+inline constexpr DWORD BS_TYPEMASK = 0x000F;
+inline constexpr DWORD SS_LEFT = 0x0000;
+inline constexpr DWORD SS_ICON = 0x0003;
+inline constexpr DWORD SS_ETCHEDHORZ = 0x0010;
+inline constexpr DWORD DS_MODALFRAME = 0x0080;
+inline constexpr DWORD DS_SETFONT = 0x0040;
+
+inline constexpr int VK_TAB = 0x09;
+inline constexpr int VK_RETURN = 0x0D;
+inline constexpr int VK_ESCAPE = 0x1B;
+inline constexpr int VK_END = 0x23;
+inline constexpr int VK_HOME = 0x24;
+inline constexpr int VK_UP = 0x26;
+inline constexpr int VK_DOWN = 0x28;
+inline constexpr int VK_INSERT = 0x2D;
+inline constexpr int VK_DELETE = 0x2E;
+inline constexpr int VK_F1 = 0x70;
+
+inline constexpr UINT HELP_CONTEXT = 0x0001;
+
+inline WPARAM MAKEWPARAM(unsigned low, unsigned high) {
+  return static_cast<WPARAM>((low & 0xFFFF) | ((high & 0xFFFF) << 16));
+}
+inline unsigned LOWORD(WPARAM w) {
+  return static_cast<unsigned>(w & 0xFFFF);
+}
+inline unsigned HIWORD(WPARAM w) {
+  return static_cast<unsigned>((w >> 16) & 0xFFFF);
+}
+
+struct CRect {
+  int left = 0, top = 0, right = 0, bottom = 0;
+  int Width() const { return right - left; }
+  int Height() const { return bottom - top; }
+  bool operator==(const CRect&) const = default;
+};
+
+struct CPoint {
+  int x = 0, y = 0;
+};
+
+// One action of the user, as a front end posts it (platform/ui/Ui.h).
+struct UserInput {
+  enum Kind { kClick, kText, kSelect, kDoubleClick, kKey, kDrag, kCheck, kClose };
+  Kind kind = kClick;
+  int target = 0;  // window handle
+  std::string text;
+  int index = -1;  // a line (select, double-click, check; drag: from)
+  int to = -1;     // drag: the line dropped onto
+  int key = 0;
+};
+
+class CWnd {
+ public:
+  CWnd() = default;
+  virtual ~CWnd();
+  CWnd(const CWnd&) = delete;
+  CWnd& operator=(const CWnd&) = delete;
+
+  // Makes this object a child window of `parent` (null: a top-level window). The parent
+  // does not own it; a dialog owns the controls made from its template.
+  void Create(const std::string& className, const std::string& text, DWORD style, const CRect& rect,
+              CWnd* parent, int id);
+  void DestroyWindow();
+  bool IsWindow() const { return created_; }
+
+  int GetDlgCtrlID() const { return id_; }
+  CWnd* GetParent() const { return parent_; }
+  CWnd* GetDlgItem(int id) const;
+  const std::vector<CWnd*>& Children() const { return children_; }
+  const std::string& ClassName() const { return className_; }
+  DWORD GetStyle() const { return style_; }
+  void ModifyStyle(DWORD remove, DWORD add) { style_ = (style_ & ~remove) | add; }
+  const CRect& Rect() const { return rect_; }
+  // A number that names this window while it exists; windows are never found by address.
+  int Handle() const { return handle_; }
+  static CWnd* FromHandle(int handle);
+
+  virtual void SetWindowText(const std::string& text) { text_ = text; }
+  std::string GetWindowText() const { return text_; }
+  int GetWindowTextLength() const { return static_cast<int>(text_.size()); }
+
+  BOOL EnableWindow(BOOL enable = TRUE);  // returns TRUE when it was disabled before
+  BOOL IsWindowEnabled() const { return enabled_ ? TRUE : FALSE; }
+
+  // Moves the keyboard focus here; the window that had it is told first (EN_KILLFOCUS for an
+  // edit). Returns the window that had it.
+  CWnd* SetFocus();
+  static CWnd* GetFocus();
+
+  LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+  // Opens the help file at a context (records it for the console to show).
+  void WinHelp(DWORD data, UINT command = HELP_CONTEXT);
+
+  // Carries out one action of the user on this window. False when it does not apply here
+  // (why in *problem).
+  virtual bool OnUserInput(const UserInput& input, std::string* problem);
+
+ protected:
+  // The message handling of the window: the message map first, then DefWindowProc.
+  virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+  virtual LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+  // Called when the focus arrives or leaves.
+  virtual void OnSetFocus() {}
+  virtual void OnKillFocus() {}
+  // Tells the parent: WM_COMMAND with this window's id and `code`.
+  void NotifyParent(UINT code);
+
+  // Message map entries, added by the constructor of a derived class.
+  void OnMessage(UINT message, std::function<LRESULT(WPARAM, LPARAM)> handler);
+  void OnCommand(UINT code, int id, std::function<void()> handler);
+
+  std::string text_;
+
+ private:
+  struct MapEntry {
+    UINT message;
+    UINT code;
+    int id;
+    std::function<LRESULT(WPARAM, LPARAM)> handler;
+  };
+  void Detach();
+
+  std::vector<MapEntry> map_;
+  std::string className_;
+  DWORD style_ = 0;
+  CRect rect_;
+  CWnd* parent_ = nullptr;
+  std::vector<CWnd*> children_;
+  int id_ = 0;
+  int handle_ = 0;
+  bool enabled_ = true;
+  bool created_ = false;
+};
+
+// WinHelp as the console will show it: the help file and context of the last request.
+namespace qv {
+struct HelpRequest {
+  std::string file;
+  UINT command = 0;
+  DWORD data = 0;
+  int count = 0;  // requests so far
+};
+const HelpRequest& LastHelpRequest();
+void SetHelpFilePath(std::string path);
+}  // namespace qv

@@ -1,0 +1,139 @@
+// The module's dialog templates: 101 the question, 102 the item list, 103 the form editor,
+// 104 the group dialog. Controls stand in tab order; labels and group boxes have id -1.
+#include <map>
+
+#include "platform/ui/Controls.h"
+#include "platform/ui/DialogTemplate.h"
+#include "resources/Dialogs.h"
+
+namespace {
+
+constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
+constexpr DWORD kTab = kChild | WS_TABSTOP;
+constexpr DWORD kDialog = DS_MODALFRAME | DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU;
+
+DialogItemTemplate Label(const char* text, int x, int y, int cx, int cy) {
+  return {"Static", -1, text, kChild | SS_LEFT, x, y, cx, cy};
+}
+DialogItemTemplate Group(const char* text, int x, int y, int cx, int cy) {
+  return {"Button", -1, text, kChild | BS_GROUPBOX, x, y, cx, cy};
+}
+DialogItemTemplate Push(int id, const char* text, int x, int y, int cx = 50, int cy = 14) {
+  return {"Button", id, text, kTab | BS_PUSHBUTTON, x, y, cx, cy};
+}
+DialogItemTemplate DefPush(int id, const char* text, int x, int y, int cx = 50, int cy = 14) {
+  return {"Button", id, text, kTab | BS_DEFPUSHBUTTON, x, y, cx, cy};
+}
+
+DialogTemplate QuestionDialog() {
+  DialogTemplate t{101, "Add Question", kDialog, 287, 183, "MS Sans Serif", 8, {}};
+  t.items = {
+      Label("&Question text:", 7, 7, 100, 8),
+      {"Edit", 1000, "", kTab | WS_BORDER | ES_AUTOHSCROLL, 7, 17, 216, 12},
+      Label("&Inventory name:", 7, 34, 100, 8),
+      {"Edit", 1002, "", kTab | WS_BORDER | ES_AUTOHSCROLL, 7, 44, 216, 12},
+      Label("&Description:", 7, 61, 100, 8),
+      {"Edit", 1003, "", kTab | WS_BORDER | ES_AUTOHSCROLL, 7, 71, 216, 24},
+      Group("Control type options", 7, 100, 216, 52),
+      {"Button", 1004, "&Edit box", kTab | WS_GROUP | BS_AUTORADIOBUTTON, 15, 112, 120, 10},
+      {"Button", 1005, "&Combo box - (edit list)", kChild | BS_AUTORADIOBUTTON, 15, 124, 120, 10},
+      {"Button", 1006, "C&ombo box - (fixed list)", kChild | BS_AUTORADIOBUTTON, 15, 136, 120, 10},
+      {"Static", -1, "", kChild | SS_ETCHEDHORZ, 7, 156, 216, 1},
+      {"Button", 201, "&Make the control a required field to fill out",
+       kTab | WS_GROUP | BS_AUTOCHECKBOX, 7, 162, 216, 10},
+      DefPush(1, "&Finish", 230, 7),
+      Push(2, "Cancel", 230, 24),
+      Push(9, "&Help", 230, 41),
+  };
+  return t;
+}
+
+DialogTemplate ItemListDialog() {
+  DialogTemplate t{102, "Add Items", kDialog, 287, 183, "MS Sans Serif", 8, {}};
+  t.items = {
+      Group("Enter items to display in control list", 7, 7, 216, 169),
+      Label("Item &name:", 15, 20, 100, 8),
+      {"Edit", 1010, "", kTab | WS_BORDER | ES_AUTOHSCROLL, 15, 30, 145, 12},
+      DefPush(6, "&Insert", 166, 29),
+      Label("Items &list:", 15, 48, 100, 8),
+      {"ListBox", 1011, "",
+       kTab | WS_BORDER | WS_VSCROLL | LBS_SORT | LBS_NOTIFY | LBS_WANTKEYBOARDINPUT |
+           LBS_NOINTEGRALHEIGHT,
+       15, 58, 145, 112},
+      Push(7, "&Delete", 166, 58),
+      Push(1, "&Finish", 230, 7),
+      Push(2, "Cancel", 230, 24),
+      Push(9, "&Help", 230, 41),
+  };
+  return t;
+}
+
+DialogTemplate FormEditorDialog() {
+  DialogTemplate t{103, "Create a Custom Data Form", kDialog, 287, 183, "MS Sans Serif", 8, {}};
+  t.items = {
+      Label("&Form name:", 7, 7, 60, 8),
+      {"Edit", 1013, "", kTab | WS_BORDER, 70, 5, 153, 12},
+      Label("&Description:", 7, 22, 60, 8),
+      {"Edit", 1014, "", kTab | WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL, 70, 20, 153,
+       24},
+      Group("C&reate questions for the data form", 7, 48, 216, 128),
+      {"ListBox", 1020, "",
+       kTab | WS_BORDER | WS_VSCROLL | WS_HSCROLL | LBS_NOTIFY | LBS_WANTKEYBOARDINPUT |
+           LBS_NOINTEGRALHEIGHT,
+       15, 60, 145, 110},
+      Push(1018, "&Move Up", 166, 60),
+      Push(1019, "Mo&ve Down", 166, 77),
+      Push(1012, "&Add...", 166, 100),
+      Push(1015, "&Edit...", 166, 117),
+      Push(202, "De&lete", 166, 134),
+      Push(1017, "&Page Break", 166, 156),
+      DefPush(1, "&Close", 230, 7),
+      Push(203, "Prev&iew", 230, 24),
+      Push(9, "&Help", 230, 41),
+  };
+  return t;
+}
+
+DialogTemplate GroupDialog() {
+  DialogTemplate t{
+      104, "Select Multiple Forms to Distribute", kDialog, 199, 164, "MS Sans Serif", 8, {}};
+  t.items = {
+      Label("&Name of new group:", 7, 7, 130, 8),
+      {"Edit", 1021, "", kTab | WS_BORDER | ES_AUTOHSCROLL, 7, 17, 130, 12},
+      Label("&Available forms:", 7, 34, 130, 8),
+      {"ListBox", 1022, "",
+       kTab | WS_BORDER | WS_VSCROLL | WS_HSCROLL | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS |
+           LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
+       7, 44, 130, 113},
+      DefPush(1, "OK", 142, 7),
+      Push(2, "Cancel", 142, 24),
+      Push(9, "&Help", 142, 41),
+  };
+  return t;
+}
+
+class OwnModule : public qv::ResourceModule {
+ public:
+  OwnModule() {
+    for (DialogTemplate t : {QuestionDialog(), ItemListDialog(), FormEditorDialog(), GroupDialog()})
+      dialogs_.emplace(t.id, std::move(t));
+  }
+  const DialogTemplate* FindDialog(int id) const override {
+    auto it = dialogs_.find(id);
+    return it == dialogs_.end() ? nullptr : &it->second;
+  }
+
+ private:
+  std::map<int, DialogTemplate> dialogs_;
+};
+
+}  // namespace
+
+namespace qv {
+
+const ResourceModule& OwnResources() {
+  static const OwnModule own;
+  return own;
+}
+
+}  // namespace qv
