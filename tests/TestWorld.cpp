@@ -4,6 +4,9 @@
 #include <stdlib.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <regex>
 
 #include "forms/FieldItem.h"
 #include "platform/file/FileApi.h"
@@ -105,4 +108,21 @@ std::string Describe(const CFormField& e) {
   for (const auto& item : e.items)
     text += "[" + item->text + "]";
   return text + "|" + e.description;
+}
+
+std::string Golden(const std::string& name) {
+  std::ifstream in(std::string(QV_TEST_DATA) + "/forms/" + name, std::ios::binary);
+  EXPECT_TRUE(in.good()) << name;
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string ReplaceValue(const std::string& bytes, const std::string& key,
+                         const std::string& value) {
+  return std::regex_replace(bytes, std::regex("(^|\n)" + key + "=[^\r\n]*"),
+                            "$1" + key + "=" + value);
+}
+
+// The bytes with both dates set to fixed values.
+std::string WithDates(const std::string& bytes, const char* created, const char* modified) {
+  return ReplaceValue(ReplaceValue(bytes, "CreationDate", created), "LastModifiedDate", modified);
 }

@@ -42,3 +42,11 @@ std::unique_ptr<CFormField> Marker(int kind, const char* note = "");
 // question ("LISTBOX", "COMBOBOX", "NONE"; "R" or "NR"), "SEPARATOR |...|note" or
 // "PAGEBREAK |...|note" for a marker. A marker flag that does not match the kind shows.
 std::string Describe(const CFormField& entry);
+
+// The bytes of a file of tests/data/forms.
+std::string Golden(const std::string& name);
+// The bytes with the value of each "key=" line replaced.
+std::string ReplaceValue(const std::string& bytes, const std::string& key,
+                         const std::string& value);
+// The bytes with both dates of a form file set to fixed values.
+std::string WithDates(const std::string& bytes, const char* created, const char* modified);

@@ -31,6 +31,8 @@ class CDialog : public CWnd {
   // The button Enter presses now: the focused push button, or the dialog's default.
   int DefaultButton() const;
   void SetDefID(int id) { defaultId_ = id; }
+  // The window that opened the dialog (null for none); it waits while the dialog runs.
+  CWnd* GetOwner() const { return parentWindow_; }
 
   // Enter, Escape, F1 or the close box. False for any other key.
   bool HandleDialogKey(int key);

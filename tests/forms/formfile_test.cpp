@@ -31,28 +31,11 @@ class BoxRecorder : public qv::MessageBoxHandler {
   std::vector<std::string> boxes;
 };
 
-std::string Golden(const std::string& name) {
-  std::ifstream in(std::string(QV_TEST_DATA) + "/forms/" + name, std::ios::binary);
-  EXPECT_TRUE(in.good()) << name;
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // The value of a "key=" line of the file's bytes ("" when absent).
 std::string ValueOf(const std::string& bytes, const std::string& key) {
   std::smatch match;
   std::regex line("(^|\n)" + key + "=([^\r\n]*)");
   return std::regex_search(bytes, match, line) ? match[2].str() : "";
-}
-
-std::string ReplaceValue(const std::string& bytes, const std::string& key,
-                         const std::string& value) {
-  return std::regex_replace(bytes, std::regex("(^|\n)" + key + "=[^\r\n]*"),
-                            "$1" + key + "=" + value);
-}
-
-// The bytes with both dates set to fixed values.
-std::string WithDates(const std::string& bytes, const char* created, const char* modified) {
-  return ReplaceValue(ReplaceValue(bytes, "CreationDate", created), "LastModifiedDate", modified);
 }
 
 void BuildOfficeSurvey(CCustomForm& form) {

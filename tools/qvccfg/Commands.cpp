@@ -54,6 +54,8 @@ class BoxRecorder : public MessageBoxHandler {
   std::string* echo_;
 };
 
+}  // namespace
+
 std::string DefaultWorldDir() {
   if (const char* env = std::getenv("QVCCFG_WORLD"); env != nullptr && *env != '\0')
     return env;
@@ -65,26 +67,41 @@ bool IsWindowsPath(const std::string& path) {
   return path.rfind("\\\\", 0) == 0 || (path.size() >= 2 && path[1] == ':');
 }
 
-// The Windows path of FILE, which must be an existing file of the world.
-bool FormPath(const World& world, const std::string& file, std::string* win, std::string* err) {
+bool FormPath(const World& world, const std::string& file, std::string* win, std::string* err,
+              const std::string& program) {
   std::string why;
   if (IsWindowsPath(file)) {
     *win = file;
   } else if (!world.HostToWindows(file, win)) {
-    *err = "qvccfg: " + file + " is not inside the world " + world.Dir() + "\n";
+    *err = program + ": " + file + " is not inside the world " + world.Dir() + "\n";
     return false;
   }
   std::string host;
   if (!world.MapPath(*win, &host, &why)) {
-    *err = "qvccfg: " + *win + " is refused: " + why + "\n";
+    *err = program + ": " + *win + " is refused: " + why + "\n";
     return false;
   }
   if (!WinFileExists(win->c_str())) {
-    *err = "qvccfg: " + *win + ": the file was not found\n";
+    *err = program + ": " + *win + ": the file was not found\n";
     return false;
   }
   return true;
 }
+
+std::string TakeWorldOption(std::vector<std::string>* args) {
+  std::string dir = DefaultWorldDir();
+  if (args->size() >= 2 && (*args)[0] == "--world") {
+    dir = (*args)[1];
+    args->erase(args->begin(), args->begin() + 2);
+  }
+  if (args->size() >= 3 && (*args)[args->size() - 2] == "--world") {
+    dir = args->back();
+    args->resize(args->size() - 2);
+  }
+  return dir;
+}
+
+namespace {
 
 // The names of the forms in the share, to keep imported names unique.
 bool NameInShare(const std::string& name) {
@@ -176,22 +193,14 @@ int Import(const std::string& jsonFile, std::string* out, std::string* err) {
 
 int RunQvccfg(const std::vector<std::string>& argsIn, std::string* out, std::string* err) {
   std::vector<std::string> args = argsIn;
-  std::string dir = DefaultWorldDir();
-  if (args.size() >= 2 && args[0] == "--world") {
-    dir = args[1];
-    args.erase(args.begin(), args.begin() + 2);
-  }
-  if (args.size() >= 3 && args[args.size() - 2] == "--world") {
-    dir = args.back();
-    args.resize(args.size() - 2);
-  }
+  std::string dir = TakeWorldOption(&args);
   if (args.empty() || args[0] == "--help" || args[0] == "-h") {
     (args.empty() ? *err : *out) += kUsage;
     return args.empty() ? 2 : 0;
   }
   const std::string& command = args[0];
-  bool takesNone = command == "init" || command == "list" || command == "groups" ||
-                   command == "tasks";
+  bool takesNone =
+      command == "init" || command == "list" || command == "groups" || command == "tasks";
   bool takesOne = command == "where" || command == "show" || command == "check" ||
                   command == "import" || command == "export" || command == "script";
   bool group = command == "script" && args.size() == 3 && args[2] == "--group";

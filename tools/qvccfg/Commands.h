@@ -10,4 +10,22 @@ namespace qv {
 
 int RunQvccfg(const std::vector<std::string>& args, std::string* out, std::string* err);
 
+// Helpers shared with the other programs of ours that work on a world (the form viewer).
+
+// The world folder when none is named: $QVCCFG_WORLD, else $HOME/.qvccfg/world.
+std::string DefaultWorldDir();
+
+// Takes "--world DIR" from the front or the end of args and returns DIR; without one, the
+// default world folder.
+std::string TakeWorldOption(std::vector<std::string>* args);
+
+// True for "\\SERVER\..." and "X:..." paths; anything else is taken as a host path.
+bool IsWindowsPath(const std::string& path);
+
+// The Windows path of FILE (a Windows path, or a host path inside the world), which must be
+// an existing file of the world. False with one line for the user in *err, led by `program`.
+class World;
+bool FormPath(const World& world, const std::string& file, std::string* win, std::string* err,
+              const std::string& program = "qvccfg");
+
 }  // namespace qv

@@ -108,6 +108,41 @@ const char* const kFolders[] = {"CORE1/D/Apps/Main/SCRIPTS", "CORE1/registry", "
 
 std::unique_ptr<World> g_world;
 
+// The form viewer that the form editor's Preview starts from the forms share.
+const char kViewerName[] = "QVCstm32.exe";
+const char kViewerFolder[] = "CORE1/D/Apps/Main/QVLOGON";
+
+// Puts a copy of the viewer into the forms share. Our programs are built side by side, so the
+// viewer is looked for next to the running program. When it is not there (a program run from
+// elsewhere, a build without the viewer) the world is made without it and a Preview reports
+// that the file was not found; that is no reason to refuse the world, so it is skipped
+// without a word. A viewer that is there but cannot be copied is a failure.
+bool CopyViewer(const std::filesystem::path& dir, std::string* why) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  fs::path self = fs::read_symlink("/proc/self/exe", ec);
+  if (ec)
+    return true;
+  fs::path viewer = self.parent_path() / kViewerName;
+  if (!fs::is_regular_file(viewer, ec))
+    return true;
+  fs::path target = dir / kViewerFolder / kViewerName;
+  fs::create_directories(target.parent_path(), ec);
+  if (!ec)
+    fs::copy_file(viewer, target, fs::copy_options::overwrite_existing, ec);
+  if (!ec) {
+    fs::permissions(target,
+                    fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                        fs::perms::others_read | fs::perms::others_exec,
+                    ec);
+  }
+  if (ec) {
+    *why = "cannot copy the form viewer to " + target.string() + ": " + ec.message();
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool MakeDefaultWorld(const std::string& dir, std::string* why) {
@@ -124,6 +159,8 @@ bool MakeDefaultWorld(const std::string& dir, std::string* why) {
       return false;
     }
   }
+  if (!CopyViewer(dir, why))
+    return false;
   // world.ini goes last, so a world that was cut short is never taken for a whole one.
   for (int i = static_cast<int>(std::size(kFiles)) - 1; i >= 0; --i) {
     fs::path path = fs::path(dir) / kFiles[i].path;

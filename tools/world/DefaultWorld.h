@@ -1,6 +1,7 @@
 // The default world that the programs make on first run: this console runs on ADMIN7, the
 // core server is CORE1 (main path D:\Apps\Main, shares qvlogon and QVMAIN), with a few
-// sample forms and one group of them in the forms share.
+// sample forms and one group of them in the forms share, and the form viewer QVCstm32.exe
+// there when it was built beside the running program.
 #pragma once
 
 #include <string>

@@ -1,0 +1,401 @@
+#include "editor/FormEditorDlg.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+
+#include "forms/FieldException.h"
+#include "forms/ProfileFile.h"
+#include "platform/process/WinExec.h"
+#include "platform/tasklib/TaskLib.h"
+#include "platform/text/CaseFold.h"
+#include "platform/ui/MessageBox.h"
+#include "resources/StringTable.h"
+
+namespace {
+
+constexpr int kDelete = 202;
+constexpr int kPreview = 203;
+constexpr int kAdd = 1012;
+constexpr int kNameBox = 1013;
+constexpr int kDescriptionBox = 1014;
+constexpr int kEdit = 1015;
+constexpr int kPageBreak = 1017;
+constexpr int kMoveUp = 1018;
+constexpr int kMoveDown = 1019;
+constexpr int kQuestionList = 1020;
+
+std::string PageBreakLine() {
+  return LoadResString(32817);
+}
+
+void Enable(CWnd* dialog, int id, bool enable) {
+  dialog->GetDlgItem(id)->EnableWindow(enable ? TRUE : FALSE);
+}
+
+}  // namespace
+
+CFormEditorDlg::CFormEditorDlg(CWnd* parent, int editMode, const std::string& formName,
+                               CCustomDoc* document)
+    : CDialog(kTemplate, parent),
+      m_formName(formName),
+      m_document(document),
+      m_editMode(editMode),
+      m_newFile(editMode == 1 ? 0 : 1) {
+  try {
+    m_form = std::make_unique<CCustomForm>();
+  } catch (const std::bad_alloc&) {
+    std::fputs("Form Designer: the form could not be created\n", stderr);
+    std::abort();
+  }
+  m_document->SetCurrentForm(m_form.get());
+
+  OnCommand(BN_CLICKED, kAdd, [this] { OnAdd(); });
+  OnCommand(BN_CLICKED, kEdit, [this] { OnEditButton(); });
+  OnCommand(LBN_DBLCLK, kQuestionList, [this] { OnEdit(); });
+  OnCommand(LBN_SELCHANGE, kQuestionList, [this] { EnableRules(); });
+  OnMessage(WM_VKEYTOITEM, [this](WPARAM w, LPARAM) {
+    return OnKey(static_cast<int>(LOWORD(w)), static_cast<short>(HIWORD(w)));
+  });
+  OnCommand(BN_CLICKED, kDelete, [this] { OnKey(VK_DELETE, m_questionList->GetCurSel()); });
+  OnCommand(BN_CLICKED, kPageBreak, [this] { OnPageBreak(); });
+  OnCommand(BN_CLICKED, kMoveUp, [this] { OnMoveUp(); });
+  OnCommand(BN_CLICKED, kMoveDown, [this] { OnMoveDown(); });
+  OnCommand(EN_CHANGE, kNameBox, [this] { TakeName(false); });
+  OnCommand(EN_CHANGE, kDescriptionBox, [this] { TakeDescription(false); });
+  OnCommand(EN_KILLFOCUS, kNameBox, [this] { TakeName(true); });
+  OnCommand(EN_KILLFOCUS, kDescriptionBox, [this] { TakeDescription(true); });
+  OnCommand(BN_CLICKED, kPreview, [this] { OnPreview(); });
+  OnCommand(BN_CLICKED, 9, [this] { WinHelp(kTemplate, HELP_CONTEXT); });
+  OnMessage(WM_HELP, [this](WPARAM, LPARAM) {
+    WinHelp(kTemplate, HELP_CONTEXT);
+    return LRESULT{TRUE};
+  });
+}
+
+CFormEditorDlg::~CFormEditorDlg() {
+  if (m_modified == 1 && m_previewed == 0)
+    m_form->SetSaveFlags(true, m_newFile == 1);
+  else
+    m_form->SetSaveFlags(false, false);
+  m_form.reset();  // saves when asked to
+  m_document->ClearCurrentForm();
+}
+
+std::unique_ptr<CWnd> CFormEditorDlg::CreateControl(const DialogItemTemplate& item) {
+  if (item.id == kQuestionList)
+    return std::make_unique<CQuestionListBox>();
+  return nullptr;
+}
+
+BOOL CFormEditorDlg::OnInitDialog() {
+  CDialog::OnInitDialog();
+  m_deleteButton = dynamic_cast<CButton*>(GetDlgItem(kDelete));
+  m_editButton = dynamic_cast<CButton*>(GetDlgItem(kEdit));
+  m_questionList = dynamic_cast<CQuestionListBox*>(GetDlgItem(kQuestionList));
+  m_descriptionBox = dynamic_cast<CEdit*>(GetDlgItem(kDescriptionBox));
+  m_nameBox = dynamic_cast<CEdit*>(GetDlgItem(kNameBox));
+  if (m_editMode == 1) {
+    SetWindowText(LoadResString(32818));
+    CCustomDoc::FormMap* map = m_document->GetFormMap();
+    auto found = map != nullptr ? map->find(m_formName) : CCustomDoc::FormMap::iterator();
+    if (map != nullptr && found != map->end()) {
+      m_filePath = found->second;
+      Form().SetFilePath(m_filePath);
+      Form().Load();
+      m_nameBox->SetModify(FALSE);
+      m_descriptionBox->SetModify(FALSE);
+      RefreshList();
+      m_openingName = m_formName;
+    }
+  }
+  m_questionList->SetDefinition(&Form().Definition());
+  m_questionList->SetOwner(this);
+  m_nameBox->SetFocus();
+  return FALSE;
+}
+
+void CFormEditorDlg::RefreshList() {
+  CFormDefinition& definition = Form().Definition();
+  m_nameBox->SetWindowText(definition.formName);
+  m_descriptionBox->SetWindowText(definition.formDescription);
+  m_questionList->ResetContent();
+  CProfileFile text;
+  for (const auto& entry : definition.Entries()) {
+    if (entry->kind == CFormField::kQuestion) {
+      text.UnquoteText(entry->questionText);
+      m_questionList->AddString(entry->questionText);
+    } else if (entry->kind == CFormField::kPageBreak) {
+      m_questionList->AddString(PageBreakLine());
+    }
+  }
+  EnableRules();
+}
+
+void CFormEditorDlg::EnableRules() {
+  int count = m_questionList->GetCount();
+  int sel = m_questionList->GetCurSel();
+  if (count == 0) {
+    for (int id : {kDelete, kPageBreak, kEdit, kMoveDown, kMoveUp})
+      Enable(this, id, false);
+  } else {
+    for (int id : {kDelete, kPageBreak, kEdit})
+      Enable(this, id, true);
+    Enable(this, kMoveDown, count > 1);
+    Enable(this, kMoveUp, count > 1);
+  }
+  Enable(this, kAdd, true);
+  if (sel == 0 && count > 1) {
+    Enable(this, kMoveUp, false);
+    Enable(this, kMoveDown, true);
+  } else if (sel == count - 1 && count > 1) {
+    Enable(this, kMoveDown, false);
+    Enable(this, kMoveUp, true);
+  }
+  if (sel >= 0) {
+    m_editButton->EnableWindow(m_questionList->GetText(sel) != PageBreakLine() ? TRUE : FALSE);
+    m_modified = 1;
+  }
+}
+
+void CFormEditorDlg::TakeName(bool onlyWhenModified) {
+  if (onlyWhenModified && m_nameBox->GetModify() == FALSE)
+    return;
+  Form().Definition().formName = m_nameBox->GetWindowText();
+  m_modified = 1;
+  m_nameBox->SetModify(FALSE);
+}
+
+void CFormEditorDlg::TakeDescription(bool onlyWhenModified) {
+  if (onlyWhenModified && m_descriptionBox->GetModify() == FALSE)
+    return;
+  Form().Definition().formDescription = m_descriptionBox->GetWindowText();
+  m_modified = 1;
+  m_descriptionBox->SetModify(FALSE);
+}
+
+void CFormEditorDlg::OnEditButton() {
+  if (m_questionList->GetCurSel() < 0) {
+    AfxMessageBox(LoadResString(32788), MB_OK);
+    return;
+  }
+  OnEdit();
+}
+
+void CFormEditorDlg::OnEdit() {
+  int index = m_questionList->GetCurSel();
+  CFormField* entry = m_questionList->EntryAt(index);
+  if (entry == nullptr || entry->marker)
+    return;
+  try {
+    try {
+      m_questionDlg = new CQuestionDlg(nullptr, 1, entry, &Form().Definition().Entries());
+    } catch (const std::bad_alloc&) {
+      throw CFieldException(CFieldException::kMemoryAllocation);
+    }
+  } catch (const CFieldException& e) {
+    AfxMessageBox(e.GetMessage(), MB_OK);
+    return;
+  }
+  if (m_questionDlg->DoModal() == IDOK) {
+    RefreshList();
+    m_modified = 1;
+  }
+  delete m_questionDlg;
+  m_questionDlg = nullptr;
+  m_questionList->SetFocus();
+  m_questionList->SetCurSel(index);
+}
+
+void CFormEditorDlg::OnAdd() {
+  int index = m_questionList->GetCurSel();
+  if (index < 0)
+    index = 0;
+  std::unique_ptr<CFormField> entry;
+  try {
+    try {
+      entry = std::make_unique<CFormField>();
+      m_questionDlg = new CQuestionDlg(nullptr, 0, entry.get(), &Form().Definition().Entries());
+    } catch (const std::bad_alloc&) {
+      throw CFieldException(CFieldException::kMemoryAllocation);
+    }
+  } catch (const CFieldException& e) {
+    AfxMessageBox(e.GetMessage(), MB_OK);
+    return;
+  }
+  if (m_questionDlg->DoModal() == IDOK && m_questionDlg->GetDirty() == 1) {
+    if (index != 0)
+      Form().Definition().InsertAfter(m_questionList->EntryAt(index), std::move(entry));
+    else
+      Form().Definition().Append(std::move(entry));
+    RefreshList();
+    m_modified = 1;
+  }
+  entry.reset();  // a question not taken is destroyed
+  delete m_questionDlg;
+  m_questionDlg = nullptr;
+  m_questionList->SetFocus();
+  m_questionList->SetCurSel(index + 1);
+}
+
+void CFormEditorDlg::OnPageBreak() {
+  int sel = m_questionList->GetCurSel();
+  if (sel < 0)
+    return;
+  CFormField* after = m_questionList->EntryAt(sel);
+  if (after == nullptr)
+    return;
+  try {
+    std::unique_ptr<CFormField> pageBreak;
+    try {
+      pageBreak = std::make_unique<CFormField>();
+    } catch (const std::bad_alloc&) {
+      throw CFieldException(CFieldException::kMemoryAllocation);
+    }
+    pageBreak->kind = CFormField::kPageBreak;
+    pageBreak->marker = true;
+    Form().Definition().InsertAfter(after, std::move(pageBreak));
+  } catch (const CFieldException& e) {
+    AfxMessageBox(e.GetMessage(), MB_OK);
+    return;
+  }
+  m_questionList->InsertString(sel + 1, PageBreakLine());
+  m_questionList->SetCurSel(sel + 1);
+  EnableRules();
+}
+
+void CFormEditorDlg::OnMoveUp() {
+  int i = m_questionList->GetCurSel();
+  if (i <= 0)
+    return;
+  std::string text = m_questionList->GetText(i);
+  m_questionList->DeleteString(i);
+  m_questionList->InsertString(i - 1, text);
+  m_questionList->SetCurSel(i - 1);
+  CFormField* moving = m_questionList->EntryAt(i);
+  CFormField* before = m_questionList->EntryAt(i - 1);
+  if (moving != nullptr && before != nullptr)
+    Form().Definition().MoveBefore(before, moving);
+  EnableRules();
+}
+
+void CFormEditorDlg::OnMoveDown() {
+  int i = m_questionList->GetCurSel();
+  if (i < 0 || i >= m_questionList->GetCount() - 1)
+    return;
+  std::string text = m_questionList->GetText(i);
+  m_questionList->DeleteString(i);
+  m_questionList->InsertString(i + 1, text);
+  m_questionList->SetCurSel(i + 1);
+  CFormField* at = m_questionList->EntryAt(i);
+  CFormField* below = m_questionList->EntryAt(i + 1);
+  if (at != nullptr && below != nullptr)
+    Form().Definition().MoveBefore(at, below);
+  EnableRules();
+}
+
+LRESULT CFormEditorDlg::OnKey(int key, int index) {
+  if (index < 0)
+    return -2;
+  if (key == VK_DELETE) {
+    std::string line = m_questionList->GetText(index);
+    if (AfxMessageBox(AfxFormatString1(32800, line), MB_YESNO) != IDYES)
+      return -2;
+    Form().Definition().Remove(m_questionList->EntryAt(index));
+    m_questionList->DeleteString(index);
+    m_modified = 1;
+  } else if (key == VK_INSERT) {
+    OnAdd();
+  }
+  int count = m_questionList->GetCount();
+  int select = count == 0 ? -1 : (index >= count ? count - 1 : index);
+  m_questionList->SetFocus();
+  m_questionList->SetCurSel(select);
+  EnableRules();
+  return CDialog::DefWindowProc(WM_VKEYTOITEM, 0, 0);
+}
+
+bool CFormEditorDlg::NameCheck() {
+  const std::string& name = Form().Definition().formName;
+  if (name.empty()) {
+    AfxMessageBox(LoadResString(32820), MB_OK);
+    return false;
+  }
+  if (CCustomDoc::FormMap* map = m_document->GetFormMap()) {
+    for (const auto& [key, path] : *map) {
+      if (qv::EqualsNoCase(key, name) && !qv::EqualsNoCase(m_openingName, name)) {
+        AfxMessageBox(LoadResString(32814), MB_OK);
+        m_nameBox->SetWindowText("");
+        m_nameBox->SetFocus();
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+void CFormEditorDlg::Finish(int result) {
+  if (Form().Definition().formName.find(" - ") != std::string::npos) {
+    AfxMessageBox(LoadResString(32823), MB_OK);
+    m_nameBox->SetFocus();
+    return;
+  }
+  if (Form().Definition().formName != m_openingName)
+    m_newFile = 1;
+  EndDialog(result);
+}
+
+void CFormEditorDlg::OnOK() {
+  if (!NameCheck())
+    return;
+  Finish(IDOK);
+}
+
+void CFormEditorDlg::OnCancel() {
+  bool emptyNewForm = m_editMode == 0 && m_questionList->GetCount() == 0;
+  if (!emptyNewForm && !NameCheck())
+    return;
+  Finish(IDCANCEL);
+}
+
+void CFormEditorDlg::OnPreview() {
+  m_previewed = 1;
+  if (m_modified == 1) {
+    bool newFile = m_newFile == 1 || Form().Definition().formName != m_openingName;
+    Form().SetSaveFlags(true, newFile);
+    Form().Save();
+    m_modified = 0;
+    m_filePath = Form().GetFilePath();
+    // The form now has its file under this name: a later preview rewrites that file rather
+    // than leaving it behind and making another.
+    m_newFile = 0;
+    m_openingName = Form().Definition().formName;
+  }
+  char server[256] = {};
+  if (GetCoreServerName(server, sizeof server) == FALSE)
+    return;
+  char share[300];
+  std::snprintf(share, sizeof share, "\\\\%s\\qvlogon\\", server);
+  std::string command = std::string(share) + "QVCstm32.exe /d /i=" + m_filePath;
+  UINT result = WinExec(command.c_str(), SW_SHOWNORMAL);
+  if (result > 11)
+    return;
+  UINT message = 0;
+  switch (result) {
+    case 0:
+      message = 32793;
+      break;
+    case 2:
+      message = 32795;
+      break;
+    case 3:
+      message = 32796;
+      break;
+    case 11:
+      message = 32794;
+      break;
+    default:
+      return;  // not reported
+  }
+  AfxMessageBox(AfxFormatString1(message, LoadResString(32797)), MB_OK);
+}

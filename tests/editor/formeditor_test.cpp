@@ -1,0 +1,278 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "platform/process/WinExec.h"
+#include "tests/editor/EditorFixture.h"
+
+namespace ui = qv::ui;
+using Texts = std::vector<std::string>;
+
+namespace {
+
+class FormEditor : public EditorFixture {
+ protected:
+  // Steps that add one question through the question dialog (and its items, if any).
+  void AddQuestion(const std::string& text, const std::string& inventory, const std::string& note,
+                   int radio, bool required, const Texts& items = {}) {
+    user_.Then([] { ui::Click(1012); });
+    user_.Then([=] {
+      EXPECT_EQ(Top().text, "Add Question");
+      ui::Type(1000, text);
+      ui::Type(1002, inventory);
+      ui::Type(1003, note);
+      ui::Click(radio);
+      if (required)
+        ui::Click(201);
+    });
+    user_.Then([radio] {
+      EXPECT_EQ(Control(1).text, radio == 1004 ? "&Finish" : "&Next >");
+      ui::Click(1);
+    });
+    if (radio == 1004)
+      return;
+    user_.Then([=] {
+      EXPECT_EQ(Top().text, "Add Items");
+      for (const std::string& item : items) {
+        ui::Type(1010, item);
+        ui::Key(1010, VK_RETURN);  // Enter presses "&Insert"
+      }
+      ui::Click(1);
+    });
+  }
+};
+
+}  // namespace
+
+TEST_F(FormEditor, MakesTheOfficeSurveyThroughTheDialogsAlone) {
+  doc_.GetFormMap()->erase("Office survey");  // a console without it
+  user_.Then([] {
+    EXPECT_EQ(Top().text, "Create a Custom Data Form");
+    EXPECT_TRUE(Control(1013).focused);
+    ui::Type(1013, "Office survey");
+    ui::Type(1014, "Where and how you work");
+  });
+  AddQuestion("Room number", "Room", "As printed on the door", 1004, true);
+  AddQuestion("Which floor?", "Floor", "", 1006, false, {"Ground", "First", "Second"});
+  user_.Then([] {
+    EXPECT_EQ(Lines(1020), (Texts{"Room number", "Which floor?"}));
+    EXPECT_EQ(Control(1020).selection, 1);  // the line after the one selected before
+    ui::Click(1017);
+  });
+  user_.Then([] {
+    EXPECT_EQ(Lines(1020), (Texts{"Room number", "Which floor?", "-----Page Break-----"}));
+    EXPECT_EQ(Control(1020).selection, 2);
+    EXPECT_FALSE(Enabled(1015));  // a page break is not edited
+    EXPECT_FALSE(Enabled(1019));
+  });
+  AddQuestion("Color, if any", "Color", "Pick or type one", 1005, false,
+              {"Red", "Blue, dark", "Green"});
+  user_.Then([] {
+    EXPECT_EQ(Lines(1020).size(), 4u);
+    EXPECT_EQ(Lines(1020)[3], "Color, if any");
+    ui::Click(1);
+  });
+  RunEditor();
+
+  EXPECT_EQ(result_, IDOK);
+  EXPECT_EQ(modified_, 1);
+  std::vector<std::string> made = NewForms();
+  ASSERT_EQ(made.size(), 1u);
+  std::string bytes = world_.Bytes(kShare + made[0]);
+  EXPECT_EQ(WithDates(bytes, "904651200", "904737600"), Golden("office_survey.frm"));
+}
+
+TEST_F(FormEditor, OpeningAndClosingRewritesEscapeOnANewFormSavesNothing) {
+  // An existing form counts as modified once loaded: closing rewrites its file in place.
+  world_.Put(
+      std::string(kShare) + "FRM1A.FRM",
+      ReplaceValue(world_.Bytes(std::string(kShare) + "FRM1A.FRM"), "LastModifiedDate", "1"));
+  user_.Then([] {
+    EXPECT_EQ(Top().text, "Edit a Custom Data Form");
+    EXPECT_EQ(Control(1013).text, "Office survey");
+    EXPECT_EQ(Lines(1020),
+              (Texts{"Room number", "Which floor?", "-----Page Break-----", "Color, if any"}));
+    ui::Click(1);
+  });
+  RunEditor(1, "Office survey");
+  EXPECT_EQ(modified_, 1);
+  EXPECT_TRUE(NewForms().empty());
+  std::string bytes = world_.Bytes(std::string(kShare) + "FRM1A.FRM");
+  EXPECT_EQ(bytes.find("LastModifiedDate=1\r\n"), std::string::npos) << "not rewritten";
+  EXPECT_NE(bytes.find("FormName=Office survey\r\n"), std::string::npos);
+
+  // A new form left at once with Escape: nothing saved, nothing to refresh.
+  user_.Then([] { ui::Key(0, VK_ESCAPE); });
+  RunEditor();
+  EXPECT_EQ(result_, IDCANCEL);
+  EXPECT_EQ(modified_, 0);
+  EXPECT_EQ(previewed_, 0);
+  EXPECT_TRUE(NewForms().empty());
+}
+
+TEST_F(FormEditor, NameChecksKeepTheDialogOpen) {
+  user_.Then([] { ui::Click(1); });
+  Box("A form name must be entered.");
+  user_.Then([] {
+    ui::Type(1013, "office SURVEY");
+    ui::Click(1);
+  });
+  Box("Duplicate form names are not allowed.");
+  user_.Then([] {
+    EXPECT_EQ(Control(1013).text, "");
+    EXPECT_TRUE(Control(1013).focused);
+    ui::Type(1013, "Desk - chair");
+    ui::Click(1);
+  });
+  Box("The character sequence \" - \" is not allowed as part of the form name.");
+  user_.Then([] {
+    EXPECT_TRUE(Control(1013).focused);
+    ui::Type(1013, "Desk-chair");
+    ui::Key(1013, VK_RETURN);
+  });
+  RunEditor();
+  EXPECT_EQ(result_, IDOK);
+  ASSERT_EQ(NewForms().size(), 1u);
+  EXPECT_NE(world_.Bytes(kShare + NewForms()[0]).find("FormName=Desk-chair\r\n"),
+            std::string::npos);
+
+  // Renaming a form only in letter case passes, and saves into a new file.
+  before_ = FormFiles();
+  user_.Then([] {
+    ui::Type(1013, "OFFICE SURVEY");
+    ui::Click(1);
+  });
+  RunEditor(1, "Office survey");
+  ASSERT_EQ(NewForms().size(), 1u);
+  EXPECT_NE(world_.Bytes(std::string(kShare) + "FRM1A.FRM").find("FormName=Office survey"),
+            std::string::npos);
+}
+
+TEST_F(FormEditor, DeleteMovesAndDragsChangeLinesAndEntriesTogether) {
+  user_.Then([] {
+    EXPECT_EQ(Lines(1020).size(), 4u);
+    ui::Click(1015);  // Edit with nothing selected
+  });
+  Box("Select an item from the question list.");
+  user_.Then([] {
+    ui::Click(1017);  // Page Break with nothing selected: nothing
+    ui::Select(1020, 0);
+  });
+  user_.Then([] {
+    EXPECT_FALSE(Enabled(1018));
+    EXPECT_TRUE(Enabled(1019));
+    ui::Click(202);
+  });
+  Box("Delete 'Room number'?", IDNO);
+  user_.Then([] {
+    EXPECT_EQ(Lines(1020)[0], "Room number");
+    ui::Select(1020, 1);
+    ui::Key(1020, VK_DELETE);
+  });
+  Box("Delete 'Which floor?'?", IDYES);
+  user_.Then([] {
+    // The line that moved into its place is selected.
+    EXPECT_EQ(Lines(1020), (Texts{"Room number", "-----Page Break-----", "Color, if any"}));
+    EXPECT_EQ(Control(1020).selection, 1);
+    ui::Select(1020, 2);
+    ui::Click(1018);
+  });
+  user_.Then([] {
+    EXPECT_EQ(Lines(1020), (Texts{"Room number", "Color, if any", "-----Page Break-----"}));
+    EXPECT_EQ(Control(1020).selection, 1);
+    ui::Drag(1020, 0, 2);  // lands before the page break
+  });
+  user_.Then([] {
+    EXPECT_EQ(Lines(1020), (Texts{"Color, if any", "Room number", "-----Page Break-----"}));
+    EXPECT_EQ(Control(1020).selection, 1);
+    EXPECT_EQ(Control(1020).insertMark, -1);
+    ui::Select(1020, 2);
+    ui::Key(1020, VK_DELETE);
+  });
+  Box("Delete '-----Page Break-----'?", IDYES);
+  user_.Then([] {
+    EXPECT_EQ(Control(1020).selection, 1);  // the new last line
+    EXPECT_FALSE(Enabled(1019));
+    ui::Click(1);
+  });
+  RunEditor(1, "Office survey");
+  std::string bytes = world_.Bytes(std::string(kShare) + "FRM1A.FRM");
+  std::size_t form = bytes.find("Field1=");
+  ASSERT_NE(form, std::string::npos);
+  EXPECT_EQ(bytes.substr(form),
+            "Field1=COMBOBOX, Color, {Color, if any}, NR, {Red, {Blue, dark}, Green}\r\n"
+            "FieldNote1=Pick or type one\r\n"
+            "Field2=EDIT, Room, Room number, R, \r\n"
+            "FieldNote2=As printed on the door\r\n");
+}
+
+TEST_F(FormEditor, DragFirstOntoFourthLandsAtThirdAndAddPlacesAfterTheSelection) {
+  user_.Then([] { ui::Drag(1020, 0, 3); });
+  user_.Then([] {
+    EXPECT_EQ(Lines(1020),
+              (Texts{"Which floor?", "-----Page Break-----", "Room number", "Color, if any"}));
+    EXPECT_EQ(Control(1020).selection, 2);
+    ui::Select(1020, 1);
+  });
+  // Add with line 1 selected puts the question after it, at line 2, and selects line 2.
+  user_.Then([] { ui::Click(1012); });
+  user_.Then([] {
+    ui::Type(1000, "Desk");
+    ui::Type(1002, "Desk");
+    ui::Click(1);
+  });
+  user_.Then([] {
+    EXPECT_EQ(Lines(1020)[2], "Desk");
+    EXPECT_EQ(Control(1020).selection, 2);
+    // Add, then Finish at once: nothing is added.
+    ui::Click(1012);
+  });
+  user_.Then([] { ui::Click(1); });
+  user_.Then([] {
+    EXPECT_EQ(Lines(1020).size(), 5u);
+    ui::Key(0, VK_F1);
+  });
+  user_.Then([] {
+    EXPECT_EQ(qv::LastHelpRequest().data, 103u);
+    ui::Click(1);
+  });
+  RunEditor(1, "Office survey");
+  std::string bytes = world_.Bytes(std::string(kShare) + "FRM1A.FRM");
+  EXPECT_NE(bytes.find("Field1=LISTBOX, Floor"), std::string::npos) << bytes;
+  EXPECT_NE(bytes.find("Field2=PAGEBREAK\r\n"), std::string::npos) << bytes;
+  EXPECT_NE(bytes.find("Field3=EDIT, Desk, Desk, NR, \r\n"), std::string::npos) << bytes;
+  EXPECT_NE(bytes.find("Field4=EDIT, Room"), std::string::npos) << bytes;
+}
+
+TEST_F(FormEditor, PreviewSavesOnceStartsTheViewerAndReportsFailures) {
+  user_.Then([] {
+    ui::Type(1013, "Desk check");
+    ui::Click(203);
+  });
+  user_.Then([this] {
+    ASSERT_EQ(NewForms().size(), 1u);
+    // The saved form's path is upper-cased whole, share included.
+    EXPECT_EQ(qv::LastWinExec().commandLine,
+              std::string(kShare) + "QVCstm32.exe /d /i=\\\\CORE1\\QVLOGON\\" + NewForms()[0]);
+    EXPECT_EQ(qv::LastWinExec().result, qv::kWinExecStarted);
+    // A second preview after a change rewrites the file the first one made.
+    ui::Type(1014, "Second look");
+    ui::Click(203);
+  });
+  user_.Then([this] {
+    ASSERT_EQ(NewForms().size(), 1u);
+    EXPECT_NE(world_.Bytes(kShare + NewForms()[0]).find("FormDescription=Second look\r\n"),
+              std::string::npos);
+    std::filesystem::remove(world_.Host(std::string(kShare) + "QVCstm32.exe"));
+    ui::Click(203);
+  });
+  Box("Could not launch the form viewer for the following reason:   The file was not found.");
+  user_.Then([] {
+    ui::Type(1014, "Not written");
+    ui::Click(1);
+  });
+  RunEditor();
+  EXPECT_EQ(previewed_, 1);
+  ASSERT_EQ(NewForms().size(), 1u);  // closing after a preview saves nothing more
+  EXPECT_EQ(world_.Bytes(kShare + NewForms()[0]).find("Not written"), std::string::npos);
+}

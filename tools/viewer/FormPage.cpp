@@ -1,0 +1,172 @@
+#include "tools/viewer/FormPage.h"
+
+#include <string>
+#include <vector>
+
+#include "forms/FormDefinition.h"
+#include "forms/FormField.h"
+
+namespace qv {
+namespace {
+
+// Looks of a plain dialog: grey window, white pages, the required mark in red.
+const char kStyle[] =
+    "body{margin:0;padding:1.5em;background:#d4d0c8;color:#000;"
+    "font:14px Tahoma,Verdana,'Segoe UI',sans-serif}\n"
+    "header,section{max-width:40em;margin:0 auto 1em;background:#fff;"
+    "border:1px solid #808080;padding:1em 1.5em}\n"
+    "h1{font-size:1.4em;margin:0 0 .3em}\n"
+    "h2{font-size:1em;color:#555;margin:0 0 1em;font-weight:normal}\n"
+    ".description{margin:0}\n"
+    ".legend{margin:.6em 0 0;font-size:.9em;color:#555}\n"
+    ".question{margin:0 0 1.2em}\n"
+    ".text{display:block;font-weight:bold}\n"
+    ".note{margin:.2em 0 .4em;color:#444;font-size:.9em}\n"
+    ".required{color:#c00;margin-left:.25em}\n"
+    "input,select{font:inherit;min-width:20em;margin-top:.3em}\n"
+    "hr{border:0;border-top:1px solid #808080;margin:1.2em 0}\n"
+    "nav{display:flex;justify-content:space-between;border-top:1px solid #ddd;"
+    "padding-top:.8em}\n"
+    "nav a{color:#00c}\n";
+
+std::string PageId(int page) {
+  return "page-" + std::to_string(page);
+}
+
+// An entry with its place in the form, counted from 1. Control ids are made from the place,
+// so they stay the same whichever page the entry falls on.
+struct Placed {
+  int number;
+  const CFormField* entry;
+};
+
+// The entries of each page, in order; every page break closes one page.
+std::vector<std::vector<Placed>> SplitPages(const CFormDefinition& form) {
+  std::vector<std::vector<Placed>> pages(1);
+  int number = 0;
+  for (const auto& entry : form.Entries()) {
+    ++number;
+    if (entry->kind == CFormField::kPageBreak)
+      pages.emplace_back();
+    else
+      pages.back().push_back({number, entry.get()});
+  }
+  return pages;
+}
+
+bool AnyRequired(const CFormDefinition& form) {
+  for (const auto& entry : form.Entries()) {
+    if (entry->kind == CFormField::kQuestion && entry->required)
+      return true;
+  }
+  return false;
+}
+
+void RenderQuestion(const CFormField& q, const std::string& id, std::string* html) {
+  bool hasControl = q.controlType >= CFormField::kEditBox && q.controlType <= CFormField::kEditList;
+  std::string name = EscapeHtml(q.inventoryName);
+  std::string required = q.required ? " required" : "";
+  *html += "<div class=\"question\">\n";
+  *html += hasControl ? "<label class=\"text\" for=\"" + id + "\">" : "<span class=\"text\">";
+  *html += EscapeHtml(q.questionText);
+  if (q.required)
+    *html += "<span class=\"required\" title=\"An answer is required\">*</span>";
+  *html += hasControl ? "</label>\n" : "</span>\n";
+  if (!q.description.empty())
+    *html += "<p class=\"note\">" + EscapeHtml(q.description) + "</p>\n";
+  switch (q.controlType) {
+    case CFormField::kEditBox:
+      *html += "<input type=\"text\" id=\"" + id + "\" name=\"" + name + "\"" + required + ">\n";
+      break;
+    case CFormField::kFixedList:
+      // A fixed list starts with nothing chosen, as the drop-down list of the client does.
+      *html += "<select id=\"" + id + "\" name=\"" + name + "\"" + required + ">\n";
+      *html += "<option value=\"\"></option>\n";
+      for (const auto& item : q.items)
+        *html += "<option>" + EscapeHtml(item->text) + "</option>\n";
+      *html += "</select>\n";
+      break;
+    case CFormField::kEditList:
+      *html += "<input type=\"text\" id=\"" + id + "\" name=\"" + name + "\" list=\"" + id +
+               "-choices\"" + required + ">\n";
+      *html += "<datalist id=\"" + id + "-choices\">\n";
+      for (const auto& item : q.items)
+        *html += "<option value=\"" + EscapeHtml(item->text) + "\"></option>\n";
+      *html += "</datalist>\n";
+      break;
+    default:  // a question without a control is text for the user to read
+      break;
+  }
+  *html += "</div>\n";
+}
+
+}  // namespace
+
+std::string EscapeHtml(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&#39;";
+        break;
+      default:
+        // Control characters are not allowed in HTML text; a blank keeps the words apart.
+        bool control = (static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == 0x7F;
+        out += control ? ' ' : c;
+        break;
+    }
+  }
+  return out;
+}
+
+std::string RenderFormPage(const CFormDefinition& form) {
+  std::string title = form.formName.empty() ? "Untitled form" : EscapeHtml(form.formName);
+  std::string html =
+      "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"windows-1252\">\n"
+      "<meta name=\"viewport\" content=\"width=device-width\">\n<title>" +
+      title + "</title>\n<style>\n" + kStyle + "</style>\n</head>\n<body>\n<header>\n<h1>" + title +
+      "</h1>\n";
+  if (!form.formDescription.empty())
+    html += "<p class=\"description\">" + EscapeHtml(form.formDescription) + "</p>\n";
+  if (AnyRequired(form))
+    html += "<p class=\"legend\"><span class=\"required\">*</span> An answer is required.</p>\n";
+  html += "</header>\n";
+
+  std::vector<std::vector<Placed>> pages = SplitPages(form);
+  int count = static_cast<int>(pages.size());
+  for (int page = 1; page <= count; ++page) {
+    html += "<section class=\"page\" id=\"" + PageId(page) + "\">\n<h2>Page " +
+            std::to_string(page) + " of " + std::to_string(count) + "</h2>\n";
+    for (const Placed& placed : pages[page - 1]) {
+      if (placed.entry->kind == CFormField::kSeparator)
+        html += "<hr>\n";
+      else
+        RenderQuestion(*placed.entry, "q" + std::to_string(placed.number), &html);
+    }
+    if (count > 1) {
+      html += "<nav>";
+      html += page > 1 ? "<a href=\"#" + PageId(page - 1) + "\">&lt; Back</a>" : "<span></span>";
+      html +=
+          page < count ? "<a href=\"#" + PageId(page + 1) + "\">Next &gt;</a>" : "<span></span>";
+      html += "</nav>\n";
+    }
+    html += "</section>\n";
+  }
+  html += "</body>\n</html>\n";
+  return html;
+}
+
+}  // namespace qv

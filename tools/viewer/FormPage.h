@@ -1,0 +1,25 @@
+// The form as the client user sees it, drawn as one HTML page: no scripts, no outside
+// resources, styles inline, so the page opens anywhere on its own.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+class CFormDefinition;
+
+namespace qv {
+
+// Text for HTML element content and quoted attribute values: & < > " ' become entities;
+// control characters other than tab become blanks. Other bytes stay as they are: form text
+// is Windows-1252, and the page says so.
+std::string EscapeHtml(std::string_view text);
+
+// The whole page of a form: the name as title and heading, the description, then one
+// section per page ("Page N of M"; every page break starts the next page, so a form with k
+// page breaks has k + 1 pages). Each question shows its text, a "*" when an answer is
+// required, its description and its control: an edit box, a drop-down list with a fixed set
+// of choices, an edit box with suggested choices, or nothing for a question without a
+// control. Separators are rules. Back and Next links move between pages.
+std::string RenderFormPage(const CFormDefinition& form);
+
+}  // namespace qv
