@@ -1,0 +1,93 @@
+#include <gtest/gtest.h>
+
+#include "editor/ItemListDlg.h"
+#include "tests/editor/EditorFixture.h"
+
+namespace ui = qv::ui;
+using Texts = std::vector<std::string>;
+
+namespace {
+
+class ItemList : public EditorFixture {
+ protected:
+  int Run(int type) {
+    CItemListDlg dialog(nullptr, field_.items.empty() ? FALSE : TRUE, &field_.items, &type);
+    int result = static_cast<int>(dialog.DoModal());
+    EXPECT_EQ(user_.Pending(), 0u);
+    EXPECT_EQ(user_.RanOut(), 0);
+    return result;
+  }
+  Texts Stored() const {
+    Texts texts;
+    for (const auto& item : field_.items) {
+      EXPECT_FALSE(item->pendingAdd || item->pendingDelete) << item->text;
+      texts.push_back(item->text);
+    }
+    return texts;
+  }
+  CFormField field_;
+};
+
+}  // namespace
+
+TEST_F(ItemList, ShowsSortedKeepsEnteredOrderAndUndoesOnCancel) {
+  user_.Then([] {
+    for (const char* text : {"Cherry", "Apple", "Banana"}) {
+      ui::Type(1010, text);
+      ui::Click(6);
+    }
+  });
+  user_.Then([] {
+    EXPECT_EQ(Lines(1011), (Texts{"Apple", "Banana", "Cherry"}));
+    EXPECT_EQ(Control(1010).text, "");
+    ui::Click(1);
+  });
+  EXPECT_EQ(Run(CFormField::kEditList), IDOK);
+  EXPECT_EQ(Stored(), (Texts{"Cherry", "Apple", "Banana"}));
+
+  // Insert one, delete one (by double-click, which puts its text back in the box), Cancel.
+  user_.Then([] {
+    ui::Type(1010, "Damson");
+    ui::Click(6);
+    ui::DoubleClick(1011, 0);
+  });
+  user_.Then([] {
+    EXPECT_EQ(Control(1010).text, "Apple");
+    EXPECT_EQ(Lines(1011), (Texts{"Banana", "Cherry", "Damson"}));
+    ui::Key(0, VK_ESCAPE);
+  });
+  EXPECT_EQ(Run(CFormField::kEditList), IDCANCEL);
+  EXPECT_EQ(Stored(), (Texts{"Cherry", "Apple", "Banana"}));
+
+  // A fixed list may not be left empty: the message, and the items stay until Cancel.
+  user_.Then([] {
+    for (int i = 0; i < 3; ++i) {
+      ui::Select(1011, 0);
+      ui::Key(1011, VK_DELETE);
+    }
+    ui::Click(1);
+  });
+  Box("At least one item must be entered for the Combo box - (fixed list) field type.");
+  user_.Then([] {
+    EXPECT_TRUE(Control(1010).focused);
+    ui::Key(0, VK_ESCAPE);
+  });
+  EXPECT_EQ(Run(CFormField::kFixedList), IDCANCEL);
+  EXPECT_EQ(Stored(), (Texts{"Cherry", "Apple", "Banana"}));
+}
+
+TEST_F(ItemList, DeletingOneOfTwoEqualLinesRemovesThatLinesOwnItem) {
+  field_.AddItem("Same");
+  field_.AddItem("Other");
+  field_.AddItem("Same");
+  user_.Then([] {
+    EXPECT_EQ(Lines(1011), (Texts{"Other", "Same", "Same"}));
+    ui::Select(1011, 1);  // the top "Same" line: the newer item
+    ui::Click(7);
+  });
+  user_.Then([] { ui::Click(1); });
+  EXPECT_EQ(Run(CFormField::kEditList), IDOK);
+  ASSERT_EQ(field_.items.size(), 2u);
+  EXPECT_EQ(field_.items[0]->text, "Same");
+  EXPECT_EQ(field_.items[1]->text, "Other");
+}
