@@ -66,11 +66,7 @@ CFormEditorDlg::CFormEditorDlg(CWnd* parent, int editMode, const std::string& fo
   OnCommand(EN_KILLFOCUS, kNameBox, [this] { TakeName(true); });
   OnCommand(EN_KILLFOCUS, kDescriptionBox, [this] { TakeDescription(true); });
   OnCommand(BN_CLICKED, kPreview, [this] { OnPreview(); });
-  OnCommand(BN_CLICKED, 9, [this] { WinHelp(kTemplate, HELP_CONTEXT); });
-  OnMessage(WM_HELP, [this](WPARAM, LPARAM) {
-    WinHelp(kTemplate, HELP_CONTEXT);
-    return LRESULT{TRUE};
-  });
+  OnHelp(9, kTemplate);
 }
 
 CFormEditorDlg::~CFormEditorDlg() {

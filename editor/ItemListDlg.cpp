@@ -13,11 +13,7 @@ CItemListDlg::CItemListDlg(CWnd* parent, BOOL hasItems, CFormField::ItemList* it
   OnCommand(BN_CLICKED, 7, [this] { OnDelete(); });
   OnCommand(LBN_DBLCLK, 1011, [this] { OnDblclkList(); });
   OnMessage(WM_VKEYTOITEM, [this](WPARAM w, LPARAM l) { return OnVKeyToItem(w, l); });
-  OnMessage(WM_HELP, [this](WPARAM, LPARAM) {
-    WinHelp(kTemplate, HELP_CONTEXT);
-    return LRESULT{TRUE};
-  });
-  OnCommand(BN_CLICKED, 9, [this] { WinHelp(kTemplate, HELP_CONTEXT); });
+  OnHelp(9, kTemplate);
 }
 
 BOOL CItemListDlg::OnInitDialog() {

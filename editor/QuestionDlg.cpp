@@ -29,11 +29,7 @@ CQuestionDlg::CQuestionDlg(CWnd* parent, int editMode, CFormField* entry,
     OnCommand(BN_CLICKED, id, [this] { OnChange(); });
   for (int id : {kQuestionBox, kInventoryBox, kDescriptionBox})
     OnCommand(EN_UPDATE, id, [this] { OnChange(); });
-  OnMessage(WM_HELP, [this](WPARAM, LPARAM) {
-    WinHelp(kTemplate, HELP_CONTEXT);
-    return LRESULT{TRUE};
-  });
-  OnCommand(BN_CLICKED, 9, [this] { WinHelp(kTemplate, HELP_CONTEXT); });
+  OnHelp(9, kTemplate);
 }
 
 BOOL CQuestionDlg::OnInitDialog() {

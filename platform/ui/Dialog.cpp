@@ -127,3 +127,11 @@ LRESULT CDialog::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   }
   return CWnd::DefWindowProc(message, wParam, lParam);
 }
+
+void CDialog::OnHelp(int buttonId, DWORD context) {
+  OnCommand(BN_CLICKED, buttonId, [this, context] { WinHelp(context, HELP_CONTEXT); });
+  OnMessage(WM_HELP, [this, context](WPARAM, LPARAM) {
+    WinHelp(context, HELP_CONTEXT);
+    return LRESULT{TRUE};
+  });
+}

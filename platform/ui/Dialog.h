@@ -46,6 +46,8 @@ class CDialog : public CWnd {
   virtual std::unique_ptr<CWnd> CreateControl(const DialogItemTemplate& item);
 
   LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+  // Message map entries that open help at `context`: the button `buttonId` and F1.
+  void OnHelp(int buttonId, DWORD context);
 
  private:
   std::unique_ptr<CWnd> MakeControl(const DialogItemTemplate& item);
