@@ -37,6 +37,10 @@ int CEdit::Capacity() const {
 }
 
 bool CEdit::OnUserInput(const UserInput& input, std::string* problem) {
+  if (input.kind == UserInput::kClick) {
+    SetFocus();  // a click puts the caret into the box and changes nothing else
+    return true;
+  }
   if (input.kind != UserInput::kText)
     return CWnd::OnUserInput(input, problem);
   SetFocus();
