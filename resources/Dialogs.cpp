@@ -1,6 +1,9 @@
 // The module's dialog templates: 101 the question, 102 the item list, 103 the form editor,
-// 104 the group dialog. Controls stand in tab order; labels and group boxes have id -1.
+// 104 the group dialog; and the list view's bitmaps 201 (large) and 208 (small). Controls stand in
+// tab order; labels and group boxes have id -1.
 #include <map>
+#include <string>
+#include <vector>
 
 #include "platform/ui/Controls.h"
 #include "platform/ui/DialogTemplate.h"
@@ -117,14 +120,23 @@ class OwnModule : public qv::ResourceModule {
   OwnModule() {
     for (DialogTemplate t : {QuestionDialog(), ItemListDialog(), FormEditorDialog(), GroupDialog()})
       dialogs_.emplace(t.id, std::move(t));
+    // The list view's images, large and small: the add-new row, a form, a group.
+    const std::vector<std::string> images = {"add new form", "form", "group"};
+    bitmaps_.emplace(201, BitmapResource{201, 96, 32, images});
+    bitmaps_.emplace(208, BitmapResource{208, 48, 16, images});
   }
   const DialogTemplate* FindDialog(int id) const override {
     auto it = dialogs_.find(id);
     return it == dialogs_.end() ? nullptr : &it->second;
   }
+  const BitmapResource* FindBitmap(int id) const override {
+    auto it = bitmaps_.find(id);
+    return it == bitmaps_.end() ? nullptr : &it->second;
+  }
 
  private:
   std::map<int, DialogTemplate> dialogs_;
+  std::map<int, BitmapResource> bitmaps_;
 };
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "platform/ui/Dialog.h"
 
 #include "platform/ui/Controls.h"
+#include "platform/ui/ListCtrl.h"
 #include "platform/ui/Ui.h"
 
 CDialog::CDialog(int templateId, CWnd* parent) : templateId_(templateId), parentWindow_(parent) {}
@@ -23,6 +24,8 @@ std::unique_ptr<CWnd> CDialog::MakeControl(const DialogItemTemplate& item) {
     return std::make_unique<CListBox>();
   if (item.className == "Button")
     return std::make_unique<CButton>();
+  if (item.className == "SysListView32")
+    return std::make_unique<CListCtrl>();
   return std::make_unique<CStatic>();
 }
 

@@ -26,6 +26,14 @@ struct DialogTemplate {
   std::vector<DialogItemTemplate> items;
 };
 
+// A bitmap resource: its size in pixels and the names of the images side by side in it, left
+// first, for a front end that draws them its own way.
+struct BitmapResource {
+  int id = 0;
+  int width = 0, height = 0;
+  std::vector<std::string> images;
+};
+
 namespace qv {
 
 // Where resources come from: the module's own, or a language module that replaces them.
@@ -34,6 +42,8 @@ class ResourceModule {
   virtual ~ResourceModule() = default;
   // The dialog template of an id; null when the module has none.
   virtual const DialogTemplate* FindDialog(int id) const = 0;
+  // The bitmap of an id; null when the module has none.
+  virtual const BitmapResource* FindBitmap(int /*id*/) const { return nullptr; }
 };
 
 // The module resources are taken from: null until the program's start-up sets the module's

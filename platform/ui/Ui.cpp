@@ -7,6 +7,7 @@
 #include "platform/registry/Registry.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/Dialog.h"
+#include "platform/ui/ListCtrl.h"
 #include "platform/ui/MessageBox.h"
 
 namespace qv::ui {
@@ -212,6 +213,24 @@ WindowState StateOf(CWnd* window) {
   if (auto* checks = dynamic_cast<CCheckListBox*>(window))
     for (int i = 0; i < checks->GetCount(); ++i)
       s.checks.push_back(checks->GetCheck(i));
+  if (auto* list = dynamic_cast<CListCtrl*>(window)) {
+    for (int c = 0; c < list->GetColumnCount(); ++c) {
+      s.columns.push_back(list->GetColumnHeading(c));
+      s.columnWidths.push_back(list->GetColumnWidth(c));
+    }
+    const CImageList* images =
+        list->GetImageList(list->ViewType() == LVS_ICON ? LVSIL_NORMAL : LVSIL_SMALL);
+    for (int i = 0; i < list->GetItemCount(); ++i) {
+      std::vector<std::string> row;
+      for (int c = 0; c < std::max(1, list->GetColumnCount()); ++c)
+        row.push_back(list->GetItemText(i, c));
+      s.rows.push_back(std::move(row));
+      s.lines.push_back(list->GetItemText(i, 0));
+      s.images.push_back(images != nullptr ? images->ImageName(list->GetItemImage(i)) : "");
+    }
+    s.selection = list->GetNextItem(-1, LVNI_SELECTED);
+    s.caret = list->GetNextItem(-1, LVNI_FOCUSED);
+  }
   for (CWnd* child : window->Children())
     s.children.push_back(StateOf(child));
   return s;
@@ -319,6 +338,12 @@ bool Check(int id, int line) {
 }
 bool CloseWindow() {
   return PostTo(0, Input(UserInput::kClose));
+}
+
+bool RightClick(int id, int line) {
+  UserInput input = Input(UserInput::kRightClick);
+  input.index = line;
+  return PostTo(id, input);
 }
 
 void Post(const UserInput& input) {

@@ -51,6 +51,12 @@ struct WindowState {
   bool modified = false;           // edit boxes
   std::vector<std::string> lines;  // list boxes
   std::vector<int> checks;         // check list boxes
+  // List view controls: the header, the rows (column texts, column 0 first) and each row's
+  // image, by name in the image list of the presentation.
+  std::vector<std::string> columns;
+  std::vector<int> columnWidths;
+  std::vector<std::vector<std::string>> rows;
+  std::vector<std::string> images;
   int selection = -1, caret = -1, top = 0, insertMark = -1;
   std::vector<WindowState> children;
 
@@ -74,6 +80,7 @@ bool DoubleClick(int id, int line);
 bool Key(int id, int key);
 bool Drag(int id, int fromLine, int toLine);
 bool Check(int id, int line);
+bool RightClick(int id, int line);  // -1: where no line is
 bool CloseWindow();
 // Raw input by window handle (the browser's way).
 void Post(const UserInput& input);

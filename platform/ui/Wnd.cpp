@@ -124,15 +124,23 @@ void CWnd::WinHelp(DWORD data, UINT command) {
 }
 
 LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-  for (const MapEntry& entry : map_) {
-    if (entry.message != message)
-      continue;
-    if (message == WM_COMMAND &&
-        (entry.code != HIWORD(wParam) || entry.id != static_cast<int>(LOWORD(wParam))))
-      continue;
-    return entry.handler(wParam, lParam);
+  const MapEntry* entry = nullptr;
+  if (message == WM_COMMAND) {
+    entry = Find(message, HIWORD(wParam), static_cast<int>(LOWORD(wParam)));
+  } else if (message == WM_NOTIFY || message == OCM_NOTIFY) {
+    const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+    entry = Find(message, header->code, message == WM_NOTIFY ? header->idFrom : 0);
+  } else {
+    entry = Find(message, 0, 0);
   }
-  return DefWindowProc(message, wParam, lParam);
+  return entry != nullptr ? entry->handler(wParam, lParam) : DefWindowProc(message, wParam, lParam);
+}
+
+const CWnd::MapEntry* CWnd::Find(UINT message, UINT code, int id) const {
+  for (const MapEntry& entry : map_)
+    if (entry.message == message && entry.code == code && entry.id == id)
+      return &entry;
+  return nullptr;
 }
 
 LRESULT CWnd::DefWindowProc(UINT message, WPARAM /*wParam*/, LPARAM /*lParam*/) {
@@ -145,6 +153,15 @@ void CWnd::NotifyParent(UINT code) {
                          static_cast<LPARAM>(handle_));
 }
 
+LRESULT CWnd::SendNotify(NMHDR* header) {
+  header->hwndFrom = handle_;
+  header->idFrom = id_;
+  auto l = reinterpret_cast<LPARAM>(header);
+  if (Find(OCM_NOTIFY, header->code, 0) != nullptr)
+    return SendMessage(OCM_NOTIFY, static_cast<WPARAM>(id_), l);
+  return parent_ != nullptr ? parent_->SendMessage(WM_NOTIFY, static_cast<WPARAM>(id_), l) : 0;
+}
+
 void CWnd::OnMessage(UINT message, std::function<LRESULT(WPARAM, LPARAM)> handler) {
   map_.push_back({message, 0, 0, std::move(handler)});
 }
@@ -153,6 +170,18 @@ void CWnd::OnCommand(UINT code, int id, std::function<void()> handler) {
   map_.push_back({WM_COMMAND, code, id, [h = std::move(handler)](WPARAM, LPARAM) {
                     h();
                     return LRESULT{0};
+                  }});
+}
+
+void CWnd::OnNotify(UINT code, int id, std::function<LRESULT(NMHDR*)> handler) {
+  map_.push_back({WM_NOTIFY, code, id, [h = std::move(handler)](WPARAM, LPARAM l) {
+                    return h(reinterpret_cast<NMHDR*>(l));
+                  }});
+}
+
+void CWnd::OnNotifyReflect(UINT code, std::function<LRESULT(NMHDR*)> handler) {
+  map_.push_back({OCM_NOTIFY, code, 0, [h = std::move(handler)](WPARAM, LPARAM l) {
+                    return h(reinterpret_cast<NMHDR*>(l));
                   }});
 }
 

@@ -23,9 +23,16 @@ using LRESULT = std::intptr_t;
 
 inline constexpr UINT WM_CLOSE = 0x0010;
 inline constexpr UINT WM_VKEYTOITEM = 0x002E;
+inline constexpr UINT WM_NOTIFY = 0x004E;
 inline constexpr UINT WM_HELP = 0x0053;
+inline constexpr UINT WM_CONTEXTMENU = 0x007B;
+inline constexpr UINT WM_KEYDOWN = 0x0100;
+inline constexpr UINT WM_KEYUP = 0x0101;
 inline constexpr UINT WM_INITDIALOG = 0x0110;
 inline constexpr UINT WM_COMMAND = 0x0111;
+// A notification a control's parent reflects back to the control (its own map sees it
+// first, as OCM_NOTIFY).
+inline constexpr UINT OCM_NOTIFY = 0x204E;
 
 inline constexpr UINT BN_CLICKED = 0;
 inline constexpr UINT EN_SETFOCUS = 0x0100;
@@ -79,7 +86,9 @@ inline constexpr int VK_UP = 0x26;
 inline constexpr int VK_DOWN = 0x28;
 inline constexpr int VK_INSERT = 0x2D;
 inline constexpr int VK_DELETE = 0x2E;
+inline constexpr int VK_APPS = 0x5D;
 inline constexpr int VK_F1 = 0x70;
+inline constexpr int VK_F5 = 0x74;
 
 inline constexpr UINT HELP_CONTEXT = 0x0001;
 
@@ -91,6 +100,17 @@ inline unsigned LOWORD(WPARAM w) {
 }
 inline unsigned HIWORD(WPARAM w) {
   return static_cast<unsigned>((w >> 16) & 0xFFFF);
+}
+// A point packed into an LPARAM as WM_CONTEXTMENU carries it: two signed 16-bit halves.
+inline LPARAM MAKELPARAM(int x, int y) {
+  return static_cast<LPARAM>((static_cast<unsigned>(x) & 0xFFFF) |
+                             ((static_cast<unsigned>(y) & 0xFFFF) << 16));
+}
+inline int GET_X_LPARAM(LPARAM l) {
+  return static_cast<std::int16_t>(l & 0xFFFF);
+}
+inline int GET_Y_LPARAM(LPARAM l) {
+  return static_cast<std::int16_t>((l >> 16) & 0xFFFF);
 }
 
 struct CRect {
@@ -104,13 +124,20 @@ struct CPoint {
   int x = 0, y = 0;
 };
 
+// The head of every WM_NOTIFY: the sending window's handle and id, and the code.
+struct NMHDR {
+  int hwndFrom = 0;
+  int idFrom = 0;
+  UINT code = 0;
+};
+
 // One action of the user, as a front end posts it (platform/ui/Ui.h).
 struct UserInput {
-  enum Kind { kClick, kText, kSelect, kDoubleClick, kKey, kDrag, kCheck, kClose };
+  enum Kind { kClick, kText, kSelect, kDoubleClick, kKey, kDrag, kCheck, kClose, kRightClick };
   Kind kind = kClick;
   int target = 0;  // window handle
   std::string text;
-  int index = -1;  // a line (select, double-click, check; drag: from)
+  int index = -1;  // a line (select, double-click, check, right-click; drag: from)
   int to = -1;     // drag: the line dropped onto
   int key = 0;
 };
@@ -170,10 +197,16 @@ class CWnd {
   virtual void OnKillFocus() {}
   // Tells the parent: WM_COMMAND with this window's id and `code`.
   void NotifyParent(UINT code);
+  // Sends a WM_NOTIFY whose head this fills in. The window's own reflected entry for the code
+  // takes it first; only when there is none does the parent get it.
+  LRESULT SendNotify(NMHDR* header);
 
   // Message map entries, added by the constructor of a derived class.
   void OnMessage(UINT message, std::function<LRESULT(WPARAM, LPARAM)> handler);
   void OnCommand(UINT code, int id, std::function<void()> handler);
+  // WM_NOTIFY with `code` from child `id`, and a notification of this window reflected to it.
+  void OnNotify(UINT code, int id, std::function<LRESULT(NMHDR*)> handler);
+  void OnNotifyReflect(UINT code, std::function<LRESULT(NMHDR*)> handler);
 
   std::string text_;
 
@@ -185,6 +218,7 @@ class CWnd {
     std::function<LRESULT(WPARAM, LPARAM)> handler;
   };
   void Detach();
+  const MapEntry* Find(UINT message, UINT code, int id) const;
 
   std::vector<MapEntry> map_;
   std::string className_;

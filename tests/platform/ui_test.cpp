@@ -1,0 +1,294 @@
+// The framework where the form dialogs do not reach it: the list view control, the check list
+// box, radio groups, Enter on a focused push button, and message box keys.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/ui/Controls.h"
+#include "platform/ui/Dialog.h"
+#include "platform/ui/ListCtrl.h"
+#include "platform/ui/MessageBox.h"
+#include "platform/ui/Ui.h"
+#include "resources/Dialogs.h"
+
+namespace ui = qv::ui;
+using Texts = std::vector<std::string>;
+
+namespace {
+
+constexpr DWORD kChild = WS_CHILD | WS_VISIBLE | WS_TABSTOP;
+constexpr int kList = 300;
+
+// A list view that handles its own double-click (reflected) and records the messages a view
+// derived from it would see.
+class RecordingList : public CListCtrl {
+ public:
+  explicit RecordingList(std::vector<std::string>* log) {
+    OnNotifyReflect(NM_DBLCLK, [log](NMHDR* h) {
+      log->push_back("own dblclk " + std::to_string(reinterpret_cast<NMLISTVIEW*>(h)->iItem));
+      return LRESULT{0};
+    });
+    OnMessage(WM_CONTEXTMENU, [log](WPARAM, LPARAM l) {
+      log->push_back("menu " + std::to_string(GET_X_LPARAM(l)) + "," +
+                     std::to_string(GET_Y_LPARAM(l)));
+      return LRESULT{0};
+    });
+    OnMessage(WM_KEYUP, [log](WPARAM key, LPARAM) {
+      log->push_back("keyup " + std::to_string(key));
+      return LRESULT{0};
+    });
+  }
+};
+
+class ListDialog : public CDialog {
+ public:
+  explicit ListDialog(DWORD listStyle) : CDialog(Template(listStyle)) {
+    OnNotify(LVN_ITEMCHANGED, kList, [this](NMHDR* h) {
+      auto* change = reinterpret_cast<NMLISTVIEW*>(h);
+      if ((change->uChanged & LVIF_STATE) != 0)
+        log.push_back("row " + std::to_string(change->iItem) + " " +
+                      std::to_string(change->uOldState) + ">" + std::to_string(change->uNewState));
+      else
+        log.push_back("row " + std::to_string(change->iItem) + " changed " +
+                      std::to_string(change->uChanged));
+      return LRESULT{0};
+    });
+    for (UINT code : {NM_CLICK, NM_DBLCLK, NM_RCLICK, LVN_BEGINDRAG})
+      OnNotify(code, kList, [this, code](NMHDR* h) {
+        log.push_back("parent " + std::to_string(-static_cast<int>(code)) + " " +
+                      std::to_string(reinterpret_cast<NMLISTVIEW*>(h)->iItem));
+        return LRESULT{0};
+      });
+  }
+  CListCtrl* List() { return dynamic_cast<CListCtrl*>(GetDlgItem(kList)); }
+
+  std::vector<std::string> log;
+  CImageList small;
+
+ protected:
+  std::unique_ptr<CWnd> CreateControl(const DialogItemTemplate& item) override {
+    if (item.id == kList)
+      return std::make_unique<RecordingList>(&log);
+    return nullptr;
+  }
+  BOOL OnInitDialog() override {
+    CDialog::OnInitDialog();
+    CListCtrl* list = List();
+    list->InsertColumn(0, "Form Name");
+    list->InsertColumn(1, "Form Description", LVCFMT_LEFT, 200);
+    EXPECT_TRUE(small.Create(208, 16, 3, RGB(0, 255, 0)));
+    list->SetImageList(&small, LVSIL_SMALL);
+    for (const char* name : {"Alpha", "Beta", "Gamma", "Delta"})
+      list->InsertItem(list->GetItemCount(), name, 1);
+    list->SetItemText(1, 1, "Second");
+    list->SetItemData(3, 4);
+    list->SetItemImage(3, 2);
+    return TRUE;
+  }
+
+ private:
+  static DialogTemplate Template(DWORD listStyle) {
+    DialogTemplate t{0, "List", WS_POPUP | WS_CAPTION, 200, 120, "MS Sans Serif", 8, {}};
+    t.items = {{"SysListView32", kList, "", kChild | listStyle, 0, 0, 160, 100},
+               {"Button", IDOK, "OK", kChild | BS_DEFPUSHBUTTON, 165, 5, 30, 14}};
+    return t;
+  }
+};
+
+class Framework : public ::testing::Test {
+ protected:
+  Framework() {
+    qv::SetResourceModule(&qv::OwnResources());
+    ui::ClearInputProblems();
+  }
+  ~Framework() override { qv::SetResourceModule(nullptr); }
+  void NoProblems() {
+    EXPECT_EQ(user_.Pending(), 0u);
+    EXPECT_EQ(user_.RanOut(), 0);
+    for (const std::string& problem : ui::InputProblems())
+      ADD_FAILURE() << "input problem: " << problem;
+  }
+  static ui::WindowState Control(int id) {
+    ui::Snapshot snapshot = ui::TakeSnapshot();
+    const ui::WindowState* found = snapshot.Top()->Find(id);
+    return found != nullptr ? *found : ui::WindowState();
+  }
+  ui::ScriptedUser user_;
+};
+
+}  // namespace
+
+TEST_F(Framework, ListViewTellsItsParentAndReflectsToItself) {
+  ListDialog dialog(LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS);
+  user_.Then([&dialog] {
+    ui::WindowState list = Control(kList);
+    EXPECT_EQ(list.className, "SysListView32");
+    EXPECT_EQ(list.columns, (Texts{"Form Name", "Form Description"}));
+    EXPECT_EQ(list.columnWidths, (std::vector<int>{54, 200}));
+    ASSERT_EQ(list.rows.size(), 4u);
+    EXPECT_EQ(list.rows[1], (Texts{"Beta", "Second"}));
+    EXPECT_EQ(list.images, (Texts{"form", "form", "form", "group"}));
+    EXPECT_EQ(list.selection, -1);
+    // Filling told the parent of the text, data and image changes, not of the inserts.
+    EXPECT_EQ(dialog.log, (Texts{"row 1 changed 1", "row 3 changed 4", "row 3 changed 2"}));
+    dialog.log.clear();
+
+    // One row selected at a time: the row that loses the selection is told first. Setting a
+    // state a row already has tells nobody.
+    CListCtrl* ctrl = dialog.List();
+    ctrl->SetItemState(0, LVIS_SELECTED, LVIS_SELECTED);
+    ctrl->SetItemState(2, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    ctrl->SetItemState(2, LVIS_SELECTED, LVIS_SELECTED);
+    EXPECT_EQ(dialog.log, (Texts{"row 0 0>2", "row 0 2>0", "row 2 0>3"}));
+    EXPECT_EQ(ctrl->GetNextItem(-1, LVNI_SELECTED), 2);
+    dialog.log.clear();
+    ui::Select(kList, 1);
+  });
+  user_.Then([&dialog] {
+    EXPECT_EQ(dialog.log, (Texts{"row 2 3>0", "row 1 0>3", "parent 2 1"}));
+    EXPECT_TRUE(Control(kList).focused);
+    dialog.log.clear();
+    ui::DoubleClick(kList, 3);  // the list's own entry takes it; the parent hears nothing
+  });
+  user_.Then([&dialog] {
+    EXPECT_EQ(dialog.log, (Texts{"row 1 3>0", "row 3 0>3", "own dblclk 3"}));
+    dialog.log.clear();
+    ui::Key(kList, VK_UP);
+    ui::Key(kList, VK_F5);
+    ui::Key(kList, VK_APPS);   // the menu key asks for the menu at no point
+    ui::RightClick(kList, 0);  // a right click selects, then asks at the row's middle
+  });
+  user_.Then([&dialog] {
+    EXPECT_EQ(dialog.log,
+              (Texts{"row 3 3>0", "row 2 0>3", "keyup 38", "keyup 116", "menu -1,-1", "keyup 93",
+                     "row 2 3>0", "row 0 0>3", "parent 5 0", "menu 127,28"}));
+    dialog.log.clear();
+    ui::Drag(kList, 2, 0);
+    ui::Select(kList, -1);  // a click where no row is clears the selection, not the focus
+  });
+  user_.Then([&dialog] {
+    EXPECT_EQ(dialog.log,
+              (Texts{"row 0 3>0", "row 2 0>3", "parent 109 2", "row 2 3>1", "parent 2 -1"}));
+    EXPECT_EQ(Control(kList).selection, -1);
+    EXPECT_EQ(Control(kList).caret, 2);
+    ui::Select(kList, 4);  // no such row
+  });
+  user_.Then([] {
+    EXPECT_EQ(ui::InputProblems().size(), 1u);
+    ui::ClearInputProblems();
+    ui::Click(IDOK);
+  });
+  EXPECT_EQ(dialog.DoModal(), IDOK);
+  NoProblems();
+}
+
+TEST_F(Framework, ListViewGeometryAndImageLists) {
+  CImageList large;
+  EXPECT_TRUE(large.Create(201, 32, 3, RGB(0, 255, 0)));
+  EXPECT_EQ(large.GetImageCount(), 3);
+  EXPECT_EQ(large.ImageName(0), "add new form");
+  EXPECT_EQ(large.ImageName(3), "");
+  CImageList bad;
+  EXPECT_FALSE(bad.Create(201, 20, 3, 0));  // 96 pixels are not cut into 20-pixel images
+  EXPECT_FALSE(bad.Create(999, 32, 3, 0));
+
+  // Without a window: the catalogue's use. Large icons fill rows of cells.
+  CListCtrl list;
+  list.SetClientSize(160, 300);
+  for (int i = 0; i < 4; ++i)
+    list.InsertItem(i, "Row");
+  CRect icon, label, bounds;
+  ASSERT_TRUE(list.GetItemRect(3, &icon, LVIR_ICON));
+  EXPECT_EQ(icon, (CRect{96, 77, 128, 109}));
+  ASSERT_TRUE(list.GetItemRect(3, &label, LVIR_LABEL));
+  EXPECT_EQ(label, (CRect{75, 111, 150, 150}));
+  list.ModifyStyle(LVS_TYPEMASK, LVS_LIST);  // a list fills columns
+  list.SetClientSize(300, 40);
+  ASSERT_TRUE(list.GetItemRect(3, &bounds, LVIR_BOUNDS));
+  EXPECT_EQ(bounds, (CRect{150, 17, 300, 34}));
+  EXPECT_FALSE(list.GetItemRect(4, &bounds, LVIR_BOUNDS));
+  EXPECT_EQ(list.InsertItem(-1, "x"), -1);
+  EXPECT_EQ(list.InsertItem(99, "Last"), 4);
+  EXPECT_EQ(list.InsertColumn(-1, "x"), -1);
+  EXPECT_EQ(list.GetColumnWidth(0), 0);
+}
+
+TEST_F(Framework, CheckListRadioGroupsAndKeys) {
+  class Controls : public CDialog {
+   public:
+    Controls() : CDialog(Template()) {
+      OnCommand(CLBN_CHKCHANGE, 10, [this] { log.push_back("check"); });
+      OnCommand(LBN_SELCHANGE, 10, [this] { log.push_back("select"); });
+      OnCommand(BN_CLICKED, 20, [this] { log.push_back("other"); });
+    }
+    std::vector<std::string> log;
+
+   protected:
+    std::unique_ptr<CWnd> CreateControl(const DialogItemTemplate& item) override {
+      if (item.id == 10)
+        return std::make_unique<CCheckListBox>();
+      return nullptr;
+    }
+    BOOL OnInitDialog() override {
+      CDialog::OnInitDialog();
+      auto* checks = dynamic_cast<CCheckListBox*>(GetDlgItem(10));
+      checks->AddString("One");
+      checks->AddString("Two");
+      checks->SetCheck(1, BST_CHECKED);
+      return TRUE;
+    }
+
+   private:
+    static DialogTemplate Template() {
+      constexpr DWORD kRadio = kChild | BS_AUTORADIOBUTTON;
+      DialogTemplate t{0, "Controls", WS_POPUP | WS_CAPTION, 200, 120, "MS Sans Serif", 8, {}};
+      t.items = {{"ListBox", 10, "", kChild | LBS_NOTIFY | LBS_HASSTRINGS, 0, 0, 80, 40},
+                 {"Button", 11, "A1", kRadio | WS_GROUP, 90, 0, 40, 10},
+                 {"Button", 12, "A2", kRadio, 90, 12, 40, 10},
+                 {"Button", 13, "B1", kRadio | WS_GROUP, 90, 30, 40, 10},
+                 {"Button", 14, "B2", kRadio, 90, 42, 40, 10},
+                 {"Button", IDOK, "OK", kChild | BS_DEFPUSHBUTTON, 10, 90, 40, 14},
+                 {"Button", 20, "Other", kChild | BS_PUSHBUTTON, 60, 90, 40, 14}};
+      return t;
+    }
+  };
+  Controls dialog;
+  user_.Then([] {
+    EXPECT_EQ(Control(10).checks, (std::vector<int>{0, 1}));
+    ui::Check(10, 0);   // the click on a check box selects its line, then checks it
+    ui::Select(10, 1);  // a selection does not check
+    ui::Click(11);
+    ui::Click(13);
+    ui::Click(12);
+  });
+  user_.Then([&dialog] {
+    EXPECT_EQ(Control(10).checks, (std::vector<int>{1, 1}));
+    EXPECT_EQ(dialog.log, (Texts{"select", "check", "select"}));
+    EXPECT_EQ(Control(11).checked, BST_UNCHECKED);
+    EXPECT_EQ(Control(12).checked, BST_CHECKED);
+    EXPECT_EQ(Control(13).checked, BST_CHECKED);  // another group keeps its choice
+    // Enter presses the focused push button; the default one is pressed from elsewhere.
+    ui::Click(20);
+    ui::Key(20, VK_RETURN);
+  });
+  user_.Then([&dialog] {
+    EXPECT_EQ(dialog.log, (Texts{"select", "check", "select", "other", "other"}));
+    EXPECT_TRUE(Control(20).isDefault);
+    // A Yes/No box ignores Escape and the close box; an OK box takes them as OK.
+    EXPECT_EQ(AfxMessageBox("Sure?", MB_YESNO), IDNO);
+  });
+  user_.Then([] {
+    ui::Key(0, VK_ESCAPE);
+    ui::CloseWindow();
+  });
+  user_.Then([] {
+    EXPECT_EQ(ui::TakeSnapshot().modals.size(), 2u);
+    ui::Click(IDNO);
+  });
+  user_.Then([] { EXPECT_EQ(AfxMessageBox("Done."), IDOK); });
+  user_.Then([] { ui::CloseWindow(); });
+  user_.Then([] { ui::Key(0, VK_ESCAPE); });
+  EXPECT_EQ(dialog.DoModal(), IDCANCEL);
+  NoProblems();
+}
