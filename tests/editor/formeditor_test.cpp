@@ -267,6 +267,11 @@ TEST_F(FormEditor, PreviewSavesOnceStartsTheViewerAndReportsFailures) {
     ui::Click(203);
   });
   Box("Could not launch the form viewer for the following reason:   The file was not found.");
+  user_.Then([this] {
+    world_.Put(std::string(kShare) + "QVCstm32.exe", "not a program\r\n");  // not executable
+    ui::Click(203);
+  });
+  Box("Could not launch the form viewer for the following reason:   The .EXE file is invalid.");
   user_.Then([] {
     ui::Type(1014, "Not written");
     ui::Click(1);
