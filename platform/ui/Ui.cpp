@@ -9,6 +9,7 @@
 #include "platform/ui/Dialog.h"
 #include "platform/ui/ListCtrl.h"
 #include "platform/ui/MessageBox.h"
+#include "platform/ui/WaitCursor.h"
 
 namespace qv::ui {
 namespace {
@@ -299,6 +300,7 @@ Snapshot TakeSnapshot() {
   Snapshot snapshot;
   for (CDialog* dialog : Modals())
     snapshot.modals.push_back(StateOf(dialog));
+  snapshot.waitCursor = qv::WaitCursorDepth() > 0;
   return snapshot;
 }
 

@@ -66,6 +66,7 @@ struct WindowState {
 
 struct Snapshot {
   std::vector<WindowState> modals;  // bottom first
+  bool waitCursor = false;          // a CWaitCursor lives
   const WindowState* Top() const { return modals.empty() ? nullptr : &modals.back(); }
 };
 Snapshot TakeSnapshot();

@@ -10,6 +10,7 @@
 #include "platform/ui/ListCtrl.h"
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/Ui.h"
+#include "platform/ui/WaitCursor.h"
 #include "resources/Dialogs.h"
 
 namespace ui = qv::ui;
@@ -256,6 +257,11 @@ TEST_F(Framework, CheckListRadioGroupsAndKeys) {
   Controls dialog;
   user_.Then([] {
     EXPECT_EQ(Control(10).checks, (std::vector<int>{0, 1}));
+    {
+      CWaitCursor wait;
+      EXPECT_TRUE(ui::TakeSnapshot().waitCursor);
+    }
+    EXPECT_FALSE(ui::TakeSnapshot().waitCursor);
     ui::Check(10, 0);   // the click on a check box selects its line, then checks it
     ui::Select(10, 1);  // a selection does not check
     ui::Click(11);
