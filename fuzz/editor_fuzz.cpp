@@ -7,26 +7,21 @@
 // file the editor left must then be stable: loaded and saved once more, it loads and saves
 // again to the same bytes (the dates aside). A first save may lose what a form file cannot
 // hold (braces without a comma, for one), but it must reach a form that it keeps.
-#include <stdlib.h>
-
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "editor/FormEditorDlg.h"
 #include "forms/CustomForm.h"
+#include "fuzz/FuzzWorld.h"
 #include "platform/path/HostFile.h"
-#include "platform/path/World.h"
 #include "platform/profile/Profile.h"
 #include "platform/text/CaseFold.h"
 #include "platform/ui/Ui.h"
 #include "resources/Dialogs.h"
-#include "tools/world/DefaultWorld.h"
 #include "view/CustomDoc.h"
 
 namespace fs = std::filesystem;
@@ -41,29 +36,14 @@ constexpr int kKeys[] = {VK_RETURN, VK_ESCAPE, VK_DELETE, VK_INSERT, VK_UP,
                          VK_DOWN,   VK_HOME,   VK_END,    VK_F1,     'A'};
 constexpr int kMaxActions = 300;
 
-std::string g_worldDir;
 std::string g_shareDir;                         // host folder of the forms share
 std::map<std::string, std::string> g_original;  // the world's forms, by host file name
-
-void RemoveWorld() {
-  std::error_code ec;
-  fs::remove_all(g_worldDir, ec);
-}
 
 // One world for the whole run, without the viewer, so that Preview starts nothing.
 void SetUp() {
   static bool done = [] {
-    std::string pattern = (fs::temp_directory_path() / "qvfuzz.XXXXXX").string();
-    std::string why;
-    if (mkdtemp(pattern.data()) == nullptr)
-      __builtin_trap();
-    g_worldDir = pattern;
-    std::atexit(RemoveWorld);
-    if (qv::OpenOrMakeWorld(pattern, &why) == nullptr)
-      __builtin_trap();
-    std::string viewer;
-    if (!qv::World::Current()->MapPath(std::string(kShare) + "QVCstm32.exe", &viewer, &why))
-      __builtin_trap();
+    qv::fuzz::MakeWorld();
+    std::string viewer = qv::fuzz::HostPath(std::string(kShare) + "QVCstm32.exe");
     g_shareDir = fs::path(viewer).parent_path().string();
     fs::remove(viewer);
     for (const fs::directory_entry& file : fs::directory_iterator(g_shareDir)) {
@@ -175,8 +155,8 @@ std::string Resave(const std::string& from, const std::string& to) {
       __builtin_trap();
   }
   qv::FlushProfiles();
-  std::string host, why, bytes;
-  if (!qv::World::Current()->MapPath(to, &host, &why) || !qv::ReadHostFile(host, &bytes))
+  std::string bytes;
+  if (!qv::ReadHostFile(qv::fuzz::HostPath(to), &bytes))
     __builtin_trap();
   return bytes;
 }

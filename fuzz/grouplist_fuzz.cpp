@@ -4,20 +4,14 @@
 // at its end; a value cut at the read limit may too. Such a name, and one that itself reads
 // as quoted ('x' from ''x''), loses those bytes or quotes when read again, as any profile
 // value does, so inputs holding one are only loaded and saved.
-#include <stdlib.h>
-
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
-#include <filesystem>
 #include <string>
-#include <system_error>
 
+#include "fuzz/FuzzWorld.h"
 #include "groups/FormGroupList.h"
 #include "platform/path/HostFile.h"
-#include "platform/path/World.h"
 #include "platform/profile/Profile.h"
-#include "tools/world/DefaultWorld.h"
 
 namespace {
 
@@ -51,28 +45,11 @@ std::string Describe(CFormGroupList& list, bool* unstable) {
   return text;
 }
 
-std::string g_worldDir;
-
-void RemoveWorld() {
-  std::error_code ec;
-  std::filesystem::remove_all(g_worldDir, ec);
-}
-
-// One world for the whole run, made in a temporary folder that goes at exit.
+// The group list file's host path in the run's world.
 std::string WorldFile() {
   static std::string host = [] {
-    std::string pattern = (std::filesystem::temp_directory_path() / "qvfuzz.XXXXXX").string();
-    std::string why;
-    if (mkdtemp(pattern.data()) == nullptr)
-      __builtin_trap();
-    g_worldDir = pattern;
-    std::atexit(RemoveWorld);
-    if (qv::OpenOrMakeWorld(pattern, &why) == nullptr)
-      __builtin_trap();
-    std::string path;
-    if (!qv::World::Current()->MapPath(kFile, &path, &why))
-      __builtin_trap();
-    return path;
+    qv::fuzz::MakeWorld();
+    return qv::fuzz::HostPath(kFile);
   }();
   return host;
 }
