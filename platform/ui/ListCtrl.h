@@ -17,6 +17,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -160,7 +161,7 @@ class CListCtrl : public CWnd {
   void ClickRow(int item);
   void DefaultKey(int key);
 
-  std::vector<Row> rows_;
+  std::deque<Row> rows_;  // the catalogue inserts every row at the top
   std::vector<Column> columns_;
   CImageList* normalImages_ = nullptr;
   CImageList* smallImages_ = nullptr;
