@@ -62,9 +62,12 @@ void SetUp() {
 // form files.
 void RestoreShare() {
   qv::FlushProfiles();
+  std::vector<fs::path> added;
   for (const fs::directory_entry& file : fs::directory_iterator(g_shareDir))
     if (g_original.count(file.path().filename().string()) == 0)
-      fs::remove(file.path());
+      added.push_back(file.path());
+  for (const fs::path& file : added)
+    fs::remove(file);
   for (const auto& [name, bytes] : g_original)
     if (!qv::WriteHostFileAtomic(g_shareDir + "/" + name, bytes))
       __builtin_trap();
