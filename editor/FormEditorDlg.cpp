@@ -362,10 +362,13 @@ void CFormEditorDlg::OnPreview() {
     Form().Save();
     m_modified = 0;
     m_filePath = Form().GetFilePath();
-    // The form now has its file under this name: a later preview rewrites that file rather
-    // than leaving it behind and making another.
-    m_newFile = 0;
-    m_openingName = Form().Definition().formName;
+    if (m_newFile == 1) {
+      // A new form now has its file under this name: a later preview rewrites that file
+      // rather than leaving it behind and making another. An existing form keeps its
+      // opening name, so a renamed one is saved into a new file by each preview, as before.
+      m_newFile = 0;
+      m_openingName = Form().Definition().formName;
+    }
   }
   char server[256] = {};
   if (GetCoreServerName(server, sizeof server) == FALSE)

@@ -281,3 +281,25 @@ TEST_F(FormEditor, PreviewSavesOnceStartsTheViewerAndReportsFailures) {
   ASSERT_EQ(NewForms().size(), 1u);  // closing after a preview saves nothing more
   EXPECT_EQ(world_.Bytes(kShare + NewForms()[0]).find("Not written"), std::string::npos);
 }
+
+TEST_F(FormEditor, PreviewOfARenamedFormSavesANewFileEachTimeAndKeepsTheOpeningName) {
+  user_.Then([] {
+    ui::Type(1013, "Office survey 2");
+    ui::Click(203);
+  });
+  user_.Then([this] {
+    EXPECT_EQ(NewForms().size(), 1u);
+    ui::Type(1014, "Changed");
+    ui::Click(203);
+  });
+  user_.Then([this] {
+    EXPECT_EQ(NewForms().size(), 2u);
+    // Back to the name it opened with: no duplicate, though the form map holds that name.
+    ui::Type(1013, "Office survey");
+    ui::Click(1);
+  });
+  RunEditor(1, "Office survey");
+  EXPECT_EQ(result_, IDOK);
+  EXPECT_EQ(previewed_, 1);
+  EXPECT_EQ(NewForms().size(), 2u);
+}
