@@ -33,8 +33,9 @@ void CQuestionListBox::Dropped(int sourceIndex, CPoint point) {
     CFormField* source = EntryAt(m_dragSource);
     CFormField* target = EntryAt(m_dropTarget);
     bool stays = m_dropTarget == sourceIndex || m_dropTarget == sourceIndex + 1;
-    if (source != nullptr && target != nullptr && !stays) {
+    if (source != nullptr && target != nullptr && !stays)
       m_definition->MoveBefore(target, source);
+    if (!stays) {
       std::string text = GetText(sourceIndex);
       DeleteString(sourceIndex);
       int landed = sourceIndex < m_dropTarget ? m_dropTarget - 1 : m_dropTarget;
