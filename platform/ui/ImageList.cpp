@@ -2,7 +2,7 @@
 
 #include "platform/ui/DialogTemplate.h"
 
-BOOL CImageList::Create(int bitmapId, int cx, int grow, COLORREF mask) {
+BOOL CImageList::Create(int bitmapId, int cx, int /*grow*/, COLORREF mask) {
   const qv::ResourceModule* module = qv::CurrentResourceModule();
   const BitmapResource* bitmap = module != nullptr ? module->FindBitmap(bitmapId) : nullptr;
   if (bitmap == nullptr || cx <= 0 || bitmap->width % cx != 0 ||
@@ -10,7 +10,6 @@ BOOL CImageList::Create(int bitmapId, int cx, int grow, COLORREF mask) {
     return FALSE;
   bitmapId_ = bitmapId;
   cx_ = cx;
-  grow_ = grow;
   mask_ = mask;
   names_ = bitmap->images;
   return TRUE;

@@ -17,7 +17,7 @@ class CImageList {
  public:
   // Cuts bitmap `bitmapId` of the current resource module into images `cx` pixels wide.
   // FALSE when the module has no such bitmap, or `cx` is not a whole fraction of its width.
-  // `grow` and `mask` are kept as given (our lists never grow; nothing is drawn).
+  // Our lists never grow, so `grow` is not kept; the mask colour is kept for a front end.
   BOOL Create(int bitmapId, int cx, int grow, COLORREF mask);
   int GetImageCount() const { return static_cast<int>(names_.size()); }
   int BitmapId() const { return bitmapId_; }
@@ -29,7 +29,6 @@ class CImageList {
  private:
   int bitmapId_ = 0;
   int cx_ = 0;
-  int grow_ = 0;
   COLORREF mask_ = 0;
   std::vector<std::string> names_;
 };
