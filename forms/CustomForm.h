@@ -30,9 +30,11 @@ class CCustomForm {
   // Fills the form from its bound file; values missing in the file keep what they held.
   void Load();
   // Writes the whole file anew. A new form gets a new file "FRM<hex>.FRM" in the forms share
-  // and its creation date; an existing form's file is deleted and written again. Returns 1
-  // when the file was written; 0 when there is no profile file, or when no new file could be
-  // made (a stop box tells so; nothing is written and the form is unchanged).
+  // and its creation date; an existing form's file is deleted and written again, in one
+  // replacement on disk. Returns 1 when the file was stored; 0 when there is no profile
+  // file, or when no new file could be made or its contents could not be stored (a stop box
+  // tells so; an existing file keeps what it held, and a new file made by this save is
+  // removed again).
   int Save();
 
   CFormDefinition& Definition() { return *definition_; }
@@ -51,6 +53,8 @@ class CCustomForm {
   // Makes the new file of a new form and binds the profile file to it; false after the save
   // error box.
   bool CreateFormFile();
+  // The stop box of a form that could not be saved.
+  void ShowSaveError(const char* server) const;
 
   std::unique_ptr<CFormDefinition> definition_;
   std::string headerName_;

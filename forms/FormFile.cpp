@@ -13,6 +13,7 @@
 #include "forms/CustomForm.h"
 #include "forms/FieldException.h"
 #include "platform/file/FileApi.h"
+#include "platform/profile/Profile.h"
 #include "platform/tasklib/TaskLib.h"
 #include "platform/text/CaseFold.h"
 #include "platform/ui/MessageBox.h"
@@ -191,9 +192,13 @@ bool CCustomForm::CreateFormFile() {
     }
     WinRemove(temp);
   }
+  ShowSaveError(server);
+  return false;
+}
+
+void CCustomForm::ShowSaveError(const char* server) const {
   std::string message = AfxFormatString2(kSaveErrorId, definition_->formName, server);
   MessageBoxA(nullptr, message.c_str(), LoadResString(kCaptionId).c_str(), MB_OK | MB_ICONSTOP);
-  return false;
 }
 
 int CCustomForm::Save() {
@@ -208,31 +213,49 @@ int CCustomForm::Save() {
     WinRemove(file.GetPath().c_str());
   }
 
+  bool written = true;
+  auto write = [&](const char* section, const std::string& key, const std::string& value) {
+    written = file.WriteString(section, key, value) != 0 && written;
+  };
   if (headerName_.empty())
     headerName_ = kDefaultHeaderName;
-  file.WriteString(kHeader, "Name", headerName_);
+  write(kHeader, "Name", headerName_);
   if (version_.empty())
     version_ = kDefaultVersion;
-  file.WriteString(kHeader, "Version", version_);
+  write(kHeader, "Version", version_);
 
   char now[32];
   std::snprintf(now, sizeof now, "%lu", static_cast<unsigned long>(std::time(nullptr)));
   if (newForm_)
     creationDate_ = now;
-  file.WriteString(kHeader, "CreationDate", creationDate_);
+  write(kHeader, "CreationDate", creationDate_);
   lastModifiedDate_ = now;
-  file.WriteString(kHeader, "LastModifiedDate", lastModifiedDate_);
+  write(kHeader, "LastModifiedDate", lastModifiedDate_);
 
-  file.WriteString(kForm, "FormName", definition_->formName);
-  file.WriteString(kForm, "FormDescription", definition_->formDescription);
+  write(kForm, "FormName", definition_->formName);
+  write(kForm, "FormDescription", definition_->formDescription);
   int n = 1;
   for (const auto& entry : definition_->Entries()) {
     std::string line;
     std::string note;
     entry->ComposeLine(line, note);
-    file.WriteString(kForm, NumberedKey("Field", n), line);
-    file.WriteString(kForm, NumberedKey("FieldNote", n), note);
+    write(kForm, NumberedKey("Field", n), line);
+    write(kForm, NumberedKey("FieldNote", n), note);
     ++n;
   }
-  return 1;
+
+  // The profile functions hold what is written until they are flushed: the file is put on
+  // disk now, in one step, so that this save knows whether the form was stored.
+  const std::string path = file.GetPath();
+  if (written && qv::FlushProfile(path.c_str()))
+    return 1;
+  qv::DropProfileChanges(path.c_str());  // an existing file keeps what it held
+  if (newForm_) {
+    WinRemove(path.c_str());  // the new file this save made holds nothing of the form
+    qv::FlushProfile(path.c_str());
+  }
+  char server[kServerNameSize] = {};
+  GetCoreServerName(server, kServerNameSize);
+  ShowSaveError(server);
+  return 0;
 }

@@ -206,15 +206,10 @@ int WinRename(const char* from, const char* to) {
 }
 
 int WinRemove(const char* path) {
-  std::string host;
-  if (!Map(path, &host))
-    return -1;
-  if (qv::RemoveCachedProfile(host) == 0)
-    return 0;
-  struct stat st {};
-  if (::lstat(host.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-    return -1;
-  return ::unlink(host.c_str()) == 0 ? 0 : -1;
+  // The profile cache holds the removal until its next flush (before any other file
+  // function here looks at the disk), so that a file removed and written anew is replaced
+  // in one step.
+  return qv::RemoveProfileFile(path);
 }
 
 namespace qv {

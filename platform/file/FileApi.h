@@ -33,7 +33,10 @@ UINT GetTempFileNameA(const char* dir, const char* prefix, UINT unique, char* ou
 // rename() as on Windows: fails when the target exists. 0 on success, -1 on failure.
 int WinRename(const char* from, const char* to);
 
-// remove(): 0 on success, -1 on failure.
+// remove(): 0 on success, -1 on failure (no such file, the path refused, or a file that
+// cannot be read, which is never removed). The file disappears from the disk at the next
+// flush of the profile cache, which every function here runs first; a file written to the
+// same path before then replaces it in one step (platform/profile/Profile.h).
 int WinRemove(const char* path);
 
 namespace qv {

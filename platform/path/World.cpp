@@ -1,9 +1,13 @@
 #include "platform/path/World.h"
 
 #include <dirent.h>
+#include <errno.h>
+#include <limits.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <system_error>
 
 #include "platform/path/HostFile.h"
 #include "platform/profile/IniText.h"
@@ -108,6 +112,28 @@ bool Resolve(std::string host, const std::vector<std::string>& parts, std::strin
   return true;
 }
 
+// The path with every link resolved; "" when some part of it cannot be resolved.
+std::string RealPath(const std::string& path) {
+  char resolved[PATH_MAX];
+  if (::realpath(path.c_str(), resolved) == nullptr)
+    return std::string();
+  return resolved;
+}
+
+bool Within(const std::string& path, const std::string& folder) {
+  return path == folder ||
+         (path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+          (folder == "/" || path[folder.size()] == '/'));
+}
+
+bool BadComputerName(const std::string& name, const std::string& file, std::string* why) {
+  if (name.size() <= World::kMaxComputerName)
+    return false;
+  *why = file + ": the computer name \"" + name + "\" is longer than " +
+         std::to_string(World::kMaxComputerName) + " characters";
+  return true;
+}
+
 }  // namespace
 
 World* World::Current() {
@@ -125,10 +151,24 @@ unsigned World::Generation() {
 
 std::unique_ptr<World> World::Open(const std::string& dir, std::string* why) {
   auto world = std::make_unique<World>();
-  world->dir_ = std::filesystem::absolute(dir).lexically_normal().string();
+  std::error_code ec;
+  if (dir.empty()) {
+    *why = "no world folder was given";
+    return nullptr;
+  }
+  world->dir_ = std::filesystem::absolute(dir, ec).lexically_normal().string();
+  if (ec) {
+    *why = "the world folder " + dir + " cannot be found: " + ec.message();
+    return nullptr;
+  }
   while (world->dir_.size() > 1 && world->dir_.back() == '/')
     world->dir_.pop_back();
+  world->realDir_ = RealPath(world->dir_);
   std::string file = world->dir_ + "/" + kDescriptionFile;
+  if (world->realDir_.empty()) {
+    *why = "no world description " + file;
+    return nullptr;
+  }
   std::string bytes;
   if (!ReadHostFile(file, &bytes)) {
     *why = "no world description " + file;
@@ -144,6 +184,8 @@ std::unique_ptr<World> World::Open(const std::string& dir, std::string* why) {
     *why = file + ": [World] needs Console";
     return nullptr;
   }
+  if (BadComputerName(world->console_, file, why) || BadComputerName(world->core_, file, why))
+    return nullptr;
   auto inside = [&](const std::string& rel) {
     if (rel.empty() || rel.front() == '/')
       return false;
@@ -162,6 +204,8 @@ std::unique_ptr<World> World::Open(const std::string& dir, std::string* why) {
       continue;
     WorldComputer computer;
     computer.name = section.substr(9);
+    if (BadComputerName(computer.name, file, why))
+      return nullptr;
     for (const auto& [key, value] : ini.Pairs(section)) {
       if (EqualsNoCase(key, "Reachable")) {
         computer.reachable = value != "0";
@@ -273,15 +317,42 @@ bool World::MapPath(std::string_view winPath, std::string* hostPath, std::string
     return false;
   }
   for (const auto& [letter, folder] : computer->drives) {
-    if (letter == drive)
-      return Resolve(folder, parts, hostPath, why);
+    if (letter != drive)
+      continue;
+    // A drive folder that is (or lies below) a link out of the world is never followed.
+    std::string real = RealPath(folder);
+    if (!Within(real, realDir_)) {
+      *why = std::string("drive ") + drive + ": of " + computer->name +
+             (real.empty() ? " has no folder" : " does not lie inside the world");
+      return false;
+    }
+    return Resolve(folder, parts, hostPath, why);
   }
   *why = std::string("no drive ") + drive + ": on " + computer->name;
   return false;
 }
 
+bool World::Contains(const std::string& hostPath) const {
+  // Folders that do not exist yet hold no links: the nearest one that exists decides.
+  std::string folder = hostPath;
+  while (true) {
+    std::size_t slash = folder.rfind('/');
+    if (slash == std::string::npos)
+      return false;
+    folder.erase(slash == 0 ? 1 : slash);
+    std::string real = RealPath(folder);
+    if (!real.empty())
+      return Within(real, realDir_);
+    if (errno != ENOENT || folder == "/")
+      return false;
+  }
+}
+
 bool World::HostToWindows(const std::string& hostPath, std::string* winPath) const {
-  std::string host = std::filesystem::absolute(hostPath).lexically_normal().string();
+  std::error_code ec;
+  std::string host = std::filesystem::absolute(hostPath, ec).lexically_normal().string();
+  if (ec || hostPath.empty())
+    return false;
   for (const WorldComputer& c : computers_) {
     for (const auto& [letter, folder] : c.drives) {
       if (host != folder && host.compare(0, folder.size() + 1, folder + "/") != 0)

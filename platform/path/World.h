@@ -21,8 +21,11 @@
 // Windows paths are mapped onto host paths here and nowhere else. A path is refused, never
 // followed, when it names an unknown or unreachable computer, share or drive, climbs above
 // its share or drive root with "..", holds a NUL, a control character or one of < > : " / | ?
-// *, ends a name in a blank or a dot, or meets a symbolic link on its way: no host file outside
-// the world is ever reached.
+// *, ends a name in a blank or a dot, or meets a symbolic link on its way below its drive
+// folder; and a drive folder that resolves (links followed) to a place outside the world
+// folder is refused as a whole: no host file outside the world is ever reached.
+//
+// Computer names are Windows names: at most 15 characters (kMaxComputerName).
 #pragma once
 
 #include <memory>
@@ -48,6 +51,7 @@ struct WorldComputer {
 class World {
  public:
   static constexpr const char* kDescriptionFile = "world.ini";
+  static constexpr std::size_t kMaxComputerName = 15;
 
   // Reads <dir>/world.ini. Returns null and sets *why when it is missing or malformed.
   static std::unique_ptr<World> Open(const std::string& dir, std::string* why);
@@ -79,8 +83,14 @@ class World {
   // path lies outside every drive of the world.
   bool HostToWindows(const std::string& hostPath, std::string* winPath) const;
 
+  // True when the folder of `hostPath`, after resolving every link, lies inside the world
+  // folder. The file itself need not exist. Layers that read or write host files of the
+  // world by their own paths (registry hives, the console database) ask before each use.
+  bool Contains(const std::string& hostPath) const;
+
  private:
   std::string dir_;
+  std::string realDir_;  // dir_ with every link resolved
   std::string console_;
   std::string core_;
   std::string database_;

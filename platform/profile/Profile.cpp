@@ -4,12 +4,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <list>
 #include <memory>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "platform/path/ChangeWatch.h"
 #include "platform/path/HostFile.h"
@@ -67,6 +70,7 @@ struct Entry {
   const std::string* host = nullptr;  // the cache's key of this entry
   std::list<Entry*>::iterator use;    // its place in the use order, most recent first
   bool trusted = false;               // an unchanged file proves `text` current
+  bool unreadable = false;            // the file is there but could not be read: hands off
   bool dirty = false;                 // `text` is newer than the disk
   bool removed = false;  // the file is gone; the disk still has it until the next flush
 };
@@ -125,11 +129,14 @@ class Cache {
       entry->pathChecked = MonotonicNanos();
       return Touch(entry);
     }
-    if (!stamp.exists && remembered) {
-      // The file may now exist under another letter case: map the name again.
+    if (remembered) {
+      // The file is read again: map its name again first, as the folders on its way (or
+      // the letter case of its name) may have changed since it was remembered.
       std::string again;
-      if (!world->MapPath(file, &again, nullptr))
+      if (!world->MapPath(file, &again, nullptr)) {
+        memo_.erase(std::string(file));
         return nullptr;
+      }
       if (again != *host) {
         memo_[file] = again;
         *host = again;
@@ -150,19 +157,29 @@ class Cache {
     return it == entries_.end() ? nullptr : it->second.get();
   }
 
+  // Writes the entry's change to disk. When that fails the change is dropped, so that the
+  // disk keeps what it had and the next call reads it again: success is decided once.
   bool Flush(const std::string& host, Entry* entry) {
-    if (entry->removed) {
-      ::unlink(host.c_str());
-      entry->removed = false;
-      entry->dirty = false;
-      entry->text = IniText();
-    } else if (entry->dirty) {
-      if (!WriteHostFileAtomic(host, entry->text.Bytes()))
-        return false;
-      entry->dirty = false;
-    } else {
+    if (!entry->dirty && !entry->removed)
       return true;
+    World* world = World::Current();
+    bool inside = world != nullptr && world->Contains(host);
+    bool ok = inside;
+    if (ok && entry->removed)
+      ok = ::unlink(host.c_str()) == 0 || errno == ENOENT;
+    else if (ok)
+      ok = WriteHostFileAtomic(host, entry->text.Bytes());
+    if (!ok) {
+      Note(host, inside ? "could not be " + std::string(entry->removed ? "removed" : "written") +
+                              ": " + std::strerror(errno)
+                        : "lies outside the world; it was not written");
+      Forget(entry);
+      return false;
     }
+    if (entry->removed)
+      entry->text = IniText();
+    entry->removed = false;
+    entry->dirty = false;
     entry->stamp = StampHostFile(host);
     Keep(host, entry);  // we know what we wrote
     return true;
@@ -174,6 +191,31 @@ class Cache {
       ok = Flush(host, entry.get()) && ok;
     return ok;
   }
+
+  // Drops what the entry holds; the next call reads the file again.
+  void Forget(Entry* entry) {
+    Release(entry);
+    entry->dirty = false;
+    entry->removed = false;
+    entry->trusted = false;
+    entry->stamp = HostStamp();
+    entry->text = IniText();
+    Count(entry);
+    if (entry == last_)
+      last_ = nullptr;
+  }
+
+  // Remembers a problem for TakeProfileProblems, once per file and kind.
+  void Note(const std::string& host, const std::string& what) {
+    std::string line = "the file " + host + " " + what;
+    for (const std::string& known : problems_) {
+      if (known == line)
+        return;
+    }
+    problems_.push_back(line);
+  }
+
+  std::vector<std::string> TakeProblems() { return std::exchange(problems_, {}); }
 
   void Reset() {
     FlushAll();
@@ -248,9 +290,23 @@ class Cache {
     // Watch before reading: a change after the read then shows in the watch.
     bool watching = stamp.exists && StartWatch(host, entry);
     entry->trusted = false;
+    entry->unreadable = false;
     std::string bytes;
     HostStamp opened;
-    bool read = stamp.exists && ReadHostFile(host, &bytes, &opened);
+    ReadFailure failure = ReadFailure::kMissing;
+    bool read = stamp.exists && ReadHostFile(host, &bytes, &opened, &failure);
+    if (stamp.failed || failure == ReadFailure::kUnreadable) {
+      // A file we cannot read reads as empty, but is never written or removed; every call
+      // tries it again.
+      Note(host, "cannot be read (" + std::string(std::strerror(stamp.failed ? EACCES : errno)) +
+                     "); it is left as it is");
+      entry->unreadable = true;
+      entry->text = IniText();
+      entry->stamp = stamp;
+      Count(entry);
+      Release(entry);
+      return;
+    }
     entry->text.Parse(read ? bytes : std::string_view());
     entry->stamp = stamp;
     Count(entry);
@@ -295,11 +351,29 @@ class Cache {
   Entry* last_ = nullptr;    // the entry the last call found, with its names
   std::string lastName_, lastHost_;
   unsigned generation_ = 0;
+  std::vector<std::string> problems_;
 };
 
 Cache& TheCache() {
   static Cache cache;
   return cache;
+}
+
+// A value keeps to one line: each line break (CR LF, CR or LF) becomes one blank.
+std::string JoinLines(std::string_view value) {
+  std::string out;
+  out.reserve(value.size());
+  for (std::size_t i = 0; i < value.size(); ++i) {
+    char c = value[i];
+    if (c == '\r' || c == '\n') {
+      out.push_back(' ');
+      if (c == '\r' && i + 1 < value.size() && value[i + 1] == '\n')
+        ++i;
+    } else {
+      out.push_back(c);
+    }
+  }
+  return out;
 }
 
 bool FolderExists(const std::string& host) {
@@ -315,16 +389,38 @@ bool FlushProfiles() {
   return TheCache().FlushAll();
 }
 
-int RemoveCachedProfile(const std::string& hostPath) {
-  Entry* entry = TheCache().Find(hostPath);
+bool FlushProfile(const char* fileName) {
+  std::string host;
+  Entry* entry = TheCache().Acquire(fileName, &host);
+  return entry != nullptr && TheCache().Flush(host, entry);
+}
+
+void DropProfileChanges(const char* fileName) {
+  std::string host;
+  if (Entry* entry = TheCache().Acquire(fileName, &host); entry != nullptr &&
+                                                          (entry->dirty || entry->removed))
+    TheCache().Forget(entry);
+}
+
+int RemoveProfileFile(const char* fileName) {
+  std::string host;
+  Entry* entry = TheCache().Acquire(fileName, &host);
   if (entry == nullptr || entry->removed)
     return -1;
-  if (!entry->dirty && !StampHostFile(hostPath).exists)
+  if (entry->unreadable) {
+    TheCache().Note(host, "cannot be read; it was not removed");
+    return -1;
+  }
+  if (!entry->dirty && !entry->stamp.exists)
     return -1;
   entry->removed = true;
   entry->dirty = false;
   entry->text = IniText();
   return 0;
+}
+
+std::vector<std::string> TakeProfileProblems() {
+  return TheCache().TakeProblems();
 }
 
 void ResetProfiles() {
@@ -354,13 +450,18 @@ BOOL WritePrivateProfileStringA(const char* section, const char* key, const char
                                 const char* fileName) {
   if (section == nullptr || key == nullptr || value == nullptr)
     return FALSE;
-  std::string_view s(section), k(key), v(value);
+  std::string oneLine = qv::JoinLines(value);
+  std::string_view s(section), k(key), v(oneLine);
   if (!qv::IniText::CanWrite(s, k, v))
     return FALSE;
   std::string host;
   qv::Entry* entry = qv::TheCache().Acquire(fileName, &host);
   if (entry == nullptr)
     return FALSE;
+  if (entry->unreadable) {
+    qv::TheCache().Note(host, "cannot be read; it was not written");
+    return FALSE;
+  }
   bool onDisk = entry->stamp.exists && !entry->removed;
   if (!entry->dirty && !onDisk && !qv::FolderExists(host))
     return FALSE;  // cannot be created

@@ -7,12 +7,18 @@
 // a name in it are seen; a value wholly enclosed in one pair of " or ' loses them; a value
 // longer than the buffer is cut to size - 1. A UTF-8 byte order mark is skipped and kept.
 //
-// Writing: leading blanks of the value are dropped; writing the value a key already has
+// Writing: leading blanks of the value are dropped; each line break in the value (CR LF, CR
+// or LF) becomes one blank, as a value is one line; writing the value a key already has
 // changes nothing; an existing key's line is rewritten in place, a new key goes after the
 // last line of its section, a new section at the end of the file; written lines end in CR LF;
 // every other line keeps its bytes. Section and key names are trimmed as lines are. A key
-// holding "=" or starting with "[", a section holding "]", or any of the three holding CR or
+// holding "=" or starting with "[", a section holding "]", or a section or key holding CR or
 // LF is refused (result 0, file untouched): such text would forge lines.
+//
+// A file that is there but cannot be read (no permission, an I/O error, not a regular file)
+// reads as holding nothing, as a missing one does, but it is never written or removed: a
+// write to it fails (result 0) and the file keeps every byte. TakeProfileProblems() names
+// such files for the program to report.
 //
 // Speed without staleness. Parsed files are cached by host path (thousands of them, least
 // recently used dropped first), and every call checks a copy before it trusts it. Each
@@ -27,11 +33,15 @@
 // atomic replacement, when FlushProfiles() runs: at the end of every operation of the
 // programs (their event loop's idle time, the end of a command), before any other file
 // function of ours touches the disk (listing, temporary names, rename, WinExec), when the
-// cache is full, and at normal exit.
-// Until then other processes see the previous contents; that is the whole price.
+// cache is full, and at normal exit. Until then other processes see the previous contents;
+// that is the whole price. A removal (WinRemove) is held the same way, so that a file removed
+// and written again reaches the disk as one replacement, never as a gap without the file.
+// A flush that fails drops the change it could not write: the file keeps what it had, the
+// next call reads it again, and nothing writes the change later behind the caller's back.
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/wintypes.h"
 
@@ -47,15 +57,25 @@ BOOL WritePrivateProfileStringA(const char* section, const char* key, const char
 
 namespace qv {
 
-// Writes every dirty cached file to disk. False when any of them could not be written (that
-// file stays dirty and is tried again at the next flush).
+// Writes every changed cached file to disk. False when any of them could not be written;
+// those changes are dropped (see above) and TakeProfileProblems() says which.
 bool FlushProfiles();
 
-// Called by WinRemove for a host path: when the file is cached, the removal is recorded in
-// the cache (the file disappears at the next flush, or is replaced by what is written to the
-// same path before then, in one step); returns 0 when that was done, -1 when the path is not
-// cached (the caller then removes the host file itself).
-int RemoveCachedProfile(const std::string& hostPath);
+// Writes the changes of one file (a Windows path) now. True when it had none or they were
+// written; false, with the change dropped, when they could not be.
+bool FlushProfile(const char* fileName);
+
+// Forgets the changes of one file (a Windows path) that are not written yet.
+void DropProfileChanges(const char* fileName);
+
+// Removes the file (a Windows path) at the next flush, or replaces it in one step by what
+// is written to the same path before then. 0 when recorded; -1 when the path is refused,
+// there is no such file, or the file cannot be read.
+int RemoveProfileFile(const char* fileName);
+
+// The problems met since the last call, one line each ("the file X cannot be read ..."), and
+// forgets them.
+std::vector<std::string> TakeProfileProblems();
 
 // Drops every cached copy after flushing it (tests, a change of world).
 void ResetProfiles();

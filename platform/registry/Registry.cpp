@@ -2,12 +2,16 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <ctime>
 #include <map>
 #include <memory>
+#include <utility>
 
+#include "platform/path/ChangeWatch.h"
 #include "platform/path/HostFile.h"
 #include "platform/path/World.h"
 #include "platform/registry/Hive.h"
@@ -21,13 +25,29 @@ constexpr long long kSettleSeconds = 2;  // a younger file may change within one
 constexpr const char* kMachineRoot = "HKEY_LOCAL_MACHINE";
 constexpr const char* kUserRoot = "HKEY_CURRENT_USER";
 
+constexpr long long kPathCheckNanos = 50'000'000;  // see Registry::Current
+
+long long MonotonicNanos() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC_COARSE, &now);  // read without a system call
+  return now.tv_sec * 1'000'000'000LL + now.tv_nsec;
+}
+
 struct HiveFile {
   explicit HiveFile(const std::string& root) : hive(root) {}
+  HiveFile(const HiveFile&) = delete;
+  HiveFile& operator=(const HiveFile&) = delete;
+  ~HiveFile() { Unwatch(&ticket); }
+
   Hive hive;
   HostStamp stamp;       // of the file `hive` was read from or written to
-  bool trusted = false;  // an unchanged stamp proves `hive` current
-  bool damaged = false;  // the file could not be parsed: nothing may be written
-  bool dirty = false;    // `hive` is newer than the file
+  WatchTicket ticket;    // that file's watch, while `watched`
+  bool watched = false;
+  long long pathChecked = 0;  // when the path was last seen leading to the file
+  bool trusted = false;       // an unchanged stamp proves `hive` current
+  bool damaged = false;       // the file could not be parsed: nothing may be written
+  bool unreadable = false;    // the file is there but could not be read: hands off
+  bool dirty = false;         // `hive` is newer than the file
 };
 
 struct OpenKey {
@@ -54,7 +74,7 @@ class Registry {
   ~Registry() { Flush(); }
 
   // The hive behind a key, current with its file; null (and *error set) when the computer
-  // is gone or unreachable or the file is damaged.
+  // is gone or unreachable, or the file is damaged, unreadable or outside the world.
   HiveFile* HiveOf(const OpenKey& key, LONG* error) {
     World* world = World::Current();
     const WorldComputer* computer = world == nullptr ? nullptr : world->FindComputer(key.computer);
@@ -68,13 +88,14 @@ class Registry {
     if (slot == nullptr)
       slot = std::make_unique<HiveFile>(key.machine ? kMachineRoot : kUserRoot);
     HiveFile* file = slot.get();
-    if (!file->dirty) {
-      HostStamp stamp = StampHostFile(host);
-      if (!file->trusted || !(stamp == file->stamp))
-        Read(host, stamp, file);
-    }
+    if (!file->dirty && !Current(file))
+      Refresh(world, host, file);
     if (file->damaged) {
       *error = ERROR_BADDB;
+      return nullptr;
+    }
+    if (file->unreadable) {
+      *error = ERROR_ACCESS_DENIED;
       return nullptr;
     }
     return file;
@@ -123,18 +144,24 @@ class Registry {
 
   bool Flush() {
     bool ok = true;
+    World* world = World::Current();
     for (auto& [host, file] : hives_) {
       if (!file->dirty)
         continue;
       MakeFolder(host);
-      if (!WriteHostFileAtomic(host, file->hive.Serialize())) {
-        problem_ = "the registry hive " + host + " could not be written";
+      if (world == nullptr || !world->Contains(host) ||
+          !WriteHostFileAtomic(host, file->hive.Serialize())) {
+        Note("the registry hive " + host + " could not be written");
+        // Success is decided once: the change is dropped and the file read again.
+        Forget(file.get());
         ok = false;
         continue;
       }
       file->dirty = false;
       file->stamp = StampHostFile(host);
-      file->trusted = true;  // our own write: the stamp now names these contents
+      // Our own write: the stamp names these contents, and the watch shows later changes.
+      Watch(host, file.get());
+      file->trusted = StampHostFile(host) == file->stamp;
     }
     return ok;
   }
@@ -156,26 +183,89 @@ class Registry {
 
   std::vector<std::string>& Connections() { return open_; }
   std::vector<std::string>& Cancelled() { return cancelled_; }
-  std::string& Problem() { return problem_; }
+  std::vector<std::string> TakeProblems() { return std::exchange(problems_, {}); }
 
  private:
   static HKEY Handle(std::size_t slot) { return reinterpret_cast<HKEY>(slot + 1); }
 
+  // True when the hive is known to be current without a system call: it is trusted, its
+  // watch saw no change, and its path was seen leading to it less than kPathCheckNanos ago
+  // (the watch cannot see a folder above being renamed).
+  static bool Current(HiveFile* file) {
+    return file->trusted && file->watched && Unchanged(&file->ticket) &&
+           MonotonicNanos() - file->pathChecked < kPathCheckNanos;
+  }
+
+  // Looks at the file, and reads it again when it is not the one last seen.
+  void Refresh(World* world, const std::string& host, HiveFile* file) {
+    if (!world->Contains(host)) {
+      Forget(file);
+      file->unreadable = true;
+      Note("the registry hive " + host + " lies outside the world; it is left as it is");
+      return;
+    }
+    // Watch first, then look: a change after the look shows in the watch.
+    if (file->trusted)
+      Watch(host, file);
+    HostStamp stamp = StampHostFile(host);
+    if (file->trusted && stamp == file->stamp)
+      return;
+    Read(host, stamp, file);
+  }
+
   void Read(const std::string& host, const HostStamp& stamp, HiveFile* file) {
     std::string bytes;
     std::string why;
+    bool watching = stamp.exists && Watch(host, file);
     file->damaged = false;
+    file->unreadable = false;
     file->stamp = stamp;
-    file->trusted = stamp.exists && Settled(stamp);
-    if (!stamp.exists || !ReadHostFile(host, &bytes)) {
+    file->trusted = false;
+    ReadFailure failure = ReadFailure::kMissing;
+    HostStamp opened;
+    if (!stamp.failed && (!stamp.exists || !ReadHostFile(host, &bytes, &opened, &failure)) &&
+        failure == ReadFailure::kMissing) {
       file->hive.Parse("REGEDIT4\r\n", &why);  // a missing hive is an empty one
-      file->trusted = false;
+      return;
+    }
+    if (stamp.failed || failure == ReadFailure::kUnreadable) {
+      file->unreadable = true;
+      file->hive.Parse("REGEDIT4\r\n", &why);
+      Note("the registry hive " + host + " cannot be read (" +
+           std::strerror(stamp.failed ? EACCES : errno) + "); it is left as it is");
       return;
     }
     if (!file->hive.Parse(bytes, &why)) {
       file->damaged = true;
-      problem_ = "the registry hive " + host + " is damaged (" + why + "); it is left as it is";
+      Note("the registry hive " + host + " is damaged (" + why + "); it is left as it is");
+      return;
     }
+    // Trusted when the file read is the one looked at, and a watch or a settled stamp shows
+    // that nothing changed it unseen.
+    file->trusted = opened == stamp && (watching || Settled(stamp));
+  }
+
+  // Starts watching the file afresh; false when no watch could be had.
+  static bool Watch(const std::string& host, HiveFile* file) {
+    file->watched = qv::Watch(host, &file->ticket);
+    file->pathChecked = MonotonicNanos();
+    return file->watched;
+  }
+
+  // Drops what the hive holds; the next call reads the file again.
+  static void Forget(HiveFile* file) {
+    Unwatch(&file->ticket);
+    file->watched = false;
+    file->trusted = false;
+    file->dirty = false;
+    file->damaged = false;
+    file->unreadable = false;
+    file->stamp = HostStamp();
+  }
+
+  void Note(const std::string& line) {
+    if (std::find(problems_.begin(), problems_.end(), line) == problems_.end())
+      problems_.push_back(line);
   }
 
   std::map<std::string, std::unique_ptr<HiveFile>> hives_;  // by host path
@@ -183,7 +273,7 @@ class Registry {
   OpenKey root_;
   std::vector<std::string> open_;
   std::vector<std::string> cancelled_;
-  std::string problem_;
+  std::vector<std::string> problems_;
   unsigned generation_ = 0;
 };
 
@@ -215,8 +305,8 @@ void ResetRegistry() {
   TheRegistry().Reset();
 }
 
-std::string LastRegistryProblem() {
-  return TheRegistry().Problem();
+std::vector<std::string> TakeRegistryProblems() {
+  return TheRegistry().TakeProblems();
 }
 
 std::vector<std::string> OpenConnections() {

@@ -8,10 +8,12 @@
 // without regard to letter case. Key handles are slots of a table of ours, not addresses;
 // the predefined roots are the usual constants.
 //
-// Hives are read when first used and again whenever their file changes on disk. Changes stay
-// in memory until FlushRegistry() writes each changed hive in one atomic replacement; the
-// programs flush at the end of every operation and at exit. A damaged hive file makes every
-// call on it fail with ERROR_BADDB and is never written; LastRegistryProblem() says why.
+// Hives are read when first used and again whenever their file changes on disk (each is
+// watched, as profile files are: platform/path/ChangeWatch.h). Changes stay in memory until
+// FlushRegistry() writes each changed hive in one atomic replacement; the programs flush at
+// the end of every operation and at exit. A hive file that is damaged makes every call on it
+// fail with ERROR_BADDB, one that is there but cannot be read (or lies outside the world)
+// with ERROR_ACCESS_DENIED; neither is ever written. TakeRegistryProblems() says why.
 #pragma once
 
 #include <string>
@@ -77,12 +79,14 @@ DWORD WNetCancelConnection2A(const char* name, DWORD flags, BOOL force);
 
 namespace qv {
 
-// Writes every changed hive. False when one could not be written (it stays changed).
+// Writes every changed hive. False when one could not be written: its changes are dropped,
+// so the file keeps what it had and is read again.
 bool FlushRegistry();
 // Forgets every hive read and every open key, after flushing (tests, a change of world).
 void ResetRegistry();
-// What went wrong with the last damaged or unwritable hive; "" when nothing did.
-std::string LastRegistryProblem();
+// The problems met since the last call (damaged, unreadable or unwritable hives), one line
+// each, and forgets them.
+std::vector<std::string> TakeRegistryProblems();
 
 // The network connections now open, and every name WNetCancelConnection2A was given, in
 // order; ClearConnectionLog empties the second.

@@ -119,11 +119,15 @@ TEST(PrivateProfile, ReadsWritesAndCutsToTheBuffer) {
   std::string before = w.Bytes(kFile);
   EXPECT_FALSE(WritePrivateProfileStringA("Sect", "k=v", "1", kFile));
   EXPECT_FALSE(WritePrivateProfileStringA("Sect]", "k", "1", kFile));
-  EXPECT_FALSE(WritePrivateProfileStringA("Sect", "k", "1\r\n[Evil]", kFile));
   EXPECT_FALSE(WritePrivateProfileStringA("Sect\n", "k", "1", kFile));
   EXPECT_FALSE(WritePrivateProfileStringA("Sect", " [Evil]", "1", kFile));
   EXPECT_EQ(w.Bytes(kFile), before);
   EXPECT_EQ(Read("Sect", "Key"), "value");
+  // A value is one line: every line break in it becomes one blank, so nothing is lost and
+  // nothing is forged.
+  ASSERT_TRUE(WritePrivateProfileStringA("Sect", "k", "1\r\n[Evil]\rx=y\n\nz\r\n", kFile));
+  EXPECT_EQ(w.Bytes(kFile), before + "k=1 [Evil] x=y  z \r\n");
+  EXPECT_EQ(Read("Evil", "x"), "<def>");
 }
 
 TEST(PrivateProfile, SeesChangesMadeByOthersAndNeverWritesATornFile) {

@@ -137,7 +137,9 @@ TEST(Registry, UnreachableComputerAndDamagedHive) {
   std::string bytes;
   ASSERT_TRUE(qv::ReadHostFile(hive, &bytes));
   EXPECT_EQ(damaged, bytes);
-  EXPECT_NE(std::string::npos, qv::LastRegistryProblem().find("is damaged (line 3:"));
+  std::vector<std::string> problems = qv::TakeRegistryProblems();
+  ASSERT_EQ(problems.size(), 1u);
+  EXPECT_NE(std::string::npos, problems[0].find("is damaged (line 3:"));
   RegCloseKey(root);
   WNetCancelConnection2A("\\\\CORE1\\ipc$", 0, FALSE);
 }

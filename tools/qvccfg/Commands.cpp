@@ -181,7 +181,7 @@ int Import(const std::string& jsonFile, std::string* out, std::string* err) {
   }
   BoxRecorder boxes(err);
   form->SetSaveFlags(false, true);
-  if (!form->Save() || !FlushProfiles()) {
+  if (!form->Save()) {
     *err += "qvccfg: the form was not saved\n";
     return 1;
   }
@@ -224,6 +224,9 @@ int RunQvccfg(const std::vector<std::string>& argsIn, std::string* out, std::str
     *err = "qvccfg: " + why + "\n";
     return 2;
   }
+  // Problems left from an earlier command in this process are not this command's.
+  TakeProfileProblems();
+  TakeRegistryProblems();
   static int database = 0;  // this program is its own console: any non-null pointer
   SetDatabasePtr(&database);
   TheAppProfile().SetRegistryKey("Arvex\\Quovant\\QVNX\\QVccfg");
@@ -249,14 +252,17 @@ int RunQvccfg(const std::vector<std::string>& argsIn, std::string* out, std::str
   } else {
     status = Show(*world, args[1], command, out, err);
   }
-  if (!FlushProfiles() && status == 0) {
-    *err += "qvccfg: a file could not be written\n";
+  // Whatever is still held in memory goes to disk now; what could not be written, and every
+  // file that could not be read, is reported, and the status says so.
+  bool flushed = FlushProfiles();
+  flushed = FlushRegistry() && flushed;
+  std::vector<std::string> problems = TakeProfileProblems();
+  for (std::string& line : TakeRegistryProblems())
+    problems.push_back(std::move(line));
+  for (const std::string& line : problems)
+    *err += "qvccfg: " + line + "\n";
+  if ((!flushed || !problems.empty()) && status == 0)
     status = 1;
-  }
-  if (!FlushRegistry() && status == 0)
-    status = 1;
-  if (std::string problem = LastRegistryProblem(); !problem.empty())
-    *err += "qvccfg: " + problem + "\n";
   FreeDatabasePtr();
   return status;
 }

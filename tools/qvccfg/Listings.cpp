@@ -8,6 +8,7 @@
 #include "distribution/RemoteRegistry.h"
 #include "groups/FormGroupList.h"
 #include "platform/file/FileApi.h"
+#include "platform/profile/Profile.h"
 #include "platform/tasklib/TaskLib.h"
 #include "platform/ui/ListCtrl.h"
 #include "platform/ui/WaitCursor.h"
@@ -131,7 +132,8 @@ int WriteScriptOf(const std::string& utf8Name, bool group, std::string* out, std
   task.SetName(name);
   task.WriteScript();
   std::string script = directory + task.GetScriptFileName();
-  if (!WinFileExists(script.c_str())) {
+  // The script is held in memory until flushed: whether it was written is decided here.
+  if (!FlushProfile(script.c_str())) {
     *err = "qvccfg: the script " + json::Cp1252ToUtf8(script) + " could not be written\n";
     return 1;
   }
