@@ -82,7 +82,7 @@ bool ReadHostFile(const std::string& hostPath, std::string* bytes, HostStamp* st
   if (failure == nullptr)
     failure = &ignored;
   *failure = ReadFailure::kUnreadable;
-  int fd = ::open(hostPath.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  int fd = ::open(hostPath.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
     if (Absent(errno))
       *failure = ReadFailure::kMissing;
@@ -128,8 +128,8 @@ bool ReadHostFile(const std::string& hostPath, std::string* bytes, HostStamp* st
 bool WriteHostFileAtomic(const std::string& hostPath, std::string_view bytes) {
   std::size_t slash = hostPath.rfind('/');
   std::string dir = slash == std::string::npos ? std::string(".")
-                    : slash == 0                ? std::string("/")
-                                                : hostPath.substr(0, slash);
+                    : slash == 0               ? std::string("/")
+                                               : hostPath.substr(0, slash);
   std::string base = slash == std::string::npos ? hostPath : hostPath.substr(slash + 1);
 
   // The file replaced lends its mode and owner; a path we cannot look at is not replaced.

@@ -397,8 +397,8 @@ bool FlushProfile(const char* fileName) {
 
 void DropProfileChanges(const char* fileName) {
   std::string host;
-  if (Entry* entry = TheCache().Acquire(fileName, &host); entry != nullptr &&
-                                                          (entry->dirty || entry->removed))
+  if (Entry* entry = TheCache().Acquire(fileName, &host);
+      entry != nullptr && (entry->dirty || entry->removed))
     TheCache().Forget(entry);
 }
 

@@ -40,8 +40,8 @@ struct HiveFile {
   ~HiveFile() { Unwatch(&ticket); }
 
   Hive hive;
-  HostStamp stamp;       // of the file `hive` was read from or written to
-  WatchTicket ticket;    // that file's watch, while `watched`
+  HostStamp stamp;     // of the file `hive` was read from or written to
+  WatchTicket ticket;  // that file's watch, while `watched`
   bool watched = false;
   long long pathChecked = 0;  // when the path was last seen leading to the file
   bool trusted = false;       // an unchanged stamp proves `hive` current

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <ctime>
 #include <filesystem>
@@ -251,3 +252,40 @@ TEST(FormFileParse, FieldLines) {
 }
 
 }  // namespace
+
+TEST(FormFileSave, LineBreaksInTextsBecomeBlanksAndNoEntryIsLost) {
+  TestWorld world;
+  CCustomForm form;
+  BuildOfficeSurvey(form);
+  form.Definition().formDescription = "Where\r\nand how\nyou work\r";
+  form.Definition().GetAt(0)->questionText = "Room\nnumber";
+  form.Definition().GetAt(0)->description = "As printed\r\non the door";
+  form.SetSaveFlags(false, true);
+  ASSERT_EQ(1, form.Save());
+  const std::string bytes = world.Bytes(form.GetFilePath());
+  EXPECT_EQ("Where and how you work ", ValueOf(bytes, "FormDescription"));
+  EXPECT_EQ("EDIT, Room, Room number, R, ", ValueOf(bytes, "Field1"));
+  EXPECT_EQ("As printed on the door", ValueOf(bytes, "FieldNote1"));
+  CCustomForm again;
+  again.SetFilePath(form.GetFilePath());
+  again.Load();
+  EXPECT_EQ("Where and how you work", again.Definition().formDescription);
+  EXPECT_EQ(4u, again.Definition().Entries().size());
+}
+
+TEST(FormFileSave, AFormFileThatCannotBeReadIsNotReplaced) {
+  TestWorld world;
+  BoxRecorder boxes;
+  const std::string host = world.Host(kTestForm);
+  ASSERT_EQ(0, mkfifo(host.c_str(), 0644));  // there, but not a file we can read
+  CCustomForm form;
+  BuildOfficeSurvey(form);
+  form.SetFilePath(kTestForm);
+  form.SetSaveFlags(false, false);
+  EXPECT_EQ(0, form.Save());
+  ASSERT_EQ(1u, boxes.boxes.size());
+  EXPECT_EQ(0u, boxes.boxes[0].find("Custom Data Forms|An error occured"));
+  struct stat st {};
+  ASSERT_EQ(0, lstat(host.c_str(), &st));
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}

@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <regex>
 #include <set>
 
 #include "platform/file/FileApi.h"
@@ -116,4 +117,51 @@ TEST(FileApi, RenameNeverReplacesAndRemoveReports) {
   EXPECT_EQ(WinRemove("\\\\CORE1\\qvlogon\\a.frm"), 0);
   EXPECT_EQ(WinRemove("\\\\CORE1\\qvlogon\\a.frm"), -1);
   EXPECT_EQ(WinRemove("\\\\CORE1\\qvlogon\\..\\QVLOGON\\..\\..\\x"), -1);
+}
+
+TEST(World, DriveFoldersLinkedOutOfTheWorldAreRefused) {
+  TestWorld w;
+  const std::string outside = w.Dir() + ".outside";
+  const std::string core = w.Dir() + "/CORE1";
+  std::string host, why;
+  // A drive folder moved out of the world and linked back in.
+  fs::rename(core + "/D", outside);
+  fs::create_directory_symlink(outside, core + "/D");
+  EXPECT_FALSE(w.World().MapPath("\\\\CORE1\\qvlogon\\FRM1A.FRM", &host, &why)) << host;
+  EXPECT_NE(why.find("does not lie inside the world"), std::string::npos) << why;
+  // The same through a link higher up, between the world folder and the drive folder.
+  fs::remove(core + "/D");
+  fs::rename(core, outside + ".core");
+  fs::create_directory(outside + ".core/D");
+  fs::create_directory_symlink(outside + ".core", core);
+  why.clear();
+  EXPECT_FALSE(w.World().MapPath("\\\\CORE1\\qvlogon\\FRM1A.FRM", &host, &why)) << host;
+  EXPECT_FALSE(w.World().Contains(core + "/registry/HKLM.reg"));
+  // A link that stays inside the world is fine.
+  fs::remove(core);
+  fs::rename(outside + ".core", w.Dir() + "/Elsewhere");
+  fs::remove(w.Dir() + "/Elsewhere/D");
+  fs::rename(outside, w.Dir() + "/Elsewhere/D");
+  fs::create_directory_symlink(w.Dir() + "/Elsewhere", core);
+  EXPECT_TRUE(w.World().MapPath("\\\\CORE1\\qvlogon\\FRM1A.FRM", &host, &why)) << why;
+  EXPECT_TRUE(w.World().Contains(core + "/registry/not/yet/made.reg"));
+  EXPECT_FALSE(w.World().Contains("/etc/passwd"));
+}
+
+TEST(World, ComputerNamesHoldAtMostFifteenCharacters) {
+  TestWorld w;
+  std::string ini;
+  ASSERT_TRUE(qv::ReadHostFile(w.Dir() + "/world.ini", &ini));
+  const std::string good = std::regex_replace(ini, std::regex("ADMIN7"), "ADMIN7890123456");
+  ASSERT_TRUE(qv::WriteHostFileAtomic(w.Dir() + "/world.ini", good));
+  std::string why;
+  EXPECT_NE(qv::World::Open(w.Dir(), &why), nullptr) << why;
+  for (const char* name : {"ADMIN78901234567", "[Computer ADMIN78901234567]"}) {
+    std::string bad = std::regex_replace(
+        ini, std::regex(name[0] == '[' ? "\\[Computer CORE1\\]" : "ADMIN7"), name);
+    ASSERT_TRUE(qv::WriteHostFileAtomic(w.Dir() + "/world.ini", bad));
+    why.clear();
+    EXPECT_EQ(qv::World::Open(w.Dir(), &why), nullptr) << name;
+    EXPECT_NE(why.find("is longer than 15 characters"), std::string::npos) << why;
+  }
 }

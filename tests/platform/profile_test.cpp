@@ -15,6 +15,8 @@
 #include "platform/profile/Profile.h"
 #include "tests/TestWorld.h"
 
+namespace fs = std::filesystem;
+
 namespace {
 
 const char kFile[] = "\\\\CORE1\\qvlogon\\T.INI";
@@ -197,4 +199,84 @@ TEST(PrivateProfile, ASettledCopyIsDroppedWhenTheFileChangesInAnyWay) {
   EXPECT_EQ(Read("S", "K", names[2].c_str()), "<def>");
   ASSERT_EQ(unlink(hosts[3].c_str()), 0);
   EXPECT_EQ(Read("S", "K", names[3].c_str()), "<def>");
+}
+
+TEST(PrivateProfile, ARemovalWaitsForTheFlushSoRemoveThenWriteIsOneReplacement) {
+  TestWorld w;
+  w.Put(kFile, "[Old]\r\nA=1\r\n");
+  const std::string host = w.Host(kFile);
+  qv::HostStamp before = qv::StampHostFile(host);
+  ASSERT_EQ(WinRemove(kFile), 0);
+  EXPECT_TRUE(qv::StampHostFile(host) == before);  // still whole on disk
+  EXPECT_EQ(Read("Old", "A"), "<def>");            // but gone for every reader here
+  ASSERT_TRUE(WritePrivateProfileStringA("New", "B", "2", kFile));
+  ASSERT_TRUE(qv::FlushProfile(kFile));
+  std::string bytes;
+  ASSERT_TRUE(qv::ReadHostFile(host, &bytes));
+  EXPECT_EQ(bytes, "[New]\r\nB=2\r\n");
+  // A removal alone takes the file away at the flush.
+  ASSERT_EQ(WinRemove(kFile), 0);
+  EXPECT_EQ(WinRemove(kFile), -1);
+  ASSERT_TRUE(qv::FlushProfiles());
+  EXPECT_FALSE(qv::StampHostFile(host).exists);
+}
+
+TEST(PrivateProfile, AFailedFlushDropsItsChangeAndIsReported) {
+  TestWorld w;
+  const char file[] = "\\\\CORE1\\qvlogon\\Sub\\x.ini";
+  const std::string sub = w.Dir() + "/CORE1/D/Apps/Main/QVLOGON/Sub";
+  fs::create_directory(sub);
+  ASSERT_TRUE(WritePrivateProfileStringA("S", "K", "v", file));
+  fs::remove(sub);  // nowhere to write now
+  EXPECT_FALSE(qv::FlushProfiles());
+  std::vector<std::string> problems = qv::TakeProfileProblems();
+  ASSERT_EQ(problems.size(), 1u);
+  EXPECT_NE(problems[0].find("x.ini could not be written"), std::string::npos) << problems[0];
+  // Decided once: the change is not written later behind the caller's back.
+  fs::create_directory(sub);
+  EXPECT_TRUE(qv::FlushProfiles());
+  EXPECT_FALSE(fs::exists(sub + "/x.ini"));
+  EXPECT_EQ(Read("S", "K", file), "<def>");
+}
+
+TEST(PrivateProfile, AFileThatCannotBeReadIsNeverWrittenOrRemoved) {
+  TestWorld w;
+  // A named pipe stands for a file that is there but cannot be read; it must not block.
+  const std::string host = w.Dir() + "/CORE1/D/Apps/Main/QVLOGON/T.INI";
+  ASSERT_EQ(mkfifo(host.c_str(), 0644), 0);
+  EXPECT_EQ(Read("S", "K"), "<def>");
+  EXPECT_FALSE(WritePrivateProfileStringA("S", "K", "v", kFile));
+  EXPECT_EQ(WinRemove(kFile), -1);
+  EXPECT_TRUE(qv::FlushProfiles());
+  struct stat st {};
+  ASSERT_EQ(lstat(host.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+  std::vector<std::string> problems = qv::TakeProfileProblems();
+  ASSERT_FALSE(problems.empty());
+  EXPECT_NE(problems[0].find("T.INI cannot be read"), std::string::npos) << problems[0];
+  // Once it is a readable file again, it is read and written as any other.
+  fs::remove(host);
+  w.Put(kFile, "[S]\r\nK=old\r\n");
+  ASSERT_TRUE(WritePrivateProfileStringA("S", "K", "new", kFile));
+  EXPECT_EQ(w.Bytes(kFile), "[S]\r\nK=new\r\n");
+}
+
+TEST(HostFile, AReplacementKeepsTheModeAndANewFileFollowsTheUmask) {
+  TestWorld w;
+  const std::string path = w.Dir() + "/kept.txt";
+  ASSERT_TRUE(qv::WriteHostFileAtomic(path, "one"));
+  mode_t mask = umask(0);
+  umask(mask);
+  EXPECT_EQ(qv::StampHostFile(path).mode, 0666u & ~mask);
+  ASSERT_EQ(chmod(path.c_str(), 0600), 0);
+  ASSERT_TRUE(qv::WriteHostFileAtomic(path, "two"));
+  EXPECT_EQ(qv::StampHostFile(path).mode, 0600u);
+  std::string bytes;
+  ASSERT_TRUE(qv::ReadHostFile(path, &bytes));
+  EXPECT_EQ(bytes, "two");
+  // No hidden file is left beside it.
+  int files = 0;
+  for (const auto& entry : fs::directory_iterator(w.Dir()))
+    files += entry.path().filename().string().starts_with(".kept") ? 1 : 0;
+  EXPECT_EQ(files, 0);
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "platform/path/HostFile.h"
@@ -178,3 +179,36 @@ TEST(AppProfile, ValuesLieUnderTheApplicationKey) {
 }
 
 }  // namespace
+
+TEST(Registry, AHiveThatCannotBeReadOrLiesOutsideTheWorldIsLeftAlone) {
+  TestWorld world;
+  qv::AppProfile profile;
+  profile.SetRegistryKey("Arvex\\Quovant\\QVNX\\QVccfg");
+  // Something that is not a file where the user's hive belongs: nothing reads or replaces it.
+  const std::string hive = HivePath(world, "ADMIN7", "HKCU.reg");
+  std::filesystem::create_directory(hive);
+  EXPECT_EQ("none", profile.GetProfileString("", "Item0", "none"));
+  EXPECT_FALSE(profile.WriteProfileString("", "Item0", "Add new form"));
+  EXPECT_TRUE(qv::FlushRegistry());
+  EXPECT_TRUE(std::filesystem::is_directory(hive));
+  std::vector<std::string> problems = qv::TakeRegistryProblems();
+  ASSERT_EQ(problems.size(), 1u);
+  EXPECT_NE(problems[0].find("HKCU.reg cannot be read"), std::string::npos) << problems[0];
+
+  // A registry folder linked to a place outside the world is never followed.
+  std::filesystem::remove(hive);
+  const std::string outside = world.Dir() + ".outside";
+  std::filesystem::create_directory(outside);
+  qv::WriteHostFileAtomic(outside + "/HKCU.reg", "REGEDIT4\r\n");
+  std::filesystem::remove_all(world.World().RegistryDir("ADMIN7"));
+  std::filesystem::create_directory_symlink(outside, world.World().RegistryDir("ADMIN7"));
+  EXPECT_FALSE(profile.WriteProfileString("", "Item0", "Add new form"));
+  EXPECT_TRUE(qv::FlushRegistry());
+  std::string bytes;
+  ASSERT_TRUE(qv::ReadHostFile(outside + "/HKCU.reg", &bytes));
+  EXPECT_EQ("REGEDIT4\r\n", bytes);
+  problems = qv::TakeRegistryProblems();
+  ASSERT_EQ(problems.size(), 1u);
+  EXPECT_NE(problems[0].find("lies outside the world"), std::string::npos) << problems[0];
+  std::filesystem::remove_all(outside);
+}

@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# Injected faults against the qvccfg program, as a user runs it: read errors, failed writes
+# and a kill in the middle of a replacement. Whatever fails, no file that existed may lose
+# what it held, nothing half-made may be left behind, and the exit status must say what is on
+# disk.
+#
+# usage: faults.sh QVCCFG
+set -uo pipefail
+qvccfg=$(realpath "$1")
+command -v strace >/dev/null || { echo "strace is missing"; exit 1; }
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+world="$root/w"
+share="$world/CORE1/D/Apps/Main/QVLOGON"
+scripts="$world/CORE1/D/Apps/Main/SCRIPTS"
+hkcu="$world/ADMIN7/registry/HKCU.reg"
+failures=0
+
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+
+# run STRACE-OPTION... -- QVCCFG-ARG...: runs qvccfg under strace; sets $status, $out, $err.
+run() {
+  local opts=()
+  while [ "$1" != "--" ]; do
+    opts+=("$1")
+    shift
+  done
+  shift
+  out=$(strace -f -qq -o /dev/null "${opts[@]}" "$qvccfg" --world "$world" "$@" 2>"$root/err")
+  status=$?
+  err=$(cat "$root/err")
+}
+
+"$qvccfg" --world "$world" init >/dev/null || { echo "init failed"; exit 1; }
+"$qvccfg" --world "$world" list >/dev/null || { echo "list failed"; exit 1; }
+
+# --- A user hive that cannot be read is neither rewritten nor taken for an empty one.
+printf '"Keep"="me"\r\n' >>"$hkcu"
+cp "$hkcu" "$root/hkcu.before"
+for inject in openat:error=EACCES pread64:error=EIO; do
+  run -P "$hkcu" -e inject=$inject -- list
+  [ "$status" -ne 0 ] || fail "list with $inject on HKCU.reg exited 0"
+  [[ $err == *"HKCU.reg cannot be read"* ]] || fail "list with $inject: no message: $err"
+  cmp -s "$hkcu" "$root/hkcu.before" || fail "list with $inject changed HKCU.reg"
+done
+
+# --- A form file that cannot be read is reported, and the listing says it is incomplete.
+run -P "$share/FRM1A.FRM" -e inject=openat:error=EIO -- list
+[ "$status" -eq 1 ] || fail "list with an unreadable form exited $status"
+[[ $err == *"FRM1A.FRM cannot be read"* ]] || fail "unreadable form not reported: $err"
+
+# --- A new form whose contents cannot be stored leaves nothing behind, and says so once.
+cat >"$root/new.json" <<'EOF'
+{"name": "Fault form", "description": "d", "entries": [
+  {"kind": "question", "control": 0, "inventoryName": "A", "text": "B", "required": false}]}
+EOF
+ls -a "$share" >"$root/share.before"
+for inject in write:error=ENOSPC:when=1 fsync:error=EIO:when=1 rename:error=EIO:when=1; do
+  run -e inject=$inject -- import "$root/new.json"
+  [ "$status" -eq 1 ] || fail "import with $inject exited $status"
+  [[ $err == *"the form was not saved"* ]] || fail "import with $inject: no message: $err"
+  [ -z "$out" ] || fail "import with $inject printed a path: $out"
+  ls -a "$share" | diff -q - "$root/share.before" >/dev/null ||
+    fail "import with $inject left files: $(ls -a "$share" | diff - "$root/share.before")"
+done
+run -- import "$root/new.json"
+[ "$status" -eq 0 ] && [ -n "$out" ] || fail "import without a fault failed: $err"
+
+# --- A script is replaced in one step: a kill before the replacement leaves the old one, a
+# failing unlink cannot mix old and new lines. The script command renames nothing else.
+"$qvccfg" --world "$world" script "New starters" --group >/dev/null || fail "script failed"
+script="$scripts/New starters.ini"
+cp "$script" "$root/script.before"
+chmod 600 "$script"
+run -e inject=rename:signal=KILL:when=1 -- script "New starters" --group
+[ "$status" -ne 0 ] || fail "a killed script run exited 0"
+cmp -s "$script" "$root/script.before" || fail "a kill during the rewrite changed the script"
+cp "$root/script.before" "$script" && chmod 600 "$script"
+printf '[Group1]\r\nName=New starters\r\nForm1=Asset tag\r\n' >"$share/FDGRPLST.GPS"
+run -P "$script" -e inject=unlink:error=EIO -- script "New starters" --group
+[ "$status" -eq 0 ] || fail "script with a failing unlink exited $status: $err"
+grep -q REMCOPY1 "$script" && fail "old and new script lines were mixed: $(cat "$script")"
+grep -q REMCOPY0 "$script" || fail "the new script lacks its copy line"
+[ "$(stat -c %a "$script")" = 600 ] || fail "the rewritten script lost its mode"
+run -e inject=rename:error=EIO:when=1 -- script "New starters" --group
+[ "$status" -eq 1 ] || fail "script with a failing rename exited $status"
+grep -q REMCOPY0 "$script" || fail "a failed rewrite damaged the script"
+
+# --- The contents reach the disk before the rename publishes them, and the rename after.
+trace=$(strace -f -qq -e trace=fsync,rename "$qvccfg" --world "$world" \
+  script "New starters" --group 2>&1 >/dev/null | grep -E '^[0-9 ]*(fsync|rename)' |
+  sed -E 's/^[0-9 ]*//; s/\(.*//' | tr '\n' ' ')
+[[ $trace == *"fsync rename fsync"* ]] || fail "no fsync, rename, fsync sequence: $trace"
+
+if [ "$failures" -ne 0 ]; then
+  echo "$failures fault case(s) failed"
+  exit 1
+fi
+echo "all fault cases held"
