@@ -9,7 +9,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view input(reinterpret_cast<const char*>(data), size);
-  qv::IniText ini(input);
+  qv::IniText ini{std::string(input)};
   if (ini.Bytes() != input)
     __builtin_trap();
 

@@ -20,13 +20,8 @@
 
 namespace {
 
-struct FoundFile {
-  std::string name;
-  unsigned long long size = 0;
-};
-
 struct FindState {
-  std::vector<FoundFile> files;
+  std::vector<std::string> files;  // names, in the order they are handed out
   std::size_t next = 0;
 };
 
@@ -66,11 +61,10 @@ bool WindowsCanName(const char* name) {
 }
 
 void Fill(const FindState& state, WIN32_FIND_DATAA* data) {
-  const FoundFile& file = state.files[state.next];
+  const std::string& name = state.files[state.next];
   std::memset(data, 0, sizeof *data);
   data->dwFileAttributes = FILE_ATTRIBUTE_NORMAL;
-  data->nFileSizeLow = static_cast<DWORD>(file.size);
-  std::memcpy(data->cFileName, file.name.c_str(), file.name.size() + 1);
+  std::memcpy(data->cFileName, name.c_str(), name.size() + 1);
 }
 
 struct FindHandle {
@@ -98,17 +92,20 @@ HANDLE FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* data) {
     while (dirent* entry = ::readdir(dir)) {
       if (!WindowsCanName(entry->d_name) || !Matches(slash + 1, entry->d_name))
         continue;
-      struct stat st {};
-      if (::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 ||
-          !S_ISREG(st.st_mode))
-        continue;
-      find->state.files.push_back({entry->d_name, static_cast<unsigned long long>(st.st_size)});
+      // Regular files only; the kind comes with the entry on most file systems.
+      bool regular = entry->d_type == DT_REG;
+      if (entry->d_type == DT_UNKNOWN) {
+        struct stat st {};
+        regular = ::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                  S_ISREG(st.st_mode);
+      }
+      if (regular)
+        find->state.files.push_back(entry->d_name);
     }
     ::closedir(dir);
   }
-  std::sort(
-      find->state.files.begin(), find->state.files.end(),
-      [](const FoundFile& a, const FoundFile& b) { return qv::CompareNoCase(a.name, b.name) < 0; });
+  std::sort(find->state.files.begin(), find->state.files.end(),
+            [](const std::string& a, const std::string& b) { return qv::CompareNoCase(a, b) < 0; });
   if (find->state.files.empty()) {
     delete find;
     return INVALID_HANDLE_VALUE;

@@ -7,9 +7,9 @@
 
 inline constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
 
+// What a listing gives of each file: the system needs only the name.
 struct WIN32_FIND_DATAA {
   DWORD dwFileAttributes;
-  DWORD nFileSizeLow;
   char cFileName[MAX_PATH];
 };
 

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <string>
 #include <unordered_map>
 
 namespace qv {
@@ -63,12 +64,16 @@ class Watcher {
     int file = Add(host, kFileEvents | IN_DONT_FOLLOW);
     if (file < 0)
       return false;
-    int dir = Add(folder, kFolderEvents | IN_ONLYDIR);
+    int dir = AddFolder(folder);
     if (dir < 0) {
       Drop(file);
       return false;
     }
-    Drain();  // what happened before now is the caller's to check
+    // What happened before now is the caller's to check. Nothing is queued unless the
+    // signal came; an event that races the look is counted later, which only costs a
+    // needless read of the file.
+    if (g_signalled.load(std::memory_order_acquire))
+      Drain();
     ticket->file = file;
     ticket->folder = dir;
     ticket->fileSeen = watches_[file].changes;
@@ -102,8 +107,37 @@ class Watcher {
   struct State {
     int refs = 0;
     unsigned long long changes = 0;
-    bool gone = false;  // the kernel dropped the watch (its file went away)
+    bool gone = false;   // the kernel dropped the watch (its file went away)
+    bool moved = false;  // the watched folder itself was moved or removed
+    std::string folder;  // the path a folder watch was added for, "" for a file
   };
+
+  // The watch of a folder. The files of one folder share it: while it stands, and its folder
+  // was not moved or removed, no system call is needed to take it again. (A folder above it
+  // being renamed is not seen here; callers walk their paths now and then for that.)
+  int AddFolder(const std::string& folder) {
+    if (g_signalled.load(std::memory_order_acquire))
+      Drain();  // learn of folders moved meanwhile
+    auto known = folders_.find(folder);
+    if (known != folders_.end()) {
+      State& state = watches_[known->second];
+      if (!state.gone && !state.moved) {
+        ++state.refs;
+        return known->second;
+      }
+      folders_.erase(known);
+    }
+    int wd = Add(folder, kFolderEvents | IN_ONLYDIR);
+    if (wd >= 0) {
+      State& state = watches_[wd];
+      state.moved = false;
+      if (state.folder.empty()) {
+        state.folder = folder;
+        folders_[folder] = wd;
+      }
+    }
+    return wd;
+  }
 
   // Adds or shares the watch of a path. The same inode always gets the same descriptor.
   int Add(const std::string& path, unsigned mask) {
@@ -125,6 +159,9 @@ class Watcher {
       return;
     if (!it->second.gone)
       ::inotify_rm_watch(fd_, wd);
+    auto folder = folders_.find(it->second.folder);
+    if (folder != folders_.end() && folder->second == wd)
+      folders_.erase(folder);
     watches_.erase(it);
   }
 
@@ -152,12 +189,15 @@ class Watcher {
         ++it->second.changes;
         if ((event.mask & IN_IGNORED) != 0)
           it->second.gone = true;
+        if ((event.mask & (IN_MOVE_SELF | IN_DELETE_SELF)) != 0)
+          it->second.moved = true;
       }
     }
   }
 
   int fd_ = -1;
   std::unordered_map<int, State> watches_;
+  std::unordered_map<std::string, int> folders_;  // folder path -> its shared watch
   unsigned long long epoch_ = 0;
 };
 

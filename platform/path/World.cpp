@@ -77,12 +77,13 @@ bool IsSymlink(const std::string& path, bool* exists) {
   return *exists && S_ISLNK(st.st_mode);
 }
 
-// Finds each name in its host folder without regard to case; a name that does not exist is
-// used as written, and so are all names after it.
-bool Resolve(std::string host, const std::vector<std::string>& parts, std::string* result,
-             std::string* why) {
+// Finds each name of parts[begin, end) in its host folder without regard to case; a name that
+// does not exist is used as written, and so are all names after it (*complete then false).
+bool Resolve(std::string host, const std::vector<std::string>& parts, std::size_t begin,
+             std::size_t end, std::string* result, std::string* why, bool* complete) {
   bool missing = false;
-  for (const std::string& part : parts) {
+  for (std::size_t i = begin; i < end; ++i) {
+    const std::string& part = parts[i];
     std::string name = part;
     if (!missing) {
       bool exists = false;
@@ -109,7 +110,14 @@ bool Resolve(std::string host, const std::vector<std::string>& parts, std::strin
     host += "/" + name;
   }
   *result = host;
+  *complete = !missing;
   return true;
+}
+
+long long MonotonicNanos() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC_COARSE, &now);  // read without a system call
+  return now.tv_sec * 1'000'000'000LL + now.tv_nsec;
 }
 
 // The path with every link resolved; "" when some part of it cannot be resolved.
@@ -317,19 +325,45 @@ bool World::MapPath(std::string_view winPath, std::string* hostPath, std::string
     return false;
   }
   for (const auto& [letter, folder] : computer->drives) {
-    if (letter != drive)
-      continue;
-    // A drive folder that is (or lies below) a link out of the world is never followed.
-    std::string real = RealPath(folder);
-    if (!Within(real, realDir_)) {
-      *why = std::string("drive ") + drive + ": of " + computer->name +
-             (real.empty() ? " has no folder" : " does not lie inside the world");
-      return false;
-    }
-    return Resolve(folder, parts, hostPath, why);
+    if (letter == drive)
+      return MapBelow(computer->name, drive, folder, parts, hostPath, why);
   }
   *why = std::string("no drive ") + drive + ": on " + computer->name;
   return false;
+}
+
+bool World::MapBelow(const std::string& computer, char drive, const std::string& driveFolder,
+                     const std::vector<std::string>& parts, std::string* hostPath,
+                     std::string* why) const {
+  // The folder of the file was found (and its drive folder checked) a moment ago: only the
+  // last name is looked up. A listing maps thousands of files of one folder in a row.
+  std::size_t last = parts.empty() ? 0 : parts.size() - 1;
+  std::string key = driveFolder;
+  for (std::size_t i = 0; i < last; ++i)
+    key += "\\" + ToLower(parts[i]);
+  long long now = MonotonicNanos();
+  auto memo = folders_.find(key);
+  if (memo != folders_.end() && now - memo->second.checked < kFolderCheckNanos) {
+    bool complete = false;
+    return Resolve(memo->second.host, parts, last, parts.size(), hostPath, why, &complete);
+  }
+  // A drive folder that is (or lies below) a link out of the world is never followed.
+  std::string real = RealPath(driveFolder);
+  if (!Within(real, realDir_)) {
+    *why = std::string("drive ") + drive + ": of " + computer +
+           (real.empty() ? " has no folder" : " does not lie inside the world");
+    return false;
+  }
+  std::string folder;
+  bool complete = false;
+  if (!Resolve(driveFolder, parts, 0, last, &folder, why, &complete))
+    return false;
+  if (complete) {
+    if (folders_.size() >= kMaxFolderMemos)
+      folders_.clear();
+    folders_[key] = FolderMemo{folder, now};
+  }
+  return Resolve(folder, parts, last, parts.size(), hostPath, why, &complete);
 }
 
 bool World::Contains(const std::string& hostPath) const {

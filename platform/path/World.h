@@ -31,6 +31,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace qv {
@@ -89,6 +90,22 @@ class World {
   bool Contains(const std::string& hostPath) const;
 
  private:
+  // Maps the names below a drive folder onto the host path (MapPath's second half).
+  bool MapBelow(const std::string& computer, char drive, const std::string& driveFolder,
+                const std::vector<std::string>& parts, std::string* hostPath,
+                std::string* why) const;
+
+  // Folders found a moment ago, by drive folder and names folded to lower case: mapping the
+  // files of one folder checks the folder's way once, not once per file. A memo is used for
+  // kFolderCheckNanos; after that the way is walked and checked again.
+  struct FolderMemo {
+    std::string host;
+    long long checked = 0;  // monotonic nanoseconds
+  };
+  static constexpr long long kFolderCheckNanos = 50'000'000;
+  static constexpr std::size_t kMaxFolderMemos = 4096;
+  mutable std::unordered_map<std::string, FolderMemo> folders_;
+
   std::string dir_;
   std::string realDir_;  // dir_ with every link resolved
   std::string console_;

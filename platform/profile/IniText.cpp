@@ -78,69 +78,112 @@ bool IniText::NoCaseEq::operator()(std::string_view a, std::string_view b) const
   return EqualsNoCase(a, b);
 }
 
-void IniText::Parse(std::string_view bytes) {
+void IniText::Parse(std::string bytes) {
   sections_.clear();
   index_.clear();
-  sections_.push_back(Section{});
-  index_.emplace("", 0);
-  bom_ = bytes.substr(0, 3) == "\xEF\xBB\xBF";
-  if (bom_)
-    bytes.remove_prefix(3);
-  std::size_t pos = 0;
-  while (pos < bytes.size()) {
-    std::size_t end = bytes.find_first_of("\r\n", pos);
+  owned_.clear();
+  source_ = std::make_unique<std::string>(std::move(bytes));
+  EnsureHead();
+  std::string_view all(*source_);
+  bom_ = all.substr(0, 3) == "\xEF\xBB\xBF";
+  std::size_t pos = bom_ ? 3 : 0;
+  while (pos < all.size()) {
+    std::size_t end = all.find_first_of("\r\n", pos);
     if (end == std::string_view::npos) {
-      AddLine(bytes.substr(pos), Eol::kNone);
+      AddLine(pos, all.size() - pos, Eol::kNone);
       break;
     }
     Eol eol = Eol::kLf;
     std::size_t next = end + 1;
-    if (bytes[end] == '\r') {
+    if (all[end] == '\r') {
       eol = Eol::kCr;
-      if (next < bytes.size() && bytes[next] == '\n') {
+      if (next < all.size() && all[next] == '\n') {
         eol = Eol::kCrLf;
         ++next;
       }
     }
-    AddLine(bytes.substr(pos, end - pos), eol);
+    AddLine(pos, end - pos, eol);
     pos = next;
   }
 }
 
-void IniText::AddLine(std::string_view text, Eol eol) {
+void IniText::AddLine(std::size_t begin, std::size_t length, Eol eol) {
+  Line line;
+  line.begin = begin;
+  line.length = length;
+  line.eol = eol;
   std::string_view name;
-  if (SectionName(text, &name)) {
+  if (SectionName(Text(line), &name)) {
     Section section;
     section.name = std::string(name);
     section.hasHeader = true;
-    section.lines.push_back(Line{std::string(text), eol, false, 0, 0});
+    section.lines.push_back(line);
     index_.emplace(section.name, sections_.size());  // keeps the first of a name
     sections_.push_back(std::move(section));
     return;
   }
-  Section& section = sections_.back();
-  section.lines.push_back(Line{std::string(text), eol, false, 0, 0});
-  IndexKey(section, section.lines.size() - 1);
+  sections_.back().lines.push_back(line);
 }
 
-void IniText::IndexKey(Section& section, std::size_t lineIndex) {
-  Line& line = section.lines[lineIndex];
-  KeyLine k = SplitKey(line.text);
-  line.hasValue = k.hasValue;
-  line.valueBegin = k.valueBegin;
-  line.valueEnd = k.valueEnd;
-  if (k.key.empty() && !k.hasValue)
-    return;  // a blank line
-  section.keys.emplace(std::string(k.key), lineIndex);
+void IniText::EnsureHead() {
+  if (!sections_.empty())
+    return;
+  sections_.push_back(Section{});
+  index_.emplace("", 0);
 }
+
+IniText::Line IniText::OwnLine(std::string text) {
+  Line line;
+  line.own = owned_.emplace_back(std::make_unique<std::string>(std::move(text))).get();
+  line.eol = Eol::kCrLf;
+  return line;
+}
+
+std::size_t IniText::FindKey(const Section& section, std::string_view key) const {
+  if (!section.indexed && ++section.lookups > kLookupsBeforeIndex)
+    BuildIndex(section);
+  if (section.indexed) {
+    auto it = section.keys.find(key);
+    return it == section.keys.end() ? std::string::npos : it->second;
+  }
+  for (std::size_t i = section.hasHeader ? 1 : 0; i < section.lines.size(); ++i) {
+    KeyLine k = SplitKey(Text(section.lines[i]));
+    if ((k.hasValue || !k.key.empty()) && EqualsNoCase(k.key, key))
+      return i;
+  }
+  return std::string::npos;
+}
+
+void IniText::BuildIndex(const Section& section) const {
+  section.indexed = true;
+  section.keys.clear();
+  for (std::size_t i = section.hasHeader ? 1 : 0; i < section.lines.size(); ++i)
+    IndexKey(section, i);
+}
+
+void IniText::IndexKey(const Section& section, std::size_t lineIndex) const {
+  KeyLine k = SplitKey(Text(section.lines[lineIndex]));
+  if (k.key.empty() && !k.hasValue)
+    return;                                // a blank line
+  section.keys.emplace(k.key, lineIndex);  // keeps the first of a name
+}
+
+namespace {
+
+std::size_t EolSize(int eol) {
+  return eol == 1 ? 2 : eol == 0 ? 0 : 1;
+}
+
+}  // namespace
 
 std::string IniText::Bytes() const {
   std::string out;
+  out.reserve(Size());
   if (bom_)
     out += "\xEF\xBB\xBF";
   for (const Section& section : sections_) {
     for (const Line& line : section.lines) {
-      out += line.text;
+      out += Text(line);
       switch (line.eol) {
         case Eol::kNone:
           break;
@@ -157,6 +200,17 @@ std::string IniText::Bytes() const {
     }
   }
   return out;
+}
+
+std::size_t IniText::Size() const {
+  if (owned_.empty())
+    return source_ == nullptr ? 0 : source_->size();  // nothing written since the parse
+  std::size_t size = bom_ ? 3 : 0;
+  for (const Section& section : sections_) {
+    for (const Line& line : section.lines)
+      size += Text(line).size() + EolSize(static_cast<int>(line.eol));
+  }
+  return size;
 }
 
 const IniText::Section* IniText::Find(std::string_view name) const {
@@ -182,14 +236,14 @@ bool IniText::Get(std::string_view section, std::string_view key, std::string_vi
   const Section* s = Find(section);
   if (s == nullptr)
     return false;
-  auto it = s->keys.find(key);
-  if (it == s->keys.end())
+  std::size_t at = FindKey(*s, key);
+  if (at == std::string::npos)
     return false;
-  const Line& line = s->lines[it->second];
-  if (!line.hasValue)
+  std::string_view text = Text(s->lines[at]);
+  KeyLine k = SplitKey(text);
+  if (!k.hasValue)
     return false;
-  std::string_view v(line.text);
-  *value = StripQuotes(v.substr(line.valueBegin, line.valueEnd - line.valueBegin));
+  *value = StripQuotes(text.substr(k.valueBegin, k.valueEnd - k.valueBegin));
   return true;
 }
 
@@ -221,31 +275,30 @@ bool IniText::Set(std::string_view section, std::string_view key, std::string_vi
   }
   std::string newLine = std::string(key) + "=" + std::string(value);
 
+  EnsureHead();
   Section* s = Find(section);
   if (s == nullptr) {
     EndLastLine();
     Section added;
     added.name = std::string(section);
     added.hasHeader = true;
-    added.lines.push_back(Line{"[" + added.name + "]", Eol::kCrLf, false, 0, 0});
-    added.lines.push_back(Line{newLine, Eol::kCrLf, false, 0, 0});
-    IndexKey(added, 1);
+    added.lines.push_back(OwnLine("[" + added.name + "]"));
+    added.lines.push_back(OwnLine(std::move(newLine)));
     index_.emplace(added.name, sections_.size());
     sections_.push_back(std::move(added));
     return true;
   }
 
-  auto it = s->keys.find(key);
-  if (it != s->keys.end()) {
-    Line& line = s->lines[it->second];
-    std::string_view text(line.text);
-    if (line.hasValue && text.substr(line.valueBegin, line.valueEnd - line.valueBegin) == value) {
+  std::size_t at = FindKey(*s, key);
+  if (at != std::string::npos) {
+    Line& line = s->lines[at];
+    std::string_view text = Text(line);
+    KeyLine k = SplitKey(text);
+    if (k.hasValue && text.substr(k.valueBegin, k.valueEnd - k.valueBegin) == value)
       return false;
-    }
-    // Keep the key as the file spells it.
-    line.text = std::string(SplitKey(text).key) + "=" + std::string(value);
-    line.eol = Eol::kCrLf;
-    IndexKey(*s, it->second);
+    // Keep the key as the file spells it. An index keeps its view of the key in the old
+    // text, which stays where it is.
+    line = OwnLine(std::string(k.key) + "=" + std::string(value));
     return true;
   }
 
@@ -253,22 +306,29 @@ bool IniText::Set(std::string_view section, std::string_view key, std::string_vi
   // it from the next section. Only blank lines move, and they are not indexed.
   std::size_t first = s->hasHeader ? 1 : 0;
   std::size_t pos = s->lines.size();
-  while (pos > first && Trim(s->lines[pos - 1].text).empty())
+  while (pos > first && Trim(Text(s->lines[pos - 1])).empty())
     --pos;
   if (pos == s->lines.size() && pos > 0 && s->lines[pos - 1].eol == Eol::kNone) {
     s->lines[pos - 1].eol = Eol::kCrLf;
   }
-  s->lines.insert(s->lines.begin() + static_cast<std::ptrdiff_t>(pos),
-                  Line{newLine, Eol::kCrLf, false, 0, 0});
-  IndexKey(*s, pos);
+  s->lines.insert(s->lines.begin() + static_cast<std::ptrdiff_t>(pos), OwnLine(std::move(newLine)));
+  if (s->indexed)
+    IndexKey(*s, pos);
   return true;
 }
 
 std::vector<std::string> IniText::SectionNames() const {
   std::vector<std::string> names;
   for (std::size_t i = 0; i < sections_.size(); ++i) {
-    if (i == 0 && sections_[0].keys.empty())
-      continue;
+    if (i == 0) {
+      bool anyKey = false;
+      for (const Line& line : sections_[0].lines) {
+        KeyLine k = SplitKey(Text(line));
+        anyKey = anyKey || k.hasValue || !k.key.empty();
+      }
+      if (!anyKey)
+        continue;
+    }
     names.push_back(sections_[i].name);
   }
   return names;
@@ -279,18 +339,18 @@ std::vector<std::pair<std::string, std::string>> IniText::Pairs(std::string_view
   const Section* s = Find(section);
   if (s == nullptr)
     return pairs;
-  for (std::size_t i = 0; i < s->lines.size(); ++i) {
-    const Line& line = s->lines[i];
-    if (!line.hasValue)
+  if (!s->indexed)
+    BuildIndex(*s);
+  for (std::size_t i = s->hasHeader ? 1 : 0; i < s->lines.size(); ++i) {
+    std::string_view v = Text(s->lines[i]);
+    KeyLine k = SplitKey(v);
+    if (!k.hasValue)
       continue;
-    KeyLine k = SplitKey(line.text);
     auto it = s->keys.find(k.key);
     if (it == s->keys.end() || it->second != i)
       continue;  // a later duplicate
-    std::string_view v(line.text);
-    pairs.emplace_back(
-        std::string(k.key),
-        std::string(StripQuotes(v.substr(line.valueBegin, line.valueEnd - line.valueBegin))));
+    pairs.emplace_back(std::string(k.key),
+                       std::string(StripQuotes(v.substr(k.valueBegin, k.valueEnd - k.valueBegin))));
   }
   return pairs;
 }

@@ -1,9 +1,15 @@
 // One profile file held in memory: parsed by the reading rules of the private-profile
 // functions, and changed one value at a time so that every line not written keeps its bytes
 // and its own line end.
+//
+// A console reads thousands of these at a time, so reading costs little: the file's bytes
+// are kept as they came, and lines and names are views into them. Only lines written here
+// get text of their own; a line rewritten keeps its earlier text until the whole file is
+// parsed or removed, which bounds what repeated rewrites of one key can hold.
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -13,13 +19,19 @@ namespace qv {
 
 class IniText {
  public:
-  IniText() { Parse(""); }
-  explicit IniText(std::string_view bytes) { Parse(bytes); }
+  IniText() = default;  // empty, and holds no memory until something is written
+  explicit IniText(std::string bytes) { Parse(std::move(bytes)); }
+  // Views point into the object's own text: it moves, but is never copied.
+  IniText(IniText&&) = default;
+  IniText& operator=(IniText&&) = default;
+  IniText(const IniText&) = delete;
+  IniText& operator=(const IniText&) = delete;
 
-  void Parse(std::string_view bytes);
+  void Parse(std::string bytes);
 
-  // The file's bytes as they are now.
+  // The file's bytes as they are now, and how many there are.
   std::string Bytes() const;
+  std::size_t Size() const;
 
   // The value of key in section, trimmed, with one enclosing pair of quotes removed. False
   // when the section or key is absent, or the key's line has no "=".
@@ -44,10 +56,9 @@ class IniText {
  private:
   enum class Eol : unsigned char { kNone, kCrLf, kLf, kCr };
   struct Line {
-    std::string text;  // without its line end
+    const std::string* own = nullptr;   // the text of a line written here; else in source_
+    std::size_t begin = 0, length = 0;  // where a parsed line's text lies in source_
     Eol eol = Eol::kNone;
-    bool hasValue = false;                     // a key line with "="
-    std::size_t valueBegin = 0, valueEnd = 0;  // the trimmed value within text
   };
   // Names are compared without regard to case; lookups take string_views.
   struct NoCaseHash {
@@ -58,23 +69,47 @@ class IniText {
     using is_transparent = void;
     bool operator()(std::string_view a, std::string_view b) const;
   };
+  // Key names are views into the text of their line, which outlives the index.
+  using KeyIndex = std::unordered_map<std::string_view, std::size_t, NoCaseHash, NoCaseEq>;
   using NameIndex = std::unordered_map<std::string, std::size_t, NoCaseHash, NoCaseEq>;
+
+  // A section looked up only a few times is searched line by line; one looked up more often
+  // (a form of a thousand questions is read key by key) gets an index of its keys.
+  static constexpr int kLookupsBeforeIndex = 8;
 
   struct Section {
     std::string name;         // trimmed name as written
     std::vector<Line> lines;  // the header line first, except for the unnamed head
-    NameIndex keys;           // key -> index of its first line
     bool hasHeader = false;
+    mutable int lookups = 0;
+    mutable bool indexed = false;
+    mutable KeyIndex keys;  // key -> index of its first line, once indexed
   };
 
-  void AddLine(std::string_view text, Eol eol);
-  void IndexKey(Section& section, std::size_t lineIndex);
+  std::string_view Text(const Line& line) const {
+    return line.own != nullptr ? std::string_view(*line.own)
+                               : std::string_view(*source_).substr(line.begin, line.length);
+  }
+  // A line of text of its own, written here.
+  Line OwnLine(std::string text);
+  void AddLine(std::size_t begin, std::size_t length, Eol eol);
+  // The index of the first line of the key in the section; npos when there is none.
+  std::size_t FindKey(const Section& section, std::string_view key) const;
+  void BuildIndex(const Section& section) const;
+  void IndexKey(const Section& section, std::size_t lineIndex) const;
   void EndLastLine();
   Section* Find(std::string_view name);
   const Section* Find(std::string_view name) const;
 
+  // Makes sure the unnamed head exists (an empty text has no sections at all).
+  void EnsureHead();
+
+  // The bytes parsed (on the heap, so that views into them survive a move; null before a
+  // parse) and the texts of lines written since (each on the heap: they never move).
+  std::unique_ptr<std::string> source_;
+  std::vector<std::unique_ptr<std::string>> owned_;
   bool bom_ = false;
-  std::vector<Section> sections_;  // sections_[0]: the unnamed head
+  std::vector<Section> sections_;  // sections_[0]: the unnamed head, once there is any
   NameIndex index_;                // name -> first section
 };
 

@@ -77,8 +77,6 @@ struct Entry {
 
 class Cache {
  public:
-  ~Cache() { FlushAll(); }
-
   // The entry for a Windows path, current with the disk; null when the world refuses it.
   // *host is the host path of the file.
   Entry* Acquire(const char* file, std::string* host) {
@@ -117,6 +115,12 @@ class Cache {
       memo_.emplace(file, *host);
     }
     Entry* entry = Find(*host);
+    if (entry == nullptr && !remembered) {
+      // A file not seen before is read at once: the read says what is there.
+      entry = Insert(*host);
+      Load(*host, entry);
+      return Touch(entry);
+    }
     if (entry != nullptr && (entry->dirty || entry->removed))
       return Touch(entry);
     if (entry != nullptr && entry->Current(*host))
@@ -143,12 +147,11 @@ class Cache {
         entry = Find(again);
         if (entry != nullptr && (entry->dirty || entry->removed))
           return Touch(entry);
-        stamp = StampHostFile(again);
       }
     }
     if (entry == nullptr)
       entry = Insert(*host);
-    Load(*host, stamp, entry);
+    Load(*host, entry);
     return Touch(entry);
   }
 
@@ -282,44 +285,45 @@ class Cache {
 
   void Count(Entry* entry) {
     bytes_ -= entry->bytes;
-    entry->bytes = entry->text.Bytes().size();
+    entry->bytes = entry->text.Size();
     bytes_ += entry->bytes;
   }
 
-  void Load(const std::string& host, const HostStamp& stamp, Entry* entry) {
-    // Watch before reading: a change after the read then shows in the watch.
-    bool watching = stamp.exists && StartWatch(host, entry);
+  // Reads the file into the entry. The stamp is that of the file opened and read.
+  void Load(const std::string& host, Entry* entry) {
+    // Watch before reading: a change after the read then shows in the watch. (A missing
+    // file cannot be watched; it is looked for by its path at every call.)
+    bool watching = StartWatch(host, entry);
     entry->trusted = false;
     entry->unreadable = false;
     std::string bytes;
     HostStamp opened;
-    ReadFailure failure = ReadFailure::kMissing;
-    bool read = stamp.exists && ReadHostFile(host, &bytes, &opened, &failure);
-    if (stamp.failed || failure == ReadFailure::kUnreadable) {
+    ReadFailure failure = ReadFailure::kNone;
+    bool read = ReadHostFile(host, &bytes, &opened, &failure);
+    if (!read && failure == ReadFailure::kUnreadable) {
       // A file we cannot read reads as empty, but is never written or removed; every call
       // tries it again.
-      Note(host, "cannot be read (" + std::string(std::strerror(stamp.failed ? EACCES : errno)) +
-                     "); it is left as it is");
+      Note(host, "cannot be read (" + std::string(std::strerror(errno)) + "); it is left as it is");
       entry->unreadable = true;
       entry->text = IniText();
-      entry->stamp = stamp;
+      entry->stamp = HostStamp();
       Count(entry);
       Release(entry);
       return;
     }
-    entry->text.Parse(read ? bytes : std::string_view());
-    entry->stamp = stamp;
+    entry->text.Parse(read ? std::move(bytes) : std::string());
+    entry->stamp = opened;
     Count(entry);
-    // Trust the copy only when the file we read is the one the path showed, and either a
-    // watch will show later changes or the file had settled before we read it (a coarse
-    // clock may hide a second change in the same tick); otherwise every call reads it again.
+    // Trust the copy when a watch will show later changes, or the file had settled before
+    // we read it (a coarse clock may hide a second change in the same tick); otherwise every
+    // call reads it again. Both times count: a change whose modification time was set back
+    // still moves the change time, and only a settled change time proves that no change
+    // shares its tick.
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
-    // Both times count: a change whose modification time was set back still moves the
-    // change time, and only a settled change time proves that no change shares its tick.
-    bool settled = !stamp.exists || (stamp.mtimeSec + kSettleSeconds <= now.tv_sec &&
-                                     stamp.ctimeSec + kSettleSeconds <= now.tv_sec);
-    if ((!watching && !settled) || (stamp.exists && !(opened == stamp))) {
+    bool settled = !opened.exists || (opened.mtimeSec + kSettleSeconds <= now.tv_sec &&
+                                      opened.ctimeSec + kSettleSeconds <= now.tv_sec);
+    if (!watching && !settled) {
       Release(entry);
       return;
     }
@@ -355,8 +359,13 @@ class Cache {
 };
 
 Cache& TheCache() {
-  static Cache cache;
-  return cache;
+  // Never destroyed: freeing thousands of parsed files at exit is time the user waits for
+  // and gains nothing. What is still unwritten is flushed at normal exit all the same.
+  static Cache* const cache = new Cache();
+  static const struct FlushAtExit {
+    ~FlushAtExit() { cache->FlushAll(); }
+  } flushAtExit;
+  return *cache;
 }
 
 // A value keeps to one line: each line break (CR LF, CR or LF) becomes one blank.

@@ -1,0 +1,90 @@
+#!/usr/bin/env python3
+"""`qvccfg list` over a forms share of 5,000 forms, timed as a user waits for it: a whole
+process, side by side in one run with
+
+  raw           `cat` reading every form file's bytes once (the least any listing must do),
+  configparser  Python's configparser reading FormName and FormDescription of every file,
+
+in two cases: `list` run right after another `list` (the user hive and its saved order of
+5,001 rows written a moment before), and `list` on a settled world (nothing written for more
+than two seconds). The machine is shared: each side reports its fastest round, and only the
+ratios are compared.
+
+usage: list_bench.py QVCCFG [ROUNDS]
+"""
+import os
+import subprocess
+import sys
+import tempfile
+import time
+
+FORMS = 5000
+
+PEER = r'''
+import configparser, os, sys
+share = sys.argv[1]
+rows = []
+for name in sorted(os.listdir(share)):
+    if not name.upper().endswith('.FRM'):
+        continue
+    p = configparser.RawConfigParser(strict=False, interpolation=None)
+    p.read(os.path.join(share, name), encoding='latin-1')
+    rows.append((p.get('Form', 'FormName', fallback=''),
+                 p.get('Form', 'FormDescription', fallback='')))
+'''
+
+
+def form_text(n):
+    text = ('[Header]\r\nName=Quovant(R) Custom Data INI file\r\nVersion=1.0\r\n'
+            'CreationDate=904651200\r\nLastModifiedDate=904737600\r\n'
+            f'[Form]\r\nFormName=Form {n}\r\nFormDescription=Questions of form {n}\r\n')
+    for i in range(1, 11):
+        text += f'Field{i}=EDIT, Item{i}, What is item {i}?, R, \r\nFieldNote{i}=\r\n'
+    return text
+
+
+def timed(command):
+    start = time.perf_counter()
+    subprocess.run(command, check=True, stdout=subprocess.DEVNULL)
+    return time.perf_counter() - start
+
+
+def main():
+    qvccfg = os.path.abspath(sys.argv[1])
+    rounds = int(sys.argv[2]) if len(sys.argv) > 2 else 5
+    with tempfile.TemporaryDirectory() as root:
+        world = os.path.join(root, 'w')
+        subprocess.run([qvccfg, '--world', world, 'init'], check=True, stdout=subprocess.DEVNULL)
+        share = os.path.join(world, 'CORE1', 'D', 'Apps', 'Main', 'QVLOGON')
+        for n in range(FORMS):
+            with open(os.path.join(share, f'FRM{0x1000 + n:X}.FRM'), 'w', newline='') as f:
+                f.write(form_text(n))
+        files = sorted(os.path.join(share, name) for name in os.listdir(share)
+                       if name.upper().endswith('.FRM'))
+        peer = os.path.join(root, 'peer.py')
+        with open(peer, 'w') as f:
+            f.write(PEER)
+        listing = [qvccfg, '--world', world, 'list']
+        subprocess.run(listing, check=True, stdout=subprocess.DEVNULL)  # saves the order
+
+        best = {'raw': [], 'fresh': [], 'settled': [], 'configparser': []}
+        for _ in range(rounds):
+            best['raw'].append(timed(['cat'] + files))
+            timed(listing)
+            best['fresh'].append(timed(listing))  # the hive was written a moment ago
+            best['configparser'].append(timed([sys.executable, peer, share]))
+            time.sleep(2.5)
+            best['settled'].append(timed(listing))
+        t = {side: min(times) * 1e3 for side, times in best.items()}
+        print(f'{FORMS} forms, whole process, fastest of {rounds} rounds, milliseconds:')
+        print(f'  raw read (cat)        {t["raw"]:8.1f}')
+        print(f'  configparser          {t["configparser"]:8.1f}')
+        for case in ('fresh', 'settled'):
+            label = 'list, just written' if case == 'fresh' else 'list, settled'
+            print(f'  {label:<21} {t[case]:8.1f}  = {t[case] / t["raw"]:.2f}x raw '
+                  f'(target <= 2x), configparser / list = {t["configparser"] / t[case]:.1f}x '
+                  f'(target >= 5x)')
+
+
+if __name__ == '__main__':
+    main()
