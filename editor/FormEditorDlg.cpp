@@ -355,21 +355,27 @@ void CFormEditorDlg::OnCancel() {
 }
 
 void CFormEditorDlg::OnPreview() {
-  m_previewed = 1;
+  // A save that fails has told the user; nothing changes, so that the form is still saved
+  // when the dialog closes, and the viewer is started all the same.
+  bool saved = true;
   if (m_modified == 1) {
     bool newFile = m_newFile == 1 || Form().Definition().formName != m_openingName;
     Form().SetSaveFlags(true, newFile);
-    Form().Save();
-    m_modified = 0;
-    m_filePath = Form().GetFilePath();
-    if (m_newFile == 1) {
-      // A new form now has its file under this name: a later preview rewrites that file
-      // rather than leaving it behind and making another. An existing form keeps its
-      // opening name, so a renamed one is saved into a new file by each preview, as before.
-      m_newFile = 0;
-      m_openingName = Form().Definition().formName;
+    saved = Form().Save() != 0;
+    if (saved) {
+      m_modified = 0;
+      m_filePath = Form().GetFilePath();
+      if (m_newFile == 1) {
+        // A new form now has its file under this name: a later preview rewrites that file
+        // rather than leaving it behind and making another. An existing form keeps its
+        // opening name, so a renamed one is saved into a new file by each preview, as before.
+        m_newFile = 0;
+        m_openingName = Form().Definition().formName;
+      }
     }
   }
+  if (saved)
+    m_previewed = 1;
   char server[256] = {};
   if (GetCoreServerName(server, sizeof server) == FALSE)
     return;

@@ -303,3 +303,35 @@ TEST_F(FormEditor, PreviewOfARenamedFormSavesANewFileEachTimeAndKeepsTheOpeningN
   EXPECT_EQ(previewed_, 1);
   EXPECT_EQ(NewForms().size(), 2u);
 }
+
+TEST_F(FormEditor, PreviewWhoseSaveFailsLeavesTheFormToBeSavedOnClose) {
+  const std::filesystem::path share =
+      std::filesystem::path(world_.Host(std::string(kShare) + "FRM1A.FRM")).parent_path();
+  user_.Then([&share] {
+    ui::Type(1013, "Desk check");
+    std::filesystem::remove_all(share);  // the share takes no new file
+    ui::Click(203);
+  });
+  user_.Then([] {
+    EXPECT_EQ(Top().text, "Custom Data Forms");
+    EXPECT_EQ(BoxText().rfind("An error occured while trying to save the form \"Desk check\".", 0),
+              0u);
+    ui::Click(IDOK);
+  });
+  // The preview goes on with the path the editor had: none, as nothing was saved.
+  user_.Then([] {
+    EXPECT_EQ(qv::LastWinExec().commandLine, std::string(kShare) + "QVCstm32.exe /d /i=");
+    EXPECT_EQ(BoxText().rfind("Could not launch the form viewer", 0), 0u);
+    ui::Click(IDOK);
+  });
+  user_.Then([&share] {
+    std::filesystem::create_directories(share);
+    ui::Click(1);
+  });
+  RunEditor();
+  EXPECT_EQ(modified_, 1);
+  EXPECT_EQ(previewed_, 0);
+  std::vector<std::string> made = NewForms();
+  ASSERT_EQ(made.size(), 1u) << "closing saves the form";
+  EXPECT_NE(world_.Bytes(kShare + made[0]).find("FormName=Desk check\r\n"), std::string::npos);
+}
