@@ -354,24 +354,31 @@ void CFormEditorDlg::OnCancel() {
   Finish(IDCANCEL);
 }
 
+bool CFormEditorDlg::SaveForPreview() {
+  bool newFile;
+  if (!m_previewFile.empty())
+    newFile = false;  // a new form that an earlier preview saved: rewrite that file
+  else if (m_newFile == 1)
+    newFile = true;
+  else
+    newFile = Form().Definition().formName != m_openingName;
+  Form().SetSaveFlags(true, newFile);
+  if (Form().Save() == 0)
+    return false;
+  if (m_newFile == 1)
+    m_previewFile = Form().GetFilePath();
+  return true;
+}
+
 void CFormEditorDlg::OnPreview() {
   // A save that fails has told the user; nothing changes, so that the form is still saved
   // when the dialog closes, and the viewer is started all the same.
   bool saved = true;
   if (m_modified == 1) {
-    bool newFile = m_newFile == 1 || Form().Definition().formName != m_openingName;
-    Form().SetSaveFlags(true, newFile);
-    saved = Form().Save() != 0;
+    saved = SaveForPreview();
     if (saved) {
       m_modified = 0;
       m_filePath = Form().GetFilePath();
-      if (m_newFile == 1) {
-        // A new form now has its file under this name: a later preview rewrites that file
-        // rather than leaving it behind and making another. An existing form keeps its
-        // opening name, so a renamed one is saved into a new file by each preview, as before.
-        m_newFile = 0;
-        m_openingName = Form().Definition().formName;
-      }
     }
   }
   if (saved)

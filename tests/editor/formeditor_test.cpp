@@ -335,3 +335,28 @@ TEST_F(FormEditor, PreviewWhoseSaveFailsLeavesTheFormToBeSavedOnClose) {
   ASSERT_EQ(made.size(), 1u) << "closing saves the form";
   EXPECT_NE(world_.Bytes(kShare + made[0]).find("FormName=Desk check\r\n"), std::string::npos);
 }
+
+TEST_F(FormEditor, PreviewedNewFormIsRewrittenAndStillNameChecked) {
+  user_.Then([] {
+    ui::Type(1013, "office survey");  // a preview does not check the name
+    ui::Click(203);
+  });
+  user_.Then([this] {
+    EXPECT_EQ(NewForms().size(), 1u);
+    ui::Click(1);
+  });
+  Box("Duplicate form names are not allowed.");
+  user_.Then([] {
+    ui::Type(1013, "Desk check");
+    ui::Click(203);
+  });
+  user_.Then([this] {
+    std::vector<std::string> made = NewForms();
+    ASSERT_EQ(made.size(), 1u) << "the second preview rewrites the first one's file";
+    EXPECT_NE(world_.Bytes(kShare + made[0]).find("FormName=Desk check\r\n"), std::string::npos);
+    ui::Click(1);
+  });
+  RunEditor();
+  EXPECT_EQ(result_, IDOK);
+  EXPECT_EQ(NewForms().size(), 1u);
+}
