@@ -78,7 +78,9 @@ int CListBox::InsertString(int index, const std::string& text) {
   lines_.insert(lines_.begin() + index, text);
   if (selection_ >= index)
     ++selection_;
-  if (caret_ >= index)
+  if (GetCount() == 1)
+    caret_ = 0;  // the first line of an empty box takes the caret
+  else if (caret_ >= index)
     ++caret_;
   OnLineAdded(index);
   return index;

@@ -39,7 +39,9 @@ class CEdit : public CWnd {
 // selection raises nothing; a user's selection raises LBN_SELCHANGE (with LBS_NOTIFY), a
 // double-click LBN_SELCHANGE then LBN_DBLCLK. A key in a box with LBS_WANTKEYBOARDINPUT
 // first goes to the parent as WM_VKEYTOITEM: -2 means handled, -1 (or an index) lets the box
-// do its own handling (the arrow, Home and End keys move the selection).
+// do its own handling (the arrow, Home and End keys move the selection from the caret line).
+// The caret line of a box that holds lines is 0 until something moves it, also when nothing
+// is selected; an empty box has none (-1).
 class CListBox : public CWnd {
  public:
   static constexpr int kLineHeight = 8;  // dialog units per line

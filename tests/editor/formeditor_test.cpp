@@ -360,3 +360,28 @@ TEST_F(FormEditor, PreviewedNewFormIsRewrittenAndStillNameChecked) {
   EXPECT_EQ(result_, IDOK);
   EXPECT_EQ(NewForms().size(), 1u);
 }
+
+TEST_F(FormEditor, KeysWorkInTheFilledQuestionListBeforeAnyClick) {
+  // The list filled on load has its caret on line 0 and nothing selected; Down moves on from
+  // the caret.
+  user_.Then([] {
+    EXPECT_EQ(Control(1020).caret, 0);
+    EXPECT_EQ(Control(1020).selection, -1);
+    ui::Key(1020, VK_DOWN);
+  });
+  user_.Then([] {
+    EXPECT_EQ(Control(1020).selection, 1);
+    ui::Click(1);
+  });
+  RunEditor(1, "Office survey");
+
+  // Delete takes the caret line.
+  user_.Then([] { ui::Key(1020, VK_DELETE); });
+  Box("Delete 'Room number'?", IDYES);
+  user_.Then([] {
+    EXPECT_EQ(Lines(1020), (Texts{"Which floor?", "-----Page Break-----", "Color, if any"}));
+    ui::Click(1);
+  });
+  RunEditor(1, "Office survey");
+  EXPECT_EQ(world_.Bytes(std::string(kShare) + "FRM1A.FRM").find("Room number"), std::string::npos);
+}
