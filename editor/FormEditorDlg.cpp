@@ -93,10 +93,8 @@ BOOL CFormEditorDlg::OnInitDialog() {
   m_nameBox = dynamic_cast<CEdit*>(GetDlgItem(kNameBox));
   if (m_editMode == 1) {
     SetWindowText(LoadResString(32818));
-    CCustomDoc::FormMap* map = m_document->GetFormMap();
-    auto found = map != nullptr ? map->find(m_formName) : CCustomDoc::FormMap::iterator();
-    if (map != nullptr && found != map->end()) {
-      m_filePath = found->second;
+    const CMapStringToString* map = m_document->GetFormMap();
+    if (map != nullptr && map->Lookup(m_formName, m_filePath)) {
       Form().SetFilePath(m_filePath);
       Form().Load();
       m_nameBox->SetModify(FALSE);
@@ -317,7 +315,7 @@ bool CFormEditorDlg::NameCheck() {
     AfxMessageBox(LoadResString(32820), MB_OK);
     return false;
   }
-  if (CCustomDoc::FormMap* map = m_document->GetFormMap()) {
+  if (const CMapStringToString* map = m_document->GetFormMap()) {
     for (const auto& [key, path] : *map) {
       if (qv::EqualsNoCase(key, name) && !qv::EqualsNoCase(m_openingName, name)) {
         AfxMessageBox(LoadResString(32814), MB_OK);

@@ -45,7 +45,7 @@ class FormEditor : public EditorFixture {
 }  // namespace
 
 TEST_F(FormEditor, MakesTheOfficeSurveyThroughTheDialogsAlone) {
-  doc_.GetFormMap()->erase("Office survey");  // a console without it
+  doc_.GetFormMap()->RemoveKey("Office survey");  // a console without it
   user_.Then([] {
     EXPECT_EQ(Top().text, "Create a Custom Data Form");
     EXPECT_TRUE(Control(1013).focused);
