@@ -40,13 +40,12 @@ bool CDistributionTask::IsScriptName(const std::string& name) {
 void CDistributionTask::AddFormFile(const std::string& formName) {
   if (m_pDocument == nullptr || m_pDocument->GetFormMap() == nullptr)
     return;
-  const CCustomDoc::FormMap& map = *m_pDocument->GetFormMap();
-  auto found = map.find(formName);
-  if (found == map.end())
+  std::string path;
+  if (!m_pDocument->GetFormMap()->Lookup(formName, path))
     return;
-  std::size_t slash = found->second.rfind('\\');
+  std::size_t slash = path.rfind('\\');
   if (slash != std::string::npos)
-    m_formFiles.push_back(found->second.substr(slash + 1));
+    m_formFiles.push_back(path.substr(slash + 1));
 }
 
 void CDistributionTask::CollectFormFiles() {

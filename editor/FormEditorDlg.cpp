@@ -93,10 +93,8 @@ BOOL CFormEditorDlg::OnInitDialog() {
   m_nameBox = dynamic_cast<CEdit*>(GetDlgItem(kNameBox));
   if (m_editMode == 1) {
     SetWindowText(LoadResString(32818));
-    CCustomDoc::FormMap* map = m_document->GetFormMap();
-    auto found = map != nullptr ? map->find(m_formName) : CCustomDoc::FormMap::iterator();
-    if (map != nullptr && found != map->end()) {
-      m_filePath = found->second;
+    const CMapStringToString* map = m_document->GetFormMap();
+    if (map != nullptr && map->Lookup(m_formName, m_filePath)) {
       Form().SetFilePath(m_filePath);
       Form().Load();
       m_nameBox->SetModify(FALSE);
@@ -317,7 +315,7 @@ bool CFormEditorDlg::NameCheck() {
     AfxMessageBox(LoadResString(32820), MB_OK);
     return false;
   }
-  if (CCustomDoc::FormMap* map = m_document->GetFormMap()) {
+  if (const CMapStringToString* map = m_document->GetFormMap()) {
     for (const auto& [key, path] : *map) {
       if (qv::EqualsNoCase(key, name) && !qv::EqualsNoCase(m_openingName, name)) {
         AfxMessageBox(LoadResString(32814), MB_OK);
@@ -354,22 +352,35 @@ void CFormEditorDlg::OnCancel() {
   Finish(IDCANCEL);
 }
 
+bool CFormEditorDlg::SaveForPreview() {
+  bool newFile;
+  if (!m_previewFile.empty())
+    newFile = false;  // a new form that an earlier preview saved: rewrite that file
+  else if (m_newFile == 1)
+    newFile = true;
+  else
+    newFile = Form().Definition().formName != m_openingName;
+  Form().SetSaveFlags(true, newFile);
+  if (Form().Save() == 0)
+    return false;
+  if (m_newFile == 1)
+    m_previewFile = Form().GetFilePath();
+  return true;
+}
+
 void CFormEditorDlg::OnPreview() {
-  m_previewed = 1;
+  // A save that fails has told the user; nothing changes, so that the form is still saved
+  // when the dialog closes, and the viewer is started all the same.
+  bool saved = true;
   if (m_modified == 1) {
-    bool newFile = m_newFile == 1 || Form().Definition().formName != m_openingName;
-    Form().SetSaveFlags(true, newFile);
-    Form().Save();
-    m_modified = 0;
-    m_filePath = Form().GetFilePath();
-    if (m_newFile == 1) {
-      // A new form now has its file under this name: a later preview rewrites that file
-      // rather than leaving it behind and making another. An existing form keeps its
-      // opening name, so a renamed one is saved into a new file by each preview, as before.
-      m_newFile = 0;
-      m_openingName = Form().Definition().formName;
+    saved = SaveForPreview();
+    if (saved) {
+      m_modified = 0;
+      m_filePath = Form().GetFilePath();
     }
   }
+  if (saved)
+    m_previewed = 1;
   char server[256] = {};
   if (GetCoreServerName(server, sizeof server) == FALSE)
     return;

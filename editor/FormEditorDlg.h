@@ -49,6 +49,8 @@ class CFormEditorDlg : public CDialog {
   bool NameCheck();
   // Close and Cancel after their first step: the " - " check and the new-file rule.
   void Finish(int result);
+  // Saves the form before a preview; false when the save did not store it.
+  bool SaveForPreview();
   void OnPreview();
 
   CButton* m_deleteButton = nullptr;
@@ -65,5 +67,8 @@ class CFormEditorDlg : public CDialog {
   int m_previewed = 0;
   int m_editMode;
   int m_newFile;
+  // The file that the first preview of a new form made; later previews rewrite it. The
+  // opening name stays "", so Close still checks the name against every form.
+  std::string m_previewFile;
   std::unique_ptr<CCustomForm> m_form;
 };

@@ -42,9 +42,9 @@ void CItemListDlg::OnInsert() {
 }
 
 CFieldItem* CItemListDlg::ItemOfLine(int line) const {
-  // A sorted list box puts a line before the lines equal to it, so among lines of one text
-  // the newest item's line stands on top: the n-th such line from the top belongs to the n-th
-  // shown item of that text counted from the end of the list.
+  // A sorted list box puts a line before the lines equal to it (ignoring letter case), so
+  // among lines of one text the newest item's line stands on top: the n-th such line from
+  // the top belongs to the n-th shown item of that text counted from the end of the list.
   std::string text = m_itemList->GetText(line);
   int rank = 0;
   for (int i = 0; i < line; ++i)

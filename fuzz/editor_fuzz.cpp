@@ -172,7 +172,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   CCustomDoc document;
   for (const auto& [name, file] : kForms)
-    (*document.GetFormMap())[name] = std::string(kShare) + file;
+    document.GetFormMap()->SetAt(name, std::string(kShare) + file);
   int editMode = data[0] % 4 == 0 ? 0 : 1;
   std::string name = editMode == 0 ? "" : kForms[data[0] % 3][0];
   {

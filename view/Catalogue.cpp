@@ -56,9 +56,9 @@ void CFormCatalogue::FillCatalogue() {
     working.PushFrontOnce(saved);
   }
 
-  CCustomDoc::FormMap* map = document_.GetFormMap();
+  CMapStringToString* map = document_.GetFormMap();
   if (map != nullptr)
-    map->clear();
+    map->RemoveAll();
 
   std::unordered_set<std::string> groups;
   CProfileFile groupList(formsSharePath_ + "FDGRPLST.GPS");
@@ -80,7 +80,7 @@ void CFormCatalogue::FillCatalogue() {
       continue;
     working.PushFrontOnce(name);
     if (map != nullptr)
-      (*map)[name] = path;
+      map->SetAt(name, path);
     forms.insert(name);
   }
   if (listing != INVALID_HANDLE_VALUE)
@@ -122,12 +122,10 @@ void CFormCatalogue::SaveOrder(int rowToDelete) {
 }
 
 bool CFormCatalogue::GetFormDescription(const std::string& name, std::string& out) const {
-  const CCustomDoc::FormMap* map = document_.GetFormMap();
-  if (map == nullptr)
+  const CMapStringToString* map = document_.GetFormMap();
+  std::string path;
+  if (map == nullptr || !map->Lookup(name, path))
     return false;
-  auto entry = map->find(name);
-  if (entry == map->end())
-    return false;
-  CProfileFile(entry->second).ReadString("Form", "FormDescription", out);
+  CProfileFile(path).ReadString("Form", "FormDescription", out);
   return true;
 }

@@ -2,9 +2,9 @@
 
 #include <new>
 
-CCustomDoc::CCustomDoc() : m_pFormMap(new (std::nothrow) FormMap(kFormMapBuckets)) {}
+CCustomDoc::CCustomDoc() : m_pFormMap(new (std::nothrow) CMapStringToString(kFormMapBuckets)) {}
 
 CCustomDoc::~CCustomDoc() {
   if (m_pFormMap != nullptr)
-    m_pFormMap->clear();
+    m_pFormMap->RemoveAll();
 }

@@ -5,15 +5,14 @@
 
 #include <memory>
 #include <string>
-#include <unordered_map>
+
+#include "platform/ui/MapStringToString.h"
 
 class CCustomForm;
 
 class CCustomDoc {
  public:
-  // Form name -> full path of the form file; names are compared exactly.
-  using FormMap = std::unordered_map<std::string, std::string>;
-  static constexpr std::size_t kFormMapBuckets = 19;
+  static constexpr UINT kFormMapBuckets = 19;
 
   CCustomDoc();
   ~CCustomDoc();
@@ -25,10 +24,11 @@ class CCustomDoc {
   void SetCurrentForm(CCustomForm* form) { m_pCurrentForm = form; }
   void ClearCurrentForm() { m_pCurrentForm = nullptr; }
 
-  // Null only when the map could not be made.
-  FormMap* GetFormMap() const { return m_pFormMap.get(); }
+  // Form name -> full path of the form file; names are compared exactly. Null only when the
+  // map could not be made.
+  CMapStringToString* GetFormMap() const { return m_pFormMap.get(); }
 
  private:
   CCustomForm* m_pCurrentForm = nullptr;
-  std::unique_ptr<FormMap> m_pFormMap;
+  std::unique_ptr<CMapStringToString> m_pFormMap;
 };

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/text/CaseFold.h"
+#include "platform/text/WordOrder.h"
 
 namespace {
 
@@ -65,7 +65,7 @@ int CListBox::AddString(const std::string& text) {
   int index = GetCount();
   if ((GetStyle() & LBS_SORT) != 0) {
     auto at = std::find_if(lines_.begin(), lines_.end(), [&](const std::string& line) {
-      return qv::CompareNoCase(line, text) >= 0;
+      return qv::CompareWordOrder(line, text) >= 0;
     });
     index = static_cast<int>(at - lines_.begin());
   }
@@ -78,7 +78,9 @@ int CListBox::InsertString(int index, const std::string& text) {
   lines_.insert(lines_.begin() + index, text);
   if (selection_ >= index)
     ++selection_;
-  if (caret_ >= index)
+  if (GetCount() == 1)
+    caret_ = 0;  // the first line of an empty box takes the caret
+  else if (caret_ >= index)
     ++caret_;
   OnLineAdded(index);
   return index;

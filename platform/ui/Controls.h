@@ -34,12 +34,14 @@ class CEdit : public CWnd {
   bool modified_ = false;
 };
 
-// List box. A sorted box places each added line by a comparison that ignores letter case
-// (before an equal line); InsertString always places at the index given. Programmatic
-// selection raises nothing; a user's selection raises LBN_SELCHANGE (with LBS_NOTIFY), a
-// double-click LBN_SELCHANGE then LBN_DBLCLK. A key in a box with LBS_WANTKEYBOARDINPUT
-// first goes to the parent as WM_VKEYTOITEM: -2 means handled, -1 (or an index) lets the box
-// do its own handling (the arrow, Home and End keys move the selection).
+// List box. A sorted box places each added line in word order (qv::CompareWordOrder), before
+// the lines equal to it without regard to letter case; InsertString always places at the
+// index given. Programmatic selection raises nothing; a user's selection raises LBN_SELCHANGE
+// (with LBS_NOTIFY), a double-click LBN_SELCHANGE then LBN_DBLCLK. A key in a box with
+// LBS_WANTKEYBOARDINPUT first goes to the parent as WM_VKEYTOITEM: -2 means handled, -1 (or
+// an index) lets the box do its own handling (the arrow, Home and End keys move the
+// selection from the caret line). The caret line of a box that holds lines is 0 until
+// something moves it, also when nothing is selected; an empty box has none (-1).
 class CListBox : public CWnd {
  public:
   static constexpr int kLineHeight = 8;  // dialog units per line

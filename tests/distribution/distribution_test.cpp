@@ -83,8 +83,8 @@ TEST(ScriptsDirectory, EveryFailureGivesEmpty) {
 class ScriptTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    (*document_.GetFormMap())["Asset"] = "\\\\CORE1\\qvlogon\\FRM1A.FRM";
-    (*document_.GetFormMap())["Contact"] = "\\\\CORE1\\qvlogon\\FRM2B.FRM";
+    document_.GetFormMap()->SetAt("Asset", "\\\\CORE1\\qvlogon\\FRM1A.FRM");
+    document_.GetFormMap()->SetAt("Contact", "\\\\CORE1\\qvlogon\\FRM2B.FRM");
     task_ = std::make_unique<CDistributionTask>();
     task_->SetDocument(&document_);
   }

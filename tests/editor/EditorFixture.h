@@ -21,9 +21,9 @@ class EditorFixture : public ::testing::Test {
   EditorFixture() {
     qv::SetResourceModule(&qv::OwnResources());
     qv::ui::ClearInputProblems();
-    (*doc_.GetFormMap())["Office survey"] = std::string(kShare) + "FRM1A.FRM";
-    (*doc_.GetFormMap())["Asset tag"] = std::string(kShare) + "FRM2B7.FRM";
-    (*doc_.GetFormMap())["Contact details"] = std::string(kShare) + "FRM3C.FRM";
+    doc_.GetFormMap()->SetAt("Office survey", std::string(kShare) + "FRM1A.FRM");
+    doc_.GetFormMap()->SetAt("Asset tag", std::string(kShare) + "FRM2B7.FRM");
+    doc_.GetFormMap()->SetAt("Contact details", std::string(kShare) + "FRM3C.FRM");
     before_ = FormFiles();
   }
   ~EditorFixture() override { qv::SetResourceModule(nullptr); }

@@ -45,7 +45,7 @@ class FormEditor : public EditorFixture {
 }  // namespace
 
 TEST_F(FormEditor, MakesTheOfficeSurveyThroughTheDialogsAlone) {
-  doc_.GetFormMap()->erase("Office survey");  // a console without it
+  doc_.GetFormMap()->RemoveKey("Office survey");  // a console without it
   user_.Then([] {
     EXPECT_EQ(Top().text, "Create a Custom Data Form");
     EXPECT_TRUE(Control(1013).focused);
@@ -302,4 +302,86 @@ TEST_F(FormEditor, PreviewOfARenamedFormSavesANewFileEachTimeAndKeepsTheOpeningN
   EXPECT_EQ(result_, IDOK);
   EXPECT_EQ(previewed_, 1);
   EXPECT_EQ(NewForms().size(), 2u);
+}
+
+TEST_F(FormEditor, PreviewWhoseSaveFailsLeavesTheFormToBeSavedOnClose) {
+  const std::filesystem::path share =
+      std::filesystem::path(world_.Host(std::string(kShare) + "FRM1A.FRM")).parent_path();
+  user_.Then([&share] {
+    ui::Type(1013, "Desk check");
+    std::filesystem::remove_all(share);  // the share takes no new file
+    ui::Click(203);
+  });
+  user_.Then([] {
+    EXPECT_EQ(Top().text, "Custom Data Forms");
+    EXPECT_EQ(BoxText().rfind("An error occured while trying to save the form \"Desk check\".", 0),
+              0u);
+    ui::Click(IDOK);
+  });
+  // The preview goes on with the path the editor had: none, as nothing was saved.
+  user_.Then([] {
+    EXPECT_EQ(qv::LastWinExec().commandLine, std::string(kShare) + "QVCstm32.exe /d /i=");
+    EXPECT_EQ(BoxText().rfind("Could not launch the form viewer", 0), 0u);
+    ui::Click(IDOK);
+  });
+  user_.Then([&share] {
+    std::filesystem::create_directories(share);
+    ui::Click(1);
+  });
+  RunEditor();
+  EXPECT_EQ(modified_, 1);
+  EXPECT_EQ(previewed_, 0);
+  std::vector<std::string> made = NewForms();
+  ASSERT_EQ(made.size(), 1u) << "closing saves the form";
+  EXPECT_NE(world_.Bytes(kShare + made[0]).find("FormName=Desk check\r\n"), std::string::npos);
+}
+
+TEST_F(FormEditor, PreviewedNewFormIsRewrittenAndStillNameChecked) {
+  user_.Then([] {
+    ui::Type(1013, "office survey");  // a preview does not check the name
+    ui::Click(203);
+  });
+  user_.Then([this] {
+    EXPECT_EQ(NewForms().size(), 1u);
+    ui::Click(1);
+  });
+  Box("Duplicate form names are not allowed.");
+  user_.Then([] {
+    ui::Type(1013, "Desk check");
+    ui::Click(203);
+  });
+  user_.Then([this] {
+    std::vector<std::string> made = NewForms();
+    ASSERT_EQ(made.size(), 1u) << "the second preview rewrites the first one's file";
+    EXPECT_NE(world_.Bytes(kShare + made[0]).find("FormName=Desk check\r\n"), std::string::npos);
+    ui::Click(1);
+  });
+  RunEditor();
+  EXPECT_EQ(result_, IDOK);
+  EXPECT_EQ(NewForms().size(), 1u);
+}
+
+TEST_F(FormEditor, KeysWorkInTheFilledQuestionListBeforeAnyClick) {
+  // The list filled on load has its caret on line 0 and nothing selected; Down moves on from
+  // the caret.
+  user_.Then([] {
+    EXPECT_EQ(Control(1020).caret, 0);
+    EXPECT_EQ(Control(1020).selection, -1);
+    ui::Key(1020, VK_DOWN);
+  });
+  user_.Then([] {
+    EXPECT_EQ(Control(1020).selection, 1);
+    ui::Click(1);
+  });
+  RunEditor(1, "Office survey");
+
+  // Delete takes the caret line.
+  user_.Then([] { ui::Key(1020, VK_DELETE); });
+  Box("Delete 'Room number'?", IDYES);
+  user_.Then([] {
+    EXPECT_EQ(Lines(1020), (Texts{"Which floor?", "-----Page Break-----", "Color, if any"}));
+    ui::Click(1);
+  });
+  RunEditor(1, "Office survey");
+  EXPECT_EQ(world_.Bytes(std::string(kShare) + "FRM1A.FRM").find("Room number"), std::string::npos);
 }

@@ -91,3 +91,24 @@ TEST_F(ItemList, DeletingOneOfTwoEqualLinesRemovesThatLinesOwnItem) {
   EXPECT_EQ(field_.items[0]->text, "Same");
   EXPECT_EQ(field_.items[1]->text, "Other");
 }
+
+TEST_F(ItemList, ListsInWordOrderWithTheNewestOfEqualLinesOnTop) {
+  // "\xC9" "clair" is Éclair in Windows-1252.
+  // clang-format off
+  static const Texts entered = {"Zebra", "~tilde", "\xC9" "clair", "Echo", "Edge", "co-op",
+                                "coop", "APPLE", "cherry", "Banana", "10", "9", "apple"};
+  static const Texts listed = {"~tilde", "10", "9", "apple", "APPLE", "Banana", "cherry", "coop",
+                               "co-op", "Echo", "\xC9" "clair", "Edge", "Zebra"};
+  // clang-format on
+  user_.Then([] {
+    for (const std::string& text : entered) {
+      ui::Type(1010, text);
+      ui::Click(6);
+    }
+  });
+  user_.Then([] {
+    EXPECT_EQ(Lines(1011), listed);
+    ui::Click(1);
+  });
+  EXPECT_EQ(Run(CFormField::kEditList), IDOK);
+}

@@ -257,6 +257,8 @@ TEST_F(Framework, CheckListRadioGroupsAndKeys) {
   Controls dialog;
   user_.Then([] {
     EXPECT_EQ(Control(10).checks, (std::vector<int>{0, 1}));
+    EXPECT_EQ(Control(10).caret, 0);  // a filled list's caret is on line 0, nothing selected
+    EXPECT_EQ(Control(10).selection, -1);
     {
       CWaitCursor wait;
       EXPECT_TRUE(ui::TakeSnapshot().waitCursor);
@@ -292,7 +294,14 @@ TEST_F(Framework, CheckListRadioGroupsAndKeys) {
     EXPECT_EQ(ui::TakeSnapshot().modals.size(), 2u);
     ui::Click(IDNO);
   });
-  user_.Then([] { EXPECT_EQ(AfxMessageBox("Done."), IDOK); });
+  user_.Then([&dialog] {
+    auto* list = dynamic_cast<CListBox*>(dialog.GetDlgItem(10));
+    EXPECT_EQ(list->GetCaretIndex(), 1);
+    list->ResetContent();
+    list->AddString("Three");
+    EXPECT_EQ(list->GetCaretIndex(), 0);  // on line 0 again after the reset
+    EXPECT_EQ(AfxMessageBox("Done."), IDOK);
+  });
   user_.Then([] { ui::CloseWindow(); });
   user_.Then([] { ui::Key(0, VK_ESCAPE); });
   EXPECT_EQ(dialog.DoModal(), IDCANCEL);
