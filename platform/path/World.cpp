@@ -125,7 +125,13 @@ unsigned World::Generation() {
 
 std::unique_ptr<World> World::Open(const std::string& dir, std::string* why) {
   auto world = std::make_unique<World>();
-  world->dir_ = std::filesystem::absolute(dir).lexically_normal().string();
+  std::error_code ec;
+  std::filesystem::path absolute = std::filesystem::absolute(dir, ec);
+  if (ec) {
+    *why = "cannot find the world folder \"" + dir + "\": " + ec.message();
+    return nullptr;
+  }
+  world->dir_ = absolute.lexically_normal().string();
   while (world->dir_.size() > 1 && world->dir_.back() == '/')
     world->dir_.pop_back();
   std::string file = world->dir_ + "/" + kDescriptionFile;
@@ -281,7 +287,11 @@ bool World::MapPath(std::string_view winPath, std::string* hostPath, std::string
 }
 
 bool World::HostToWindows(const std::string& hostPath, std::string* winPath) const {
-  std::string host = std::filesystem::absolute(hostPath).lexically_normal().string();
+  std::error_code ec;
+  std::filesystem::path absolute = std::filesystem::absolute(hostPath, ec);
+  if (ec)
+    return false;
+  std::string host = absolute.lexically_normal().string();
   for (const WorldComputer& c : computers_) {
     for (const auto& [letter, folder] : c.drives) {
       if (host != folder && host.compare(0, folder.size() + 1, folder + "/") != 0)
