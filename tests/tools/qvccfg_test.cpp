@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -10,6 +12,7 @@
 #include "platform/path/World.h"
 #include "platform/profile/Profile.h"
 #include "tools/qvccfg/Commands.h"
+#include "tools/qvccfg/Json.h"
 
 namespace fs = std::filesystem;
 
@@ -51,6 +54,16 @@ class QvccfgTest : public ::testing::Test {
 
   std::string dir_, out, err;
 };
+
+const std::string kShare = "\\\\CORE1\\qvlogon\\";
+
+// An error is one line: it ends in the one line break it holds, and no other control
+// character reaches the terminal.
+bool OneLine(const std::string& text) {
+  return !text.empty() && text.back() == '\n' &&
+         std::none_of(text.begin(), text.end() - 1,
+                      [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
+}
 
 const char kNewForm[] = R"({
   "name": "Desk check",
@@ -150,4 +163,101 @@ TEST_F(QvccfgTest, BadImportsWriteNothing) {
   }
   EXPECT_EQ(Run({"import", dir_ + "/none.json"}), 2);
   EXPECT_EQ(Forms(), before);
+}
+
+TEST_F(QvccfgTest, ImportRefusesTextsThatWouldNotReadBack) {
+  qv::json::Value good;
+  ASSERT_TRUE(qv::json::Parse(kNewForm, &good, nullptr));
+  // kNewForm with one text changed, as JSON text.
+  auto with = [&](const std::function<void(qv::json::Value&)>& change) {
+    qv::json::Value form = good;
+    change(form);
+    return qv::json::Write(form, false);
+  };
+  auto top = [&](const char* key, std::string text) {
+    return with([=](qv::json::Value& f) { f.Set(key, text); });
+  };
+  // The question with items, entries[2], with one member set to text ("items": the second).
+  auto entry = [&](const char* key, std::string text) {
+    return with([=](qv::json::Value& f) {
+      qv::json::Array list = f.Find("entries")->AsArray();
+      if (std::string(key) == "items")
+        list[2].Set("items", qv::json::Array{"Plain", text});
+      else
+        list[2].Set(key, text);
+      f.Set("entries", list);
+    });
+  };
+  struct Case {
+    std::string json;
+    std::string where;  // what the error line names
+  };
+  const Case bad[] = {
+      // Names that would read back as the sample form's name.
+      {top("name", " Office survey"), "name: "},
+      {top("name", "Office survey  "), "name: "},
+      {top("name", "\"Office survey\""), "name: "},
+      {top("name", "'Office survey'"), "name: "},
+      {top("name", "OFFICE survey"), "a form named \"Office survey\" already exists"},
+      {top("name", std::string("Desk\0", 5)), "name: "},
+      {top("name", "Desk\ncheck"), "name: "},
+      {top("name", "Desk\x1B[31m"), "name: "},
+      {top("description", "\tindented"), "description: "},
+      {top("description", "'quoted'"), "description: "},
+      {top("description", std::string(8196, 'd')), "description: "},
+      {entry("description", " note"), "entries[2].description: "},
+      {entry("description", "\"note\""), "entries[2].description: "},
+      {entry("text", "bell\x07"), "entries[2].text: "},
+      {entry("inventoryName", std::string("in\0v", 4)), "entries[2].inventoryName: "},
+      {entry("items", "line\rbreak"), "entries[2].items[1]: "},
+      {entry("items", "trailing "), "entries[2]: "},
+  };
+  std::vector<std::string> before = Forms();
+  for (const Case& c : bad) {
+    EXPECT_EQ(Run({"import", WriteJson(c.json)}), 2) << c.where;
+    EXPECT_TRUE(OneLine(err)) << err;
+    EXPECT_NE(err.find(c.where), std::string::npos) << c.where << " / " << err;
+    EXPECT_EQ(out, "");
+  }
+  EXPECT_EQ(Forms(), before);
+
+  // Quotation marks inside a field line are plain text and come back as they are.
+  ASSERT_EQ(Run({"import", WriteJson(entry("text", "\"Desk\" number"))}), 0) << err;
+  ASSERT_EQ(Run({"export", out.substr(0, out.size() - 1)}), 0) << err;
+  EXPECT_NE(out.find(R"("text": "\"Desk\" number")"), std::string::npos) << out;
+}
+
+TEST_F(QvccfgTest, ExportedFormsImportUnderANewName) {
+  // Everything but the file, the dates and the name.
+  auto essence = [](qv::json::Value v) {
+    v.Set("file", "");
+    v.Set("name", "");
+    qv::json::Value header = *v.Find("header");
+    header.Set("creationDate", "");
+    header.Set("lastModifiedDate", "");
+    v.Set("header", header);
+    return v;
+  };
+  for (const char* file : {"FRM1A.FRM", "FRM2B7.FRM", "FRM3C.FRM"}) {
+    ASSERT_EQ(Run({"export", kShare + file}), 0) << err;
+    qv::json::Value original;
+    ASSERT_TRUE(qv::json::Parse(out, &original, nullptr)) << out;
+    qv::json::Value renamed = original;
+    std::string name = original.Find("name")->AsString() + " (copy)";
+    renamed.Set("name", name);
+    ASSERT_EQ(Run({"import", WriteJson(qv::json::Write(renamed, true))}), 0) << file << ": " << err;
+    ASSERT_EQ(Run({"export", out.substr(0, out.size() - 1)}), 0) << err;
+    qv::json::Value copy;
+    ASSERT_TRUE(qv::json::Parse(out, &copy, nullptr)) << out;
+    EXPECT_EQ(copy.Find("name")->AsString(), name);
+    EXPECT_EQ(essence(copy), essence(original)) << file << "\n" << out;
+  }
+  // Members of the wrong shape are still refused.
+  EXPECT_EQ(
+      Run({"import", WriteJson(R"({"file": 1, "name": "x", "description": "", "entries": []})")}),
+      2);
+  EXPECT_EQ(Run({"import", WriteJson(R"({"header": {"owner": "x"}, "name": "x", "description": "",
+                                          "entries": []})")}),
+            2);
+  EXPECT_NE(err.find("header: unknown member \"owner\""), std::string::npos) << err;
 }

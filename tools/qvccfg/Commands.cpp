@@ -13,6 +13,7 @@
 #include "platform/registry/AppProfile.h"
 #include "platform/registry/Registry.h"
 #include "platform/tasklib/TaskLib.h"
+#include "platform/text/CaseFold.h"
 #include "platform/ui/MessageBox.h"
 #include "tools/qvccfg/FormJson.h"
 #include "tools/qvccfg/Listings.h"
@@ -103,20 +104,22 @@ std::string TakeWorldOption(std::vector<std::string>* args) {
 
 namespace {
 
-// The names of the forms in the share, to keep imported names unique.
-bool NameInShare(const std::string& name) {
+// The name of a form in the share that `name` would duplicate (compared without regard to
+// letter case, as the form editor does), or "" when there is none.
+std::string NameInShare(const std::string& name) {
   char core[80] = {};
   if (!GetCoreServerName(core, sizeof core))
-    return false;
+    return "";
   std::string share = std::string("\\\\") + core + "\\qvlogon\\";
   WIN32_FIND_DATAA data;
   HANDLE find = FindFirstFileA((share + "*.FRM").c_str(), &data);
-  bool found = false;
-  for (BOOL more = find != INVALID_HANDLE_VALUE; more && !found;
+  std::string found;
+  for (BOOL more = find != INVALID_HANDLE_VALUE; more && found.empty();
        more = FindNextFileA(find, &data)) {
     CProfileFile file(share + data.cFileName);
     std::string formName;
-    found = file.ReadString("Form", "FormName", formName) && formName == name;
+    if (file.ReadString("Form", "FormName", formName) && EqualsNoCase(formName, name))
+      found = formName;
   }
   if (find != INVALID_HANDLE_VALUE)
     FindClose(find);
@@ -174,9 +177,9 @@ int Import(const std::string& jsonFile, std::string* out, std::string* err) {
     *err = "qvccfg: " + jsonFile + ": " + error + "\n";
     return 2;
   }
-  if (NameInShare(form->Definition().formName)) {
-    *err = "qvccfg: " + jsonFile + ": a form named \"" +
-           json::Cp1252ToUtf8(form->Definition().formName) + "\" already exists\n";
+  if (std::string existing = NameInShare(form->Definition().formName); !existing.empty()) {
+    *err = "qvccfg: " + jsonFile + ": a form named \"" + json::Cp1252ToUtf8(existing) +
+           "\" already exists\n";
     return 2;
   }
   BoxRecorder boxes(err);
