@@ -11,6 +11,7 @@
 #include "platform/path/HostFile.h"
 #include "platform/path/World.h"
 #include "platform/profile/Profile.h"
+#include "tests/tools/ChildProgram.h"
 #include "tools/qvccfg/Commands.h"
 #include "tools/qvccfg/Json.h"
 
@@ -33,11 +34,25 @@ class QvccfgTest : public ::testing::Test {
     fs::remove_all(dir_);
   }
 
-  int Run(std::vector<std::string> args) {
-    args.insert(args.begin(), {"--world", dir_ + "/w"});
+  int Run(std::vector<std::string> args) { return RunIn(dir_ + "/w", std::move(args)); }
+  int RunIn(const std::string& world, std::vector<std::string> args) {
+    args.insert(args.begin(), {"--world", world});
     out.clear();
     err.clear();
     return qv::RunQvccfg(args, &out, &err);
+  }
+  // The built program, standing for the real thing.
+  ChildResult RunProgram(ChildRun run) {
+    run.args.insert(run.args.begin(), {"--world", dir_ + "/w"});
+    return RunChild("qvccfg", run);
+  }
+  static std::vector<std::string> Listing(const std::string& folder) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(folder, ec))
+      names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
   }
   std::string WriteJson(const std::string& text) {
     std::string path = dir_ + "/in.json";
@@ -163,6 +178,55 @@ TEST_F(QvccfgTest, BadImportsWriteNothing) {
   }
   EXPECT_EQ(Run({"import", dir_ + "/none.json"}), 2);
   EXPECT_EQ(Forms(), before);
+}
+
+TEST_F(QvccfgTest, OnlyInitMakesAWorld) {
+  // A folder without a world: every other command refuses it, says how to make one, and
+  // creates nothing.
+  std::string none = dir_ + "/none";
+  const std::vector<std::vector<std::string>> commands = {{"list"},
+                                                          {"groups"},
+                                                          {"tasks"},
+                                                          {"show", kShare + "FRM1A.FRM"},
+                                                          {"import", WriteJson(kNewForm)}};
+  for (const auto& command : commands) {
+    EXPECT_EQ(RunIn(none, command), 2) << command[0];
+    EXPECT_TRUE(OneLine(err)) << err;
+    EXPECT_NE(err.find("--world " + none + " init"), std::string::npos) << err;
+    EXPECT_FALSE(fs::exists(none)) << command[0];
+  }
+
+  // A world that lost its description is not made again over its groups.
+  std::string groups = dir_ + "/w/CORE1/D/Apps/Main/QVLOGON/FDGRPLST.GPS";
+  ASSERT_TRUE(qv::WriteHostFileAtomic(groups, "[Group1]\r\nName=Ours\r\n"));
+  fs::remove(dir_ + "/w/world.ini");
+  EXPECT_EQ(Run({"groups"}), 2);
+  EXPECT_EQ(Run({"init"}), 2);  // CORE1 is there
+  EXPECT_NE(err.find("nothing was changed"), std::string::npos) << err;
+  std::string bytes;
+  ASSERT_TRUE(qv::ReadHostFile(groups, &bytes));
+  EXPECT_EQ(bytes, "[Group1]\r\nName=Ours\r\n");
+  EXPECT_FALSE(fs::exists(dir_ + "/w/world.ini"));
+
+  // init refuses a folder holding any name a world puts at its top, in any letter case.
+  for (const char* name : {"core1", "Admin7", "CONSOLE.DB", "World.ini"}) {
+    std::string folder = dir_ + "/taken-" + name;
+    fs::create_directories(folder + "/" + name);
+    EXPECT_EQ(RunIn(folder, {"init"}), 2) << name;
+    EXPECT_TRUE(OneLine(err)) << err;
+    EXPECT_EQ(Listing(folder), std::vector<std::string>{name});
+  }
+}
+
+TEST_F(QvccfgTest, EmptyWorldNameMakesNothing) {
+  std::string cwd = dir_ + "/cwd";
+  fs::create_directory(cwd);
+  for (const char* command : {"list", "init"}) {
+    ChildResult r = RunChild("qvccfg", {.args = {"--world", "", command}, .cwd = cwd});
+    EXPECT_EQ(r.status, 2) << command;
+    EXPECT_TRUE(OneLine(r.err)) << r.err;
+    EXPECT_TRUE(Listing(cwd).empty()) << command;
+  }
 }
 
 TEST_F(QvccfgTest, ImportRefusesTextsThatWouldNotReadBack) {

@@ -1,9 +1,11 @@
 #include "tools/qvccfg/Commands.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
+#include <system_error>
 
 #include "forms/CustomForm.h"
 #include "forms/ProfileFile.h"
@@ -213,6 +215,17 @@ int RunQvccfg(const std::vector<std::string>& argsIn, std::string* out, std::str
     *err = "qvccfg: unknown command or wrong arguments: " + command + "\n" + kUsage;
     return 2;
   }
+  if (dir.empty()) {
+    *err = "qvccfg: the world folder name is empty; nothing was changed\n";
+    return 2;
+  }
+  std::error_code ec;
+  std::filesystem::path absolute = std::filesystem::absolute(dir, ec);
+  if (ec) {
+    *err = "qvccfg: cannot find the world folder " + dir + ": " + ec.message() +
+           "; nothing was changed\n";
+    return 2;
+  }
   std::string why;
   if (command == "init") {
     if (!MakeDefaultWorld(dir, &why)) {
@@ -222,7 +235,15 @@ int RunQvccfg(const std::vector<std::string>& argsIn, std::string* out, std::str
     *out += "made the default world in " + dir + "\n";
     return 0;
   }
-  World* world = OpenOrMakeWorld(dir, &why);
+  // Only init makes a world: a folder without one is never filled behind the user's back.
+  if (!std::filesystem::exists(absolute / World::kDescriptionFile, ec)) {
+    std::string option = dir == DefaultWorldDir() ? "" : "--world " + dir + " ";
+    *err = "qvccfg: " + dir + " holds no world (" + World::kDescriptionFile +
+           (ec ? ": " + ec.message() : " is missing") + "); make one with: qvccfg " + option +
+           "init\n";
+    return 2;
+  }
+  World* world = OpenWorld(dir, &why);
   if (world == nullptr) {
     *err = "qvccfg: " + why + "\n";
     return 2;
