@@ -325,3 +325,22 @@ TEST_F(QvccfgTest, ExportedFormsImportUnderANewName) {
             2);
   EXPECT_NE(err.find("header: unknown member \"owner\""), std::string::npos) << err;
 }
+
+TEST_F(QvccfgTest, TasksReportsADamagedDatabase) {
+  ASSERT_EQ(Run({"tasks"}), 0) << err;  // no database file yet: an empty one
+  std::string db = dir_ + "/w/console.db";
+  const std::string header = "qvnx-console-database 1\nnext 3\n";
+  const std::pair<std::string, std::string> damaged[] = {
+      {"garbage\n", "line 1"},
+      {header + "snapin 1 \"Run\" \"p\" \"\"\nsnapin 2 \"RUN\" \"p\" \"\"\n", "used twice"},
+      {header + "config 1 7 \"c\" 0 \"\"\n", "does not exist"},
+  };
+  for (const auto& [bytes, what] : damaged) {
+    ASSERT_TRUE(qv::WriteHostFileAtomic(db, bytes));
+    EXPECT_EQ(Run({"tasks"}), 2) << bytes;
+    EXPECT_EQ(out, "");
+    EXPECT_TRUE(OneLine(err)) << err;
+    EXPECT_NE(err.find(db), std::string::npos) << err;
+    EXPECT_NE(err.find(what), std::string::npos) << err;
+  }
+}

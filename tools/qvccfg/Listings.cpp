@@ -71,11 +71,17 @@ int ListGroups(std::string* out, std::string* /*err*/) {
   return 0;
 }
 
-int ListTasks(std::string* out, std::string* /*err*/) {
+int ListTasks(std::string* out, std::string* err) {
   json::Value configurations = json::Array{};
   TaskConfigRecord config;
   std::memset(&config, 0, sizeof config);
   LONG handle = FindFirstTaskConfiguration(kSnapinName, &config);
+  // A damaged database finds nothing, as an empty one does; only the library can tell them
+  // apart.
+  if (std::string problem = TaskLibraryProblem(); !problem.empty()) {
+    *err = "qvccfg: " + problem + "\n";
+    return 2;
+  }
   for (BOOL more = handle != -1; more; more = FindNextTaskConfiguration(handle, &config)) {
     json::Value item = json::Object{};
     item.Set("id", config.id);
