@@ -229,6 +229,58 @@ TEST_F(QvccfgTest, EmptyWorldNameMakesNothing) {
   }
 }
 
+TEST_F(QvccfgTest, PathsThatNameNoFileAreOneLineErrors) {
+  for (const char* command : {"show", "check", "export", "import"}) {
+    EXPECT_EQ(Run({command, ""}), 2) << command;
+    EXPECT_TRUE(OneLine(err)) << command << ": " << err;
+    EXPECT_EQ(out, "");
+  }
+  // A relative file, or world, when the working folder has gone.
+  std::string gone = dir_ + "/gone";
+  fs::create_directory(gone);
+  ChildResult r = RunProgram({.args = {"show", "FRM1A.FRM"}, .cwd = gone, .removeCwd = true});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_TRUE(OneLine(r.err)) << r.err;
+  fs::create_directory(gone);
+  r = RunChild("qvccfg", {.args = {"--world", "w", "list"}, .cwd = gone, .removeCwd = true});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_TRUE(OneLine(r.err)) << r.err;
+}
+
+TEST_F(QvccfgTest, OutputThatCannotBeWrittenFails) {
+  ChildResult r = RunProgram({.args = {"list"}, .stdoutPath = "/dev/full"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(OneLine(r.err)) << r.err;
+  EXPECT_NE(r.err.find("standard output"), std::string::npos) << r.err;
+  EXPECT_EQ(RunChild("qvccfg", {.args = {"--help"}, .stdoutPath = "/dev/full"}).status, 1);
+  EXPECT_EQ(RunChild("qvccfg", {.args = {"--help"}}).status, 0);  // the same, written
+
+  // The viewer prints the page it wrote.
+  r = RunChild("QVCstm32.exe",
+               {.args = {"--world", dir_ + "/w", "/d", "/i=" + kShare + "FRM1A.FRM"},
+                .stdoutPath = "/dev/full"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(OneLine(r.err)) << r.err;
+}
+
+// An endless input is read no further than the limit: the program ends, and holds about one
+// copy of the 16 MB limit at most. A program that read on would keep growing until it ran
+// out of the address space it is given here.
+TEST_F(QvccfgTest, ImportStopsReadingAtTheSizeLimit) {
+  std::vector<std::string> before = Forms();
+  ChildRun run{.args = {"import", "/dev/zero"}};
+#if !defined(__SANITIZE_ADDRESS__)  // the address sanitizer reserves far more than it uses
+  run.memoryLimitMb = 2048;
+#endif
+  ChildResult r = RunProgram(run);
+  EXPECT_FALSE(r.timedOut);
+  EXPECT_EQ(r.status, 2);
+  EXPECT_TRUE(OneLine(r.err)) << r.err;
+  EXPECT_NE(r.err.find("larger than"), std::string::npos) << r.err;
+  EXPECT_LT(r.maxRssKb, 200 * 1024);
+  EXPECT_EQ(Forms(), before);
+}
+
 TEST_F(QvccfgTest, ImportRefusesTextsThatWouldNotReadBack) {
   qv::json::Value good;
   ASSERT_TRUE(qv::json::Parse(kNewForm, &good, nullptr));
@@ -343,4 +395,45 @@ TEST_F(QvccfgTest, TasksReportsADamagedDatabase) {
     EXPECT_NE(err.find(db), std::string::npos) << err;
     EXPECT_NE(err.find(what), std::string::npos) << err;
   }
+}
+
+TEST_F(QvccfgTest, ErrorLinesShowOutsideTextEscaped) {
+  std::string odd = dir_ + "/odd";
+  fs::create_directories(odd);
+  std::ofstream(odd + "/world.ini", std::ios::binary)
+      << "[World]\r\nConsole=A\r\n[Computer A]\r\nDrive \x1B=x\r\n";
+  ASSERT_TRUE(qv::WriteHostFileAtomic(dir_ + "/w/console.db",
+                                      "qvnx-console-database 1\nnext 3\nsnapin 1 \"a\\x1B\" \"\" "
+                                      "\"\"\nsnapin 2 \"A\\x1b\" \"\" \"\"\n"));
+  const std::vector<std::vector<std::string>> commands = {
+      {"--world", dir_ + "/w", "show", "\x1B[31m.FRM"},
+      {"--world", dir_ + "/w", "show", kShare + "\x1B]0;title\x07.FRM"},
+      {"--world", dir_ + "/w", "where", "\\\\CORE1\\qvlogon\\\x1B[2J"},
+      {"--world", dir_ + "/w", "import", dir_ + "/\x1B[31m.json"},
+      {"--world", dir_ + "/w", "script", "\x1B[31m"},
+      {"--world", dir_ + "/w", "tasks"},
+      {"--world", odd, "list"},
+  };
+  for (const auto& args : commands) {
+    out.clear();
+    err.clear();
+    EXPECT_EQ(qv::RunQvccfg(args, &out, &err), 2) << args[2];
+    EXPECT_TRUE(OneLine(err)) << args[2] << ": " << err;
+    EXPECT_NE(err.find("\\x1B"), std::string::npos) << args[2] << ": " << err;
+  }
+}
+
+TEST(Printable, EscapesWhatIsNotPrintableUtf8) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"plain \\\\CORE1\\x", "plain \\\\CORE1\\x"},
+      {"\x1B[31mred\x07", "\\x1B[31mred\\x07"},
+      {std::string("a\0b\n\t\x7F", 6), "a\\x00b\\x0A\\x09\\x7F"},
+      {"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80", "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80"},
+      {"caf\xE9", "caf\\xE9"},                                  // Windows-1252, not UTF-8
+      {"\xC2\x9B", "\\xC2\\x9B"},                               // C1 control (CSI)
+      {"\xE2\x82", "\\xE2\\x82"},                               // cut short
+      {"\xC0\xAF \xED\xA0\x80", "\\xC0\\xAF \\xED\\xA0\\x80"},  // overlong, surrogate
+  };
+  for (const auto& [text, shown] : cases)
+    EXPECT_EQ(qv::Printable(text), shown) << shown;
 }

@@ -11,6 +11,7 @@
 #include "platform/tasklib/TaskLib.h"
 #include "platform/ui/ListCtrl.h"
 #include "platform/ui/WaitCursor.h"
+#include "tools/qvccfg/Commands.h"
 #include "tools/qvccfg/Json.h"
 #include "view/Catalogue.h"
 #include "view/CustomDoc.h"
@@ -79,7 +80,7 @@ int ListTasks(std::string* out, std::string* err) {
   // A damaged database finds nothing, as an empty one does; only the library can tell them
   // apart.
   if (std::string problem = TaskLibraryProblem(); !problem.empty()) {
-    *err = "qvccfg: " + problem + "\n";
+    *err = "qvccfg: " + Printable(problem) + "\n";
     return 2;
   }
   for (BOOL more = handle != -1; more; more = FindNextTaskConfiguration(handle, &config)) {
@@ -116,7 +117,7 @@ int WriteScriptOf(const std::string& utf8Name, bool group, std::string* out, std
     return 2;
   }
   if (!CDistributionTask::IsScriptName(name)) {
-    *err = "qvccfg: no script was written: \"" + utf8Name +
+    *err = "qvccfg: no script was written: \"" + Printable(utf8Name) +
            "\" cannot name a file in the scripts directory\n";
     return 2;
   }
@@ -138,7 +139,8 @@ int WriteScriptOf(const std::string& utf8Name, bool group, std::string* out, std
   task.WriteScript();
   std::string script = directory + task.GetScriptFileName();
   if (!WinFileExists(script.c_str())) {
-    *err = "qvccfg: the script " + json::Cp1252ToUtf8(script) + " could not be written\n";
+    *err =
+        "qvccfg: the script " + Printable(json::Cp1252ToUtf8(script)) + " could not be written\n";
     return 1;
   }
   *out += json::Cp1252ToUtf8(script) + "\n";
