@@ -33,7 +33,7 @@ inline void MakeWorld() {
       __builtin_trap();
     WorldDir() = pattern;
     std::atexit(RemoveWorld);
-    if (qv::OpenOrMakeWorld(pattern, &why) == nullptr)
+    if (!qv::MakeDefaultWorld(pattern, &why) || qv::OpenWorld(pattern, &why) == nullptr)
       __builtin_trap();
     return true;
   }();

@@ -164,11 +164,12 @@ std::unique_ptr<World> World::Open(const std::string& dir, std::string* why) {
     *why = "no world folder was given";
     return nullptr;
   }
-  world->dir_ = std::filesystem::absolute(dir, ec).lexically_normal().string();
+  std::filesystem::path absolute = std::filesystem::absolute(dir, ec);
   if (ec) {
-    *why = "the world folder " + dir + " cannot be found: " + ec.message();
+    *why = "cannot find the world folder \"" + dir + "\": " + ec.message();
     return nullptr;
   }
+  world->dir_ = absolute.lexically_normal().string();
   while (world->dir_.size() > 1 && world->dir_.back() == '/')
     world->dir_.pop_back();
   world->realDir_ = RealPath(world->dir_);
@@ -384,9 +385,10 @@ bool World::Contains(const std::string& hostPath) const {
 
 bool World::HostToWindows(const std::string& hostPath, std::string* winPath) const {
   std::error_code ec;
-  std::string host = std::filesystem::absolute(hostPath, ec).lexically_normal().string();
+  std::filesystem::path absolute = std::filesystem::absolute(hostPath, ec);
   if (ec || hostPath.empty())
     return false;
+  std::string host = absolute.lexically_normal().string();
   for (const WorldComputer& c : computers_) {
     for (const auto& [letter, folder] : c.drives) {
       if (host != folder && host.compare(0, folder.size() + 1, folder + "/") != 0)

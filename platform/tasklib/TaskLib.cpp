@@ -21,7 +21,8 @@
 //
 // A missing or empty file is an empty database; the file is created by the first change. A
 // file that breaks any rule above is damaged: every call that needs the database fails, and
-// nothing is written until the file is repaired or removed. Each change writes the whole file
+// nothing is written until the file is repaired or removed; TaskLibraryProblem says what is
+// wrong. Each change writes the whole file
 // atomically. The file is read again whenever its stamp on disk changes, so changes made by
 // another process are seen at the next call; between two processes the last writer wins.
 //
@@ -37,6 +38,7 @@
 #include <map>
 #include <optional>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/path/HostFile.h"
@@ -260,12 +262,14 @@ bool InIdOrder(const std::vector<Record>& records) {
   return true;
 }
 
-// Checks the rules that span lines: id order, uniqueness, the next id, snap-in references.
-bool Consistent(const Database& db) {
-  if (!InIdOrder(db.snapins) || !InIdOrder(db.configurations) || !InIdOrder(db.tasks)) {
-    return false;
-  }
+// Checks the rules that span lines: id order, uniqueness, the next id, snap-in names and
+// references. Each check is one pass (the ids sorted once), so a large file costs little more
+// than reading it. Empty when the database is sound, else what is wrong.
+std::string Inconsistency(const Database& db) {
+  if (!InIdOrder(db.snapins) || !InIdOrder(db.configurations) || !InIdOrder(db.tasks))
+    return "the records of a kind are not in id order";
   std::vector<LONG> ids;
+  ids.reserve(db.snapins.size() + db.configurations.size() + db.tasks.size());
   for (const Snapin& s : db.snapins)
     ids.push_back(s.id);
   for (const Configuration& c : db.configurations)
@@ -274,32 +278,35 @@ bool Consistent(const Database& db) {
     ids.push_back(t.id);
   std::sort(ids.begin(), ids.end());
   for (std::size_t i = 0; i < ids.size(); ++i) {
-    if ((i > 0 && ids[i - 1] == ids[i]) || ids[i] >= db.nextId)
-      return false;
+    if (i > 0 && ids[i - 1] == ids[i])
+      return "the id " + std::to_string(ids[i]) + " is used twice";
+    if (ids[i] >= db.nextId)
+      return "the id " + std::to_string(ids[i]) + " is not below the next id";
   }
-  for (std::size_t i = 0; i < db.snapins.size(); ++i) {
-    for (std::size_t j = i + 1; j < db.snapins.size(); ++j) {
-      if (qv::EqualsNoCase(db.snapins[i].name, db.snapins[j].name))
-        return false;
-    }
+  std::unordered_set<std::string> names;
+  std::unordered_set<LONG> snapinIds;
+  for (const Snapin& s : db.snapins) {
+    if (!names.insert(qv::ToLower(s.name)).second)
+      return "the snap-in name \"" + s.name + "\" is used twice";
+    snapinIds.insert(s.id);
   }
   for (const Configuration& c : db.configurations) {
-    bool found = false;
-    for (const Snapin& s : db.snapins)
-      found = found || s.id == c.snapinId;
-    if (!found)
-      return false;
+    if (snapinIds.count(c.snapinId) == 0) {
+      return "the configuration " + std::to_string(c.id) + " names the snap-in " +
+             std::to_string(c.snapinId) + ", which does not exist";
+    }
   }
-  return true;
+  return "";
 }
 
-// False when `bytes` is not a whole, valid database file.
-bool Parse(std::string_view bytes, Database* db) {
+// Reads `bytes` into *db. Empty when they are a whole, valid database file, else what is
+// wrong with them (*db is then of no use).
+std::string Parse(std::string_view bytes, Database* db) {
   *db = Database();
   if (bytes.empty())
-    return true;
+    return "";
   if (bytes.back() != '\n')
-    return false;
+    return "the last line is cut short";
   std::vector<std::string_view> lines;
   std::size_t pos = 0;
   while (pos < bytes.size()) {
@@ -307,19 +314,19 @@ bool Parse(std::string_view bytes, Database* db) {
     lines.push_back(bytes.substr(pos, end - pos));
     pos = end + 1;
   }
-  if (lines.size() < 2 || lines[0] != kHeader)
-    return false;
-  LineReader next(lines[1]);
+  if (lines[0] != kHeader)
+    return "line 1 is not \"" + std::string(kHeader) + "\"";
+  LineReader next(lines.size() < 2 ? std::string_view() : lines[1]);
   // The next id may be one past the largest id: every id has then been handed out.
   if (!next.Word("next") || !next.Number(1, static_cast<long long>(INT_MAX) + 1, &db->nextId) ||
       !next.AtEnd()) {
-    return false;
+    return "line 2 is not \"next\" and the next id";
   }
   for (std::size_t i = 2; i < lines.size(); ++i) {
     if (!ParseRecord(lines[i], db))
-      return false;
+      return "line " + std::to_string(i + 1) + " is not a valid record";
   }
-  return Consistent(*db);
+  return Inconsistency(*db);
 }
 
 // --- Library state -----------------------------------------------------------------------
@@ -341,7 +348,7 @@ struct Library {
   bool haveWorld = false;
   std::string path;
   bool loaded = false;
-  bool damaged = false;
+  std::string problem;  // what is wrong with the file; empty when it is sound
   qv::HostStamp stamp;
   Database db;
 
@@ -378,7 +385,7 @@ void FollowWorld(Library& lib) {
   lib.generation = qv::World::Generation();
   lib.path.clear();
   lib.loaded = false;
-  lib.damaged = false;
+  lib.problem.clear();
   lib.db = Database();
   lib.searches = {};
   lib.nextSlot = 0;
@@ -396,33 +403,45 @@ Database* Open() {
     return nullptr;
   if (lib.path.empty())
     lib.path = world->DatabaseHostPath();
+  // A database folder linked to a place outside the world is never followed.
+  if (!world->Contains(lib.path)) {
+    lib.loaded = false;
+    lib.problem = lib.path + ": lies outside the world";
+    lib.db = Database();
+    return nullptr;
+  }
   qv::HostStamp stamp = qv::StampHostFile(lib.path);
   if (lib.loaded && stamp == lib.stamp)
-    return lib.damaged ? nullptr : &lib.db;
+    return lib.problem.empty() ? &lib.db : nullptr;
 
   lib.loaded = true;
   lib.stamp = stamp;
-  lib.damaged = false;
+  lib.problem.clear();
   std::string bytes;
   if (stamp.exists) {
-    lib.damaged = !qv::ReadHostFile(lib.path, &bytes) || !Parse(bytes, &lib.db);
+    lib.problem = qv::ReadHostFile(lib.path, &bytes) ? Parse(bytes, &lib.db) : "cannot be read";
   } else {
     // Something that is not a regular file (a folder, a link) is never replaced.
     std::error_code ec;
     auto status = std::filesystem::symlink_status(lib.path, ec);
-    lib.damaged = status.type() != std::filesystem::file_type::not_found;
+    if (status.type() != std::filesystem::file_type::not_found)
+      lib.problem = "is not a regular file";
     lib.db = Database();
   }
-  if (lib.damaged)
-    lib.db = Database();
-  return lib.damaged ? nullptr : &lib.db;
+  if (lib.problem.empty())
+    return &lib.db;
+  lib.problem = lib.path + ": " + lib.problem;
+  lib.db = Database();
+  return nullptr;
 }
 
 // Writes `next` to the file and makes it the library's database. False, with the file and
 // the library's database as they were, when the write fails.
 bool Commit(Database next) {
   Library& lib = Lib();
-  if (!qv::WriteHostFileAtomic(lib.path, Serialize(next)))
+  qv::World* world = qv::World::Current();
+  if (world == nullptr || !world->Contains(lib.path) ||
+      !qv::WriteHostFileAtomic(lib.path, Serialize(next)))
     return false;
   lib.db = std::move(next);
   lib.stamp = qv::StampHostFile(lib.path);
@@ -641,6 +660,12 @@ BOOL DeleteTaskConfiguration(LONG id) {
 }
 
 namespace qv {
+
+std::string TaskLibraryProblem() {
+  Library& lib = Lib();
+  FollowWorld(lib);
+  return lib.problem.empty() ? std::string() : "the console database " + lib.problem;
+}
 
 std::uint32_t RegisterTaskData(const void* buffer) {
   Library& lib = Lib();

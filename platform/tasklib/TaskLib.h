@@ -70,6 +70,11 @@ BOOL DeleteTaskConfiguration(LONG id);
 
 namespace qv {
 
+// Why the last call refused the console database: "the console database <host path>: <what is
+// wrong>" when the file is damaged, unreadable or not a regular file; empty when the file was
+// sound (or missing, which is an empty database) at the last call that read it.
+std::string TaskLibraryProblem();
+
 std::uint32_t RegisterTaskData(const void* buffer);
 const void* TaskDataAddress(std::uint32_t handle);
 

@@ -47,6 +47,15 @@ for inject in openat:error=EACCES pread64:error=EIO; do
   cmp -s "$hkcu" "$root/hkcu.before" || fail "list with $inject changed HKCU.reg"
 done
 
+# --- So is a console database that cannot be read.
+printf 'qvnx-console-database 1\nnext 2\nsnapin 1 "Execute Ini Script" "FrmTask.exe" ""\n' \
+  >"$world/console.db"
+cp "$world/console.db" "$root/db.before"
+run -P "$world/console.db" -e inject=pread64:error=EIO -- tasks
+[ "$status" -eq 2 ] || fail "tasks with an unreadable database exited $status"
+[[ $err == *"console.db: cannot be read"* ]] || fail "unreadable database not reported: $err"
+cmp -s "$world/console.db" "$root/db.before" || fail "tasks changed an unreadable database"
+
 # --- A form file that cannot be read is reported, and the listing says it is incomplete.
 run -P "$share/FRM1A.FRM" -e inject=openat:error=EIO -- list
 [ "$status" -eq 1 ] || fail "list with an unreadable form exited $status"

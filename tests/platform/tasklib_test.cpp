@@ -279,17 +279,25 @@ TEST_F(TaskLibTest, DamagedFileIsNeverOverwritten) {
   std::string id = std::to_string(spare), snapin = std::to_string(snapinId);
   std::string good = DatabaseBytes();
 
-  std::vector<std::string> damaged = {
-      good.substr(0, good.size() - 1),                           // last line cut short
-      "qvnx-console-database 2" + good.substr(good.find('\n')),  // unknown version
-      good + "config 2 " + snapin + " \"Dup\" 0 \"\"\n",         // id used twice
-      good + "config 99 " + snapin + " \"Big\" 0 \"\"\n",        // id not below next
-      good + "config " + id + " 77 \"NoSnapin\" 0 \"\"\n",
-      good + "config " + id + " " + snapin + " \"Len\" 4 \"abc\"\n",
-      good + "task " + id + " \"Bad \\q\" 2\n",
-      good + "garbage\n",
+  int lines = static_cast<int>(std::count(good.begin(), good.end(), '\n'));
+  std::string next = "line " + std::to_string(lines + 1) + " ";
+  // Each file and what the library says is wrong with it.
+  std::vector<std::pair<std::string, std::string>> damaged = {
+      {good.substr(0, good.size() - 1), "cut short"},
+      {"qvnx-console-database 2" + good.substr(good.find('\n')), "line 1 "},
+      {good + "config 2 " + snapin + " \"Dup\" 0 \"\"\n", "not in id order"},
+      {good + "task " + id + " \"Dup\" " + std::to_string(asset) + "\ntask " + id + " \"Dup\" 2\n",
+       "not in id order"},
+      {good + "task " + std::to_string(asset) + " \"Dup\" 2\n", "is used twice"},
+      {good + "config 99 " + snapin + " \"Big\" 0 \"\"\n", "id 99 is not below"},
+      {good + "config " + id + " 77 \"NoSnapin\" 0 \"\"\n", "snap-in 77, which does not exist"},
+      {good + "config " + id + " " + snapin + " \"Len\" 4 \"abc\"\n", next},
+      {good + "task " + id + " \"Bad \\q\" 2\n", next},
+      {good + "garbage\n", next},
+      {good + "snapin " + id + " \"EXECUTE ini script\" \"\" \"\"\n", "is used twice"},
   };
-  for (const std::string& bytes : damaged) {
+  EXPECT_EQ(qv::TaskLibraryProblem(), "");
+  for (const auto& [bytes, problem] : damaged) {
     ASSERT_TRUE(qv::WriteHostFileAtomic(DatabasePath(), bytes));
     TaskConfigRecord record{-1, snapinId, "More", 0, 0};
     EXPECT_FALSE(AddTaskConfiguration(&record) || RegisterTaskSnapin("Other", "Other.exe", "") ||
@@ -298,6 +306,11 @@ TEST_F(TaskLibTest, DamagedFileIsNeverOverwritten) {
     EXPECT_TRUE(FindFirstTaskConfiguration(kSnapin, &record) == -1 &&
                 qv::AddTask("Asset", asset) == -1);
     EXPECT_EQ(DatabaseBytes(), bytes);
+    EXPECT_EQ(qv::TaskLibraryProblem().rfind("the console database " + DatabasePath() + ": ", 0),
+              0u)
+        << qv::TaskLibraryProblem();
+    EXPECT_NE(qv::TaskLibraryProblem().find(problem), std::string::npos)
+        << problem << " / " << qv::TaskLibraryProblem();
   }
 
   // Something other than a regular file in its place (here a link) is not replaced either.
@@ -307,10 +320,37 @@ TEST_F(TaskLibTest, DamagedFileIsNeverOverwritten) {
   std::filesystem::create_symlink(target, DatabasePath());
   EXPECT_EQ(RegisterTaskSnapin("Other", "Other.exe", ""), FALSE);
   EXPECT_TRUE(std::filesystem::is_symlink(DatabasePath()));
+  EXPECT_NE(qv::TaskLibraryProblem().find("not a regular file"), std::string::npos);
 
   std::filesystem::remove(DatabasePath());
   ASSERT_TRUE(qv::WriteHostFileAtomic(DatabasePath(), good));  // repaired: read again
   EXPECT_EQ(ListConfigurations(), (std::vector<Found>{{asset, "Asset", "Asset.ini"}}));
+  EXPECT_EQ(qv::TaskLibraryProblem(), "");
+}
+
+// A database of 100,000 snap-ins and 10,000 configurations is read and checked in a moment;
+// one snap-in name repeated in another case at the end spoils it.
+TEST_F(TaskLibTest, LargeDatabaseIsCheckedInOnePass) {
+  constexpr int kSnapins = 100000, kConfigurations = 10000;
+  std::string bytes = "qvnx-console-database 1\nnext " + std::to_string(2 * kSnapins + 2) + "\n";
+  for (int i = 1; i <= kSnapins; ++i)
+    bytes += "snapin " + std::to_string(i) + " \"Snap-in " + std::to_string(i) + "\" \"\" \"\"\n";
+  for (int i = 1; i <= kConfigurations; ++i) {
+    bytes += "config " + std::to_string(kSnapins + i) + " " + std::to_string(kSnapins + 1 - i) +
+             " \"c\" 0 \"\"\n";
+  }
+  ASSERT_TRUE(qv::WriteHostFileAtomic(DatabasePath(), bytes));
+  SnapinRecord snapin{};
+  ASSERT_EQ(FindSnapin("snap-in 100000", &snapin), TRUE) << qv::TaskLibraryProblem();
+  EXPECT_EQ(snapin.id, kSnapins);
+
+  std::size_t configs = bytes.find("config ");
+  bytes.insert(configs,
+               "snapin " + std::to_string(kSnapins * 2 + 1) + " \"SNAP-IN 1\" \"\" \"\"\n");
+  ASSERT_TRUE(qv::WriteHostFileAtomic(DatabasePath(), bytes));
+  EXPECT_EQ(FindSnapin("snap-in 1", &snapin), FALSE);
+  EXPECT_NE(qv::TaskLibraryProblem().find("\"SNAP-IN 1\" is used twice"), std::string::npos)
+      << qv::TaskLibraryProblem();
 }
 
 }  // namespace

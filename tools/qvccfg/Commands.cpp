@@ -1,9 +1,16 @@
 #include "tools/qvccfg/Commands.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cstdlib>
-#include <fstream>
+#include <cstring>
+#include <exception>
+#include <filesystem>
 #include <memory>
-#include <sstream>
+#include <system_error>
 
 #include "forms/CustomForm.h"
 #include "forms/ProfileFile.h"
@@ -13,6 +20,7 @@
 #include "platform/registry/AppProfile.h"
 #include "platform/registry/Registry.h"
 #include "platform/tasklib/TaskLib.h"
+#include "platform/text/CaseFold.h"
 #include "platform/ui/MessageBox.h"
 #include "tools/qvccfg/FormJson.h"
 #include "tools/qvccfg/Listings.h"
@@ -44,8 +52,10 @@ class BoxRecorder : public MessageBoxHandler {
   ~BoxRecorder() override { SetMessageBoxHandler(nullptr); }
   int Show(std::string_view caption, std::string_view text, UINT type) override {
     texts.emplace_back(text);
-    if (echo_ != nullptr)
-      *echo_ += std::string(caption) + ": " + std::string(text) + "\n";
+    if (echo_ != nullptr) {
+      *echo_ += Printable(json::Cp1252ToUtf8(caption)) + ": " +
+                Printable(json::Cp1252ToUtf8(text)) + "\n";
+    }
     return (type & MB_TYPEMASK) == MB_YESNO ? IDNO : IDOK;
   }
   std::vector<std::string> texts;
@@ -54,7 +64,82 @@ class BoxRecorder : public MessageBoxHandler {
   std::string* echo_;
 };
 
+// The length of the well-formed UTF-8 sequence of a printable character at text[i]; 0 for a
+// control character (C0, DEL, C1) or a byte that does not start such a sequence.
+std::size_t PrintableLength(std::string_view text, std::size_t i) {
+  auto byte = [&](std::size_t k) {
+    return i + k < text.size() ? static_cast<unsigned char>(text[i + k]) : 0u;
+  };
+  unsigned lead = byte(0);
+  if (lead < 0x80)
+    return lead >= 0x20 && lead != 0x7F ? 1 : 0;
+  std::size_t length = 0;
+  if (lead >= 0xC2 && lead <= 0xDF)
+    length = 2;
+  else if (lead >= 0xE0 && lead <= 0xEF)
+    length = 3;
+  else if (lead >= 0xF0 && lead <= 0xF4)
+    length = 4;
+  for (std::size_t k = 1; k < length; ++k) {
+    if ((byte(k) & 0xC0) != 0x80)
+      return 0;
+  }
+  unsigned second = byte(1);
+  bool bad = (lead == 0xC2 && second < 0xA0) ||   // C1 control characters
+             (lead == 0xE0 && second < 0xA0) ||   // overlong
+             (lead == 0xED && second >= 0xA0) ||  // surrogates
+             (lead == 0xF0 && second < 0x90) ||   // overlong
+             (lead == 0xF4 && second >= 0x90);    // beyond U+10FFFF
+  return bad ? 0 : length;
+}
+
+// Writes all of `bytes` to the file descriptor; false with errno's value in *error.
+bool WriteAll(int fd, const std::string& bytes, int* error) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n <= 0) {
+      *error = n < 0 ? errno : EIO;
+      return false;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
 }  // namespace
+
+std::string Printable(std::string_view text) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (std::size_t i = 0; i < text.size();) {
+    if (std::size_t length = PrintableLength(text, i); length > 0) {
+      out.append(text.substr(i, length));
+      i += length;
+      continue;
+    }
+    unsigned char u = static_cast<unsigned char>(text[i++]);
+    out += "\\x";
+    out += kHex[u >> 4];
+    out += kHex[u & 0x0F];
+  }
+  return out;
+}
+
+int WriteProgramOutput(const std::string& program, const std::string& out, const std::string& err,
+                       int status) {
+  std::string errors = err;
+  int error = 0;
+  if (!WriteAll(STDOUT_FILENO, out, &error)) {
+    errors += program + ": cannot write to standard output: " + std::strerror(error) + "\n";
+    if (status == 0)
+      status = 1;
+  }
+  WriteAll(STDERR_FILENO, errors, &error);
+  return status;
+}
 
 std::string DefaultWorldDir() {
   if (const char* env = std::getenv("QVCCFG_WORLD"); env != nullptr && *env != '\0')
@@ -69,22 +154,27 @@ bool IsWindowsPath(const std::string& path) {
 
 bool FormPath(const World& world, const std::string& file, std::string* win, std::string* err,
               const std::string& program) {
-  std::string why;
+  auto fail = [&](const std::string& line) {
+    *err = program + ": " + line + "\n";
+    return false;
+  };
+  if (file.empty())
+    return fail("the file name is empty");
   if (IsWindowsPath(file)) {
     *win = file;
-  } else if (!world.HostToWindows(file, win)) {
-    *err = program + ": " + file + " is not inside the world " + world.Dir() + "\n";
-    return false;
+  } else {
+    std::error_code ec;
+    std::filesystem::path host = std::filesystem::absolute(file, ec);
+    if (ec)
+      return fail("cannot find " + Printable(file) + ": " + ec.message());
+    if (!world.HostToWindows(host.string(), win))
+      return fail(Printable(file) + " is not inside the world " + Printable(world.Dir()));
   }
-  std::string host;
-  if (!world.MapPath(*win, &host, &why)) {
-    *err = program + ": " + *win + " is refused: " + why + "\n";
-    return false;
-  }
-  if (!WinFileExists(win->c_str())) {
-    *err = program + ": " + *win + ": the file was not found\n";
-    return false;
-  }
+  std::string host, why;
+  if (!world.MapPath(*win, &host, &why))
+    return fail(Printable(*win) + " is refused: " + Printable(why));
+  if (!WinFileExists(win->c_str()))
+    return fail(Printable(*win) + ": the file was not found");
   return true;
 }
 
@@ -103,24 +193,59 @@ std::string TakeWorldOption(std::vector<std::string>* args) {
 
 namespace {
 
-// The names of the forms in the share, to keep imported names unique.
-bool NameInShare(const std::string& name) {
+// The name of a form in the share that `name` would duplicate (compared without regard to
+// letter case, as the form editor does), or "" when there is none.
+std::string NameInShare(const std::string& name) {
   char core[80] = {};
   if (!GetCoreServerName(core, sizeof core))
-    return false;
+    return "";
   std::string share = std::string("\\\\") + core + "\\qvlogon\\";
   WIN32_FIND_DATAA data;
   HANDLE find = FindFirstFileA((share + "*.FRM").c_str(), &data);
-  bool found = false;
-  for (BOOL more = find != INVALID_HANDLE_VALUE; more && !found;
+  std::string found;
+  for (BOOL more = find != INVALID_HANDLE_VALUE; more && found.empty();
        more = FindNextFileA(find, &data)) {
     CProfileFile file(share + data.cFileName);
     std::string formName;
-    found = file.ReadString("Form", "FormName", formName) && formName == name;
+    if (file.ReadString("Form", "FormName", formName) && EqualsNoCase(formName, name))
+      found = formName;
   }
   if (find != INVALID_HANDLE_VALUE)
     FindClose(find);
   return found;
+}
+
+// Reads the whole file into *text, but never more than limit + 1 bytes: a larger file (or an
+// endless one such as /dev/zero) is refused once the limit is passed. False with the reason.
+bool ReadAtMost(const std::string& path, std::size_t limit, std::string* text, std::string* why) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    *why = std::string("cannot be read: ") + std::strerror(errno);
+    return false;
+  }
+  std::string bytes;
+  char buffer[65536];
+  while (bytes.size() <= limit) {
+    std::size_t want = std::min(sizeof buffer, limit + 1 - bytes.size());
+    ssize_t n = ::read(fd, buffer, want);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n < 0) {
+      *why = std::string("cannot be read: ") + std::strerror(errno);
+      ::close(fd);
+      return false;
+    }
+    if (n == 0)
+      break;
+    bytes.append(buffer, static_cast<std::size_t>(n));
+  }
+  ::close(fd);
+  if (bytes.size() > limit) {
+    *why = "is larger than " + std::to_string(limit) + " bytes";
+    return false;
+  }
+  *text = std::move(bytes);
+  return true;
 }
 
 int Show(const World& world, const std::string& file, const std::string& command, std::string* out,
@@ -152,31 +277,33 @@ int Show(const World& world, const std::string& file, const std::string& command
 }
 
 int Import(const std::string& jsonFile, std::string* out, std::string* err) {
-  std::ifstream in(jsonFile, std::ios::binary);
-  if (!in) {
-    *err = "qvccfg: cannot read " + jsonFile + "\n";
+  std::string shown = Printable(jsonFile);
+  std::string text, error;
+  if (jsonFile.empty()) {
+    *err = "qvccfg: the file name is empty\n";
     return 2;
   }
-  std::stringstream text;
-  text << in.rdbuf();
+  if (!ReadAtMost(jsonFile, json::kMaxInputSize, &text, &error)) {
+    *err = "qvccfg: " + shown + " " + error + "\n";
+    return 2;
+  }
   json::Value value;
-  std::string error;
-  if (!json::Parse(text.str(), &value, &error)) {
-    *err = "qvccfg: " + jsonFile + ": " + error + "\n";
+  if (!json::Parse(text, &value, &error)) {
+    *err = "qvccfg: " + shown + ": " + Printable(error) + "\n";
     return 2;
   }
   auto form = std::make_unique<CCustomForm>();
   if (!value.IsObject()) {
-    *err = "qvccfg: " + jsonFile + ": expected an object\n";
+    *err = "qvccfg: " + shown + ": expected an object\n";
     return 2;
   }
   if (!JsonToForm(value, form.get(), &error)) {
-    *err = "qvccfg: " + jsonFile + ": " + error + "\n";
+    *err = "qvccfg: " + shown + ": " + Printable(error) + "\n";
     return 2;
   }
-  if (NameInShare(form->Definition().formName)) {
-    *err = "qvccfg: " + jsonFile + ": a form named \"" +
-           json::Cp1252ToUtf8(form->Definition().formName) + "\" already exists\n";
+  if (std::string existing = NameInShare(form->Definition().formName); !existing.empty()) {
+    *err = "qvccfg: " + shown + ": a form named \"" + Printable(json::Cp1252ToUtf8(existing)) +
+           "\" already exists\n";
     return 2;
   }
   BoxRecorder boxes(err);
@@ -191,7 +318,7 @@ int Import(const std::string& jsonFile, std::string* out, std::string* err) {
 
 }  // namespace
 
-int RunQvccfg(const std::vector<std::string>& argsIn, std::string* out, std::string* err) {
+static int RunCommand(const std::vector<std::string>& argsIn, std::string* out, std::string* err) {
   std::vector<std::string> args = argsIn;
   std::string dir = TakeWorldOption(&args);
   if (args.empty() || args[0] == "--help" || args[0] == "-h") {
@@ -207,21 +334,40 @@ int RunQvccfg(const std::vector<std::string>& argsIn, std::string* out, std::str
   if (group)
     args.pop_back();
   if (!(takesNone && args.size() == 1) && !(takesOne && args.size() == 2)) {
-    *err = "qvccfg: unknown command or wrong arguments: " + command + "\n" + kUsage;
+    *err = "qvccfg: unknown command or wrong arguments: " + Printable(command) + "\n" + kUsage;
+    return 2;
+  }
+  if (dir.empty()) {
+    *err = "qvccfg: the world folder name is empty; nothing was changed\n";
+    return 2;
+  }
+  std::error_code ec;
+  std::filesystem::path absolute = std::filesystem::absolute(dir, ec);
+  if (ec) {
+    *err = "qvccfg: cannot find the world folder " + Printable(dir) + ": " + ec.message() +
+           "; nothing was changed\n";
     return 2;
   }
   std::string why;
   if (command == "init") {
     if (!MakeDefaultWorld(dir, &why)) {
-      *err = "qvccfg: " + why + "; nothing was changed\n";
+      *err = "qvccfg: " + Printable(why) + "; nothing was changed\n";
       return 2;
     }
     *out += "made the default world in " + dir + "\n";
     return 0;
   }
-  World* world = OpenOrMakeWorld(dir, &why);
+  // Only init makes a world: a folder without one is never filled behind the user's back.
+  if (!std::filesystem::exists(absolute / World::kDescriptionFile, ec)) {
+    std::string option = dir == DefaultWorldDir() ? "" : "--world " + Printable(dir) + " ";
+    *err = "qvccfg: " + Printable(dir) + " holds no world (" + World::kDescriptionFile +
+           (ec ? ": " + ec.message() : " is missing") + "); make one with: qvccfg " + option +
+           "init\n";
+    return 2;
+  }
+  World* world = OpenWorld(dir, &why);
   if (world == nullptr) {
-    *err = "qvccfg: " + why + "\n";
+    *err = "qvccfg: " + Printable(why) + "\n";
     return 2;
   }
   // Problems left from an earlier command in this process are not this command's.
@@ -236,7 +382,7 @@ int RunQvccfg(const std::vector<std::string>& argsIn, std::string* out, std::str
     if (world->MapPath(args[1], &host, &why)) {
       *out += host + "\n";
     } else {
-      *err = "qvccfg: " + args[1] + " is refused: " + why + "\n";
+      *err = "qvccfg: " + Printable(args[1]) + " is refused: " + Printable(why) + "\n";
       status = 2;
     }
   } else if (command == "import") {
@@ -260,11 +406,27 @@ int RunQvccfg(const std::vector<std::string>& argsIn, std::string* out, std::str
   for (std::string& line : TakeRegistryProblems())
     problems.push_back(std::move(line));
   for (const std::string& line : problems)
-    *err += "qvccfg: " + line + "\n";
+    *err += "qvccfg: " + Printable(line) + "\n";
   if ((!flushed || !problems.empty()) && status == 0)
     status = 1;
   FreeDatabasePtr();
   return status;
+}
+
+int RunQvccfg(const std::vector<std::string>& args, std::string* out, std::string* err) {
+  // The last resort for what no command expects (a file system error, no memory): one line
+  // and status 2 rather than an abort.
+  std::string what = "an unknown error";
+  try {
+    return RunCommand(args, out, err);
+  } catch (const std::exception& e) {
+    what = e.what();
+  } catch (...) {
+  }
+  FreeDatabasePtr();
+  out->clear();
+  *err = "qvccfg: unexpected error: " + Printable(what) + "\n";
+  return 2;
 }
 
 }  // namespace qv

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace qv {
@@ -18,6 +19,17 @@ std::string DefaultWorldDir();
 // Takes "--world DIR" from the front or the end of args and returns DIR; without one, the
 // default world folder.
 std::string TakeWorldOption(std::vector<std::string>* args);
+
+// A text from outside (an argument, a path, file content) as it may stand in an error line:
+// control characters, and bytes that are not UTF-8, are written as \xHH, so no escape sequence
+// reaches the terminal and the line stays one line.
+std::string Printable(std::string_view text);
+
+// Writes out to standard output and err to standard error, and returns the exit status:
+// `status`, or 1 instead of 0 when standard output could not take everything (a line saying so,
+// led by `program`, then goes to standard error).
+int WriteProgramOutput(const std::string& program, const std::string& out, const std::string& err,
+                       int status);
 
 // True for "\\SERVER\..." and "X:..." paths; anything else is taken as a host path.
 bool IsWindowsPath(const std::string& path);

@@ -16,9 +16,12 @@ namespace qv {
 // The form as JSON, starting with "file" and "header", without "messages".
 json::Value FormToJson(const CCustomForm& form, const std::string& file);
 
-// Fills an empty new form from JSON holding "name", "description" and "entries" only. Texts
-// that the form file could not give back as they are (line breaks, blanks at either end, and
-// so on) are refused. False and one line in *error on bad input; the form is then unusable.
+// Fills an empty new form from JSON holding "name", "description" and "entries", and
+// optionally the "file" and "header" that FormToJson puts first (their shape is checked, their
+// content ignored). Texts that the form file could not give back as they are (control
+// characters including line breaks and NUL, blanks at either end of a value, a value enclosed
+// in quotation marks, a value too long to read back) are refused. False and one line in
+// *error, naming the member, on bad input; the form is then unusable.
 bool JsonToForm(const json::Value& value, CCustomForm* form, std::string* error);
 
 }  // namespace qv

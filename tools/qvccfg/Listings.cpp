@@ -12,6 +12,7 @@
 #include "platform/tasklib/TaskLib.h"
 #include "platform/ui/ListCtrl.h"
 #include "platform/ui/WaitCursor.h"
+#include "tools/qvccfg/Commands.h"
 #include "tools/qvccfg/Json.h"
 #include "view/Catalogue.h"
 #include "view/CustomDoc.h"
@@ -72,11 +73,17 @@ int ListGroups(std::string* out, std::string* /*err*/) {
   return 0;
 }
 
-int ListTasks(std::string* out, std::string* /*err*/) {
+int ListTasks(std::string* out, std::string* err) {
   json::Value configurations = json::Array{};
   TaskConfigRecord config;
   std::memset(&config, 0, sizeof config);
   LONG handle = FindFirstTaskConfiguration(kSnapinName, &config);
+  // A damaged database finds nothing, as an empty one does; only the library can tell them
+  // apart.
+  if (std::string problem = TaskLibraryProblem(); !problem.empty()) {
+    *err = "qvccfg: " + Printable(problem) + "\n";
+    return 2;
+  }
   for (BOOL more = handle != -1; more; more = FindNextTaskConfiguration(handle, &config)) {
     json::Value item = json::Object{};
     item.Set("id", config.id);
@@ -111,7 +118,7 @@ int WriteScriptOf(const std::string& utf8Name, bool group, std::string* out, std
     return 2;
   }
   if (!CDistributionTask::IsScriptName(name)) {
-    *err = "qvccfg: no script was written: \"" + utf8Name +
+    *err = "qvccfg: no script was written: \"" + Printable(utf8Name) +
            "\" cannot name a file in the scripts directory\n";
     return 2;
   }
@@ -134,7 +141,8 @@ int WriteScriptOf(const std::string& utf8Name, bool group, std::string* out, std
   std::string script = directory + task.GetScriptFileName();
   // The script is held in memory until flushed: whether it was written is decided here.
   if (!FlushProfile(script.c_str())) {
-    *err = "qvccfg: the script " + json::Cp1252ToUtf8(script) + " could not be written\n";
+    *err =
+        "qvccfg: the script " + Printable(json::Cp1252ToUtf8(script)) + " could not be written\n";
     return 1;
   }
   *out += json::Cp1252ToUtf8(script) + "\n";

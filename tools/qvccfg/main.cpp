@@ -1,4 +1,3 @@
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -8,7 +7,5 @@ int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   std::string out, err;
   int status = qv::RunQvccfg(args, &out, &err);
-  std::fwrite(out.data(), 1, out.size(), stdout);
-  std::fwrite(err.data(), 1, err.size(), stderr);
-  return status;
+  return qv::WriteProgramOutput("qvccfg", out, err, status);
 }

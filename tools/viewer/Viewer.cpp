@@ -60,10 +60,10 @@ bool ParseViewerArgs(const std::vector<std::string>& args, std::string* file, st
         value = word.substr(3);
         continue;
       }
-      return Fail(err, "unknown switch " + word + "; " + std::string(kUsage));
+      return Fail(err, "unknown switch " + Printable(word) + "; " + std::string(kUsage));
     }
     if (!inFile)
-      return Fail(err, "unexpected argument " + word + "; " + std::string(kUsage));
+      return Fail(err, "unexpected argument " + Printable(word) + "; " + std::string(kUsage));
     value += (value.empty() ? "" : " ") + word;
   }
   if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
@@ -85,7 +85,7 @@ int RunViewer(const std::vector<std::string>& argsIn, std::string* out, std::str
   std::string why;
   std::unique_ptr<World> world = World::Open(dir, &why);
   if (world == nullptr) {
-    Fail(err, why);
+    Fail(err, Printable(why));
     return 2;
   }
   CurrentWorld current(world.get());
@@ -96,7 +96,7 @@ int RunViewer(const std::vector<std::string>& argsIn, std::string* out, std::str
   // The profile layer reads a file it cannot open as an empty one; the user should rather
   // hear that the form is unreadable than see an empty page.
   if (!world->MapPath(win, &host, &why) || !ReadHostFile(host, &bytes)) {
-    Fail(err, win + ": the form file cannot be read");
+    Fail(err, Printable(win) + ": the form file cannot be read");
     return 2;
   }
   CCustomForm form;
@@ -110,7 +110,7 @@ int RunViewer(const std::vector<std::string>& argsIn, std::string* out, std::str
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
   if (ec || !WriteHostFileAtomic(pagePath.string(), page)) {
-    Fail(err, "cannot write " + pagePath.string());
+    Fail(err, "cannot write " + Printable(pagePath.string()));
     return 1;
   }
   *out += pagePath.string() + "\n";

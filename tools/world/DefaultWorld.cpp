@@ -6,6 +6,7 @@
 
 #include "platform/path/HostFile.h"
 #include "platform/path/World.h"
+#include "platform/text/CaseFold.h"
 
 namespace qv {
 namespace {
@@ -106,6 +107,11 @@ const File kFiles[] = {
 const char* const kFolders[] = {"CORE1/D/Apps/Main/SCRIPTS", "CORE1/registry", "ADMIN7/C",
                                 "ADMIN7/registry"};
 
+// What a world puts at the top of its folder: the description, the computers' folders and
+// the console database named in kWorldIni. The path layer finds names without regard to case,
+// so "core1" would be taken for CORE1.
+const char* const kTopNames[] = {"world.ini", "CORE1", "ADMIN7", "console.db"};
+
 std::unique_ptr<World> g_world;
 
 // The form viewer that the form editor's Preview starts from the forms share.
@@ -147,9 +153,22 @@ bool CopyViewer(const std::filesystem::path& dir, std::string* why) {
 
 bool MakeDefaultWorld(const std::string& dir, std::string* why) {
   namespace fs = std::filesystem;
+  if (dir.empty()) {
+    *why = "the world folder name is empty";
+    return false;
+  }
   std::error_code ec;
-  if (fs::exists(fs::path(dir) / World::kDescriptionFile, ec)) {
-    *why = dir + " already holds a world";
+  for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+    std::string name = it->path().filename().string();
+    for (const char* top : kTopNames) {
+      if (EqualsNoCase(name, top)) {
+        *why = dir + " already holds " + name + " of a world";
+        return false;
+      }
+    }
+  }
+  if (ec && ec != std::errc::no_such_file_or_directory) {
+    *why = "cannot list " + dir + ": " + ec.message();
     return false;
   }
   for (const char* folder : kFolders) {
@@ -173,12 +192,7 @@ bool MakeDefaultWorld(const std::string& dir, std::string* why) {
   return true;
 }
 
-World* OpenOrMakeWorld(const std::string& dir, std::string* why) {
-  std::error_code ec;
-  if (!std::filesystem::exists(std::filesystem::path(dir) / World::kDescriptionFile, ec) &&
-      !MakeDefaultWorld(dir, why)) {
-    return nullptr;
-  }
+World* OpenWorld(const std::string& dir, std::string* why) {
   std::unique_ptr<World> world = World::Open(dir, why);
   if (world == nullptr)
     return nullptr;
