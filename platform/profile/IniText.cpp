@@ -83,31 +83,80 @@ void IniText::Parse(std::string bytes) {
   index_.clear();
   owned_.clear();
   source_ = std::make_unique<std::string>(std::move(bytes));
-  EnsureHead();
-  std::string_view all(*source_);
-  bom_ = all.substr(0, 3) == "\xEF\xBB\xBF";
-  std::size_t pos = bom_ ? 3 : 0;
+  bom_ = std::string_view(*source_).substr(0, 3) == "\xEF\xBB\xBF";
+  split_ = false;
+  scans_ = 0;
+}
+
+namespace {
+
+// Calls f(begin, length, eol) for each line of the bytes from pos on, until f returns
+// false.
+template <typename F>
+void ForEachLine(std::string_view all, std::size_t pos, F f) {
   while (pos < all.size()) {
     std::size_t end = all.find_first_of("\r\n", pos);
     if (end == std::string_view::npos) {
-      AddLine(pos, all.size() - pos, Eol::kNone);
-      break;
+      f(pos, all.size() - pos, 0);
+      return;
     }
-    Eol eol = Eol::kLf;
+    int eol = 2;  // the Eol values: 1 CR LF, 2 LF, 3 CR
     std::size_t next = end + 1;
     if (all[end] == '\r') {
-      eol = Eol::kCr;
+      eol = 3;
       if (next < all.size() && all[next] == '\n') {
-        eol = Eol::kCrLf;
+        eol = 1;
         ++next;
       }
     }
-    AddLine(pos, end - pos, eol);
+    if (!f(pos, end - pos, eol))
+      return;
     pos = next;
   }
 }
 
-void IniText::AddLine(std::size_t begin, std::size_t length, Eol eol) {
+}  // namespace
+
+void IniText::Split() const {
+  if (split_)
+    return;
+  split_ = true;
+  EnsureHead();
+  ForEachLine(*source_, bom_ ? 3 : 0, [this](std::size_t begin, std::size_t length, int eol) {
+    AddLine(begin, length, static_cast<Eol>(eol));
+    return true;
+  });
+}
+
+bool IniText::Scan(std::string_view section, std::string_view key, std::string_view* value) const {
+  std::string_view all(*source_);
+  std::string_view want = Trim(section);
+  bool inside = want.empty();  // the unnamed head comes first
+  bool found = false;
+  ForEachLine(all, bom_ ? 3 : 0, [&](std::size_t begin, std::size_t length, int) {
+    std::string_view line = all.substr(begin, length);
+    std::string_view name;
+    if (SectionName(line, &name)) {
+      if (inside)
+        return false;  // only the first section of a name is seen
+      inside = EqualsNoCase(name, want);
+      return true;
+    }
+    if (!inside)
+      return true;
+    KeyLine k = SplitKey(line);
+    if ((!k.hasValue && k.key.empty()) || !EqualsNoCase(k.key, key))
+      return true;
+    // The first line of the key decides, with a value or without.
+    found = k.hasValue;
+    if (found)
+      *value = StripQuotes(line.substr(k.valueBegin, k.valueEnd - k.valueBegin));
+    return false;
+  });
+  return found;
+}
+
+void IniText::AddLine(std::size_t begin, std::size_t length, Eol eol) const {
   Line line;
   line.begin = begin;
   line.length = length;
@@ -125,7 +174,7 @@ void IniText::AddLine(std::size_t begin, std::size_t length, Eol eol) {
   sections_.back().lines.push_back(line);
 }
 
-void IniText::EnsureHead() {
+void IniText::EnsureHead() const {
   if (!sections_.empty())
     return;
   sections_.push_back(Section{});
@@ -177,6 +226,8 @@ std::size_t EolSize(int eol) {
 }  // namespace
 
 std::string IniText::Bytes() const {
+  if (!split_)
+    return *source_;  // as read
   std::string out;
   out.reserve(Size());
   if (bom_)
@@ -203,7 +254,7 @@ std::string IniText::Bytes() const {
 }
 
 std::size_t IniText::Size() const {
-  if (owned_.empty())
+  if (!split_ || owned_.empty())
     return source_ == nullptr ? 0 : source_->size();  // nothing written since the parse
   std::size_t size = bom_ ? 3 : 0;
   for (const Section& section : sections_) {
@@ -233,6 +284,9 @@ bool IniText::Get(std::string_view section, std::string_view key, std::string* v
 
 bool IniText::Get(std::string_view section, std::string_view key, std::string_view* value) const {
   key = Trim(key);  // names are compared as the file's lines give them: trimmed
+  if (!split_ && ++scans_ <= kScansBeforeSplit)
+    return Scan(section, key, value);
+  Split();
   const Section* s = Find(section);
   if (s == nullptr)
     return false;
@@ -275,6 +329,7 @@ bool IniText::Set(std::string_view section, std::string_view key, std::string_vi
   }
   std::string newLine = std::string(key) + "=" + std::string(value);
 
+  Split();
   EnsureHead();
   Section* s = Find(section);
   if (s == nullptr) {
@@ -318,6 +373,7 @@ bool IniText::Set(std::string_view section, std::string_view key, std::string_vi
 }
 
 std::vector<std::string> IniText::SectionNames() const {
+  Split();
   std::vector<std::string> names;
   for (std::size_t i = 0; i < sections_.size(); ++i) {
     if (i == 0) {
@@ -335,6 +391,7 @@ std::vector<std::string> IniText::SectionNames() const {
 }
 
 std::vector<std::pair<std::string, std::string>> IniText::Pairs(std::string_view section) const {
+  Split();
   std::vector<std::pair<std::string, std::string>> pairs;
   const Section* s = Find(section);
   if (s == nullptr)

@@ -3,9 +3,10 @@
 // and its own line end.
 //
 // A console reads thousands of these at a time, so reading costs little: the file's bytes
-// are kept as they came, and lines and names are views into them. Only lines written here
-// get text of their own; a line rewritten keeps its earlier text until the whole file is
-// parsed or removed, which bounds what repeated rewrites of one key can hold.
+// are kept as they came. The first few reads scan them; a text read more often than that,
+// or written, is split into lines and sections, which are views into the bytes. Only lines
+// written here get text of their own; a line rewritten keeps its earlier text until the
+// whole file is parsed again or removed, which bounds what rewrites of one key can hold.
 #pragma once
 
 #include <cstddef>
@@ -73,8 +74,10 @@ class IniText {
   using KeyIndex = std::unordered_map<std::string_view, std::size_t, NoCaseHash, NoCaseEq>;
   using NameIndex = std::unordered_map<std::string, std::size_t, NoCaseHash, NoCaseEq>;
 
-  // A section looked up only a few times is searched line by line; one looked up more often
-  // (a form of a thousand questions is read key by key) gets an index of its keys.
+  // A text read only a few times is scanned; one read more often is split into lines. A
+  // section looked up only a few times is searched line by line; one looked up more often (a
+  // form of a thousand questions is read key by key) gets an index of its keys.
+  static constexpr int kScansBeforeSplit = 4;
   static constexpr int kLookupsBeforeIndex = 8;
 
   struct Section {
@@ -92,7 +95,7 @@ class IniText {
   }
   // A line of text of its own, written here.
   Line OwnLine(std::string text);
-  void AddLine(std::size_t begin, std::size_t length, Eol eol);
+  void AddLine(std::size_t begin, std::size_t length, Eol eol) const;
   // The index of the first line of the key in the section; npos when there is none.
   std::size_t FindKey(const Section& section, std::string_view key) const;
   void BuildIndex(const Section& section) const;
@@ -101,16 +104,23 @@ class IniText {
   Section* Find(std::string_view name);
   const Section* Find(std::string_view name) const;
 
+  // Reads one value straight from the bytes, as Get does from the split text.
+  bool Scan(std::string_view section, std::string_view key, std::string_view* value) const;
+  // Splits the bytes into lines and sections, once.
+  void Split() const;
   // Makes sure the unnamed head exists (an empty text has no sections at all).
-  void EnsureHead();
+  void EnsureHead() const;
 
   // The bytes parsed (on the heap, so that views into them survive a move; null before a
   // parse) and the texts of lines written since (each on the heap: they never move).
   std::unique_ptr<std::string> source_;
   std::vector<std::unique_ptr<std::string>> owned_;
   bool bom_ = false;
-  std::vector<Section> sections_;  // sections_[0]: the unnamed head, once there is any
-  NameIndex index_;                // name -> first section
+  // Built from the bytes when first needed (Split), hence mutable.
+  mutable bool split_ = true;  // nothing to split in an empty text
+  mutable int scans_ = 0;
+  mutable std::vector<Section> sections_;  // [0]: the unnamed head, once there is any
+  mutable NameIndex index_;                // name -> first section
 };
 
 }  // namespace qv

@@ -354,3 +354,23 @@ TEST_F(TaskLibTest, LargeDatabaseIsCheckedInOnePass) {
 }
 
 }  // namespace
+
+TEST_F(TaskLibTest, ADatabaseFolderLinkedOutOfTheWorldIsNeverUsed) {
+  std::string ini;
+  ASSERT_TRUE(qv::ReadHostFile(world_.Dir() + "/world.ini", &ini));
+  ini.replace(ini.find("Database=console.db"), 19, "Database=db/console.db");
+  ASSERT_TRUE(qv::WriteHostFileAtomic(world_.Dir() + "/world.ini", ini));
+  const std::string outside = world_.Dir() + ".outside";
+  std::filesystem::create_directory(outside);
+  std::filesystem::create_directory_symlink(outside, world_.Dir() + "/db");
+  std::string why;
+  auto linked = qv::World::Open(world_.Dir(), &why);
+  ASSERT_NE(linked, nullptr) << why;
+  qv::World::SetCurrent(linked.get());
+  EXPECT_EQ(RegisterTaskSnapin(kSnapin, "FrmTask.exe", ""), FALSE);
+  EXPECT_NE(qv::TaskLibraryProblem().find("lies outside the world"), std::string::npos)
+      << qv::TaskLibraryProblem();
+  EXPECT_FALSE(std::filesystem::exists(outside + "/console.db"));
+  qv::World::SetCurrent(&world_.World());
+  std::filesystem::remove_all(outside);
+}
