@@ -66,6 +66,7 @@ struct Entry {
   WatchTicket ticket;  // that file's watch, while `watched`
   bool watched = false;
   long long pathChecked = 0;
+  int checks = 0;                     // times a trusted copy was checked by a look at the file
   std::size_t bytes = 0;              // of `text`, as last counted
   const std::string* host = nullptr;  // the cache's key of this entry
   std::list<Entry*>::iterator use;    // its place in the use order, most recent first
@@ -125,8 +126,10 @@ class Cache {
       return Touch(entry);
     if (entry != nullptr && entry->Current(*host))
       return Touch(entry);
-    // Watch first, then look: a change after the look shows in the watch.
-    if (entry != nullptr && entry->trusted)
+    // A file read a third time is watched, so that later reads cost no system call: watch
+    // first, then look, so that a change after the look shows in the watch. (A listing reads
+    // each file twice; a watch would not pay for itself there.)
+    if (entry != nullptr && entry->trusted && ++entry->checks >= 2)
       StartWatch(*host, entry);
     HostStamp stamp = StampHostFile(*host);
     if (entry != nullptr && entry->trusted && entry->stamp == stamp) {
@@ -291,11 +294,10 @@ class Cache {
 
   // Reads the file into the entry. The stamp is that of the file opened and read.
   void Load(const std::string& host, Entry* entry) {
-    // Watch before reading: a change after the read then shows in the watch. (A missing
-    // file cannot be watched; it is looked for by its path at every call.)
-    bool watching = StartWatch(host, entry);
+    Release(entry);
     entry->trusted = false;
     entry->unreadable = false;
+    entry->checks = 0;
     std::string bytes;
     HostStamp opened;
     ReadFailure failure = ReadFailure::kNone;
@@ -308,26 +310,31 @@ class Cache {
       entry->text = IniText();
       entry->stamp = HostStamp();
       Count(entry);
-      Release(entry);
       return;
     }
     entry->text.Parse(read ? std::move(bytes) : std::string());
     entry->stamp = opened;
     Count(entry);
-    // Trust the copy when a watch will show later changes, or the file had settled before
-    // we read it (a coarse clock may hide a second change in the same tick); otherwise every
-    // call reads it again. Both times count: a change whose modification time was set back
-    // still moves the change time, and only a settled change time proves that no change
-    // shares its tick.
+    // A copy is trusted while the file's stamp is unchanged, when the file had settled before
+    // we read it: a coarse clock may hide a second change in the same tick. Both times count:
+    // a change whose modification time was set back still moves the change time, and only a
+    // settled change time proves that no change shares its tick.
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
     bool settled = !opened.exists || (opened.mtimeSec + kSettleSeconds <= now.tv_sec &&
                                       opened.ctimeSec + kSettleSeconds <= now.tv_sec);
-    if (!watching && !settled) {
-      Release(entry);
+    if (settled) {
+      entry->trusted = true;
       return;
     }
-    entry->trusted = true;
+    // A file changed moments ago is trusted only under a watch: watch, then look again, so
+    // that a change before the watch shows in the look and one after it in the watch.
+    // Otherwise every call reads it again.
+    if (StartWatch(host, entry) && StampHostFile(host) == opened) {
+      entry->trusted = true;
+      return;
+    }
+    Release(entry);
   }
 
   // Marks a copy we just wrote trusted. A present file is watched so that later calls can

@@ -5,28 +5,26 @@
 CMapStringToString::Iterator::Iterator(const std::vector<Chain>& buckets, std::size_t bucket)
     : buckets_(&buckets), bucket_(bucket) {
   if (bucket_ < buckets_->size())
-    node_ = (*buckets_)[bucket_].begin();
+    left_ = (*buckets_)[bucket_].size();
   SkipEmptyBuckets();
 }
 
 void CMapStringToString::Iterator::SkipEmptyBuckets() {
-  while (bucket_ < buckets_->size() && node_ == (*buckets_)[bucket_].end()) {
+  while (bucket_ < buckets_->size() && left_ == 0) {
     ++bucket_;
     if (bucket_ < buckets_->size())
-      node_ = (*buckets_)[bucket_].begin();
+      left_ = (*buckets_)[bucket_].size();
   }
 }
 
 CMapStringToString::Iterator& CMapStringToString::Iterator::operator++() {
-  ++node_;
+  --left_;
   SkipEmptyBuckets();
   return *this;
 }
 
 bool CMapStringToString::Iterator::operator==(const Iterator& other) const {
-  if (bucket_ != other.bucket_)
-    return false;
-  return bucket_ == buckets_->size() || node_ == other.node_;
+  return bucket_ == other.bucket_ && left_ == other.left_;
 }
 
 CMapStringToString::CMapStringToString(UINT hashTableSize)
@@ -41,41 +39,42 @@ UINT CMapStringToString::HashKey(std::string_view key) {
   return hash;
 }
 
-CMapStringToString::Chain& CMapStringToString::BucketOf(const std::string& key) {
-  return buckets_[HashKey(key) % buckets_.size()];
+CMapStringToString::Entry* CMapStringToString::Find(const std::string& key, UINT hash) {
+  for (Node& node : buckets_[hash % buckets_.size()]) {
+    if (node.hash == hash && node.entry.key == key)
+      return &node.entry;
+  }
+  return nullptr;
 }
 
-const CMapStringToString::Chain& CMapStringToString::BucketOf(const std::string& key) const {
-  return buckets_[HashKey(key) % buckets_.size()];
+const CMapStringToString::Entry* CMapStringToString::Find(const std::string& key, UINT hash) const {
+  return const_cast<CMapStringToString*>(this)->Find(key, hash);
 }
 
 BOOL CMapStringToString::Lookup(const std::string& key, std::string& value) const {
-  for (const Entry& entry : BucketOf(key)) {
-    if (entry.key == key) {
-      value = entry.value;
-      return TRUE;
-    }
-  }
-  return FALSE;
+  const Entry* entry = Find(key, HashKey(key));
+  if (entry == nullptr)
+    return FALSE;
+  value = entry->value;
+  return TRUE;
 }
 
 void CMapStringToString::SetAt(const std::string& key, const std::string& value) {
-  Chain& chain = BucketOf(key);
-  for (Entry& entry : chain) {
-    if (entry.key == key) {
-      entry.value = value;
-      return;
-    }
+  UINT hash = HashKey(key);
+  if (Entry* entry = Find(key, hash)) {
+    entry->value = value;
+    return;
   }
-  chain.push_front(Entry{key, value});
+  buckets_[hash % buckets_.size()].push_back(Node{Entry{key, value}, hash});  // the front
   ++count_;
 }
 
 BOOL CMapStringToString::RemoveKey(const std::string& key) {
-  Chain& chain = BucketOf(key);
-  for (auto before = chain.before_begin(), at = chain.begin(); at != chain.end(); before = at++) {
-    if (at->key == key) {
-      chain.erase_after(before);
+  UINT hash = HashKey(key);
+  Chain& chain = buckets_[hash % buckets_.size()];
+  for (auto at = chain.begin(); at != chain.end(); ++at) {
+    if (at->hash == hash && at->entry.key == key) {
+      chain.erase(at);
       --count_;
       return TRUE;
     }

@@ -10,7 +10,6 @@
 #pragma once
 
 #include <cstddef>
-#include <forward_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,13 +22,20 @@ class CMapStringToString {
     std::string key;
     std::string value;
   };
-  using Chain = std::forward_list<Entry>;
+  // An entry with its key's hash, which a lookup compares before the key: a chain of a table
+  // that never grows holds thousands of keys when the map does, so a chain is kept in one
+  // block of memory, newest last (its front, in the map's order, is the vector's back).
+  struct Node {
+    Entry entry;
+    UINT hash;
+  };
+  using Chain = std::vector<Node>;
 
   // Walks the entries in the map's order; for (const auto& [key, value] : map) reads them.
   class Iterator {
    public:
-    const Entry& operator*() const { return *node_; }
-    const Entry* operator->() const { return &*node_; }
+    const Entry& operator*() const { return (*buckets_)[bucket_][left_ - 1].entry; }
+    const Entry* operator->() const { return &**this; }
     Iterator& operator++();
     bool operator==(const Iterator& other) const;
 
@@ -41,7 +47,7 @@ class CMapStringToString {
 
     const std::vector<Chain>* buckets_;
     std::size_t bucket_;
-    Chain::const_iterator node_;
+    std::size_t left_ = 0;  // entries of this bucket not yet passed; the next is [left_ - 1]
   };
 
   explicit CMapStringToString(UINT hashTableSize);
@@ -61,8 +67,9 @@ class CMapStringToString {
   Iterator end() const { return Iterator(buckets_, buckets_.size()); }
 
  private:
-  Chain& BucketOf(const std::string& key);
-  const Chain& BucketOf(const std::string& key) const;
+  // The entry of the key, or null.
+  Entry* Find(const std::string& key, UINT hash);
+  const Entry* Find(const std::string& key, UINT hash) const;
 
   std::vector<Chain> buckets_;
   int count_ = 0;
