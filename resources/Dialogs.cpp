@@ -9,6 +9,9 @@
 #include "platform/ui/DialogTemplate.h"
 #include "resources/Dialogs.h"
 
+#include "resources/Menus.h"
+#include "resources/StringTable.h"
+
 namespace {
 
 constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
@@ -115,10 +118,22 @@ DialogTemplate GroupDialog() {
   return t;
 }
 
+// The control's about box.
+DialogTemplate AboutDialog() {
+  DialogTemplate t{1, "About QVccfg Control", kDialog, 234, 50, "MS Sans Serif", 8, {}};
+  t.items = {
+      {"Static", -1, "control", WS_CHILD | WS_VISIBLE | SS_ICON, 10, 10, 20, 20},
+      Label("QVccfg, Version 6.1", 40, 10, 119, 8),
+      DefPush(IDOK, "&Close", 176, 7),
+  };
+  return t;
+}
+
 class OwnModule : public qv::ResourceModule {
  public:
   OwnModule() {
-    for (DialogTemplate t : {QuestionDialog(), ItemListDialog(), FormEditorDialog(), GroupDialog()})
+    for (DialogTemplate t :
+         {QuestionDialog(), ItemListDialog(), FormEditorDialog(), GroupDialog(), AboutDialog()})
       dialogs_.emplace(t.id, std::move(t));
     // The list view's images, large and small: the add-new row, a form, a group.
     const std::vector<std::string> images = {"add new form", "form", "group"};
@@ -129,6 +144,9 @@ class OwnModule : public qv::ResourceModule {
     auto it = dialogs_.find(id);
     return it == dialogs_.end() ? nullptr : &it->second;
   }
+  const char* FindString(UINT id) const override { return qv::OwnString(id); }
+  const MenuResource* FindMenu(int id) const override { return qv::OwnMenu(id); }
+  const ToolBarResource* FindToolBar(int id) const override { return qv::OwnToolBar(id); }
   const BitmapResource* FindBitmap(int id) const override {
     auto it = bitmaps_.find(id);
     return it == bitmaps_.end() ? nullptr : &it->second;

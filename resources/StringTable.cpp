@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <iterator>
 
+#include "platform/ui/DialogTemplate.h"
+
 namespace {
 
 struct StringEntry {
@@ -92,12 +94,20 @@ std::string FormatStrings(UINT id, const std::string* args, int count) {
 
 }  // namespace
 
-std::string LoadResString(UINT id) {
+namespace qv {
+const char* OwnString(UINT id) {
   auto found = std::lower_bound(std::begin(kStrings), std::end(kStrings), id,
                                 [](const StringEntry& entry, UINT key) { return entry.id < key; });
-  if (found == std::end(kStrings) || found->id != id)
-    return "";
-  return found->text;
+  return found == std::end(kStrings) || found->id != id ? nullptr : found->text;
+}
+}  // namespace qv
+
+std::string LoadResString(UINT id) {
+  // The current resource module's string (a language module's, once one is loaded); the
+  // module's own table before start-up has set one.
+  const qv::ResourceModule* module = qv::CurrentResourceModule();
+  const char* text = module != nullptr ? module->FindString(id) : qv::OwnString(id);
+  return text != nullptr ? text : "";
 }
 
 std::string AfxFormatString1(UINT id, const std::string& s1) {

@@ -5,8 +5,14 @@
 
 #include "platform/wintypes.h"
 
-// The string of `id`, or "" when the table has none.
+// The string of `id` in the current resource module (the module's own table while none is
+// set), or "" when there is none.
 std::string LoadResString(UINT id);
+
+namespace qv {
+// The module's own string of `id`; null when its table has none.
+const char* OwnString(UINT id);
+}  // namespace qv
 
 // The framework's AfxFormatString1/2: the string of `id` with every %1 (and %2) replaced.
 std::string AfxFormatString1(UINT id, const std::string& s1);

@@ -14,3 +14,11 @@ void SetResourceModule(const ResourceModule* module) {
 }
 
 }  // namespace qv
+
+namespace qv {
+std::string LoadModuleString(UINT id) {
+  const ResourceModule* module = CurrentResourceModule();
+  const char* text = module != nullptr ? module->FindString(id) : nullptr;
+  return text != nullptr ? text : "";
+}
+}  // namespace qv

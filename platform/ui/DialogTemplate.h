@@ -34,6 +34,26 @@ struct BitmapResource {
   std::vector<std::string> images;
 };
 
+// A menu resource: items in order; an item is a command, a separator or a pop-up of items.
+struct MenuItemResource {
+  std::string text;  // with its "&" mnemonic and any "\t" accelerator text
+  UINT id = 0;       // the command; 0 for a separator or a pop-up
+  bool separator = false;
+  std::vector<MenuItemResource> popup;  // a pop-up's items (a pop-up has text and no id)
+};
+struct MenuResource {
+  int id = 0;
+  std::vector<MenuItemResource> items;
+};
+
+// A toolbar resource: the buttons in order (command ids, 0 for a separator), each button but
+// the separators taking the next image of the bitmap of the same id.
+struct ToolBarResource {
+  int id = 0;
+  int buttonWidth = 16, buttonHeight = 16;  // image size in pixels
+  std::vector<UINT> buttons;
+};
+
 namespace qv {
 
 // Where resources come from: the module's own, or a language module that replaces them.
@@ -44,7 +64,15 @@ class ResourceModule {
   virtual const DialogTemplate* FindDialog(int id) const = 0;
   // The bitmap of an id; null when the module has none.
   virtual const BitmapResource* FindBitmap(int /*id*/) const { return nullptr; }
+  // The string of an id; null when the module has none.
+  virtual const char* FindString(UINT /*id*/) const { return nullptr; }
+  // The menu and the toolbar of an id; null when the module has none.
+  virtual const MenuResource* FindMenu(int /*id*/) const { return nullptr; }
+  virtual const ToolBarResource* FindToolBar(int /*id*/) const { return nullptr; }
 };
+
+// The current module's string of `id`; "" when there is none (or no module).
+std::string LoadModuleString(UINT id);
 
 // The module resources are taken from: null until the program's start-up sets the module's
 // own (resources/Dialogs.h), and a language module may replace it.

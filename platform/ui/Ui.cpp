@@ -8,7 +8,10 @@
 #include "platform/ui/Controls.h"
 #include "platform/ui/Dialog.h"
 #include "platform/ui/ListCtrl.h"
+#include "platform/ui/Menu.h"
 #include "platform/ui/MessageBox.h"
+#include "platform/ui/Timers.h"
+#include "platform/ui/ToolBar.h"
 #include "platform/ui/WaitCursor.h"
 
 namespace qv::ui {
@@ -30,6 +33,7 @@ std::vector<std::string>& Problems() {
   return problems;
 }
 EventSource* g_source = nullptr;
+std::string g_status;
 
 // A message box as a modal window of the framework: its icon, its text and its buttons.
 class CMessageBoxDlg : public CDialog {
@@ -146,18 +150,47 @@ bool EnabledAll(CWnd* window) {
   return true;
 }
 
+// A top-level window that takes input while no modal window is open: one a host made.
+bool TakesInput(CWnd* top) {
+  CDialog* modal = TopModal();
+  if (modal != nullptr)
+    return top == modal;
+  return dynamic_cast<CDialog*>(top) == nullptr && (top->GetStyle() & WS_VISIBLE) != 0;
+}
+
 void Dispatch(const UserInput& input) {
-  CWnd* target = CWnd::FromHandle(input.target);
-  CDialog* top = TopModal();
-  if (target == nullptr || top == nullptr || TopLevel(target) != top) {
-    Problem("input for a window that is gone or not in the topmost window");
+  // An open pop-up menu takes the next input: a pick, or anything else, which dismisses it.
+  if (OpenMenu().open) {
+    std::string why;
+    if (input.kind == UserInput::kMenuPick) {
+      if (!PickOpenMenu(input.index < 0 ? 0 : static_cast<UINT>(input.index), &why))
+        Problem(why);
+    } else {
+      PickOpenMenu(0, &why);
+      if (!(input.kind == UserInput::kKey && input.key == VK_ESCAPE))
+        Problem("the open menu was dismissed by other input, which was dropped");
+    }
     return;
   }
-  if (input.kind == UserInput::kClose) {
+  if (input.kind == UserInput::kMenuPick) {
+    Problem("no menu is open");
+    return;
+  }
+  CWnd* target = CWnd::FromHandle(input.target);
+  if (target == nullptr || !TakesInput(TopLevel(target))) {
+    Problem("input for a window that is gone or does not take input now");
+    return;
+  }
+  CDialog* top = TopModal();
+  if (input.kind == UserInput::kClose && top != nullptr) {
     top->SendMessage(WM_CLOSE);
     return;
   }
-  if (input.kind == UserInput::kKey && top->HandleDialogKey(input.key))
+  if (input.kind == UserInput::kResize) {
+    target->MoveWindow(CRect{0, 0, input.index, input.to});
+    return;
+  }
+  if (input.kind == UserInput::kKey && top != nullptr && top->HandleDialogKey(input.key))
     return;
   if (!EnabledAll(target)) {
     Problem(target->ClassName() + " " + std::to_string(target->GetDlgCtrlID()) + " is disabled");
@@ -184,6 +217,41 @@ bool PostTo(int id, UserInput input) {
   return true;
 }
 
+bool PostAt(int handle, UserInput input) {
+  if (CWnd::FromHandle(handle) == nullptr) {
+    Problem("no window has the handle " + std::to_string(handle));
+    return false;
+  }
+  input.target = handle;
+  Post(input);
+  return true;
+}
+
+// Carries out input and due timers until `done`; when the queue is empty it idles and waits
+// for the event source. With no more input, `noInput` decides (true: leave the loop).
+void RunLoop(const std::function<bool()>& done, const std::function<bool(int)>& noInput) {
+  int waitsWithoutInput = 0;
+  while (!done()) {
+    if (DeliverDueTimers() > 0)
+      continue;
+    if (!Queue().empty()) {
+      UserInput input = Queue().front();
+      Queue().pop_front();
+      Dispatch(input);
+      continue;
+    }
+    // Idle: what the file layers hold back reaches the disk before the user acts again.
+    qv::FlushProfiles();
+    qv::FlushRegistry();
+    if (g_source != nullptr && g_source->WaitForInput()) {
+      waitsWithoutInput = 0;
+      continue;
+    }
+    if (noInput(++waitsWithoutInput))
+      return;
+  }
+}
+
 WindowState StateOf(CWnd* window) {
   WindowState s;
   s.className = window->ClassName();
@@ -194,6 +262,15 @@ WindowState StateOf(CWnd* window) {
   s.style = window->GetStyle();
   s.enabled = window->IsWindowEnabled() != FALSE;
   s.focused = CWnd::GetFocus() == window;
+  s.pixels = dynamic_cast<CDialog*>(TopLevel(window)) == nullptr;
+  if (auto* bar = dynamic_cast<CToolBar*>(window)) {
+    for (int i = 0; i < bar->GetCount(); ++i) {
+      const CToolBar::Button& button = bar->GetButton(i);
+      s.buttons.push_back(ToolButtonState{button.id, bar->ImageName(i), button.enabled,
+                                          button.checked,
+                                          bar->TipButton() == i ? bar->TipText() : ""});
+    }
+  }
   if (auto* edit = dynamic_cast<CEdit*>(window))
     s.modified = edit->GetModify() != FALSE;
   if (auto* button = dynamic_cast<CButton*>(window)) {
@@ -262,28 +339,30 @@ void PopModal(CDialog* dialog) {
 }
 
 void RunModalLoop(CDialog* dialog) {
-  int waitsWithoutInput = 0;
-  while (!dialog->Ended()) {
-    if (!Queue().empty()) {
-      UserInput input = Queue().front();
-      Queue().pop_front();
-      Dispatch(input);
-      continue;
-    }
-    // Idle: what the file layers hold back reaches the disk before the user acts again.
-    qv::FlushProfiles();
-    qv::FlushRegistry();
-    if (g_source != nullptr && g_source->WaitForInput()) {
-      waitsWithoutInput = 0;
-      continue;
-    }
-    // Nothing will come: cancel the window, and end it outright if it refuses to go.
-    Problem("no more input: \"" + dialog->GetWindowText() + "\" was cancelled");
-    if (++waitsWithoutInput > 1)
-      dialog->EndDialog(IDCANCEL);
-    else
-      dialog->HandleDialogKey(VK_ESCAPE);
-  }
+  RunLoop([dialog] { return dialog->Ended(); },
+          [dialog](int waits) {
+            // Nothing will come: cancel the window, and end it outright if it refuses to go.
+            Problem("no more input: \"" + dialog->GetWindowText() + "\" was cancelled");
+            if (waits > 1)
+              dialog->EndDialog(IDCANCEL);
+            else
+              dialog->HandleDialogKey(VK_ESCAPE);
+            return false;
+          });
+}
+
+void RunMenuLoop() {
+  RunLoop([] { return !OpenMenu().open; },
+          [](int) {
+            Problem("no more input: the open menu was dismissed");
+            std::string why;
+            PickOpenMenu(0, &why);
+            return true;
+          });
+}
+
+void RunMessageLoop() {
+  RunLoop([] { return false; }, [](int) { return true; });
 }
 
 const WindowState* WindowState::Find(int wanted) const {
@@ -298,10 +377,28 @@ const WindowState* WindowState::Find(int wanted) const {
 
 Snapshot TakeSnapshot() {
   Snapshot snapshot;
+  for (CWnd* window : CWnd::TopLevelWindows())
+    if (dynamic_cast<CDialog*>(window) == nullptr && (window->GetStyle() & WS_VISIBLE) != 0)
+      snapshot.windows.push_back(StateOf(window));
   for (CDialog* dialog : Modals())
     snapshot.modals.push_back(StateOf(dialog));
+  const OpenMenuState& open = OpenMenu();
+  if (open.open) {
+    snapshot.menu.open = true;
+    snapshot.menu.x = open.x;
+    snapshot.menu.y = open.y;
+    snapshot.menu.flags = open.flags;
+    snapshot.menu.owner = open.owner;
+    for (const MenuItemState& item : MenuItems(open.menu))
+      snapshot.menu.items.push_back({item.text, item.id, item.separator, item.popup != 0});
+  }
+  snapshot.status = g_status;
   snapshot.waitCursor = qv::WaitCursorDepth() > 0;
   return snapshot;
+}
+
+void SetStatusText(const std::string& text) {
+  g_status = text;
 }
 
 bool Click(int id) {
@@ -346,6 +443,49 @@ bool RightClick(int id, int line) {
   UserInput input = Input(UserInput::kRightClick);
   input.index = line;
   return PostTo(id, input);
+}
+
+bool ClickAt(int handle, int index) {
+  UserInput input = Input(UserInput::kClick);
+  input.index = index;
+  return PostAt(handle, input);
+}
+bool SelectAt(int handle, int line) {
+  UserInput input = Input(UserInput::kSelect);
+  input.index = line;
+  return PostAt(handle, input);
+}
+bool DoubleClickAt(int handle, int line) {
+  UserInput input = Input(UserInput::kDoubleClick);
+  input.index = line;
+  return PostAt(handle, input);
+}
+bool KeyAt(int handle, int key) {
+  UserInput input = Input(UserInput::kKey);
+  input.key = key;
+  return PostAt(handle, input);
+}
+bool RightClickAt(int handle, int line) {
+  UserInput input = Input(UserInput::kRightClick);
+  input.index = line;
+  return PostAt(handle, input);
+}
+bool Hover(int handle, int button) {
+  UserInput input = Input(UserInput::kHover);
+  input.index = button;
+  return PostAt(handle, input);
+}
+bool PickMenuItem(UINT id) {
+  UserInput input = Input(UserInput::kMenuPick);
+  input.index = id == 0 ? -1 : static_cast<int>(id);
+  Post(input);
+  return true;
+}
+bool Resize(int handle, int cx, int cy) {
+  UserInput input = Input(UserInput::kResize);
+  input.index = cx;
+  input.to = cy;
+  return PostAt(handle, input);
 }
 
 void Post(const UserInput& input) {

@@ -1,16 +1,21 @@
 // The two faces of the framework that front ends use, the browser and tests alike:
 //
-// - a snapshot of the whole window tree: the open modal windows in order, each with every
-//   control's class, id, text, rectangle (dialog units), style, enabled and checked state,
-//   lines, selection, focus and default button;
+// - a snapshot of the whole window tree: the top-level windows a host made (a control with
+//   its frame, toolbar and list view), then the open modal windows in order, each with every
+//   control's class, id, text, rectangle, style, enabled and checked state, lines, selection,
+//   focus and default button, a toolbar's buttons and tip; the pop-up menu that is open; the
+//   status text the host last showed;
 // - an input API that posts the user's actions (click, type, select, double-click, key,
-//   drag, check, close) to the one message queue, addressed to a control of the topmost
-//   modal window. The modal loop carries them out one by one.
+//   drag, check, close, hover, menu pick, resize) to the one message queue, addressed to a
+//   control of the topmost modal window, or by handle to any window of a top-level window
+//   while no modal one is open. The event loops carry them out one by one.
 //
-// While the queue is empty the loop writes what the profile and registry layers hold back
-// and then waits on the event source, which gives more input (a browser's request, a test's
-// next step). With no event source, or one that has no more input, the loop ends the
-// topmost window with IDCANCEL so that nothing waits for ever; InputProblems() says so.
+// Between two inputs, and before they wait, the loops send WM_TIMER for the timers that are
+// due (platform/ui/Timers.h). While the queue is empty a loop writes what the profile and
+// registry layers hold back and then waits on the event source, which gives more input (a
+// browser's request, a test's next step). With no event source, or one that has no more
+// input, a modal loop ends its window with IDCANCEL and a menu loop dismisses its menu, so
+// that nothing waits for ever (InputProblems() says so); the host's message loop returns.
 #pragma once
 
 #include <functional>
@@ -37,6 +42,14 @@ void SetEventSource(EventSource* source);
 // The modal windows now open, bottom first.
 const std::vector<CDialog*>& ModalWindows();
 
+struct ToolButtonState {
+  UINT id = 0;  // 0 for a separator
+  std::string image;
+  bool enabled = true;
+  bool checked = false;
+  std::string tip;  // the tip shown now for this button, "" when none
+};
+
 struct WindowState {
   std::string className;
   int id = 0;
@@ -58,18 +71,40 @@ struct WindowState {
   std::vector<std::vector<std::string>> rows;
   std::vector<std::string> images;
   int selection = -1, caret = -1, top = 0, insertMark = -1;
+  std::vector<ToolButtonState> buttons;  // toolbars
+  bool pixels = false;  // the rectangle is in pixels (a host's window), not dialog units
   std::vector<WindowState> children;
 
   // The child of an id (first found, depth first); null when none.
   const WindowState* Find(int id) const;
 };
 
+struct MenuState {
+  bool open = false;
+  int x = 0, y = 0;  // where it opened, in the owner's client pixels
+  UINT flags = 0;
+  int owner = 0;
+  struct Item {
+    std::string text;
+    UINT id = 0;
+    bool separator = false;
+    bool popup = false;
+  };
+  std::vector<Item> items;
+};
+
 struct Snapshot {
-  std::vector<WindowState> modals;  // bottom first
-  bool waitCursor = false;          // a CWaitCursor lives
+  std::vector<WindowState> windows;  // top-level windows that are not modal, in making order
+  std::vector<WindowState> modals;   // bottom first
+  MenuState menu;                    // the pop-up menu open now
+  std::string status;                // the status text the host shows
+  bool waitCursor = false;           // a CWaitCursor lives
   const WindowState* Top() const { return modals.empty() ? nullptr : &modals.back(); }
 };
 Snapshot TakeSnapshot();
+
+// The status text a host shows (a console's status bar); the snapshot carries it.
+void SetStatusText(const std::string& text);
 
 // Input, addressed to the control of `id` in the topmost modal window (0: the window itself
 // for keys and close). Posting fails (false, with a problem recorded) when there is no such
@@ -83,6 +118,15 @@ bool Drag(int id, int fromLine, int toLine);
 bool Check(int id, int line);
 bool RightClick(int id, int line);  // -1: where no line is
 bool CloseWindow();
+// Input by window handle, for windows that are not modal (and the browser's way).
+bool ClickAt(int handle, int index = -1);  // a toolbar button by position, or a window
+bool SelectAt(int handle, int line);
+bool DoubleClickAt(int handle, int line);
+bool KeyAt(int handle, int key);
+bool RightClickAt(int handle, int line);
+bool Hover(int handle, int button);  // a toolbar button by position; -1 leaves the bar
+bool PickMenuItem(UINT id);          // the open pop-up menu's command; 0 dismisses it
+bool Resize(int handle, int cx, int cy);
 // Raw input by window handle (the browser's way).
 void Post(const UserInput& input);
 
@@ -95,6 +139,10 @@ void ClearInputProblems();
 void RunModalLoop(CDialog* dialog);
 void PushModal(CDialog* dialog);
 void PopModal(CDialog* dialog);
+// The loop of a tracked pop-up menu (platform/ui/Menu.h): until it is picked or dismissed.
+void RunMenuLoop();
+// The host's loop: carries out input and timers until the event source has no more input.
+void RunMessageLoop();
 
 // A test's user: each step runs when the loop waits for input; it posts input and may read
 // the snapshot. Installs itself as the event source while it lives.

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <unordered_map>
 
+#include "platform/ui/Timers.h"
+
 namespace {
 
 std::unordered_map<int, CWnd*>& Windows() {
@@ -32,34 +34,68 @@ void SetHelpFilePath(std::string path) {
 }
 }  // namespace qv
 
+namespace {
+CPoint g_cursor;
+}  // namespace
+
+BOOL GetCursorPos(CPoint* point) {
+  if (point == nullptr)
+    return FALSE;
+  *point = g_cursor;
+  return TRUE;
+}
+
+BOOL SetCursorPos(int x, int y) {
+  g_cursor = CPoint{x, y};
+  return TRUE;
+}
+
 CWnd::~CWnd() {
+  dying_ = true;  // what derives from this object is gone: no message may reach it
   DestroyWindow();
 }
 
-void CWnd::Create(const std::string& className, const std::string& text, DWORD style,
+BOOL CWnd::PreCreateWindow(CREATESTRUCT& /*cs*/) {
+  return TRUE;
+}
+
+BOOL CWnd::Create(const std::string& className, const std::string& text, DWORD style,
                   const CRect& rect, CWnd* parent, int id) {
   DestroyWindow();
-  className_ = className;
-  text_ = text;
-  style_ = style;
-  rect_ = rect;
+  CREATESTRUCT cs{className, text, style, rect, id};
+  if (PreCreateWindow(cs) == FALSE)
+    return FALSE;
+  className_ = cs.className;
+  text_ = cs.text;
+  style_ = cs.style;
+  rect_ = cs.rect;
   parent_ = parent;
-  id_ = id;
-  enabled_ = (style & WS_DISABLED) == 0;
+  id_ = cs.id;
+  enabled_ = (cs.style & WS_DISABLED) == 0;
   handle_ = ++g_nextHandle;
   Windows()[handle_] = this;
   if (parent_ != nullptr)
     parent_->children_.push_back(this);
   created_ = true;
+  if (SendMessage(WM_CREATE) == -1) {
+    DestroyWindow();
+    return FALSE;
+  }
+  return TRUE;
 }
 
 void CWnd::DestroyWindow() {
   if (!created_)
     return;
+  if (!dying_)
+    SendMessage(WM_DESTROY);
   // Children first; they unlink themselves from this window.
   while (!children_.empty())
     children_.back()->DestroyWindow();
+  qv::ui::KillTimersOf(this);
   Detach();
+  if (!dying_)
+    PostNcDestroy();  // may delete this object: nothing may follow
 }
 
 void CWnd::Detach() {
@@ -75,9 +111,62 @@ void CWnd::Detach() {
   created_ = false;
 }
 
+CWnd* CWnd::GetDescendantWindow(int id) const {
+  for (CWnd* child : children_) {
+    if (child->id_ == id)
+      return child;
+    if (CWnd* deeper = child->GetDescendantWindow(id))
+      return deeper;
+  }
+  return nullptr;
+}
+
+void CWnd::SendMessageToDescendants(UINT message, WPARAM wParam, LPARAM lParam, bool deep) {
+  // A copy: a handler may make or destroy windows.
+  std::vector<int> handles;
+  for (CWnd* child : children_)
+    handles.push_back(child->handle_);
+  for (int handle : handles) {
+    CWnd* child = FromHandle(handle);
+    if (child == nullptr)
+      continue;
+    child->SendMessage(message, wParam, lParam);
+    if (deep && FromHandle(handle) == child)
+      child->SendMessageToDescendants(message, wParam, lParam, true);
+  }
+}
+
+void CWnd::MoveWindow(const CRect& rect, BOOL /*repaint*/) {
+  rect_ = rect;
+  if (created_)
+    SendMessage(WM_SIZE, 0, MAKELPARAM(rect.Width(), rect.Height()));
+}
+
+void CWnd::GetClientRect(CRect* rect) const {
+  *rect = CRect{0, 0, rect_.Width(), rect_.Height()};
+}
+
+UINT_PTR CWnd::SetTimer(UINT_PTR id, UINT elapse, void* /*proc*/) {
+  return created_ ? qv::ui::StartTimer(this, id, elapse) : 0;
+}
+
+BOOL CWnd::KillTimer(UINT_PTR id) {
+  return qv::ui::StopTimer(this, id) ? TRUE : FALSE;
+}
+
 CWnd* CWnd::FromHandle(int handle) {
   auto it = Windows().find(handle);
   return it == Windows().end() ? nullptr : it->second;
+}
+
+std::vector<CWnd*> CWnd::TopLevelWindows() {
+  std::vector<CWnd*> tops;
+  for (const auto& [handle, window] : Windows())
+    if (window->parent_ == nullptr)
+      tops.push_back(window);
+  std::sort(tops.begin(), tops.end(),
+            [](const CWnd* a, const CWnd* b) { return a->handle_ < b->handle_; });
+  return tops;
 }
 
 CWnd* CWnd::GetDlgItem(int id) const {
@@ -124,23 +213,47 @@ void CWnd::WinHelp(DWORD data, UINT command) {
 }
 
 LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-  const MapEntry* entry = nullptr;
   if (message == WM_COMMAND) {
-    entry = Find(message, HIWORD(wParam), static_cast<int>(LOWORD(wParam)));
-  } else if (message == WM_NOTIFY || message == OCM_NOTIFY) {
-    const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-    entry = Find(message, header->code, message == WM_NOTIFY ? header->idFrom : 0);
-  } else {
-    entry = Find(message, 0, 0);
+    if (OnCmdMsg(LOWORD(wParam), static_cast<int>(HIWORD(wParam)), nullptr) != FALSE)
+      return 0;
+    return DefWindowProc(message, wParam, lParam);
   }
-  return entry != nullptr ? entry->handler(wParam, lParam) : DefWindowProc(message, wParam, lParam);
-}
-
-const CWnd::MapEntry* CWnd::Find(UINT message, UINT code, int id) const {
-  for (const MapEntry& entry : map_)
-    if (entry.message == message && entry.code == code && entry.id == id)
-      return &entry;
-  return nullptr;
+  if (message == WM_NOTIFY) {
+    auto* header = reinterpret_cast<NMHDR*>(lParam);
+    LRESULT result = 0;
+    AFX_NOTIFY notify{&result, header};
+    if (OnCmdMsg(static_cast<UINT>(header->idFrom), MAKELONG(header->code, WM_NOTIFY), &notify) !=
+        FALSE)
+      return result;
+    return DefWindowProc(message, wParam, lParam);
+  }
+  if (message == OCM_NOTIFY) {
+    const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+    if (const MapEntry* entry = FindEntry(OCM_NOTIFY, header->code, 0)) {
+      bool handled = true;
+      return entry->handler(0, wParam, lParam, &handled);
+    }
+    return DefWindowProc(message, wParam, lParam);
+  }
+  if (const MapEntry* entry = FindEntry(message, 0, 0)) {
+    bool handled = true;
+    return entry->handler(0, wParam, lParam, &handled);
+  }
+  switch (message) {
+    case WM_CREATE:
+      return OnCreate();
+    case WM_DESTROY:
+      OnDestroy();
+      return 0;
+    case WM_SIZE:
+      OnSize(static_cast<int>(lParam & 0xFFFF), static_cast<int>((lParam >> 16) & 0xFFFF));
+      return 0;
+    case WM_TIMER:
+      OnTimer(static_cast<UINT_PTR>(wParam));
+      return 0;
+    default:
+      return DefWindowProc(message, wParam, lParam);
+  }
 }
 
 LRESULT CWnd::DefWindowProc(UINT message, WPARAM /*wParam*/, LPARAM /*lParam*/) {
@@ -157,32 +270,9 @@ LRESULT CWnd::SendNotify(NMHDR* header) {
   header->hwndFrom = handle_;
   header->idFrom = id_;
   auto l = reinterpret_cast<LPARAM>(header);
-  if (Find(OCM_NOTIFY, header->code, 0) != nullptr)
+  if (FindEntry(OCM_NOTIFY, header->code, 0) != nullptr)
     return SendMessage(OCM_NOTIFY, static_cast<WPARAM>(id_), l);
   return parent_ != nullptr ? parent_->SendMessage(WM_NOTIFY, static_cast<WPARAM>(id_), l) : 0;
-}
-
-void CWnd::OnMessage(UINT message, std::function<LRESULT(WPARAM, LPARAM)> handler) {
-  map_.push_back({message, 0, 0, std::move(handler)});
-}
-
-void CWnd::OnCommand(UINT code, int id, std::function<void()> handler) {
-  map_.push_back({WM_COMMAND, code, id, [h = std::move(handler)](WPARAM, LPARAM) {
-                    h();
-                    return LRESULT{0};
-                  }});
-}
-
-void CWnd::OnNotify(UINT code, int id, std::function<LRESULT(NMHDR*)> handler) {
-  map_.push_back({WM_NOTIFY, code, id, [h = std::move(handler)](WPARAM, LPARAM l) {
-                    return h(reinterpret_cast<NMHDR*>(l));
-                  }});
-}
-
-void CWnd::OnNotifyReflect(UINT code, std::function<LRESULT(NMHDR*)> handler) {
-  map_.push_back({OCM_NOTIFY, code, 0, [h = std::move(handler)](WPARAM, LPARAM l) {
-                    return h(reinterpret_cast<NMHDR*>(l));
-                  }});
 }
 
 bool CWnd::OnUserInput(const UserInput& /*input*/, std::string* problem) {

@@ -5,8 +5,18 @@
 //
 // Messages are sent synchronously (SendMessage). A control tells its parent what happened
 // with WM_COMMAND (notification code, control id) or WM_VKEYTOITEM, as the platform's
-// controls do. A message map entry names a message, or a command's notification code and
-// control id, and the member to run.
+// controls do. A message map entry (platform/ui/CmdTarget.h) names a message, or a command's
+// notification code and control id, and the member to run; WM_COMMAND and WM_NOTIFY go
+// through OnCmdMsg, so windows that hold others can pass them on.
+//
+// Life: Create runs PreCreateWindow, links the window into the tree and sends WM_CREATE
+// (OnCreate; -1 undoes the creation); DestroyWindow sends WM_DESTROY (OnDestroy), destroys
+// the children, unlinks the window and calls PostNcDestroy, where frames and views delete
+// themselves. A window whose object is destroyed first is only unlinked: no message reaches
+// an object that is going.
+//
+// Rectangles are in the units of the top-level window: dialog units in dialogs, pixels in
+// frames and the windows a host makes.
 #pragma once
 
 #include <cstdint>
@@ -15,12 +25,13 @@
 #include <string>
 #include <vector>
 
+#include "platform/ui/CmdTarget.h"
 #include "platform/wintypes.h"
 
-using WPARAM = std::uintptr_t;
-using LPARAM = std::intptr_t;
-using LRESULT = std::intptr_t;
-
+inline constexpr UINT WM_CREATE = 0x0001;
+inline constexpr UINT WM_DESTROY = 0x0002;
+inline constexpr UINT WM_SIZE = 0x0005;
+inline constexpr UINT WM_SETTEXT = 0x000C;
 inline constexpr UINT WM_CLOSE = 0x0010;
 inline constexpr UINT WM_VKEYTOITEM = 0x002E;
 inline constexpr UINT WM_NOTIFY = 0x004E;
@@ -30,6 +41,8 @@ inline constexpr UINT WM_KEYDOWN = 0x0100;
 inline constexpr UINT WM_KEYUP = 0x0101;
 inline constexpr UINT WM_INITDIALOG = 0x0110;
 inline constexpr UINT WM_COMMAND = 0x0111;
+inline constexpr UINT WM_TIMER = 0x0113;
+inline constexpr UINT WM_MOUSEMOVE = 0x0200;
 // A notification a control's parent reflects back to the control (its own map sees it
 // first, as OCM_NOTIFY).
 inline constexpr UINT OCM_NOTIFY = 0x204E;
@@ -52,6 +65,8 @@ inline constexpr DWORD WS_DISABLED = 0x08000000;
 inline constexpr DWORD WS_VISIBLE = 0x10000000;
 inline constexpr DWORD WS_CHILD = 0x40000000;
 inline constexpr DWORD WS_POPUP = 0x80000000;
+inline constexpr DWORD WS_CLIPCHILDREN = 0x02000000;
+inline constexpr DWORD WS_CLIPSIBLINGS = 0x04000000;
 inline constexpr DWORD WS_CAPTION = 0x00C00000;
 inline constexpr DWORD WS_SYSMENU = 0x00080000;
 
@@ -89,11 +104,16 @@ inline constexpr int VK_DELETE = 0x2E;
 inline constexpr int VK_APPS = 0x5D;
 inline constexpr int VK_F1 = 0x70;
 inline constexpr int VK_F5 = 0x74;
+inline constexpr int VK_F10 = 0x79;
+inline constexpr int VK_SHIFT = 0x10;
 
 inline constexpr UINT HELP_CONTEXT = 0x0001;
 
 inline WPARAM MAKEWPARAM(unsigned low, unsigned high) {
   return static_cast<WPARAM>((low & 0xFFFF) | ((high & 0xFFFF) << 16));
+}
+inline int MAKELONG(unsigned low, unsigned high) {
+  return static_cast<int>((low & 0xFFFF) | ((high & 0xFFFF) << 16));
 }
 inline unsigned LOWORD(WPARAM w) {
   return static_cast<unsigned>(w & 0xFFFF);
@@ -124,6 +144,25 @@ struct CPoint {
   int x = 0, y = 0;
 };
 
+// What PreCreateWindow may change before a window is made.
+struct CREATESTRUCT {
+  std::string className;
+  std::string text;
+  DWORD style = 0;
+  CRect rect;
+  int id = 0;
+};
+
+// A message as a filter sees it: the window, the message, its parameters and where the
+// cursor was.
+struct MSG {
+  int hwnd = 0;
+  UINT message = 0;
+  WPARAM wParam = 0;
+  LPARAM lParam = 0;
+  CPoint pt;
+};
+
 // The head of every WM_NOTIFY: the sending window's handle and id, and the code.
 struct NMHDR {
   int hwndFrom = 0;
@@ -133,7 +172,20 @@ struct NMHDR {
 
 // One action of the user, as a front end posts it (platform/ui/Ui.h).
 struct UserInput {
-  enum Kind { kClick, kText, kSelect, kDoubleClick, kKey, kDrag, kCheck, kClose, kRightClick };
+  enum Kind {
+    kClick,
+    kText,
+    kSelect,
+    kDoubleClick,
+    kKey,
+    kDrag,
+    kCheck,
+    kClose,
+    kRightClick,
+    kHover,     // the mouse rests over a toolbar button (index) or leaves it (-1)
+    kMenuPick,  // the open pop-up menu: pick the item of command `index`, or dismiss (-1)
+    kResize,    // a top-level window's new size: `index` wide, `to` high (pixels)
+  };
   Kind kind = kClick;
   int target = 0;  // window handle
   std::string text;
@@ -142,16 +194,17 @@ struct UserInput {
   int key = 0;
 };
 
-class CWnd {
+class CWnd : public CCmdTarget {
  public:
   CWnd() = default;
-  virtual ~CWnd();
+  ~CWnd() override;
   CWnd(const CWnd&) = delete;
   CWnd& operator=(const CWnd&) = delete;
 
   // Makes this object a child window of `parent` (null: a top-level window). The parent
-  // does not own it; a dialog owns the controls made from its template.
-  void Create(const std::string& className, const std::string& text, DWORD style, const CRect& rect,
+  // does not own it; a dialog owns the controls made from its template. FALSE when the
+  // window refused to be made (OnCreate gave -1); it then does not exist.
+  BOOL Create(const std::string& className, const std::string& text, DWORD style, const CRect& rect,
               CWnd* parent, int id);
   void DestroyWindow();
   bool IsWindow() const { return created_; }
@@ -159,6 +212,21 @@ class CWnd {
   int GetDlgCtrlID() const { return id_; }
   CWnd* GetParent() const { return parent_; }
   CWnd* GetDlgItem(int id) const;
+  // The first window of that id below this one, at any depth; null when none.
+  CWnd* GetDescendantWindow(int id) const;
+  // Sends the message to every child (and, when `deep`, to theirs), parents first.
+  void SendMessageToDescendants(UINT message, WPARAM wParam = 0, LPARAM lParam = 0,
+                                bool deep = true);
+
+  // Moves and sizes the window (sends WM_SIZE with the new size).
+  void MoveWindow(const CRect& rect, BOOL repaint = TRUE);
+  void GetClientRect(CRect* rect) const;
+
+  // A timer that sends this window WM_TIMER with `id` every `elapse` milliseconds of the
+  // framework's clock (platform/ui/Ui.h); returns `id`, 0 when it cannot be made (no window,
+  // id 0). KillTimer: FALSE when there was no such timer.
+  UINT_PTR SetTimer(UINT_PTR id, UINT elapse, void* proc = nullptr);
+  BOOL KillTimer(UINT_PTR id);
   const std::vector<CWnd*>& Children() const { return children_; }
   const std::string& ClassName() const { return className_; }
   DWORD GetStyle() const { return style_; }
@@ -167,6 +235,8 @@ class CWnd {
   // A number that names this window while it exists; windows are never found by address.
   int Handle() const { return handle_; }
   static CWnd* FromHandle(int handle);
+  // The windows that have no parent, in the order they were made.
+  static std::vector<CWnd*> TopLevelWindows();
 
   virtual void SetWindowText(const std::string& text) { text_ = text; }
   std::string GetWindowText() const { return text_; }
@@ -181,6 +251,10 @@ class CWnd {
   static CWnd* GetFocus();
 
   LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+  // Runs the window procedure now; the framework has one thread and no queue for messages.
+  LRESULT PostMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+    return SendMessage(message, wParam, lParam);
+  }
   // Opens the help file at a context (records it for the console to show).
   void WinHelp(DWORD data, UINT command = HELP_CONTEXT);
 
@@ -189,9 +263,18 @@ class CWnd {
   virtual bool OnUserInput(const UserInput& input, std::string* problem);
 
  protected:
-  // The message handling of the window: the message map first, then DefWindowProc.
+  // The message handling of the window: the message map first, then the handlers below,
+  // then DefWindowProc.
   virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
   virtual LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+  // May change the style and the rest before the window is made; FALSE refuses it.
+  virtual BOOL PreCreateWindow(CREATESTRUCT& cs);
+  virtual int OnCreate() { return 0; }
+  virtual void OnDestroy() {}
+  // After the window is gone (frames and views delete themselves here).
+  virtual void PostNcDestroy() {}
+  virtual void OnSize(int /*cx*/, int /*cy*/) {}
+  virtual void OnTimer(UINT_PTR /*id*/) {}
   // Called when the focus arrives or leaves.
   virtual void OnSetFocus() {}
   virtual void OnKillFocus() {}
@@ -201,26 +284,11 @@ class CWnd {
   // takes it first; only when there is none does the parent get it.
   LRESULT SendNotify(NMHDR* header);
 
-  // Message map entries, added by the constructor of a derived class.
-  void OnMessage(UINT message, std::function<LRESULT(WPARAM, LPARAM)> handler);
-  void OnCommand(UINT code, int id, std::function<void()> handler);
-  // WM_NOTIFY with `code` from child `id`, and a notification of this window reflected to it.
-  void OnNotify(UINT code, int id, std::function<LRESULT(NMHDR*)> handler);
-  void OnNotifyReflect(UINT code, std::function<LRESULT(NMHDR*)> handler);
-
   std::string text_;
 
  private:
-  struct MapEntry {
-    UINT message;
-    UINT code;
-    int id;
-    std::function<LRESULT(WPARAM, LPARAM)> handler;
-  };
   void Detach();
-  const MapEntry* Find(UINT message, UINT code, int id) const;
 
-  std::vector<MapEntry> map_;
   std::string className_;
   DWORD style_ = 0;
   CRect rect_;
@@ -230,7 +298,12 @@ class CWnd {
   int handle_ = 0;
   bool enabled_ = true;
   bool created_ = false;
+  bool dying_ = false;  // the object is being destroyed: no more messages
 };
+
+// Where the mouse is: in the client coordinates of the window it was last moved over.
+BOOL GetCursorPos(CPoint* point);
+BOOL SetCursorPos(int x, int y);
 
 // WinHelp as the console will show it: the help file and context of the last request.
 namespace qv {

@@ -1,0 +1,26 @@
+#include "platform/ui/Document.h"
+
+#include <algorithm>
+
+#include "platform/ui/View.h"
+
+void CDocument::OnCloseDocument() {
+  if (m_bAutoDelete)
+    delete this;
+}
+
+void CDocument::AddView(CView* view) {
+  if (std::find(views_.begin(), views_.end(), view) == views_.end())
+    views_.push_back(view);
+  view->m_pDocument = this;
+}
+
+void CDocument::RemoveView(CView* view) {
+  auto it = std::find(views_.begin(), views_.end(), view);
+  if (it == views_.end())
+    return;
+  views_.erase(it);
+  view->m_pDocument = nullptr;
+  if (views_.empty())
+    OnCloseDocument();  // may delete this object: nothing may follow
+}
