@@ -1,6 +1,6 @@
 // The module's dialog templates: 101 the question, 102 the item list, 103 the form editor,
-// 104 the group dialog; and the list view's bitmaps 201 (large) and 208 (small). Controls stand in
-// tab order; labels and group boxes have id -1.
+// 104 the group dialog; the list view's bitmaps 201 (large) and 208 (small) and the toolbar's
+// bitmap 204. Controls stand in tab order; labels and group boxes have id -1.
 #include <map>
 #include <string>
 #include <vector>
@@ -129,16 +129,56 @@ DialogTemplate AboutDialog() {
   return t;
 }
 
+// A bitmap of square images `size` pixels wide, side by side: each image's name and its
+// picture, images/<folder>/<file>.svg under the resources folder.
+struct Picture {
+  const char* name;
+  const char* file;
+};
+BitmapResource Bitmap(int id, int size, const char* folder, const std::vector<Picture>& pictures) {
+  BitmapResource b;
+  b.id = id;
+  b.width = size * static_cast<int>(pictures.size());
+  b.height = size;
+  for (const Picture& picture : pictures) {
+    b.images.push_back(picture.name);
+    b.files.push_back(std::string("images/") + folder + "/" + picture.file + ".svg");
+  }
+  return b;
+}
+
+// The list view's images: the add-new row, a form, a group.
+std::vector<Picture> ListPictures() {
+  return {{"add new form", "add-new-form"}, {"form", "form"}, {"group", "group"}};
+}
+BitmapResource LargeImages() {
+  return Bitmap(201, 32, "large", ListPictures());
+}
+BitmapResource SmallImages() {
+  return Bitmap(208, 16, "small", ListPictures());
+}
+// One image per toolbar button, in button order.
+BitmapResource ToolbarImages() {
+  return Bitmap(204, 16, "toolbar",
+                {{"schedule", "schedule"},
+                 {"delete", "delete"},
+                 {"modify", "modify"},
+                 {"refresh", "refresh"},
+                 {"large icons", "large-icons"},
+                 {"small icons", "small-icons"},
+                 {"list", "list"},
+                 {"details", "details"},
+                 {"multiple forms", "multiple-forms"}});
+}
+
 class OwnModule : public qv::ResourceModule {
  public:
   OwnModule() {
     for (DialogTemplate t :
          {QuestionDialog(), ItemListDialog(), FormEditorDialog(), GroupDialog(), AboutDialog()})
       dialogs_.emplace(t.id, std::move(t));
-    // The list view's images, large and small: the add-new row, a form, a group.
-    const std::vector<std::string> images = {"add new form", "form", "group"};
-    bitmaps_.emplace(201, BitmapResource{201, 96, 32, images});
-    bitmaps_.emplace(208, BitmapResource{208, 48, 16, images});
+    for (BitmapResource b : {LargeImages(), SmallImages(), ToolbarImages()})
+      bitmaps_.emplace(b.id, std::move(b));
   }
   const DialogTemplate* FindDialog(int id) const override {
     auto it = dialogs_.find(id);

@@ -27,11 +27,14 @@ struct DialogTemplate {
 };
 
 // A bitmap resource: its size in pixels and the names of the images side by side in it, left
-// first, for a front end that draws them its own way.
+// first, for a front end that draws them its own way; and, image by image, the file of its
+// picture, a path relative to the resources folder (the build copies the pictures beside the
+// programs, at the same path).
 struct BitmapResource {
   int id = 0;
   int width = 0, height = 0;
   std::vector<std::string> images;
+  std::vector<std::string> files;
 };
 
 // A menu resource: items in order; an item is a command, a separator or a pop-up of items.

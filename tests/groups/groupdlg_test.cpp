@@ -1,0 +1,336 @@
+// The group dialog as a user meets it: a default world (its group list holds "New starters"
+// with Asset tag and Contact details), a document whose form map holds five forms, and a view
+// for the scheduled-task check and the distribution script. Files are compared byte for byte.
+#include "groups/FormGroupDlg.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "distribution/Configurations.h"
+#include "platform/tasklib/TaskLib.h"
+#include "platform/ui/Ui.h"
+#include "platform/ui/WaitCursor.h"
+#include "resources/Dialogs.h"
+#include "tests/TestWorld.h"
+#include "view/CustomDoc.h"
+#include "view/CustomView.h"
+
+namespace ui = qv::ui;
+using Texts = std::vector<std::string>;
+
+namespace {
+
+constexpr const char* kShare = "\\\\CORE1\\qvlogon\\";
+constexpr const char* kGroupFile = "\\\\CORE1\\qvlogon\\FDGRPLST.GPS";
+constexpr const char* kScripts = "\\\\CORE1\\QVMAIN\\SCRIPTS\\";
+// The default world's group list.
+constexpr const char* kNewStarters =
+    "[Group1]\r\nName=New starters\r\nForm1=Asset tag\r\nForm2=Contact details\r\n";
+
+const char kNoForm[] = "At least one form must be selected in order to schedule this group.";
+const char kNoName[] = "A group name must be entered.";
+const char kDuplicate[] = "Duplicate group names are not allowed.";
+
+// The lines of the form list: the form map's order (buckets of the name hashes), which is
+// neither the order the names went in nor their sorted order.
+const Texts kMapOrder = {"Asset tag", "Location", "Office survey", "Hardware", "Contact details"};
+
+class GroupDialog : public ::testing::Test {
+ protected:
+  GroupDialog() {
+    qv::SetResourceModule(&qv::OwnResources());
+    ui::ClearInputProblems();
+    for (const auto& [name, file] :
+         std::vector<std::pair<std::string, std::string>>{{"Office survey", "FRM1A.FRM"},
+                                                          {"Asset tag", "FRM2B7.FRM"},
+                                                          {"Contact details", "FRM3C.FRM"},
+                                                          {"Hardware", "FRM4D.FRM"},
+                                                          {"Location", "FRM5E.FRM"}})
+      doc_.GetFormMap()->SetAt(name, kShare + file);
+    view_.GetDistributionTask().SetDocument(&doc_);
+  }
+  ~GroupDialog() override {
+    FreeDatabasePtr();
+    qv::SetResourceModule(nullptr);
+  }
+
+  // Runs the dialog as the view does: mode 1 with no name makes a group, mode 0 changes one.
+  void Run(int mode, const std::string& name) {
+    {
+      CFormGroupDlg dialog(nullptr, mode, &doc_, name, &view_);
+      EXPECT_EQ(qv::WaitCursorDepth(), 0);
+      result_ = static_cast<int>(dialog.DoModal());
+      changed_ = dialog.GetChanged();
+    }
+    EXPECT_EQ(user_.Pending(), 0u) << "steps left over";
+    EXPECT_EQ(user_.RanOut(), 0) << "the dialog waited for input that never came";
+    for (const std::string& problem : ui::InputProblems())
+      ADD_FAILURE() << "input problem: " << problem;
+  }
+
+  static ui::WindowState Top() {
+    ui::Snapshot s = ui::TakeSnapshot();
+    return s.Top() != nullptr ? *s.Top() : ui::WindowState();
+  }
+  static ui::WindowState Control(int id) {
+    ui::WindowState top = Top();
+    const ui::WindowState* found = top.Find(id);
+    EXPECT_NE(found, nullptr) << "no control " << id << " in \"" << top.text << "\"";
+    return found != nullptr ? *found : ui::WindowState();
+  }
+  // The checked lines of the form list.
+  static Texts Checked() {
+    ui::WindowState list = Control(1022);
+    Texts checked;
+    for (std::size_t i = 0; i < list.lines.size() && i < list.checks.size(); ++i)
+      if (list.checks[i] == 1)
+        checked.push_back(list.lines[i]);
+    return checked;
+  }
+  static int Line(const std::string& form) {
+    for (std::size_t i = 0; i < kMapOrder.size(); ++i)
+      if (kMapOrder[i] == form)
+        return static_cast<int>(i);
+    ADD_FAILURE() << "no line " << form;
+    return -1;
+  }
+  // A step that expects the dialog's box with `text`: caption "Custom Data Forms", one OK
+  // button, no icon. It answers OK.
+  void Box(const std::string& text) {
+    user_.Then([text] {
+      ui::WindowState box = Top();
+      const ui::WindowState* shown = box.Find(0xFFFF);
+      EXPECT_EQ(shown != nullptr ? shown->text : "(no box)", text);
+      EXPECT_EQ(box.text, "Custom Data Forms");
+      EXPECT_EQ(box.children.size(), 2u) << "the text and an OK button, no icon";
+      EXPECT_NE(box.Find(IDOK), nullptr);
+      ui::Click(IDOK);
+    });
+  }
+
+  // Adds a configuration of the snap-in by that name; its id. A task of the group's name that
+  // uses it makes the group a scheduled task.
+  LONG AddConfiguration(const char* name) {
+    EXPECT_TRUE(SetDatabasePtr(&database_));
+    EXPECT_TRUE(RegisterTaskSnapin(kSnapinName, kSnapinProgram, ""));
+    SnapinRecord snapin{};
+    EXPECT_TRUE(FindSnapin(kSnapinName, &snapin));
+    static char data[] = "New starters.ini";
+    TaskConfigRecord record{};
+    record.id = -1;
+    record.snapinId = snapin.id;
+    std::strcpy(record.name, name);
+    record.data = qv::RegisterTaskData(data);
+    record.dataLength = sizeof data - 1;
+    EXPECT_TRUE(AddTaskConfiguration(&record));
+    return record.id;
+  }
+  static std::string ScriptOf(const std::vector<const char*>& files) {
+    std::string script = "[MACHINES]\r\nREMDEL0=\\QVCLIENT\\*.FRM\r\n";
+    for (std::size_t i = 0; i < files.size(); ++i)
+      script += "REMCOPY" + std::to_string(i) + "=\\\\CORE1\\QVMAIN\\QVLOGON\\" + files[i] +
+                ", \\QVCLIENT\\" + files[i] + ", TOREMOTE\r\n";
+    return script;
+  }
+
+  TestWorld world_;
+  CCustomDoc doc_;
+  CCustomView view_;
+  ui::ScriptedUser user_;
+  int database_ = 0;
+  int result_ = 0, changed_ = -1;
+};
+
+TEST_F(GroupDialog, UntouchedNewGroupWritesNothingAndHelpOpensAtTheDialog) {
+  int helpBefore = qv::LastHelpRequest().count;
+  user_.Then([] {
+    EXPECT_EQ(Top().text, "Select Multiple Forms to Distribute");
+    EXPECT_EQ(Control(1022).lines, kMapOrder);
+    EXPECT_EQ(Checked(), Texts{});
+    EXPECT_EQ(Control(1021).text, "");
+    EXPECT_TRUE(Control(1021).focused);
+    ui::Click(9);
+    ui::Key(0, VK_F1);
+  });
+  user_.Then([] { ui::Click(IDOK); });
+  Run(CFormGroupDlg::kModeCreate, "");
+
+  EXPECT_EQ(result_, IDOK);
+  EXPECT_EQ(changed_, 0);
+  EXPECT_EQ(world_.Bytes(kGroupFile), kNewStarters);
+  EXPECT_EQ(qv::LastHelpRequest().count, helpBefore + 2);
+  EXPECT_EQ(qv::LastHelpRequest().data, 104u);
+  EXPECT_EQ(qv::LastHelpRequest().command, HELP_CONTEXT);
+}
+
+TEST_F(GroupDialog, NewGroupRefusalsInOrderThenSavedWithEachCheckedFormOnce) {
+  user_.Then([] {
+    ui::Type(1021, "Desk check");
+    ui::Type(1021, "");  // a change, and no name and no form: the form check comes first
+    ui::Click(IDOK);
+  });
+  Box(kNoForm);
+  user_.Then([] {
+    ui::Type(1021, "Desk check");
+    ui::Click(IDOK);
+  });
+  Box(kNoForm);
+  user_.Then([] {
+    ui::Type(1021, "");
+    ui::Check(1022, Line("Hardware"));
+    ui::Click(IDOK);
+  });
+  Box(kNoName);
+  user_.Then([] {
+    EXPECT_TRUE(Control(1021).focused);
+    ui::Type(1021, "NEW STARTERS");
+    ui::Click(IDOK);
+  });
+  Box(kDuplicate);
+  user_.Then([] {
+    EXPECT_EQ(Control(1021).text, "");
+    EXPECT_TRUE(Control(1021).focused);
+    EXPECT_EQ(Checked(), Texts{"Hardware"});
+    ui::Type(1021, "Desk check");
+    ui::Check(1022, Line("Location"));
+    ui::Click(IDOK);
+  });
+  Run(CFormGroupDlg::kModeCreate, "");
+
+  EXPECT_EQ(result_, IDOK);
+  EXPECT_EQ(changed_, 1);
+  // The forms in the list's order, not the order they were checked in; each once.
+  EXPECT_EQ(world_.Bytes(kGroupFile), std::string(kNewStarters) +
+                                          "[Group2]\r\nName=Desk check\r\nForm1=Location\r\n" +
+                                          "Form2=Hardware\r\n");
+}
+
+TEST_F(GroupDialog, ModifyAndOkAtOnceRewritesTheFileAndTheScheduledGroupsScript) {
+  // A layout the writer never makes, so that a rewrite shows.
+  world_.Put(kGroupFile,
+             "[Group1]\r\nName = New starters\r\n\r\nForm1=Asset tag\r\nForm2=Contact details\r\n"
+             "Form4=Hardware\r\n");
+  const std::string script = std::string(kScripts) + "New starters.ini";
+
+  // A configuration that no task uses: the file is rewritten, no script is written. The
+  // configuration's name differs in letter case only, so it belongs to the group.
+  LONG configuration = AddConfiguration("NEW STARTERS");
+  user_.Then([] {
+    EXPECT_EQ(Control(1021).text, "New starters");
+    EXPECT_EQ(Control(1022).lines, kMapOrder);
+    EXPECT_EQ(Checked(), (Texts{"Asset tag", "Contact details"}));
+    ui::Click(IDOK);
+  });
+  Run(CFormGroupDlg::kModeModify, "New starters");
+  EXPECT_EQ(result_, IDOK);
+  EXPECT_EQ(changed_, 1);  // putting the name into the box was a change
+  EXPECT_EQ(world_.Bytes(kGroupFile), kNewStarters);
+  EXPECT_FALSE(world_.Exists(script));
+
+  // Scheduled: the script is written for the group's forms.
+  ASSERT_NE(qv::AddTask("New starters", configuration), -1);
+  world_.Put(kGroupFile,
+             "[Group1]\r\nName=New starters\r\nForm1=Asset tag\r\n\r\n"
+             "Form2=Contact details\r\n");
+  user_.Then([] { ui::Click(IDOK); });
+  Run(CFormGroupDlg::kModeModify, "New starters");
+  EXPECT_EQ(result_, IDOK);
+  EXPECT_EQ(world_.Bytes(kGroupFile), kNewStarters);
+  EXPECT_EQ(world_.Bytes(script), ScriptOf({"FRM2B7.FRM", "FRM3C.FRM"}));
+
+  // A changed membership reaches the script too.
+  user_.Then([] {
+    ui::Check(1022, Line("Contact details"));
+    ui::Check(1022, Line("Location"));
+    ui::Click(IDOK);
+  });
+  Run(CFormGroupDlg::kModeModify, "New starters");
+  EXPECT_EQ(world_.Bytes(kGroupFile),
+            "[Group1]\r\nName=New starters\r\nForm1=Asset tag\r\nForm2=Location\r\n");
+  EXPECT_EQ(world_.Bytes(script), ScriptOf({"FRM2B7.FRM", "FRM5E.FRM"}));
+}
+
+TEST_F(GroupDialog, RenamedGroupIsAddedBesideTheOld) {
+  user_.Then([] {
+    ui::Type(1021, "Leavers");
+    ui::Check(1022, Line("Asset tag"));
+    ui::Check(1022, Line("Office survey"));
+    ui::Click(IDOK);
+  });
+  Run(CFormGroupDlg::kModeModify, "New starters");
+  EXPECT_EQ(result_, IDOK);
+  EXPECT_EQ(world_.Bytes(kGroupFile), std::string(kNewStarters) +
+                                          "[Group2]\r\nName=Leavers\r\nForm1=Office survey\r\n" +
+                                          "Form2=Contact details\r\n");
+}
+
+TEST_F(GroupDialog, ModifyRefusalsLeaveTheFileAndCancelClearsTheChange) {
+  user_.Then([] {
+    ui::Type(1021, "New Starters");  // only the letter case differs: the old group has the name
+    ui::Click(IDOK);
+  });
+  Box(kDuplicate);
+  user_.Then([] {
+    EXPECT_EQ(Control(1021).text, "");
+    ui::Type(1021, "New starters");
+    ui::Check(1022, Line("Asset tag"));
+    ui::Check(1022, Line("Contact details"));
+    ui::Click(IDOK);
+  });
+  Box(kNoForm);
+  user_.Then([] { ui::Click(IDCANCEL); });
+  Run(CFormGroupDlg::kModeModify, "New starters");
+
+  EXPECT_EQ(result_, IDCANCEL);
+  EXPECT_EQ(changed_, 0);
+  EXPECT_EQ(world_.Bytes(kGroupFile), kNewStarters);
+}
+
+TEST_F(GroupDialog, AFormOfTwoGroupsIsCheckedOnlyForTheGroupOpened) {
+  world_.Put(kGroupFile, std::string(kNewStarters) +
+                             "[Group2]\r\nName=Desk check\r\nForm1=Asset tag\r\n"
+                             "[Group3]\r\nName=DESK CHECK\r\nForm1=Contact details\r\n");
+  user_.Then([] {
+    EXPECT_EQ(Checked(), Texts{"Asset tag"});
+    ui::Key(0, VK_ESCAPE);
+  });
+  Run(CFormGroupDlg::kModeModify, "Desk check");
+  EXPECT_EQ(result_, IDCANCEL);
+
+  user_.Then([] {
+    EXPECT_EQ(Checked(), (Texts{"Asset tag", "Contact details"}));
+    ui::Key(0, VK_ESCAPE);
+  });
+  Run(CFormGroupDlg::kModeModify, "New starters");
+
+  user_.Then([] {
+    EXPECT_EQ(Checked(), Texts{});
+    ui::Key(0, VK_ESCAPE);
+  });
+  Run(CFormGroupDlg::kModeCreate, "");
+}
+
+// A click on the check box of the line already selected changes no selection: the list then
+// tells its parent only CLBN_CHKCHANGE, as the step below does by hand. Such a check alone
+// counts as a change: OK then checks the group instead of closing without a word.
+TEST_F(GroupDialog, ACheckMarkAloneIsAChange) {
+  user_.Then([] {
+    CDialog* dialog = ui::ModalWindows().back();
+    auto* list = dynamic_cast<CCheckListBox*>(dialog->GetDlgItem(1022));
+    ASSERT_NE(list, nullptr);
+    list->SetCheck(Line("Hardware"), BST_CHECKED);
+    dialog->SendMessage(WM_COMMAND, MAKEWPARAM(1022, CLBN_CHKCHANGE), list->Handle());
+    ui::Click(IDOK);
+  });
+  Box(kNoName);
+  user_.Then([] { ui::Key(0, VK_ESCAPE); });
+  Run(CFormGroupDlg::kModeCreate, "");
+  EXPECT_EQ(result_, IDCANCEL);
+  EXPECT_EQ(world_.Bytes(kGroupFile), kNewStarters);
+}
+
+}  // namespace

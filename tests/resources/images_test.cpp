@@ -1,0 +1,159 @@
+// The module's bitmaps as pictures: every image that bitmaps 201, 208 and 204 name has its
+// SVG file under resources/, well-formed and of the image's size, and the build has copied
+// it beside the programs, where a front end finds it by the same relative path.
+#include <expat.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <ostream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/ui/DialogTemplate.h"
+#include "platform/ui/ImageList.h"
+#include "resources/Dialogs.h"
+
+namespace fs = std::filesystem;
+using Texts = std::vector<std::string>;
+
+namespace {
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+// The root element of an XML text: its name and attributes; empty name when the text is not
+// well-formed XML (why in `error`).
+struct Root {
+  std::string name;
+  std::map<std::string, std::string> attributes;
+};
+Root ParseRoot(const std::string& text, std::string* error) {
+  Root root;
+  bool seen = false;
+  struct State {
+    Root* root;
+    bool* seen;
+  } state{&root, &seen};
+  XML_Parser parser = XML_ParserCreate(nullptr);
+  XML_SetUserData(parser, &state);
+  XML_SetStartElementHandler(parser, [](void* data, const XML_Char* name, const XML_Char** atts) {
+    auto* s = static_cast<State*>(data);
+    if (*s->seen)
+      return;
+    *s->seen = true;
+    s->root->name = name;
+    for (int i = 0; atts[i] != nullptr; i += 2)
+      s->root->attributes[atts[i]] = atts[i + 1];
+  });
+  if (XML_Parse(parser, text.data(), static_cast<int>(text.size()), 1) != XML_STATUS_OK) {
+    *error = std::string(XML_ErrorString(XML_GetErrorCode(parser))) + " at line " +
+             std::to_string(XML_GetCurrentLineNumber(parser));
+    root = Root();
+  }
+  XML_ParserFree(parser);
+  return root;
+}
+
+// The folder of this program, where the build puts the copies.
+fs::path ProgramFolder() {
+  return fs::read_symlink("/proc/self/exe").parent_path();
+}
+
+struct Expected {
+  int id;
+  int size;
+  Texts names;
+};
+
+void PrintTo(const Expected& expected, std::ostream* out) {
+  *out << "bitmap " << expected.id;
+}
+
+const Texts kListImages = {"add new form", "form", "group"};
+
+class ModuleImages : public ::testing::TestWithParam<Expected> {
+ protected:
+  ModuleImages() { qv::SetResourceModule(&qv::OwnResources()); }
+  ~ModuleImages() override { qv::SetResourceModule(nullptr); }
+};
+
+TEST_P(ModuleImages, EveryImageHasAWellFormedPictureOfItsSize) {
+  const Expected& expected = GetParam();
+  const BitmapResource* bitmap = qv::CurrentResourceModule()->FindBitmap(expected.id);
+  ASSERT_NE(bitmap, nullptr);
+  EXPECT_EQ(bitmap->images, expected.names);
+  ASSERT_EQ(bitmap->files.size(), expected.names.size());
+  EXPECT_EQ(bitmap->height, expected.size);
+  EXPECT_EQ(bitmap->width, expected.size * static_cast<int>(expected.names.size()));
+  EXPECT_EQ(std::set<std::string>(bitmap->files.begin(), bitmap->files.end()).size(),
+            bitmap->files.size())
+      << "each image has a picture of its own";
+
+  // The image list that the list view and the toolbar cut from the bitmap.
+  CImageList list;
+  EXPECT_TRUE(list.Create(expected.id, expected.size, 0, 0));
+  EXPECT_EQ(list.GetImageCount(), static_cast<int>(expected.names.size()));
+
+  const std::string size = std::to_string(expected.size);
+  for (const std::string& file : bitmap->files) {
+    SCOPED_TRACE(file);
+    EXPECT_TRUE(fs::path(file).is_relative());
+    EXPECT_EQ(fs::path(file).extension(), ".svg");
+    const fs::path source = fs::path(QV_RESOURCES) / file;
+    ASSERT_TRUE(fs::is_regular_file(source));
+    const std::string text = ReadFile(source);
+    EXPECT_LT(text.size(), 4096u) << "a small picture";
+
+    std::string error;
+    Root root = ParseRoot(text, &error);
+    ASSERT_EQ(error, "");
+    EXPECT_EQ(root.name, "svg");
+    EXPECT_EQ(root.attributes["xmlns"], "http://www.w3.org/2000/svg");
+    const bool sized = root.attributes.count("width") != 0 || root.attributes.count("height") != 0;
+    const bool viewBox = root.attributes.count("viewBox") != 0;
+    EXPECT_TRUE(sized || viewBox) << "no width, height or viewBox";
+    if (sized) {
+      EXPECT_EQ(root.attributes["width"], size);
+      EXPECT_EQ(root.attributes["height"], size);
+    }
+    if (viewBox) {
+      EXPECT_EQ(root.attributes["viewBox"], "0 0 " + size + " " + size);
+    }
+
+    const fs::path copy = ProgramFolder() / file;
+    ASSERT_TRUE(fs::is_regular_file(copy)) << "not copied beside the programs";
+    EXPECT_EQ(ReadFile(copy), text);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Bitmaps, ModuleImages,
+    ::testing::Values(Expected{201, 32, kListImages}, Expected{208, 16, kListImages},
+                      Expected{204,
+                               16,
+                               {"schedule", "delete", "modify", "refresh", "large icons",
+                                "small icons", "list", "details", "multiple forms"}}),
+    [](const ::testing::TestParamInfo<Expected>& info) {
+      return "Bitmap" + std::to_string(info.param.id);
+    });
+
+TEST(ImageCheck, RefusesWhatIsNotWellFormed) {
+  std::string error;
+  EXPECT_EQ(ParseRoot("<svg width=\"16\"><g></svg>", &error).name, "");
+  EXPECT_NE(error, "");
+  error.clear();
+  Root root = ParseRoot("<?xml version=\"1.0\"?>\n<svg a=\"1\"><g b=\"2\"/></svg>", &error);
+  EXPECT_EQ(error, "");
+  EXPECT_EQ(root.name, "svg");
+  EXPECT_EQ(root.attributes, (std::map<std::string, std::string>{{"a", "1"}}));
+}
+
+}  // namespace
