@@ -9,7 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/com/Bstr.h"
+#include "platform/com/ClassFactory.h"
 #include "platform/com/Guid.h"
+#include "platform/com/Unknown.h"
 
 namespace {
 
@@ -47,6 +50,8 @@ TEST(Guid, FieldsHaveTheWindowsLayout) {
   EXPECT_EQ(guid.Data3, 0x11D1u);
   const std::uint8_t data4[] = {0x89, 0x69, 0x00, 0xA0, 0xC9, 0x32, 0x38, 0x07};
   EXPECT_EQ(std::memcmp(guid.Data4, data4, 8), 0);
+  EXPECT_EQ(Parsed("{00000000-0000-0000-C000-000000000046}"), IID_IUnknown);
+  EXPECT_EQ(Parsed("{00000001-0000-0000-C000-000000000046}"), IID_IClassFactory);
 }
 
 TEST(Guid, RefusesBadTextAndLeavesTheOutputAlone) {
@@ -84,4 +89,42 @@ TEST(Guid, ComparesAndOrdersForMaps) {
   for (const auto& [id, value] : byId)
     order.push_back(value);
   EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
+}
+
+// --- Strings
+
+TEST(Bstr, AllocatesAndFreesCountingLiveStrings) {
+  const std::size_t before = qv::com::LiveStringCount();
+  BSTR text = SysAllocString("Caf\xE9");
+  BSTR withNul = SysAllocStringLen("a\0b", 3);
+  BSTR zeros = SysAllocStringLen(nullptr, 2);
+  EXPECT_EQ(qv::com::LiveStringCount(), before + 3);
+  EXPECT_EQ(qv::com::BstrText(text), "Caf\xE9");
+  EXPECT_EQ(SysStringLen(text), 4u);
+  EXPECT_EQ(qv::com::BstrText(withNul), std::string("a\0b", 3));
+  EXPECT_EQ(qv::com::BstrText(zeros), std::string(2, '\0'));
+  EXPECT_EQ(SysAllocString(nullptr), nullptr);
+  EXPECT_EQ(SysStringLen(nullptr), 0u);
+  SysFreeString(text);
+  SysFreeString(withNul);
+  SysFreeString(zeros);
+  SysFreeString(nullptr);
+  EXPECT_EQ(qv::com::LiveStringCount(), before);
+}
+
+TEST(Bstr, HolderFreesCopiesAndHandsOver) {
+  const std::size_t before = qv::com::LiveStringCount();
+  {
+    qv::com::Bstr first("Asset");
+    qv::com::Bstr second = first;
+    EXPECT_NE(first.Get(), second.Get());
+    EXPECT_EQ(second.Text(), "Asset");
+    *second.Out() = SysAllocString("Room");  // a callee filling a string out
+    EXPECT_EQ(second.Text(), "Room");
+    EXPECT_EQ(qv::com::LiveStringCount(), before + 2);
+    BSTR taken = first.Detach();
+    EXPECT_EQ(first.Get(), nullptr);
+    SysFreeString(taken);
+  }
+  EXPECT_EQ(qv::com::LiveStringCount(), before);
 }
