@@ -8,6 +8,9 @@ using DWORD = std::uint32_t;
 using UINT = unsigned int;
 using BOOL = int;
 using LONG = std::int32_t;
+using ULONG = std::uint32_t;
+using WORD = std::uint16_t;
+using SHORT = std::int16_t;
 using HANDLE = void*;
 
 inline constexpr BOOL TRUE = 1;
