@@ -1,5 +1,9 @@
 #include "groups/FormGroupList.h"
 
+#include <cstring>
+
+#include "view/CustomView.h"
+
 #include "platform/file/FileApi.h"
 
 namespace {
@@ -165,4 +169,24 @@ CFormGroup* CFormGroupList::FindGroupWithForm(const std::string& formName,
   }
   Rewind();
   return nullptr;
+}
+
+bool CFormGroupList::IsFormInScheduledGroup(const CCustomView& view, const std::string& formName) {
+  std::vector<std::string> noted;
+  Rewind();
+  for (CFormGroup* group = GetFirstGroup(); group != nullptr; group = GetNextGroup()) {
+    for (CGroupFormEntry* entry = group->GetFirstForm(); entry != nullptr;
+         entry = group->GetNextForm()) {
+      if (entry->GetFormName() == formName)
+        noted.push_back(group->GetGroupName());
+    }
+  }
+  Rewind();
+  for (const std::string& name : noted) {
+    TaskConfigRecord scratch;
+    std::memset(&scratch, 0, sizeof scratch);
+    if (view.IsScheduled(&scratch, name))
+      return true;
+  }
+  return false;
 }

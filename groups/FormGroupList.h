@@ -15,6 +15,8 @@
 // Names are compared exactly (letter case counts).
 #pragma once
 
+class CCustomView;
+
 #include <memory>
 #include <string>
 #include <utility>
@@ -97,6 +99,9 @@ class CFormGroupList {
   void ReplaceGroupForms(const std::string& name, const std::vector<std::string>& formNames);
   // Removes the first group of that name and saves; false (nothing written) when none.
   bool RemoveGroup(const std::string& name);
+  // True when a group that lists the form (exact name) is scheduled: the groups are noted in
+  // order (a group that lists the form twice, twice) and each is asked of the view.
+  bool IsFormInScheduledGroup(const CCustomView& view, const std::string& formName);
   // Removes the form from every group and saves; false (nothing written) when no group
   // listed it.
   bool RemoveFormFromAllGroups(const std::string& formName);

@@ -2,6 +2,8 @@
 
 #include <new>
 
+IMPLEMENT_DYNCREATE(CCustomDoc)
+
 CCustomDoc::CCustomDoc() : m_pFormMap(new (std::nothrow) CMapStringToString(kFormMapBuckets)) {}
 
 CCustomDoc::~CCustomDoc() {

@@ -6,16 +6,19 @@
 #include <memory>
 #include <string>
 
+#include "platform/ui/Document.h"
 #include "platform/ui/MapStringToString.h"
 
 class CCustomForm;
 
-class CCustomDoc {
+class CCustomDoc : public CDocument {
+  DECLARE_DYNCREATE(CCustomDoc)
+
  public:
   static constexpr UINT kFormMapBuckets = 19;
 
   CCustomDoc();
-  ~CCustomDoc();
+  ~CCustomDoc() override;
   CCustomDoc(const CCustomDoc&) = delete;
   CCustomDoc& operator=(const CCustomDoc&) = delete;
 

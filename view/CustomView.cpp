@@ -1,14 +1,246 @@
 #include "view/CustomView.h"
 
 #include <cstring>
+#include <memory>
+#include <new>
 
 #include "distribution/Configurations.h"
+#include "distribution/RemoteRegistry.h"
+#include "editor/FormEditorDlg.h"
+#include "groups/FormGroupDlg.h"
+#include "groups/FormGroupList.h"
+#include "host/QVccfgCtrl.h"
+#include "platform/file/FileApi.h"
+#include "platform/registry/AppProfile.h"
+#include "platform/ui/Clipboard.h"
+#include "platform/ui/FrameWnd.h"
+#include "platform/ui/Menu.h"
+#include "platform/ui/MessageBox.h"
+#include "platform/ui/WaitCursor.h"
+#include "resources/StringTable.h"
+#include "view/CustomDoc.h"
+
+IMPLEMENT_DYNCREATE(CCustomView)
+
+namespace {
+
+constexpr UINT kModify = 32768;
+constexpr UINT kNewForm = 32770;
+constexpr UINT kSchedule = 32771;
+constexpr UINT kDelete = 32772;
+constexpr UINT kProperties = 32773;
+constexpr UINT kLargeIconsCommand = 32778;
+constexpr UINT kSmallIconsCommand = 32779;
+constexpr UINT kListCommand = 32780;
+constexpr UINT kDetailsCommand = 32781;
+constexpr UINT kScheduleButton = 32783;
+constexpr UINT kDeleteButton = 32784;
+constexpr UINT kMultipleForms = 32786;
+constexpr UINT kRefresh = 32787;
+
+constexpr UINT kCaption = 32810;  // "Custom Data Forms"
+constexpr UINT kUnableToAddForm = 32789;
+constexpr UINT kSelectAnItem = 32790;
+constexpr UINT kUnableToAllocateForm = 32798;
+constexpr UINT kDeleteQuestion = 32800;
+constexpr UINT kScheduledRefusal = 32805;
+constexpr UINT kNameHeading = 32806;
+constexpr UINT kDescriptionHeading = 32807;
+
+constexpr int kPopupMenu = 207;
+constexpr int kLargeBitmap = 201;
+constexpr int kSmallBitmap = 208;
+constexpr COLORREF kMask = RGB(0, 255, 0);
+
+const char kViewTypeKey[] = "LastViewType";
+const char kNameWidthKey[] = "NameColWidth";
+const char kDescriptionWidthKey[] = "DescColWidth";
+const char kTaskDataFormat[] = "QVNX_TASK_CFG_DATA";
+
+char g_configurationData[kConfigurationDataSize];
+UINT g_taskDataFormat = 0;
+
+int ShowBox(UINT textId, UINT type = MB_OK) {
+  return MessageBoxA(nullptr, LoadResString(textId).c_str(), LoadResString(kCaption).c_str(), type);
+}
+
+// "Unable to delete %s, because it is currently a scheduled task." with the name for %s.
+std::string RefusalText(const std::string& name) {
+  std::string text = LoadResString(kScheduledRefusal);
+  std::size_t at = text.find("%s");
+  if (at != std::string::npos)
+    text.replace(at, 2, name);
+  return text;
+}
+
+}  // namespace
+
+char* ConfigurationDataBuffer() {
+  return g_configurationData;
+}
+
+UINT TaskDataClipboardFormat() {
+  return g_taskDataFormat;
+}
 
 CCustomView::CCustomView() {
+  std::memset(&m_dragRecord, 0, sizeof m_dragRecord);
+  std::memset(g_configurationData, 0, sizeof g_configurationData);
   char server[256] = {};
   GetCoreServerName(server, sizeof server);
   m_strCoreServerName = server;
   m_strFormsSharePath = "\\\\" + m_strCoreServerName + "\\qvlogon\\";
+  m_viewType = static_cast<int>(qv::TheAppProfile().GetProfileInt("", kViewTypeKey, 0));
+  AddCommands();
+}
+
+CCustomView::~CCustomView() = default;
+
+CCustomDoc* CCustomView::GetDocument() const {
+  return static_cast<CCustomDoc*>(CView::GetDocument());
+}
+
+void CCustomView::AddCommands() {
+  OnCommandId(kNewForm, [this] { OnNewForm(); });
+  OnCommandId(kModify, [this] { OnModify(); });
+  OnCommandId(kProperties, [this] { OnProperties(); });
+  OnCommandId(kDelete, [this] { DeleteSelected(); });
+  OnCommandId(kDeleteButton, [this] { DeleteSelected(); });
+  OnCommandId(kSchedule, [this] { Schedule(); });
+  OnCommandId(kScheduleButton, [this] { Schedule(); });
+  OnCommandId(kMultipleForms, [this] { OnMultipleForms(); });
+  OnCommandId(kRefresh, [this] { Refresh(); });
+  OnCommandId(kLargeIconsCommand, [this] { SetViewType(kLargeIcons); });
+  OnCommandId(kDetailsCommand, [this] { SetViewType(kDetails); });
+  OnCommandId(kSmallIconsCommand, [this] { SetViewType(kSmallIcons); });
+  OnCommandId(kListCommand, [this] { SetViewType(kList); });
+
+  OnUpdateCommandUI(kNewForm, [](CCmdUI* ui) { ui->Enable(TRUE); });
+  for (UINT id : {kModify, kProperties, kDelete, kDeleteButton, kSchedule, kScheduleButton})
+    OnUpdateCommandUI(id, [this](CCmdUI* ui) { ui->Enable(m_bItemSelected != 0); });
+  OnUpdateCommandUI(kMultipleForms, [this](CCmdUI* ui) {
+    const CCustomDoc* document = GetDocument();
+    ui->Enable(document != nullptr && document->GetFormMap() != nullptr &&
+               document->GetFormMap()->GetCount() > 0);
+  });
+  OnUpdateCommandUI(kRefresh, [](CCmdUI* ui) { ui->Enable(TRUE); });
+  const std::pair<UINT, int> presentations[] = {{kLargeIconsCommand, kLargeIcons},
+                                                {kDetailsCommand, kDetails},
+                                                {kSmallIconsCommand, kSmallIcons},
+                                                {kListCommand, kList}};
+  for (auto [id, type] : presentations) {
+    OnUpdateCommandUI(id, [this, type = type](CCmdUI* ui) {
+      ui->Enable(TRUE);
+      ui->SetRadio(m_viewType == type);
+    });
+  }
+
+  OnNotifyReflect(NM_DBLCLK, [this](NMHDR*) {
+    OnOpenSelected();
+    return LRESULT{0};
+  });
+  OnNotifyReflect(NM_RETURN, [this](NMHDR*) {
+    OnOpenSelected();
+    return LRESULT{0};
+  });
+  OnNotify(LVN_ITEMCHANGED, AFX_IDW_PANE_FIRST,
+           [this](NMHDR* header) { return OnItemChanged(header); });
+  OnMessage(WM_KEYUP, [this](WPARAM key, LPARAM) { return OnKeyUp(key); });
+  OnMessage(WM_CONTEXTMENU, [this](WPARAM, LPARAM point) {
+    OnContextMenu(CPoint{GET_X_LPARAM(point), GET_Y_LPARAM(point)});
+    return LRESULT{0};
+  });
+}
+
+BOOL CCustomView::PreCreateWindow(CREATESTRUCT& cs) {
+  CListView::PreCreateWindow(cs);
+  cs.style = (cs.style & ~LVS_TYPEMASK) | static_cast<DWORD>(m_viewType & 3) | WS_CHILD |
+             WS_VISIBLE | LVS_SHOWSELALWAYS | LVS_SINGLESEL;
+  return TRUE;
+}
+
+CQVccfgCtrl* CCustomView::GetControl() const {
+  const CFrameWnd* frame = const_cast<CCustomView*>(this)->GetParentFrame();
+  return frame != nullptr ? dynamic_cast<CQVccfgCtrl*>(frame->GetParent()) : nullptr;
+}
+
+int CCustomView::OnCreate() {
+  if (CListView::OnCreate() == -1)
+    return -1;
+  if (CQVccfgCtrl* control = GetControl())
+    m_databasePointer = control->GetDatabasePointer();
+  if (m_databasePointer != 0) {
+    SnapinRecord snapin{};
+    FindSnapin(kSnapinName, &snapin);
+    m_snapinId = snapin.id;
+    if (g_taskDataFormat == 0)
+      g_taskDataFormat = RegisterClipboardFormatA(kTaskDataFormat) & 0xFFFF;
+  }
+  CWaitCursor wait;
+  MakeImagesAndColumns();
+  FillCatalogue();
+  m_distributionTask.SetDocument(GetDocument());
+  return 0;
+}
+
+void CCustomView::MakeImagesAndColumns() {
+  m_largeImages.Create(kLargeBitmap, 32, 3, kMask);
+  SetImageList(&m_largeImages, LVSIL_NORMAL);
+  m_smallImages.Create(kSmallBitmap, 16, 3, kMask);
+  SetImageList(&m_smallImages, LVSIL_SMALL);
+  const qv::AppProfile& profile = qv::TheAppProfile();
+  std::string name = LoadResString(kNameHeading);
+  std::string description = LoadResString(kDescriptionHeading);
+  int nameWidth = static_cast<int>(profile.GetProfileInt("", kNameWidthKey, 0));
+  if (nameWidth == 0)
+    nameWidth = 2 * GetStringWidth(name);
+  int descriptionWidth = static_cast<int>(profile.GetProfileInt("", kDescriptionWidthKey, 0));
+  if (descriptionWidth == 0)
+    descriptionWidth = 2 * GetStringWidth(description);
+  InsertColumn(0, name, LVCFMT_LEFT, nameWidth);
+  InsertColumn(1, description, LVCFMT_LEFT, descriptionWidth);
+}
+
+void CCustomView::OnDestroy() {
+  const qv::AppProfile& profile = qv::TheAppProfile();
+  profile.WriteProfileInt("", kViewTypeKey, m_viewType);
+  profile.WriteProfileInt("", kNameWidthKey, GetColumnWidth(0));
+  profile.WriteProfileInt("", kDescriptionWidthKey, GetColumnWidth(1));
+  SaveOrder(0);
+  CListView::OnDestroy();
+}
+
+bool CCustomView::GetSelectedItem(int* index, DWORD_PTR* data) const {
+  int selected = GetNextItem(-1, LVNI_SELECTED);
+  if (selected < 0)
+    return false;
+  *index = selected;
+  *data = GetItemData(selected);
+  return true;
+}
+
+void CCustomView::FillCatalogue() {
+  CFormCatalogue(*this, *GetDocument(), m_strFormsSharePath).FillCatalogue();
+}
+
+void CCustomView::SaveOrder(int rowToDelete) {
+  CFormCatalogue(*this, *GetDocument(), m_strFormsSharePath).SaveOrder(rowToDelete);
+}
+
+bool CCustomView::GetFormDescription(const std::string& name, std::string& out) const {
+  return CFormCatalogue(const_cast<CCustomView&>(*this), *GetDocument(), m_strFormsSharePath)
+      .GetFormDescription(name, out);
+}
+
+void CCustomView::Refresh() {
+  CWaitCursor wait;
+  DeleteAllItems();
+  FillCatalogue();
+  SaveOrder(0);
+}
+
+std::string CCustomView::GetScriptsDirectory() const {
+  return FindScriptsDirectory();
 }
 
 int CCustomView::IsScheduled(TaskConfigRecord* record, const std::string& name) const {
@@ -17,4 +249,235 @@ int CCustomView::IsScheduled(TaskConfigRecord* record, const std::string& name) 
 
 int CCustomView::FindConfiguration(TaskConfigRecord* record, const std::string& name) const {
   return ::FindConfiguration(record, name.c_str());
+}
+
+void CCustomView::SelectAndFocus(int index) {
+  SetItemState(index, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+}
+
+void CCustomView::SelectLast() {
+  SelectAndFocus(GetItemCount() - 1);
+}
+
+void CCustomView::SetViewType(int type) {
+  m_viewType = type;
+  ModifyStyle(LVS_TYPEMASK, static_cast<DWORD>(type & 3));
+}
+
+LRESULT CCustomView::OnItemChanged(NMHDR* header) {
+  const auto* change = reinterpret_cast<const NMLISTVIEW*>(header);
+  if ((change->uChanged & LVIF_STATE) != 0) {
+    bool selected = (change->uNewState & LVIS_SELECTED) != 0;
+    auto data = static_cast<std::intptr_t>(GetItemData(change->iItem));
+    m_bItemSelected = selected && data >= 0 ? 1 : 0;
+  }
+  return 0;
+}
+
+void CCustomView::OnNewForm() {
+  std::unique_ptr<CFormEditorDlg> editor(new (std::nothrow)
+                                             CFormEditorDlg(nullptr, 0, "", GetDocument()));
+  if (editor == nullptr) {
+    ShowBox(kUnableToAddForm);
+    return;
+  }
+  editor->DoModal();
+  bool changed = editor->GetModified() == 1 || editor->GetPreviewed() == 1;
+  editor.reset();  // destroying the editor saves the form
+  SetFocus();
+  if (changed) {
+    Refresh();
+    SelectLast();
+  }
+}
+
+void CCustomView::OnModify() {
+  int index = 0;
+  DWORD_PTR data = 0;
+  if (!GetSelectedItem(&index, &data)) {
+    ShowBox(kSelectAnItem);
+    return;
+  }
+  if (data == kItemForm)
+    ModifyForm(index);
+  else if (data == kItemGroup)
+    ModifyGroup(index);
+  SelectAndFocus(index);
+  SetFocus();
+}
+
+void CCustomView::ModifyForm(int index) {
+  std::unique_ptr<CFormEditorDlg> editor(
+      new (std::nothrow) CFormEditorDlg(nullptr, 1, GetItemText(index, 0), GetDocument()));
+  if (editor == nullptr) {
+    ShowBox(kUnableToAllocateForm);
+    return;
+  }
+  editor->DoModal();
+  bool changed = editor->GetModified() == 1 || editor->GetPreviewed() == 1;
+  editor.reset();
+  if (changed) {
+    Refresh();
+    SetFocus();
+    SelectLast();
+  }
+}
+
+void CCustomView::ModifyGroup(int index) {
+  CFormGroupDlg dialog(nullptr, 0, GetDocument(), GetItemText(index, 0), this);
+  if (dialog.DoModal() == IDOK && dialog.GetChanged() == 1)
+    Refresh();
+  SetFocus();
+  SelectAndFocus(index);
+}
+
+void CCustomView::OnProperties() {
+  int index = 0;
+  DWORD_PTR data = 0;
+  if (!GetSelectedItem(&index, &data))
+    return;
+  if (data == kItemForm)
+    OnModify();
+  else if (data == kItemGroup)
+    ModifyGroup(index);
+  SelectAndFocus(index);
+}
+
+void CCustomView::OnMultipleForms() {
+  CFormGroupDlg dialog(nullptr, 1, GetDocument(), "", this);
+  if (dialog.DoModal() == IDOK) {
+    Refresh();
+    SelectLast();
+  }
+  SetFocus();
+}
+
+void CCustomView::OnOpenSelected() {
+  int index = 0;
+  DWORD_PTR data = 0;
+  if (!GetSelectedItem(&index, &data))
+    return;
+  if (data == kItemAddNewForm)
+    OnNewForm();
+  else if (data == kItemForm)
+    OnModify();
+  else if (data == kItemGroup)
+    ModifyGroup(index);
+}
+
+LRESULT CCustomView::OnKeyUp(WPARAM key) {
+  if (key == VK_F5)
+    Refresh();
+  else if (key == VK_DELETE)
+    DeleteSelected();
+  return DefWindowProc(WM_KEYUP, key, 0);
+}
+
+void CCustomView::OnContextMenu(CPoint point) {
+  int index = 0;
+  DWORD_PTR data = 0;
+  if (!GetSelectedItem(&index, &data) || data == kItemAddNewForm)
+    return;
+  if (point.x == -1 || point.y == -1) {
+    CRect icon;
+    GetItemRect(index, &icon, LVIR_ICON);
+    point = CPoint{(icon.left + icon.right) / 2, (icon.top + icon.bottom) / 2};
+  }
+  CMenu menu;
+  if (menu.LoadMenu(kPopupMenu) == FALSE)
+    return;
+  if (CMenu* popup = menu.GetSubMenu(0))
+    popup->TrackPopupMenu(TPM_CENTERALIGN | TPM_RIGHTBUTTON, point.x, point.y, this);
+  menu.DestroyMenu();
+}
+
+void CCustomView::Schedule() {
+  int index = 0;
+  DWORD_PTR data = 0;
+  if (!GetSelectedItem(&index, &data) || (data != kItemForm && data != kItemGroup))
+    return;
+  std::string name = GetItemText(index, 0);
+  m_distributionTask.SetGroup(data == kItemGroup ? 1 : 0);
+  m_distributionTask.SetName(name);
+  TaskConfigRecord config;
+  TaskRecord task;
+  std::memset(&config, 0, sizeof config);
+  std::memset(&task, 0, sizeof task);
+  // Names that do not fit the records are refused: nothing may be written past a field.
+  const std::string& scriptFile = m_distributionTask.GetScriptFileName();
+  if (name.size() >= sizeof config.name || scriptFile.size() >= kConfigurationDataSize)
+    return;
+  if (IsScheduled(&config, name)) {
+    m_distributionTask.WriteScript();
+    task.configurationId = config.id;
+  } else {
+    config.id = -1;
+    config.snapinId = m_snapinId;
+    m_distributionTask.WriteScript();
+    std::memcpy(config.name, name.c_str(), name.size() + 1);
+    std::memset(g_configurationData, 0, sizeof g_configurationData);
+    std::memcpy(g_configurationData, scriptFile.c_str(), scriptFile.size());
+    config.data = qv::RegisterTaskData(g_configurationData);
+    config.dataLength = static_cast<std::uint32_t>(scriptFile.size());
+    AddTaskConfiguration(&config);
+    task.configurationId = config.id;
+  }
+  std::memcpy(task.name, name.c_str(), name.size() + 1);
+  if (CQVccfgCtrl* control = GetControl())
+    control->CallHostClassInterface(&task);
+}
+
+void CCustomView::DeleteSelected() {
+  int index = 0;
+  DWORD_PTR data = 0;
+  if (!GetSelectedItem(&index, &data) || static_cast<std::intptr_t>(data) < 0)
+    return;
+  std::string name = GetItemText(index, 0);
+  std::string question = AfxFormatString1(kDeleteQuestion, name);
+  if (MessageBoxA(nullptr, question.c_str(), LoadResString(kCaption).c_str(), MB_YESNO) != IDYES) {
+    SetFocus();
+    return;
+  }
+  CFormGroupList groups(m_strFormsSharePath + "FDGRPLST.GPS");
+  TaskConfigRecord record;
+  std::memset(&record, 0, sizeof record);
+  auto refuse = [&] {
+    MessageBoxA(nullptr, RefusalText(name).c_str(), LoadResString(kCaption).c_str(), MB_OK);
+    SetFocus();
+    SelectAndFocus(index);
+  };
+  auto deleteConfiguration = [&] {
+    if (!FindConfiguration(&record, name))
+      return;
+    DeleteTaskConfiguration(record.id);
+    std::string scripts = GetScriptsDirectory();
+    if (!scripts.empty())
+      WinRemove((scripts + name + ".ini").c_str());
+  };
+  if (data == kItemGroup) {
+    if (IsScheduled(&record, name)) {
+      refuse();
+      return;
+    }
+    groups.RemoveGroup(name);
+    deleteConfiguration();
+  } else if (data == kItemForm) {
+    CMapStringToString* map = GetDocument()->GetFormMap();
+    std::string path;
+    if (IsScheduled(&record, name) || groups.IsFormInScheduledGroup(*this, name) ||
+        map == nullptr || !map->Lookup(name, path)) {
+      refuse();
+      return;
+    }
+    WinRemove(path.c_str());
+    map->RemoveKey(name);
+    groups.RemoveFormFromAllGroups(name);
+    deleteConfiguration();
+  } else {
+    return;
+  }
+  SaveOrder(index);
+  Refresh();
+  SetFocus();
+  SelectAndFocus(index < GetItemCount() ? index : index - 1);
 }

@@ -661,6 +661,16 @@ BOOL DeleteTaskConfiguration(LONG id) {
 
 namespace qv {
 
+qv::com::HandleTable<void>& DatabaseHandles() {
+  static qv::com::HandleTable<void> table;
+  return table;
+}
+
+qv::com::HandleTable<TaskRecord>& TaskRecordHandles() {
+  static qv::com::HandleTable<TaskRecord> table;
+  return table;
+}
+
 std::string TaskLibraryProblem() {
   Library& lib = Lib();
   FollowWorld(lib);

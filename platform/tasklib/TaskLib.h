@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/com/HandleTable.h"
 #include "platform/wintypes.h"
 
 struct TaskConfigRecord {
@@ -69,6 +70,13 @@ BOOL AddTaskConfiguration(TaskConfigRecord* record);
 BOOL DeleteTaskConfiguration(LONG id);
 
 namespace qv {
+
+// The 32-bit values that stand for addresses between a console and its control (their
+// "long" parameters cannot hold a 64-bit address): the console registers its database
+// object and passes the handle as the database pointer; the control registers the task
+// record it hands over.
+qv::com::HandleTable<void>& DatabaseHandles();
+qv::com::HandleTable<TaskRecord>& TaskRecordHandles();
 
 // Why the last call refused the console database: "the console database <host path>: <what is
 // wrong>" when the file is damaged, unreadable or not a regular file; empty when the file was

@@ -126,3 +126,10 @@ void CCmdTarget::OnNotifyExRange(UINT code, UINT first, UINT last,
                     return *notify->pResult;
                   }});
 }
+
+namespace qv::ui {
+qv::com::HandleTable<CCmdUI>& CmdUIHandles() {
+  static qv::com::HandleTable<CCmdUI> table;
+  return table;
+}
+}  // namespace qv::ui

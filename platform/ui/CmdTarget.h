@@ -14,6 +14,7 @@
 
 #include <cstdint>
 
+#include "platform/com/HandleTable.h"
 #include "platform/wintypes.h"
 
 using UINT_PTR = std::uintptr_t;
@@ -81,6 +82,12 @@ class CCmdUI {
   UINT m_nIndex = 0;  // the item's position in what shows it
   bool m_bEnableChanged = false;
 };
+
+namespace qv::ui {
+// The command-update objects a console hands to a control through a 32-bit parameter: the
+// console registers its CCmdUI here and passes the handle.
+qv::com::HandleTable<CCmdUI>& CmdUIHandles();
+}  // namespace qv::ui
 
 class CCmdTarget : public CObject {
  public:

@@ -27,7 +27,8 @@ BOOL CFrameWnd::Create(const std::string& className, const std::string& title, D
 }
 
 int CFrameWnd::OnCreate() {
-  if (createContext_ != nullptr && OnCreateClient(createContext_) == FALSE)
+  CCreateContext none;  // a frame made without a context still makes its client
+  if (OnCreateClient(createContext_ != nullptr ? createContext_ : &none) == FALSE)
     return -1;
   return 0;
 }

@@ -1,0 +1,77 @@
+// COleControl: the framework's control, a window that is also an object of its container. The
+// container reaches it through IDispatch (the control's dispatch map: methods and properties
+// by id), advises a sink for its events (IConnectionPointContainer; the control fires them by
+// id), and places it through IControlWindow, our small stand-in for the in-place activation
+// of a control: make its window inside a window of the container, or destroy it.
+//
+// The count of references starts at 1, the creator's. When the last reference goes,
+// OnFinalRelease runs: by default it destroys the window and deletes the control.
+#pragma once
+
+#include <span>
+
+#include "platform/com/ConnectionPoint.h"
+#include "platform/com/Dispatch.h"
+#include "platform/com/Unknown.h"
+#include "platform/ui/Wnd.h"
+
+// What a container does to place a control of ours ({6B1F2A40-3C1D-4E0F-9A7B-5D2C8E4F1A01},
+// an interface of this framework).
+inline constexpr IID IID_IControlWindow{
+    0x6B1F2A40, 0x3C1D, 0x4E0F, {0x9A, 0x7B, 0x5D, 0x2C, 0x8E, 0x4F, 0x1A, 0x01}};
+struct IControlWindow : IUnknown {
+  // Makes the control's window as a child of the window `parent` (a window handle; 0 makes a
+  // top-level window) at `rect` (pixels). S_OK, or E_FAIL when the control refused it (its
+  // window then does not exist).
+  virtual HRESULT CreateControlWindow(int parent, const CRect& rect) = 0;
+  // Destroys the window; S_FALSE when there was none.
+  virtual HRESULT DestroyControlWindow() = 0;
+  // The window's handle; 0 when it has none.
+  virtual int ControlWindowHandle() = 0;
+
+ protected:
+  ~IControlWindow() = default;
+};
+
+class COleControl : public CWnd,
+                    public IDispatch,
+                    public IConnectionPointContainer,
+                    public IControlWindow {
+ public:
+  // The control's own dispatch interface and its event interface.
+  COleControl(REFIID dispatchIid, REFIID eventsIid);
+
+  // IUnknown: one count for all the interfaces.
+  HRESULT QueryInterface(REFIID iid, void** object) override;
+  ULONG AddRef() override;
+  ULONG Release() override;
+  // IDispatch: from the dispatch map.
+  HRESULT GetIDOfName(const char* name, DISPID* id) override;
+  HRESULT Invoke(DISPID id, WORD flags, std::span<const VARIANT> args, VARIANT* result) override;
+  // IConnectionPointContainer: the event interface's point.
+  HRESULT FindConnectionPoint(REFIID iid, IConnectionPoint** point) override;
+  // IControlWindow.
+  HRESULT CreateControlWindow(int parent, const CRect& rect) override;
+  HRESULT DestroyControlWindow() override;
+  int ControlWindowHandle() override { return Handle(); }
+
+  // The framework's stock border style (property -504).
+  SHORT GetBorderStyle() const { return borderStyle_; }
+
+ protected:
+  ~COleControl() override;
+  // Fires event `id` to the container's sinks, synchronously.
+  void FireEvent(DISPID id, std::span<const VARIANT> args = {});
+  // Adds a member to the dispatch map (the constructor of a derived control does).
+  void AddDispatch(qv::com::DispatchMember member) { dispatch_.Add(std::move(member)); }
+  // When the last reference goes: destroys the window, then deletes the control.
+  virtual void OnFinalRelease();
+
+ private:
+  qv::com::DispatchMap dispatch_;
+  qv::com::ComPtr<qv::com::ConnectionPoint> events_;
+  IID dispatchIid_;
+  IID eventsIid_;
+  ULONG references_ = 1;
+  SHORT borderStyle_ = 0;
+};
