@@ -35,8 +35,7 @@ CQVccfgCtrl::~CQVccfgCtrl() {
   m_sharedMenu.DestroyMenu();
   FreeDatabasePtr();
   // A frame whose window was never made does not delete itself.
-  if (m_pFrame != nullptr && !m_pFrame->IsWindow())
-    delete m_pFrame;
+  delete m_pFrame;
 }
 
 void CQVccfgCtrl::AddDispatchMethods() {
@@ -124,6 +123,11 @@ int CQVccfgCtrl::OnCreate() {
     return -1;
   }
   return COleControl::OnCreate();
+}
+
+void CQVccfgCtrl::OnDestroy() {
+  m_pFrame = nullptr;  // its window goes with this one, and the frame with its window
+  COleControl::OnDestroy();
 }
 
 void CQVccfgCtrl::OnSize(int cx, int cy) {

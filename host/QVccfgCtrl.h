@@ -73,6 +73,7 @@ class CQVccfgCtrl : public COleControl {
  protected:
   ~CQVccfgCtrl() override;
   int OnCreate() override;
+  void OnDestroy() override;
   void OnSize(int cx, int cy) override;
   void OnTimer(UINT_PTR id) override;
   void OnFinalRelease() override;
@@ -81,7 +82,7 @@ class CQVccfgCtrl : public COleControl {
   void AddDispatchMethods();
 
   UINT_PTR m_nTimerId = 0;
-  CCustomFrame* m_pFrame = nullptr;
+  CCustomFrame* m_pFrame = nullptr;  // null once its window has gone (it deletes itself)
   CMenu m_sharedMenu;
   LONG m_databasePointer = 0;
 };

@@ -26,7 +26,7 @@ CCustomFrame::CCustomFrame()
 CCustomFrame::~CCustomFrame() {
   m_pToolBar.reset();
   // A document that no view ever showed is not deleted by its views.
-  if (m_pDocument != nullptr && m_pDocument->GetViews().empty())
+  if (!m_bDocumentShown)
     delete m_pDocument;
 }
 
@@ -34,6 +34,7 @@ BOOL CCustomFrame::OnCreateClient(CCreateContext* /*context*/) {
   CCreateContext context;
   context.m_pNewViewClass = RUNTIME_CLASS(CCustomView);
   context.m_pCurrentDoc = m_pDocument;
+  m_bDocumentShown = true;
   return CreateView(&context, AFX_IDW_PANE_FIRST) != nullptr ? TRUE : FALSE;
 }
 

@@ -40,5 +40,6 @@ class CCustomFrame : public CFrameWnd {
 
   CCustomView* m_pView = nullptr;
   CCustomDoc* m_pDocument = nullptr;
+  bool m_bDocumentShown = false;  // a view took the document: it goes with its last view
   std::unique_ptr<CCustomToolBar> m_pToolBar;
 };

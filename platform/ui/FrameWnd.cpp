@@ -51,12 +51,10 @@ CWnd* CFrameWnd::CreateView(CCreateContext* context, UINT id) {
   CRect client;
   GetClientRect(&client);
   CWnd* window = view->GetViewWindow();
-  // A view that fails to be made is deleted by its window's destruction, as when it goes.
+  // A view whose window fails has deleted itself (and left its document) already.
   if (window->Create("", "", WS_CHILD | WS_VISIBLE | WS_BORDER, client, this,
-                     static_cast<int>(id)) == FALSE) {
-    delete view;
+                     static_cast<int>(id)) == FALSE)
     return nullptr;
-  }
   return window;
 }
 

@@ -232,14 +232,14 @@ bool PostAt(int handle, UserInput input) {
 void RunLoop(const std::function<bool()>& done, const std::function<bool(int)>& noInput) {
   int waitsWithoutInput = 0;
   while (!done()) {
-    if (DeliverDueTimers() > 0)
-      continue;
     if (!Queue().empty()) {
       UserInput input = Queue().front();
       Queue().pop_front();
       Dispatch(input);
       continue;
     }
+    if (DeliverDueTimers() > 0)
+      continue;
     // Idle: what the file layers hold back reaches the disk before the user acts again.
     qv::FlushProfiles();
     qv::FlushRegistry();

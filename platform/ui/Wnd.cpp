@@ -63,8 +63,10 @@ BOOL CWnd::Create(const std::string& className, const std::string& text, DWORD s
                   const CRect& rect, CWnd* parent, int id) {
   DestroyWindow();
   CREATESTRUCT cs{className, text, style, rect, id};
-  if (PreCreateWindow(cs) == FALSE)
+  if (PreCreateWindow(cs) == FALSE) {
+    PostNcDestroy();  // as after a window that was made and went: may delete this object
     return FALSE;
+  }
   className_ = cs.className;
   text_ = cs.text;
   style_ = cs.style;

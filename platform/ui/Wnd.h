@@ -203,7 +203,8 @@ class CWnd : public CCmdTarget {
 
   // Makes this object a child window of `parent` (null: a top-level window). The parent
   // does not own it; a dialog owns the controls made from its template. FALSE when the
-  // window refused to be made (OnCreate gave -1); it then does not exist.
+  // window refused to be made (PreCreateWindow gave FALSE or OnCreate -1); it then does not
+  // exist, and PostNcDestroy has run (a frame or view has deleted itself).
   BOOL Create(const std::string& className, const std::string& text, DWORD style, const CRect& rect,
               CWnd* parent, int id);
   void DestroyWindow();

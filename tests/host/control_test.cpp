@@ -1,0 +1,357 @@
+// The control as the console hosts it: its creation, its dispatch methods and events, and the
+// view in its frame, driven by a scripted user.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+
+#include "platform/path/HostFile.h"
+
+#include "platform/com/Bstr.h"
+#include "platform/registry/Registry.h"
+#include "platform/ui/Dialog.h"
+#include "platform/ui/Menu.h"
+#include "tests/host/ScriptedConsole.h"
+#include "view/CustomDoc.h"
+
+namespace {
+
+constexpr UINT kModify = 32768, kNewForm = 32770, kSchedule = 32771, kDelete = 32772,
+               kProperties = 32773, kLargeIcons = 32778, kSmallIcons = 32779, kList = 32780,
+               kDetails = 32781, kScheduleButton = 32783, kDeleteButton = 32784,
+               kMultipleForms = 32786, kRefresh = 32787;
+
+std::string UserHive(TestWorld& world) {
+  qv::FlushRegistry();
+  std::string bytes;
+  qv::ReadHostFile(world.World().RegistryDir("ADMIN7") + "/HKCU.reg", &bytes);
+  return bytes;
+}
+
+using Control = ScriptedConsole;
+
+TEST_F(Control, StartsInOrderAndShowsTheShareInLargeIcons) {
+  Open();
+  ASSERT_EQ(created_, S_OK);
+  // The database reached the task library before the view was made: the snap-in exists and
+  // the view knows its id.
+  ASSERT_FALSE(sink_->fired.empty());
+  EXPECT_EQ(sink_->fired.front(), CQVccfgCtrl::kEventGetDatabasePointer);
+  SnapinRecord snapin{};
+  ASSERT_EQ(FindSnapin("Execute Ini Script", &snapin), TRUE);
+  EXPECT_EQ(std::string(snapin.program), "FrmTask.exe");
+  EXPECT_EQ(View()->GetSnapinId(), snapin.id);
+  EXPECT_NE(TaskDataClipboardFormat(), 0u);
+
+  qv::ui::WindowState list = ListState();
+  EXPECT_EQ(list.className, "SysListView32");
+  EXPECT_EQ(list.style & LVS_TYPEMASK, LVS_ICON);  // no profile values: large icons
+  EXPECT_EQ(list.style & (LVS_SINGLESEL | LVS_SHOWSELALWAYS), LVS_SINGLESEL | LVS_SHOWSELALWAYS);
+  EXPECT_EQ(list.columns, (std::vector<std::string>{"Form Name", "Form Description"}));
+  EXPECT_EQ(list.columnWidths, (std::vector<int>{2 * 9 * 6, 2 * 16 * 6}));
+  EXPECT_EQ(list.lines, (std::vector<std::string>{"Add new form", "New starters", "Office survey",
+                                                  "Asset tag", "Contact details"}));
+  EXPECT_EQ(list.images,
+            (std::vector<std::string>{"add new form", "group", "form", "form", "form"}));
+  EXPECT_TRUE(list.pixels);
+  // The frame fills the control; the toolbar lies at its top, the list below it.
+  const CRect frame = control_->GetFrame()->Rect();
+  EXPECT_EQ(frame, (CRect{0, 0, kWidth, kHeight}));
+  EXPECT_EQ(ToolBar()->Rect().top, 0);
+  EXPECT_EQ(View()->Rect().top, ToolBar()->Rect().bottom);
+  // The toolbar: its buttons in order with their images.
+  std::vector<UINT> ids;
+  std::vector<std::string> images;
+  for (const qv::ui::WindowState& window : qv::ui::TakeSnapshot().windows)
+    if (const qv::ui::WindowState* bar = window.Find(AFX_IDW_TOOLBAR))
+      for (const qv::ui::ToolButtonState& button : bar->buttons) {
+        ids.push_back(button.id);
+        images.push_back(button.image);
+      }
+  EXPECT_EQ(ids, (std::vector<UINT>{kScheduleButton, 0, kDeleteButton, kModify, kRefresh, 0,
+                                    kLargeIcons, kSmallIcons, kList, kDetails, 0, kMultipleForms}));
+  EXPECT_EQ(images[4], "refresh");
+  EXPECT_EQ(images[11], "multiple forms");
+}
+
+TEST_F(Control, DispatchMethodsByIdAnswerAsTheConsoleExpects) {
+  Open();
+  BSTR prompt = nullptr;
+  ASSERT_EQ(Call(CQVccfgCtrl::kGetMessageString,
+                 {VARIANT::FromLong(kRefresh), VARIANT::RefString(&prompt)}),
+            S_OK);
+  EXPECT_EQ(qv::com::BstrText(prompt), "Refresh item information");
+  SysFreeString(prompt);
+  prompt = nullptr;
+  Call(CQVccfgCtrl::kGetMessageString, {VARIANT::FromLong(32808), VARIANT::RefString(&prompt)});
+  EXPECT_EQ(qv::com::BstrText(prompt), "Add new form");  // no newline: the whole string
+  SysFreeString(prompt);
+  prompt = nullptr;
+  Call(CQVccfgCtrl::kGetMessageString, {VARIANT::FromLong(1234), VARIANT::RefString(&prompt)});
+  EXPECT_EQ(qv::com::BstrText(prompt), "");
+  SysFreeString(prompt);
+
+  VARIANT first, second;
+  ASSERT_EQ(Call(CQVccfgCtrl::kGetSharedMenu, {}, &first), S_OK);
+  Call(CQVccfgCtrl::kGetSharedMenu, {}, &second);
+  EXPECT_NE(first.Long(), 0);
+  EXPECT_EQ(first.Long(), second.Long());  // one menu, held
+  auto menu = static_cast<HMENU>(first.Long());
+  std::vector<qv::ui::MenuItemState> top = qv::ui::MenuItems(menu);
+  ASSERT_EQ(top.size(), 1u);
+  EXPECT_EQ(top[0].text, "Fo&rms");
+  std::vector<qv::ui::MenuItemState> items = qv::ui::MenuItems(top[0].popup);
+  ASSERT_EQ(items.size(), 2u);
+  EXPECT_EQ(items[0].text, "&New Form...");
+  EXPECT_EQ(items[0].id, kNewForm);
+  EXPECT_EQ(items[1].text, "&Modify...");
+  EXPECT_EQ(items[1].id, kModify);
+
+  // Enabling for the console's menus: New Form always, the rest only with a form selected,
+  // the toolbar's own commands never.
+  EXPECT_EQ(ConsoleEnables(kNewForm), 1);
+  for (UINT id : {kModify, kSchedule, kDelete, kProperties, kMultipleForms, kRefresh, 12345u})
+    EXPECT_EQ(ConsoleEnables(id), 0) << id;
+  View()->SetItemState(Row("Office survey"), LVIS_SELECTED, LVIS_SELECTED);
+  for (UINT id : {kModify, kSchedule, kDelete, kProperties})
+    EXPECT_EQ(ConsoleEnables(id), 1) << id;
+  EXPECT_EQ(ConsoleEnables(kMultipleForms), 0);
+  EXPECT_EQ(ConsoleEnables(kRefresh), 0);
+  // A handle that names nothing does nothing.
+  EXPECT_EQ(Call(CQVccfgCtrl::kOnUpdateCommandUI, {VARIANT::FromLong(99999)}), S_OK);
+  // Wrong argument kinds are refused by the dispatch table.
+  EXPECT_EQ(Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromString("32770")}), DISP_E_TYPEMISMATCH);
+  EXPECT_EQ(Call(CQVccfgCtrl::kOnInitialUpdate, {VARIANT::FromLong(0)}), S_OK);
+  EXPECT_EQ(Call(CQVccfgCtrl::kOnNetmapSelChange), S_OK);
+}
+
+TEST_F(Control, WithoutADatabaseTheListWorksAndTheTaskLibraryIsLeftAlone) {
+  // A pointer someone else gave the task library before: the control still withdraws it.
+  SetDatabasePtr(&database_);
+  Open(false);
+  ASSERT_EQ(created_, S_OK);
+  EXPECT_EQ(View()->GetDatabasePointer(), 0u);
+  EXPECT_EQ(View()->GetSnapinId(), 0);
+  EXPECT_EQ(ListState().lines.size(), 5u);
+  SnapinRecord snapin{};
+  EXPECT_EQ(FindSnapin("Execute Ini Script", &snapin), FALSE);  // not registered
+  Close();
+  EXPECT_EQ(FindSnapin("Execute Ini Script", &snapin), FALSE);
+  EXPECT_EQ(RegisterTaskSnapin("Execute Ini Script", "FrmTask.exe", ""), FALSE);  // freed
+}
+
+TEST_F(Control, AFailedSnapinRegistrationFailsTheCreationWithItsMessage) {
+  // A damaged console database: the snap-in can be neither found nor registered.
+  ASSERT_TRUE(qv::WriteHostFileAtomic(world_.World().DatabaseHostPath(), "not a database\n"));
+  user_.Then([] {
+    qv::ui::Snapshot s = qv::ui::TakeSnapshot();
+    ASSERT_NE(s.Top(), nullptr);
+    EXPECT_EQ(s.Top()->Find(0xFFFF)->text,
+              "The Form Designer tool cannot run because its database registration failed.  "
+              "You may need to run TBLFIX to update tables.");
+    EXPECT_NE(s.Top()->Find(20), nullptr);  // the exclamation icon
+    qv::ui::Click(IDOK);
+  });
+  Open();
+  EXPECT_EQ(created_, E_FAIL);
+  EXPECT_EQ(control_->ControlWindowHandle(), 0);
+  EXPECT_TRUE(qv::ui::TakeSnapshot().windows.empty());
+}
+
+TEST_F(Control, TheTimerKeepsTheToolbarCurrentAndTheAddNewRowDisablesCommands) {
+  Open();
+  int list = ListHandle();
+  user_
+      .Then([&] {
+        qv::ui::SelectAt(list, Row("Office survey"));
+        Tick();
+      })
+      .Then([&] {
+        for (UINT id : {kScheduleButton, kDeleteButton, kModify})
+          EXPECT_TRUE(Button(id).enabled) << id;
+        EXPECT_TRUE(Button(kMultipleForms).enabled);  // the form map has forms
+        EXPECT_TRUE(Button(kLargeIcons).checked);
+        EXPECT_FALSE(Button(kDetails).checked);
+        qv::ui::SelectAt(list, Row("Add new form"));
+      })
+      .Then([&] {
+        // Not yet: the states follow at the next tick.
+        EXPECT_TRUE(Button(kModify).enabled);
+        Tick();
+      })
+      .Then([&] {
+        for (UINT id : {kScheduleButton, kDeleteButton, kModify})
+          EXPECT_FALSE(Button(id).enabled) << id;
+        EXPECT_EQ(ConsoleEnables(kProperties), 0);
+        qv::ui::RightClickAt(list, Row("Add new form"));  // no menu for this row
+      })
+      .Then([] {
+        EXPECT_FALSE(qv::ui::TakeSnapshot().menu.open);
+        EXPECT_TRUE(qv::ui::TakeSnapshot().modals.empty());
+      });
+  Run();
+}
+
+TEST_F(Control, MultipleFormsIsDisabledWhileTheFormMapIsEmpty) {
+  for (const char* file : {"FRM1A.FRM", "FRM2B7.FRM", "FRM3C.FRM"})
+    std::filesystem::remove(world_.Host(std::string("\\\\CORE1\\qvlogon\\") + file));
+  Open();
+  user_.Then([] { Tick(); }).Then([&] {
+    EXPECT_FALSE(Button(kMultipleForms).enabled);
+    EXPECT_TRUE(Button(kRefresh).enabled);
+  });
+  Run();
+}
+
+TEST_F(Control, HoveringAButtonShowsItsTipAndTellsTheConsoleItsPrompt) {
+  Open();
+  int bar = ToolBar()->Handle();
+  user_.Then([&] { qv::ui::Hover(bar, ButtonIndex(kRefresh)); })
+      .Then([&] {
+        EXPECT_EQ(Button(kRefresh).tip, "Refresh");
+        EXPECT_EQ(sink_->status, (std::vector<std::string>{"Refresh item information"}));
+        EXPECT_EQ(qv::ui::TakeSnapshot().status, "Refresh item information");
+        qv::ui::Hover(bar, ButtonIndex(kMultipleForms));
+      })
+      .Then([&] {
+        EXPECT_EQ(Button(kRefresh).tip, "");
+        EXPECT_EQ(Button(kMultipleForms).tip, "Multiple forms");
+        EXPECT_EQ(sink_->status.back(), "Add a new multiple form");
+        qv::ui::Hover(bar, -1);
+      })
+      .Then([&] { EXPECT_EQ(Button(kMultipleForms).tip, ""); });
+  Run();
+}
+
+TEST_F(Control, PresentationsAndTheirRadioMarksAndTheSettingsKeptAtTheEnd) {
+  Open();
+  int bar = ToolBar()->Handle();
+  user_.Then([&] { qv::ui::ClickAt(bar, ButtonIndex(kDetails)); })
+      .Then([&] {
+        EXPECT_EQ(ListState().style & LVS_TYPEMASK, LVS_REPORT);
+        Tick();
+      })
+      .Then([&] {
+        EXPECT_TRUE(Button(kDetails).checked);
+        EXPECT_FALSE(Button(kLargeIcons).checked);
+        qv::ui::ClickAt(bar, ButtonIndex(kList));
+      })
+      .Then([&] { EXPECT_EQ(ListState().style & LVS_TYPEMASK, LVS_LIST); });
+  Run();
+  View()->SetColumnWidth(0, 150);
+  Close();
+  std::string hive = UserHive(world_);
+  EXPECT_NE(hive.find("\"LastViewType\"=dword:00000003\r\n"), std::string::npos) << hive;
+  EXPECT_NE(hive.find("\"NameColWidth\"=dword:00000096\r\n"), std::string::npos) << hive;
+  EXPECT_NE(hive.find("\"DescColWidth\"=dword:000000c0\r\n"), std::string::npos) << hive;
+  EXPECT_NE(hive.find("\"Item0\"=\"Add new form\"\r\n\"Item1\"=\"New starters\"\r\n"
+                      "\"Item2\"=\"Office survey\"\r\n\"Item3\"=\"Asset tag\"\r\n"
+                      "\"Item4\"=\"Contact details\"\r\n"),
+            std::string::npos)
+      << hive;
+  // The next control starts where this one ended.
+  Open();
+  EXPECT_EQ(ListState().style & LVS_TYPEMASK, LVS_LIST);
+  EXPECT_EQ(ListState().columnWidths, (std::vector<int>{150, 192}));
+}
+
+TEST_F(Control, AKeyboardMenuRequestOpensThePopUpAtTheSelectedIcon) {
+  Open();
+  int list = ListHandle();
+  user_.Then([&] { qv::ui::SelectAt(list, Row("Asset tag")); })
+      .Then([&] { qv::ui::KeyAt(list, VK_APPS); })
+      .Then([&] {
+        qv::ui::MenuState menu = qv::ui::TakeSnapshot().menu;
+        ASSERT_TRUE(menu.open);
+        CRect icon;
+        View()->GetItemRect(Row("Asset tag"), &icon, LVIR_ICON);
+        EXPECT_EQ(menu.x, (icon.left + icon.right) / 2);
+        EXPECT_EQ(menu.y, (icon.top + icon.bottom) / 2);
+        EXPECT_EQ(menu.flags, TPM_CENTERALIGN | TPM_RIGHTBUTTON);
+        ASSERT_EQ(menu.items.size(), 3u);
+        EXPECT_EQ(menu.items[0].text, "&Schedule a Form");
+        EXPECT_EQ(menu.items[1].text, "&Delete\tDel");
+        EXPECT_EQ(menu.items[2].text, "&Modify...");
+        qv::ui::PickMenuItem(0);  // dismissed
+      })
+      .Then([] { EXPECT_FALSE(qv::ui::TakeSnapshot().menu.open); });
+  Run();
+}
+
+TEST_F(Control, ClosingTheEditorWithoutChangesDoesNotRefresh) {
+  Open();
+  int list = ListHandle();
+  const std::string late = "\\\\CORE1\\qvlogon\\FRMLATE.FRM";
+  user_.Then([&] { qv::ui::DoubleClickAt(list, Row("Add new form")); })
+      .Then([&] {
+        ASSERT_NE(qv::ui::TakeSnapshot().Top(), nullptr);
+        EXPECT_EQ(qv::ui::TakeSnapshot().Top()->text, "Create a Custom Data Form");
+        world_.Put(late, "[Form]\r\nFormName=Late form\r\n");
+        qv::ui::CloseWindow();  // nothing typed: nothing to save
+      })
+      .Then([&] {
+        EXPECT_TRUE(qv::ui::TakeSnapshot().modals.empty());
+        EXPECT_EQ(ListState().lines.size(), 5u);  // not refreshed
+        qv::ui::KeyAt(list, VK_F5);
+      })
+      .Then([&] { EXPECT_EQ(ListState().lines.back(), "Late form"); });
+  Run();
+}
+
+TEST_F(Control, ANewFormMadeInTheEditorIsListedLastAndSelected) {
+  Open();
+  user_.Then([&] { EXPECT_EQ(Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(kNewForm)}), S_OK); })
+      .Then([] {
+        EXPECT_EQ(qv::ui::TakeSnapshot().Top()->text, "Create a Custom Data Form");
+        qv::ui::Type(1013, "Desk check");
+      })
+      .Then([] { qv::ui::Click(IDOK); })
+      .Then([&] {
+        qv::ui::WindowState list = ListState();
+        EXPECT_EQ(list.lines.back(), "Desk check");
+        EXPECT_EQ(list.selection, static_cast<int>(list.lines.size()) - 1);
+        EXPECT_EQ(list.caret, list.selection);
+      });
+  Run();
+}
+
+TEST_F(Control, ModifyWithoutASelectionSaysSoAndEnterOpensTheSelectedGroup) {
+  Open();
+  int list = ListHandle();
+  user_.Then([&] { View()->SendMessage(WM_COMMAND, MAKEWPARAM(kModify, 0)); })
+      .Then([] {
+        qv::ui::WindowState box = *qv::ui::TakeSnapshot().Top();
+        EXPECT_EQ(box.text, "Custom Data Forms");
+        EXPECT_EQ(box.Find(0xFFFF)->text, "Select an item.");
+        qv::ui::Click(IDOK);
+      })
+      .Then([&] { qv::ui::SelectAt(list, Row("New starters")); })
+      .Then([&] { qv::ui::KeyAt(list, VK_RETURN); })
+      .Then([] {
+        qv::ui::WindowState dialog = *qv::ui::TakeSnapshot().Top();
+        EXPECT_EQ(dialog.text, "Select Multiple Forms to Distribute");
+        EXPECT_EQ(dialog.Find(1021)->text, "New starters");
+        qv::ui::Click(IDCANCEL);
+      })
+      .Then([&] {
+        EXPECT_EQ(ListState().selection, Row("New starters"));
+        EXPECT_EQ(Call(DISPID_ABOUTBOX), S_OK);  // runs its own modal loop
+      });
+  user_.Then([] {
+    qv::ui::WindowState about = *qv::ui::TakeSnapshot().Top();
+    EXPECT_EQ(about.text, "About QVccfg Control");
+    qv::ui::Click(IDOK);
+  });
+  Run();
+}
+
+TEST_F(Control, RefreshShowsWhatQvccfgListPrints) {
+  Open();
+  world_.Put("\\\\CORE1\\qvlogon\\FRMX.FRM", "[Form]\r\nFormName=Extra\r\nFormDescription=d\r\n");
+  View()->SendMessage(WM_COMMAND, MAKEWPARAM(kRefresh, 0));
+  std::vector<std::string> shown = ListState().lines;
+  EXPECT_EQ(shown.back(), "Extra");
+  EXPECT_EQ(View()->GetItemText(Row("Extra"), 1), "d");
+}
+
+}  // namespace
