@@ -12,6 +12,8 @@
 #include "platform/ui/Dialog.h"
 #include "platform/ui/Menu.h"
 #include "tests/host/ScriptedConsole.h"
+#include "tools/qvccfg/Commands.h"
+#include "tools/qvccfg/Json.h"
 #include "view/CustomDoc.h"
 
 namespace {
@@ -300,6 +302,8 @@ TEST_F(Control, ClosingTheEditorWithoutChangesDoesNotRefresh) {
 
 TEST_F(Control, ANewFormMadeInTheEditorIsListedLastAndSelected) {
   Open();
+  // A refresh saves the order of the rows: a form made afterwards comes below them all.
+  View()->SendMessage(WM_COMMAND, MAKEWPARAM(kRefresh, 0));
   user_.Then([&] { EXPECT_EQ(Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(kNewForm)}), S_OK); })
       .Then([] {
         EXPECT_EQ(qv::ui::TakeSnapshot().Top()->text, "Create a Custom Data Form");
@@ -346,12 +350,32 @@ TEST_F(Control, ModifyWithoutASelectionSaysSoAndEnterOpensTheSelectedGroup) {
 }
 
 TEST_F(Control, RefreshShowsWhatQvccfgListPrints) {
-  Open();
   world_.Put("\\\\CORE1\\qvlogon\\FRMX.FRM", "[Form]\r\nFormName=Extra\r\nFormDescription=d\r\n");
+  std::string out, err;
+  ASSERT_EQ(qv::RunQvccfg({"--world", world_.Dir(), "list"}, &out, &err), 0) << err;
+  qv::World::SetCurrent(&world_.World());  // the command opened the world for itself
+  qv::json::Value printed;
+  ASSERT_TRUE(qv::json::Parse(out, &printed, nullptr));
+  Open();
   View()->SendMessage(WM_COMMAND, MAKEWPARAM(kRefresh, 0));
-  std::vector<std::string> shown = ListState().lines;
-  EXPECT_EQ(shown.back(), "Extra");
+  ASSERT_EQ(printed.AsArray().size(), static_cast<std::size_t>(View()->GetItemCount()));
+  for (int row = 0; row < View()->GetItemCount(); ++row) {
+    const qv::json::Value& item = printed.AsArray()[static_cast<std::size_t>(row)];
+    EXPECT_EQ(item.Find("text")->AsString(), View()->GetItemText(row, 0));
+    EXPECT_EQ(item.Find("description")->AsString(), View()->GetItemText(row, 1));
+    EXPECT_EQ(item.Find("image")->AsNumber(), View()->GetItemImage(row));
+  }
   EXPECT_EQ(View()->GetItemText(Row("Extra"), 1), "d");
+}
+
+TEST_F(Control, AResizedControlResizesItsFrameAndList) {
+  Open();
+  user_.Then([&] { qv::ui::Resize(control_->Handle(), 800, 500); }).Then([&] {
+    EXPECT_EQ(control_->GetFrame()->Rect(), (CRect{0, 0, 800, 500}));
+    EXPECT_EQ(View()->Rect().right, 800);
+    EXPECT_EQ(View()->Rect().bottom, 500);
+  });
+  Run();
 }
 
 }  // namespace
