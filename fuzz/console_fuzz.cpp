@@ -303,10 +303,10 @@ void CheckWhatWasLeft() {
       __builtin_trap();
   }
   if (groupList) {
-    std::string once = ResaveGroups(std::string(kShare) + "FDGRPLST.GPS",
-                                    std::string(kShare) + "SCRATCH1.GPS");
-    std::string twice = ResaveGroups(std::string(kShare) + "SCRATCH1.GPS",
-                                     std::string(kShare) + "SCRATCH2.GPS");
+    std::string once =
+        ResaveGroups(std::string(kShare) + "FDGRPLST.GPS", std::string(kShare) + "SCRATCH1.GPS");
+    std::string twice =
+        ResaveGroups(std::string(kShare) + "SCRATCH1.GPS", std::string(kShare) + "SCRATCH2.GPS");
     if (once != twice)
       __builtin_trap();
   }
