@@ -126,7 +126,10 @@ int CQVccfgCtrl::OnCreate() {
 }
 
 void CQVccfgCtrl::OnDestroy() {
-  m_pFrame = nullptr;  // its window goes with this one, and the frame with its window
+  // A frame whose window goes with this one deletes itself with it; one whose window was
+  // never made stays to be deleted with the control.
+  if (m_pFrame != nullptr && m_pFrame->IsWindow())
+    m_pFrame = nullptr;
   COleControl::OnDestroy();
 }
 
