@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <deque>
 
+#include "platform/ole/DragLoop.h"
 #include "platform/profile/Profile.h"
 #include "platform/registry/Registry.h"
+#include "platform/ui/Clipboard.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/Dialog.h"
 #include "platform/ui/ListCtrl.h"
@@ -174,6 +176,18 @@ void Dispatch(const UserInput& input) {
   }
   if (input.kind == UserInput::kMenuPick) {
     Problem("no menu is open");
+    return;
+  }
+  // A running drag takes every input: its own, Escape, or anything else, which cancels it.
+  if (qv::ole::RunningDrag().running) {
+    std::string why;
+    if (!qv::ole::CarryOutDragInput(input, &why))
+      Problem(why);
+    return;
+  }
+  if (input.kind == UserInput::kDragOver || input.kind == UserInput::kDrop ||
+      input.kind == UserInput::kCancelDrag) {
+    Problem("no drag is running");
     return;
   }
   CWnd* target = CWnd::FromHandle(input.target);
@@ -361,6 +375,15 @@ void RunMenuLoop() {
           });
 }
 
+void RunDragLoop() {
+  RunLoop([] { return !qv::ole::RunningDrag().running; },
+          [](int) {
+            Problem("no more input: the drag was cancelled");
+            qv::ole::CancelRunningDrag();
+            return true;
+          });
+}
+
 void RunMessageLoop() {
   RunLoop([] { return false; }, [](int) { return true; });
 }
@@ -391,6 +414,21 @@ Snapshot TakeSnapshot() {
     snapshot.menu.owner = open.owner;
     for (const MenuItemState& item : MenuItems(open.menu))
       snapshot.menu.items.push_back({item.text, item.id, item.separator, item.popup != 0});
+  }
+  const qv::ole::RunningDragState& drag = qv::ole::RunningDrag();
+  if (drag.running) {
+    snapshot.drag.running = true;
+    for (CLIPFORMAT format : drag.formats) {
+      char name[256];
+      int length = GetClipboardFormatNameA(format, name, sizeof name);
+      snapshot.drag.formats.push_back(length > 0
+                                          ? std::string(name, static_cast<std::size_t>(length))
+                                          : "#" + std::to_string(format));
+    }
+    snapshot.drag.allowedEffects = drag.allowedEffects;
+    snapshot.drag.over = drag.over;
+    snapshot.drag.target = drag.target;
+    snapshot.drag.effect = drag.effect;
   }
   snapshot.status = g_status;
   snapshot.waitCursor = qv::WaitCursorDepth() > 0;
@@ -479,6 +517,19 @@ bool PickMenuItem(UINT id) {
   UserInput input = Input(UserInput::kMenuPick);
   input.index = id == 0 ? -1 : static_cast<int>(id);
   Post(input);
+  return true;
+}
+bool DragOver(int handle, CPoint point) {
+  UserInput input = Input(UserInput::kDragOver);
+  input.point = point;
+  return PostAt(handle, input);
+}
+bool Drop() {
+  Post(Input(UserInput::kDrop));
+  return true;
+}
+bool CancelDrag() {
+  Post(Input(UserInput::kCancelDrag));
   return true;
 }
 bool Resize(int handle, int cx, int cy) {

@@ -4,18 +4,20 @@
 //   its frame, toolbar and list view), then the open modal windows in order, each with every
 //   control's class, id, text, rectangle, style, enabled and checked state, lines, selection,
 //   focus and default button, a toolbar's buttons and tip; the pop-up menu that is open; the
-//   status text the host last showed;
+//   drag that runs (platform/ole/DragLoop.h); the status text the host last showed;
 // - an input API that posts the user's actions (click, type, select, double-click, key,
-//   drag, check, close, hover, menu pick, resize) to the one message queue, addressed to a
-//   control of the topmost modal window, or by handle to any window of a top-level window
-//   while no modal one is open. The event loops carry them out one by one.
+//   drag, check, close, hover, menu pick, resize, and a running drag's moves, drop and
+//   cancel) to the one message queue, addressed to a control of the topmost modal window, or
+//   by handle to any window of a top-level window while no modal one is open. The event loops
+//   carry them out one by one.
 //
 // Between two inputs, and before they wait, the loops send WM_TIMER for the timers that are
 // due (platform/ui/Timers.h). While the queue is empty a loop writes what the profile and
 // registry layers hold back and then waits on the event source, which gives more input (a
 // browser's request, a test's next step). With no event source, or one that has no more
-// input, a modal loop ends its window with IDCANCEL and a menu loop dismisses its menu, so
-// that nothing waits for ever (InputProblems() says so); the host's message loop returns.
+// input, a modal loop ends its window with IDCANCEL, a menu loop dismisses its menu and a
+// drag loop cancels its drag, so that nothing waits for ever (InputProblems() says so); the
+// host's message loop returns.
 #pragma once
 
 #include <functional>
@@ -93,10 +95,21 @@ struct MenuState {
   std::vector<Item> items;
 };
 
+// The drag that runs now.
+struct DragState {
+  bool running = false;
+  std::vector<std::string> formats;  // the offered formats by name ("#49153" for one without)
+  DWORD allowedEffects = 0;          // the DROPEFFECT bits the source allows
+  int over = 0;                      // the window under the drag (handle); 0: none yet
+  int target = 0;    // the window whose drop target takes the drag there (handle); 0: none
+  DWORD effect = 0;  // what a drop would do now: one DROPEFFECT bit, 0 when refused
+};
+
 struct Snapshot {
   std::vector<WindowState> windows;  // top-level windows that are not modal, in making order
   std::vector<WindowState> modals;   // bottom first
   MenuState menu;                    // the pop-up menu open now
+  DragState drag;                    // the drag that runs now
   std::string status;                // the status text the host shows
   bool waitCursor = false;           // a CWaitCursor lives
   const WindowState* Top() const { return modals.empty() ? nullptr : &modals.back(); }
@@ -126,6 +139,12 @@ bool KeyAt(int handle, int key);
 bool RightClickAt(int handle, int line);
 bool Hover(int handle, int button);  // a toolbar button by position; -1 leaves the bar
 bool PickMenuItem(UINT id);          // the open pop-up menu's command; 0 dismisses it
+// The running drag: moves over the window of `handle` (at `point` in its client coordinates),
+// is dropped where it is, or is cancelled (as Escape does). DragOver fails to post for a
+// handle that names no window; input for a drag when none runs is refused when carried out.
+bool DragOver(int handle, CPoint point = {});
+bool Drop();
+bool CancelDrag();
 bool Resize(int handle, int cx, int cy);
 // Raw input by window handle (the browser's way).
 void Post(const UserInput& input);
@@ -141,6 +160,8 @@ void PushModal(CDialog* dialog);
 void PopModal(CDialog* dialog);
 // The loop of a tracked pop-up menu (platform/ui/Menu.h): until it is picked or dismissed.
 void RunMenuLoop();
+// The loop of a drag (platform/ole/DragLoop.h): until it is dropped or cancelled.
+void RunDragLoop();
 // The host's loop: carries out input and timers until the event source has no more input.
 void RunMessageLoop();
 

@@ -182,9 +182,12 @@ struct UserInput {
     kCheck,
     kClose,
     kRightClick,
-    kHover,     // the mouse rests over a toolbar button (index) or leaves it (-1)
-    kMenuPick,  // the open pop-up menu: pick the item of command `index`, or dismiss (-1)
-    kResize,    // a top-level window's new size: `index` wide, `to` high (pixels)
+    kHover,       // the mouse rests over a toolbar button (index) or leaves it (-1)
+    kMenuPick,    // the open pop-up menu: pick the item of command `index`, or dismiss (-1)
+    kResize,      // a top-level window's new size: `index` wide, `to` high (pixels)
+    kDragOver,    // the running drag moves over the target window, at `point`
+    kDrop,        // the running drag is dropped where it is
+    kCancelDrag,  // the running drag is cancelled
   };
   Kind kind = kClick;
   int target = 0;  // window handle
@@ -192,6 +195,7 @@ struct UserInput {
   int index = -1;  // a line (select, double-click, check, right-click; drag: from)
   int to = -1;     // drag: the line dropped onto
   int key = 0;
+  CPoint point;  // drag over: where, in the client coordinates of the target window
 };
 
 class CWnd : public CCmdTarget {
