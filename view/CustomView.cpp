@@ -6,6 +6,7 @@
 
 #include "distribution/Configurations.h"
 #include "distribution/RemoteRegistry.h"
+#include "distribution/TaskDataSource.h"
 #include "editor/FormEditorDlg.h"
 #include "groups/FormGroupDlg.h"
 #include "groups/FormGroupList.h"
@@ -143,6 +144,7 @@ void CCustomView::AddCommands() {
     OnOpenSelected();
     return LRESULT{0};
   });
+  OnNotifyReflect(LVN_BEGINDRAG, [this](NMHDR*) { return OnBeginDrag(); });
   OnNotify(LVN_ITEMCHANGED, AFX_IDW_PANE_FIRST,
            [this](NMHDR* header) { return OnItemChanged(header); });
   OnMessage(WM_KEYUP, [this](WPARAM key, LPARAM) { return OnKeyUp(key); });
@@ -403,28 +405,68 @@ void CCustomView::Schedule() {
   TaskRecord task;
   std::memset(&config, 0, sizeof config);
   std::memset(&task, 0, sizeof task);
-  // Names that do not fit the records are refused: nothing may be written past a field.
-  const std::string& scriptFile = m_distributionTask.GetScriptFileName();
-  if (name.size() >= sizeof config.name || scriptFile.size() >= kConfigurationDataSize)
-    return;
   if (IsScheduled(&config, name)) {
     m_distributionTask.WriteScript();
     task.configurationId = config.id;
   } else {
-    config.id = -1;
-    config.snapinId = m_snapinId;
+    // Names that do not fit the records are refused: nothing may be written past a field.
+    if (!PrepareConfiguration(&config, name))
+      return;
     m_distributionTask.WriteScript();
-    std::memcpy(config.name, name.c_str(), name.size() + 1);
-    std::memset(g_configurationData, 0, sizeof g_configurationData);
-    std::memcpy(g_configurationData, scriptFile.c_str(), scriptFile.size());
-    config.data = qv::RegisterTaskData(g_configurationData);
-    config.dataLength = static_cast<std::uint32_t>(scriptFile.size());
     AddTaskConfiguration(&config);
     task.configurationId = config.id;
   }
   std::memcpy(task.name, name.c_str(), name.size() + 1);
   if (CQVccfgCtrl* control = GetControl())
     control->CallHostClassInterface(&task);
+}
+
+// Fills a configuration record for `name` as scheduling adds one: id -1, the snap-in, the
+// name, and the script file name as data in the configuration data buffer. False when the
+// name or the script file name does not fit: nothing may be written past a field.
+bool CCustomView::PrepareConfiguration(TaskConfigRecord* record, const std::string& name) {
+  const std::string& scriptFile = m_distributionTask.GetScriptFileName();
+  if (name.size() >= sizeof record->name || scriptFile.size() >= kConfigurationDataSize)
+    return false;
+  record->id = -1;
+  record->snapinId = m_snapinId;
+  std::memcpy(record->name, name.c_str(), name.size() + 1);
+  std::memset(g_configurationData, 0, sizeof g_configurationData);
+  std::memcpy(g_configurationData, scriptFile.c_str(), scriptFile.size());
+  record->data = qv::RegisterTaskData(g_configurationData);
+  record->dataLength = static_cast<std::uint32_t>(scriptFile.size());
+  return true;
+}
+
+LRESULT CCustomView::OnBeginDrag() {
+  CTaskDataSource dataSource(&m_distributionTask);
+  CTaskDropSource dropSource;
+  int index = 0;
+  DWORD_PTR data = 0;
+  if (!GetSelectedItem(&index, &data))
+    return 0;
+  if (static_cast<std::intptr_t>(data) >= 0) {
+    std::string name = GetItemText(index, 0);
+    std::memset(&m_dragRecord, 0, sizeof m_dragRecord);
+    m_distributionTask.SetGroup(data == kItemGroup ? 1 : 0);
+    m_distributionTask.SetName(name);
+    bool offered = true;
+    if (!IsScheduled(&m_dragRecord, name)) {
+      // A configuration is added now, dropped or not; the script is written at rendering.
+      offered = PrepareConfiguration(&m_dragRecord, name);
+      if (offered)
+        AddTaskConfiguration(&m_dragRecord);
+    }
+    if (offered) {
+      dataSource.SetRecord(m_dragRecord);
+      UINT format = RegisterClipboardFormatA(kTaskDataFormatName);
+      dataSource.SetFormat(format);
+      dataSource.DelayRenderData(static_cast<CLIPFORMAT>(format));
+      dataSource.DoDragDrop(DROPEFFECT_COPY, nullptr, &dropSource);
+    }
+  }
+  SelectAndFocus(index);
+  return 0;
 }
 
 void CCustomView::DeleteSelected() {

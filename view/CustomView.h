@@ -85,6 +85,8 @@ class CCustomView : public CListView {
   void OnMultipleForms();
   void OnOpenSelected();
   LRESULT OnItemChanged(NMHDR* header);
+  LRESULT OnBeginDrag();
+  bool PrepareConfiguration(TaskConfigRecord* record, const std::string& name);
   LRESULT OnKeyUp(WPARAM key);
   void OnContextMenu(CPoint point);
 

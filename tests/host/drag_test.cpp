@@ -1,0 +1,171 @@
+// Dragging a form or group out of the list onto a window of the console that takes task
+// configuration data: what is added to the task system, what is rendered, and the scripts.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "distribution/TaskDataSource.h"
+#include "platform/ole/DataObject.h"
+#include "platform/ole/DropTarget.h"
+#include "platform/ole/GlobalMemory.h"
+#include "platform/path/HostFile.h"
+#include "platform/profile/Profile.h"
+#include "platform/ui/Clipboard.h"
+#include "tests/host/ScriptedConsole.h"
+
+namespace {
+
+// A window of the console that takes task configuration data and asks for it `asks` times.
+class TaskPane : public COleDropTarget {
+ public:
+  explicit TaskPane(int asks) : asks_(asks) {
+    window_.Create("TaskPane", "", WS_VISIBLE, CRect{0, 0, 100, 100}, nullptr, 0);
+    Register(&window_);
+  }
+  DROPEFFECT OnDragOver(CWnd*, COleDataObject* data, DWORD, CPoint) override {
+    return data->IsDataAvailable(
+               static_cast<CLIPFORMAT>(RegisterClipboardFormatA(kTaskDataFormatName)))
+               ? DROPEFFECT_COPY
+               : DROPEFFECT_NONE;
+  }
+  BOOL OnDrop(CWnd*, COleDataObject* data, DROPEFFECT, CPoint) override {
+    auto format = static_cast<CLIPFORMAT>(RegisterClipboardFormatA(kTaskDataFormatName));
+    for (int i = 0; i < asks_; ++i) {
+      HGLOBAL block = data->GetGlobalData(format);
+      if (block == 0)
+        return FALSE;
+      flags.push_back(qv::ole::GlobalAllocFlags(block));
+      const auto* bytes = static_cast<const char*>(GlobalLock(block));
+      blocks.emplace_back(bytes, GlobalSize(block));
+      GlobalUnlock(block);
+      GlobalFree(block);
+    }
+    return TRUE;
+  }
+  int Handle() const { return window_.Handle(); }
+  std::vector<std::string> blocks;
+  std::vector<UINT> flags;
+
+ private:
+  int asks_;
+  CWnd window_;
+};
+
+// The block a drop of configuration `id` named `name` renders.
+std::string Block(LONG id, LONG snapinId, const std::string& name) {
+  TaskConfigRecord record;
+  std::memset(&record, 0, sizeof record);
+  record.id = id;
+  record.snapinId = snapinId;
+  std::memcpy(record.name, name.c_str(), name.size());
+  std::string data = name + ".ini";
+  record.data = 272;
+  record.dataLength = static_cast<std::uint32_t>(data.size());
+  return std::string(reinterpret_cast<const char*>(&record), sizeof record) + data;
+}
+
+std::vector<TaskConfigRecord> Configurations() {
+  std::vector<TaskConfigRecord> found;
+  TaskConfigRecord record{};
+  LONG handle = FindFirstTaskConfiguration("Execute Ini Script", &record);
+  for (BOOL more = handle != -1; more; more = FindNextTaskConfiguration(handle, &record))
+    found.push_back(record);
+  return found;
+}
+
+class Drag : public ScriptedConsole {
+ protected:
+  void DragRow(const std::string& row) {
+    UserInput input;
+    input.kind = UserInput::kDrag;
+    input.target = ListHandle();
+    input.index = Row(row);
+    qv::ui::Post(input);
+  }
+  std::string Script(const std::string& name) {
+    qv::FlushProfiles();
+    std::string bytes;
+    qv::ReadHostFile(world_.Host("\\\\CORE1\\QVMAIN\\SCRIPTS\\" + name + ".ini"), &bytes);
+    return bytes;
+  }
+};
+
+TEST_F(Drag, ATargetThatAsksTwiceGetsTheSameBlockAndTheScriptWrittenTwice) {
+  Open();
+  TaskPane pane(2);
+  user_.Then([&] { DragRow("Office survey"); })
+      .Then([&] {
+        qv::ui::DragState drag = qv::ui::TakeSnapshot().drag;
+        ASSERT_TRUE(drag.running);
+        EXPECT_EQ(drag.formats, (std::vector<std::string>{"QVNX_TASK_CFG_DATA"}));
+        EXPECT_EQ(drag.allowedEffects, DROPEFFECT_COPY);
+        qv::ui::DragOver(pane.Handle());
+      })
+      .Then([] { qv::ui::Drop(); });
+  Run();
+  std::vector<TaskConfigRecord> added = Configurations();
+  ASSERT_EQ(added.size(), 1u);  // added at the start of the drag
+  ASSERT_EQ(pane.blocks.size(), 2u);
+  EXPECT_EQ(pane.blocks[0], Block(added[0].id, View()->GetSnapinId(), "Office survey"));
+  EXPECT_EQ(pane.blocks[1], pane.blocks[0]);
+  EXPECT_EQ(pane.flags, (std::vector<UINT>{0x2042, 0x2042}));
+  EXPECT_EQ(Script("Office survey"),
+            "[MACHINES]\r\nREMDEL0=\\QVCLIENT\\*.FRM\r\n"
+            "REMCOPY0=\\\\CORE1\\QVMAIN\\QVLOGON\\FRM1A.FRM, \\QVCLIENT\\FRM1A.FRM, TOREMOTE\r\n");
+  EXPECT_EQ(ListState().selection, Row("Office survey"));
+}
+
+TEST_F(Drag, EveryDragOfAnUnusedConfigurationAddsAnotherAndTheAddNewRowOffersNothing) {
+  Open();
+  user_.Then([&] { DragRow("Asset tag"); })
+      .Then([] { qv::ui::CancelDrag(); })
+      .Then([&] { DragRow("Asset tag"); })
+      .Then([] { qv::ui::CancelDrag(); })
+      .Then([&] { DragRow("Add new form"); })
+      .Then([&] {
+        EXPECT_FALSE(qv::ui::TakeSnapshot().drag.running);
+        EXPECT_EQ(ListState().selection, Row("Add new form"));
+      });
+  Run();
+  std::vector<TaskConfigRecord> added = Configurations();
+  ASSERT_EQ(added.size(), 2u);  // cancelled or not
+  EXPECT_STREQ(added[0].name, "Asset tag");
+  EXPECT_STREQ(added[1].name, "Asset tag");
+  EXPECT_EQ(Script("Asset tag"), "");  // nothing rendered, no script
+}
+
+TEST_F(Drag, AScheduledGroupAndAScheduledFormEachGetTheirOwnScript) {
+  Open();
+  TaskPane pane(1);
+  // Scheduled beforehand, the group and the form keep their configurations.
+  for (const char* name : {"New starters", "Contact details"}) {
+    TaskConfigRecord record{};
+    record.id = -1;
+    record.snapinId = View()->GetSnapinId();
+    std::strcpy(record.name, name);
+    ASSERT_EQ(AddTaskConfiguration(&record), TRUE);
+    ASSERT_GT(qv::AddTask(name, record.id), 0);
+  }
+  user_.Then([&] { DragRow("New starters"); })
+      .Then([&] { qv::ui::DragOver(pane.Handle()); })
+      .Then([] { qv::ui::Drop(); })
+      .Then([&] { DragRow("Contact details"); })
+      .Then([&] { qv::ui::DragOver(pane.Handle()); })
+      .Then([] { qv::ui::Drop(); });
+  Run();
+  EXPECT_EQ(Configurations().size(), 2u);  // nothing added
+  EXPECT_EQ(Script("New starters"),
+            "[MACHINES]\r\nREMDEL0=\\QVCLIENT\\*.FRM\r\n"
+            "REMCOPY0=\\\\CORE1\\QVMAIN\\QVLOGON\\FRM2B7.FRM, \\QVCLIENT\\FRM2B7.FRM, TOREMOTE\r\n"
+            "REMCOPY1=\\\\CORE1\\QVMAIN\\QVLOGON\\FRM3C.FRM, \\QVCLIENT\\FRM3C.FRM, TOREMOTE\r\n");
+  EXPECT_EQ(Script("Contact details"),
+            "[MACHINES]\r\nREMDEL0=\\QVCLIENT\\*.FRM\r\n"
+            "REMCOPY0=\\\\CORE1\\QVMAIN\\QVLOGON\\FRM3C.FRM, \\QVCLIENT\\FRM3C.FRM, TOREMOTE\r\n");
+  ASSERT_EQ(pane.blocks.size(), 2u);
+  // A configuration without data gives a block of the record alone.
+  EXPECT_EQ(pane.blocks[0].size(), sizeof(TaskConfigRecord));
+}
+
+}  // namespace
