@@ -9,8 +9,13 @@
 // ends the windows are cancelled as for a user who walks away, and the console closes the
 // control.
 //
-// Afterwards no window may be left open and no menu either. Every form file left must be
-// stable: loaded and saved once more, it loads and saves again to the same bytes (the dates
+// Rows are also dragged onto a pane of the console that takes task data and asks for it once
+// or twice, dragged elsewhere, or the drag is cancelled; the view's deletion question is
+// answered Yes or No.
+//
+// While it runs: a deletion answered No, or refused, changes no form, group, script or task.
+// Afterwards no window may be left open and no menu or drag either. Every form file left must
+// be stable: loaded and saved once more, it loads and saves again to the same bytes (the dates
 // aside); so must the group list file; the console database and the user's hive must read.
 #include <cstddef>
 #include <cstdint>
@@ -19,16 +24,20 @@
 #include <string>
 #include <vector>
 
+#include "distribution/TaskDataSource.h"
 #include "forms/CustomForm.h"
 #include "fuzz/FuzzWorld.h"
 #include "groups/FormGroupList.h"
 #include "host/QVccfgCtrl.h"
 #include "platform/file/FileApi.h"
+#include "platform/ole/DropTarget.h"
+#include "platform/ole/GlobalMemory.h"
 #include "platform/path/HostFile.h"
 #include "platform/profile/Profile.h"
 #include "platform/registry/AppProfile.h"
 #include "platform/registry/Registry.h"
 #include "platform/text/CaseFold.h"
+#include "platform/ui/Clipboard.h"
 #include "platform/ui/Menu.h"
 #include "platform/ui/Timers.h"
 #include "platform/ui/Ui.h"
@@ -114,15 +123,83 @@ class Sink final : public qv::com::Object<IDispatch> {
   }
 };
 
+// A pane of the console that takes task data, asking for it `asks` times at a drop.
+class TaskPane : public COleDropTarget {
+ public:
+  TaskPane() {
+    window_.Create("TaskPane", "", WS_VISIBLE, CRect{0, 0, 100, 100}, nullptr, 0);
+    Register(&window_);
+  }
+  DROPEFFECT OnDragOver(CWnd*, COleDataObject* data, DWORD, CPoint) override {
+    return data->IsDataAvailable(Format()) ? DROPEFFECT_COPY : DROPEFFECT_NONE;
+  }
+  BOOL OnDrop(CWnd*, COleDataObject* data, DROPEFFECT, CPoint) override {
+    for (int i = 0; i < asks; ++i) {
+      HGLOBAL block = data->GetGlobalData(Format());
+      if (block == 0 || GlobalSize(block) < sizeof(TaskConfigRecord))
+        __builtin_trap();
+      GlobalFree(block);
+    }
+    return TRUE;
+  }
+  int Handle() const { return window_.Handle(); }
+  int asks = 1;
+
+ private:
+  static CLIPFORMAT Format() {
+    return static_cast<CLIPFORMAT>(RegisterClipboardFormatA(kTaskDataFormatName));
+  }
+  CWnd window_;
+};
+
+// What a deletion may change: the share's files, the scripts and the console database.
+std::map<std::string, std::string> StoredState() {
+  qv::FlushProfiles();
+  std::map<std::string, std::string> state;
+  for (const std::string& folder : {g_folders[0], g_folders[1], g_folders[3]})
+    for (const fs::directory_entry& file : fs::directory_iterator(folder))
+      if (file.is_regular_file() && file.path().filename() != "world.ini") {
+        std::string bytes;
+        qv::ReadHostFile(file.path().string(), &bytes);
+        state[file.path().string()] = bytes;
+      }
+  return state;
+}
+
 class FuzzUser : public ui::EventSource {
  public:
-  FuzzUser(const std::uint8_t* data, std::size_t size, CQVccfgCtrl* control)
-      : data_(data), size_(size), control_(control) {}
+  FuzzUser(const std::uint8_t* data, std::size_t size, CQVccfgCtrl* control, TaskPane* pane)
+      : data_(data), size_(size), control_(control), pane_(pane) {}
 
   bool WaitForInput() override {
     if (pos_ >= size_ || ++actions_ > kMaxActions)
       return false;
     ui::Snapshot snapshot = ui::TakeSnapshot();
+    CheckDeletion(snapshot);
+    if (snapshot.drag.running) {
+      switch (Next() % 4) {
+        case 0:
+          ui::DragOver(pane_->Handle());
+          break;
+        case 1:
+          ui::DragOver(control_->GetView() != nullptr ? control_->GetView()->Handle()
+                                                      : pane_->Handle());
+          break;
+        case 2:
+          pane_->asks = 1 + Next() % 2;
+          ui::Drop();
+          break;
+        default:
+          ui::CancelDrag();
+          break;
+      }
+      return true;
+    }
+    if (IsDeleteQuestion(snapshot)) {
+      answeredNo_ = Next() % 2 == 0;
+      ui::Click(answeredNo_ ? IDNO : IDYES);
+      return true;
+    }
     if (snapshot.menu.open) {
       const auto& items = snapshot.menu.items;
       std::size_t pick = Next() % (items.size() + 1);
@@ -145,10 +222,18 @@ class FuzzUser : public ui::EventSource {
     int rows = view->GetItemCount();
     int row = static_cast<int>(Next() % (rows + 1)) - 1;  // -1: where no row is
     CToolBar* bar = control_->GetFrame()->GetToolBar();
-    switch (Next() % 9) {
+    switch (Next() % 10) {
       case 0:
         ui::SelectAt(list, row);
         break;
+      case 8: {
+        UserInput drag;
+        drag.kind = UserInput::kDrag;
+        drag.target = list;
+        drag.index = row < 0 ? 0 : row;
+        ui::Post(drag);
+        break;
+      }
       case 1:
         ui::DoubleClickAt(list, row);
         break;
@@ -213,6 +298,35 @@ class FuzzUser : public ui::EventSource {
     }
   }
 
+  // The view's question before a deletion ("Custom Data Forms" caption; the editor asks its
+  // own questions under "Form Designer").
+  static bool IsDeleteQuestion(const ui::Snapshot& snapshot) {
+    const ui::WindowState* top = snapshot.Top();
+    const ui::WindowState* text = top != nullptr ? top->Find(0xFFFF) : nullptr;
+    return top != nullptr && text != nullptr && top->text == "Custom Data Forms" &&
+           text->text.rfind("Delete '", 0) == 0;
+  }
+  static bool IsRefusal(const ui::Snapshot& snapshot) {
+    const ui::WindowState* top = snapshot.Top();
+    const ui::WindowState* text = top != nullptr ? top->Find(0xFFFF) : nullptr;
+    return text != nullptr && text->text.rfind("Unable to delete ", 0) == 0;
+  }
+
+  // A deletion answered No, or refused, has changed nothing that is stored.
+  void CheckDeletion(const ui::Snapshot& snapshot) {
+    if (IsDeleteQuestion(snapshot)) {
+      if (!asked_)
+        before_ = StoredState();
+      asked_ = true;
+      return;
+    }
+    if (!asked_)
+      return;
+    asked_ = false;
+    if ((answeredNo_ || IsRefusal(snapshot)) && StoredState() != before_)
+      __builtin_trap();
+  }
+
   std::uint8_t Next() { return pos_ < size_ ? data_[pos_++] : 0; }
   std::string Text() {
     std::string text;
@@ -224,8 +338,12 @@ class FuzzUser : public ui::EventSource {
   const std::uint8_t* data_;
   std::size_t size_;
   CQVccfgCtrl* control_;
+  TaskPane* pane_;
   std::size_t pos_ = 0;
   int actions_ = 0;
+  bool asked_ = false;  // the deletion question was seen
+  bool answeredNo_ = false;
+  std::map<std::string, std::string> before_;
 };
 
 std::string WithoutDates(const std::string& bytes) {
@@ -339,7 +457,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (control->CreateControlWindow(0, CRect{0, 0, 640, 420}) != S_OK)
     __builtin_trap();
   {
-    FuzzUser user(data + 1, size - 1, control);
+    TaskPane pane;
+    FuzzUser user(data + 1, size - 1, control, &pane);
     ui::SetEventSource(&user);
     ui::RunMessageLoop();
     ui::SetEventSource(nullptr);
@@ -348,7 +467,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   control->Release();
   qv::DatabaseHandles().Unregister(sink->database);
   ui::ClearInputProblems();
-  if (!ui::ModalWindows().empty() || ui::OpenMenu().open || !CWnd::TopLevelWindows().empty())
+  if (!ui::ModalWindows().empty() || ui::OpenMenu().open || ui::TakeSnapshot().drag.running ||
+      !CWnd::TopLevelWindows().empty())
     __builtin_trap();
   CheckWhatWasLeft();
   Restore();
