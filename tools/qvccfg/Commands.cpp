@@ -22,6 +22,7 @@
 #include "platform/tasklib/TaskLib.h"
 #include "platform/text/CaseFold.h"
 #include "platform/ui/MessageBox.h"
+#include "tools/qvccfg/ConsoleCommands.h"
 #include "tools/qvccfg/FormJson.h"
 #include "tools/qvccfg/Listings.h"
 #include "tools/world/DefaultWorld.h"
@@ -42,6 +43,14 @@ const char kUsage[] =
     "  script NAME [--group]  write the distribution script of a form (or group); print\n"
     "                     the script's Windows path\n"
     "  tasks              print the task configurations and tasks of the console database\n"
+    "  schedule NAME [--group]  schedule a form (or group) as the console's Schedule does;\n"
+    "                     print its task configuration and task as JSON\n"
+    "  unschedule NAME    remove the console's tasks of that name\n"
+    "  delete NAME [--group] --yes  delete a form (or group) as the console's Delete does,\n"
+    "                     answering its question with Yes\n"
+    "  group NAME [FORM...] [--change]  make a group of the forms in the group dialog (or\n"
+    "                     give the group exactly these forms); print the group as JSON\n"
+    "NAME and FORM are names as the console lists them, in UTF-8.\n"
     "FILE is a Windows path or a host path inside the world. The world is --world DIR, else\n"
     "$QVCCFG_WORLD, else $HOME/.qvccfg/world.\n";
 
@@ -276,6 +285,38 @@ int Show(const World& world, const std::string& file, const std::string& command
   return 0;
 }
 
+// The operands and options of the console commands; options may stand anywhere after the
+// command.
+struct ConsoleArgs {
+  std::vector<std::string> operands;
+  bool group = false;
+  bool yes = false;
+  bool change = false;
+};
+
+// False when the operands do not fit the command or an option is given twice; what is not one
+// of the command's options is an operand.
+bool ParseConsoleArgs(const std::vector<std::string>& args, ConsoleArgs* parsed) {
+  const std::string& command = args[0];
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    bool* option = nullptr;
+    if (args[i] == "--group" && (command == "schedule" || command == "delete"))
+      option = &parsed->group;
+    else if (args[i] == "--yes" && command == "delete")
+      option = &parsed->yes;
+    else if (args[i] == "--change" && command == "group")
+      option = &parsed->change;
+    if (option == nullptr) {
+      parsed->operands.push_back(args[i]);
+      continue;
+    }
+    if (*option)
+      return false;
+    *option = true;
+  }
+  return command == "group" ? !parsed->operands.empty() : parsed->operands.size() == 1;
+}
+
 int Import(const std::string& jsonFile, std::string* out, std::string* err) {
   std::string shown = Printable(jsonFile);
   std::string text, error;
@@ -333,7 +374,18 @@ static int RunCommand(const std::vector<std::string>& argsIn, std::string* out, 
   bool group = command == "script" && args.size() == 3 && args[2] == "--group";
   if (group)
     args.pop_back();
-  if (!(takesNone && args.size() == 1) && !(takesOne && args.size() == 2)) {
+  bool console =
+      command == "schedule" || command == "unschedule" || command == "delete" || command == "group";
+  ConsoleArgs consoleArgs;
+  if (console && !ParseConsoleArgs(args, &consoleArgs)) {
+    *err = "qvccfg: wrong arguments for " + command + " (see qvccfg --help); nothing was changed\n";
+    return 2;
+  }
+  if (command == "delete" && !consoleArgs.yes) {
+    *err = "qvccfg: delete asks before it deletes: answer with --yes; nothing was deleted\n";
+    return 2;
+  }
+  if (!console && !(takesNone && args.size() == 1) && !(takesOne && args.size() == 2)) {
     *err = "qvccfg: unknown command or wrong arguments: " + Printable(command) + "\n" + kUsage;
     return 2;
   }
@@ -395,6 +447,15 @@ static int RunCommand(const std::vector<std::string>& argsIn, std::string* out, 
     status = ListTasks(out, err);
   } else if (command == "script") {
     status = WriteScriptOf(args[1], group, out, err);
+  } else if (command == "schedule") {
+    status = ScheduleCommand(consoleArgs.operands[0], consoleArgs.group, out, err);
+  } else if (command == "unschedule") {
+    status = UnscheduleCommand(consoleArgs.operands[0], out, err);
+  } else if (command == "delete") {
+    status = DeleteCommand(consoleArgs.operands[0], consoleArgs.group, out, err);
+  } else if (command == "group") {
+    std::vector<std::string> forms(consoleArgs.operands.begin() + 1, consoleArgs.operands.end());
+    status = GroupCommand(consoleArgs.operands[0], forms, consoleArgs.change, out, err);
   } else {
     status = Show(*world, args[1], command, out, err);
   }

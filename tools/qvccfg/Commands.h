@@ -1,6 +1,8 @@
 // qvccfg, the command-line companion of the Form Designer: makes the default world, maps
-// Windows paths, and shows, checks, imports and exports form files.
-// Exit status: 0 done, 1 the form or the save reported a problem, 2 bad input (nothing written).
+// Windows paths, shows, checks, imports and exports form files, and schedules, deletes and
+// groups forms through the console view's own commands.
+// Exit status: 0 done, 1 the form, the system or the save reported a problem, 2 bad input
+// (nothing written).
 #pragma once
 
 #include <string>

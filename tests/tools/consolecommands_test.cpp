@@ -1,0 +1,272 @@
+// qvccfg's schedule, unschedule, delete and group: the console view's commands run inside the
+// control, with qvccfg as the console. A default world of its own, made by init: the group
+// "New starters" (Asset tag, Contact details) and the forms Office survey (FRM1A.FRM), Asset
+// tag (FRM2B7.FRM) and Contact details (FRM3C.FRM). Files and the console database are compared
+// byte for byte.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/path/HostFile.h"
+#include "platform/path/World.h"
+#include "platform/profile/Profile.h"
+#include "tests/tools/ChildProgram.h"
+#include "tools/qvccfg/Commands.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Args = std::vector<std::string>;
+using Names = std::vector<std::string>;
+
+class ConsoleCommands : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "qvccfg.XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+    world_ = dir_ + "/w";
+    ASSERT_EQ(Run({"init"}), 0) << err;
+  }
+  void TearDown() override {
+    qv::ResetProfiles();
+    qv::World::SetCurrent(nullptr);
+    fs::remove_all(dir_);
+  }
+
+  int Run(Args args) {
+    args.insert(args.begin(), {"--world", world_});
+    out.clear();
+    err.clear();
+    return qv::RunQvccfg(args, &out, &err);
+  }
+  std::string Bytes(const std::string& path) const {
+    std::string bytes;
+    qv::ReadHostFile(world_ + "/" + path, &bytes);
+    return bytes;
+  }
+  bool Exists(const std::string& path) const { return fs::exists(world_ + "/" + path); }
+  // Every file below `folder` of the world, with its bytes.
+  std::map<std::string, std::string> Files(const std::string& folder = "") const {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(world_ + "/" + folder))
+      if (entry.is_regular_file())
+        qv::ReadHostFile(entry.path().string(), &files[entry.path().string()]);
+    return files;
+  }
+  // What the system stores: the core server's files and the console database.
+  std::map<std::string, std::string> Stored() const {
+    std::map<std::string, std::string> files = Files("CORE1");
+    files["console.db"] = Bytes("console.db");
+    return files;
+  }
+
+  std::string dir_, world_, out, err;
+};
+
+const std::string kForms = "CORE1/D/Apps/Main/QVLOGON/";
+const std::string kScripts = "CORE1/D/Apps/Main/SCRIPTS/";
+const std::string kGroupFile = kForms + "FDGRPLST.GPS";
+
+std::string Database(int next, const std::string& records) {
+  return "qvnx-console-database 1\nnext " + std::to_string(next) +
+         "\nsnapin 1 \"Execute Ini Script\" \"FrmTask.exe\" \"\"\n" + records;
+}
+
+std::string Script(const std::vector<std::string>& files) {
+  std::string script = "[MACHINES]\r\nREMDEL0=\\QVCLIENT\\*.FRM\r\n";
+  for (std::size_t i = 0; i < files.size(); ++i)
+    script += "REMCOPY" + std::to_string(i) + "=\\\\CORE1\\QVMAIN\\QVLOGON\\" + files[i] +
+              ", \\QVCLIENT\\" + files[i] + ", TOREMOTE\r\n";
+  return script;
+}
+
+std::string Scheduled(int configuration, const std::string& name, int task) {
+  return "{\n  \"configuration\": {\n    \"id\": " + std::to_string(configuration) +
+         ",\n    \"snapinId\": 1,\n    \"name\": \"" + name + "\",\n    \"data\": \"" + name +
+         ".ini\"\n  },\n  \"task\": {\n    \"id\": " + std::to_string(task) +
+         ",\n    \"name\": \"" + name +
+         "\",\n    \"configurationId\": " + std::to_string(configuration) + "\n  }\n}\n";
+}
+
+// The files that differ between two readings (added, removed or changed), by path: a short
+// failure message even when a program file is among them.
+std::vector<std::string> Changed(const std::map<std::string, std::string>& before,
+                                 const std::map<std::string, std::string>& after) {
+  std::vector<std::string> changed;
+  for (const auto& [path, bytes] : before) {
+    auto now = after.find(path);
+    if (now == after.end() || now->second != bytes)
+      changed.push_back(path);
+  }
+  for (const auto& [path, bytes] : after)
+    if (before.count(path) == 0)
+      changed.push_back(path);
+  return changed;
+}
+
+bool OneLine(const std::string& text) {
+  return !text.empty() && text.back() == '\n' &&
+         std::none_of(text.begin(), text.end() - 1,
+                      [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
+}
+
+}  // namespace
+
+TEST_F(ConsoleCommands, ScheduleAddsOneConfigurationAndATaskEachTime) {
+  ASSERT_EQ(Run({"schedule", "Office survey"}), 0) << err;
+  EXPECT_EQ(out, Scheduled(2, "Office survey", 3));
+  EXPECT_EQ(err, "");
+  EXPECT_EQ(Bytes(kScripts + "Office survey.ini"), Script({"FRM1A.FRM"}));
+  EXPECT_EQ(Bytes("console.db"), Database(4,
+                                          "config 2 1 \"Office survey\" 17 \"Office survey.ini\"\n"
+                                          "task 3 \"Office survey\" 2\n"));
+  // Scheduled already: the configuration is reused and the script written again.
+  fs::remove(world_ + "/" + kScripts + "Office survey.ini");
+  ASSERT_EQ(Run({"schedule", "Office survey"}), 0) << err;
+  EXPECT_EQ(out, Scheduled(2, "Office survey", 4));
+  EXPECT_EQ(Bytes(kScripts + "Office survey.ini"), Script({"FRM1A.FRM"}));
+
+  ASSERT_EQ(Run({"schedule", "--group", "New starters"}), 0) << err;
+  EXPECT_EQ(out, Scheduled(5, "New starters", 6));
+  EXPECT_EQ(Bytes(kScripts + "New starters.ini"), Script({"FRM2B7.FRM", "FRM3C.FRM"}));
+
+  // A name typed in UTF-8 is the form's Windows-1252 name.
+  ASSERT_TRUE(qv::WriteHostFileAtomic(world_ + "/" + kForms + "FRMCAFE.FRM",
+                                      "[Form]\r\nFormName=Caf\xE9\r\n"));
+  ASSERT_EQ(Run({"schedule", "Caf\xC3\xA9"}), 0) << err;
+  EXPECT_EQ(out, Scheduled(7, "Caf\xC3\xA9", 8));
+  EXPECT_EQ(Bytes(kScripts + "Caf\xE9.ini"), Script({"FRMCAFE.FRM"}));
+  EXPECT_EQ(Bytes("console.db"), Database(9,
+                                          "config 2 1 \"Office survey\" 17 \"Office survey.ini\"\n"
+                                          "config 5 1 \"New starters\" 16 \"New starters.ini\"\n"
+                                          "config 7 1 \"Caf\\xE9\" 8 \"Caf\\xE9.ini\"\n"
+                                          "task 3 \"Office survey\" 2\n"
+                                          "task 4 \"Office survey\" 2\n"
+                                          "task 6 \"New starters\" 5\n"
+                                          "task 8 \"Caf\\xE9\" 7\n"));
+}
+
+TEST_F(ConsoleCommands, ARefusedDeletionGoesThroughOnceTheGroupIsUnscheduled) {
+  ASSERT_EQ(Run({"schedule", "New starters", "--group"}), 0) << err;
+  std::map<std::string, std::string> before = Stored();
+  EXPECT_EQ(Run({"delete", "Asset tag", "--yes"}), 1);
+  EXPECT_EQ(err, "qvccfg: Unable to delete Asset tag, because it is currently a scheduled task.\n");
+  EXPECT_EQ(out, "");
+  EXPECT_EQ(Changed(before, Stored()), Names{});
+  EXPECT_EQ(Run({"delete", "New starters", "--group", "--yes"}), 1);
+  EXPECT_EQ(Changed(before, Stored()), Names{});
+  // The real program says so by its status too.
+  ChildResult child =
+      RunChild("qvccfg", {.args = {"--world", world_, "delete", "Asset tag", "--yes"}});
+  EXPECT_EQ(child.status, 1);
+  EXPECT_TRUE(OneLine(child.err)) << child.err;
+
+  ASSERT_EQ(Run({"unschedule", "new STARTERS"}), 0) << err;
+  EXPECT_EQ(Bytes("console.db"),
+            Database(4, "config 2 1 \"New starters\" 16 \"New starters.ini\"\n"));
+  ASSERT_EQ(Run({"delete", "Asset tag", "--yes"}), 0) << err;
+  EXPECT_EQ(out, "");
+  EXPECT_FALSE(Exists(kForms + "FRM2B7.FRM"));
+  EXPECT_EQ(Bytes(kGroupFile), "[Group1]\r\nName=New starters\r\nForm1=Contact details\r\n");
+
+  // The group goes with its configuration and script; its forms stay.
+  ASSERT_EQ(Run({"delete", "--yes", "New starters", "--group"}), 0) << err;
+  EXPECT_FALSE(Exists(kGroupFile));
+  EXPECT_FALSE(Exists(kScripts + "New starters.ini"));
+  EXPECT_TRUE(Exists(kForms + "FRM3C.FRM"));
+  EXPECT_EQ(Bytes("console.db"), Database(4, ""));
+  ASSERT_EQ(Run({"list"}), 0);
+  EXPECT_EQ(out.find("New starters"), std::string::npos) << out;
+  EXPECT_NE(out.find("Contact details"), std::string::npos) << out;
+}
+
+TEST_F(ConsoleCommands, GroupMakesAndChangesAGroupThroughTheDialog) {
+  ASSERT_EQ(Run({"group", "Desk check", "Office survey", "Asset tag"}), 0) << err;
+  EXPECT_EQ(out,
+            "{\n  \"name\": \"Desk check\",\n  \"forms\": [\n    \"Asset tag\",\n"
+            "    \"Office survey\"\n  ],\n  \"scheduled\": false\n}\n");
+  const std::string made =
+      "[Group1]\r\nName=New starters\r\nForm1=Asset tag\r\n"
+      "Form2=Contact details\r\n[Group2]\r\nName=Desk check\r\n"
+      "Form1=Asset tag\r\nForm2=Office survey\r\n";
+  EXPECT_EQ(Bytes(kGroupFile), made);
+
+  // The dialog's own refusals: its message, status 1, nothing written.
+  const std::pair<Args, std::string> refused[] = {
+      {{"group", "DESK CHECK", "Office survey"}, "Duplicate group names are not allowed."},
+      {{"group", "Empty"}, "At least one form must be selected in order to schedule this group."},
+      {{"group", "Desk check", "--change"},
+       "At least one form must be selected in order to schedule this group."},
+  };
+  for (const auto& [args, message] : refused) {
+    EXPECT_EQ(Run(args), 1) << args[1];
+    EXPECT_EQ(err, "qvccfg: " + message + "\n");
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(Bytes(kGroupFile), made);
+  }
+
+  // A scheduled group changed: the group list and the script follow.
+  ASSERT_EQ(Run({"schedule", "Desk check", "--group"}), 0) << err;
+  ASSERT_EQ(Run({"group", "--change", "Desk check", "Contact details"}), 0) << err;
+  EXPECT_NE(out.find("\"scheduled\": true"), std::string::npos) << out;
+  EXPECT_EQ(Bytes(kGroupFile),
+            "[Group1]\r\nName=New starters\r\nForm1=Asset tag\r\n"
+            "Form2=Contact details\r\n[Group2]\r\nName=Desk check\r\n"
+            "Form1=Contact details\r\n");
+  EXPECT_EQ(Bytes(kScripts + "Desk check.ini"), Script({"FRM3C.FRM"}));
+}
+
+TEST_F(ConsoleCommands, BadArgumentsAndUnknownRowsAreOneLineAndChangeNothing) {
+  // The world as init made it: the first control made in it would register the snap-in and
+  // keep the view's settings.
+  std::map<std::string, std::string> before = Files();
+  const Args bad[] = {
+      {"schedule"},
+      {"schedule", "Office survey", "Asset tag"},
+      {"schedule", "Office survey", "--yes"},
+      {"schedule", "Office survey", "--group"},  // a form, not a group
+      {"schedule", "New starters"},              // a group, not a form
+      {"schedule", "Add new form"},
+      {"schedule", "Nothing"},
+      {"schedule", "\xE4\xB8\xAD"},  // no Windows-1252 character
+      {"schedule", "\x1B[31m"},
+      {"unschedule"},
+      {"unschedule", "Asset tag"},  // no task of that name
+      {"unschedule", "Office survey", "--group"},
+      {"delete", "Asset tag"},  // not answered
+      {"delete", "Asset tag", "--yes", "--yes"},
+      {"delete", "Add new form", "--yes"},
+      {"delete", "Nothing", "--yes"},
+      {"group"},
+      {"group", "G", "Nothing"},
+      {"group", "G", "Office survey", "--change"},  // no such group
+      {"group", "G", "\x1B[31m"},
+  };
+  for (const Args& args : bad) {
+    EXPECT_EQ(Run(args), 2) << args.size() << " " << (args.size() > 1 ? args[1] : "");
+    EXPECT_TRUE(OneLine(err)) << err;
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(Changed(before, Files()), Names{}) << err;
+  }
+  EXPECT_EQ(Run({"delete", "Asset tag"}), 2);
+  EXPECT_NE(err.find("--yes"), std::string::npos) << err;
+  EXPECT_EQ(Run({"schedule", "\x1B[31m"}), 2);
+  EXPECT_NE(err.find("\\x1B[31m"), std::string::npos) << err;
+  EXPECT_EQ(Run({"schedule", "New starters"}), 2);
+  EXPECT_NE(err.find("--group"), std::string::npos) << err;
+
+  // A damaged console database: the control cannot be made, and says why.
+  ASSERT_TRUE(qv::WriteHostFileAtomic(world_ + "/console.db", "damaged\n"));
+  before = Files();
+  EXPECT_EQ(Run({"schedule", "Office survey"}), 2);
+  EXPECT_NE(err.find("You may need to run TBLFIX"), std::string::npos) << err;
+  EXPECT_NE(err.find("console.db"), std::string::npos) << err;
+  EXPECT_EQ(Changed(before, Files()), Names{});
+}

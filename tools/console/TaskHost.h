@@ -1,0 +1,43 @@
+// CConsoleTaskHost: the console's object behind the host class CLSID_ConsoleTaskHost, which the
+// control asks for through its GetClassInterface event when it hands over the record of a task
+// to schedule. The console schedules the task at once: it adds a task of the record's name that
+// runs the record's configuration to the console database (qv::AddTask), so that the view finds
+// the form or group scheduled from then on.
+//
+// Every hand-over is kept, in order, with what the control passed and what came of it: tests and
+// qvccfg read them.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "host/HostInterfaces.h"
+#include "platform/com/Unknown.h"
+#include "platform/tasklib/TaskLib.h"
+
+class CConsoleTaskHost final : public qv::com::Object<IConsoleTaskHost> {
+ public:
+  struct HandOverRecord {
+    TaskRecord record;     // a copy of the record as it was handed over
+    LONG frameWindow = 0;  // the window handle the control passed with it
+    LONG taskId = -1;      // the task added; -1 when the database refused it
+  };
+
+  // Resolves `record` (a handle of qv::TaskRecordHandles()) and adds the task. Returns the new
+  // task's id, or 0 when the handle names no record (nothing is kept then) or the database
+  // refused the task.
+  LONG HandOver(LONG record, LONG frameWindow) override;
+
+  const std::vector<HandOverRecord>& HandedOver() const { return m_handedOver; }
+
+  // The console's removal of a scheduled task: deletes every task of the console database
+  // whose name equals `name` without regard to letter case (the view matches task names so).
+  // Returns how many were deleted; -1 when the database could not be read, or a deletion could
+  // not be written (the tasks before it are gone then).
+  static int Unschedule(const std::string& name);
+
+ private:
+  void* FindInterface(REFIID iid) override;
+
+  std::vector<HandOverRecord> m_handedOver;
+};

@@ -1,0 +1,461 @@
+#include "tools/qvccfg/ConsoleCommands.h"
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <span>
+
+#include "distribution/Configurations.h"
+#include "distribution/RemoteRegistry.h"
+#include "groups/FormGroupList.h"
+#include "host/HostInterfaces.h"
+#include "host/QVccfgCtrl.h"
+#include "platform/com/ConnectionPoint.h"
+#include "platform/tasklib/TaskLib.h"
+#include "platform/ui/Controls.h"
+#include "platform/ui/ListCtrl.h"
+#include "platform/ui/Timers.h"
+#include "platform/ui/Ui.h"
+#include "resources/Dialogs.h"
+#include "tools/console/TaskHost.h"
+#include "tools/qvccfg/Commands.h"
+#include "tools/qvccfg/Json.h"
+#include "view/Catalogue.h"
+#include "view/CustomDoc.h"
+#include "view/CustomFrame.h"
+#include "view/CustomView.h"
+
+namespace qv {
+namespace {
+
+constexpr UINT kModify = 32768, kSchedule = 32771, kDelete = 32772, kMultipleForms = 32786;
+constexpr int kGroupNameBox = 1021, kFormList = 1022;
+constexpr int kBoxText = 0xFFFF;  // the text of a message box
+const CRect kControlRect{0, 0, 640, 420};
+
+// "\\<core server>\qvlogon\", as the console view builds it.
+std::string FormsSharePath() {
+  char core[256] = {};
+  GetCoreServerName(core, sizeof core);
+  return std::string("\\\\") + core + "\\qvlogon\\";
+}
+
+std::string Quoted(const std::string& cp1252) {
+  return "\"" + Printable(json::Cp1252ToUtf8(cp1252)) + "\"";
+}
+
+// The console's end of the control's events: the database handle, and the task host for its
+// class id.
+class ConsoleSink final : public com::Object<IDispatch> {
+ public:
+  LONG database = 0;
+  IUnknown* host = nullptr;  // not owned
+
+  HRESULT GetIDOfName(const char*, DISPID*) override { return E_NOTIMPL; }
+  HRESULT Invoke(DISPID id, WORD, std::span<const VARIANT> args, VARIANT*) override {
+    if (id == CQVccfgCtrl::kEventGetDatabasePointer && args.size() == 1 &&
+        args[0].LongRef() != nullptr)
+      *args[0].LongRef() = database;
+    if (id == CQVccfgCtrl::kEventGetClassInterface && args.size() == 3 &&
+        args[0].LongRef() != nullptr && args[1].UnknownRef() != nullptr && host != nullptr &&
+        *reinterpret_cast<const CLSID*>(args[0].LongRef()) == CLSID_ConsoleTaskHost) {
+      host->AddRef();
+      *args[1].UnknownRef() = host;
+    }
+    return S_OK;
+  }
+
+ private:
+  void* FindInterface(REFIID iid) override {
+    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == CQVccfgCtrl::kEventsIid)
+      return static_cast<IDispatch*>(this);
+    return nullptr;
+  }
+};
+
+// The user in front of the control, asked each time a window waits for input: answers every
+// message box (Yes to a question only when agreed) and keeps its text, and fills the group
+// dialog once; the dialog met again (after a message) is cancelled. With no window open there
+// is nothing more to do.
+class ConsoleUser : public ui::EventSource {
+ public:
+  ConsoleUser() { ui::SetEventSource(this); }
+  ~ConsoleUser() override { ui::SetEventSource(nullptr); }
+  ConsoleUser(const ConsoleUser&) = delete;
+  ConsoleUser& operator=(const ConsoleUser&) = delete;
+
+  bool WaitForInput() override {
+    ui::Snapshot snapshot = ui::TakeSnapshot();
+    const ui::WindowState* top = snapshot.Top();
+    if (top == nullptr)
+      return false;
+    if (top->Find(kFormList) != nullptr) {
+      if (fillGroupDialog && !filled_) {
+        filled_ = true;
+        fillGroupDialog(*top);
+      } else {
+        ui::Click(IDCANCEL);
+      }
+      return true;
+    }
+    if (const ui::WindowState* text = top->Find(kBoxText)) {
+      if (top->Find(IDYES) != nullptr) {
+        questions.push_back(text->text);
+        ui::Click(answerYes ? IDYES : IDNO);
+      } else {
+        messages.push_back(text->text);
+        ui::Click(IDOK);
+      }
+      return true;
+    }
+    return false;  // a window nobody expected: its loop cancels it
+  }
+
+  bool answerYes = false;
+  std::function<void(const ui::WindowState& dialog)> fillGroupDialog;
+  std::vector<std::string> questions;  // the texts of the Yes/No boxes
+  std::vector<std::string> messages;   // the texts of the other boxes
+
+ private:
+  bool filled_ = false;
+};
+
+// The control as qvccfg hosts it: made, placed and taken down as the console does, on the
+// framework's manual clock (the toolbar follows only when Tick says so).
+class HostedControl {
+ public:
+  HostedControl() {
+    SetResourceModule(&OwnResources());
+    ui::UseManualClock(true);
+    ui::ClearInputProblems();
+    sink_->database = DatabaseHandles().Register(&database_);
+    sink_->host = host_.Get();
+    control_ = new CQVccfgCtrl();
+    com::ComPtr<IConnectionPoint> point;
+    if (control_->FindConnectionPoint(CQVccfgCtrl::kEventsIid, point.Out()) == S_OK)
+      point->Advise(static_cast<IDispatch*>(sink_.Get()), &cookie_);
+    created_ = control_->CreateControlWindow(0, kControlRect) == S_OK;
+  }
+  ~HostedControl() {
+    control_->DestroyControlWindow();
+    control_->Release();
+    DatabaseHandles().Unregister(sink_->database);
+    ui::ClearInputProblems();
+    ui::UseManualClock(false);
+    SetResourceModule(nullptr);
+  }
+  HostedControl(const HostedControl&) = delete;
+  HostedControl& operator=(const HostedControl&) = delete;
+
+  bool Created() const { return created_; }
+  CCustomView* View() const { return control_->GetView(); }
+  ConsoleUser& User() { return user_; }
+  const CConsoleTaskHost& Host() const { return *host_.Get(); }
+
+  // Carries out what was posted, and the timers that are due.
+  static void Settle() { ui::RunMessageLoop(); }
+  // The control's timer ticks once: the toolbar shows the view's states.
+  static void Tick() {
+    ui::AdvanceClock(CQVccfgCtrl::kTimerPeriod);
+    Settle();
+  }
+  // The row of that text and item data; -1 when none.
+  int Row(const std::string& name, DWORD_PTR data) const {
+    for (int row = 0; row < View()->GetItemCount(); ++row) {
+      if (View()->GetItemText(row, 0) == name && View()->GetItemData(row) == data)
+        return row;
+    }
+    return -1;
+  }
+  // The user clicks the row; false when it is not listed.
+  bool Select(const std::string& name, DWORD_PTR data) {
+    int row = Row(name, data);
+    if (row < 0)
+      return false;
+    ui::SelectAt(View()->Handle(), row);
+    Settle();
+    return View()->GetNextItem(-1, LVNI_SELECTED) == row;
+  }
+  // The console's menu command, routed through the control's OnCommand.
+  void Command(UINT id) {
+    VARIANT args[] = {VARIANT::FromLong(static_cast<LONG>(id))};
+    control_->Invoke(CQVccfgCtrl::kOnCommand, DISPATCH_METHOD, args, nullptr);
+    Settle();
+  }
+  // The user clicks a button of the toolbar; false when it could not be clicked.
+  bool ClickToolbar(UINT id) {
+    CCustomToolBar* bar = control_->GetFrame()->GetToolBar();
+    for (int i = 0; i < bar->GetCount(); ++i) {
+      if (bar->GetButton(i).id == id) {
+        ui::ClickAt(bar->Handle(), i);
+        Settle();
+        return true;
+      }
+    }
+    return false;
+  }
+
+ private:
+  int database_ = 0;  // the console's database object: any object will do
+  com::ComPtr<ConsoleSink> sink_ = com::MakeObject<ConsoleSink>();
+  com::ComPtr<CConsoleTaskHost> host_ = com::MakeObject<CConsoleTaskHost>();
+  ConsoleUser user_;
+  CQVccfgCtrl* control_ = nullptr;
+  DWORD cookie_ = 0;
+  bool created_ = false;
+};
+
+// The name as typed, in Windows-1252; false with the error line.
+bool ToWindows(const std::string& utf8, std::string* name, std::string* err) {
+  if (json::Utf8ToCp1252(utf8, name))
+    return true;
+  *err = "qvccfg: \"" + Printable(utf8) +
+         "\" cannot be written in the Windows-1252 character set; nothing was changed\n";
+  return false;
+}
+
+// The catalogue as the view fills it, for checking names before the control is made (filling
+// only reads).
+struct Catalogue {
+  CCustomDoc document;
+  CListCtrl list;
+  Catalogue() { CFormCatalogue(list, document, FormsSharePath()).FillCatalogue(); }
+  bool Lists(const std::string& name, DWORD_PTR data) const {
+    for (int row = 0; row < list.GetItemCount(); ++row) {
+      if (list.GetItemText(row, 0) == name && list.GetItemData(row) == data)
+        return true;
+    }
+    return false;
+  }
+};
+
+// True when the catalogue lists the form's (or group's) row; else false with the error line.
+bool Listed(const Catalogue& catalogue, const std::string& name, DWORD_PTR data, std::string* err) {
+  if (catalogue.Lists(name, data))
+    return true;
+  const bool group = data == kItemGroup;
+  if (catalogue.Lists(name, kItemAddNewForm)) {
+    *err = "qvccfg: " + Quoted(name) + " is the row that adds a new form; nothing was changed\n";
+  } else {
+    std::string hint;
+    if (catalogue.Lists(name, group ? kItemForm : kItemGroup))
+      hint = group ? " (a form of that name is: leave out --group)"
+                   : " (a group of that name is: add --group)";
+    *err = std::string("qvccfg: no ") + (group ? "group " : "form ") + Quoted(name) + " is listed" +
+           hint + "; nothing was changed\n";
+  }
+  return false;
+}
+
+// The lines for a control that could not be made: its messages, and what is wrong with the
+// console database. Status 2 when the database is damaged (nothing could be changed).
+int ControlFailed(HostedControl& console, std::string* err) {
+  for (const std::string& message : console.User().messages)
+    *err += "qvccfg: " + Printable(json::Cp1252ToUtf8(message)) + "\n";
+  std::string problem = TaskLibraryProblem();
+  if (!problem.empty())
+    *err += "qvccfg: " + Printable(problem) + "\n";
+  if (err->empty())
+    *err = "qvccfg: the Form Designer control could not be made\n";
+  return problem.empty() ? 1 : 2;
+}
+
+// The messages the user was shown, one line each, and status 1; 0 when there were none.
+int Told(const ConsoleUser& user, std::string* err) {
+  for (const std::string& message : user.messages)
+    *err += "qvccfg: " + Printable(json::Cp1252ToUtf8(message)) + "\n";
+  return user.messages.empty() ? 0 : 1;
+}
+
+std::string FieldText(const char* field, std::size_t size) {
+  return json::Cp1252ToUtf8(std::string_view(field, strnlen(field, size)));
+}
+
+// The configuration of that id as `qvccfg tasks` prints it; null when there is none.
+json::Value ConfigurationOf(LONG id) {
+  TaskConfigRecord config;
+  std::memset(&config, 0, sizeof config);
+  LONG handle = FindFirstTaskConfiguration(kSnapinName, &config);
+  for (BOOL more = handle != -1; more; more = FindNextTaskConfiguration(handle, &config)) {
+    if (config.id != id)
+      continue;
+    json::Value item = json::Object{};
+    item.Set("id", config.id);
+    item.Set("snapinId", config.snapinId);
+    item.Set("name", FieldText(config.name, sizeof config.name));
+    const char* data = static_cast<const char*>(TaskDataAddress(config.data));
+    item.Set("data", data == nullptr ? std::string() : FieldText(data, config.dataLength));
+    return item;
+  }
+  return {};
+}
+
+}  // namespace
+
+int ScheduleCommand(const std::string& utf8Name, bool group, std::string* out, std::string* err) {
+  std::string name;
+  DWORD_PTR data = group ? kItemGroup : kItemForm;
+  if (!ToWindows(utf8Name, &name, err) || !Listed(Catalogue(), name, data, err))
+    return 2;
+  HostedControl console;
+  if (!console.Created())
+    return ControlFailed(console, err);
+  if (!console.Select(name, data)) {
+    *err = "qvccfg: " + Quoted(name) + " could not be selected; nothing was changed\n";
+    return 2;
+  }
+  console.Command(kSchedule);
+  if (int status = Told(console.User(), err); status != 0)
+    return status;
+  if (console.Host().HandedOver().empty()) {
+    *err = "qvccfg: no task was handed over to the console\n";
+    return 1;
+  }
+  const CConsoleTaskHost::HandOverRecord& handed = console.Host().HandedOver().back();
+  json::Value configuration = ConfigurationOf(handed.record.configurationId);
+  if (handed.taskId <= 0 || configuration.IsNull()) {
+    std::string problem = TaskLibraryProblem();
+    *err = "qvccfg: the console database took no task for " + Quoted(name) +
+           (problem.empty() ? "" : ": " + Printable(problem)) + "\n";
+    return 1;
+  }
+  json::Value task = json::Object{};
+  task.Set("id", handed.taskId);
+  task.Set("name", FieldText(handed.record.name, sizeof handed.record.name));
+  task.Set("configurationId", handed.record.configurationId);
+  json::Value all = json::Object{};
+  all.Set("configuration", configuration);
+  all.Set("task", task);
+  *out += json::Write(all, true) + "\n";
+  // The view writes no script, and says nothing, when the scripts directory is not found.
+  if (FindScriptsDirectory().empty()) {
+    *err += "qvccfg: no script was written: the core server's scripts directory was not found\n";
+    return 1;
+  }
+  return 0;
+}
+
+int UnscheduleCommand(const std::string& utf8Name, std::string* /*out*/, std::string* err) {
+  std::string name;
+  if (!ToWindows(utf8Name, &name, err))
+    return 2;
+  int removed = CConsoleTaskHost::Unschedule(name);
+  std::string problem = TaskLibraryProblem();
+  if (removed < 0) {
+    *err = "qvccfg: the tasks of " + Quoted(name) + " could not be removed" +
+           (problem.empty() ? "" : ": " + Printable(problem)) + "\n";
+    return problem.empty() ? 1 : 2;
+  }
+  if (removed == 0) {
+    *err = "qvccfg: no task " + Quoted(name) + " is scheduled; nothing was changed\n";
+    return 2;
+  }
+  return 0;
+}
+
+int DeleteCommand(const std::string& utf8Name, bool group, std::string* /*out*/, std::string* err) {
+  std::string name;
+  DWORD_PTR data = group ? kItemGroup : kItemForm;
+  if (!ToWindows(utf8Name, &name, err) || !Listed(Catalogue(), name, data, err))
+    return 2;
+  HostedControl console;
+  if (!console.Created())
+    return ControlFailed(console, err);
+  if (!console.Select(name, data)) {
+    *err = "qvccfg: " + Quoted(name) + " could not be selected; nothing was changed\n";
+    return 2;
+  }
+  console.User().answerYes = true;
+  console.Command(kDelete);
+  if (int status = Told(console.User(), err); status != 0)
+    return status;
+  if (console.User().questions.empty()) {
+    *err = "qvccfg: nothing was asked, and nothing was deleted\n";
+    return 1;
+  }
+  // A form file that could not be deleted comes back with the refresh.
+  if (console.Row(name, data) >= 0) {
+    *err = "qvccfg: " + Quoted(name) + " is still listed: its file could not be deleted\n";
+    return 1;
+  }
+  return 0;
+}
+
+int GroupCommand(const std::string& utf8Name, const std::vector<std::string>& utf8Forms,
+                 bool change, std::string* out, std::string* err) {
+  std::string name;
+  if (!ToWindows(utf8Name, &name, err))
+    return 2;
+  std::vector<std::string> forms;
+  {
+    Catalogue catalogue;
+    if (change && !Listed(catalogue, name, kItemGroup, err))
+      return 2;
+    for (const std::string& utf8 : utf8Forms) {
+      std::string form, path;
+      if (!ToWindows(utf8, &form, err))
+        return 2;
+      if (!catalogue.document.GetFormMap()->Lookup(form, path)) {
+        *err = "qvccfg: no form " + Quoted(form) + " is in the share; nothing was changed\n";
+        return 2;
+      }
+      forms.push_back(form);
+    }
+  }
+
+  HostedControl console;
+  if (!console.Created())
+    return ControlFailed(console, err);
+  // The user names a new group, then sets each form's check mark and presses OK.
+  console.User().fillGroupDialog = [&](const ui::WindowState& dialog) {
+    if (!change)
+      ui::Type(kGroupNameBox, name);
+    const ui::WindowState* list = dialog.Find(kFormList);
+    for (std::size_t line = 0; line < list->lines.size(); ++line) {
+      bool wanted = std::find(forms.begin(), forms.end(), list->lines[line]) != forms.end();
+      bool checked = line < list->checks.size() && list->checks[line] == BST_CHECKED;
+      if (wanted != checked)
+        ui::Check(kFormList, static_cast<int>(line));
+    }
+    ui::Click(IDOK);
+  };
+  if (change) {
+    if (!console.Select(name, kItemGroup)) {
+      *err = "qvccfg: " + Quoted(name) + " could not be selected; nothing was changed\n";
+      return 2;
+    }
+    console.Command(kModify);
+  } else {
+    HostedControl::Tick();
+    console.ClickToolbar(kMultipleForms);
+  }
+  std::vector<std::string> problems = ui::InputProblems();
+  int status = Told(console.User(), err);
+  for (const std::string& problem : problems) {
+    *err += "qvccfg: " + Printable(problem) + "\n";
+    status = 1;
+  }
+  if (status != 0)
+    return status;
+
+  CFormGroupList groups(FormsSharePath() + CFormGroupList::kFileName);
+  for (CFormGroup* g = groups.GetFirstGroup(); g != nullptr; g = groups.GetNextGroup()) {
+    if (g->GetGroupName() != name)
+      continue;
+    json::Value members = json::Array{};
+    for (CGroupFormEntry* entry = g->GetFirstForm(); entry != nullptr; entry = g->GetNextForm())
+      members.Append(json::Cp1252ToUtf8(entry->GetFormName()));
+    TaskConfigRecord record;
+    std::memset(&record, 0, sizeof record);
+    json::Value item = json::Object{};
+    item.Set("name", json::Cp1252ToUtf8(name));
+    item.Set("forms", members);
+    item.Set("scheduled", IsScheduled(&record, name.c_str()) == 1);
+    *out += json::Write(item, true) + "\n";
+    return 0;
+  }
+  *err = "qvccfg: the group " + Quoted(name) + " was not saved\n";
+  return 1;
+}
+
+}  // namespace qv
