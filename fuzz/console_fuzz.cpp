@@ -42,6 +42,7 @@
 #include "platform/ui/Timers.h"
 #include "platform/ui/Ui.h"
 #include "resources/Dialogs.h"
+#include "tools/console/TaskHost.h"
 #include "view/CustomFrame.h"
 #include "view/CustomView.h"
 
@@ -55,6 +56,8 @@ constexpr int kListKeys[] = {VK_F5, VK_DELETE, VK_RETURN, VK_APPS, VK_UP, VK_DOW
 constexpr int kDialogKeys[] = {VK_RETURN, VK_ESCAPE, VK_DELETE, VK_INSERT, VK_UP,
                                VK_DOWN,   VK_HOME,   VK_END,    VK_F1,     'A'};
 constexpr LONG kCommands[] = {32768, 32770, 32771, 32772, 32773, 32778, 32781, 32786, 32787, 1};
+// Now and then the console removes a name's tasks, as its task pane can.
+constexpr int kUnscheduleChance = 16;
 constexpr int kMaxActions = 300;
 
 // The world's files as it made them, by host path: what each run starts from.
@@ -104,16 +107,23 @@ void Restore() {
   qv::ResetRegistry();
 }
 
-// The console's end of the control's events: it gives its database.
+// The console's end of the control's events: it gives its database, and its task host, which
+// schedules what Schedule hands over.
 class Sink final : public qv::com::Object<IDispatch> {
  public:
   HRESULT GetIDOfName(const char*, DISPID*) override { return E_NOTIMPL; }
   HRESULT Invoke(DISPID id, WORD, std::span<const VARIANT> args, VARIANT*) override {
     if (id == CQVccfgCtrl::kEventGetDatabasePointer && args.size() == 1 && args[0].LongRef())
       *args[0].LongRef() = database;
+    if (id == CQVccfgCtrl::kEventGetClassInterface && args.size() == 3 &&
+        args[1].UnknownRef() != nullptr) {
+      host->AddRef();
+      *args[1].UnknownRef() = host.Get();
+    }
     return S_OK;
   }
   LONG database = 0;
+  qv::com::ComPtr<CConsoleTaskHost> host = qv::com::MakeObject<CConsoleTaskHost>();
 
  private:
   void* FindInterface(REFIID iid) override {
@@ -255,7 +265,10 @@ class FuzzUser : public ui::EventSource {
         break;
       }
       case 7:
-        ui::Resize(control_->Handle(), Next() * 4, Next() * 3);
+        if (Next() % kUnscheduleChance == 0 && row >= 0)
+          CConsoleTaskHost::Unschedule(view->GetItemText(row, 0));
+        else
+          ui::Resize(control_->Handle(), Next() * 4, Next() * 3);
         break;
       default:
         ui::AdvanceClock(CQVccfgCtrl::kTimerPeriod);

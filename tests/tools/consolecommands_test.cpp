@@ -17,6 +17,7 @@
 #include "platform/profile/Profile.h"
 #include "tests/tools/ChildProgram.h"
 #include "tools/qvccfg/Commands.h"
+#include "tools/qvccfg/Json.h"
 
 namespace fs = std::filesystem;
 
@@ -270,3 +271,38 @@ TEST_F(ConsoleCommands, BadArgumentsAndUnknownRowsAreOneLineAndChangeNothing) {
   EXPECT_NE(err.find("console.db"), std::string::npos) << err;
   EXPECT_EQ(Changed(before, Files()), Names{});
 }
+
+namespace {
+
+TEST_F(ConsoleCommands, DragRendersTheBlockAsOftenAsThePaneAsksAndWritesTheScript) {
+  ASSERT_EQ(Run({"drag", "Office survey", "--renders", "2"}), 0) << err;
+  qv::json::Value printed;
+  ASSERT_TRUE(qv::json::Parse(out, &printed, nullptr)) << out;
+  const qv::json::Array& blocks = printed.Find("blocks")->AsArray();
+  ASSERT_EQ(blocks.size(), 2u);
+  EXPECT_EQ(qv::json::Write(blocks[0], false), qv::json::Write(blocks[1], false));
+  EXPECT_EQ(blocks[0].Find("size")->AsNumber(), 272 + 17);
+  EXPECT_EQ(blocks[0].Find("record")->Find("data")->AsNumber(), 272);
+  EXPECT_EQ(blocks[0].Find("data")->AsString(), "Office survey.ini");
+  EXPECT_EQ(printed.Find("script")->AsString(), "\\\\CORE1\\QVMAIN\\SCRIPTS\\Office survey.ini");
+  EXPECT_EQ(Bytes(kScripts + "Office survey.ini"),
+            "[MACHINES]\r\nREMDEL0=\\QVCLIENT\\*.FRM\r\n"
+            "REMCOPY0=\\\\CORE1\\QVMAIN\\QVLOGON\\FRM1A.FRM, \\QVCLIENT\\FRM1A.FRM, TOREMOTE\r\n");
+  // The configuration stays; a pane that asks nothing gets no script and another one.
+  ASSERT_EQ(Run({"drag", "Asset tag", "--renders", "0"}), 0) << err;
+  EXPECT_FALSE(Exists(kScripts + "Asset tag.ini"));
+  EXPECT_EQ(Bytes("console.db"), Database(4,
+                                          "config 2 1 \"Office survey\" 17 \"Office survey.ini\"\n"
+                                          "config 3 1 \"Asset tag\" 13 \"Asset tag.ini\"\n"));
+  // The add-new row, an unknown row and a bad count: one line, status 2, nothing changed.
+  std::map<std::string, std::string> before = Stored();
+  for (const Args& bad :
+       {Args{"drag", "Add new form"}, Args{"drag", "Nope"},
+        Args{"drag", "Office survey", "--renders", "x"}, Args{"drag", "New starters"}}) {
+    EXPECT_EQ(Run(bad), 2) << bad[1];
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+  }
+  EXPECT_EQ(Stored(), before);
+}
+
+}  // namespace

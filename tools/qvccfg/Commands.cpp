@@ -46,6 +46,9 @@ const char kUsage[] =
     "  schedule NAME [--group]  schedule a form (or group) as the console's Schedule does;\n"
     "                     print its task configuration and task as JSON\n"
     "  unschedule NAME    remove the console's tasks of that name\n"
+    "  drag NAME [--group] [--renders N]  drag a form (or group) out of the list onto a\n"
+    "                     console pane that asks for its data N times (1); print each\n"
+    "                     rendered block as JSON and the script written\n"
     "  delete NAME [--group] --yes  delete a form (or group) as the console's Delete does,\n"
     "                     answering its question with Yes\n"
     "  group NAME [FORM...] [--change]  make a group of the forms in the group dialog (or\n"
@@ -289,6 +292,8 @@ int Show(const World& world, const std::string& file, const std::string& command
 // command.
 struct ConsoleArgs {
   std::vector<std::string> operands;
+  int renders = 1;
+  bool rendersGiven = false;
   bool group = false;
   bool yes = false;
   bool change = false;
@@ -300,7 +305,16 @@ bool ParseConsoleArgs(const std::vector<std::string>& args, ConsoleArgs* parsed)
   const std::string& command = args[0];
   for (std::size_t i = 1; i < args.size(); ++i) {
     bool* option = nullptr;
-    if (args[i] == "--group" && (command == "schedule" || command == "delete"))
+    if (args[i] == "--renders" && command == "drag") {
+      // A count from 0 to 9, the number of times the pane asks for the data.
+      if (parsed->rendersGiven || i + 1 >= args.size() || args[i + 1].size() != 1 ||
+          args[i + 1][0] < '0' || args[i + 1][0] > '9')
+        return false;
+      parsed->renders = args[++i][0] - '0';
+      parsed->rendersGiven = true;
+      continue;
+    }
+    if (args[i] == "--group" && (command == "schedule" || command == "delete" || command == "drag"))
       option = &parsed->group;
     else if (args[i] == "--yes" && command == "delete")
       option = &parsed->yes;
@@ -374,8 +388,8 @@ static int RunCommand(const std::vector<std::string>& argsIn, std::string* out, 
   bool group = command == "script" && args.size() == 3 && args[2] == "--group";
   if (group)
     args.pop_back();
-  bool console =
-      command == "schedule" || command == "unschedule" || command == "delete" || command == "group";
+  bool console = command == "schedule" || command == "unschedule" || command == "delete" ||
+                 command == "group" || command == "drag";
   ConsoleArgs consoleArgs;
   if (console && !ParseConsoleArgs(args, &consoleArgs)) {
     *err = "qvccfg: wrong arguments for " + command + " (see qvccfg --help); nothing was changed\n";
@@ -449,6 +463,8 @@ static int RunCommand(const std::vector<std::string>& argsIn, std::string* out, 
     status = WriteScriptOf(args[1], group, out, err);
   } else if (command == "schedule") {
     status = ScheduleCommand(consoleArgs.operands[0], consoleArgs.group, out, err);
+  } else if (command == "drag") {
+    status = DragCommand(consoleArgs.operands[0], consoleArgs.group, consoleArgs.renders, out, err);
   } else if (command == "unschedule") {
     status = UnscheduleCommand(consoleArgs.operands[0], out, err);
   } else if (command == "delete") {

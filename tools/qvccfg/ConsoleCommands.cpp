@@ -7,11 +7,15 @@
 
 #include "distribution/Configurations.h"
 #include "distribution/RemoteRegistry.h"
+#include "distribution/TaskDataSource.h"
 #include "groups/FormGroupList.h"
 #include "host/HostInterfaces.h"
 #include "host/QVccfgCtrl.h"
 #include "platform/com/ConnectionPoint.h"
+#include "platform/ole/DropTarget.h"
+#include "platform/ole/GlobalMemory.h"
 #include "platform/tasklib/TaskLib.h"
+#include "platform/ui/Clipboard.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/ListCtrl.h"
 #include "platform/ui/Timers.h"
@@ -86,6 +90,14 @@ class ConsoleUser : public ui::EventSource {
 
   bool WaitForInput() override {
     ui::Snapshot snapshot = ui::TakeSnapshot();
+    // A drag: over the window that takes it, then the drop.
+    if (snapshot.drag.running) {
+      if (snapshot.drag.over != dropOn)
+        ui::DragOver(dropOn);
+      else
+        ui::Drop();
+      return true;
+    }
     const ui::WindowState* top = snapshot.Top();
     if (top == nullptr)
       return false;
@@ -112,6 +124,7 @@ class ConsoleUser : public ui::EventSource {
   }
 
   bool answerYes = false;
+  int dropOn = 0;  // the window a drag is dropped on
   std::function<void(const ui::WindowState& dialog)> fillGroupDialog;
   std::vector<std::string> questions;  // the texts of the Yes/No boxes
   std::vector<std::string> messages;   // the texts of the other boxes
@@ -204,6 +217,60 @@ class HostedControl {
   DWORD cookie_ = 0;
   bool created_ = false;
 };
+
+// The console's pane that takes task configuration data: a drop asks for it `asks` times and
+// keeps every block.
+class TaskDataPane : public COleDropTarget {
+ public:
+  explicit TaskDataPane(int asks) : asks_(asks) {
+    window_.Create("TaskPane", "", WS_VISIBLE, CRect{0, 0, 200, 100}, nullptr, 0);
+    Register(&window_);
+  }
+  DROPEFFECT OnDragOver(CWnd*, COleDataObject* data, DWORD, CPoint) override {
+    return data->IsDataAvailable(Format()) ? DROPEFFECT_COPY : DROPEFFECT_NONE;
+  }
+  BOOL OnDrop(CWnd*, COleDataObject* data, DROPEFFECT, CPoint) override {
+    for (int i = 0; i < asks_; ++i) {
+      HGLOBAL block = data->GetGlobalData(Format());
+      if (block == 0)
+        return FALSE;
+      const auto* bytes = static_cast<const char*>(GlobalLock(block));
+      blocks.emplace_back(bytes, GlobalSize(block));
+      GlobalUnlock(block);
+      GlobalFree(block);
+    }
+    return TRUE;
+  }
+  int Handle() const { return window_.Handle(); }
+  std::vector<std::string> blocks;
+
+ private:
+  static CLIPFORMAT Format() {
+    return static_cast<CLIPFORMAT>(RegisterClipboardFormatA(kTaskDataFormatName));
+  }
+  int asks_;
+  CWnd window_;
+};
+
+// A rendered block as JSON: the record's fields and the data after it.
+json::Value BlockJson(const std::string& block) {
+  json::Value item = json::Object{};
+  item.Set("size", static_cast<std::int64_t>(block.size()));
+  if (block.size() < sizeof(TaskConfigRecord))
+    return item;
+  TaskConfigRecord record;
+  std::memcpy(&record, block.data(), sizeof record);
+  json::Value fields = json::Object{};
+  fields.Set("id", record.id);
+  fields.Set("snapinId", record.snapinId);
+  fields.Set("name", json::Cp1252ToUtf8(
+                         std::string_view(record.name, strnlen(record.name, sizeof record.name))));
+  fields.Set("data", static_cast<std::int64_t>(record.data));
+  fields.Set("dataLength", static_cast<std::int64_t>(record.dataLength));
+  item.Set("record", fields);
+  item.Set("data", json::Cp1252ToUtf8(block.substr(sizeof record)));
+  return item;
+}
 
 // The name as typed, in Windows-1252; false with the error line.
 bool ToWindows(const std::string& utf8, std::string* name, std::string* err) {
@@ -329,6 +396,51 @@ int ScheduleCommand(const std::string& utf8Name, bool group, std::string* out, s
   *out += json::Write(all, true) + "\n";
   // The view writes no script, and says nothing, when the scripts directory is not found.
   if (FindScriptsDirectory().empty()) {
+    *err += "qvccfg: no script was written: the core server's scripts directory was not found\n";
+    return 1;
+  }
+  return 0;
+}
+
+int DragCommand(const std::string& utf8Name, bool group, int renders, std::string* out,
+                std::string* err) {
+  std::string name;
+  DWORD_PTR data = group ? kItemGroup : kItemForm;
+  if (!ToWindows(utf8Name, &name, err) || !Listed(Catalogue(), name, data, err))
+    return 2;
+  HostedControl console;
+  if (!console.Created())
+    return ControlFailed(console, err);
+  if (!console.Select(name, data)) {
+    *err = "qvccfg: " + Quoted(name) + " could not be selected; nothing was changed\n";
+    return 2;
+  }
+  TaskDataPane pane(renders);
+  console.User().dropOn = pane.Handle();
+  UserInput drag;
+  drag.kind = UserInput::kDrag;
+  drag.target = console.View()->Handle();
+  drag.index = console.Row(name, data);
+  ui::Post(drag);
+  HostedControl::Settle();
+  if (int status = Told(console.User(), err); status != 0)
+    return status;
+  if (static_cast<int>(pane.blocks.size()) != renders) {
+    *err = "qvccfg: the drop received " + std::to_string(pane.blocks.size()) + " of " +
+           std::to_string(renders) + " renderings\n";
+    return 1;
+  }
+  json::Value blocks = json::Array{};
+  for (const std::string& block : pane.blocks)
+    blocks.Append(BlockJson(block));
+  json::Value all = json::Object{};
+  all.Set("blocks", blocks);
+  std::string directory = FindScriptsDirectory();
+  all.Set("script", renders > 0 && !directory.empty()
+                        ? json::Cp1252ToUtf8(directory + name + ".ini")
+                        : std::string());
+  *out += json::Write(all, true) + "\n";
+  if (renders > 0 && directory.empty()) {
     *err += "qvccfg: no script was written: the core server's scripts directory was not found\n";
     return 1;
   }

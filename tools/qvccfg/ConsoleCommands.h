@@ -16,6 +16,10 @@ namespace qv {
 // Schedule on the form's (or group's) row; prints the configuration and the task as JSON.
 int ScheduleCommand(const std::string& name, bool group, std::string* out, std::string* err);
 // The console's removal of every task of that name (letter case ignored).
+// Drags the form's (or group's) row onto a pane of the console that asks for the data
+// `renders` times; prints each rendered block as JSON and the script written.
+int DragCommand(const std::string& name, bool group, int renders, std::string* out,
+                std::string* err);
 int UnscheduleCommand(const std::string& name, std::string* out, std::string* err);
 // Delete on the form's (or group's) row, answering the question with Yes.
 int DeleteCommand(const std::string& name, bool group, std::string* out, std::string* err);
