@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,6 +35,8 @@ class TaskPane : public COleDropTarget {
   BOOL OnDrop(CWnd*, COleDataObject* data, DROPEFFECT, CPoint) override {
     auto format = static_cast<CLIPFORMAT>(RegisterClipboardFormatA(kTaskDataFormatName));
     for (int i = 0; i < asks_; ++i) {
+      if (i > 0 && betweenAsks)
+        betweenAsks();
       HGLOBAL block = data->GetGlobalData(format);
       if (block == 0)
         return FALSE;
@@ -47,6 +51,7 @@ class TaskPane : public COleDropTarget {
   int Handle() const { return window_.Handle(); }
   std::vector<std::string> blocks;
   std::vector<UINT> flags;
+  std::function<void()> betweenAsks;  // runs before every ask but the first
 
  private:
   int asks_;
@@ -95,6 +100,11 @@ class Drag : public ScriptedConsole {
 TEST_F(Drag, ATargetThatAsksTwiceGetsTheSameBlockAndTheScriptWrittenTwice) {
   Open();
   TaskPane pane(2);
+  // The script is taken away between the two asks: the second rendering writes it again.
+  pane.betweenAsks = [&] {
+    EXPECT_NE(Script("Office survey"), "");
+    std::filesystem::remove(world_.Host("\\\\CORE1\\QVMAIN\\SCRIPTS\\Office survey.ini"));
+  };
   user_.Then([&] { DragRow("Office survey"); })
       .Then([&] {
         qv::ui::DragState drag = qv::ui::TakeSnapshot().drag;
