@@ -1,0 +1,1097 @@
+// The German language module: it holds every resource the module holds, with the same
+// placeholders, controls and commands, and its layouts give the German texts room. A scripted
+// user who runs the form editing dialogs, the group dialog and the control in German reads
+// every text of the window tree at each step and meets no English text of the module.
+#include "languages/de/GermanResources.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "groups/FormGroupDlg.h"
+#include "platform/com/Bstr.h"
+#include "platform/path/HostFile.h"
+#include "platform/tasklib/TaskLib.h"
+#include "platform/ui/Menu.h"
+#include "platform/ui/MessageBox.h"
+#include "platform/ui/Ui.h"
+#include "resources/Dialogs.h"
+#include "resources/StringTable.h"
+#include "tests/editor/EditorFixture.h"
+#include "tests/host/ScriptedConsole.h"
+#include "view/CustomDoc.h"
+#include "view/CustomView.h"
+
+namespace ui = qv::ui;
+using Texts = std::vector<std::string>;
+
+namespace {
+
+const qv::ResourceModule& Own() {
+  return qv::OwnResources();
+}
+const qv::ResourceModule& German() {
+  return qv::GermanResources();
+}
+
+// ---- What a module holds: resource ids are 16 bits, so every id is asked for.
+
+std::vector<int> IdsWhere(const std::function<bool(int)>& has) {
+  std::vector<int> ids;
+  for (int id = 0; id <= 0xFFFF; ++id)
+    if (has(id))
+      ids.push_back(id);
+  return ids;
+}
+std::vector<int> StringIds(const qv::ResourceModule& m) {
+  return IdsWhere([&](int id) { return m.FindString(static_cast<UINT>(id)) != nullptr; });
+}
+std::vector<int> DialogIds(const qv::ResourceModule& m) {
+  return IdsWhere([&](int id) { return m.FindDialog(id) != nullptr; });
+}
+std::vector<int> MenuIds(const qv::ResourceModule& m) {
+  return IdsWhere([&](int id) { return m.FindMenu(id) != nullptr; });
+}
+std::vector<int> ToolBarIds(const qv::ResourceModule& m) {
+  return IdsWhere([&](int id) { return m.FindToolBar(id) != nullptr; });
+}
+std::vector<int> BitmapIds(const qv::ResourceModule& m) {
+  return IdsWhere([&](int id) { return m.FindBitmap(id) != nullptr; });
+}
+
+// ---- Texts
+
+// What code fills into a text or what shapes it, in sorted order: its placeholders (%1, %2,
+// %s), line breaks, tabs, runs of two or more blanks and a blank at its end.
+Texts Shape(const std::string& text) {
+  Texts parts;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 1 < text.size()) {
+      parts.push_back(text.substr(i, 2));
+      ++i;
+    } else if (text[i] == '\n') {
+      parts.push_back("line break");
+    } else if (text[i] == '\t') {
+      parts.push_back("tab");
+    } else if (text[i] == ' ' && i + 1 < text.size() && text[i + 1] == ' ') {
+      parts.push_back("blanks");
+      while (i + 1 < text.size() && text[i + 1] == ' ')
+        ++i;
+    }
+  }
+  if (!text.empty() && text.back() == ' ')
+    parts.push_back("blank at the end");
+  std::sort(parts.begin(), parts.end());
+  return parts;
+}
+
+// A Windows-1252 letter folded to lower case.
+unsigned char Fold(unsigned char c) {
+  if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7))
+    return static_cast<unsigned char>(c + 0x20);
+  return c;
+}
+
+// The mnemonics of a text: each character after a single "&", folded.
+std::vector<unsigned char> Mnemonics(const std::string& text) {
+  std::vector<unsigned char> found;
+  for (std::size_t i = 0; i + 1 < text.size(); ++i) {
+    if (text[i] != '&')
+      continue;
+    if (text[i + 1] != '&')
+      found.push_back(Fold(static_cast<unsigned char>(text[i + 1])));
+    ++i;
+  }
+  return found;
+}
+
+// The text as drawn: without its mnemonic marks and without a menu's accelerator text.
+std::string Shown(const std::string& text) {
+  std::string shown;
+  for (std::size_t i = 0; i < text.size() && text[i] != '\t'; ++i) {
+    if (text[i] == '&' && i + 1 < text.size())
+      ++i;
+    shown += text[i];
+  }
+  return shown;
+}
+
+// A text written as UTF-8 instead of Windows-1252 holds a lead byte followed by a
+// continuation byte.
+bool LooksLikeUtf8(const std::string& text) {
+  for (std::size_t i = 0; i + 1 < text.size(); ++i) {
+    auto lead = static_cast<unsigned char>(text[i]);
+    auto next = static_cast<unsigned char>(text[i + 1]);
+    if (lead >= 0xC2 && lead <= 0xF4 && next >= 0x80 && next <= 0xBF)
+      return true;
+  }
+  return false;
+}
+
+Texts SplitLines(const std::string& text) {
+  Texts lines;
+  std::size_t start = 0;
+  for (std::size_t at; (at = text.find('\n', start)) != std::string::npos; start = at + 1)
+    lines.push_back(text.substr(start, at - start));
+  lines.push_back(text.substr(start));
+  return lines;
+}
+
+// Whether `line` is what the English `pattern` shows once its placeholders are filled in
+// (each placeholder stands for any text, also none).
+bool MatchesPattern(const std::string& pattern, const std::string& line) {
+  Texts pieces(1);
+  for (std::size_t i = 0; i < pattern.size(); ++i) {
+    if (pattern[i] == '%' && i + 1 < pattern.size() &&
+        (pattern[i + 1] == '1' || pattern[i + 1] == '2' || pattern[i + 1] == 's')) {
+      pieces.emplace_back();
+      ++i;
+    } else {
+      pieces.back() += pattern[i];
+    }
+  }
+  if (pieces.size() == 1)
+    return line == pieces[0];
+  const std::string& first = pieces.front();
+  const std::string& last = pieces.back();
+  if (line.size() < first.size() + last.size() || line.compare(0, first.size(), first) != 0 ||
+      line.compare(line.size() - last.size(), last.size(), last) != 0)
+    return false;
+  std::size_t at = first.size();
+  const std::size_t end = line.size() - last.size();
+  for (std::size_t i = 1; i + 1 < pieces.size(); ++i) {
+    std::size_t found = line.find(pieces[i], at);
+    if (found == std::string::npos || found + pieces[i].size() > end)
+      return false;
+    at = found + pieces[i].size();
+  }
+  return true;
+}
+
+bool HasLetter(const std::string& text) {
+  return std::any_of(text.begin(), text.end(), [](char c) {
+    auto u = static_cast<unsigned char>(c);
+    return (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z') || u >= 0xC0;
+  });
+}
+
+// Texts that German writes as English does.
+bool SameInBothLanguages(const std::string& shown) {
+  return shown == "OK" || shown == "Details" || shown == "QVccfg, Version 6.1";
+}
+
+// Every line of the module's own string table, dialog templates and menus, as shown.
+class EnglishTexts {
+ public:
+  EnglishTexts() {
+    for (int id : StringIds(Own()))
+      Add(Own().FindString(static_cast<UINT>(id)));
+    for (int id : DialogIds(Own())) {
+      const DialogTemplate* t = Own().FindDialog(id);
+      Add(t->caption);
+      for (const DialogItemTemplate& item : t->items)
+        if ((item.style & 0x1F) != SS_ICON)  // an icon's name, not a text
+          Add(item.text);
+    }
+    for (int id : MenuIds(Own()))
+      AddMenu(Own().FindMenu(id)->items);
+  }
+  // The English line that a line of `text` shows; "" when none does.
+  std::string Match(const std::string& text) const {
+    for (const std::string& line : SplitLines(text)) {
+      std::string shown = Shown(line);
+      if (SameInBothLanguages(shown))
+        continue;
+      for (const std::string& pattern : lines_)
+        if (MatchesPattern(pattern, shown))
+          return pattern;
+    }
+    return "";
+  }
+  std::size_t Count() const { return lines_.size(); }
+
+ private:
+  void Add(const std::string& text) {
+    for (const std::string& line : SplitLines(text))
+      if (HasLetter(line))
+        lines_.push_back(Shown(line));
+  }
+  void AddMenu(const std::vector<MenuItemResource>& items) {
+    for (const MenuItemResource& item : items) {
+      Add(item.text);
+      AddMenu(item.popup);
+    }
+  }
+  Texts lines_;
+};
+
+// Every text of the snapshot that a user reads, with the place it stands.
+using Seen = std::vector<std::pair<std::string, std::string>>;
+void CollectWindow(const ui::WindowState& w, const std::string& place, Seen* seen) {
+  std::string here = place + "/" + w.className + "#" + std::to_string(w.id);
+  if (!(w.className == "Static" && (w.style & 0x1F) == SS_ICON))
+    seen->emplace_back(here, w.text);
+  for (const std::string& line : w.lines)
+    seen->emplace_back(here + " line", line);
+  for (const std::string& column : w.columns)
+    seen->emplace_back(here + " column", column);
+  for (const std::vector<std::string>& row : w.rows)
+    for (const std::string& cell : row)
+      seen->emplace_back(here + " row", cell);
+  for (const ui::ToolButtonState& button : w.buttons)
+    seen->emplace_back(here + " tip " + std::to_string(button.id), button.tip);
+  for (const ui::WindowState& child : w.children)
+    CollectWindow(child, here, seen);
+}
+Seen Collect(const ui::Snapshot& s) {
+  Seen seen;
+  for (const ui::WindowState& window : s.windows)
+    CollectWindow(window, "", &seen);
+  for (const ui::WindowState& modal : s.modals)
+    CollectWindow(modal, "modal", &seen);
+  for (const ui::MenuState::Item& item : s.menu.items)
+    seen.emplace_back("menu " + std::to_string(item.id), item.text);
+  seen.emplace_back("status", s.status);
+  return seen;
+}
+
+// The texts of the window tree now that show an English line of the module, each as
+// "place: text".
+Texts EnglishShown() {
+  static const EnglishTexts english;
+  Texts found;
+  for (const auto& [place, text] : Collect(ui::TakeSnapshot()))
+    if (!english.Match(text).empty())
+      found.push_back(place + ": " + text);
+  return found;
+}
+
+// Reads every text of the window tree and fails for each one that shows English.
+void ExpectGerman(const std::string& where) {
+  Seen seen = Collect(ui::TakeSnapshot());
+  int texts = 0;
+  for (const auto& [place, text] : seen)
+    texts += text.empty() ? 0 : 1;
+  EXPECT_GT(texts, 1) << where << ": nothing to read";
+  for (const std::string& english : EnglishShown())
+    ADD_FAILURE() << where << ": English text at " << english;
+}
+
+// ---- Layout: about 4 dialog units a character.
+
+constexpr int kUnitsPerCharacter = 4;
+
+// What a control draws beside its text: a push button's edges, the mark of a radio button
+// or check box, the indents of a group box's title.
+int Margin(const DialogItemTemplate& item) {
+  if (item.className != "Button")
+    return 0;
+  switch (item.style & BS_TYPEMASK) {
+    case BS_AUTOCHECKBOX:
+    case BS_AUTORADIOBUTTON:
+      return 12;
+    case BS_GROUPBOX:
+      return 8;
+    default:
+      return 4;
+  }
+}
+// Whether `text` fits into the control; a label as tall as two lines wraps onto the second.
+bool Fits(const std::string& text, const DialogItemTemplate& item) {
+  int lines = item.className == "Static" ? std::max(1, item.cy / 8) : 1;
+  int needed = static_cast<int>(Shown(text).size()) * kUnitsPerCharacter + Margin(item);
+  return needed <= item.cx * lines;
+}
+// A caption shares its bar with the close box.
+bool CaptionFits(const std::string& caption, const DialogTemplate& t) {
+  return static_cast<int>(caption.size()) * kUnitsPerCharacter + 24 <= t.cx;
+}
+bool Overlap(const DialogItemTemplate& a, const DialogItemTemplate& b) {
+  return a.x < b.x + b.cx && b.x < a.x + a.cx && a.y < b.y + b.cy && b.y < a.y + a.cy;
+}
+bool IsFrame(const DialogItemTemplate& item) {  // a group box or an etched line
+  return (item.className == "Button" && (item.style & BS_TYPEMASK) == BS_GROUPBOX) ||
+         (item.className == "Static" && (item.style & 0x1F) == SS_ETCHEDHORZ);
+}
+
+// The texts code puts on a dialog's controls or its caption while it runs, by dialog: the
+// question dialog's default button and edit caption, the editor's edit caption.
+std::multimap<int, std::pair<int, UINT>> RunTimeTexts() {
+  return {{101, {IDOK, 32815}}, {101, {IDOK, 32816}}, {101, {0, 32819}}, {103, {0, 32818}}};
+}
+
+// The layout rules a dialog keeps.
+void ExpectLaidOut(const DialogTemplate& t, const qv::ResourceModule& module) {
+  SCOPED_TRACE("dialog " + std::to_string(t.id));
+  if (!t.caption.empty()) {
+    EXPECT_TRUE(CaptionFits(t.caption, t)) << t.caption;
+  }
+  for (std::size_t i = 0; i < t.items.size(); ++i) {
+    const DialogItemTemplate& item = t.items[i];
+    EXPECT_GE(item.x, 0);
+    EXPECT_GE(item.y, 0);
+    EXPECT_LE(item.x + item.cx, t.cx) << item.id << " \"" << item.text << "\" leaves the dialog";
+    EXPECT_LE(item.y + item.cy, t.cy) << item.id << " \"" << item.text << "\" leaves the dialog";
+    if ((item.style & 0x1F) != SS_ICON || item.className != "Static") {
+      EXPECT_TRUE(Fits(item.text, item)) << item.id << " \"" << item.text << "\" " << item.cx;
+    }
+    for (std::size_t j = i + 1; j < t.items.size(); ++j) {
+      if (!IsFrame(item) && !IsFrame(t.items[j])) {
+        EXPECT_FALSE(Overlap(item, t.items[j]))
+            << "\"" << item.text << "\" and \"" << t.items[j].text << "\"";
+      }
+    }
+  }
+  for (const auto& [dialog, text] : RunTimeTexts()) {
+    if (dialog != t.id)
+      continue;
+    std::string shown = module.FindString(text.second);
+    if (text.first == 0) {
+      EXPECT_TRUE(CaptionFits(shown, t)) << shown;
+      continue;
+    }
+    for (const DialogItemTemplate& item : t.items) {
+      if (item.id == text.first) {
+        EXPECT_TRUE(Fits(shown, item)) << shown << " on " << item.id;
+      }
+    }
+  }
+}
+
+// Mnemonics that two controls of a dialog, or two items of a menu, share; the default
+// button's texts that code sets count with the dialog.
+std::string SharedMnemonics(const Texts& texts) {
+  std::map<unsigned char, Texts> owners;
+  for (const std::string& text : texts)
+    for (unsigned char m : Mnemonics(text))
+      owners[m].push_back(text);
+  std::string clashes;
+  for (const auto& [m, holders] : owners)
+    if (holders.size() > 1)
+      for (const std::string& holder : holders)
+        clashes += "'" + std::string(1, static_cast<char>(m)) + "' in \"" + holder + "\" ";
+  return clashes;
+}
+
+void ExpectSameMenu(const std::vector<MenuItemResource>& english,
+                    const std::vector<MenuItemResource>& german, const std::string& where) {
+  ASSERT_EQ(english.size(), german.size()) << where;
+  Texts level;
+  for (std::size_t i = 0; i < english.size(); ++i) {
+    const MenuItemResource& en = english[i];
+    const MenuItemResource& de = german[i];
+    std::string here = where + "/" + en.text;
+    EXPECT_EQ(en.id, de.id) << here;
+    EXPECT_EQ(en.separator, de.separator) << here;
+    EXPECT_EQ(en.popup.empty(), de.popup.empty()) << here;
+    EXPECT_EQ(Shape(en.text), Shape(de.text)) << here << " -> " << de.text;
+    EXPECT_EQ(Mnemonics(en.text).size(), Mnemonics(de.text).size()) << here << " -> " << de.text;
+    if (!en.separator) {
+      EXPECT_NE(Shown(en.text), Shown(de.text)) << here << " is not translated";
+    }
+    EXPECT_FALSE(LooksLikeUtf8(de.text)) << de.text;
+    level.push_back(de.text);
+    ExpectSameMenu(en.popup, de.popup, here);
+  }
+  EXPECT_EQ(SharedMnemonics(level), "") << where;
+}
+
+}  // namespace
+
+// ---- 1. The German module holds what the module holds.
+
+TEST(GermanResources, HasEveryStringOfTheModuleWithItsPlaceholdersAndNoOther) {
+  std::vector<int> ids = StringIds(Own());
+  ASSERT_FALSE(ids.empty());
+  EXPECT_EQ(StringIds(German()), ids);
+  for (int id : ids) {
+    std::string en = Own().FindString(static_cast<UINT>(id));
+    const char* found = German().FindString(static_cast<UINT>(id));
+    if (found == nullptr)
+      continue;  // reported by the id comparison
+    std::string de = found;
+    SCOPED_TRACE("string " + std::to_string(id) + " \"" + en + "\" -> \"" + de + "\"");
+    EXPECT_EQ(Shape(en), Shape(de));
+    EXPECT_EQ(Mnemonics(en).size(), Mnemonics(de).size());
+    EXPECT_EQ(SplitLines(en).size(), SplitLines(de).size());
+    EXPECT_FALSE(LooksLikeUtf8(de));
+    EXPECT_EQ(de.find('\r'), std::string::npos);
+    EXPECT_NE(en, de) << "not translated";
+    // A command's prompt and tooltip: each translated, but for a word both languages share.
+    Texts enLines = SplitLines(en), deLines = SplitLines(de);
+    for (std::size_t i = 0; i < enLines.size() && i < deLines.size(); ++i) {
+      if (!SameInBothLanguages(deLines[i])) {
+        EXPECT_NE(enLines[i], deLines[i]) << "line " << i << " not translated";
+      }
+    }
+  }
+  // The texts the tests below expect where the German strings are shown.
+  EXPECT_STREQ(German().FindString(32809), "Formular-Designer");
+  EXPECT_STREQ(German().FindString(32810), "Benutzerdefinierte Datenformulare");
+  EXPECT_STREQ(German().FindString(32817), "-----Seitenumbruch-----");
+}
+
+TEST(GermanResources, HasEveryDialogWithTheSameControlsAndThePropertyPage) {
+  std::vector<int> ids = DialogIds(Own());
+  ASSERT_FALSE(ids.empty());
+  // The property page's template: the German module carries it also while the module's own
+  // resources lack it.
+  std::vector<int> expected = ids;
+  if (std::find(ids.begin(), ids.end(), 200) == ids.end())
+    expected.insert(std::upper_bound(expected.begin(), expected.end(), 200), 200);
+  EXPECT_EQ(DialogIds(German()), expected);
+  for (int id : ids) {
+    const DialogTemplate* en = Own().FindDialog(id);
+    const DialogTemplate* de = German().FindDialog(id);
+    ASSERT_NE(de, nullptr) << id;
+    SCOPED_TRACE("dialog " + std::to_string(id));
+    EXPECT_EQ(de->id, id);
+    EXPECT_EQ(de->style, en->style);
+    EXPECT_EQ(de->font, en->font);
+    EXPECT_EQ(de->pointSize, en->pointSize);
+    EXPECT_NE(de->caption, en->caption);
+    EXPECT_FALSE(LooksLikeUtf8(de->caption));
+    ASSERT_EQ(de->items.size(), en->items.size());
+    for (std::size_t i = 0; i < en->items.size(); ++i) {
+      const DialogItemTemplate& e = en->items[i];
+      const DialogItemTemplate& d = de->items[i];
+      SCOPED_TRACE("item " + std::to_string(i) + " \"" + e.text + "\" -> \"" + d.text + "\"");
+      EXPECT_EQ(d.id, e.id);
+      EXPECT_EQ(d.className, e.className);
+      EXPECT_EQ(d.style, e.style);
+      EXPECT_EQ(Mnemonics(d.text).size(), Mnemonics(e.text).size());
+      EXPECT_EQ(d.text.empty(), e.text.empty());
+      EXPECT_FALSE(LooksLikeUtf8(d.text));
+      if ((e.style & 0x1F) == SS_ICON && e.className == "Static") {
+        EXPECT_EQ(d.text, e.text) << "an icon is named as in the module";
+      } else if (!e.text.empty() && !SameInBothLanguages(Shown(d.text))) {
+        EXPECT_NE(Shown(d.text), Shown(e.text)) << "not translated";
+      }
+      // An edit box that does not scroll takes as many characters as its width shows: the
+      // German box takes as many as the module's.
+      if (e.className == "Edit" && (e.style & (ES_AUTOHSCROLL | ES_MULTILINE)) == 0) {
+        EXPECT_EQ(d.cx, e.cx);
+      }
+    }
+  }
+}
+
+TEST(GermanResources, ThePropertyPageIsAChildPageWithOneLineOfText) {
+  const DialogTemplate* page = German().FindDialog(200);
+  ASSERT_NE(page, nullptr);
+  EXPECT_EQ(page->style & (WS_CHILD | WS_POPUP | WS_CAPTION), WS_CHILD);
+  EXPECT_EQ(page->cx, 250);
+  EXPECT_EQ(page->cy, 62);
+  EXPECT_EQ(page->font, "MS Sans Serif");
+  ASSERT_EQ(page->items.size(), 1u);
+  EXPECT_EQ(page->items[0].className, "Static");
+  EXPECT_EQ(page->items[0].style & 0x1F, SS_LEFT);
+  EXPECT_FALSE(page->items[0].text.empty());
+  EXPECT_TRUE(EnglishTexts().Match(page->items[0].text).empty());
+  EXPECT_STREQ(German().FindString(200), "Allgemein");  // the page's caption
+}
+
+TEST(GermanResources, LayoutsGiveTheGermanTextsRoomAndMnemonicsAreUnique) {
+  // The rules hold for the module's own layouts: they are what a layout is measured by.
+  for (int id : DialogIds(Own()))
+    ExpectLaidOut(*Own().FindDialog(id), Own());
+  for (int id : DialogIds(German())) {
+    const DialogTemplate& t = *German().FindDialog(id);
+    ExpectLaidOut(t, German());
+    Texts texts;
+    for (const DialogItemTemplate& item : t.items)
+      texts.push_back(item.text);
+    EXPECT_EQ(SharedMnemonics(texts), "") << "dialog " << id;
+    // With each text that code puts on a control in place of the template's.
+    for (const auto& [dialog, text] : RunTimeTexts()) {
+      if (dialog != id || text.first == 0)
+        continue;
+      Texts shown = texts;
+      for (std::size_t i = 0; i < t.items.size(); ++i)
+        if (t.items[i].id == text.first)
+          shown[i] = German().FindString(text.second);
+      EXPECT_EQ(SharedMnemonics(shown), "") << "dialog " << id << " with string " << text.second;
+    }
+  }
+  // The check that finds a clash finds one.
+  EXPECT_NE(SharedMnemonics({"&Hilfe", "&Hinzuf\xFCgen"}), "");
+  EXPECT_NE(SharedMnemonics({"&\xC4ndern", "Nur &\xE4ltere"}), "");  // folded as Windows does
+}
+
+TEST(GermanResources, HasTheMenusToolbarAndBitmapsOfTheModule) {
+  std::vector<int> menus = MenuIds(Own());
+  ASSERT_EQ(menus, (std::vector<int>{204, 207}));
+  EXPECT_EQ(MenuIds(German()), menus);
+  for (int id : menus)
+    ExpectSameMenu(Own().FindMenu(id)->items, German().FindMenu(id)->items,
+                   "menu " + std::to_string(id));
+  const MenuItemResource& popup = German().FindMenu(207)->items.at(0);
+  ASSERT_EQ(popup.popup.size(), 3u);
+  EXPECT_EQ(popup.popup[1].id, 32772u);
+  EXPECT_EQ(popup.popup[1].text.substr(popup.popup[1].text.find('\t')), "\tEntf");
+
+  std::vector<int> bars = ToolBarIds(Own());
+  ASSERT_FALSE(bars.empty());
+  EXPECT_EQ(ToolBarIds(German()), bars);
+  for (int id : bars) {
+    const ToolBarResource* en = Own().FindToolBar(id);
+    const ToolBarResource* de = German().FindToolBar(id);
+    ASSERT_NE(de, nullptr);
+    EXPECT_EQ(de->buttons, en->buttons);
+    EXPECT_EQ(de->buttonWidth, en->buttonWidth);
+    EXPECT_EQ(de->buttonHeight, en->buttonHeight);
+    // Each button's prompt and tip are German strings of the module.
+    for (UINT button : de->buttons) {
+      if (button != 0) {
+        EXPECT_NE(German().FindString(button), nullptr) << button;
+      }
+    }
+  }
+
+  std::vector<int> bitmaps = BitmapIds(Own());
+  ASSERT_FALSE(bitmaps.empty());
+  EXPECT_EQ(BitmapIds(German()), bitmaps);
+  for (int id : bitmaps) {
+    const BitmapResource* en = Own().FindBitmap(id);
+    const BitmapResource* de = German().FindBitmap(id);
+    ASSERT_NE(de, nullptr);
+    EXPECT_NE(de, en) << "a copy, held by the German module";
+    EXPECT_EQ(de->id, en->id);
+    EXPECT_EQ(de->width, en->width);
+    EXPECT_EQ(de->height, en->height);
+    EXPECT_EQ(de->images, en->images);
+    EXPECT_EQ(de->files, en->files);
+  }
+}
+
+TEST(GermanResources, TheEnglishCheckFindsFilledInTextsAndLetsDataPass) {
+  EnglishTexts english;
+  EXPECT_GT(english.Count(), 80u);
+  EXPECT_EQ(english.Match("Delete 'Room number'?"), "Delete '%1'?");
+  EXPECT_EQ(english.Match("Could not launch the form viewer for the following reason:   The "
+                          "file was not found."),
+            "%1  The file was not found.");
+  EXPECT_EQ(english.Match("&Finish"), "Finish");
+  EXPECT_EQ(english.Match("x\nSelect an item."), "Select an item.");
+  EXPECT_EQ(english.Match("&Delete\tDel"), "Delete");
+  EXPECT_EQ(english.Match("Office survey"), "");
+  EXPECT_EQ(english.Match("OK"), "");
+  EXPECT_EQ(english.Match("Soll 'Room number' gel\xF6scht werden?"), "");
+}
+
+// ---- 2. A scripted user in German.
+
+namespace {
+
+const char kAppName[] = "Formular-Designer";
+const char kCaption[] = "Benutzerdefinierte Datenformulare";
+
+// Makes the German module current and names the application from its string 32809, as the
+// module's start-up does once a language module is loaded; puts both back at the end.
+class InGerman {
+ public:
+  InGerman() : appName_(qv::AppName()) {
+    qv::SetResourceModule(&qv::GermanResources());
+    qv::SetAppName(LoadResString(32809));
+  }
+  ~InGerman() { qv::SetAppName(appName_); }
+  InGerman(const InGerman&) = delete;
+  InGerman& operator=(const InGerman&) = delete;
+
+ private:
+  std::string appName_;
+};
+
+class GermanEditor : public EditorFixture {
+ protected:
+  // A step that reads the window tree, expects a message box with `text` and the
+  // application's German name as its caption, and answers it.
+  void GermanBox(const std::string& text, int answer = IDOK) {
+    user_.Then([text, answer] {
+      ExpectGerman("message box \"" + text + "\"");
+      EXPECT_EQ(BoxText(), text);
+      EXPECT_EQ(Top().text, kAppName);
+      ui::Click(answer);
+    });
+  }
+
+  InGerman german_;
+};
+
+}  // namespace
+
+TEST_F(GermanEditor, TheEnglishModuleFailsTheCheckThatTheGermanOnePasses) {
+  qv::SetResourceModule(&qv::OwnResources());
+  Texts english;
+  user_.Then([&english] {
+    english = EnglishShown();
+    ui::Key(0, VK_ESCAPE);
+  });
+  RunEditor();
+  EXPECT_NE(
+      std::find(english.begin(), english.end(), "modal/Dialog#103: Create a Custom Data Form"),
+      english.end());
+  EXPECT_GT(english.size(), 10u);
+
+  qv::SetResourceModule(&qv::GermanResources());
+  Texts german = {"(not read)"};
+  user_.Then([&german] {
+    german = EnglishShown();
+    ui::Key(0, VK_ESCAPE);
+  });
+  RunEditor();
+  EXPECT_EQ(german, Texts{});
+}
+
+TEST_F(GermanEditor, MakesAFormWithItsQuestionsAndItemsInGerman) {
+  user_.Then([] {
+    EXPECT_EQ(Top().text, "Benutzerdefiniertes Datenformular erstellen");
+    EXPECT_EQ(Control(1).text,
+              "S&chlie\xDF"
+              "en");
+    EXPECT_EQ(Control(1012).text, "Hin&zuf\xFCgen...");
+    ExpectGerman("new form");
+    ui::Click(1);
+  });
+  GermanBox("Sie m\xFCssen einen Formularnamen eingeben.");
+  user_.Then([] {
+    ui::Type(1013, "Arbeitsplatz - Stuhl");
+    ui::Click(1);
+  });
+  GermanBox("Die Zeichenfolge \" - \" ist im Formularnamen nicht zul\xE4ssig.");
+  user_.Then([] {
+    ui::Type(1013, "office SURVEY");
+    ui::Click(1);
+  });
+  GermanBox("Doppelte Formularnamen sind nicht zul\xE4ssig.");
+  user_.Then([] {
+    ui::Type(1013, "Arbeitsplatz");
+    ui::Type(1014, "Wo und wie Sie arbeiten");
+    ui::Click(1015);  // nothing selected
+  });
+  GermanBox("W\xE4hlen Sie einen Eintrag aus der Fragenliste aus.");
+
+  // A combo box question: the question dialog, then its items.
+  user_.Then([] { ui::Click(1012); });
+  user_.Then([] {
+    EXPECT_EQ(Top().text, "Frage hinzuf\xFCgen");
+    EXPECT_EQ(Control(1).text, "&Fertig stellen");
+    ExpectGerman("question dialog");
+    ui::Type(1000, "Raumnummer");
+    ui::Click(1006);
+  });
+  user_.Then([] {
+    EXPECT_EQ(Control(1).text, "&Weiter >");
+    ExpectGerman("question dialog, fixed list");
+    ui::Click(1);
+  });
+  GermanBox("Sie m\xFCssen den Fragetext und den Inventarnamen angeben.");
+  user_.Then([] {
+    ui::Type(1002, "Raum - Nr");
+    ui::Click(1);
+  });
+  GermanBox("Die Zeichenfolge \" - \" ist im Inventarnamen nicht zul\xE4ssig.");
+  user_.Then([] {
+    EXPECT_TRUE(Control(1002).focused);
+    ui::Type(1002, "Raum");
+    ui::Click(1);
+  });
+  user_.Then([] {
+    EXPECT_EQ(Top().text, "Eintr\xE4ge hinzuf\xFCgen");
+    ExpectGerman("item list dialog");
+    ui::Click(1);  // a fixed list without items
+  });
+  GermanBox(
+      "F\xFCr den Feldtyp \"Kombinationsfeld - (feste Liste)\" m\xFCssen Sie mindestens "
+      "einen Eintrag eingeben.");
+  user_.Then([] {
+    ui::Type(1010, "Keller");
+    ui::Key(1010, VK_RETURN);  // Enter presses "E&infuegen"
+    ui::Type(1010, "Erdgeschoss");
+    ui::Key(1010, VK_RETURN);
+  });
+  user_.Then([] {
+    EXPECT_EQ(Lines(1011), (Texts{"Erdgeschoss", "Keller"}));
+    ExpectGerman("item list dialog with items");
+    ui::Click(1);
+  });
+
+  // A page break, refused duplicates, an edit and a deletion answered No.
+  user_.Then([] {
+    EXPECT_EQ(Top().text, "Benutzerdefiniertes Datenformular erstellen");
+    EXPECT_EQ(Lines(1020), Texts{"Raumnummer"});
+    ui::Select(1020, 0);
+    ui::Click(1017);
+  });
+  user_.Then([] {
+    EXPECT_EQ(Lines(1020), (Texts{"Raumnummer", "-----Seitenumbruch-----"}));
+    EXPECT_FALSE(Enabled(1015));
+    ExpectGerman("page break");
+    ui::Click(1012);
+  });
+  user_.Then([] {
+    ui::Type(1000, "RAUMNUMMER");
+    ui::Type(1002, "Etage");
+    ui::Click(1);
+  });
+  GermanBox("Doppelte Fragetexte sind in einem Formular nicht zul\xE4ssig.");
+  user_.Then([] {
+    ui::Type(1000, "Welche Etage?");
+    ui::Type(1002, "raum");
+    ui::Click(1);
+  });
+  GermanBox("Doppelte Datenbank-IDs sind in einem Formular nicht zul\xE4ssig.");
+  user_.Then([] { ui::Click(IDCANCEL); });
+  user_.Then([] {
+    ui::Select(1020, 0);
+    ui::Click(1015);
+  });
+  user_.Then([] {
+    EXPECT_EQ(Top().text, "Frage bearbeiten");
+    EXPECT_EQ(Control(1000).text, "Raumnummer");
+    EXPECT_EQ(Control(1).text, "&Weiter >");
+    EXPECT_EQ(Control(1006).checked, 1);
+    ExpectGerman("question dialog, editing");
+    ui::Click(IDCANCEL);
+  });
+  user_.Then([] {
+    ui::Select(1020, 1);
+    ui::Click(202);
+  });
+  GermanBox("Soll '-----Seitenumbruch-----' gel\xF6scht werden?", IDNO);
+
+  // A preview whose viewer is missing, then Close.
+  user_.Then([this] {
+    EXPECT_EQ(Lines(1020), (Texts{"Raumnummer", "-----Seitenumbruch-----"}));
+    std::filesystem::remove(world_.Host(std::string(kShare) + "QVCstm32.exe"));
+    ui::Click(203);
+  });
+  GermanBox(
+      "Das Anzeigeprogramm f\xFCr Formulare konnte aus folgendem Grund nicht gestartet "
+      "werden:   Die Datei wurde nicht gefunden.");
+  user_.Then([] {
+    ExpectGerman("after the preview");
+    ui::Click(1);
+  });
+  RunEditor();
+
+  EXPECT_EQ(result_, IDOK);
+  EXPECT_EQ(previewed_, 1);
+  std::vector<std::string> made = NewForms();
+  ASSERT_EQ(made.size(), 1u);
+  std::string bytes = world_.Bytes(kShare + made[0]);
+  EXPECT_NE(bytes.find("FormName=Arbeitsplatz\r\n"), std::string::npos) << bytes;
+  // The file is the same in every language: a page break is its keyword.
+  EXPECT_NE(bytes.find("=PAGEBREAK\r\n"), std::string::npos) << bytes;
+  EXPECT_EQ(bytes.find("Seitenumbruch"), std::string::npos) << bytes;
+}
+
+TEST_F(GermanEditor, EditsAFormAndReportsAMalformedLineAndAFailedSave) {
+  world_.Put(std::string(kShare) + "FRMBAD.FRM",
+             "[Form]\r\nFormName=Schadhaft\r\nField1=EDIT, Raum\r\nField2=PAGEBREAK\r\n");
+  doc_.GetFormMap()->SetAt("Schadhaft", std::string(kShare) + "FRMBAD.FRM");
+  // Loading comes before the dialog's first step: the box is the first thing the user sees.
+  GermanBox("Fehler beim Auswerten eines Feldes!");
+  user_.Then([] {
+    EXPECT_EQ(Top().text, "Benutzerdefiniertes Datenformular bearbeiten");
+    EXPECT_EQ(Lines(1020).back(), "-----Seitenumbruch-----");
+    ExpectGerman("editing a form");
+    ui::Key(0, VK_ESCAPE);
+  });
+  RunEditor(1, "Schadhaft");
+
+  const std::filesystem::path share =
+      std::filesystem::path(world_.Host(std::string(kShare) + "FRM1A.FRM")).parent_path();
+  user_.Then([&share] {
+    EXPECT_EQ(Top().text, "Benutzerdefiniertes Datenformular bearbeiten");
+    EXPECT_EQ(Lines(1020),
+              (Texts{"Room number", "Which floor?", "-----Seitenumbruch-----", "Color, if any"}));
+    ExpectGerman("editing the office survey");
+    ui::Type(1013, "Neue Umfrage");
+    std::filesystem::remove_all(share);  // the share takes no new file
+    ui::Click(203);
+  });
+  user_.Then([] {
+    ExpectGerman("failed save");
+    EXPECT_EQ(Top().text, kCaption);
+    EXPECT_EQ(BoxText(),
+              "Beim Speichern des Formulars \"Neue Umfrage\" ist ein Fehler aufgetreten.\nWenn "
+              "dies eine zus\xE4tzliche Konsole ist, ben\xF6tigen Sie Administratorrechte auf dem "
+              "Zentralserver \"CORE1\".");
+    ui::Click(IDOK);
+  });
+  user_.Then([] {
+    EXPECT_EQ(BoxText().rfind("Das Anzeigeprogramm f\xFCr Formulare konnte", 0), 0u);
+    ExpectGerman("viewer not started");
+    ui::Click(IDOK);
+  });
+  user_.Then([&share] {
+    std::filesystem::create_directories(share);
+    ui::Key(0, VK_ESCAPE);
+  });
+  RunEditor(1, "Office survey");
+}
+
+namespace {
+
+// The group dialog in German, on the default world (its group list holds "New starters").
+class GermanGroupDialog : public ::testing::Test {
+ protected:
+  GermanGroupDialog() {
+    ui::ClearInputProblems();
+    for (const auto& [name, file] :
+         std::vector<std::pair<std::string, std::string>>{{"Office survey", "FRM1A.FRM"},
+                                                          {"Asset tag", "FRM2B7.FRM"},
+                                                          {"Contact details", "FRM3C.FRM"}})
+      doc_.GetFormMap()->SetAt(name, "\\\\CORE1\\qvlogon\\" + file);
+    view_.GetDistributionTask().SetDocument(&doc_);
+  }
+  ~GermanGroupDialog() override {
+    FreeDatabasePtr();
+    qv::SetResourceModule(nullptr);
+  }
+
+  void Run(int mode, const std::string& name) {
+    {
+      CFormGroupDlg dialog(nullptr, mode, &doc_, name, &view_);
+      result_ = static_cast<int>(dialog.DoModal());
+    }
+    EXPECT_EQ(user_.Pending(), 0u) << "steps left over";
+    EXPECT_EQ(user_.RanOut(), 0) << "the dialog waited for input that never came";
+    for (const std::string& problem : ui::InputProblems())
+      ADD_FAILURE() << "input problem: " << problem;
+  }
+  static ui::WindowState Top() {
+    ui::Snapshot s = ui::TakeSnapshot();
+    return s.Top() != nullptr ? *s.Top() : ui::WindowState();
+  }
+  // A step that expects the dialog's box with `text` and answers it.
+  void Box(const std::string& text) {
+    user_.Then([text] {
+      ExpectGerman("message box \"" + text + "\"");
+      ui::WindowState box = Top();
+      const ui::WindowState* shown = box.Find(0xFFFF);
+      EXPECT_EQ(shown != nullptr ? shown->text : "(no box)", text);
+      EXPECT_EQ(box.text, kCaption);
+      ui::Click(IDOK);
+    });
+  }
+
+  TestWorld world_;
+  InGerman german_;
+  CCustomDoc doc_;
+  CCustomView view_;
+  ui::ScriptedUser user_;
+  int result_ = 0;
+};
+
+}  // namespace
+
+TEST_F(GermanGroupDialog, RefusesInGermanThenCancels) {
+  user_.Then([] {
+    ui::WindowState dialog = Top();
+    EXPECT_EQ(dialog.text, "Mehrere Formulare zur Verteilung ausw\xE4hlen");
+    EXPECT_EQ(dialog.Find(IDCANCEL)->text, "Abbrechen");
+    EXPECT_EQ(dialog.Find(1022)->lines.size(), 3u);
+    ExpectGerman("group dialog");
+    ui::Type(1021, "Neue Gruppe");
+    ui::Click(IDOK);
+  });
+  Box("Sie m\xFCssen mindestens ein Formular ausw\xE4hlen, um diese Gruppe einplanen zu "
+      "k\xF6nnen.");
+  user_.Then([] {
+    ui::Type(1021, "");
+    ui::Check(1022, 0);
+    ui::Click(IDOK);
+  });
+  Box("Sie m\xFCssen einen Gruppennamen eingeben.");
+  user_.Then([] {
+    ui::Type(1021, "NEW STARTERS");
+    ui::Click(IDOK);
+  });
+  Box("Doppelte Gruppennamen sind nicht zul\xE4ssig.");
+  user_.Then([] {
+    ExpectGerman("group dialog after the refusals");
+    ui::Click(IDCANCEL);
+  });
+  Run(CFormGroupDlg::kModeCreate, "");
+  EXPECT_EQ(result_, IDCANCEL);
+
+  // A group opened for change shows its name and its forms checked.
+  user_.Then([] {
+    ui::WindowState dialog = Top();
+    EXPECT_EQ(dialog.Find(1021)->text, "New starters");
+    ExpectGerman("group dialog, changing a group");
+    ui::Click(IDCANCEL);
+  });
+  Run(CFormGroupDlg::kModeModify, "New starters");
+}
+
+namespace {
+
+// The control as the console hosts it, in German.
+class GermanControl : public ScriptedConsole {
+ protected:
+  static constexpr UINT kModify = 32768, kNewForm = 32770, kDelete = 32772, kDetails = 32781,
+                        kRefresh = 32787;
+
+  // A step that expects a box of the view with `text` and answers it.
+  void Box(const std::string& text, int answer = IDOK) {
+    user_.Then([text, answer] {
+      ExpectGerman("message box \"" + text + "\"");
+      const ui::Snapshot snapshot = ui::TakeSnapshot();
+      const ui::WindowState* box = snapshot.Top();
+      ASSERT_NE(box, nullptr);
+      EXPECT_EQ(box->text, kCaption);
+      EXPECT_EQ(box->Find(0xFFFF)->text, text);
+      ui::Click(answer);
+    });
+  }
+
+  InGerman german_;
+};
+
+}  // namespace
+
+TEST_F(GermanControl, ListToolbarTipsPromptsMenuAndBoxesSpeakGerman) {
+  Open();
+  ASSERT_EQ(created_, S_OK);
+  int bar = ToolBar()->Handle();
+  int list = ListHandle();
+  user_.Then([&] {
+    EXPECT_EQ(ListState().lines.front(), "Neues Formular hinzuf\xFCgen");
+    ExpectGerman("the list");
+    View()->SendMessage(WM_COMMAND, MAKEWPARAM(kModify, 0));  // nothing selected
+  });
+  Box("W\xE4hlen Sie ein Element aus.");
+  user_.Then([&] { qv::ui::ClickAt(bar, ButtonIndex(kDetails)); }).Then([&] {
+    EXPECT_EQ(ListState().columns, (Texts{"Formularname", "Formularbeschreibung"}));
+    ExpectGerman("details");
+  });
+
+  // Every button's tip, and its prompt in the console's status bar.
+  const std::vector<std::pair<UINT, std::pair<std::string, std::string>>> tips = {
+      {32783, {"Plant die Verteilung eines Formulars", "Formular einplanen"}},
+      {32784, {"L\xF6scht die markierten Formulare", "L\xF6schen"}},
+      {32768, {"\xC4ndert ein vorhandenes Formular", "\xC4ndern"}},
+      {32787, {"Aktualisiert die Informationen der Elemente", "Aktualisieren"}},
+      {32778,
+       {"Zeigt die Elemente mit gro\xDF"
+        "en Symbolen an",
+        "Gro\xDF"
+        "e Symbole"}},
+      {32779, {"Zeigt die Elemente mit kleinen Symbolen an", "Kleine Symbole"}},
+      {32780, {"Zeigt die Elemente in einer Liste an", "Liste"}},
+      {32781, {"Zeigt Informationen zu jedem Element im Fenster an", "Details"}},
+      {32786, {"F\xFCgt eine neue Gruppe aus mehreren Formularen hinzu", "Mehrere Formulare"}},
+  };
+  for (const auto& [id, texts] : tips) {
+    UINT button = id;
+    std::pair<std::string, std::string> expected = texts;
+    user_.Then([&, button] { qv::ui::Hover(bar, ButtonIndex(button)); })
+        .Then([&, button, expected] {
+          EXPECT_EQ(Button(button).tip, expected.second);
+          ASSERT_FALSE(sink_->status.empty());
+          EXPECT_EQ(sink_->status.back(), expected.first);
+          ExpectGerman("tip of " + std::to_string(button));
+        });
+  }
+  user_.Then([&] { qv::ui::Hover(bar, -1); });
+
+  // The pop-up menu, a deletion answered No, the editor and the about box.
+  user_.Then([&] { qv::ui::SelectAt(list, Row("Asset tag")); })
+      .Then([&] { qv::ui::KeyAt(list, VK_APPS); })
+      .Then([] {
+        qv::ui::MenuState menu = qv::ui::TakeSnapshot().menu;
+        ASSERT_TRUE(menu.open);
+        ASSERT_EQ(menu.items.size(), 3u);
+        EXPECT_EQ(menu.items[0].text, "Formular &einplanen");
+        EXPECT_EQ(menu.items[1].text, "&L\xF6schen\tEntf");
+        EXPECT_EQ(menu.items[2].text, "&\xC4ndern...");
+        ExpectGerman("pop-up menu");
+        qv::ui::PickMenuItem(kDelete);
+      });
+  Box("Soll 'Asset tag' gel\xF6scht werden?", IDNO);
+  user_.Then([&] { qv::ui::DoubleClickAt(list, Row("Neues Formular hinzuf\xFCgen")); })
+      .Then([] {
+        EXPECT_EQ(qv::ui::TakeSnapshot().Top()->text,
+                  "Benutzerdefiniertes Datenformular erstellen");
+        ExpectGerman("editor from the list");
+        qv::ui::CloseWindow();
+      })
+      .Then([&] { EXPECT_EQ(Call(DISPID_ABOUTBOX), S_OK); });
+  user_.Then([] {
+    EXPECT_EQ(qv::ui::TakeSnapshot().Top()->text,
+              "Info \xFC"
+              "ber QVccfg-Steuerelement");
+    ExpectGerman("about box");
+    qv::ui::Click(IDOK);
+  });
+  Run();
+  EXPECT_NE(Row("Asset tag"), -1);
+}
+
+TEST_F(GermanControl, AScheduledFormIsRefusedInGerman) {
+  Open();
+  TaskConfigRecord record{};
+  record.id = -1;
+  record.snapinId = View()->GetSnapinId();
+  std::strcpy(record.name, "Contact details");
+  ASSERT_EQ(AddTaskConfiguration(&record), TRUE);
+  ASSERT_GT(qv::AddTask("Contact details", record.id), 0);
+  user_.Then([&] { qv::ui::SelectAt(ListHandle(), Row("Contact details")); }).Then([&] {
+    View()->SendMessage(WM_COMMAND, MAKEWPARAM(kDelete, 0));
+  });
+  Box("Soll 'Contact details' gel\xF6scht werden?", IDYES);
+  Box("Contact details kann nicht gel\xF6scht werden, da derzeit ein geplanter Task daf\xFCr "
+      "besteht.");
+  Run();
+  EXPECT_NE(Row("Contact details"), -1);
+}
+
+TEST_F(GermanControl, SharedMenuAndPromptsForTheConsoleAreGerman) {
+  Open();
+  BSTR prompt = nullptr;
+  ASSERT_EQ(Call(CQVccfgCtrl::kGetMessageString,
+                 {VARIANT::FromLong(kRefresh), VARIANT::RefString(&prompt)}),
+            S_OK);
+  EXPECT_EQ(qv::com::BstrText(prompt), "Aktualisiert die Informationen der Elemente");
+  SysFreeString(prompt);
+
+  VARIANT menu;
+  ASSERT_EQ(Call(CQVccfgCtrl::kGetSharedMenu, {}, &menu), S_OK);
+  std::vector<qv::ui::MenuItemState> top = qv::ui::MenuItems(static_cast<HMENU>(menu.Long()));
+  ASSERT_EQ(top.size(), 1u);
+  EXPECT_EQ(top[0].text, "F&ormulare");
+  std::vector<qv::ui::MenuItemState> items = qv::ui::MenuItems(top[0].popup);
+  ASSERT_EQ(items.size(), 2u);
+  EXPECT_EQ(items[0].text, "&Neues Formular...");
+  EXPECT_EQ(items[0].id, kNewForm);
+  EXPECT_EQ(items[1].text, "&\xC4ndern...");
+  EXPECT_EQ(items[1].id, kModify);
+}
+
+TEST_F(GermanControl, AFailedSnapinRegistrationIsReportedInGerman) {
+  ASSERT_TRUE(qv::WriteHostFileAtomic(world_.World().DatabaseHostPath(), "not a database\n"));
+  user_.Then([] {
+    ExpectGerman("registration failed");
+    const qv::ui::Snapshot snapshot = qv::ui::TakeSnapshot();
+    const qv::ui::WindowState* box = snapshot.Top();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text, kAppName);
+    EXPECT_EQ(box->Find(0xFFFF)->text,
+              "Der Formular-Designer kann nicht ausgef\xFChrt werden, weil seine Registrierung in "
+              "der Datenbank fehlgeschlagen ist.  F\xFChren Sie gegebenenfalls TBLFIX aus, um die "
+              "Tabellen zu aktualisieren.");
+    qv::ui::Click(IDOK);
+  });
+  Open();
+  EXPECT_EQ(created_, E_FAIL);
+}
