@@ -1,5 +1,6 @@
 #include "platform/registry/Hive.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "platform/text/CaseFold.h"
@@ -250,6 +251,44 @@ bool Hive::DeleteValue(std::string_view path, std::string_view name) {
   key->values.erase(found->second);
   key->index.erase(found);
   return true;
+}
+
+bool Hive::DeleteKey(std::string_view path) {
+  if (path.empty())
+    return false;
+  auto found = keys_.end();
+  for (auto it = keys_.begin(); it != keys_.end(); ++it) {
+    if (EqualsNoCase(it->path, path))
+      found = it;
+  }
+  if (found == keys_.end() || !SubKeys(path).empty())
+    return false;
+  std::size_t cut = found->path.rfind('\\');
+  std::string parent = cut == std::string::npos ? std::string() : found->path.substr(0, cut);
+  auto next = keys_.erase(found);
+  if (!HasKey(parent))
+    keys_.emplace(next, parent);
+  return true;
+}
+
+std::vector<std::string> Hive::SubKeys(std::string_view path) const {
+  std::vector<std::string> names;
+  std::size_t skip = path.empty() ? 0 : path.size() + 1;
+  for (const HiveKey& key : keys_) {
+    if (key.path.size() <= skip ||
+        (skip > 0 && (key.path[path.size()] != '\\' ||
+                      !EqualsNoCase(std::string_view(key.path).substr(0, path.size()), path))))
+      continue;
+    std::string name = key.path.substr(skip, key.path.find('\\', skip) - skip);
+    bool known = false;
+    for (const std::string& n : names)
+      known = known || EqualsNoCase(n, name);
+    if (!known)
+      names.push_back(std::move(name));
+  }
+  std::sort(names.begin(), names.end(),
+            [](const std::string& a, const std::string& b) { return ToLower(a) < ToLower(b); });
+  return names;
 }
 
 }  // namespace qv

@@ -18,6 +18,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "platform/wintypes.h"
 
@@ -66,6 +67,13 @@ class Hive {
   bool SetValue(std::string_view path, const HiveValue& value);
   // False when there was no such value.
   bool DeleteValue(std::string_view path, std::string_view name);
+  // Deletes the key and its values. False when there is no such key, when keys lie below it
+  // (delete those first), or for the root. Its parent stays: a parent that only existed
+  // because of this key is made a key of its own, where the deleted one stood.
+  bool DeleteKey(std::string_view path);
+  // The names of the keys directly below `path`, each once, in the case they were made
+  // with, sorted without regard to case.
+  std::vector<std::string> SubKeys(std::string_view path) const;
 
   // True when a key path can be stored: "" (the root), or components joined by single "\"
   // with none empty and none holding a NUL, CR, LF or "]".

@@ -119,11 +119,13 @@ class Registry {
   // The key a handle stands for; the predefined roots are this computer's.
   const OpenKey* Find(HKEY handle) {
     Restart();
-    if (handle == HKEY_LOCAL_MACHINE || handle == HKEY_CURRENT_USER) {
+    if (handle == HKEY_LOCAL_MACHINE || handle == HKEY_CURRENT_USER ||
+        handle == HKEY_CLASSES_ROOT) {
       World* world = World::Current();
       if (world == nullptr)
         return nullptr;
-      root_ = OpenKey{true, world->ConsoleName(), handle == HKEY_LOCAL_MACHINE, ""};
+      root_ = OpenKey{true, world->ConsoleName(), handle != HKEY_CURRENT_USER,
+                      handle == HKEY_CLASSES_ROOT ? "SOFTWARE\\Classes" : ""};
       return &root_;
     }
     auto value = reinterpret_cast<std::uintptr_t>(handle);
@@ -133,7 +135,7 @@ class Registry {
   }
 
   bool Close(HKEY handle) {
-    if (handle == HKEY_LOCAL_MACHINE || handle == HKEY_CURRENT_USER)
+    if (handle == HKEY_LOCAL_MACHINE || handle == HKEY_CURRENT_USER || handle == HKEY_CLASSES_ROOT)
       return true;
     auto value = reinterpret_cast<std::uintptr_t>(handle);
     if (value == 0 || value > keys_.size() || !keys_[value - 1].used)
@@ -499,6 +501,42 @@ LONG RegDeleteValueA(HKEY key, const char* name) {
   if (!file->hive.DeleteValue(opened->path, name == nullptr ? "" : name))
     return ERROR_FILE_NOT_FOUND;
   file->dirty = true;
+  return ERROR_SUCCESS;
+}
+
+LONG RegDeleteKeyA(HKEY key, const char* subKey) {
+  qv::OpenKey opened;
+  LONG error = qv::SubKey(key, subKey, &opened);
+  if (error != ERROR_SUCCESS)
+    return error;
+  qv::HiveFile* file = TheRegistry().HiveOf(opened, &error);
+  if (file == nullptr)
+    return error;
+  if (opened.path.empty() || !file->hive.HasKey(opened.path))
+    return opened.path.empty() ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND;
+  if (!file->hive.DeleteKey(opened.path))
+    return ERROR_ACCESS_DENIED;  // keys lie below it
+  file->dirty = true;
+  return ERROR_SUCCESS;
+}
+
+LONG RegEnumKeyA(HKEY key, DWORD index, char* name, DWORD size) {
+  const qv::OpenKey* opened = TheRegistry().Find(key);
+  if (opened == nullptr)
+    return ERROR_INVALID_HANDLE;
+  if (name == nullptr)
+    return ERROR_INVALID_PARAMETER;
+  LONG error = ERROR_SUCCESS;
+  qv::HiveFile* file = TheRegistry().HiveOf(*opened, &error);
+  if (file == nullptr)
+    return error;
+  std::vector<std::string> names = file->hive.SubKeys(opened->path);
+  if (index >= names.size())
+    return ERROR_NO_MORE_ITEMS;
+  const std::string& found = names[index];
+  if (found.size() + 1 > size)
+    return ERROR_MORE_DATA;
+  std::memcpy(name, found.c_str(), found.size() + 1);
   return ERROR_SUCCESS;
 }
 

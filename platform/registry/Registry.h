@@ -6,7 +6,8 @@
 //
 // Results are Windows error codes: ERROR_SUCCESS, or the reason. Keys and value names match
 // without regard to letter case. Key handles are slots of a table of ours, not addresses;
-// the predefined roots are the usual constants.
+// the predefined roots are the usual constants. HKEY_CLASSES_ROOT is the console computer's
+// HKEY_LOCAL_MACHINE\SOFTWARE\Classes (classes of a single user are not kept apart).
 //
 // Hives are read when first used and again whenever their file changes on disk (each is
 // watched, as profile files are: platform/path/ChangeWatch.h). Changes stay in memory until
@@ -26,6 +27,7 @@ using HKEY = HKEY__*;
 using REGSAM = DWORD;
 using BYTE = unsigned char;
 
+inline HKEY const HKEY_CLASSES_ROOT = reinterpret_cast<HKEY>(0x80000000UL);
 inline HKEY const HKEY_CURRENT_USER = reinterpret_cast<HKEY>(0x80000001UL);
 inline HKEY const HKEY_LOCAL_MACHINE = reinterpret_cast<HKEY>(0x80000002UL);
 
@@ -36,6 +38,7 @@ inline constexpr LONG ERROR_INVALID_HANDLE = 6;
 inline constexpr LONG ERROR_BAD_NETPATH = 53;
 inline constexpr LONG ERROR_INVALID_PARAMETER = 87;
 inline constexpr LONG ERROR_MORE_DATA = 234;
+inline constexpr LONG ERROR_NO_MORE_ITEMS = 259;
 inline constexpr LONG ERROR_BADDB = 1009;
 inline constexpr LONG ERROR_NOT_CONNECTED = 2250;
 inline constexpr LONG NO_ERROR = 0;
@@ -68,6 +71,14 @@ LONG RegGetValueA(HKEY key, const char* subKey, const char* name, DWORD* type, B
 LONG RegSetValueExA(HKEY key, const char* name, DWORD reserved, DWORD type, const BYTE* data,
                     DWORD size);
 LONG RegDeleteValueA(HKEY key, const char* name);
+// Deletes the key `subKey` names below `key`, with its values. ERROR_FILE_NOT_FOUND when there
+// is none; ERROR_ACCESS_DENIED when keys lie below it (they are deleted first) or for a
+// root. The parent key stays.
+LONG RegDeleteKeyA(HKEY key, const char* subKey);
+// The name of the index-th key directly below `key` (from 0, sorted without regard to case)
+// into `name`, `size` bytes with the NUL. ERROR_NO_MORE_ITEMS past the last; ERROR_MORE_DATA
+// when the name does not fit.
+LONG RegEnumKeyA(HKEY key, DWORD index, char* name, DWORD size);
 
 // This computer's name, the world's console. *size is the buffer's size in characters; on
 // success it becomes the name's length. Too small: FALSE, *size the size needed.

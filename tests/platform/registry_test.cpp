@@ -109,6 +109,50 @@ TEST(Registry, RemoteValuesAndConnections) {
   EXPECT_EQ(6u, length);
 }
 
+// Deleting a key keeps its parent, even one that was only implied by it; keys below a key
+// make it undeletable; enumeration names each direct subkey once, sorted without regard to
+// case; HKEY_CLASSES_ROOT is SOFTWARE\Classes of the console computer.
+TEST(Registry, DeletesAndEnumeratesKeys) {
+  TestWorld world;
+  HKEY key = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(HKEY_LOCAL_MACHINE, "Software\\P\\Beta\\{x-11d1}", &key));
+  RegCloseKey(key);
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(HKEY_LOCAL_MACHINE, "Software\\P\\alpha", &key));
+  RegCloseKey(key);
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(HKEY_CLASSES_ROOT, "CLSID\\{1}\\InprocServer32", &key));
+  const char path[] = "C:\\M.OCX";
+  RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(path), sizeof path);
+  RegCloseKey(key);
+
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\p", 0, 0, &key));
+  char name[16];
+  std::vector<std::string> names;
+  for (DWORD i = 0; RegEnumKeyA(key, i, name, sizeof name) == ERROR_SUCCESS; ++i)
+    names.push_back(name);
+  EXPECT_EQ((std::vector<std::string>{"alpha", "Beta"}), names);
+  EXPECT_EQ(ERROR_NO_MORE_ITEMS, RegEnumKeyA(key, 2, name, sizeof name));
+  EXPECT_EQ(ERROR_MORE_DATA, RegEnumKeyA(key, 0, name, 5));
+  EXPECT_EQ(ERROR_ACCESS_DENIED, RegDeleteKeyA(key, "beta"));
+  EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyA(key, "BETA\\{X-11D1}"));
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegDeleteKeyA(key, "Beta\\{x-11d1}"));
+  RegCloseKey(key);
+  ASSERT_TRUE(qv::FlushRegistry());
+  std::string hive;
+  ASSERT_TRUE(qv::ReadHostFile(HivePath(world, "ADMIN7", "HKLM.reg"), &hive));
+  EXPECT_EQ(
+      "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\P\\Beta]\r\n\r\n"
+      "[HKEY_LOCAL_MACHINE\\Software\\P\\alpha]\r\n\r\n"
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\{1}\\InprocServer32]\r\n"
+      "@=\"C:\\\\M.OCX\"\r\n",
+      hive);
+  EXPECT_EQ(ERROR_ACCESS_DENIED, RegDeleteKeyA(HKEY_CLASSES_ROOT, nullptr));
+  EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyA(HKEY_CLASSES_ROOT, "CLSID\\{1}\\InprocServer32"));
+  EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyA(HKEY_CLASSES_ROOT, "CLSID\\{1}"));
+  EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CLASSES_ROOT, "CLSID", 0, 0, &key));
+  EXPECT_EQ(ERROR_NO_MORE_ITEMS, RegEnumKeyA(key, 0, name, sizeof name));
+  RegCloseKey(key);
+}
+
 TEST(Registry, UnreachableComputerAndDamagedHive) {
   TestWorld world;
   std::string ini;
