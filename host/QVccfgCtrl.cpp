@@ -4,6 +4,7 @@
 
 #include "distribution/Configurations.h"
 #include "host/HostInterfaces.h"
+#include "host/QVccfgPropPage.h"
 #include "platform/ui/Dialog.h"
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/WaitCursor.h"
@@ -13,6 +14,7 @@
 
 namespace {
 
+constexpr UINT kTypeName = 1;
 constexpr UINT kSharedMenu = 204;
 constexpr int kAboutBox = 1;
 constexpr UINT kRegistrationFailed = 32785;
@@ -150,6 +152,14 @@ void CQVccfgCtrl::OnFinalRelease() {
     m_nTimerId = 0;
   }
   COleControl::OnFinalRelease();
+}
+
+std::vector<qv::com::PropertyPageClass> CQVccfgCtrl::GetPropertyPageClasses() const {
+  return {{CQVccfgPropPage::kClassId, []() -> IPropertyPage* { return new CQVccfgPropPage(); }}};
+}
+
+std::string CQVccfgCtrl::GetUserTypeName() const {
+  return LoadResString(kTypeName);
 }
 
 LONG CQVccfgCtrl::GetSharedMenu() {

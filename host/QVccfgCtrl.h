@@ -10,6 +10,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "platform/com/Guid.h"
 #include "platform/com/OleControl.h"
@@ -77,6 +79,10 @@ class CQVccfgCtrl : public COleControl {
   void OnSize(int cx, int cy) override;
   void OnTimer(UINT_PTR id) override;
   void OnFinalRelease() override;
+  // One page: CQVccfgPropPage.
+  std::vector<qv::com::PropertyPageClass> GetPropertyPageClasses() const override;
+  // String 1.
+  std::string GetUserTypeName() const override;
 
  private:
   void AddDispatchMethods();

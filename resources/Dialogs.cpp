@@ -1,6 +1,7 @@
 // The module's dialog templates: 101 the question, 102 the item list, 103 the form editor,
-// 104 the group dialog; the list view's bitmaps 201 (large) and 208 (small) and the toolbar's
-// bitmap 204. Controls stand in tab order; labels and group boxes have id -1.
+// 104 the group dialog, 1 the about box, 200 the control's property page; the list view's
+// bitmaps 201 (large) and 208 (small) and the toolbar's bitmap 204. Controls stand in tab order;
+// labels and group boxes have id -1.
 #include <map>
 #include <string>
 #include <vector>
@@ -129,6 +130,16 @@ DialogTemplate AboutDialog() {
   return t;
 }
 
+// The control's property page: a child page, its caption string 200. The control has no
+// property of its own to set, and the page says so.
+DialogTemplate PropertyPage() {
+  DialogTemplate t{200, "", WS_CHILD | DS_SETFONT, 250, 62, "MS Sans Serif", 8, {}};
+  t.items = {
+      Label("No properties can be set for this control.", 13, 23, 224, 16),
+  };
+  return t;
+}
+
 // A bitmap of square images `size` pixels wide, side by side: each image's name and its
 // picture, images/<folder>/<file>.svg under the resources folder.
 struct Picture {
@@ -174,8 +185,8 @@ BitmapResource ToolbarImages() {
 class OwnModule : public qv::ResourceModule {
  public:
   OwnModule() {
-    for (DialogTemplate t :
-         {QuestionDialog(), ItemListDialog(), FormEditorDialog(), GroupDialog(), AboutDialog()})
+    for (DialogTemplate t : {QuestionDialog(), ItemListDialog(), FormEditorDialog(), GroupDialog(),
+                             AboutDialog(), PropertyPage()})
       dialogs_.emplace(t.id, std::move(t));
     for (BitmapResource b : {LargeImages(), SmallImages(), ToolbarImages()})
       bitmaps_.emplace(b.id, std::move(b));

@@ -91,6 +91,22 @@ HRESULT COleControl::DestroyControlWindow() {
   return S_OK;
 }
 
+HRESULT COleControl::DoVerb(LONG verb) {
+  if (verb != OLEIVERB_PROPERTIES)
+    return E_NOTIMPL;
+  std::vector<qv::com::PropertyPageClass> pages = GetPropertyPageClasses();
+  if (pages.empty())
+    return E_NOTIMPL;
+  std::string name = GetUserTypeName();
+  std::string caption = name.empty() ? "Properties" : name + " Properties";
+  // The control stays while the sheet is open, whatever its container lets go of meanwhile.
+  IUnknown* self = static_cast<IDispatch*>(this);
+  qv::com::ComPtr<IUnknown> held(self);
+  int shown =
+      qv::com::ShowPropertyFrame(IsWindow() ? this : nullptr, caption, std::span(&self, 1), pages);
+  return shown == -1 ? E_FAIL : S_OK;
+}
+
 void COleControl::FireEvent(DISPID id, std::span<const VARIANT> args) {
   events_->Fire(id, args);
 }

@@ -2,18 +2,26 @@
 // container reaches it through IDispatch (the control's dispatch map: methods and properties
 // by id), advises a sink for its events (IConnectionPointContainer; the control fires them by
 // id), and places it through IControlWindow, our small stand-in for the in-place activation
-// of a control: make its window inside a window of the container, or destroy it.
+// of a control: make its window inside a window of the container, or destroy it, and carry
+// out a verb (the Properties verb shows the control's property pages in the framework's
+// property sheet, platform/com/PropertyFrame.h).
 //
 // The count of references starts at 1, the creator's. When the last reference goes,
 // OnFinalRelease runs: by default it destroys the window and deletes the control.
 #pragma once
 
 #include <span>
+#include <string>
+#include <vector>
 
 #include "platform/com/ConnectionPoint.h"
 #include "platform/com/Dispatch.h"
+#include "platform/com/PropertyFrame.h"
 #include "platform/com/Unknown.h"
 #include "platform/ui/Wnd.h"
+
+// The verb that shows an object's property pages.
+inline constexpr LONG OLEIVERB_PROPERTIES = -7;
 
 // What a container does to place a control of ours ({6B1F2A40-3C1D-4E0F-9A7B-5D2C8E4F1A01},
 // an interface of this framework).
@@ -28,6 +36,11 @@ struct IControlWindow : IUnknown {
   virtual HRESULT DestroyControlWindow() = 0;
   // The window's handle; 0 when it has none.
   virtual int ControlWindowHandle() = 0;
+  // Carries out a verb. OLEIVERB_PROPERTIES shows the control's property pages in the modal
+  // property sheet, over the control, and returns when the user has closed it: S_OK; E_FAIL
+  // when none of its pages could be made (nothing is shown). E_NOTIMPL for any other verb, and
+  // for a control that lists no page.
+  virtual HRESULT DoVerb(LONG verb) = 0;
 
  protected:
   ~IControlWindow() = default;
@@ -54,6 +67,7 @@ class COleControl : public CWnd,
   HRESULT CreateControlWindow(int parent, const CRect& rect) override;
   HRESULT DestroyControlWindow() override;
   int ControlWindowHandle() override { return Handle(); }
+  HRESULT DoVerb(LONG verb) override;
 
   // The framework's stock border style (property -504).
   SHORT GetBorderStyle() const { return borderStyle_; }
@@ -66,6 +80,10 @@ class COleControl : public CWnd,
   void AddDispatch(qv::com::DispatchMember member) { dispatch_.Add(std::move(member)); }
   // When the last reference goes: destroys the window, then deletes the control.
   virtual void OnFinalRelease();
+  // The control's property pages, in the order of their tabs; none by default.
+  virtual std::vector<qv::com::PropertyPageClass> GetPropertyPageClasses() const { return {}; }
+  // The control's name as its user sees it; the property sheet's caption begins with it.
+  virtual std::string GetUserTypeName() const { return ""; }
 
  private:
   qv::com::DispatchMap dispatch_;

@@ -1,6 +1,7 @@
 #include "platform/ui/Controls.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "platform/text/WordOrder.h"
 
@@ -360,5 +361,42 @@ bool CButton::OnUserInput(const UserInput& input, std::string* problem) {
   else if (ButtonType() == BS_AUTORADIOBUTTON)
     CheckInGroup();
   NotifyParent(BN_CLICKED);
+  return true;
+}
+
+// ---- CTabCtrl
+
+int CTabCtrl::InsertItem(int index, const std::string& text) {
+  if (index < 0 || index > GetItemCount())
+    return -1;
+  tabs_.insert(tabs_.begin() + index, text);
+  if (selection_ < 0)
+    selection_ = 0;
+  else if (index <= selection_)
+    ++selection_;
+  return index;
+}
+
+std::string CTabCtrl::GetItemText(int index) const {
+  return index >= 0 && index < GetItemCount() ? tabs_[static_cast<std::size_t>(index)] : "";
+}
+
+int CTabCtrl::SetCurSel(int index) {
+  if (index < 0 || index >= GetItemCount())
+    return -1;
+  return std::exchange(selection_, index);
+}
+
+bool CTabCtrl::OnUserInput(const UserInput& input, std::string* problem) {
+  if (input.kind != UserInput::kSelect)
+    return CWnd::OnUserInput(input, problem);
+  if (BadLine(input.index, GetItemCount(), "select the tab", problem))
+    return false;
+  SetFocus();
+  if (input.index == selection_ || !IsWindow())
+    return true;
+  selection_ = input.index;
+  NMHDR header{0, 0, TCN_SELCHANGE};
+  SendNotify(&header);
   return true;
 }

@@ -142,3 +142,24 @@ class CButton : public CWnd {
 
 // Label or etched line.
 class CStatic : public CWnd {};
+
+// Tab control: a row of tabs named by their texts, one of them selected. Programmatic
+// selection raises nothing; a user's selection of another tab takes the focus and sends the
+// parent TCN_SELCHANGE (WM_NOTIFY); selecting the selected tab does nothing more.
+inline constexpr UINT TCN_SELCHANGE = static_cast<UINT>(-551);
+class CTabCtrl : public CWnd {
+ public:
+  // Inserts a tab before `index` (the count: at the end); its index, or -1 for a bad index.
+  int InsertItem(int index, const std::string& text);
+  int GetItemCount() const { return static_cast<int>(tabs_.size()); }
+  std::string GetItemText(int index) const;  // "" for a bad index
+  int GetCurSel() const { return selection_; }
+  // Selects a tab; returns the one selected before, -1 for a bad index (nothing changes).
+  int SetCurSel(int index);
+
+  bool OnUserInput(const UserInput& input, std::string* problem) override;
+
+ private:
+  std::vector<std::string> tabs_;
+  int selection_ = -1;
+};

@@ -26,17 +26,21 @@ std::unique_ptr<CWnd> CDialog::MakeControl(const DialogItemTemplate& item) {
     return std::make_unique<CButton>();
   if (item.className == "SysListView32")
     return std::make_unique<CListCtrl>();
+  if (item.className == "SysTabControl32")
+    return std::make_unique<CTabCtrl>();
   return std::make_unique<CStatic>();
 }
 
-bool CDialog::CreateFromTemplate() {
+bool CDialog::CreateFromTemplate(CWnd* parent, CPoint origin) {
   const qv::ResourceModule* module = qv::CurrentResourceModule();
   const DialogTemplate* t = own_ != nullptr     ? own_.get()
                             : module != nullptr ? module->FindDialog(templateId_)
                                                 : nullptr;
   if (t == nullptr)
     return false;
-  Create("Dialog", t->caption, t->style, CRect{0, 0, t->cx, t->cy}, nullptr, t->id);
+  controls_.clear();  // those of a window made before, gone with it
+  Create("Dialog", t->caption, t->style,
+         CRect{origin.x, origin.y, origin.x + t->cx, origin.y + t->cy}, parent, t->id);
   defaultId_ = IDOK;
   for (const DialogItemTemplate& item : t->items) {
     std::unique_ptr<CWnd> control = MakeControl(item);
@@ -54,7 +58,7 @@ INT_PTR CDialog::DoModal() {
   int previousHandle = previousFocus != nullptr ? previousFocus->Handle() : 0;
   ended_ = false;
   result_ = 0;
-  if (!CreateFromTemplate())
+  if (!CreateFromTemplate(nullptr, CPoint{}))
     return -1;
   qv::ui::PushModal(this);
   if (OnInitDialog() != FALSE) {
@@ -72,6 +76,13 @@ INT_PTR CDialog::DoModal() {
   if (CWnd* back = CWnd::FromHandle(previousHandle))
     back->SetFocus();
   return result_;
+}
+
+BOOL CDialog::CreateChild(CWnd* parent, CPoint origin) {
+  if (!CreateFromTemplate(parent, origin))
+    return FALSE;
+  OnInitDialog();
+  return TRUE;
 }
 
 void CDialog::EndDialog(int result) {

@@ -26,6 +26,11 @@ class CDialog : public CWnd {
   // missing.
   virtual INT_PTR DoModal();
   void EndDialog(int result);
+  // Makes the dialog's window and controls from its template as a child of `parent`, its top
+  // left corner at `origin` (in the parent's units), and runs OnInitDialog; no loop runs (a
+  // page of a property sheet). FALSE when the template is missing. DestroyWindow takes it
+  // down; it may be made again.
+  BOOL CreateChild(CWnd* parent, CPoint origin);
   bool Ended() const { return ended_; }
 
   // The button Enter presses now: the focused push button, or the dialog's default.
@@ -51,7 +56,7 @@ class CDialog : public CWnd {
 
  private:
   std::unique_ptr<CWnd> MakeControl(const DialogItemTemplate& item);
-  bool CreateFromTemplate();
+  bool CreateFromTemplate(CWnd* parent, CPoint origin);
 
   int templateId_ = 0;
   std::unique_ptr<DialogTemplate> own_;

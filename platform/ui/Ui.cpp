@@ -305,6 +305,11 @@ WindowState StateOf(CWnd* window) {
   if (auto* checks = dynamic_cast<CCheckListBox*>(window))
     for (int i = 0; i < checks->GetCount(); ++i)
       s.checks.push_back(checks->GetCheck(i));
+  if (auto* tabs = dynamic_cast<CTabCtrl*>(window)) {
+    for (int i = 0; i < tabs->GetItemCount(); ++i)
+      s.lines.push_back(tabs->GetItemText(i));
+    s.selection = tabs->GetCurSel();
+  }
   if (auto* list = dynamic_cast<CListCtrl*>(window)) {
     for (int c = 0; c < list->GetColumnCount(); ++c) {
       s.columns.push_back(list->GetColumnHeading(c));

@@ -64,7 +64,7 @@ struct WindowState {
   bool isDefault = false;  // the button Enter presses
   int checked = 0;
   bool modified = false;           // edit boxes
-  std::vector<std::string> lines;  // list boxes
+  std::vector<std::string> lines;  // list boxes; a tab control's tabs
   std::vector<int> checks;         // check list boxes
   // List view controls: the header, the rows (column texts, column 0 first) and each row's
   // image, by name in the image list of the presentation.

@@ -456,7 +456,9 @@ TEST(GermanResources, HasEveryDialogWithTheSameControlsAndThePropertyPage) {
     EXPECT_EQ(de->style, en->style);
     EXPECT_EQ(de->font, en->font);
     EXPECT_EQ(de->pointSize, en->pointSize);
-    EXPECT_NE(de->caption, en->caption);
+    if (!en->caption.empty()) {  // a page's caption is a string, not the template's
+      EXPECT_NE(de->caption, en->caption);
+    }
     EXPECT_FALSE(LooksLikeUtf8(de->caption));
     ASSERT_EQ(de->items.size(), en->items.size());
     for (std::size_t i = 0; i < en->items.size(); ++i) {

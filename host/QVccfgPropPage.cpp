@@ -1,0 +1,3 @@
+#include "host/QVccfgPropPage.h"
+
+CQVccfgPropPage::CQVccfgPropPage() : COlePropertyPage(kTemplateId, kCaptionId) {}

@@ -1,0 +1,282 @@
+// The console's plug-in object as the console reaches it, the lock it holds on the module,
+// and the control's property page as the Properties verb shows it.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "host/ConsolePlugIn.h"
+#include "host/ModuleLock.h"
+#include "host/QVccfgPlugIn.h"
+#include "host/QVccfgPropPage.h"
+#include "languages/de/GermanResources.h"
+#include "platform/com/PropertyFrame.h"
+#include "resources/Dialogs.h"
+#include "tests/host/ScriptedConsole.h"
+
+namespace {
+
+using qv::com::ComPtr;
+using qv::com::MakeObject;
+
+// The module's own resources without string 32782.
+class WithoutDisplayName : public qv::ResourceModule {
+ public:
+  const DialogTemplate* FindDialog(int id) const override { return Own().FindDialog(id); }
+  const BitmapResource* FindBitmap(int id) const override { return Own().FindBitmap(id); }
+  const char* FindString(UINT id) const override {
+    return id == CQVccfgPlugIn::kDisplayNameId ? nullptr : Own().FindString(id);
+  }
+  const MenuResource* FindMenu(int id) const override { return Own().FindMenu(id); }
+  const ToolBarResource* FindToolBar(int id) const override { return Own().FindToolBar(id); }
+
+ private:
+  static const qv::ResourceModule& Own() { return qv::OwnResources(); }
+};
+
+// The console's end of CallBackHost: counts the calls of each of its methods.
+class RecordingConsole final : public qv::com::Object<IPlugInConsole> {
+ public:
+  LONG answer = 0;
+  int callBacks = 0;
+  int others = 0;  // calls of the console's other methods
+
+  LONG ConsoleMethod4() override { return Other(); }
+  LONG ConsoleMethod5() override { return Other(); }
+  LONG ConsoleMethod6() override { return Other(); }
+  LONG ConsoleMethod7() override { return Other(); }
+  LONG ConsoleMethod8() override { return Other(); }
+  LONG ConsoleMethod9() override { return Other(); }
+  LONG PlugInCallBack() override {
+    ++callBacks;
+    return answer;
+  }
+
+ private:
+  LONG Other() {
+    ++others;
+    return -1;
+  }
+  void* FindInterface(REFIID iid) override {
+    if (iid == IID_IUnknown || iid == IID_IPlugInConsole)
+      return static_cast<IPlugInConsole*>(this);
+    return nullptr;
+  }
+};
+
+class PlugIn : public ::testing::Test {
+ protected:
+  PlugIn() { qv::SetResourceModule(&qv::OwnResources()); }
+  ~PlugIn() override { qv::SetResourceModule(nullptr); }
+
+  // A new plug-in object, through the interface it gives for IID_IConsolePlugIn.
+  static ComPtr<IConsolePlugIn> Make() {
+    ComPtr<IUnknown> object;
+    object.Attach(static_cast<IConsolePlugIn*>(new CQVccfgPlugIn()));
+    ComPtr<IConsolePlugIn> plugIn;
+    EXPECT_EQ(object.As(IID_IConsolePlugIn, &plugIn), S_OK);
+    return plugIn;
+  }
+  static std::string DisplayName(IConsolePlugIn* plugIn) {
+    char buffer[80];
+    std::memset(buffer, 'x', sizeof buffer);
+    buffer[sizeof buffer - 1] = '\0';
+    LONG value = 77;
+    EXPECT_EQ(plugIn->GetDisplayName(3, buffer, &value), 1);
+    EXPECT_EQ(value, 0);
+    std::string name = buffer;
+    EXPECT_LT(name.size() + 1, sizeof buffer) << "no zero after the name";
+    if (name.size() + 1 < sizeof buffer) {
+      EXPECT_EQ(buffer[name.size() + 1], 'x') << "written past the name's zero";
+    }
+    return name;
+  }
+};
+
+TEST_F(PlugIn, AnswersItsMethodsInTheirOrder) {
+  ComPtr<IConsolePlugIn> plugIn = Make();
+  ASSERT_TRUE(plugIn);
+  EXPECT_EQ(plugIn->QueryFlagA(), 1);
+  EXPECT_EQ(plugIn->QueryFlagB(), 1);
+  EXPECT_EQ(DisplayName(plugIn.Get()), "C&ustom Data Forms");
+  CLSID control = GUID_NULL;
+  EXPECT_EQ(plugIn->GetControlClsid(3, &control), 1);
+  EXPECT_EQ(qv::com::FormatGuid(control), "{AE399777-76F3-11D1-8969-00A0C9323807}");
+  EXPECT_EQ(control, CQVccfgCtrl::kClassId);
+  EXPECT_EQ(plugIn->DeclineRequest(1, 2), 0);
+
+  ComPtr<RecordingConsole> console = MakeObject<RecordingConsole>();
+  console->answer = 41;
+  EXPECT_EQ(plugIn->CallBackHost(3, console.Get()), 41);
+  console->answer = -7;
+  EXPECT_EQ(plugIn->CallBackHost(0, console.Get()), -7);
+  EXPECT_EQ(console->callBacks, 2);
+  EXPECT_EQ(console->others, 0);
+}
+
+TEST_F(PlugIn, AnswersOnlyItsInterfaceAndIUnknown) {
+  ComPtr<IConsolePlugIn> plugIn = Make();
+  ASSERT_TRUE(plugIn);
+  void* other = &other;
+  EXPECT_EQ(plugIn->QueryInterface(IID_IDispatch, &other), E_NOINTERFACE);
+  EXPECT_EQ(other, nullptr);
+  EXPECT_EQ(plugIn->QueryInterface(IID_IControlWindow, &other), E_NOINTERFACE);
+  ComPtr<IUnknown> unknown;
+  ASSERT_EQ(plugIn.As(IID_IUnknown, &unknown), S_OK);
+  ComPtr<IConsolePlugIn> again;
+  ASSERT_EQ(unknown.As(IID_IConsolePlugIn, &again), S_OK);
+  EXPECT_EQ(again.Get(), plugIn.Get());
+}
+
+TEST_F(PlugIn, TakesItsNameFromTheCurrentResourceModule) {
+  ComPtr<IConsolePlugIn> plugIn = Make();
+  ASSERT_TRUE(plugIn);
+  WithoutDisplayName lacking;
+  qv::SetResourceModule(&lacking);
+  EXPECT_EQ(DisplayName(plugIn.Get()), "PlugIn");
+  qv::SetResourceModule(&qv::GermanResources());
+  EXPECT_EQ(DisplayName(plugIn.Get()), "Ben&utzerdefinierte Datenformulare");
+}
+
+TEST_F(PlugIn, LocksTheModuleWhileAnObjectLives) {
+  LONG before = ModuleLockCount();
+  ComPtr<IConsolePlugIn> first = Make();
+  EXPECT_EQ(ModuleLockCount(), before + 1);
+  ComPtr<IConsolePlugIn> second = Make();
+  EXPECT_EQ(ModuleLockCount(), before + 2);
+  {
+    ComPtr<IConsolePlugIn> sameObject = first;  // one more reference, no more objects
+    EXPECT_EQ(ModuleLockCount(), before + 2);
+  }
+  first.Reset();
+  EXPECT_EQ(ModuleLockCount(), before + 1);
+  second.Reset();
+  EXPECT_EQ(ModuleLockCount(), before);
+}
+
+// The Properties verb of the control the console hosts.
+class PropertiesVerb : public ScriptedConsole {
+ protected:
+  // The control's border style, read by its dispatch id.
+  SHORT BorderStyle() {
+    VARIANT result;
+    EXPECT_EQ(control_->Invoke(DISPID_BORDERSTYLE, DISPATCH_PROPERTYGET, {}, &result), S_OK);
+    return result.Short();
+  }
+  // The children of the open sheet's page window (the sheet's child made from template 200).
+  static std::vector<qv::ui::WindowState> PageControls(const qv::ui::WindowState& sheet) {
+    for (const qv::ui::WindowState& child : sheet.children)
+      if (child.className == "Dialog" && child.id == CQVccfgPropPage::kTemplateId)
+        return child.children;
+    ADD_FAILURE() << "no page in the sheet";
+    return {};
+  }
+  // How many references the control has (counted by taking and giving back one).
+  ULONG References() {
+    control_->AddRef();
+    return control_->Release();
+  }
+};
+
+TEST_F(PropertiesVerb, ShowsTheGeneralPageWhoseApplyStaysDisabledAndOkChangesNothing) {
+  Open();
+  ASSERT_EQ(created_, S_OK);
+  VARIANT fixed[] = {VARIANT::FromShort(1)};
+  ASSERT_EQ(control_->Invoke(DISPID_BORDERSTYLE, DISPATCH_PROPERTYPUT, fixed, nullptr), S_OK);
+  ULONG references = References();
+
+  bool shown = false;
+  user_
+      .Then([&] {
+        qv::ui::Snapshot s = qv::ui::TakeSnapshot();
+        ASSERT_EQ(s.modals.size(), 1u);
+        const qv::ui::WindowState& sheet = *s.Top();
+        EXPECT_EQ(sheet.text, "QVccfg Control Properties");
+        const qv::ui::WindowState* tabs = sheet.Find(AFX_IDC_TAB_CONTROL);
+        ASSERT_NE(tabs, nullptr);
+        EXPECT_EQ(tabs->lines, std::vector<std::string>{"General"});
+        EXPECT_EQ(tabs->selection, 0);
+        std::vector<qv::ui::WindowState> page = PageControls(sheet);
+        ASSERT_EQ(page.size(), 1u);
+        EXPECT_EQ(page[0].className, "Static");
+        EXPECT_EQ(page[0].text, "No properties can be set for this control.");
+        const qv::ui::WindowState* ok = sheet.Find(IDOK);
+        const qv::ui::WindowState* cancel = sheet.Find(IDCANCEL);
+        const qv::ui::WindowState* apply = sheet.Find(ID_APPLY_NOW);
+        ASSERT_TRUE(ok != nullptr && cancel != nullptr && apply != nullptr);
+        EXPECT_EQ(ok->text, "OK");
+        EXPECT_TRUE(ok->enabled);
+        EXPECT_TRUE(ok->isDefault);
+        EXPECT_EQ(cancel->text, "Cancel");
+        EXPECT_TRUE(cancel->enabled);
+        EXPECT_EQ(apply->text, "&Apply");
+        EXPECT_FALSE(apply->enabled);
+        shown = true;
+        qv::ui::Click(ID_APPLY_NOW);  // refused: the button is disabled
+      })
+      .Then([&] {
+        EXPECT_EQ(qv::ui::InputProblems().size(), 1u);
+        qv::ui::ClearInputProblems();
+        EXPECT_EQ(qv::ui::TakeSnapshot().modals.size(), 1u) << "the sheet closed";
+        qv::ui::Click(IDOK);
+      });
+  EXPECT_EQ(control_->DoVerb(OLEIVERB_PROPERTIES), S_OK);
+  EXPECT_TRUE(shown);
+  EXPECT_EQ(user_.Pending(), 0u);
+  EXPECT_TRUE(qv::ui::InputProblems().empty());
+  EXPECT_TRUE(qv::ui::ModalWindows().empty());
+  EXPECT_EQ(BorderStyle(), 1);
+  EXPECT_EQ(References(), references) << "the page still holds the control";
+}
+
+TEST_F(PropertiesVerb, CancelEscapeAndTheCloseBoxCloseTheSheet) {
+  Open();
+  ASSERT_EQ(created_, S_OK);
+  int closes = 0;
+  auto close = [&](std::function<bool()> how) {
+    user_.Then([&, how] {
+      ASSERT_EQ(qv::ui::TakeSnapshot().modals.size(), 1u);
+      ++closes;
+      how();
+    });
+    EXPECT_EQ(control_->DoVerb(OLEIVERB_PROPERTIES), S_OK);
+    EXPECT_TRUE(qv::ui::ModalWindows().empty());
+  };
+  close([] { return qv::ui::Click(IDCANCEL); });
+  close([] { return qv::ui::Key(0, VK_ESCAPE); });
+  close([] { return qv::ui::CloseWindow(); });
+  EXPECT_EQ(closes, 3);
+  EXPECT_TRUE(qv::ui::InputProblems().empty());
+  EXPECT_EQ(BorderStyle(), 0);
+}
+
+TEST_F(PropertiesVerb, ShowsThePageOfTheCurrentResourceModule) {
+  Open();
+  ASSERT_EQ(created_, S_OK);
+  qv::SetResourceModule(&qv::GermanResources());
+  user_.Then([&] {
+    qv::ui::Snapshot s = qv::ui::TakeSnapshot();
+    ASSERT_EQ(s.modals.size(), 1u);
+    const qv::ui::WindowState* tabs = s.Top()->Find(AFX_IDC_TAB_CONTROL);
+    ASSERT_NE(tabs, nullptr);
+    EXPECT_EQ(tabs->lines, std::vector<std::string>{"Allgemein"});
+    std::vector<qv::ui::WindowState> page = PageControls(*s.Top());
+    ASSERT_EQ(page.size(), 1u);
+    EXPECT_EQ(page[0].text, qv::GermanResources().FindDialog(200)->items[0].text);
+    qv::ui::Click(IDOK);
+  });
+  EXPECT_EQ(control_->DoVerb(OLEIVERB_PROPERTIES), S_OK);
+  EXPECT_EQ(user_.Pending(), 0u);
+}
+
+TEST_F(PropertiesVerb, OtherVerbsAreNotCarriedOut) {
+  Open();
+  ASSERT_EQ(created_, S_OK);
+  user_.Then([] { ADD_FAILURE() << "a window opened"; });
+  EXPECT_EQ(control_->DoVerb(0), E_NOTIMPL);
+  EXPECT_EQ(control_->DoVerb(-1), E_NOTIMPL);
+  EXPECT_EQ(user_.Pending(), 1u);
+}
+
+}  // namespace
