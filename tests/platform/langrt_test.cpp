@@ -1,13 +1,16 @@
 // The localisation library: the user's language from LC_ALL, LC_MESSAGES and LANG; the
 // language library loaded from the languages folder, and every way it can fail; the help file
-// name; the locale and its 48-byte record of conventions.
+// name in both languages; the locale and its 48-byte record of conventions; and the help
+// pages themselves, well-formed, linked and saying what the dialogs and the list show.
 #include "platform/langrt/LangRt.h"
 
 #include <dlfcn.h>
+#include <expat.h>
 #include <gtest/gtest.h>
 #include <locale.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +19,9 @@
 #include <fstream>
 #include <map>
 #include <optional>
+#include <regex>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -28,6 +34,13 @@ namespace {
 
 fs::path ProgramFolder() {
   return fs::read_symlink("/proc/self/exe").parent_path();
+}
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
 }
 
 std::uintptr_t Value(HINSTANCE handle) {
@@ -307,6 +320,34 @@ TEST_F(LangRt, TheModuleFolderIsThatOfTheFileHoldingTheAddress) {
 
 // ---- The help file name
 
+TEST_F(LangRt, TheHelpFileNameFollowsTheLanguage) {
+  char buffer[MAX_PATH];
+  const fs::path help = ProgramFolder() / "help";
+
+  Set("LANG", "en_US.UTF-8");
+  int length = NL_GetHelpLanguageFileName(nullptr, "QVCC", buffer);
+  EXPECT_EQ(fs::path(buffer), help / "QVCC.HLP" / "index.html");
+  EXPECT_EQ(length, static_cast<int>(std::strlen(buffer)));
+  EXPECT_TRUE(fs::is_regular_file(buffer));
+
+  unsetenv("LANG");
+  NL_GetHelpLanguageFileName(nullptr, "QVCC", buffer);
+  EXPECT_EQ(fs::path(buffer), help / "QVCC.HLP" / "index.html");
+
+  German();
+  length = NL_GetHelpLanguageFileName(nullptr, "QVCC", buffer);
+  EXPECT_EQ(fs::path(buffer), help / "QVCCDEU.HLP" / "index.html");
+  EXPECT_EQ(length, static_cast<int>(std::strlen(buffer)));
+  EXPECT_TRUE(fs::is_regular_file(buffer));
+
+  // What the module makes of it, and the page a request for the question dialog opens.
+  std::string path = std::string(buffer) + ">ref";
+  EXPECT_EQ(fs::path(qv::HelpPage(path, 101)), help / "QVCCDEU.HLP" / "101.html");
+  EXPECT_EQ(fs::path(qv::HelpPage(path, 0)), help / "QVCCDEU.HLP" / "index.html");
+  EXPECT_EQ(fs::path(qv::HelpPage(path, 999)), help / "QVCCDEU.HLP" / "index.html");
+  EXPECT_EQ(fs::path(qv::HelpPage(std::string(buffer), 200)), help / "QVCCDEU.HLP" / "200.html");
+}
+
 TEST_F(LangRt, WithoutHelpInTheLanguageTheModulesOwnIsNamed) {
   char buffer[MAX_PATH];
   TempFolder folder;
@@ -450,6 +491,306 @@ TEST_F(LangRt, TheRecordHoldsTheConventionsOfTheUsersLocale) {
   ASSERT_EQ(QVlocaleconv(&record), 1);
   EXPECT_STREQ(record.decimalPoint, ",");
   EXPECT_STREQ(record.currencySymbol, "");
+}
+
+// ---- The help pages
+
+// The module's 8-bit texts (Windows-1252) in UTF-8, as the pages hold them.
+std::string Utf8(const std::string& text) {
+  std::string out;
+  for (unsigned char c : text) {
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else {
+      EXPECT_GE(c, 0xA0) << "a Windows-1252 letter outside Latin-1";
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+// Blanks, tabs and line ends as one blank, none at either end.
+std::string Squeeze(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    bool blank = c == ' ' || c == '\n' || c == '\t' || c == '\r';
+    if (blank && (out.empty() || out.back() == ' '))
+      continue;
+    out += blank ? ' ' : c;
+  }
+  while (!out.empty() && out.back() == ' ')
+    out.pop_back();
+  return out;
+}
+
+// A control's or menu item's text as the page names it: without its "&" marks, its "\t"
+// accelerator and a closing ":".
+std::string Shown(const std::string& text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '&' && i + 1 < text.size())
+      ++i;
+    if (text[i] == '\t')
+      break;
+    out += text[i];
+  }
+  if (!out.empty() && out.back() == ':')
+    out.pop_back();
+  return Squeeze(Utf8(out));
+}
+
+struct Page {
+  std::string error;  // why the page is not well-formed; "" when it is
+  std::string root, lang, title;
+  std::vector<std::string> headings;  // h1
+  std::vector<std::string> links;     // href of a and link
+  std::string text;                   // all text of the body, squeezed
+};
+
+Page ParsePage(const fs::path& file) {
+  struct State {
+    Page page;
+    std::vector<std::string> open;
+    std::string title, heading, body;
+  } state;
+  const std::string bytes = ReadFile(file);
+  XML_Parser parser = XML_ParserCreate("UTF-8");
+  XML_SetUserData(parser, &state);
+  XML_SetElementHandler(
+      parser,
+      [](void* data, const XML_Char* name, const XML_Char** atts) {
+        auto* s = static_cast<State*>(data);
+        std::string element = name;
+        if (s->open.empty())
+          s->page.root = element;
+        for (int i = 0; atts[i] != nullptr; i += 2) {
+          std::string attribute = atts[i];
+          if (element == "html" && attribute == "lang")
+            s->page.lang = atts[i + 1];
+          if ((element == "a" || element == "link") && attribute == "href")
+            s->page.links.push_back(atts[i + 1]);
+        }
+        if (element == "h1")
+          s->heading.clear();
+        // Blocks and cells are apart from what is around them, as a browser shows them.
+        static const std::set<std::string> kBlocks = {"p",  "li", "dt", "dd", "td", "th",
+                                                      "tr", "h1", "h2", "ul", "dl", "nav"};
+        if (kBlocks.count(element) != 0)
+          s->body += ' ';
+        s->open.push_back(element);
+      },
+      [](void* data, const XML_Char* name) {
+        auto* s = static_cast<State*>(data);
+        if (std::string(name) == "h1")
+          s->page.headings.push_back(Squeeze(s->heading));
+        if (std::string(name) == "title")
+          s->page.title = Squeeze(s->title);
+        s->open.pop_back();
+      });
+  XML_SetCharacterDataHandler(parser, [](void* data, const XML_Char* chars, int length) {
+    auto* s = static_cast<State*>(data);
+    std::string text(chars, static_cast<std::size_t>(length));
+    bool inBody = false;
+    for (const std::string& element : s->open) {
+      if (element == "title")
+        s->title += text;
+      if (element == "h1")
+        s->heading += text;
+      inBody = inBody || element == "body";
+    }
+    if (inBody)
+      s->body += text;
+  });
+  if (XML_Parse(parser, bytes.data(), static_cast<int>(bytes.size()), 1) != XML_STATUS_OK)
+    state.page.error = std::string(XML_ErrorString(XML_GetErrorCode(parser))) + " at line " +
+                       std::to_string(XML_GetCurrentLineNumber(parser));
+  XML_ParserFree(parser);
+  state.page.text = Squeeze(state.body);
+  return state.page;
+}
+
+// Whether the page's text quotes a string of the module; %1, %2 and %s stand for any text.
+bool Quotes(const Page& page, const std::string& utf8) {
+  std::string pattern;
+  const std::string text = Squeeze(utf8);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 1 < text.size() &&
+        (text[i + 1] == 's' || (text[i + 1] >= '1' && text[i + 1] <= '9'))) {
+      pattern += ".+?";
+      ++i;
+    } else if (std::strchr("\\^$.|?*+()[]{}", text[i]) != nullptr) {
+      pattern += std::string("\\") + text[i];
+    } else {
+      pattern += text[i];
+    }
+  }
+  return std::regex_search(page.text, std::regex(pattern));
+}
+
+const int kContexts[] = {101, 102, 103, 104, 200};
+
+struct HelpLanguage {
+  const char* source;  // folder under resources/help
+  const char* built;   // help folder beside the programs
+  const char* lang;
+  const qv::ResourceModule& (*resources)();
+};
+const HelpLanguage kHelp[] = {
+    {"en", "QVCC.HLP", "en", &qv::OwnResources},
+    {"de", "QVCCDEU.HLP", "de", &qv::GermanResources},
+};
+
+std::set<std::string> HtmlFiles(const fs::path& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder))
+    if (entry.path().extension() == ".html")
+      names.insert(entry.path().filename().string());
+  return names;
+}
+
+TEST(HelpPages, EveryContextHasAPageInBothLanguagesAndTheBuildCopiesThem) {
+  const std::set<std::string> expected = {"index.html", "view.html", "101.html", "102.html",
+                                          "103.html",   "104.html",  "200.html"};
+  for (const HelpLanguage& language : kHelp) {
+    SCOPED_TRACE(language.source);
+    const fs::path source = fs::path(QV_RESOURCES) / "help" / language.source;
+    const fs::path built = ProgramFolder() / "help" / language.built;
+    EXPECT_EQ(HtmlFiles(source), expected);
+    ASSERT_TRUE(fs::is_directory(built));
+    EXPECT_EQ(HtmlFiles(built), expected);
+    for (const std::string& name : expected)
+      EXPECT_TRUE(ReadFile(built / name) == ReadFile(source / name)) << name << " is not a copy";
+    EXPECT_TRUE(ReadFile(built / "help.css") ==
+                ReadFile(fs::path(QV_RESOURCES) / "help" / "help.css"));
+    for (int context : kContexts)
+      EXPECT_EQ(fs::path(qv::HelpPage((built / "index.html").string() + ">ref",
+                                      static_cast<DWORD>(context))),
+                built / (std::to_string(context) + ".html"));
+  }
+}
+
+TEST(HelpPages, EveryPageIsWellFormedAndItsLinksResolve) {
+  for (const HelpLanguage& language : kHelp) {
+    const fs::path folder = ProgramFolder() / "help" / language.built;
+    for (const std::string& name : HtmlFiles(folder)) {
+      SCOPED_TRACE(std::string(language.built) + "/" + name);
+      Page page = ParsePage(folder / name);
+      ASSERT_EQ(page.error, "");
+      EXPECT_EQ(page.root, "html");
+      EXPECT_EQ(page.lang, language.lang);
+      EXPECT_NE(page.title, "");
+      ASSERT_EQ(page.headings.size(), 1u);
+      EXPECT_EQ(page.headings[0], page.title);
+      EXPECT_NE(std::find(page.links.begin(), page.links.end(), "help.css"), page.links.end());
+      if (name != "index.html") {
+        EXPECT_NE(std::find(page.links.begin(), page.links.end(), "index.html"), page.links.end())
+            << "a way back to the contents";
+      }
+      for (const std::string& link : page.links) {
+        EXPECT_EQ(link.find(':'), std::string::npos) << link << ": pages link only each other";
+        EXPECT_TRUE(fs::is_regular_file(folder / link.substr(0, link.find('#')))) << link;
+      }
+    }
+  }
+}
+
+TEST(HelpPages, TheIndexLinksEveryPageAndMapsEveryContext) {
+  for (const HelpLanguage& language : kHelp) {
+    SCOPED_TRACE(language.built);
+    const fs::path folder = ProgramFolder() / "help" / language.built;
+    Page index = ParsePage(folder / "index.html");
+    ASSERT_EQ(index.error, "");
+    std::set<std::string> linked(index.links.begin(), index.links.end());
+    for (const std::string& name : HtmlFiles(folder)) {
+      if (name != "index.html") {
+        EXPECT_EQ(linked.count(name), 1u) << name;
+      }
+    }
+    for (int context : kContexts) {
+      const std::string row = std::to_string(context) + " " +
+                              ParsePage(folder / (std::to_string(context) + ".html")).title;
+      EXPECT_NE(index.text.find(row), std::string::npos) << "no row \"" << row << "\"";
+    }
+  }
+}
+
+// Each dialog's page is titled with the dialog's caption and names each of its controls and
+// the messages it shows, in the words of the resources of its language.
+TEST(HelpPages, EachDialogPageNamesItsControlsAndMessages) {
+  const std::map<int, std::vector<UINT>> quoted = {
+      {101, {32819, 32816, 32792, 32811, 32812, 32824}},
+      {102, {32825}},
+      {103, {32818, 32817, 32788, 32800, 32820, 32814, 32823, 32797}},
+      {104, {32821, 32791, 32813}},
+      {200, {200}},
+  };
+  for (const HelpLanguage& language : kHelp) {
+    const qv::ResourceModule& resources = language.resources();
+    const fs::path folder = ProgramFolder() / "help" / language.built;
+    for (const auto& [context, strings] : quoted) {
+      SCOPED_TRACE(std::string(language.built) + " " + std::to_string(context));
+      Page page = ParsePage(folder / (std::to_string(context) + ".html"));
+      ASSERT_EQ(page.error, "");
+      const DialogTemplate* dialog = resources.FindDialog(context);
+      if (context == 200) {
+        EXPECT_EQ(page.title, Shown(resources.FindString(200)));
+      } else {
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(page.title, Shown(dialog->caption));
+      }
+      if (dialog != nullptr) {
+        for (const DialogItemTemplate& item : dialog->items) {
+          const std::string text = Shown(item.text);
+          if (!text.empty()) {
+            EXPECT_NE(page.text.find(text), std::string::npos) << "\"" << text << "\"";
+          }
+        }
+      }
+      for (UINT id : strings) {
+        const char* text = resources.FindString(id);
+        ASSERT_NE(text, nullptr) << id;
+        EXPECT_TRUE(Quotes(page, Shown(text))) << id << " \"" << Utf8(text) << "\"";
+      }
+    }
+  }
+}
+
+// The list's page names each toolbar button, each item of the shared and the shortcut menus,
+// the columns, the add-new row and the messages of the list.
+TEST(HelpPages, TheListPageNamesEveryCommandOfTheList) {
+  for (const HelpLanguage& language : kHelp) {
+    SCOPED_TRACE(language.built);
+    const qv::ResourceModule& resources = language.resources();
+    Page page = ParsePage(ProgramFolder() / "help" / language.built / "view.html");
+    ASSERT_EQ(page.error, "");
+    std::vector<std::string> names;
+    const ToolBarResource* bar = resources.FindToolBar(204);
+    ASSERT_NE(bar, nullptr);
+    for (UINT command : bar->buttons) {
+      if (command == 0)
+        continue;
+      const std::string text = resources.FindString(command);
+      names.push_back(Shown(text.substr(text.find('\n') + 1)));  // the tip
+    }
+    const MenuResource* shared = resources.FindMenu(204);
+    ASSERT_NE(shared, nullptr);
+    names.push_back(Shown(shared->items.at(0).text));
+    for (const MenuItemResource& item : shared->items.at(0).popup)
+      names.push_back(Shown(item.text));
+    const MenuResource* shortcut = resources.FindMenu(207);
+    ASSERT_NE(shortcut, nullptr);
+    for (const MenuItemResource& item : shortcut->items.at(0).popup)
+      names.push_back(Shown(item.text));
+    for (UINT id : {32806u, 32807u, 32808u, 32810u})
+      names.push_back(Shown(resources.FindString(id)));
+    ASSERT_EQ(names.size(), 9u + 3u + 3u + 4u);
+    for (const std::string& name : names)
+      EXPECT_NE(page.text.find(name), std::string::npos) << "\"" << name << "\"";
+    for (UINT id : {32790u, 32800u, 32805u, 32785u})
+      EXPECT_TRUE(Quotes(page, Shown(resources.FindString(id))))
+          << id << " \"" << Utf8(resources.FindString(id)) << "\"";
+  }
 }
 
 }  // namespace
