@@ -12,6 +12,10 @@ using ULONG = std::uint32_t;
 using WORD = std::uint16_t;
 using SHORT = std::int16_t;
 using HANDLE = void*;
+// A loaded module: an address inside it (see platform/langrt/LangRt.h for the language
+// library's handles, which are small numbers instead).
+using HINSTANCE = void*;
+using HMODULE = HINSTANCE;
 
 inline constexpr BOOL TRUE = 1;
 inline constexpr BOOL FALSE = 0;

@@ -2,7 +2,7 @@
 # Installs the Debian packages the build and the tests need, when any is missing.
 set -euo pipefail
 need=()
-for pkg in cmake g++ clang libclang-rt-14-dev libgtest-dev libbenchmark-dev libexpat1-dev python3 strace; do
+for pkg in cmake g++ clang libclang-rt-14-dev libgtest-dev libbenchmark-dev libexpat1-dev locales python3 strace; do
   dpkg -s "$pkg" >/dev/null 2>&1 || need+=("$pkg")
 done
 if [ ${#need[@]} -gt 0 ]; then

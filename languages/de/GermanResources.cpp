@@ -1,5 +1,7 @@
 // The German language module. The string table, the dialog templates, the menus and the
-// toolbar are its own data; only the pictures are the module's, copied from its bitmaps.
+// toolbar are its own data; its bitmaps name the module's pictures, as the module's own
+// bitmaps do. It uses nothing of the module's code, so that it can be built as a library of
+// its own (languages/de/LanguageEntry.cpp).
 //
 // Texts are Windows-1252 and written with escapes, so this file stays ASCII: \xE4 a-umlaut,
 // \xF6 o-umlaut, \xFC u-umlaut, \xC4 A-umlaut, \xD6 O-umlaut, \xDC U-umlaut, \xDF sharp s.
@@ -13,9 +15,11 @@
 #include <algorithm>
 #include <iterator>
 #include <map>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/ui/Controls.h"
-#include "resources/Dialogs.h"
 
 namespace {
 
@@ -266,8 +270,40 @@ ToolBarResource ToolBar() {
   return {204, 16, 16, {32783, 0, 32784, 32768, 32787, 0, 32778, 32779, 32780, 32781, 0, 32786}};
 }
 
-// The module's bitmaps whose pictures the German module shows as they are.
-constexpr int kBitmapIds[] = {201, 204, 208};
+// The module's bitmaps, whose pictures the German module shows as they are: the list view's
+// images, large (201) and small (208), and the toolbar's (204), one per button. Each image
+// has its name and its picture, images/<folder>/<file>.svg under the resources folder.
+struct Picture {
+  const char* name;
+  const char* file;
+};
+BitmapResource Bitmap(int id, int size, const char* folder, const std::vector<Picture>& pictures) {
+  BitmapResource b;
+  b.id = id;
+  b.width = size * static_cast<int>(pictures.size());
+  b.height = size;
+  for (const Picture& picture : pictures) {
+    b.images.push_back(picture.name);
+    b.files.push_back(std::string("images/") + folder + "/" + picture.file + ".svg");
+  }
+  return b;
+}
+std::vector<Picture> ListPictures() {
+  return {{"add new form", "add-new-form"}, {"form", "form"}, {"group", "group"}};
+}
+std::vector<BitmapResource> Bitmaps() {
+  return {Bitmap(201, 32, "large", ListPictures()), Bitmap(208, 16, "small", ListPictures()),
+          Bitmap(204, 16, "toolbar",
+                 {{"schedule", "schedule"},
+                  {"delete", "delete"},
+                  {"modify", "modify"},
+                  {"refresh", "refresh"},
+                  {"large icons", "large-icons"},
+                  {"small icons", "small-icons"},
+                  {"list", "list"},
+                  {"details", "details"},
+                  {"multiple forms", "multiple-forms"}})};
+}
 
 class GermanModule : public qv::ResourceModule {
  public:
@@ -279,9 +315,8 @@ class GermanModule : public qv::ResourceModule {
       menus_.emplace(m.id, std::move(m));
     ToolBarResource bar = ToolBar();
     toolBars_.emplace(bar.id, std::move(bar));
-    for (int id : kBitmapIds)
-      if (const BitmapResource* bitmap = qv::OwnResources().FindBitmap(id))
-        bitmaps_.emplace(id, *bitmap);
+    for (BitmapResource b : Bitmaps())
+      bitmaps_.emplace(b.id, std::move(b));
   }
 
   const DialogTemplate* FindDialog(int id) const override { return Find(dialogs_, id); }

@@ -1,0 +1,796 @@
+// The localisation library: the user's language from LC_ALL, LC_MESSAGES and LANG; the
+// language library loaded from the languages folder, and every way it can fail; the help file
+// name in both languages; the locale and its 48-byte record of conventions; and the help
+// pages themselves, well-formed, linked and saying what the dialogs and the list show.
+#include "platform/langrt/LangRt.h"
+
+#include <dlfcn.h>
+#include <expat.h>
+#include <gtest/gtest.h>
+#include <locale.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "languages/de/GermanResources.h"
+#include "resources/Dialogs.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path ProgramFolder() {
+  return fs::read_symlink("/proc/self/exe").parent_path();
+}
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+std::uintptr_t Value(HINSTANCE handle) {
+  return reinterpret_cast<std::uintptr_t>(handle);
+}
+
+// A folder of its own for one test, removed at the end.
+class TempFolder {
+ public:
+  TempFolder() {
+    std::string pattern = (fs::temp_directory_path() / "langrt-XXXXXX").string();
+    if (mkdtemp(pattern.data()) != nullptr)
+      path_ = pattern;
+  }
+  ~TempFolder() {
+    std::error_code error;
+    if (!path_.empty())
+      fs::remove_all(path_, error);
+  }
+  const fs::path& path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
+
+// Every test starts with none of the locale variables set, the default folders and the "C"
+// locale, and leaves the environment as it found it.
+class LangRt : public ::testing::Test {
+ protected:
+  static constexpr const char* kVariables[] = {
+      "LC_ALL",   "LC_MESSAGES", "LANG",       "LANGUAGE", "LC_COLLATE",
+      "LC_CTYPE", "LC_MONETARY", "LC_NUMERIC", "LC_TIME",  "LOCPATH"};
+
+  LangRt() {
+    for (const char* name : kVariables) {
+      const char* value = std::getenv(name);
+      saved_[name] = value != nullptr ? std::optional<std::string>(value) : std::nullopt;
+      unsetenv(name);
+    }
+    qv::SetLanguageFolder("");
+    qv::SetHelpFolder("");
+    QVsetlocale(QV_LC_ALL, "C");
+  }
+  ~LangRt() override {
+    for (const auto& [name, value] : saved_) {
+      if (value)
+        setenv(name.c_str(), value->c_str(), 1);
+      else
+        unsetenv(name.c_str());
+    }
+    qv::SetLanguageFolder("");
+    qv::SetHelpFolder("");
+    QVsetlocale(QV_LC_ALL, "C");
+  }
+
+  static void Set(const char* name, const char* value) { setenv(name, value, 1); }
+  static void German() { Set("LANG", "de_DE.UTF-8"); }
+
+ private:
+  std::map<std::string, std::optional<std::string>> saved_;
+};
+
+// ---- The user's language
+
+struct LanguageCase {
+  const char* lcAll;  // null: not set
+  const char* lcMessages;
+  const char* lang;
+  qv::Language expected;
+};
+
+TEST_F(LangRt, TheLanguageIsTheFirstOfLcAllLcMessagesAndLangThatIsSet) {
+  using L = qv::Language;
+  const LanguageCase cases[] = {
+      {nullptr, nullptr, nullptr, L::kNone},
+      {nullptr, nullptr, "de", L::kGerman},
+      {nullptr, nullptr, "de_DE", L::kGerman},
+      {nullptr, nullptr, "de_AT.UTF-8", L::kGerman},
+      {nullptr, nullptr, "de_CH@euro", L::kGerman},
+      {nullptr, nullptr, "de.ISO-8859-1", L::kGerman},
+      {nullptr, nullptr, "DE_de", L::kGerman},
+      {nullptr, nullptr, "en_US.UTF-8", L::kEnglish},
+      {nullptr, nullptr, "en", L::kEnglish},
+      {nullptr, nullptr, "C", L::kNone},
+      {nullptr, nullptr, "POSIX", L::kNone},
+      {nullptr, nullptr, "C.UTF-8", L::kNone},
+      {nullptr, nullptr, "", L::kNone},
+      {nullptr, nullptr, "fr_FR.UTF-8", L::kNone},
+      {nullptr, nullptr, "deu", L::kNone},
+      {nullptr, nullptr, "german", L::kNone},
+      {nullptr, "de_DE.UTF-8", "en_US.UTF-8", L::kGerman},
+      {nullptr, "en_GB", "de_DE", L::kEnglish},
+      {nullptr, "", "de_DE", L::kGerman},
+      {"de_DE", "en_US", "en_US", L::kGerman},
+      {"en_US", "de_DE", "de_DE", L::kEnglish},
+      {"C", "de_DE", "de_DE", L::kNone},
+      {"", "", "de_AT", L::kGerman},
+      {"", "fr_FR", "de_DE", L::kNone},
+  };
+  for (const LanguageCase& c : cases) {
+    SCOPED_TRACE(std::string("LC_ALL=") + (c.lcAll ? c.lcAll : "(unset)") +
+                 " LC_MESSAGES=" + (c.lcMessages ? c.lcMessages : "(unset)") +
+                 " LANG=" + (c.lang ? c.lang : "(unset)"));
+    unsetenv("LC_ALL");
+    unsetenv("LC_MESSAGES");
+    unsetenv("LANG");
+    if (c.lcAll)
+      Set("LC_ALL", c.lcAll);
+    if (c.lcMessages)
+      Set("LC_MESSAGES", c.lcMessages);
+    if (c.lang)
+      Set("LANG", c.lang);
+    EXPECT_EQ(qv::UserLanguage(), c.expected);
+  }
+}
+
+TEST_F(LangRt, OtherVariablesDoNotChooseTheLanguage) {
+  Set("LANGUAGE", "de");
+  Set("LC_NUMERIC", "de_DE.UTF-8");
+  Set("LC_CTYPE", "de_DE.UTF-8");
+  EXPECT_EQ(qv::UserLanguage(), qv::Language::kNone);
+  Set("LANG", "en_US");
+  EXPECT_EQ(qv::UserLanguage(), qv::Language::kEnglish);
+}
+
+TEST_F(LangRt, OnlyGermanHasFilesOfItsOwn) {
+  EXPECT_STREQ(qv::LanguageCode(qv::Language::kGerman), "DEU");
+  EXPECT_STREQ(qv::LanguageCode(qv::Language::kEnglish), "");
+  EXPECT_STREQ(qv::LanguageCode(qv::Language::kNone), "");
+}
+
+// ---- The language library
+
+TEST_F(LangRt, AGermanUserGetsTheGermanLibraryFromTheLanguagesFolder) {
+  German();
+  const fs::path library = ProgramFolder() / "languages" / "QVCCDEU.DLL";
+  ASSERT_TRUE(fs::is_regular_file(library)) << "the build puts the library at " << library;
+
+  HINSTANCE handle = NL_LOADLANGUAGELIBRARY(nullptr, "QVCC");
+  ASSERT_GE(Value(handle), 32u) << qv::LanguageLibraryProblem();
+  EXPECT_EQ(qv::LanguageLibraryProblem(), "");
+  const qv::ResourceModule* resources = qv::LanguageResources(handle);
+  ASSERT_NE(resources, nullptr);
+  EXPECT_NE(resources, &qv::GermanResources()) << "the library's own copy";
+  ASSERT_NE(resources->FindString(32809), nullptr);
+  EXPECT_STREQ(resources->FindString(32809), "Formular-Designer");
+  EXPECT_STREQ(resources->FindString(32810), "Benutzerdefinierte Datenformulare");
+  ASSERT_NE(resources->FindDialog(103), nullptr);
+  EXPECT_EQ(resources->FindDialog(103)->caption, qv::GermanResources().FindDialog(103)->caption);
+  ASSERT_NE(resources->FindBitmap(201), nullptr);
+  EXPECT_EQ(resources->FindBitmap(201)->files, qv::OwnResources().FindBitmap(201)->files);
+  ASSERT_NE(resources->FindToolBar(204), nullptr);
+  EXPECT_EQ(resources->FindToolBar(204)->buttons, qv::OwnResources().FindToolBar(204)->buttons);
+
+  // The same file again: the same handle. A module address in this program finds the same
+  // folder.
+  EXPECT_EQ(NL_LOADLANGUAGELIBRARY(nullptr, "QVCC"), handle);
+  EXPECT_EQ(NL_LOADLANGUAGELIBRARY(reinterpret_cast<HINSTANCE>(&ProgramFolder), "QVCC"), handle);
+  Set("LANG", "de_CH@euro");
+  EXPECT_EQ(NL_LOADLANGUAGELIBRARY(nullptr, "QVCC"), handle);
+}
+
+TEST_F(LangRt, TheModuleMakesTheLibraryCurrentAndReadsItsStrings) {
+  // What the module's start-up does with the handle.
+  German();
+  HINSTANCE handle = NL_LOADLANGUAGELIBRARY(nullptr, "QVCC");
+  ASSERT_GE(Value(handle), 32u) << qv::LanguageLibraryProblem();
+  qv::SetResourceModule(qv::LanguageResources(handle));
+  EXPECT_EQ(qv::LoadModuleString(32809), "Formular-Designer");
+  EXPECT_EQ(qv::LoadModuleString(32782), "Ben&utzerdefinierte Datenformulare");
+  qv::SetResourceModule(&qv::OwnResources());
+  EXPECT_EQ(qv::LoadModuleString(32809), "Form Designer");
+  qv::SetResourceModule(nullptr);
+}
+
+TEST_F(LangRt, NoLanguageLibraryForEnglishNoLanguageOrAnUnknownOne) {
+  for (const char* lang : {"en_US.UTF-8", "C", "POSIX", "fr_FR.UTF-8", "de-DE"}) {
+    SCOPED_TRACE(lang);
+    Set("LANG", lang);
+    HINSTANCE handle = NL_LOADLANGUAGELIBRARY(nullptr, "QVCC");
+    EXPECT_EQ(Value(handle), 2u);
+    EXPECT_EQ(qv::LanguageResources(handle), nullptr);
+    EXPECT_NE(qv::LanguageLibraryProblem(), "");
+  }
+  unsetenv("LANG");
+  EXPECT_EQ(Value(NL_LOADLANGUAGELIBRARY(nullptr, "QVCC")), 2u);
+}
+
+TEST_F(LangRt, AKeyThatNamesNoFileLoadsNothing) {
+  German();
+  for (const char* key : {"", "../QVCC", "QV CC", "QVCC/x", "QVCC.DLL"}) {
+    SCOPED_TRACE(key);
+    EXPECT_EQ(Value(NL_LOADLANGUAGELIBRARY(nullptr, key)), 2u);
+  }
+  EXPECT_EQ(Value(NL_LOADLANGUAGELIBRARY(nullptr, nullptr)), 2u);
+  EXPECT_EQ(Value(NL_LOADLANGUAGELIBRARY(nullptr, "QVXX")), 2u) << "no QVXXDEU.DLL";
+}
+
+TEST_F(LangRt, AMissingFolderOrFileLoadsNothing) {
+  German();
+  TempFolder folder;
+  ASSERT_FALSE(folder.path().empty());
+  qv::SetLanguageFolder(folder.path().string());
+  EXPECT_EQ(Value(NL_LOADLANGUAGELIBRARY(nullptr, "QVCC")), 2u);
+  EXPECT_NE(qv::LanguageLibraryProblem().find("QVCCDEU.DLL"), std::string::npos);
+
+  qv::SetLanguageFolder((folder.path() / "absent").string());
+  EXPECT_EQ(Value(NL_LOADLANGUAGELIBRARY(nullptr, "QVCC")), 3u);
+
+  // A folder named as the library is no library file either.
+  fs::create_directory(folder.path() / "QVCCDEU.DLL");
+  qv::SetLanguageFolder(folder.path().string());
+  EXPECT_EQ(Value(NL_LOADLANGUAGELIBRARY(nullptr, "QVCC")), 2u);
+}
+
+TEST_F(LangRt, AFileThatIsNoLibraryLoadsNothing) {
+  German();
+  TempFolder folder;
+  ASSERT_FALSE(folder.path().empty());
+  std::ofstream(folder.path() / "QVCCDEU.DLL") << "Formular-Designer\n";
+  qv::SetLanguageFolder(folder.path().string());
+  HINSTANCE handle = NL_LOADLANGUAGELIBRARY(nullptr, "QVCC");
+  EXPECT_EQ(Value(handle), 11u);
+  EXPECT_EQ(qv::LanguageResources(handle), nullptr);
+}
+
+TEST_F(LangRt, ALibraryWithoutTheEntryPointLoadsNothing) {
+  German();
+  TempFolder folder;
+  ASSERT_FALSE(folder.path().empty());
+  ASSERT_TRUE(fs::is_regular_file(QV_NOENTRY_LIBRARY));
+  fs::copy_file(QV_NOENTRY_LIBRARY, folder.path() / "QVCCDEU.DLL");
+  qv::SetLanguageFolder(folder.path().string());
+  HINSTANCE handle = NL_LOADLANGUAGELIBRARY(nullptr, "QVCC");
+  EXPECT_EQ(Value(handle), 20u);
+  EXPECT_EQ(qv::LanguageResources(handle), nullptr);
+  EXPECT_NE(qv::LanguageLibraryProblem().find("no entry point"), std::string::npos)
+      << qv::LanguageLibraryProblem();
+}
+
+TEST_F(LangRt, OnlyHandlesTheLoaderGaveNameResources) {
+  German();
+  HINSTANCE handle = NL_LOADLANGUAGELIBRARY(nullptr, "QVCC");
+  ASSERT_GE(Value(handle), 32u) << qv::LanguageLibraryProblem();
+  EXPECT_NE(qv::LanguageResources(handle), nullptr);
+  for (std::uintptr_t value : {std::uintptr_t{0}, std::uintptr_t{2}, std::uintptr_t{31},
+                               Value(handle) + 1, std::uintptr_t{100000}})
+    EXPECT_EQ(qv::LanguageResources(reinterpret_cast<HINSTANCE>(value)), nullptr) << value;
+}
+
+TEST_F(LangRt, TheGermanLibraryExportsOnlyItsEntryPoint) {
+  const fs::path file = ProgramFolder() / "languages" / "QVCCDEU.DLL";
+  void* library = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(library, nullptr) << dlerror();
+  auto entry = reinterpret_cast<qv::LanguageEntry>(dlsym(library, qv::kLanguageEntryName));
+  ASSERT_NE(entry, nullptr);
+  const qv::ResourceModule* resources = entry(qv::kLanguageInterface);
+  ASSERT_NE(resources, nullptr);
+  EXPECT_STREQ(resources->FindString(32809), "Formular-Designer");
+  EXPECT_EQ(entry(qv::kLanguageInterface + 1), nullptr) << "another interface: nothing";
+  // qv::GermanResources and the module's own functions stay inside.
+  EXPECT_EQ(dlsym(library, "_ZN2qv15GermanResourcesEv"), nullptr);
+  EXPECT_EQ(dlsym(library, "_ZN2qv12OwnResourcesEv"), nullptr);
+  // The library's own folder, from an address inside it.
+  EXPECT_EQ(fs::path(qv::ModuleFolder(reinterpret_cast<const void*>(entry))),
+            ProgramFolder() / "languages");
+  dlclose(library);
+}
+
+TEST_F(LangRt, TheModuleFolderIsThatOfTheFileHoldingTheAddress) {
+  EXPECT_EQ(fs::path(qv::ModuleFolder(nullptr)), ProgramFolder());
+  EXPECT_EQ(fs::path(qv::ModuleFolder(reinterpret_cast<const void*>(&ProgramFolder))),
+            ProgramFolder());
+  int local = 0;  // on the stack: in no file
+  EXPECT_EQ(fs::path(qv::ModuleFolder(&local)), ProgramFolder());
+}
+
+// ---- The help file name
+
+TEST_F(LangRt, TheHelpFileNameFollowsTheLanguage) {
+  char buffer[MAX_PATH];
+  const fs::path help = ProgramFolder() / "help";
+
+  Set("LANG", "en_US.UTF-8");
+  int length = NL_GetHelpLanguageFileName(nullptr, "QVCC", buffer);
+  EXPECT_EQ(fs::path(buffer), help / "QVCC.HLP" / "index.html");
+  EXPECT_EQ(length, static_cast<int>(std::strlen(buffer)));
+  EXPECT_TRUE(fs::is_regular_file(buffer));
+
+  unsetenv("LANG");
+  NL_GetHelpLanguageFileName(nullptr, "QVCC", buffer);
+  EXPECT_EQ(fs::path(buffer), help / "QVCC.HLP" / "index.html");
+
+  German();
+  length = NL_GetHelpLanguageFileName(nullptr, "QVCC", buffer);
+  EXPECT_EQ(fs::path(buffer), help / "QVCCDEU.HLP" / "index.html");
+  EXPECT_EQ(length, static_cast<int>(std::strlen(buffer)));
+  EXPECT_TRUE(fs::is_regular_file(buffer));
+
+  // What the module makes of it, and the page a request for the question dialog opens.
+  std::string path = std::string(buffer) + ">ref";
+  EXPECT_EQ(fs::path(qv::HelpPage(path, 101)), help / "QVCCDEU.HLP" / "101.html");
+  EXPECT_EQ(fs::path(qv::HelpPage(path, 0)), help / "QVCCDEU.HLP" / "index.html");
+  EXPECT_EQ(fs::path(qv::HelpPage(path, 999)), help / "QVCCDEU.HLP" / "index.html");
+  EXPECT_EQ(fs::path(qv::HelpPage(std::string(buffer), 200)), help / "QVCCDEU.HLP" / "200.html");
+}
+
+TEST_F(LangRt, WithoutHelpInTheLanguageTheModulesOwnIsNamed) {
+  char buffer[MAX_PATH];
+  TempFolder folder;
+  ASSERT_FALSE(folder.path().empty());
+  qv::SetHelpFolder(folder.path().string());
+  German();
+  NL_GetHelpLanguageFileName(nullptr, "QVCC", buffer);
+  EXPECT_EQ(fs::path(buffer), folder.path() / "QVCC.HLP" / "index.html");
+
+  fs::create_directories(folder.path() / "QVCCDEU.HLP");
+  std::ofstream(folder.path() / "QVCCDEU.HLP" / "index.html") << "<p>Hilfe</p>\n";
+  NL_GetHelpLanguageFileName(nullptr, "QVCC", buffer);
+  EXPECT_EQ(fs::path(buffer), folder.path() / "QVCCDEU.HLP" / "index.html");
+}
+
+TEST_F(LangRt, AHelpFileNameThatDoesNotFitIsWrittenBare) {
+  char buffer[MAX_PATH];
+  qv::SetHelpFolder("/" + std::string(300, 'h'));
+  Set("LANG", "en_US");
+  int length = NL_GetHelpLanguageFileName(nullptr, "QVCC", buffer);
+  EXPECT_STREQ(buffer, "QVCC.HLP/index.html");
+  EXPECT_EQ(length, 19);
+}
+
+TEST_F(LangRt, AKeyThatNamesNoFileGivesNoHelpFileName) {
+  char buffer[MAX_PATH];
+  std::memset(buffer, 'x', sizeof buffer);
+  EXPECT_EQ(NL_GetHelpLanguageFileName(nullptr, "../QVCC", buffer), 0);
+  EXPECT_STREQ(buffer, "");
+  EXPECT_EQ(NL_GetHelpLanguageFileName(nullptr, "QVCC", nullptr), 0);
+}
+
+// ---- Locale
+
+void ExpectCConventions(const QVLCONV& c) {
+  EXPECT_STREQ(c.decimalPoint, ".");
+  EXPECT_STREQ(c.thousandsSep, "");
+  EXPECT_STREQ(c.grouping, "");
+  EXPECT_STREQ(c.currencySymbol, "");
+  EXPECT_STREQ(c.intCurrSymbol, "");
+  EXPECT_STREQ(c.monDecimalPoint, "");
+  EXPECT_STREQ(c.monThousandsSep, "");
+  EXPECT_STREQ(c.positiveSign, "");
+  EXPECT_STREQ(c.negativeSign, "");
+  for (char value : {c.fracDigits, c.intFracDigits, c.pCsPrecedes, c.pSepBySpace, c.nCsPrecedes,
+                     c.nSepBySpace, c.pSignPosn, c.nSignPosn})
+    EXPECT_EQ(value, CHAR_MAX);
+}
+
+TEST_F(LangRt, TheRecordHoldsTheConventionsOfC) {
+  QVLCONV record;
+  std::memset(&record, 0x5A, sizeof record);
+  ASSERT_EQ(QVlocaleconv(&record), 1);
+  ExpectCConventions(record);
+  EXPECT_EQ(QVlocaleconv(nullptr), 0);
+}
+
+TEST_F(LangRt, ABlankLocaleIsTheUsersFromTheEnvironment) {
+  const std::string processLocale = setlocale(LC_ALL, nullptr);
+  EXPECT_STREQ(QVsetlocale(QV_LC_ALL, nullptr), "C");
+
+  Set("LANG", "C.UTF-8");
+  EXPECT_STREQ(QVsetlocale(QV_LC_ALL, " "), "C.UTF-8");
+  EXPECT_STREQ(QVsetlocale(QV_LC_NUMERIC, nullptr), "C.UTF-8");
+
+  // Category by category: LC_ALL, then the category's own variable, then LANG.
+  Set("LC_NUMERIC", "POSIX");
+  EXPECT_STREQ(QVsetlocale(QV_LC_ALL, ""),
+               "LC_COLLATE=C.UTF-8;LC_CTYPE=C.UTF-8;LC_MONETARY=C.UTF-8;LC_NUMERIC=POSIX;"
+               "LC_TIME=C.UTF-8");
+  EXPECT_STREQ(QVsetlocale(QV_LC_NUMERIC, nullptr), "POSIX");
+  Set("LC_ALL", "C");
+  EXPECT_STREQ(QVsetlocale(QV_LC_ALL, "  "), "C");
+
+  // One category alone.
+  EXPECT_STREQ(QVsetlocale(QV_LC_TIME, "C.UTF-8"), "C.UTF-8");
+  EXPECT_STREQ(QVsetlocale(QV_LC_COLLATE, nullptr), "C");
+  EXPECT_STREQ(QVsetlocale(QV_LC_ALL, nullptr),
+               "LC_COLLATE=C;LC_CTYPE=C;LC_MONETARY=C;LC_NUMERIC=C;LC_TIME=C.UTF-8");
+
+  QVLCONV record;
+  ASSERT_EQ(QVlocaleconv(&record), 1);
+  ExpectCConventions(record);
+  EXPECT_EQ(setlocale(LC_ALL, nullptr), processLocale) << "the process's locale is not touched";
+}
+
+TEST_F(LangRt, ALocaleThatIsNotThereChangesNothing) {
+  EXPECT_STREQ(QVsetlocale(QV_LC_ALL, "C.UTF-8"), "C.UTF-8");
+  EXPECT_EQ(QVsetlocale(QV_LC_ALL, "xx_YY.UTF-8"), nullptr);
+  EXPECT_EQ(QVsetlocale(QV_LC_NUMERIC, "xx_YY.UTF-8"), nullptr);
+  EXPECT_EQ(QVsetlocale(QV_LC_ALL, "/tmp/de_DE"), nullptr);
+  Set("LC_NUMERIC", "xx_YY");
+  EXPECT_EQ(QVsetlocale(QV_LC_ALL, " "), nullptr) << "all five or none";
+  EXPECT_EQ(QVsetlocale(6, "C"), nullptr);
+  EXPECT_EQ(QVsetlocale(-1, "C"), nullptr);
+  EXPECT_STREQ(QVsetlocale(QV_LC_ALL, nullptr), "C.UTF-8");
+}
+
+// A German locale compiled for the test into a folder of its own, which LOCPATH names, so
+// the test needs no locale installed on the machine; only localedef and the locale sources.
+TEST_F(LangRt, TheRecordHoldsTheConventionsOfTheUsersLocale) {
+  TempFolder folder;
+  ASSERT_FALSE(folder.path().empty());
+  const fs::path compiled = folder.path() / "de_DE.UTF-8";
+  const std::string command =
+      "localedef -c -i de_DE -f UTF-8 '" + compiled.string() + "' >/dev/null 2>&1";
+  (void)std::system(command.c_str());
+  if (!fs::is_regular_file(compiled / "LC_NUMERIC"))
+    GTEST_SKIP() << "localedef cannot make de_DE.UTF-8 here (Debian package locales)";
+  Set("LOCPATH", folder.path().c_str());
+  Set("LANG", "de_DE.UTF-8");
+
+  ASSERT_STREQ(QVsetlocale(QV_LC_ALL, " "), "de_DE.UTF-8");
+  QVLCONV record;
+  std::memset(&record, 0x5A, sizeof record);
+  ASSERT_EQ(QVlocaleconv(&record), 1);
+  EXPECT_STREQ(record.decimalPoint, ",");
+  EXPECT_STREQ(record.thousandsSep, ".");
+  EXPECT_STREQ(record.grouping, "\3\3");
+  EXPECT_STREQ(record.currencySymbol, "\xE2\x82\xAC");  // the euro sign in UTF-8
+  EXPECT_STREQ(record.intCurrSymbol, "EUR");
+  EXPECT_STREQ(record.monDecimalPoint, ",");
+  EXPECT_STREQ(record.monThousandsSep, ".");
+  EXPECT_STREQ(record.positiveSign, "");
+  EXPECT_STREQ(record.negativeSign, "-");
+  EXPECT_EQ(record.fracDigits, 2);
+  EXPECT_EQ(record.intFracDigits, 2);
+  EXPECT_EQ(record.pCsPrecedes, 0) << "12,50 \xE2\x82\xAC";
+  EXPECT_EQ(record.pSepBySpace, 1);
+  EXPECT_EQ(record.pSignPosn, 1);
+
+  // The process keeps its own conventions.
+  EXPECT_STREQ(localeconv()->decimal_point, ".");
+  char printed[16];
+  std::snprintf(printed, sizeof printed, "%.1f", 2.5);
+  EXPECT_STREQ(printed, "2.5");
+
+  // Only the numbers of German, the rest of C.
+  EXPECT_STREQ(QVsetlocale(QV_LC_ALL, "C"), "C");
+  EXPECT_STREQ(QVsetlocale(QV_LC_NUMERIC, "de_DE.UTF-8"), "de_DE.UTF-8");
+  ASSERT_EQ(QVlocaleconv(&record), 1);
+  EXPECT_STREQ(record.decimalPoint, ",");
+  EXPECT_STREQ(record.currencySymbol, "");
+}
+
+// ---- The help pages
+
+// The module's 8-bit texts (Windows-1252) in UTF-8, as the pages hold them.
+std::string Utf8(const std::string& text) {
+  std::string out;
+  for (unsigned char c : text) {
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else {
+      EXPECT_GE(c, 0xA0) << "a Windows-1252 letter outside Latin-1";
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+// Blanks, tabs and line ends as one blank, none at either end.
+std::string Squeeze(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    bool blank = c == ' ' || c == '\n' || c == '\t' || c == '\r';
+    if (blank && (out.empty() || out.back() == ' '))
+      continue;
+    out += blank ? ' ' : c;
+  }
+  while (!out.empty() && out.back() == ' ')
+    out.pop_back();
+  return out;
+}
+
+// A control's or menu item's text as the page names it: without its "&" marks, its "\t"
+// accelerator and a closing ":".
+std::string Shown(const std::string& text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '&' && i + 1 < text.size())
+      ++i;
+    if (text[i] == '\t')
+      break;
+    out += text[i];
+  }
+  if (!out.empty() && out.back() == ':')
+    out.pop_back();
+  return Squeeze(Utf8(out));
+}
+
+struct Page {
+  std::string error;  // why the page is not well-formed; "" when it is
+  std::string root, lang, title;
+  std::vector<std::string> headings;  // h1
+  std::vector<std::string> links;     // href of a and link
+  std::string text;                   // all text of the body, squeezed
+};
+
+Page ParsePage(const fs::path& file) {
+  struct State {
+    Page page;
+    std::vector<std::string> open;
+    std::string title, heading, body;
+  } state;
+  const std::string bytes = ReadFile(file);
+  XML_Parser parser = XML_ParserCreate("UTF-8");
+  XML_SetUserData(parser, &state);
+  XML_SetElementHandler(
+      parser,
+      [](void* data, const XML_Char* name, const XML_Char** atts) {
+        auto* s = static_cast<State*>(data);
+        std::string element = name;
+        if (s->open.empty())
+          s->page.root = element;
+        for (int i = 0; atts[i] != nullptr; i += 2) {
+          std::string attribute = atts[i];
+          if (element == "html" && attribute == "lang")
+            s->page.lang = atts[i + 1];
+          if ((element == "a" || element == "link") && attribute == "href")
+            s->page.links.push_back(atts[i + 1]);
+        }
+        if (element == "h1")
+          s->heading.clear();
+        // Blocks and cells are apart from what is around them, as a browser shows them.
+        static const std::set<std::string> kBlocks = {"p",  "li", "dt", "dd", "td", "th",
+                                                      "tr", "h1", "h2", "ul", "dl", "nav"};
+        if (kBlocks.count(element) != 0)
+          s->body += ' ';
+        s->open.push_back(element);
+      },
+      [](void* data, const XML_Char* name) {
+        auto* s = static_cast<State*>(data);
+        if (std::string(name) == "h1")
+          s->page.headings.push_back(Squeeze(s->heading));
+        if (std::string(name) == "title")
+          s->page.title = Squeeze(s->title);
+        s->open.pop_back();
+      });
+  XML_SetCharacterDataHandler(parser, [](void* data, const XML_Char* chars, int length) {
+    auto* s = static_cast<State*>(data);
+    std::string text(chars, static_cast<std::size_t>(length));
+    bool inBody = false;
+    for (const std::string& element : s->open) {
+      if (element == "title")
+        s->title += text;
+      if (element == "h1")
+        s->heading += text;
+      inBody = inBody || element == "body";
+    }
+    if (inBody)
+      s->body += text;
+  });
+  if (XML_Parse(parser, bytes.data(), static_cast<int>(bytes.size()), 1) != XML_STATUS_OK)
+    state.page.error = std::string(XML_ErrorString(XML_GetErrorCode(parser))) + " at line " +
+                       std::to_string(XML_GetCurrentLineNumber(parser));
+  XML_ParserFree(parser);
+  state.page.text = Squeeze(state.body);
+  return state.page;
+}
+
+// Whether the page's text quotes a string of the module; %1, %2 and %s stand for any text.
+bool Quotes(const Page& page, const std::string& utf8) {
+  std::string pattern;
+  const std::string text = Squeeze(utf8);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 1 < text.size() &&
+        (text[i + 1] == 's' || (text[i + 1] >= '1' && text[i + 1] <= '9'))) {
+      pattern += ".+?";
+      ++i;
+    } else if (std::strchr("\\^$.|?*+()[]{}", text[i]) != nullptr) {
+      pattern += std::string("\\") + text[i];
+    } else {
+      pattern += text[i];
+    }
+  }
+  return std::regex_search(page.text, std::regex(pattern));
+}
+
+const int kContexts[] = {101, 102, 103, 104, 200};
+
+struct HelpLanguage {
+  const char* source;  // folder under resources/help
+  const char* built;   // help folder beside the programs
+  const char* lang;
+  const qv::ResourceModule& (*resources)();
+};
+const HelpLanguage kHelp[] = {
+    {"en", "QVCC.HLP", "en", &qv::OwnResources},
+    {"de", "QVCCDEU.HLP", "de", &qv::GermanResources},
+};
+
+std::set<std::string> HtmlFiles(const fs::path& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder))
+    if (entry.path().extension() == ".html")
+      names.insert(entry.path().filename().string());
+  return names;
+}
+
+TEST(HelpPages, EveryContextHasAPageInBothLanguagesAndTheBuildCopiesThem) {
+  const std::set<std::string> expected = {"index.html", "view.html", "101.html", "102.html",
+                                          "103.html",   "104.html",  "200.html"};
+  for (const HelpLanguage& language : kHelp) {
+    SCOPED_TRACE(language.source);
+    const fs::path source = fs::path(QV_RESOURCES) / "help" / language.source;
+    const fs::path built = ProgramFolder() / "help" / language.built;
+    EXPECT_EQ(HtmlFiles(source), expected);
+    ASSERT_TRUE(fs::is_directory(built));
+    EXPECT_EQ(HtmlFiles(built), expected);
+    for (const std::string& name : expected)
+      EXPECT_TRUE(ReadFile(built / name) == ReadFile(source / name)) << name << " is not a copy";
+    EXPECT_TRUE(ReadFile(built / "help.css") ==
+                ReadFile(fs::path(QV_RESOURCES) / "help" / "help.css"));
+    for (int context : kContexts)
+      EXPECT_EQ(fs::path(qv::HelpPage((built / "index.html").string() + ">ref",
+                                      static_cast<DWORD>(context))),
+                built / (std::to_string(context) + ".html"));
+  }
+}
+
+TEST(HelpPages, EveryPageIsWellFormedAndItsLinksResolve) {
+  for (const HelpLanguage& language : kHelp) {
+    const fs::path folder = ProgramFolder() / "help" / language.built;
+    for (const std::string& name : HtmlFiles(folder)) {
+      SCOPED_TRACE(std::string(language.built) + "/" + name);
+      Page page = ParsePage(folder / name);
+      ASSERT_EQ(page.error, "");
+      EXPECT_EQ(page.root, "html");
+      EXPECT_EQ(page.lang, language.lang);
+      EXPECT_NE(page.title, "");
+      ASSERT_EQ(page.headings.size(), 1u);
+      EXPECT_EQ(page.headings[0], page.title);
+      EXPECT_NE(std::find(page.links.begin(), page.links.end(), "help.css"), page.links.end());
+      if (name != "index.html") {
+        EXPECT_NE(std::find(page.links.begin(), page.links.end(), "index.html"), page.links.end())
+            << "a way back to the contents";
+      }
+      for (const std::string& link : page.links) {
+        EXPECT_EQ(link.find(':'), std::string::npos) << link << ": pages link only each other";
+        EXPECT_TRUE(fs::is_regular_file(folder / link.substr(0, link.find('#')))) << link;
+      }
+    }
+  }
+}
+
+TEST(HelpPages, TheIndexLinksEveryPageAndMapsEveryContext) {
+  for (const HelpLanguage& language : kHelp) {
+    SCOPED_TRACE(language.built);
+    const fs::path folder = ProgramFolder() / "help" / language.built;
+    Page index = ParsePage(folder / "index.html");
+    ASSERT_EQ(index.error, "");
+    std::set<std::string> linked(index.links.begin(), index.links.end());
+    for (const std::string& name : HtmlFiles(folder)) {
+      if (name != "index.html") {
+        EXPECT_EQ(linked.count(name), 1u) << name;
+      }
+    }
+    for (int context : kContexts) {
+      const std::string row = std::to_string(context) + " " +
+                              ParsePage(folder / (std::to_string(context) + ".html")).title;
+      EXPECT_NE(index.text.find(row), std::string::npos) << "no row \"" << row << "\"";
+    }
+  }
+}
+
+// Each dialog's page is titled with the dialog's caption and names each of its controls and
+// the messages it shows, in the words of the resources of its language.
+TEST(HelpPages, EachDialogPageNamesItsControlsAndMessages) {
+  const std::map<int, std::vector<UINT>> quoted = {
+      {101, {32819, 32816, 32792, 32811, 32812, 32824}},
+      {102, {32825}},
+      {103, {32818, 32817, 32788, 32800, 32820, 32814, 32823, 32797}},
+      {104, {32821, 32791, 32813}},
+      {200, {200}},
+  };
+  for (const HelpLanguage& language : kHelp) {
+    const qv::ResourceModule& resources = language.resources();
+    const fs::path folder = ProgramFolder() / "help" / language.built;
+    for (const auto& [context, strings] : quoted) {
+      SCOPED_TRACE(std::string(language.built) + " " + std::to_string(context));
+      Page page = ParsePage(folder / (std::to_string(context) + ".html"));
+      ASSERT_EQ(page.error, "");
+      const DialogTemplate* dialog = resources.FindDialog(context);
+      if (context == 200) {
+        EXPECT_EQ(page.title, Shown(resources.FindString(200)));
+      } else {
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(page.title, Shown(dialog->caption));
+      }
+      if (dialog != nullptr) {
+        for (const DialogItemTemplate& item : dialog->items) {
+          const std::string text = Shown(item.text);
+          if (!text.empty()) {
+            EXPECT_NE(page.text.find(text), std::string::npos) << "\"" << text << "\"";
+          }
+        }
+      }
+      for (UINT id : strings) {
+        const char* text = resources.FindString(id);
+        ASSERT_NE(text, nullptr) << id;
+        EXPECT_TRUE(Quotes(page, Shown(text))) << id << " \"" << Utf8(text) << "\"";
+      }
+    }
+  }
+}
+
+// The list's page names each toolbar button, each item of the shared and the shortcut menus,
+// the columns, the add-new row and the messages of the list.
+TEST(HelpPages, TheListPageNamesEveryCommandOfTheList) {
+  for (const HelpLanguage& language : kHelp) {
+    SCOPED_TRACE(language.built);
+    const qv::ResourceModule& resources = language.resources();
+    Page page = ParsePage(ProgramFolder() / "help" / language.built / "view.html");
+    ASSERT_EQ(page.error, "");
+    std::vector<std::string> names;
+    const ToolBarResource* bar = resources.FindToolBar(204);
+    ASSERT_NE(bar, nullptr);
+    for (UINT command : bar->buttons) {
+      if (command == 0)
+        continue;
+      const std::string text = resources.FindString(command);
+      names.push_back(Shown(text.substr(text.find('\n') + 1)));  // the tip
+    }
+    const MenuResource* shared = resources.FindMenu(204);
+    ASSERT_NE(shared, nullptr);
+    names.push_back(Shown(shared->items.at(0).text));
+    for (const MenuItemResource& item : shared->items.at(0).popup)
+      names.push_back(Shown(item.text));
+    const MenuResource* shortcut = resources.FindMenu(207);
+    ASSERT_NE(shortcut, nullptr);
+    for (const MenuItemResource& item : shortcut->items.at(0).popup)
+      names.push_back(Shown(item.text));
+    for (UINT id : {32806u, 32807u, 32808u, 32810u})
+      names.push_back(Shown(resources.FindString(id)));
+    ASSERT_EQ(names.size(), 9u + 3u + 3u + 4u);
+    for (const std::string& name : names)
+      EXPECT_NE(page.text.find(name), std::string::npos) << "\"" << name << "\"";
+    for (UINT id : {32790u, 32800u, 32805u, 32785u})
+      EXPECT_TRUE(Quotes(page, Shown(resources.FindString(id))))
+          << id << " \"" << Utf8(resources.FindString(id)) << "\"";
+  }
+}
+
+}  // namespace
