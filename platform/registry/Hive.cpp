@@ -213,6 +213,11 @@ const HiveValue* Hive::FindValue(std::string_view path, std::string_view name) c
   return found == key->index.end() ? nullptr : &*found->second;
 }
 
+const std::list<HiveValue>* Hive::Values(std::string_view path) const {
+  const HiveKey* key = FindKey(path);
+  return key == nullptr ? nullptr : &key->values;
+}
+
 bool Hive::CreateKey(std::string_view path) {
   if (!ValidPath(path))
     return false;

@@ -60,6 +60,8 @@ class Hive {
   // True when the key exists, or some key lies below it ("" is the root, always present).
   bool HasKey(std::string_view path) const;
   const HiveValue* FindValue(std::string_view path, std::string_view name) const;
+  // The values of a key in file order; null when the key has none of its own.
+  const std::list<HiveValue>* Values(std::string_view path) const;
   // Creates the key when missing; false for a path ValidPath refuses.
   bool CreateKey(std::string_view path);
   // Sets a value, creating its key. False when a name or text holds what the file cannot

@@ -540,6 +540,28 @@ LONG RegEnumKeyA(HKEY key, DWORD index, char* name, DWORD size) {
   return ERROR_SUCCESS;
 }
 
+LONG RegEnumValueA(HKEY key, DWORD index, char* name, DWORD* nameSize, DWORD* /*reserved*/,
+                   DWORD* type, BYTE* data, DWORD* dataSize) {
+  const qv::OpenKey* opened = TheRegistry().Find(key);
+  if (opened == nullptr)
+    return ERROR_INVALID_HANDLE;
+  if (name == nullptr || nameSize == nullptr)
+    return ERROR_INVALID_PARAMETER;
+  LONG error = ERROR_SUCCESS;
+  qv::HiveFile* file = TheRegistry().HiveOf(*opened, &error);
+  if (file == nullptr)
+    return error;
+  const std::list<qv::HiveValue>* values = file->hive.Values(opened->path);
+  if (values == nullptr || index >= values->size())
+    return ERROR_NO_MORE_ITEMS;
+  const qv::HiveValue& value = *std::next(values->begin(), index);
+  if (value.name.size() + 1 > *nameSize)
+    return ERROR_MORE_DATA;
+  std::memcpy(name, value.name.c_str(), value.name.size() + 1);
+  *nameSize = static_cast<DWORD>(value.name.size());
+  return qv::CopyValue(*opened, value.name.c_str(), type, data, dataSize);
+}
+
 BOOL GetComputerNameA(char* buffer, DWORD* size) {
   qv::World* world = qv::World::Current();
   if (world == nullptr || buffer == nullptr || size == nullptr)

@@ -79,6 +79,12 @@ LONG RegDeleteKeyA(HKEY key, const char* subKey);
 // into `name`, `size` bytes with the NUL. ERROR_NO_MORE_ITEMS past the last; ERROR_MORE_DATA
 // when the name does not fit.
 LONG RegEnumKeyA(HKEY key, DWORD index, char* name, DWORD size);
+// The index-th value of `key` (from 0, in the order they were made): its name into `name`
+// (*nameSize characters with the NUL; on success the name's length), and as RegQueryValueExA
+// its type and data. ERROR_NO_MORE_ITEMS past the last; ERROR_MORE_DATA when the name or data
+// does not fit.
+LONG RegEnumValueA(HKEY key, DWORD index, char* name, DWORD* nameSize, DWORD* reserved, DWORD* type,
+                   BYTE* data, DWORD* dataSize);
 
 // This computer's name, the world's console. *size is the buffer's size in characters; on
 // success it becomes the name's length. Too small: FALSE, *size the size needed.

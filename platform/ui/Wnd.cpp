@@ -32,6 +32,9 @@ const HelpRequest& LastHelpRequest() {
 void SetHelpFilePath(std::string path) {
   HelpFile() = std::move(path);
 }
+const std::string& HelpFilePath() {
+  return HelpFile();
+}
 }  // namespace qv
 
 namespace {

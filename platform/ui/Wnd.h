@@ -320,4 +320,5 @@ struct HelpRequest {
 };
 const HelpRequest& LastHelpRequest();
 void SetHelpFilePath(std::string path);
+const std::string& HelpFilePath();
 }  // namespace qv
