@@ -72,7 +72,9 @@ int CProfileFile::ReadString(const std::string& section, const std::string& key,
                              std::string& out) const {
   if (!pathValid_)
     return 0;
-  thread_local std::vector<char> buffer(kReadBufferSize, '\0');
+  // One buffer for every read: the module runs on its host's one user-interface thread. (Not
+  // thread_local: a thread-local object with a destructor keeps the module loaded.)
+  static std::vector<char> buffer(kReadBufferSize, '\0');
   DWORD count = GetPrivateProfileStringA(section.c_str(), key.c_str(), "", buffer.data(),
                                          kReadBufferSize, path_.c_str());
   if (count == 0)

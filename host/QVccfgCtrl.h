@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "host/ModuleLock.h"
 #include "platform/com/Guid.h"
 #include "platform/com/OleControl.h"
 #include "platform/tasklib/TaskLib.h"
@@ -91,4 +92,5 @@ class CQVccfgCtrl : public COleControl {
   CCustomFrame* m_pFrame = nullptr;  // null once its window has gone (it deletes itself)
   CMenu m_sharedMenu;
   LONG m_databasePointer = 0;
+  ModuleLock m_lock;  // the module stays loaded while the control lives
 };

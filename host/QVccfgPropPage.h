@@ -3,6 +3,7 @@
 // offer: it shows one line of text, exchanges no value and so never has changes to apply.
 #pragma once
 
+#include "host/ModuleLock.h"
 #include "platform/com/Guid.h"
 #include "platform/com/PropertyPage.h"
 #include "platform/wintypes.h"
@@ -21,4 +22,6 @@ class CQVccfgPropPage final : public COlePropertyPage {
 
  private:
   ~CQVccfgPropPage() override = default;
+
+  ModuleLock lock_;  // the module stays loaded while the page lives
 };

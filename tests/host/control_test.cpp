@@ -14,6 +14,7 @@
 #include "tests/host/ScriptedConsole.h"
 #include "tools/qvccfg/Commands.h"
 #include "tools/qvccfg/Json.h"
+#include "tools/world/Install.h"
 #include "view/CustomDoc.h"
 
 namespace {
@@ -349,21 +350,28 @@ TEST_F(Control, ModifyWithoutASelectionSaysSoAndEnterOpensTheSelectedGroup) {
   Run();
 }
 
+// qvccfg list makes the control from the module installed in the world: its rows are the
+// rows of the control linked in here.
 TEST_F(Control, RefreshShowsWhatQvccfgListPrints) {
   world_.Put("\\\\CORE1\\qvlogon\\FRMX.FRM", "[Form]\r\nFormName=Extra\r\nFormDescription=d\r\n");
   std::string out, err;
+  HRESULT registered = E_FAIL;
+  ASSERT_TRUE(qv::InstallModule(&err, &registered)) << err;
   ASSERT_EQ(qv::RunQvccfg({"--world", world_.Dir(), "list"}, &out, &err), 0) << err;
   qv::World::SetCurrent(&world_.World());  // the command opened the world for itself
+  // The module it loaded and unloaded took its resources with it: ours are current again.
+  qv::SetResourceModule(&qv::OwnResources());
   qv::json::Value printed;
   ASSERT_TRUE(qv::json::Parse(out, &printed, nullptr));
   Open();
   View()->SendMessage(WM_COMMAND, MAKEWPARAM(kRefresh, 0));
   ASSERT_EQ(printed.AsArray().size(), static_cast<std::size_t>(View()->GetItemCount()));
+  const qv::ui::WindowState list = ListState();
   for (int row = 0; row < View()->GetItemCount(); ++row) {
     const qv::json::Value& item = printed.AsArray()[static_cast<std::size_t>(row)];
     EXPECT_EQ(item.Find("text")->AsString(), View()->GetItemText(row, 0));
     EXPECT_EQ(item.Find("description")->AsString(), View()->GetItemText(row, 1));
-    EXPECT_EQ(item.Find("image")->AsNumber(), View()->GetItemImage(row));
+    EXPECT_EQ(item.Find("image")->AsString(), list.images[static_cast<std::size_t>(row)]);
   }
   EXPECT_EQ(View()->GetItemText(Row("Extra"), 1), "d");
 }
