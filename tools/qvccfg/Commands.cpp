@@ -25,14 +25,20 @@
 #include "tools/qvccfg/ConsoleCommands.h"
 #include "tools/qvccfg/FormJson.h"
 #include "tools/qvccfg/Listings.h"
+#include "tools/qvccfg/ModuleCommands.h"
 #include "tools/world/DefaultWorld.h"
+#include "tools/world/Install.h"
 
 namespace qv {
 namespace {
 
 const char kUsage[] =
     "usage: qvccfg [--world DIR] COMMAND\n"
-    "  init               make the default world\n"
+    "  init               make the default world, with the Form Designer module installed\n"
+    "  install            copy the module built beside qvccfg into the world and register it\n"
+    "  regserver [/u] MODULE  load a module file and call its DllRegisterServer (with /u\n"
+    "                     DllUnregisterServer); print the result as 0x%08X\n"
+    "  plugins            make each plug-in the console would find; print them as JSON\n"
     "  where WINPATH      print the host path a Windows path maps to\n"
     "  show FILE          print a form file as JSON, with the messages loading showed\n"
     "  check FILE         load a form file; its messages on stderr, status 1 when any\n"
@@ -381,13 +387,17 @@ static int RunCommand(const std::vector<std::string>& argsIn, std::string* out, 
     return args.empty() ? 2 : 0;
   }
   const std::string& command = args[0];
-  bool takesNone =
-      command == "init" || command == "list" || command == "groups" || command == "tasks";
+  bool takesNone = command == "init" || command == "install" || command == "plugins" ||
+                   command == "list" || command == "groups" || command == "tasks";
   bool takesOne = command == "where" || command == "show" || command == "check" ||
-                  command == "import" || command == "export" || command == "script";
+                  command == "import" || command == "export" || command == "script" ||
+                  command == "regserver";
   bool group = command == "script" && args.size() == 3 && args[2] == "--group";
   if (group)
     args.pop_back();
+  bool unregister = command == "regserver" && args.size() == 3 && args[1] == "/u";
+  if (unregister)
+    args.erase(args.begin() + 1);
   bool console = command == "schedule" || command == "unschedule" || command == "delete" ||
                  command == "group" || command == "drag";
   ConsoleArgs consoleArgs;
@@ -421,7 +431,15 @@ static int RunCommand(const std::vector<std::string>& argsIn, std::string* out, 
       return 2;
     }
     *out += "made the default world in " + dir + "\n";
-    return 0;
+    HRESULT result = S_OK;
+    if (OpenWorld(dir, &why) == nullptr || !InstallModule(&why, &result)) {
+      *err = "qvccfg: the Form Designer module was not installed: " + Printable(why) + "\n";
+      return 1;
+    }
+    bool flushed = FlushRegistry();
+    for (const std::string& line : TakeRegistryProblems())
+      *err += "qvccfg: " + Printable(line) + "\n";
+    return flushed ? 0 : 1;
   }
   // Only init makes a world: a folder without one is never filled behind the user's back.
   if (!std::filesystem::exists(absolute / World::kDescriptionFile, ec)) {
@@ -451,6 +469,18 @@ static int RunCommand(const std::vector<std::string>& argsIn, std::string* out, 
       *err = "qvccfg: " + Printable(args[1]) + " is refused: " + Printable(why) + "\n";
       status = 2;
     }
+  } else if (command == "install") {
+    HRESULT result = S_OK;
+    if (InstallModule(&why, &result)) {
+      *out += std::string(kConsoleProgramFolder) + "\\" + kModuleName + "\n";
+    } else {
+      *err = "qvccfg: " + Printable(why) + "\n";
+      status = 1;
+    }
+  } else if (command == "regserver") {
+    status = RegServerCommand(*world, args[1], unregister, out, err);
+  } else if (command == "plugins") {
+    status = PlugInsCommand(out, err);
   } else if (command == "import") {
     status = Import(args[1], out, err);
   } else if (command == "list") {

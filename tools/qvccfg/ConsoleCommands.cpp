@@ -9,33 +9,24 @@
 #include "distribution/RemoteRegistry.h"
 #include "distribution/TaskDataSource.h"
 #include "groups/FormGroupList.h"
-#include "host/HostInterfaces.h"
-#include "host/QVccfgCtrl.h"
-#include "platform/com/ConnectionPoint.h"
 #include "platform/ole/DropTarget.h"
 #include "platform/ole/GlobalMemory.h"
 #include "platform/tasklib/TaskLib.h"
 #include "platform/ui/Clipboard.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/ListCtrl.h"
-#include "platform/ui/Timers.h"
 #include "platform/ui/Ui.h"
-#include "resources/Dialogs.h"
-#include "tools/console/TaskHost.h"
 #include "tools/qvccfg/Commands.h"
+#include "tools/qvccfg/HostedControl.h"
 #include "tools/qvccfg/Json.h"
 #include "view/Catalogue.h"
 #include "view/CustomDoc.h"
-#include "view/CustomFrame.h"
-#include "view/CustomView.h"
 
 namespace qv {
 namespace {
 
 constexpr UINT kModify = 32768, kSchedule = 32771, kDelete = 32772, kMultipleForms = 32786;
 constexpr int kGroupNameBox = 1021, kFormList = 1022;
-constexpr int kBoxText = 0xFFFF;  // the text of a message box
-const CRect kControlRect{0, 0, 640, 420};
 
 // "\\<core server>\qvlogon\", as the console view builds it.
 std::string FormsSharePath() {
@@ -47,176 +38,6 @@ std::string FormsSharePath() {
 std::string Quoted(const std::string& cp1252) {
   return "\"" + Printable(json::Cp1252ToUtf8(cp1252)) + "\"";
 }
-
-// The console's end of the control's events: the database handle, and the task host for its
-// class id.
-class ConsoleSink final : public com::Object<IDispatch> {
- public:
-  LONG database = 0;
-  IUnknown* host = nullptr;  // not owned
-
-  HRESULT GetIDOfName(const char*, DISPID*) override { return E_NOTIMPL; }
-  HRESULT Invoke(DISPID id, WORD, std::span<const VARIANT> args, VARIANT*) override {
-    if (id == CQVccfgCtrl::kEventGetDatabasePointer && args.size() == 1 &&
-        args[0].LongRef() != nullptr)
-      *args[0].LongRef() = database;
-    if (id == CQVccfgCtrl::kEventGetClassInterface && args.size() == 3 &&
-        args[0].LongRef() != nullptr && args[1].UnknownRef() != nullptr && host != nullptr &&
-        *reinterpret_cast<const CLSID*>(args[0].LongRef()) == CLSID_ConsoleTaskHost) {
-      host->AddRef();
-      *args[1].UnknownRef() = host;
-    }
-    return S_OK;
-  }
-
- private:
-  void* FindInterface(REFIID iid) override {
-    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == CQVccfgCtrl::kEventsIid)
-      return static_cast<IDispatch*>(this);
-    return nullptr;
-  }
-};
-
-// The user in front of the control, asked each time a window waits for input: answers every
-// message box (Yes to a question only when agreed) and keeps its text, and fills the group
-// dialog once; the dialog met again (after a message) is cancelled. With no window open there
-// is nothing more to do.
-class ConsoleUser : public ui::EventSource {
- public:
-  ConsoleUser() { ui::SetEventSource(this); }
-  ~ConsoleUser() override { ui::SetEventSource(nullptr); }
-  ConsoleUser(const ConsoleUser&) = delete;
-  ConsoleUser& operator=(const ConsoleUser&) = delete;
-
-  bool WaitForInput() override {
-    ui::Snapshot snapshot = ui::TakeSnapshot();
-    // A drag: over the window that takes it, then the drop.
-    if (snapshot.drag.running) {
-      if (snapshot.drag.over != dropOn)
-        ui::DragOver(dropOn);
-      else
-        ui::Drop();
-      return true;
-    }
-    const ui::WindowState* top = snapshot.Top();
-    if (top == nullptr)
-      return false;
-    if (top->Find(kFormList) != nullptr) {
-      if (fillGroupDialog && !filled_) {
-        filled_ = true;
-        fillGroupDialog(*top);
-      } else {
-        ui::Click(IDCANCEL);
-      }
-      return true;
-    }
-    if (const ui::WindowState* text = top->Find(kBoxText)) {
-      if (top->Find(IDYES) != nullptr) {
-        questions.push_back(text->text);
-        ui::Click(answerYes ? IDYES : IDNO);
-      } else {
-        messages.push_back(text->text);
-        ui::Click(IDOK);
-      }
-      return true;
-    }
-    return false;  // a window nobody expected: its loop cancels it
-  }
-
-  bool answerYes = false;
-  int dropOn = 0;  // the window a drag is dropped on
-  std::function<void(const ui::WindowState& dialog)> fillGroupDialog;
-  std::vector<std::string> questions;  // the texts of the Yes/No boxes
-  std::vector<std::string> messages;   // the texts of the other boxes
-
- private:
-  bool filled_ = false;
-};
-
-// The control as qvccfg hosts it: made, placed and taken down as the console does, on the
-// framework's manual clock (the toolbar follows only when Tick says so).
-class HostedControl {
- public:
-  HostedControl() {
-    SetResourceModule(&OwnResources());
-    ui::UseManualClock(true);
-    ui::ClearInputProblems();
-    sink_->database = DatabaseHandles().Register(&database_);
-    sink_->host = host_.Get();
-    control_ = new CQVccfgCtrl();
-    com::ComPtr<IConnectionPoint> point;
-    if (control_->FindConnectionPoint(CQVccfgCtrl::kEventsIid, point.Out()) == S_OK)
-      point->Advise(static_cast<IDispatch*>(sink_.Get()), &cookie_);
-    created_ = control_->CreateControlWindow(0, kControlRect) == S_OK;
-  }
-  ~HostedControl() {
-    control_->DestroyControlWindow();
-    control_->Release();
-    DatabaseHandles().Unregister(sink_->database);
-    ui::ClearInputProblems();
-    ui::UseManualClock(false);
-    SetResourceModule(nullptr);
-  }
-  HostedControl(const HostedControl&) = delete;
-  HostedControl& operator=(const HostedControl&) = delete;
-
-  bool Created() const { return created_; }
-  CCustomView* View() const { return control_->GetView(); }
-  ConsoleUser& User() { return user_; }
-  const CConsoleTaskHost& Host() const { return *host_.Get(); }
-
-  // Carries out what was posted, and the timers that are due.
-  static void Settle() { ui::RunMessageLoop(); }
-  // The control's timer ticks once: the toolbar shows the view's states.
-  static void Tick() {
-    ui::AdvanceClock(CQVccfgCtrl::kTimerPeriod);
-    Settle();
-  }
-  // The row of that text and item data; -1 when none.
-  int Row(const std::string& name, DWORD_PTR data) const {
-    for (int row = 0; row < View()->GetItemCount(); ++row) {
-      if (View()->GetItemText(row, 0) == name && View()->GetItemData(row) == data)
-        return row;
-    }
-    return -1;
-  }
-  // The user clicks the row; false when it is not listed.
-  bool Select(const std::string& name, DWORD_PTR data) {
-    int row = Row(name, data);
-    if (row < 0)
-      return false;
-    ui::SelectAt(View()->Handle(), row);
-    Settle();
-    return View()->GetNextItem(-1, LVNI_SELECTED) == row;
-  }
-  // The console's menu command, routed through the control's OnCommand.
-  void Command(UINT id) {
-    VARIANT args[] = {VARIANT::FromLong(static_cast<LONG>(id))};
-    control_->Invoke(CQVccfgCtrl::kOnCommand, DISPATCH_METHOD, args, nullptr);
-    Settle();
-  }
-  // The user clicks a button of the toolbar; false when it could not be clicked.
-  bool ClickToolbar(UINT id) {
-    CCustomToolBar* bar = control_->GetFrame()->GetToolBar();
-    for (int i = 0; i < bar->GetCount(); ++i) {
-      if (bar->GetButton(i).id == id) {
-        ui::ClickAt(bar->Handle(), i);
-        Settle();
-        return true;
-      }
-    }
-    return false;
-  }
-
- private:
-  int database_ = 0;  // the console's database object: any object will do
-  com::ComPtr<ConsoleSink> sink_ = com::MakeObject<ConsoleSink>();
-  com::ComPtr<CConsoleTaskHost> host_ = com::MakeObject<CConsoleTaskHost>();
-  ConsoleUser user_;
-  CQVccfgCtrl* control_ = nullptr;
-  DWORD cookie_ = 0;
-  bool created_ = false;
-};
 
 // The console's pane that takes task configuration data: a drop asks for it `asks` times and
 // keeps every block.
@@ -251,6 +72,12 @@ class TaskDataPane : public COleDropTarget {
   int asks_;
   CWnd window_;
 };
+
+// The kind of row of an item's data.
+RowKind Kind(DWORD_PTR data) {
+  return data == kItemGroup ? RowKind::kGroup
+                            : (data == kItemForm ? RowKind::kForm : RowKind::kAddNewForm);
+}
 
 // A rendered block as JSON: the record's fields and the data after it.
 json::Value BlockJson(const std::string& block) {
@@ -314,19 +141,6 @@ bool Listed(const Catalogue& catalogue, const std::string& name, DWORD_PTR data,
   return false;
 }
 
-// The lines for a control that could not be made: its messages, and what is wrong with the
-// console database. Status 2 when the database is damaged (nothing could be changed).
-int ControlFailed(HostedControl& console, std::string* err) {
-  for (const std::string& message : console.User().messages)
-    *err += "qvccfg: " + Printable(json::Cp1252ToUtf8(message)) + "\n";
-  std::string problem = TaskLibraryProblem();
-  if (!problem.empty())
-    *err += "qvccfg: " + Printable(problem) + "\n";
-  if (err->empty())
-    *err = "qvccfg: the Form Designer control could not be made\n";
-  return problem.empty() ? 1 : 2;
-}
-
 // The messages the user was shown, one line each, and status 1; 0 when there were none.
 int Told(const ConsoleUser& user, std::string* err) {
   for (const std::string& message : user.messages)
@@ -366,8 +180,8 @@ int ScheduleCommand(const std::string& utf8Name, bool group, std::string* out, s
     return 2;
   HostedControl console;
   if (!console.Created())
-    return ControlFailed(console, err);
-  if (!console.Select(name, data)) {
+    return console.Failure(err);
+  if (!console.Select(name, Kind(data))) {
     *err = "qvccfg: " + Quoted(name) + " could not be selected; nothing was changed\n";
     return 2;
   }
@@ -410,8 +224,8 @@ int DragCommand(const std::string& utf8Name, bool group, int renders, std::strin
     return 2;
   HostedControl console;
   if (!console.Created())
-    return ControlFailed(console, err);
-  if (!console.Select(name, data)) {
+    return console.Failure(err);
+  if (!console.Select(name, Kind(data))) {
     *err = "qvccfg: " + Quoted(name) + " could not be selected; nothing was changed\n";
     return 2;
   }
@@ -419,8 +233,8 @@ int DragCommand(const std::string& utf8Name, bool group, int renders, std::strin
   console.User().dropOn = pane.Handle();
   UserInput drag;
   drag.kind = UserInput::kDrag;
-  drag.target = console.View()->Handle();
-  drag.index = console.Row(name, data);
+  drag.target = console.ListHandle();
+  drag.index = console.Row(name, Kind(data));
   ui::Post(drag);
   HostedControl::Settle();
   if (int status = Told(console.User(), err); status != 0)
@@ -472,8 +286,8 @@ int DeleteCommand(const std::string& utf8Name, bool group, std::string* /*out*/,
     return 2;
   HostedControl console;
   if (!console.Created())
-    return ControlFailed(console, err);
-  if (!console.Select(name, data)) {
+    return console.Failure(err);
+  if (!console.Select(name, Kind(data))) {
     *err = "qvccfg: " + Quoted(name) + " could not be selected; nothing was changed\n";
     return 2;
   }
@@ -486,7 +300,7 @@ int DeleteCommand(const std::string& utf8Name, bool group, std::string* /*out*/,
     return 1;
   }
   // A form file that could not be deleted comes back with the refresh.
-  if (console.Row(name, data) >= 0) {
+  if (console.Row(name, Kind(data)) >= 0) {
     *err = "qvccfg: " + Quoted(name) + " is still listed: its file could not be deleted\n";
     return 1;
   }
@@ -517,7 +331,7 @@ int GroupCommand(const std::string& utf8Name, const std::vector<std::string>& ut
 
   HostedControl console;
   if (!console.Created())
-    return ControlFailed(console, err);
+    return console.Failure(err);
   // The user names a new group, then sets each form's check mark and presses OK.
   console.User().fillGroupDialog = [&](const ui::WindowState& dialog) {
     if (!change)
@@ -532,7 +346,7 @@ int GroupCommand(const std::string& utf8Name, const std::vector<std::string>& ut
     ui::Click(IDOK);
   };
   if (change) {
-    if (!console.Select(name, kItemGroup)) {
+    if (!console.Select(name, RowKind::kGroup)) {
       *err = "qvccfg: " + Quoted(name) + " could not be selected; nothing was changed\n";
       return 2;
     }

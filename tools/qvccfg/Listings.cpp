@@ -11,8 +11,8 @@
 #include "platform/profile/Profile.h"
 #include "platform/tasklib/TaskLib.h"
 #include "platform/ui/ListCtrl.h"
-#include "platform/ui/WaitCursor.h"
 #include "tools/qvccfg/Commands.h"
+#include "tools/qvccfg/HostedControl.h"
 #include "tools/qvccfg/Json.h"
 #include "view/Catalogue.h"
 #include "view/CustomDoc.h"
@@ -33,22 +33,19 @@ std::string Text(const char* field, std::size_t size) {
 
 }  // namespace
 
-int ListCatalogue(std::string* out, std::string* /*err*/) {
-  CCustomDoc document;
-  CListCtrl list;
-  CFormCatalogue catalogue(list, document, FormsSharePath());
-  {
-    CWaitCursor wait;
-    catalogue.FillCatalogue();
-    catalogue.SaveOrder(0);
-  }
+int ListCatalogue(std::string* out, std::string* err) {
+  // The control fills its list when it is made, and saves the order of the rows.
+  HostedControl console;
+  if (!console.Created())
+    return console.Failure(err);
+  ui::WindowState list = console.List();
   json::Value rows = json::Array{};
-  for (int row = 0; row < list.GetItemCount(); ++row) {
+  for (std::size_t row = 0; row < list.rows.size(); ++row) {
+    const std::vector<std::string>& texts = list.rows[row];
     json::Value item = json::Object{};
-    item.Set("text", json::Cp1252ToUtf8(list.GetItemText(row, 0)));
-    item.Set("description", json::Cp1252ToUtf8(list.GetItemText(row, 1)));
-    item.Set("image", list.GetItemImage(row));
-    item.Set("data", static_cast<std::intptr_t>(list.GetItemData(row)));
+    item.Set("text", json::Cp1252ToUtf8(texts.empty() ? "" : texts[0]));
+    item.Set("description", json::Cp1252ToUtf8(texts.size() > 1 ? texts[1] : ""));
+    item.Set("image", row < list.images.size() ? list.images[row] : "");
     rows.Append(item);
   }
   *out += json::Write(rows, true) + "\n";
