@@ -30,6 +30,13 @@
 
 namespace fs = std::filesystem;
 
+// glibc's newlocale does not free the list of folders it makes of LOCPATH (a few bytes each
+// call), and the test of a compiled German locale below sets LOCPATH: leak checking is told
+// to let that one go. Programs without the leak checker never call this.
+extern "C" const char* __lsan_default_suppressions() {
+  return "leak:argz_add_sep\n";
+}
+
 namespace {
 
 fs::path ProgramFolder() {
@@ -438,7 +445,7 @@ TEST_F(LangRt, ALocaleThatIsNotThereChangesNothing) {
   EXPECT_STREQ(QVsetlocale(QV_LC_ALL, "C.UTF-8"), "C.UTF-8");
   EXPECT_EQ(QVsetlocale(QV_LC_ALL, "xx_YY.UTF-8"), nullptr);
   EXPECT_EQ(QVsetlocale(QV_LC_NUMERIC, "xx_YY.UTF-8"), nullptr);
-  EXPECT_EQ(QVsetlocale(QV_LC_ALL, "/tmp/de_DE"), nullptr);
+  EXPECT_EQ(QVsetlocale(QV_LC_ALL, "locales/de_DE.UTF-8"), nullptr);
   Set("LC_NUMERIC", "xx_YY");
   EXPECT_EQ(QVsetlocale(QV_LC_ALL, " "), nullptr) << "all five or none";
   EXPECT_EQ(QVsetlocale(6, "C"), nullptr);
