@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "host/ConsolePlugIn.h"
+#include "languages/de/GermanResources.h"
 #include "platform/com/Bstr.h"
 #include "platform/com/ClassFactory.h"
 #include "platform/com/Creation.h"
@@ -21,9 +23,12 @@
 #include "platform/path/HostFile.h"
 #include "platform/registry/AppProfile.h"
 #include "platform/registry/Registry.h"
+#include "platform/ui/Menu.h"
 #include "platform/ui/MessageBox.h"
+#include "platform/ui/Timers.h"
 #include "platform/ui/Ui.h"
 #include "platform/ui/Wnd.h"
+#include "resources/StringTable.h"
 #include "tests/TestWorld.h"
 #include "tools/world/Install.h"
 
@@ -337,6 +342,151 @@ TEST_F(Module, StartUpUsesTheModulesOwnResourcesAndItsProfileKey) {
     }
   }
   EXPECT_NE(UserHive().find("\"LastViewType\"="), std::string::npos) << UserHive();
+}
+
+// ---- The module in German
+
+// Every text a user reads in the window tree, and the items of a menu.
+void CollectTexts(const qv::ui::WindowState& window, std::vector<std::string>* texts) {
+  texts->push_back(window.text);
+  for (const std::string& line : window.lines)
+    texts->push_back(line);
+  for (const std::string& column : window.columns)
+    texts->push_back(column);
+  for (const std::vector<std::string>& row : window.rows)
+    texts->insert(texts->end(), row.begin(), row.end());
+  for (const qv::ui::ToolButtonState& button : window.buttons)
+    texts->push_back(button.tip);
+  for (const qv::ui::WindowState& child : window.children)
+    CollectTexts(child, texts);
+}
+void CollectMenu(HMENU menu, std::vector<std::string>* texts) {
+  for (const qv::ui::MenuItemState& item : qv::ui::MenuItems(menu)) {
+    texts->push_back(item.text);
+    if (item.popup != 0)
+      CollectMenu(item.popup, texts);
+  }
+}
+
+// The texts that are an English string of the module's own table (the lines of one, cut at
+// its newlines). Strings that German writes alike are not English.
+std::vector<std::string> English(const std::vector<std::string>& texts) {
+  std::vector<std::string> found;
+  for (UINT id = 1; id < 0x10000; ++id) {
+    const char* own = qv::OwnString(id);
+    const char* german = qv::GermanResources().FindString(id);
+    if (own == nullptr || (german != nullptr && std::strcmp(own, german) == 0))
+      continue;
+    std::string text = own;
+    for (std::size_t start = 0; start <= text.size();) {
+      std::size_t end = std::min(text.find('\n', start), text.size());
+      std::string line = text.substr(start, end - start);
+      if (line.size() > 2 && std::find(texts.begin(), texts.end(), line) != texts.end())
+        found.push_back(std::to_string(id) + ": " + line);
+      start = end + 1;
+    }
+  }
+  return found;
+}
+
+// The user in front of the German control: reads every window that waits for input, then
+// closes it (Cancel, else OK, else No).
+class ReadingUser : public qv::ui::EventSource {
+ public:
+  ReadingUser() { qv::ui::SetEventSource(this); }
+  ~ReadingUser() override { qv::ui::SetEventSource(nullptr); }
+  ReadingUser(const ReadingUser&) = delete;
+  ReadingUser& operator=(const ReadingUser&) = delete;
+
+  bool WaitForInput() override {
+    qv::ui::Snapshot snapshot = qv::ui::TakeSnapshot();
+    const qv::ui::WindowState* top = snapshot.Top();
+    if (top == nullptr || ++waits > 20)
+      return false;
+    captions.push_back(top->text);
+    CollectTexts(*top, &texts);
+    for (int button : {IDCANCEL, IDOK, IDNO}) {
+      if (top->Find(button) != nullptr) {
+        qv::ui::Click(button);
+        return true;
+      }
+    }
+    return false;
+  }
+
+  int waits = 0;
+  std::vector<std::string> captions;
+  std::vector<std::string> texts;
+};
+
+// With German chosen, the module takes every resource from its German library: the plug-in's
+// name, the application's name, the help, the list with its toolbar, the shared menu and the
+// prompts, and the form editor that New Form opens. No English string of the module's table
+// is left.
+TEST_F(Module, WithGermanChosenTheModuleSpeaksGermanThroughout) {
+  setenv("LANG", "de_DE.UTF-8", 1);
+  Install();
+  const qv::ResourceModule& german = qv::GermanResources();
+  EXPECT_EQ(DisplayName(), german.FindString(32782));
+  EXPECT_EQ(qv::AppName(), german.FindString(32809));
+  EXPECT_TRUE(qv::HelpFilePath().ends_with("/help/QVCCDEU.HLP/index.html>ref"))
+      << qv::HelpFilePath();
+
+  qv::ui::UseManualClock(true);
+  IDispatch* control = nullptr;
+  ASSERT_EQ(CoCreateInstance(kControlClass, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                             reinterpret_cast<void**>(&control)),
+            S_OK);
+  IControlWindow* window = nullptr;
+  control->QueryInterface(IID_IControlWindow, reinterpret_cast<void**>(&window));
+  ASSERT_EQ(window->CreateControlWindow(0, CRect{0, 0, 640, 400}), S_OK);
+  qv::ui::AdvanceClock(300);  // the toolbar follows the view
+  qv::ui::RunMessageLoop();
+
+  std::vector<std::string> texts;
+  for (const qv::ui::WindowState& shown : qv::ui::TakeSnapshot().windows)
+    CollectTexts(shown, &texts);
+  EXPECT_NE(std::find(texts.begin(), texts.end(), german.FindString(32808)), texts.end())
+      << "the add-new row is not German";
+  VARIANT none[1];
+  VARIANT menu;
+  ASSERT_EQ(control->Invoke(1, DISPATCH_METHOD, std::span<const VARIANT>(none, 0), &menu), S_OK);
+  CollectMenu(static_cast<HMENU>(menu.Long()), &texts);
+  for (LONG id : {32768, 32770, 32771, 32772, 32773, 32787}) {
+    BSTR prompt = nullptr;
+    VARIANT args[] = {VARIANT::FromLong(id), VARIANT::RefString(&prompt)};
+    control->Invoke(4, DISPATCH_METHOD, args, nullptr);
+    texts.push_back(qv::com::Bstr(prompt).Text());
+  }
+  {
+    ReadingUser user;
+    VARIANT args[] = {VARIANT::FromLong(32770)};  // New Form
+    control->Invoke(3, DISPATCH_METHOD, args, nullptr);
+    qv::ui::RunMessageLoop();
+    ASSERT_FALSE(user.captions.empty()) << "the form editor did not open";
+    texts.insert(texts.end(), user.texts.begin(), user.texts.end());
+  }
+  EXPECT_EQ(English(texts), std::vector<std::string>{});
+
+  window->DestroyControlWindow();
+  window->Release();
+  control->Release();
+  qv::ui::UseManualClock(false);
+}
+
+// A language library without string 32782 gives the plug-in the name "PlugIn".
+// (Installed while no language is chosen, so that the registration loads no language library,
+// which would then stay loaded.)
+TEST_F(Module, ALanguageLibraryWithoutTheDisplayNameGivesPlugIn) {
+  Install();
+  std::string bytes;
+  ASSERT_TRUE(qv::ReadHostFile(QV_LACKING_LANGUAGE, &bytes));
+  const std::string folder = ModuleHost().substr(0, ModuleHost().rfind('/'));
+  ASSERT_TRUE(qv::WriteHostFileAtomic(folder + "/languages/QVCCDEU.DLL", bytes));
+  CoFreeUnusedLibraries();
+  setenv("LC_ALL", "de_AT", 1);
+  EXPECT_EQ(DisplayName(), "PlugIn");
+  EXPECT_EQ(qv::AppName(), qv::GermanResources().FindString(32809));
 }
 
 }  // namespace
