@@ -106,6 +106,31 @@ trace=$(strace -f -qq -e trace=fsync,rename "$qvccfg" --world "$world" \
   sed -E 's/^[0-9 ]*//; s/\(.*//' | tr '\n' ' ')
 [[ $trace == *"fsync rename fsync"* ]] || fail "no fsync, rename, fsync sequence: $trace"
 
+# --- Registration writes the machine hive twice: after the type library, and after the
+# classes. A failed first write leaves the hive as it was and says 0x80040200; a failed second
+# one keeps the first step and says 0x80040201. Each is reported, never taken for success.
+hklm="$world/ADMIN7/registry/HKLM.reg"
+module='C:\Program Files\Arvex\QVNX\Console\QVCCFG.OCX'
+registration_fails() {  # FLAG WHEN CODE
+  cp "$hklm" "$root/hklm.before"
+  run -e inject=rename:error=EIO:when=$2 -- regserver $1 "$module"
+  [ "$status" -eq 1 ] || fail "regserver $1 with write $2 failing exited $status"
+  [ "$out" = "$3" ] || fail "regserver $1 with write $2 failing printed: $out"
+  [[ $err == *"HKLM.reg could not be written"* ]] || fail "regserver $1: no message: $err"
+}
+registration_fails /u 1 0x80040200
+cmp -s "$hklm" "$root/hklm.before" || fail "a failed first write of unregistering changed HKLM.reg"
+registration_fails /u 2 0x80040201
+grep -q 'TypeLib\\{AE399774' "$hklm" && fail "the first step of unregistering was not kept"
+grep -q 'PlugIns\\{A48C4D90-9281-11d1' "$hklm" || fail "a failed second step removed the plug-in key"
+registration_fails "" 1 0x80040200
+cmp -s "$hklm" "$root/hklm.before" || fail "a failed first write of registering changed HKLM.reg"
+run -- regserver "$module"
+[ "$status" -eq 0 ] && [ "$out" = "0x00000000" ] || fail "registering again: $status $out $err"
+run -- plugins
+[ "$status" -eq 0 ] && [[ $out == *'"displayName": "C&ustom Data Forms"'* ]] ||
+  fail "no plug-in after registering again: $status $out $err"
+
 if [ "$failures" -ne 0 ]; then
   echo "$failures fault case(s) failed"
   exit 1
