@@ -305,4 +305,47 @@ TEST_F(ConsoleCommands, DragRendersTheBlockAsOftenAsThePaneAsksAndWritesTheScrip
   EXPECT_EQ(Stored(), before);
 }
 
+// The module as init installed it: plugins lists the Form Designer and reports a key that
+// names no class; regserver refuses what is no module of the world; after /u the view
+// commands say how to install the module again, and install does.
+TEST_F(ConsoleCommands, PlugInsRegServerAndInstall) {
+  ASSERT_EQ(Run({"plugins"}), 0) << err;
+  qv::json::Value printed;
+  ASSERT_TRUE(qv::json::Parse(out, &printed, nullptr)) << out;
+  ASSERT_EQ(printed.AsArray().size(), 1u);
+  const qv::json::Value& plugIn = printed.AsArray()[0];
+  EXPECT_EQ(plugIn.Find("classId")->AsString(), "{A48C4D90-9281-11d1-8971-00A0C9323807}");
+  EXPECT_EQ(plugIn.Find("displayName")->AsString(), "C&ustom Data Forms");
+  EXPECT_EQ(plugIn.Find("controlClassId")->AsString(), "{AE399777-76F3-11D1-8969-00A0C9323807}");
+  EXPECT_EQ(plugIn.Find("queryFlagA")->AsNumber(), 1);
+  EXPECT_EQ(plugIn.Find("queryFlagB")->AsNumber(), 1);
+
+  const std::string plugIns = "ADMIN7/registry/HKLM.reg";
+  std::string hive = Bytes(plugIns);
+  hive +=
+      "\r\n[HKEY_LOCAL_MACHINE\\Software\\Arvex\\Quovant\\QVNX\\Console\\PlugIns\\"
+      "{00000000-0000-0000-0000-0000000000AA}]\r\n";
+  ASSERT_TRUE(qv::WriteHostFileAtomic(world_ + "/" + plugIns, hive));
+  EXPECT_EQ(Run({"plugins"}), 1);
+  ASSERT_TRUE(qv::json::Parse(out, &printed, nullptr)) << out;
+  ASSERT_EQ(printed.AsArray().size(), 2u);
+  EXPECT_EQ(printed.AsArray()[0].Find("error")->AsString().substr(0, 10), "0x80040154");
+  EXPECT_EQ(printed.AsArray()[1].Find("displayName")->AsString(), "C&ustom Data Forms");
+  EXPECT_NE(err.find("{00000000-0000-0000-0000-0000000000AA}"), std::string::npos) << err;
+
+  const std::string module = "C:\\Program Files\\Arvex\\QVNX\\Console\\QVCCFG.OCX";
+  EXPECT_EQ(Run({"regserver", "\\\\CORE1\\qvlogon\\FRM1A.FRM"}), 1);
+  EXPECT_NE(err.find("cannot load"), std::string::npos) << err;
+  EXPECT_EQ(Run({"regserver", dir_ + "/elsewhere.OCX"}), 2);
+  EXPECT_EQ(Run({"regserver", "/u", module}), 0) << err;
+  EXPECT_EQ(out, "0x00000000\n");
+  EXPECT_EQ(Bytes(plugIns).find("{A48C4D90"), std::string::npos);
+  EXPECT_EQ(Run({"list"}), 1);
+  EXPECT_NE(err.find("0x80040154"), std::string::npos) << err;
+  EXPECT_NE(err.find("qvccfg install"), std::string::npos) << err;
+  EXPECT_EQ(Run({"install"}), 0) << err;
+  EXPECT_EQ(out, module + "\n");
+  EXPECT_EQ(Run({"list"}), 0) << err;
+}
+
 }  // namespace
