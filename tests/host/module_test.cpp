@@ -19,6 +19,7 @@
 #include "platform/com/Creation.h"
 #include "platform/com/Dispatch.h"
 #include "platform/com/OleControl.h"
+#include "platform/com/PropertyFrame.h"
 #include "platform/com/TypeLib.h"
 #include "platform/path/HostFile.h"
 #include "platform/registry/AppProfile.h"
@@ -342,6 +343,70 @@ TEST_F(Module, StartUpUsesTheModulesOwnResourcesAndItsProfileKey) {
     }
   }
   EXPECT_NE(UserHive().find("\"LastViewType\"="), std::string::npos) << UserHive();
+}
+
+// The user at the property sheet: presses Apply (which is not offered, so nothing happens),
+// then OK.
+class SheetUser : public qv::ui::EventSource {
+ public:
+  SheetUser() { qv::ui::SetEventSource(this); }
+  ~SheetUser() override { qv::ui::SetEventSource(nullptr); }
+  SheetUser(const SheetUser&) = delete;
+  SheetUser& operator=(const SheetUser&) = delete;
+
+  bool WaitForInput() override {
+    qv::ui::Snapshot snapshot = qv::ui::TakeSnapshot();
+    const qv::ui::WindowState* sheet = snapshot.Top();
+    if (sheet == nullptr || step > 1)
+      return false;
+    if (step++ == 0) {
+      caption = sheet->text;
+      const qv::ui::WindowState* apply = sheet->Find(ID_APPLY_NOW);
+      applyOffered = apply != nullptr && apply->enabled;
+      qv::ui::Click(ID_APPLY_NOW);
+    } else {
+      qv::ui::Click(IDOK);
+    }
+    return true;
+  }
+
+  int step = 0;
+  std::string caption;
+  bool applyOffered = true;
+};
+
+// The control made by class id shows its property page by its Properties verb; applying it
+// and pressing OK change nothing: not the border style, not a hive.
+TEST_F(Module, ThePropertyPageAppliedChangesNothing) {
+  Install();
+  IDispatch* control = nullptr;
+  ASSERT_EQ(CoCreateInstance(kControlClass, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                             reinterpret_cast<void**>(&control)),
+            S_OK);
+  IControlWindow* window = nullptr;
+  control->QueryInterface(IID_IControlWindow, reinterpret_cast<void**>(&window));
+  ASSERT_EQ(window->CreateControlWindow(0, CRect{0, 0, 400, 300}), S_OK);
+  qv::ui::RunMessageLoop();
+  ASSERT_TRUE(qv::FlushRegistry());
+  const std::string machine = Hive(), user = UserHive();
+  VARIANT border;
+  ASSERT_EQ(control->Invoke(DISPID_BORDERSTYLE, DISPATCH_PROPERTYGET, {}, &border), S_OK);
+  {
+    SheetUser user;
+    EXPECT_EQ(window->DoVerb(OLEIVERB_PROPERTIES), S_OK);
+    EXPECT_EQ(user.caption, "QVccfg Control Properties");
+    EXPECT_FALSE(user.applyOffered);
+    EXPECT_EQ(user.step, 2);
+  }
+  VARIANT after;
+  ASSERT_EQ(control->Invoke(DISPID_BORDERSTYLE, DISPATCH_PROPERTYGET, {}, &after), S_OK);
+  EXPECT_EQ(after.Short(), border.Short());
+  ASSERT_TRUE(qv::FlushRegistry());
+  EXPECT_EQ(Hive(), machine);
+  EXPECT_EQ(UserHive(), user);
+  window->DestroyControlWindow();
+  window->Release();
+  control->Release();
 }
 
 // ---- The module in German
