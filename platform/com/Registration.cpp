@@ -3,18 +3,10 @@
 #include <dlfcn.h>
 #include <stdlib.h>
 
-#include <memory>
-
 #include "platform/path/World.h"
 
 namespace qv::com {
 namespace {
-
-// One closing for every key opened here.
-struct KeyCloser {
-  void operator()(HKEY__* key) const { RegCloseKey(key); }
-};
-using Key = std::unique_ptr<HKEY__, KeyCloser>;
 
 std::string ClassKey(REFCLSID clsid) {
   return "CLSID\\" + FormatGuid(clsid);
@@ -58,33 +50,65 @@ std::string ModuleWindowsPath(const void* address) {
   return world->HostToWindows(host, &windows) ? windows : "";
 }
 
-bool SetKeyString(HKEY root, const std::string& path, const std::string& name,
-                  const std::string& value) {
+LONG OpenKey(HKEY root, const std::string& path, RegistryKey* key) {
+  HKEY opened = nullptr;
+  LONG error = RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS, &opened);
+  if (error == ERROR_SUCCESS)
+    key->reset(opened);
+  return error;
+}
+
+bool SubKeyNames(HKEY root, const std::string& path, std::vector<std::string>* names) {
+  RegistryKey key;
+  LONG error = OpenKey(root, path, &key);
+  if (error == ERROR_FILE_NOT_FOUND)
+    return true;
+  char name[MAX_PATH];
+  for (DWORD i = 0; error == ERROR_SUCCESS; ++i) {
+    error = RegEnumKeyA(key.get(), i, name, sizeof name);
+    if (error == ERROR_SUCCESS)
+      names->push_back(name);
+  }
+  return error == ERROR_NO_MORE_ITEMS;
+}
+
+namespace {
+
+// Sets one value of the key `path`, creating the key.
+bool SetValue(HKEY root, const std::string& path, const std::string& name, DWORD type,
+              const void* data, DWORD size) {
   HKEY opened = nullptr;
   if (RegCreateKeyA(root, path.c_str(), &opened) != ERROR_SUCCESS)
     return false;
-  Key key(opened);
-  return RegSetValueExA(key.get(), name.c_str(), 0, REG_SZ,
-                        reinterpret_cast<const BYTE*>(value.c_str()),
-                        static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
+  RegistryKey key(opened);
+  return RegSetValueExA(key.get(), name.c_str(), 0, type, static_cast<const BYTE*>(data), size) ==
+         ERROR_SUCCESS;
+}
+
+}  // namespace
+
+bool SetKeyString(HKEY root, const std::string& path, const std::string& name,
+                  const std::string& value) {
+  return SetValue(root, path, name, REG_SZ, value.c_str(), static_cast<DWORD>(value.size() + 1));
+}
+
+bool SetKeyDword(HKEY root, const std::string& path, const std::string& name, DWORD value) {
+  return SetValue(root, path, name, REG_DWORD, &value, sizeof value);
 }
 
 bool DeleteKeyTree(HKEY root, const std::string& path) {
-  HKEY opened = nullptr;
-  LONG error = RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS, &opened);
+  RegistryKey key;
+  LONG error = OpenKey(root, path, &key);
   if (error == ERROR_FILE_NOT_FOUND)
     return true;
-  if (error != ERROR_SUCCESS)
+  std::vector<std::string> names;
+  if (error != ERROR_SUCCESS || !SubKeyNames(key.get(), "", &names))
     return false;
-  {
-    Key key(opened);
-    char name[MAX_PATH];
-    // Always the first: each one deleted moves the next into its place.
-    while (RegEnumKeyA(key.get(), 0, name, sizeof name) == ERROR_SUCCESS) {
-      if (!DeleteKeyTree(key.get(), name))
-        return false;
-    }
+  for (const std::string& name : names) {
+    if (!DeleteKeyTree(key.get(), name))
+      return false;
   }
+  key.reset();
   error = RegDeleteKeyA(root, path.c_str());
   return error == ERROR_SUCCESS || error == ERROR_FILE_NOT_FOUND;
 }

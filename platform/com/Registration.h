@@ -7,7 +7,9 @@
 // unreadable hive).
 #pragma once
 
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/com/Guid.h"
 #include "platform/registry/Registry.h"
@@ -41,11 +43,25 @@ bool RegisterServerClass(REFCLSID clsid, const std::string& progId, const std::s
 // below them. Keys already gone are no failure.
 bool UnregisterClass(REFCLSID clsid, const std::string& progId);
 
+// An open registry key, closed when it goes.
+struct RegistryKeyCloser {
+  void operator()(HKEY__* key) const { RegCloseKey(key); }
+};
+using RegistryKey = std::unique_ptr<HKEY__, RegistryKeyCloser>;
+// Opens the key `path` below `root` into *key: ERROR_SUCCESS, or the error
+// (ERROR_FILE_NOT_FOUND for a missing key).
+LONG OpenKey(HKEY root, const std::string& path, RegistryKey* key);
+// The names of the keys directly below `path`; false when the key cannot be read (a missing
+// key has none).
+bool SubKeyNames(HKEY root, const std::string& path, std::vector<std::string>* names);
+
 // Deletes the key `path` below `root` and every key below it. True when it is gone (also when
 // it never was).
 bool DeleteKeyTree(HKEY root, const std::string& path);
 // Sets the string value `name` ("" the default) of the key `path` below `root`, creating it.
 bool SetKeyString(HKEY root, const std::string& path, const std::string& name,
                   const std::string& value);
+// The same for a 32-bit value.
+bool SetKeyDword(HKEY root, const std::string& path, const std::string& name, DWORD value);
 
 }  // namespace qv::com

@@ -1,7 +1,6 @@
 #include "platform/com/TypeLib.h"
 
 #include <cstring>
-#include <memory>
 
 #include "platform/com/Registration.h"
 #include "platform/registry/Registry.h"
@@ -12,11 +11,6 @@ namespace {
 
 // The automation marshaller, which carries calls on dispatch interfaces.
 constexpr const char* kDispatchMarshaller = "{00020420-0000-0000-C000-000000000046}";
-
-struct KeyCloser {
-  void operator()(HKEY__* key) const { RegCloseKey(key); }
-};
-using Key = std::unique_ptr<HKEY__, KeyCloser>;
 
 std::string Version(WORD major, WORD minor) {
   return std::to_string(major) + "." + std::to_string(minor);
@@ -39,35 +33,10 @@ bool ReadString(HKEY root, const std::string& path, const char* name, std::strin
   return true;
 }
 
-bool SetDword(HKEY root, const std::string& path, const std::string& name, DWORD value) {
-  HKEY opened = nullptr;
-  if (RegCreateKeyA(root, path.c_str(), &opened) != ERROR_SUCCESS)
-    return false;
-  Key key(opened);
-  return RegSetValueExA(key.get(), name.c_str(), 0, REG_DWORD,
-                        reinterpret_cast<const BYTE*>(&value), sizeof value) == ERROR_SUCCESS;
-}
-
-// The names of the keys below `path`; false when the key cannot be read (a missing key has
-// none).
-bool SubKeys(HKEY root, const std::string& path, std::vector<std::string>* names) {
-  HKEY opened = nullptr;
-  LONG error = RegOpenKeyExA(root, path.c_str(), 0, KEY_QUERY_VALUE, &opened);
-  if (error == ERROR_FILE_NOT_FOUND)
-    return true;
-  if (error != ERROR_SUCCESS)
-    return false;
-  Key key(opened);
-  char name[MAX_PATH];
-  for (DWORD i = 0; (error = RegEnumKeyA(key.get(), i, name, sizeof name)) == ERROR_SUCCESS; ++i)
-    names->push_back(name);
-  return error == ERROR_NO_MORE_ITEMS;
-}
-
 // The interfaces registered for this library and version, by their keys' names.
 bool InterfacesOf(REFGUID libid, const std::string& version, std::vector<std::string>* keys) {
   std::vector<std::string> all;
-  if (!SubKeys(HKEY_CLASSES_ROOT, "Interface", &all))
+  if (!SubKeyNames(HKEY_CLASSES_ROOT, "Interface", &all))
     return false;
   for (const std::string& name : all) {
     std::string lib, ver;
@@ -82,14 +51,12 @@ bool InterfacesOf(REFGUID libid, const std::string& version, std::vector<std::st
 
 // The member names and ids recorded under an interface key.
 bool ReadMembers(const std::string& path, std::vector<TypeMember>* members) {
-  HKEY opened = nullptr;
-  LONG error =
-      RegOpenKeyExA(HKEY_CLASSES_ROOT, (path + "\\Members").c_str(), 0, KEY_QUERY_VALUE, &opened);
+  RegistryKey key;
+  LONG error = OpenKey(HKEY_CLASSES_ROOT, path + "\\Members", &key);
   if (error == ERROR_FILE_NOT_FOUND)
     return true;
   if (error != ERROR_SUCCESS)
     return false;
-  Key key(opened);
   char name[MAX_PATH];
   DWORD nameSize = sizeof name, type = 0, id = 0, size = sizeof id;
   for (DWORD i = 0;
@@ -142,8 +109,8 @@ HRESULT RegisterTypeLib(const qv::com::TypeLibrary& library, const std::string& 
          SetKeyString(HKEY_CLASSES_ROOT, path + "\\TypeLib", "", libid) &&
          SetKeyString(HKEY_CLASSES_ROOT, path + "\\TypeLib", "Version", version);
     for (const qv::com::TypeMember& member : type.members) {
-      ok = ok && qv::com::SetDword(HKEY_CLASSES_ROOT, path + "\\Members", member.name,
-                                   static_cast<DWORD>(member.id));
+      ok = ok && qv::com::SetKeyDword(HKEY_CLASSES_ROOT, path + "\\Members", member.name,
+                                      static_cast<DWORD>(member.id));
     }
   }
   return ok ? S_OK : TYPE_E_REGISTRYACCESS;
@@ -159,7 +126,7 @@ HRESULT UnRegisterTypeLib(REFGUID libid, WORD major, WORD minor, LCID /*lcid*/) 
   for (const std::string& path : interfaces)
     ok = qv::com::DeleteKeyTree(HKEY_CLASSES_ROOT, path) && ok;
   ok = ok && qv::com::DeleteKeyTree(HKEY_CLASSES_ROOT, key + "\\" + version) &&
-       qv::com::SubKeys(HKEY_CLASSES_ROOT, key, &versions) &&
+       qv::com::SubKeyNames(HKEY_CLASSES_ROOT, key, &versions) &&
        (!versions.empty() || qv::com::DeleteKeyTree(HKEY_CLASSES_ROOT, key));
   return ok ? S_OK : TYPE_E_REGISTRYACCESS;
 }

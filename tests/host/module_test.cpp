@@ -70,6 +70,29 @@ std::string Bytes(const std::string& host) {
   return bytes;
 }
 
+// The control made by its class id and placed in a window of its own, as the console does;
+// taken down when it goes.
+struct PlacedControl {
+  PlacedControl() {
+    made = CoCreateInstance(kControlClass, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                            reinterpret_cast<void**>(control.Out()));
+    if (SUCCEEDED(made))
+      made = control->QueryInterface(IID_IControlWindow, reinterpret_cast<void**>(window.Out()));
+    if (SUCCEEDED(made))
+      made = window->CreateControlWindow(0, CRect{0, 0, 640, 400});
+  }
+  ~PlacedControl() {
+    if (window.Get() != nullptr)
+      window->DestroyControlWindow();
+  }
+  PlacedControl(const PlacedControl&) = delete;
+  PlacedControl& operator=(const PlacedControl&) = delete;
+
+  HRESULT made = E_FAIL;
+  ComPtr<IDispatch> control;
+  ComPtr<IControlWindow> window;
+};
+
 // Every test starts with the module unloaded, so that its start-up runs again, in a world
 // the module is installed and registered in.
 class Module : public ::testing::Test {
@@ -280,21 +303,15 @@ TEST_F(Module, TheModuleUnloadsWhenItsLastObjectGoesAndNotBefore) {
   CoFreeUnusedLibraries();
   EXPECT_FALSE(Loaded());
 
-  ComPtr<IConsolePlugIn> plugIn = PlugIn();
-  IDispatch* control = nullptr;
-  ASSERT_EQ(CoCreateInstance(kControlClass, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
-                             reinterpret_cast<void**>(&control)),
-            S_OK);
-  IControlWindow* window = nullptr;
-  ASSERT_EQ(control->QueryInterface(IID_IControlWindow, reinterpret_cast<void**>(&window)), S_OK);
-  ASSERT_EQ(window->CreateControlWindow(0, CRect{0, 0, 400, 300}), S_OK);
-  EXPECT_TRUE(Loaded());
-  plugIn.Reset();
-  CoFreeUnusedLibraries();
-  EXPECT_TRUE(Loaded()) << "unloaded under a living control";
-  window->DestroyControlWindow();
-  window->Release();
-  control->Release();
+  {
+    ComPtr<IConsolePlugIn> plugIn = PlugIn();
+    PlacedControl placed;
+    ASSERT_EQ(placed.made, S_OK);
+    EXPECT_TRUE(Loaded());
+    plugIn.Reset();
+    CoFreeUnusedLibraries();
+    EXPECT_TRUE(Loaded()) << "unloaded under a living control";
+  }
 
   IClassFactory* factory = nullptr;
   ASSERT_EQ(CoGetClassObject(kPlugInClass, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
@@ -323,16 +340,7 @@ TEST_F(Module, StartUpUsesTheModulesOwnResourcesAndItsProfileKey) {
   EXPECT_EQ(qv::AppName(), "Form Designer");
   const std::string folder = ModuleHost().substr(0, ModuleHost().rfind('/'));
   EXPECT_EQ(qv::HelpFilePath(), folder + "/help/QVCC.HLP/index.html>ref");
-  IDispatch* control = nullptr;
-  ASSERT_EQ(CoCreateInstance(kControlClass, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
-                             reinterpret_cast<void**>(&control)),
-            S_OK);
-  IControlWindow* window = nullptr;
-  control->QueryInterface(IID_IControlWindow, reinterpret_cast<void**>(&window));
-  ASSERT_EQ(window->CreateControlWindow(0, CRect{0, 0, 400, 300}), S_OK);
-  window->DestroyControlWindow();
-  window->Release();
-  control->Release();
+  ASSERT_EQ(PlacedControl().made, S_OK);
   ASSERT_TRUE(qv::FlushRegistry());
   std::vector<std::string> lines = Lines(UserHive());
   ASSERT_GE(lines.size(), 3u);
@@ -379,13 +387,9 @@ class SheetUser : public qv::ui::EventSource {
 // and pressing OK change nothing: not the border style, not a hive.
 TEST_F(Module, ThePropertyPageAppliedChangesNothing) {
   Install();
-  IDispatch* control = nullptr;
-  ASSERT_EQ(CoCreateInstance(kControlClass, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
-                             reinterpret_cast<void**>(&control)),
-            S_OK);
-  IControlWindow* window = nullptr;
-  control->QueryInterface(IID_IControlWindow, reinterpret_cast<void**>(&window));
-  ASSERT_EQ(window->CreateControlWindow(0, CRect{0, 0, 400, 300}), S_OK);
+  PlacedControl placed;
+  ASSERT_EQ(placed.made, S_OK);
+  IDispatch* control = placed.control.Get();
   qv::ui::RunMessageLoop();
   ASSERT_TRUE(qv::FlushRegistry());
   const std::string machine = Hive(), user = UserHive();
@@ -393,7 +397,7 @@ TEST_F(Module, ThePropertyPageAppliedChangesNothing) {
   ASSERT_EQ(control->Invoke(DISPID_BORDERSTYLE, DISPATCH_PROPERTYGET, {}, &border), S_OK);
   {
     SheetUser user;
-    EXPECT_EQ(window->DoVerb(OLEIVERB_PROPERTIES), S_OK);
+    EXPECT_EQ(placed.window->DoVerb(OLEIVERB_PROPERTIES), S_OK);
     EXPECT_EQ(user.caption, "QVccfg Control Properties");
     EXPECT_FALSE(user.applyOffered);
     EXPECT_EQ(user.step, 2);
@@ -404,9 +408,6 @@ TEST_F(Module, ThePropertyPageAppliedChangesNothing) {
   ASSERT_TRUE(qv::FlushRegistry());
   EXPECT_EQ(Hive(), machine);
   EXPECT_EQ(UserHive(), user);
-  window->DestroyControlWindow();
-  window->Release();
-  control->Release();
 }
 
 // ---- The module in German
@@ -498,13 +499,9 @@ TEST_F(Module, WithGermanChosenTheModuleSpeaksGermanThroughout) {
       << qv::HelpFilePath();
 
   qv::ui::UseManualClock(true);
-  IDispatch* control = nullptr;
-  ASSERT_EQ(CoCreateInstance(kControlClass, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
-                             reinterpret_cast<void**>(&control)),
-            S_OK);
-  IControlWindow* window = nullptr;
-  control->QueryInterface(IID_IControlWindow, reinterpret_cast<void**>(&window));
-  ASSERT_EQ(window->CreateControlWindow(0, CRect{0, 0, 640, 400}), S_OK);
+  PlacedControl placed;
+  ASSERT_EQ(placed.made, S_OK);
+  IDispatch* control = placed.control.Get();
   qv::ui::AdvanceClock(300);  // the toolbar follows the view
   qv::ui::RunMessageLoop();
 
@@ -532,10 +529,6 @@ TEST_F(Module, WithGermanChosenTheModuleSpeaksGermanThroughout) {
     texts.insert(texts.end(), user.texts.begin(), user.texts.end());
   }
   EXPECT_EQ(English(texts), std::vector<std::string>{});
-
-  window->DestroyControlWindow();
-  window->Release();
-  control->Release();
   qv::ui::UseManualClock(false);
 }
 

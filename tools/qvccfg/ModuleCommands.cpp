@@ -5,6 +5,7 @@
 
 #include "host/ConsolePlugIn.h"
 #include "platform/com/Creation.h"
+#include "platform/com/Registration.h"
 #include "platform/path/World.h"
 #include "platform/registry/Registry.h"
 #include "tools/qvccfg/Commands.h"
@@ -22,28 +23,6 @@ std::string Hex(HRESULT result) {
   char code[16];
   std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(result));
   return code;
-}
-
-// The names of the keys below the plug-in key; false with *err when it cannot be read.
-bool PlugInKeys(std::vector<std::string>* names, std::string* err) {
-  HKEY key = nullptr;
-  LONG error = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kPlugInsKey, 0, KEY_QUERY_VALUE, &key);
-  if (error == ERROR_FILE_NOT_FOUND)
-    return true;
-  char name[MAX_PATH];
-  for (DWORD i = 0; error == ERROR_SUCCESS; ++i) {
-    error = RegEnumKeyA(key, i, name, sizeof name);
-    if (error == ERROR_SUCCESS)
-      names->push_back(name);
-  }
-  if (key != nullptr)
-    RegCloseKey(key);
-  if (error != ERROR_NO_MORE_ITEMS) {
-    *err +=
-        "qvccfg: the console's plug-in key cannot be read (error " + std::to_string(error) + ")\n";
-    return false;
-  }
-  return true;
 }
 
 // One plug-in as JSON; false (the error in the item, a line in *err) when it could not be
@@ -99,8 +78,10 @@ int RegServerCommand(const World& world, const std::string& file, bool unregiste
 
 int PlugInsCommand(std::string* out, std::string* err) {
   std::vector<std::string> keys;
-  if (!PlugInKeys(&keys, err))
+  if (!com::SubKeyNames(HKEY_LOCAL_MACHINE, kPlugInsKey, &keys)) {
+    *err = "qvccfg: the console's plug-in key cannot be read\n";
     return 1;
+  }
   json::Value list = json::Array{};
   int status = 0;
   for (const std::string& key : keys) {
