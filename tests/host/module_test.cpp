@@ -274,10 +274,10 @@ TEST_F(Module, ThePlugInGivesTheRegisteredControlWhichAnswersByNameAndId) {
     EXPECT_EQ(dispatch->GetIDOfName(name, &byControl), S_OK) << name;
     EXPECT_EQ(byLibrary, byControl) << name;
   }
-  BSTR message = nullptr;
-  VARIANT args[] = {VARIANT::FromLong(32787), VARIANT::RefString(&message)};
+  qv::com::Bstr message;
+  VARIANT args[] = {VARIANT::FromLong(32787), VARIANT::RefString(message.Out())};
   ASSERT_EQ(dispatch->Invoke(4, DISPATCH_METHOD, args, nullptr), S_OK);
-  EXPECT_EQ(qv::com::Bstr(message).Text(), "Refresh item information");
+  EXPECT_EQ(message.Text(), "Refresh item information");
 
   // The property page is served too; the module serves nothing else.
   IUnknown* page = nullptr;
@@ -515,10 +515,10 @@ TEST_F(Module, WithGermanChosenTheModuleSpeaksGermanThroughout) {
   ASSERT_EQ(control->Invoke(1, DISPATCH_METHOD, std::span<const VARIANT>(none, 0), &menu), S_OK);
   CollectMenu(static_cast<HMENU>(menu.Long()), &texts);
   for (LONG id : {32768, 32770, 32771, 32772, 32773, 32787}) {
-    BSTR prompt = nullptr;
-    VARIANT args[] = {VARIANT::FromLong(id), VARIANT::RefString(&prompt)};
+    qv::com::Bstr prompt;
+    VARIANT args[] = {VARIANT::FromLong(id), VARIANT::RefString(prompt.Out())};
     control->Invoke(4, DISPATCH_METHOD, args, nullptr);
-    texts.push_back(qv::com::Bstr(prompt).Text());
+    texts.push_back(prompt.Text());
   }
   {
     ReadingUser user;

@@ -128,12 +128,14 @@ class PropertySheet : public ::testing::Test {
     return s.modals.empty() ? qv::ui::WindowState{} : s.modals.back();
   }
   static bool ApplyEnabled() {
-    const qv::ui::WindowState* apply = Sheet().Find(ID_APPLY_NOW);
+    const qv::ui::WindowState sheet = Sheet();
+    const qv::ui::WindowState* apply = sheet.Find(ID_APPLY_NOW);
     EXPECT_NE(apply, nullptr);
     return apply != nullptr && apply->enabled;
   }
   static void ClickBorder() {
-    const qv::ui::WindowState* check = Sheet().Find(kBorderCheck);
+    const qv::ui::WindowState sheet = Sheet();
+    const qv::ui::WindowState* check = sheet.Find(kBorderCheck);
     ASSERT_NE(check, nullptr);
     qv::ui::ClickAt(check->handle);
   }
