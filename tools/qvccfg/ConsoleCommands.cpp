@@ -171,6 +171,18 @@ json::Value ConfigurationOf(LONG id) {
   return {};
 }
 
+// The user clicks the row in the control: 0; else the exit status with the lines for the user
+// (1 or 2 for a control that was not made, 2 for a row that could not be selected).
+int SelectRow(HostedControl& console, const std::string& name, DWORD_PTR data, std::string* err) {
+  if (!console.Created())
+    return console.Failure(err);
+  if (!console.Select(name, Kind(data))) {
+    *err = "qvccfg: " + Quoted(name) + " could not be selected; nothing was changed\n";
+    return 2;
+  }
+  return 0;
+}
+
 }  // namespace
 
 int ScheduleCommand(const std::string& utf8Name, bool group, std::string* out, std::string* err) {
@@ -179,12 +191,8 @@ int ScheduleCommand(const std::string& utf8Name, bool group, std::string* out, s
   if (!ToWindows(utf8Name, &name, err) || !Listed(Catalogue(), name, data, err))
     return 2;
   HostedControl console;
-  if (!console.Created())
-    return console.Failure(err);
-  if (!console.Select(name, Kind(data))) {
-    *err = "qvccfg: " + Quoted(name) + " could not be selected; nothing was changed\n";
-    return 2;
-  }
+  if (int status = SelectRow(console, name, data, err); status != 0)
+    return status;
   console.Command(kSchedule);
   if (int status = Told(console.User(), err); status != 0)
     return status;
@@ -223,12 +231,8 @@ int DragCommand(const std::string& utf8Name, bool group, int renders, std::strin
   if (!ToWindows(utf8Name, &name, err) || !Listed(Catalogue(), name, data, err))
     return 2;
   HostedControl console;
-  if (!console.Created())
-    return console.Failure(err);
-  if (!console.Select(name, Kind(data))) {
-    *err = "qvccfg: " + Quoted(name) + " could not be selected; nothing was changed\n";
-    return 2;
-  }
+  if (int status = SelectRow(console, name, data, err); status != 0)
+    return status;
   TaskDataPane pane(renders);
   console.User().dropOn = pane.Handle();
   UserInput drag;
@@ -285,12 +289,8 @@ int DeleteCommand(const std::string& utf8Name, bool group, std::string* /*out*/,
   if (!ToWindows(utf8Name, &name, err) || !Listed(Catalogue(), name, data, err))
     return 2;
   HostedControl console;
-  if (!console.Created())
-    return console.Failure(err);
-  if (!console.Select(name, Kind(data))) {
-    *err = "qvccfg: " + Quoted(name) + " could not be selected; nothing was changed\n";
-    return 2;
-  }
+  if (int status = SelectRow(console, name, data, err); status != 0)
+    return status;
   console.User().answerYes = true;
   console.Command(kDelete);
   if (int status = Told(console.User(), err); status != 0)
