@@ -330,8 +330,12 @@ int RunFrmTask(const std::vector<std::string>& args, std::string* out, std::stri
   std::vector<std::string> clients;
   for (const std::string& name : options.clients.empty() ? world->Clients() : options.clients) {
     const std::string* found = nullptr;
-    for (const std::string& client : world->Clients())
-      found = found != nullptr || !EqualsNoCase(client, name) ? found : &client;
+    for (const std::string& client : world->Clients()) {
+      if (EqualsNoCase(client, name)) {
+        found = &client;
+        break;
+      }
+    }
     if (found == nullptr)
       return fail(name + " is not a client of the world; nothing was done", 2);
     bool listed = false;
