@@ -210,6 +210,10 @@ int WinRemove(const char* path) {
 }
 
 namespace qv {
+bool MatchesFilePattern(const char* pattern, const char* name) {
+  return Matches(pattern, name);
+}
+
 bool WinFileExists(const char* path) {
   std::string host;
   if (!Map(path, &host))

@@ -42,4 +42,7 @@ int WinRemove(const char* path);
 namespace qv {
 // True when the Windows path names an existing regular file.
 bool WinFileExists(const char* path);
+// True when `name` matches `pattern` as FindFirstFileA matches the last component of its
+// pattern ("*" and "?", letters compared without regard to case).
+bool MatchesFilePattern(const char* pattern, const char* name);
 }  // namespace qv

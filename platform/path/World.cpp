@@ -6,6 +6,7 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -134,6 +135,19 @@ bool Within(const std::string& path, const std::string& folder) {
           (folder == "/" || path[folder.size()] == '/'));
 }
 
+bool IsDrivePath(std::string_view path) {
+  return path.size() >= 2 && path[1] == ':' &&
+         ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+}
+
+std::string Trim(std::string_view text) {
+  std::size_t begin = text.find_first_not_of(" \t");
+  if (begin == std::string_view::npos)
+    return std::string();
+  std::size_t end = text.find_last_not_of(" \t");
+  return std::string(text.substr(begin, end - begin + 1));
+}
+
 bool BadComputerName(const std::string& name, const std::string& file, std::string* why) {
   if (name.size() <= World::kMaxComputerName)
     return false;
@@ -241,6 +255,25 @@ std::unique_ptr<World> World::Open(const std::string& dir, std::string* why) {
     }
     world->computers_.push_back(computer);
   }
+  std::string clients;
+  ini.Get("World", "Clients", &clients);
+  for (std::size_t pos = 0; pos <= clients.size();) {
+    std::size_t comma = std::min(clients.find(',', pos), clients.size());
+    std::string name = Trim(clients.substr(pos, comma - pos));
+    pos = comma + 1;
+    if (name.empty())
+      continue;
+    const WorldComputer* computer = world->FindComputer(name);
+    if (computer == nullptr) {
+      *why = file + ": the client \"" + name + "\" has no [Computer " + name + "] section";
+      return nullptr;
+    }
+    bool listed = false;
+    for (const std::string& client : world->clients_)
+      listed = listed || client == computer->name;
+    if (!listed)
+      world->clients_.push_back(computer->name);
+  }
   return world;
 }
 
@@ -272,7 +305,6 @@ bool World::MapPath(std::string_view winPath, std::string* hostPath, std::string
   const WorldComputer* computer = nullptr;
   char drive = 0;
   std::vector<std::string> parts;
-  std::string_view rest;
   if (winPath.substr(0, 2) == "\\\\") {
     std::vector<std::string> unc = Split(winPath.substr(2));
     if (unc.size() < 2) {
@@ -300,27 +332,56 @@ bool World::MapPath(std::string_view winPath, std::string* hostPath, std::string
       return false;
     parts = share->components;
     parts.insert(parts.end(), normal.begin(), normal.end());
-  } else if (winPath.size() >= 2 && winPath[1] == ':' &&
-             ((winPath[0] >= 'A' && winPath[0] <= 'Z') ||
-              (winPath[0] >= 'a' && winPath[0] <= 'z'))) {
-    rest = winPath.substr(2);
-    if (!rest.empty() && rest.front() != '\\') {
-      *why =
-          "a drive path must start at the root (\"" + std::string(winPath.substr(0, 2)) + "\\\")";
-      return false;
-    }
-    computer = FindComputer(console_);
-    if (computer == nullptr) {
+  } else if (IsDrivePath(winPath)) {
+    const WorldComputer* console = FindComputer(console_);
+    if (console == nullptr) {
       *why = "this console's computer \"" + console_ + "\" is not in the world";
       return false;
     }
-    drive = ToUpperChar(winPath[0]);
-    if (!Normalize(Split(rest), &parts, why))
-      return false;
+    return MapDrivePath(console, winPath, hostPath, why);
   } else {
     *why = "not an absolute Windows path";
     return false;
   }
+  return MapOn(computer, drive, parts, hostPath, why);
+}
+
+bool World::MapOnComputer(std::string_view computerName, std::string_view drivePath,
+                          std::string* hostPath, std::string* why) const {
+  std::string ignored;
+  if (why == nullptr)
+    why = &ignored;
+  const WorldComputer* computer = FindComputer(computerName);
+  if (computer == nullptr) {
+    *why = "no computer \"" + std::string(computerName) + "\" in the world";
+    return false;
+  }
+  if (drivePath.find('\0') != std::string_view::npos) {
+    *why = "the path holds a NUL character";
+    return false;
+  }
+  if (!IsDrivePath(drivePath)) {
+    *why = "not a path on a drive of " + computer->name;
+    return false;
+  }
+  return MapDrivePath(computer, drivePath, hostPath, why);
+}
+
+bool World::MapDrivePath(const WorldComputer* computer, std::string_view winPath,
+                         std::string* hostPath, std::string* why) const {
+  std::string_view rest = winPath.substr(2);
+  if (!rest.empty() && rest.front() != '\\') {
+    *why = "a drive path must start at the root (\"" + std::string(winPath.substr(0, 2)) + "\\\")";
+    return false;
+  }
+  std::vector<std::string> parts;
+  if (!Normalize(Split(rest), &parts, why))
+    return false;
+  return MapOn(computer, ToUpperChar(winPath[0]), parts, hostPath, why);
+}
+
+bool World::MapOn(const WorldComputer* computer, char drive, const std::vector<std::string>& parts,
+                  std::string* hostPath, std::string* why) const {
   if (!computer->reachable) {
     *why = "the computer " + computer->name + " cannot be reached";
     return false;

@@ -8,6 +8,7 @@
 //   Console=ADMIN7            ; what GetComputerNameA answers
 //   CoreServer=CORE1          ; what the task library's GetCoreServerName answers (empty: none)
 //   Database=console.db       ; the task library's console database, relative to the world
+//   Clients=PC-ANNA,PC-BEN    ; the client computers that tasks run on (none when missing)
 //
 //   [Computer CORE1]
 //   Reachable=1               ; 0: every file and registry access to it fails
@@ -73,11 +74,20 @@ class World {
 
   const WorldComputer* FindComputer(std::string_view name) const;
   const std::vector<WorldComputer>& Computers() const { return computers_; }
+  // The client computers, in the order [World] Clients lists them, each named as its
+  // [Computer] section is (Open refuses a client that is no computer of the world).
+  const std::vector<std::string>& Clients() const { return clients_; }
 
   // Maps a Windows path ("D:\Apps\X" on this console's computer, "\\CORE1\qvlogon\X") onto a
   // host path. Existing names are found without regard to case and keep their case; a name
   // that does not exist yet is used as written. Returns false and sets *why when refused.
   bool MapPath(std::string_view winPath, std::string* hostPath, std::string* why) const;
+
+  // Maps a drive path ("C:\QVCLIENT\X.FRM") as `computer` sees its own drives, with the
+  // same refusals as MapPath. A network path, or one without a drive, is refused: what a task
+  // does on a client must stay on that client's drives.
+  bool MapOnComputer(std::string_view computer, std::string_view drivePath, std::string* hostPath,
+                     std::string* why) const;
 
   // The Windows path of a host path inside the world: a drive path on this console's
   // computer, a share path on any other (the share nearest to the file). False when the host
@@ -90,6 +100,12 @@ class World {
   bool Contains(const std::string& hostPath) const;
 
  private:
+  // Maps "X:\..." on the computer (MapPath's drive branch).
+  bool MapDrivePath(const WorldComputer* computer, std::string_view winPath, std::string* hostPath,
+                    std::string* why) const;
+  // Maps the names below the root of a drive of the computer.
+  bool MapOn(const WorldComputer* computer, char drive, const std::vector<std::string>& parts,
+             std::string* hostPath, std::string* why) const;
   // Maps the names below a drive folder onto the host path (MapPath's second half).
   bool MapBelow(const std::string& computer, char drive, const std::string& driveFolder,
                 const std::vector<std::string>& parts, std::string* hostPath,
@@ -112,6 +128,7 @@ class World {
   std::string core_;
   std::string database_;
   std::vector<WorldComputer> computers_;
+  std::vector<std::string> clients_;
 };
 
 }  // namespace qv

@@ -131,6 +131,25 @@ run -- plugins
 [ "$status" -eq 0 ] && [[ $out == *'"displayName": "C&ustom Data Forms"'* ]] ||
   fail "no plug-in after registering again: $status $out $err"
 
+# --- A copy to a client that fails halfway leaves no half form there, hidden or not, and the
+# client's record says why.
+frmtask="$(dirname "$qvccfg")/FrmTask.exe"
+client="$world/PC-ANNA/C/QVCLIENT"
+"$qvccfg" --world "$world" script "Office survey" >/dev/null || fail "script of a form failed"
+for inject in write:error=ENOSPC:when=1 fsync:error=EIO:when=1; do
+  printf 'old' >"$client/OLD.FRM"
+  strace -f -qq -o /dev/null -e inject=$inject "$frmtask" --world "$world" \
+    "Office survey.ini" PC-ANNA >/dev/null 2>"$root/err"
+  status=$?
+  [ "$status" -eq 1 ] || fail "FrmTask with $inject exited $status: $(cat "$root/err")"
+  [ -z "$(ls -A "$client")" ] || fail "FrmTask with $inject left: $(ls -A "$client")"
+  tail -n 1 "$world/tasks/runs.log" | grep -q '"result":"cannot write \\\\QVCLIENT' ||
+    fail "FrmTask with $inject: no reason recorded: $(tail -n 1 "$world/tasks/runs.log")"
+done
+"$frmtask" --world "$world" "Office survey.ini" PC-ANNA >/dev/null ||
+  fail "FrmTask without a fault failed"
+cmp -s "$client/FRM1A.FRM" "$share/FRM1A.FRM" || fail "FrmTask did not deliver the form"
+
 if [ "$failures" -ne 0 ]; then
   echo "$failures fault case(s) failed"
   exit 1

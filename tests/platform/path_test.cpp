@@ -165,3 +165,42 @@ TEST(World, ComputerNamesHoldAtMostFifteenCharacters) {
     EXPECT_NE(why.find("is longer than 15 characters"), std::string::npos) << why;
   }
 }
+
+TEST(World, ClientsAreComputersOfTheWorldMappedOnTheirOwnDrives) {
+  TestWorld w;
+  EXPECT_EQ(w.World().Clients(), (std::vector<std::string>{"PC-ANNA", "PC-BEN"}));
+  std::string host, why;
+  ASSERT_TRUE(w.World().MapOnComputer("pc-anna", "c:\\qvclient\\X.FRM", &host, &why)) << why;
+  EXPECT_EQ(host, w.Dir() + "/PC-ANNA/C/QVCLIENT/X.FRM");
+  // The console's own C: is another folder; a client has no shares and no other drive.
+  EXPECT_EQ(w.Host("C:\\QVCLIENT\\X.FRM"), w.Dir() + "/ADMIN7/C/QVCLIENT/X.FRM");
+  for (const char* refused : {"\\\\PC-ANNA\\C\\X.FRM", "\\QVCLIENT\\X.FRM", "D:\\X.FRM",
+                              "C:\\..\\X.FRM", "C:\\QVCLIENT\\a|b"}) {
+    why.clear();
+    EXPECT_FALSE(w.World().MapOnComputer("PC-ANNA", refused, &host, &why)) << refused;
+    EXPECT_FALSE(why.empty()) << refused;
+  }
+  EXPECT_FALSE(w.World().MapOnComputer("PC-CARL", "C:\\X.FRM", &host, &why));
+
+  // A world without clients has none; one that names a client it does not describe is refused.
+  std::string ini;
+  ASSERT_TRUE(qv::ReadHostFile(w.Dir() + "/world.ini", &ini));
+  const std::string listed = "Clients=PC-ANNA,PC-BEN\r\n";
+  ASSERT_NE(ini.find(listed), std::string::npos);
+  std::string without = ini;
+  without.erase(without.find(listed), listed.size());
+  ASSERT_TRUE(qv::WriteHostFileAtomic(w.Dir() + "/world.ini", without));
+  auto opened = qv::World::Open(w.Dir(), &why);
+  ASSERT_NE(opened, nullptr) << why;
+  EXPECT_TRUE(opened->Clients().empty());
+  std::string unknown = ini;
+  unknown.replace(unknown.find(listed), listed.size(), "Clients= pc-ben , PC-BEN,PC-CARL\r\n");
+  ASSERT_TRUE(qv::WriteHostFileAtomic(w.Dir() + "/world.ini", unknown));
+  EXPECT_EQ(qv::World::Open(w.Dir(), &why), nullptr);
+  EXPECT_NE(why.find("PC-CARL"), std::string::npos) << why;
+  unknown.replace(unknown.find(",PC-CARL"), 8, "");
+  ASSERT_TRUE(qv::WriteHostFileAtomic(w.Dir() + "/world.ini", unknown));
+  opened = qv::World::Open(w.Dir(), &why);
+  ASSERT_NE(opened, nullptr) << why;
+  EXPECT_EQ(opened->Clients(), std::vector<std::string>{"PC-BEN"});
+}

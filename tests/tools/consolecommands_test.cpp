@@ -349,3 +349,29 @@ TEST_F(ConsoleCommands, PlugInsRegServerAndInstall) {
 }
 
 }  // namespace
+
+TEST_F(ConsoleCommands, RunCarriesTheScheduledScriptOutOnEveryClient) {
+  ASSERT_EQ(Run({"schedule", "--group", "New starters"}), 0) << err;
+  ASSERT_TRUE(qv::WriteHostFileAtomic(world_ + "/PC-BEN/C/QVCLIENT/FRM1A.FRM", "old"));
+  ASSERT_EQ(Run({"run", "new STARTERS"}), 0) << err;
+  EXPECT_EQ(out, "PC-ANNA: ok\nPC-BEN: ok\n");
+  for (const char* client : {"PC-ANNA", "PC-BEN"}) {
+    const std::string folder = world_ + "/" + client + "/C/QVCLIENT/";
+    EXPECT_EQ(
+        (std::map<std::string, std::string>{{folder + "FRM2B7.FRM", Bytes(kForms + "FRM2B7.FRM")},
+                                            {folder + "FRM3C.FRM", Bytes(kForms + "FRM3C.FRM")}}),
+        Files(std::string(client) + "/C/QVCLIENT"))
+        << client;
+  }
+  // One record per client, under the configuration's own name.
+  std::string runs = Bytes("tasks/runs.log");
+  EXPECT_EQ(std::count(runs.begin(), runs.end(), '\n'), 2) << runs;
+  EXPECT_NE(
+      runs.find("\"task\":\"New starters\",\"script\":\"New starters.ini\",\"client\":\"PC-BEN\""),
+      std::string::npos)
+      << runs;
+
+  EXPECT_EQ(Run({"run", "Asset tag"}), 2);  // never scheduled
+  EXPECT_NE(err.find("no task configuration \"Asset tag\""), std::string::npos) << err;
+  EXPECT_EQ(Bytes("tasks/runs.log"), runs);
+}

@@ -26,6 +26,7 @@
 #include "tools/qvccfg/FormJson.h"
 #include "tools/qvccfg/Listings.h"
 #include "tools/qvccfg/ModuleCommands.h"
+#include "tools/qvccfg/RunCommand.h"
 #include "tools/world/DefaultWorld.h"
 #include "tools/world/Install.h"
 
@@ -52,6 +53,8 @@ const char kUsage[] =
     "  schedule NAME [--group]  schedule a form (or group) as the console's Schedule does;\n"
     "                     print its task configuration and task as JSON\n"
     "  unschedule NAME    remove the console's tasks of that name\n"
+    "  run NAME           run the task configuration of that name with FrmTask.exe, as the\n"
+    "                     console's task system does; print what it did on each client\n"
     "  drag NAME [--group] [--renders N]  drag a form (or group) out of the list onto a\n"
     "                     console pane that asks for its data N times (1); print each\n"
     "                     rendered block as JSON and the script written\n"
@@ -391,7 +394,7 @@ static int RunCommand(const std::vector<std::string>& argsIn, std::string* out, 
                    command == "list" || command == "groups" || command == "tasks";
   bool takesOne = command == "where" || command == "show" || command == "check" ||
                   command == "import" || command == "export" || command == "script" ||
-                  command == "regserver";
+                  command == "regserver" || command == "run";
   bool group = command == "script" && args.size() == 3 && args[2] == "--group";
   if (group)
     args.pop_back();
@@ -491,6 +494,8 @@ static int RunCommand(const std::vector<std::string>& argsIn, std::string* out, 
     status = ListTasks(out, err);
   } else if (command == "script") {
     status = WriteScriptOf(args[1], group, out, err);
+  } else if (command == "run") {
+    status = RunTaskCommand(*world, args[1], out, err);
   } else if (command == "schedule") {
     status = ScheduleCommand(consoleArgs.operands[0], consoleArgs.group, out, err);
   } else if (command == "drag") {

@@ -17,6 +17,7 @@ const char kWorldIni[] =
     "Console=ADMIN7\r\n"
     "CoreServer=CORE1\r\n"
     "Database=console.db\r\n"
+    "Clients=PC-ANNA,PC-BEN\r\n"
     "\r\n"
     "[Computer CORE1]\r\n"
     "Reachable=1\r\n"
@@ -26,7 +27,15 @@ const char kWorldIni[] =
     "\r\n"
     "[Computer ADMIN7]\r\n"
     "Reachable=1\r\n"
-    "Drive C=ADMIN7/C\r\n";
+    "Drive C=ADMIN7/C\r\n"
+    "\r\n"
+    "[Computer PC-ANNA]\r\n"
+    "Reachable=1\r\n"
+    "Drive C=PC-ANNA/C\r\n"
+    "\r\n"
+    "[Computer PC-BEN]\r\n"
+    "Reachable=1\r\n"
+    "Drive C=PC-BEN/C\r\n";
 
 const char kCoreHive[] =
     "REGEDIT4\r\n"
@@ -104,13 +113,15 @@ const File kFiles[] = {
     {"CORE1/D/Apps/Main/QVLOGON/FDGRPLST.GPS", kGroups},
 };
 
-const char* const kFolders[] = {"CORE1/D/Apps/Main/SCRIPTS", "CORE1/registry", "ADMIN7/C",
-                                "ADMIN7/registry"};
+// The clients' forms folders start empty: the tasks that send forms fill them.
+const char* const kFolders[] = {
+    "CORE1/D/Apps/Main/SCRIPTS", "CORE1/registry",     "ADMIN7/C",
+    "ADMIN7/registry",           "PC-ANNA/C/QVCLIENT", "PC-BEN/C/QVCLIENT"};
 
 // What a world puts at the top of its folder: the description, the computers' folders and
 // the console database named in kWorldIni. The path layer finds names without regard to case,
 // so "core1" would be taken for CORE1.
-const char* const kTopNames[] = {"world.ini", "CORE1", "ADMIN7", "console.db"};
+const char* const kTopNames[] = {"world.ini", "CORE1", "ADMIN7", "PC-ANNA", "PC-BEN", "console.db"};
 
 std::unique_ptr<World> g_world;
 
