@@ -1,5 +1,12 @@
 #include "console/ConsoleHost.h"
 
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 
@@ -13,15 +20,21 @@
 #include "platform/com/Dispatch.h"
 #include "platform/com/OleControl.h"
 #include "platform/com/Registration.h"
+#include "platform/file/FileApi.h"
 #include "platform/langrt/LangRt.h"
+#include "platform/path/World.h"
 #include "platform/process/WinExec.h"
 #include "platform/registry/Registry.h"
 #include "platform/tasklib/TaskLib.h"
+#include "platform/text/CaseFold.h"
 #include "platform/ui/CmdTarget.h"
 #include "platform/ui/Menu.h"
 #include "platform/ui/Ui.h"
 #include "tools/console/TaskHost.h"
+#include "tools/frmtask/TaskRuns.h"
 #include "tools/qvccfg/Json.h"
+
+extern char** environ;
 
 namespace qv::console {
 namespace {
@@ -196,7 +209,10 @@ class HostedPlugIn {
   std::string problem_;
 };
 
-ConsoleHost::ConsoleHost() : taskPane_(std::make_unique<TaskPane>()) {
+ConsoleHost::ConsoleHost(std::string programs, std::function<void()> wake)
+    : taskPane_(std::make_unique<TaskPane>()),
+      programs_(std::move(programs)),
+      wake_(std::move(wake)) {
   std::vector<std::string> keys;
   com::SubKeyNames(HKEY_LOCAL_MACHINE, kPlugInsKey, &keys);
   for (const std::string& key : keys) {
@@ -233,6 +249,8 @@ ConsoleHost::ConsoleHost() : taskPane_(std::make_unique<TaskPane>()) {
 
 ConsoleHost::~ConsoleHost() {
   hosted_.reset();
+  for (std::thread& runner : runners_)
+    runner.join();
 }
 
 bool ConsoleHost::Choose(int index, std::string* why) {
@@ -291,7 +309,19 @@ bool ConsoleHost::Command(const nlohmann::json& command, std::string* why) {
     CloseMenu();
   } else if (name == "runTask") {
     if ((ok = number("id", &value)))
-      RunTask(value);
+      RunTask(value, why);
+    ok = ok && why->empty();
+  } else if (name == "viewClientForm") {
+    auto client = command.find("client");
+    auto file = command.find("file");
+    if (client == command.end() || !client->is_string() || file == command.end() ||
+        !file->is_string()) {
+      *why = "the command needs the texts \"client\" and \"file\"";
+      ok = false;
+    } else {
+      ViewClientForm(client->get<std::string>(), file->get<std::string>(), why);
+      ok = why->empty();
+    }
   } else if (name == "removeTask") {
     if ((ok = number("id", &value)) && !qv::DeleteTask(static_cast<LONG>(value))) {
       *why = "the task could not be removed: " + TaskLibraryProblem();
@@ -405,8 +435,163 @@ void ConsoleHost::NotePages() {
   }
 }
 
-void ConsoleHost::RunTask(long /*id*/) {
-  // The task executor comes with the clients of the world.
+namespace {
+
+// Starts `program` with `args` (stdin on /dev/null, stdout and stderr to /dev/null: the
+// program keeps its own records) and waits for it. Its exit status; -1 when it did not start.
+int RunProgram(const std::string& program, const std::vector<std::string>& args) {
+  std::vector<char*> argv;
+  argv.push_back(const_cast<char*>(program.c_str()));
+  for (const std::string& arg : args)
+    argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  pid_t pid = 0;
+  int failed = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (failed != 0)
+    return -1;
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace
+
+// The task's configuration names its script; FrmTask.exe carries it out on every client of
+// the world, on a thread of its own so that the console stays usable, and records each
+// client's run in the world.
+void ConsoleHost::RunTask(long id, std::string* why) {
+  nlohmann::json tasks = TaskPane::Tasks();
+  nlohmann::json configurations = TaskPane::Configurations();
+  const nlohmann::json* task = nullptr;
+  for (const nlohmann::json& item : tasks) {
+    if (item["id"] == id)
+      task = &item;
+  }
+  if (task == nullptr) {
+    *why = "there is no such task";
+    return;
+  }
+  std::string script;
+  for (const nlohmann::json& item : configurations) {
+    if (item["id"] == (*task)["configurationId"]) {
+      script = item["data"].get<std::string>();
+      break;
+    }
+  }
+  std::string name = (*task)["name"].get<std::string>();
+  std::string scriptCp, nameCp;
+  if (script.empty() || !json::Utf8ToCp1252(script, &scriptCp) ||
+      !json::Utf8ToCp1252(name, &nameCp)) {
+    *why = "the task's configuration names no script";
+    return;
+  }
+  {
+    std::lock_guard lock(runningMutex_);
+    if (!running_.insert(name).second) {
+      *why = "the task runs already";
+      return;
+    }
+  }
+  std::vector<std::string> args = {"--world", World::Current()->Dir(), "--task", nameCp, scriptCp};
+  std::string program = programs_ + "/FrmTask.exe";
+  runners_.emplace_back([this, program, args, name] {
+    RunProgram(program, args);
+    {
+      std::lock_guard lock(runningMutex_);
+      running_.erase(name);
+    }
+    if (wake_)
+      wake_();
+  });
+}
+
+// The viewer draws the form as it lies on the client, as the client's user would see it.
+void ConsoleHost::ViewClientForm(const std::string& client, const std::string& file,
+                                 std::string* why) {
+  const World* world = World::Current();
+  std::string fileCp, clientCp, host, problem;
+  if (!json::Utf8ToCp1252(file, &fileCp) || !json::Utf8ToCp1252(client, &clientCp) ||
+      fileCp.find_first_of("\\/:*?") != std::string::npos) {
+    *why = "no such form on the client";
+    return;
+  }
+  bool known = false;
+  for (const std::string& name : world->Clients())
+    known = known || EqualsNoCase(name, clientCp);
+  // Each client shares its drive as C$, so the viewer on the console reaches the form there.
+  std::string path = "\\\\" + clientCp + "\\C$\\QVCLIENT\\" + fileCp;
+  if (!known || !world->MapPath(path, &host, &problem) || !std::filesystem::is_regular_file(host)) {
+    *why = "no such form on the client";
+    return;
+  }
+  if (RunProgram(programs_ + "/QVCstm32.exe", {"--world", world->Dir(), "/d", "/i=" + path}) != 0) {
+    *why = "the viewer could not show the form";
+    return;
+  }
+  pages_.push_back({static_cast<int>(pages_.size()) + 1, "", "viewer:" + fileCp + ".html"});
+}
+
+// The records of the task runs, by task name; read again only when the file changed.
+nlohmann::json ConsoleHost::Runs() {
+  const std::string& dir = World::Current()->Dir();
+  struct stat info {};
+  std::string stamp;
+  if (stat(TaskRunsPath(dir).c_str(), &info) == 0)
+    stamp = std::to_string(info.st_size) + ":" + std::to_string(info.st_mtim.tv_sec) + "." +
+            std::to_string(info.st_mtim.tv_nsec);
+  if (stamp == runsStamp_)
+    return runs_;
+  runsStamp_ = stamp;
+  runs_ = nlohmann::json::object();
+  for (const ClientRun& run : ReadTaskRuns(dir, "")) {
+    nlohmann::json lines = nlohmann::json::array();
+    for (const RunLine& line : run.lines)
+      lines.push_back(
+          {{"key", Utf8(line.key)}, {"value", Utf8(line.value)}, {"result", Utf8(line.result)}});
+    std::string key = Utf8(run.task);
+    // Names are matched without regard to case, as the task's configuration is.
+    for (auto& [name, list] : runs_.items()) {
+      if (EqualsNoCase(name, run.task))
+        key = name;
+    }
+    runs_[key].push_back({{"client", Utf8(run.client)},
+                          {"time", run.time},
+                          {"ok", run.ok},
+                          {"script", Utf8(run.script)},
+                          {"lines", lines}});
+  }
+  return runs_;
+}
+
+// The clients of the world with the forms in their forms folder now.
+nlohmann::json ConsoleHost::Clients() const {
+  nlohmann::json clients = nlohmann::json::array();
+  const World* world = World::Current();
+  for (const std::string& client : world->Clients()) {
+    nlohmann::json forms = nlohmann::json::array();
+    std::string folder, problem;
+    std::error_code ec;
+    if (world->MapOnComputer(client, "C:\\QVCLIENT", &folder, &problem)) {
+      std::vector<std::string> names;
+      for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+        std::string name = entry.path().filename().string();
+        if (entry.is_regular_file(ec) && MatchesFilePattern("*.FRM", name.c_str()))
+          names.push_back(name);
+      }
+      std::sort(names.begin(), names.end());
+      for (const std::string& name : names)
+        forms.push_back(Utf8(name));
+    }
+    clients.push_back({{"name", Utf8(client)}, {"forms", forms}});
+  }
+  return clients;
 }
 
 std::string ConsoleHost::HelpFolder() const {
@@ -485,8 +670,24 @@ nlohmann::json ConsoleHost::State() {
   state["showTasks"] = showTasks_;
   state["controlHandle"] = hosted_ != nullptr ? hosted_->Handle() : 0;
   state["taskPane"] = taskPane_->Handle();
-  state["tasks"] = taskPane_->Tasks();
-  state["configurations"] = taskPane_->Configurations();
+  nlohmann::json tasks = TaskPane::Tasks();
+  nlohmann::json configurations = TaskPane::Configurations();
+  nlohmann::json runs = Runs();
+  {
+    std::lock_guard lock(runningMutex_);
+    for (nlohmann::json& task : tasks) {
+      std::string name = task["name"].get<std::string>();
+      task["running"] = running_.count(name) > 0;
+      task["runs"] = nlohmann::json::array();
+      for (auto& [key, list] : runs.items()) {
+        if (EqualsNoCase(key, name))
+          task["runs"] = list;
+      }
+    }
+  }
+  state["tasks"] = tasks;
+  state["clients"] = Clients();
+  state["configurations"] = configurations;
   nlohmann::json open = nlohmann::json::array();
   for (const OpenPage& page : pages_)
     open.push_back({{"seq", page.seq}, {"url", page.url}});

@@ -18,8 +18,12 @@
 // Everything here runs on the user-interface thread.
 #pragma once
 
+#include <functional>
 #include <memory>
+#include <mutex>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -48,8 +52,10 @@ struct OpenPage {
 
 class ConsoleHost {
  public:
-  // Finds the plug-ins and hosts the first that could be made.
-  ConsoleHost();
+  // Finds the plug-ins and hosts the first that could be made. `programs` is the folder of
+  // the console's programs (FrmTask.exe, QVCstm32.exe); `wake` is called, on another thread,
+  // when a task run has ended, so that its records are shown.
+  ConsoleHost(std::string programs, std::function<void()> wake);
   ~ConsoleHost();
   ConsoleHost(const ConsoleHost&) = delete;
   ConsoleHost& operator=(const ConsoleHost&) = delete;
@@ -80,7 +86,10 @@ class ConsoleHost {
   void Highlight(UINT id);
   void Pick(UINT id);
   void NotePages();
-  void RunTask(long id);
+  void RunTask(long id, std::string* why);
+  void ViewClientForm(const std::string& client, const std::string& file, std::string* why);
+  nlohmann::json Runs();
+  nlohmann::json Clients() const;
 
   std::vector<PlugInEntry> plugIns_;
   int active_ = -1;
@@ -94,6 +103,15 @@ class ConsoleHost {
   std::vector<OpenPage> pages_;
   int helpCount_ = 0;
   int winExecCount_ = 0;
+
+  std::string programs_;
+  std::function<void()> wake_;
+  std::mutex runningMutex_;
+  std::set<std::string> running_;  // the names of the tasks whose run has not ended
+  std::vector<std::thread> runners_;
+  // The record file as last read: its stamp and what it said, by task name.
+  std::string runsStamp_;
+  nlohmann::json runs_ = nlohmann::json::object();
 };
 
 }  // namespace qv::console

@@ -166,7 +166,12 @@ int main(int argc, char** argv) {
 
   // The plug-ins are made before the browser is there: a message box of their start goes to
   // the terminal.
-  auto host = std::make_unique<qv::console::ConsoleHost>();
+  std::filesystem::path programs = ProgramFolder();
+  qv::console::BrowserBridge* wake = nullptr;  // set once the bridge is there
+  auto host = std::make_unique<qv::console::ConsoleHost>(programs.string(), [&wake] {
+    if (wake != nullptr)
+      wake->Run([] {});  // the state is published anew after this empty job
+  });
   if (!host->Problem().empty())
     std::cerr << "qvconsole: " << host->Problem() << "\n";
 
@@ -177,8 +182,8 @@ int main(int argc, char** argv) {
     return state.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
   });
   qv::ui::SetEventSource(&bridge);
+  wake = &bridge;
 
-  std::filesystem::path programs = ProgramFolder();
   qv::console::ServerFolders folders;
   folders.web = (programs / "web").string();
   folders.style = (programs / "98.css").string();

@@ -32,10 +32,12 @@ const char kWorldIni[] =
     "[Computer PC-ANNA]\r\n"
     "Reachable=1\r\n"
     "Drive C=PC-ANNA/C\r\n"
+    "Share C$=C:\\\r\n"
     "\r\n"
     "[Computer PC-BEN]\r\n"
     "Reachable=1\r\n"
-    "Drive C=PC-BEN/C\r\n";
+    "Drive C=PC-BEN/C\r\n"
+    "Share C$=C:\\\r\n";
 
 const char kCoreHive[] =
     "REGEDIT4\r\n"
