@@ -219,6 +219,7 @@ UINT WinExec(const char* cmdLine, UINT /*show*/) {
   qv::WinExecRecord record;
   record.commandLine = cmdLine != nullptr ? cmdLine : "";
   record.result = qv::Run(cmdLine, &record.hostProgram);
+  record.count = qv::g_last.count + 1;
   qv::g_last = record;
   return record.result;
 }

@@ -50,6 +50,7 @@ struct WinExecRecord {
   std::string commandLine;  // as given
   std::string hostProgram;  // the host file it mapped to; empty when it did not map
   UINT result = 0;          // what WinExec returned
+  int count = 0;            // calls so far, this one included
 };
 
 // The record of the last WinExec call of this process (all empty before the first).

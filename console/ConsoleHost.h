@@ -1,0 +1,99 @@
+// The console around the plug-ins: what the original desktop-management console did for the
+// Form Designer, kept to what an administrator needs.
+//
+// - It finds the plug-ins under its plug-in key, makes each by class id and shows their
+//   display names; it hosts the control of the chosen one, made by the class id the plug-in
+//   gives, and answers the control's events: GetDatabasePointer with the console database's
+//   handle, GetClassInterface with the task host that schedules a handed-over task, and
+//   NoLogStatus into the status bar.
+// - Its menu bar holds its own menus (File, View, Help) with the control's shared menu merged
+//   in before Help. A menu asks the control's OnUpdateCommandUI for each of its commands when
+//   it opens, shows GetMessageString's prompt while an item is highlighted, and routes a pick
+//   through OnCommand.
+// - Its task pane lists the console database's tasks and configurations, takes drops of task
+//   configuration data ("QVNX_TASK_CFG_DATA") as new tasks, removes tasks and runs them now
+//   (the task executor FrmTask.exe on the world's clients).
+// - Help requests and previews become pages the browser opens in a new tab.
+//
+// Everything here runs on the user-interface thread.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "platform/com/Guid.h"
+#include "platform/ui/Wnd.h"
+
+namespace qv::console {
+
+class HostedPlugIn;
+class TaskPane;
+
+struct PlugInEntry {
+  std::string key;          // the class id as the plug-in key names it
+  std::string displayName;  // with its "&" mnemonic
+  CLSID control{};          // the control to host
+  std::string problem;      // why it could not be made; "" when it was
+};
+
+// A page for the browser to open in a new tab: help or a form in the viewer.
+struct OpenPage {
+  int seq = 0;
+  std::string url;       // "/help/<page>" or "/viewer/<page>"
+  std::string hostFile;  // a help page: its file
+};
+
+class ConsoleHost {
+ public:
+  // Finds the plug-ins and hosts the first that could be made.
+  ConsoleHost();
+  ~ConsoleHost();
+  ConsoleHost(const ConsoleHost&) = delete;
+  ConsoleHost& operator=(const ConsoleHost&) = delete;
+
+  const std::vector<PlugInEntry>& PlugIns() const { return plugIns_; }
+  // Hosts the control of plug-in `index` in place of the one hosted now. False with *why when
+  // it cannot be made.
+  bool Choose(int index, std::string* why);
+  // Why no control is hosted; "" while one is.
+  const std::string& Problem() const { return problem_; }
+
+  // The console's commands from the page ({"command": ...}). False with *why when the
+  // command is unknown or its arguments are wrong.
+  bool Command(const nlohmann::json& command, std::string* why);
+
+  // The console's part of the state the page draws.
+  nlohmann::json State();
+
+  // The folder of the help pages opened last; "" before the first.
+  std::string HelpFolder() const;
+
+  // The console asked to stop (File, Exit).
+  bool ExitRequested() const { return exit_; }
+
+ private:
+  void OpenMenu(int index);
+  void CloseMenu();
+  void Highlight(UINT id);
+  void Pick(UINT id);
+  void NotePages();
+  void RunTask(long id);
+
+  std::vector<PlugInEntry> plugIns_;
+  int active_ = -1;
+  std::unique_ptr<HostedPlugIn> hosted_;
+  std::unique_ptr<TaskPane> taskPane_;
+  std::string problem_;
+  int openMenu_ = -1;
+  bool showNavigation_ = true;
+  bool showTasks_ = true;
+  bool exit_ = false;
+  std::vector<OpenPage> pages_;
+  int helpCount_ = 0;
+  int winExecCount_ = 0;
+};
+
+}  // namespace qv::console
