@@ -33,8 +33,8 @@ export function postConsole(command) {
 // it (dev/console.json); what the page would send is shown in the log instead.
 export async function loadFixture(name) {
   const [snapshots, con] = await Promise.all([
-    call('dev/fixture.json'),
-    call('dev/console.json'),
+    call('/web/dev/fixture.json'),
+    call('/web/dev/console.json'),
   ]);
   const snapshot = snapshots[name] || snapshots[Object.keys(snapshots)[0]];
   return { version: 1, snapshot, console: { ...con, controlHandle: snapshot.windows[0]?.handle } };

@@ -1,6 +1,6 @@
 // A static server for looking at the page without the console: the page from console/web,
 // 98.css from node_modules and the pictures from resources/images, at the paths the console
-// serves them. `node console/web/dev/serve.mjs [port]`, then open /?fixture=editor.
+// serves them (the page at /, its files under /web/). `node console/web/dev/serve.mjs [port]`, then open /?fixture=editor.
 import { createReadStream, statSync } from 'node:fs';
 import { createServer } from 'node:http';
 import { extname, join, normalize, resolve } from 'node:path';
@@ -11,7 +11,8 @@ const repo = resolve(web, '../..');
 const roots = [
   ['/98.css/', join(repo, 'node_modules/98.css/dist')],
   ['/images/', join(repo, 'resources/images')],
-  ['/', web],
+  ['/web/', web],
+  ['/', web],  // only the page itself: "/" is index.html
 ];
 const types = {
   '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css', '.json': 'application/json',

@@ -8,7 +8,7 @@ const browser = await chromium.launch({ executablePath: '/usr/bin/chromium', arg
 const page = await browser.newPage({ viewport: { width: 1200, height: 800 } });
 page.on('console', (m) => console.log(`[${m.type()}] ${m.text()}`));
 page.on('pageerror', (e) => console.log(`[pageerror] ${e.message}`));
-const names = await (await fetch(`${base}/dev/fixture.json`)).json();
+const names = await (await fetch(`${base}/web/dev/fixture.json`)).json();
 for (const name of Object.keys(names)) {
   await page.goto(`${base}/?fixture=${name}`);
   await page.waitForSelector('.console-frame');
