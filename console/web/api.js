@@ -1,0 +1,41 @@
+// The console's HTTP protocol. Every request carries the session cookie the console set
+// when it served the page; the responses are states ({"version", "snapshot", "console"}).
+
+async function call(url, options = {}) {
+  const response = await fetch(url, { credentials: 'same-origin', cache: 'no-store', ...options });
+  if (!response.ok) throw new Error(`${url}: ${response.status} ${response.statusText}`);
+  return response.json();
+}
+
+function post(url, body) {
+  return call(url, {
+    method: 'POST',
+    headers: { 'Content-Type': 'application/json' },
+    body: JSON.stringify(body),
+  });
+}
+
+// Waits (long poll) for a state newer than `after`; the console answers at once when there is
+// one, else after a change or a timeout with the same state.
+export function getState(after) {
+  return call(`/api/state?after=${encodeURIComponent(after)}`);
+}
+
+export function postInput(input) {
+  return post('/api/input', input);
+}
+
+export function postConsole(command) {
+  return post('/api/console', command);
+}
+
+// The development mode: a recorded snapshot (dev/fixture.json, by name) and a console around
+// it (dev/console.json); what the page would send is shown in the log instead.
+export async function loadFixture(name) {
+  const [snapshots, con] = await Promise.all([
+    call('/web/dev/fixture.json'),
+    call('/web/dev/console.json'),
+  ]);
+  const snapshot = snapshots[name] || snapshots[Object.keys(snapshots)[0]];
+  return { version: 1, snapshot, console: { ...con, controlHandle: snapshot.windows[0]?.handle } };
+}

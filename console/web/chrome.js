@@ -1,0 +1,144 @@
+// The console around the control: its menubar, the navigation pane of plug-ins, the task
+// pane, the status bar, and the control's pop-up menu.
+import { el, mnemonicNodes, mnemonicOf, plainText } from './dom.js';
+
+const TPM_CENTERALIGN = 0x0004, TPM_RIGHTALIGN = 0x0008;
+
+export function renderMenubar(con, app) {
+  const bar = el('ul', { class: 'menubar', role: 'menubar', 'aria-label': 'Menu' });
+  (con.menubar || []).forEach((menu, i) => {
+    const open = con.openMenu === i;
+    const entry = el('li', { class: `menubar-entry${open ? ' open' : ''}`, role: 'none' },
+      el('button', {
+        class: 'menubar-title', role: 'menuitem', 'aria-haspopup': 'menu',
+        'aria-expanded': String(open), tabindex: -1, 'data-menu': i,
+        onclick: () => app.command(open ? { command: 'menuClose' } : { command: 'menuOpen', index: i }),
+        onmouseenter: () => {
+          if (con.openMenu >= 0 && !open) app.command({ command: 'menuOpen', index: i });
+        },
+      }, mnemonicNodes(menu.text)));
+    if (open) entry.append(renderMenuItems(menu.items || [], app.menuFocus, {
+      label: plainText(menu.text),
+      pick: (item) => app.command({ command: 'menuPick', id: item.id }),
+      highlight: (item) => app.command({ command: 'menuHighlight', id: item ? item.id : 0 }, { coalesce: 'highlight' }),
+    }));
+    bar.append(entry);
+  });
+  return bar;
+}
+
+// The items of a menu; the one at `active` is highlighted (keyboard).
+export function renderMenuItems(items, active, { label, pick, highlight }) {
+  const list = el('ul', { class: 'menu', role: 'menu', 'aria-label': label });
+  items.forEach((item, i) => {
+    if (item.separator) {
+      list.append(el('li', { class: 'menu-separator', role: 'separator' }));
+      return;
+    }
+    const [text, accel] = item.text.split('\t');
+    const enabled = item.enabled !== false && !item.popup;
+    list.append(el('li', {
+      role: item.checked !== undefined ? 'menuitemcheckbox' : 'menuitem',
+      'aria-checked': item.checked !== undefined ? String(!!item.checked) : null,
+      'aria-disabled': enabled ? null : 'true',
+      class: `menu-item${i === active ? ' active' : ''}${enabled ? '' : ' disabled'}`,
+      'data-item': i,
+      tabindex: -1,
+      onmouseenter: () => highlight(item),
+      onmouseleave: () => highlight(null),
+      onclick: (e) => {
+        e.stopPropagation();
+        if (enabled) pick(item);
+      },
+    }, el('span', { class: 'menu-check' }, item.checked ? '\u2713' : ''),
+    el('span', { class: 'menu-text' }, mnemonicNodes(text)),
+    el('span', { class: 'menu-accel' }, accel || '')));
+  });
+  return list;
+}
+
+// The control's pop-up menu at its point in the owner's client area.
+export function renderPopupMenu(menu, app) {
+  const owner = document.querySelector(`[data-handle="${menu.owner}"]`);
+  const origin = owner ? owner.getBoundingClientRect() : { left: 0, top: 0 };
+  const list = renderMenuItems(menu.items || [], app.menuFocus, {
+    label: 'Context menu',
+    pick: (item) => app.send({ kind: 'menuPick', index: item.id }),
+    highlight: () => {},
+  });
+  list.classList.add('popup-menu');
+  list.style.left = `${origin.left + menu.x}px`;
+  list.style.top = `${origin.top + menu.y}px`;
+  const shield = el('div', {
+    class: 'menu-shield',
+    onmousedown: (e) => {
+      if (e.target === shield) app.send({ kind: 'menuPick', index: -1 });
+    },
+    oncontextmenu: (e) => e.preventDefault(),
+  }, list);
+  requestAnimationFrame(() => {
+    const width = list.getBoundingClientRect().width;
+    if (menu.flags & TPM_CENTERALIGN) list.style.left = `${origin.left + menu.x - width / 2}px`;
+    else if (menu.flags & TPM_RIGHTALIGN) list.style.left = `${origin.left + menu.x - width}px`;
+  });
+  return shield;
+}
+
+export function renderNavigation(con, app) {
+  const tree = el('ul', { class: 'tree-view nav-tree', role: 'tree', 'aria-label': 'Plug-ins' });
+  (con.plugins || []).forEach((p, i) => {
+    tree.append(el('li', {
+      role: 'treeitem', 'aria-selected': String(!!p.active), tabindex: p.active ? 0 : -1,
+      class: p.active ? 'active' : null,
+      onclick: () => app.command({ command: 'nav', index: i }),
+      onkeydown: (e) => {
+        if (e.key === 'Enter' || e.key === ' ') {
+          e.preventDefault();
+          app.command({ command: 'nav', index: i });
+        }
+      },
+    }, mnemonicNodes(p.name)));
+  });
+  return el('nav', { class: 'nav-pane', 'aria-label': 'Navigation' }, tree);
+}
+
+export function renderTaskPane(con, app) {
+  const pane = el('aside', { class: 'task-pane', 'aria-label': 'Tasks', 'data-handle': con.taskPane || null });
+  const tasks = con.tasks || [];
+  pane.append(el('h2', {}, 'Tasks'));
+  if (tasks.length === 0) pane.append(el('p', { class: 'empty' }, 'No tasks are scheduled.'));
+  for (const task of tasks) {
+    const runs = task.runs || [];
+    pane.append(el('fieldset', { class: 'task' },
+      el('legend', {}, task.name),
+      el('div', { class: 'task-buttons' },
+        el('button', { onclick: () => app.command({ command: 'runTask', id: task.id }) }, 'Run now'),
+        el('button', { onclick: () => app.command({ command: 'removeTask', id: task.id }) }, 'Remove')),
+      runs.length === 0 ? el('p', { class: 'empty' }, 'Not run yet.') : null,
+      runs.map((run) => el('details', { class: `run ${run.ok ? 'ok' : 'failed'}` },
+        el('summary', {}, `${run.client} \u2014 ${run.time} \u2014 ${run.ok ? 'ok' : 'failed'}`),
+        el('pre', { class: 'run-lines' }, (run.lines || []).join('\n')),
+        (run.forms || []).length ? el('div', { class: 'run-forms' }, 'Forms: ',
+          run.forms.map((file) => el('button', {
+            class: 'link', onclick: () => app.command({ command: 'viewClientForm', client: run.client, file }),
+          }, file))) : null))));
+  }
+  pane.append(el('h2', {}, 'Configurations'));
+  const configs = con.configurations || [];
+  if (configs.length === 0) pane.append(el('p', { class: 'empty' }, 'None.'));
+  else {
+    pane.append(el('ul', { class: 'tree-view configs' }, configs.map((c) =>
+      el('li', {}, `${c.name} `, el('span', { class: 'config-data' }, `(${c.data})`)))));
+  }
+  return pane;
+}
+
+export function renderStatusBar(snapshot) {
+  return el('div', { class: 'status-bar', role: 'status' },
+    el('p', { class: 'status-bar-field' }, snapshot.status || '\u00a0'));
+}
+
+// The menubar entry whose mnemonic is the letter; -1 when none.
+export function menubarByLetter(con, letter) {
+  return (con.menubar || []).findIndex((m) => mnemonicOf(m.text) === letter);
+}

@@ -1,0 +1,273 @@
+// The modal windows: each a window of 98.css at its template's size, every control at its
+// rectangle in dialog units (MS Sans Serif 8 pt: 1.5 pixels across, 1.625 down per unit).
+import { el, mnemonicNodes, plainText } from './dom.js';
+import { VK } from './control.js';
+
+const DU_X = 1.5, DU_Y = 1.625;
+const WS_VISIBLE = 0x10000000, WS_TABSTOP = 0x00010000;
+const BS_TYPEMASK = 0x000f;
+const BS = { PUSH: 0, DEFPUSH: 1, CHECK: 2, AUTOCHECK: 3, STATE3: 5, AUTO3: 6, GROUP: 7, RADIO: 4, AUTORADIO: 9 };
+const ES_MULTILINE = 0x0004;
+const SS_TYPEMASK = 0x001f, SS_ICON = 0x0003, SS_ETCHEDHORZ = 0x0010;
+const LBS_OWNERDRAWFIXED = 0x0010;
+
+function place(rect, pixels) {
+  const sx = pixels ? 1 : DU_X, sy = pixels ? 1 : DU_Y;
+  return {
+    position: 'absolute',
+    left: `${Math.round(rect.left * sx)}px`, top: `${Math.round(rect.top * sy)}px`,
+    width: `${Math.round((rect.right - rect.left) * sx)}px`,
+    height: `${Math.round((rect.bottom - rect.top) * sy)}px`,
+  };
+}
+
+export function isPushButton(w) {
+  const type = w.style & BS_TYPEMASK;
+  return w.className === 'Button' && (type === BS.PUSH || type === BS.DEFPUSH);
+}
+
+// The controls of a dialog in template order (the children as the snapshot lists them).
+function controls(dialog) {
+  return (dialog.children || []).filter((c) => (c.style & WS_VISIBLE) !== 0);
+}
+
+// One modal window; `top` is the one that takes input (the others wait behind it).
+export function renderDialog(dialog, app, top, depth) {
+  const titleId = `title-${dialog.handle}`;
+  const width = Math.round((dialog.rect.right - dialog.rect.left) * (dialog.pixels ? 1 : DU_X));
+  const height = Math.round((dialog.rect.bottom - dialog.rect.top) * (dialog.pixels ? 1 : DU_Y));
+  const body = el('div', { class: 'window-body dialog-body', style: { width: `${width}px`, height: `${height}px` } });
+  const kids = controls(dialog);
+  kids.forEach((c, i) => {
+    const node = renderControl(c, kids, i, dialog, app);
+    if (node) body.append(node);
+  });
+  const win = el('div', {
+    class: `window dialog${top ? ' top' : ' waiting'}`,
+    role: 'dialog',
+    'aria-modal': top ? 'true' : null,
+    'aria-labelledby': titleId,
+    'data-handle': dialog.handle,
+    inert: top ? null : true,
+    style: { zIndex: 100 + depth * 2 },
+  },
+  el('div', { class: 'title-bar' },
+    el('div', { class: 'title-bar-text', id: titleId }, dialog.text),
+    el('div', { class: 'title-bar-controls' },
+      el('button', {
+        'aria-label': 'Close', tabindex: -1,
+        onclick: () => app.send({ kind: 'close', target: dialog.handle }),
+      }))),
+  body);
+  return el('div', { class: 'modal-layer', style: { zIndex: 99 + depth * 2 } }, win);
+}
+
+// The label of a control: the static just before it in template order.
+function labelFor(kids, index) {
+  const before = kids[index - 1];
+  if (!before) return null;
+  if (before.className === 'Static' && (before.style & SS_TYPEMASK) === 0) return before;
+  if (before.className === 'Button' && (before.style & BS_TYPEMASK) === BS.GROUP) return before;
+  return null;
+}
+
+function controlId(w) {
+  return `ctl-${w.handle}`;
+}
+
+function renderControl(w, kids, index, dialog, app) {
+  const common = {
+    'data-handle': w.handle,
+    id: controlId(w),
+    style: place(w.rect, w.pixels),
+  };
+  const tab = (w.style & WS_TABSTOP) !== 0 ? 0 : -1;
+  switch (w.className) {
+    case 'Button': return renderButton(w, common, tab, app);
+    case 'Edit': return renderEdit(w, common, kids, index, app);
+    case 'Static': return renderStatic(w, common, kids, index);
+    case 'ListBox': return renderListBox(w, common, tab, kids, index, app);
+    case 'ComboBox': return renderCombo(w, common, kids, index, app);
+    case 'SysTabControl32': return renderTabs(w, common, app);
+    default: {
+      // A window of another kind (a page of a property sheet): its children at their places.
+      const box = el('div', { ...common, class: `ctl-${w.className}` });
+      const inner = controls(w);
+      inner.forEach((c, i) => {
+        const node = renderControl(c, inner, i, dialog, app);
+        if (node) box.append(node);
+      });
+      return box;
+    }
+  }
+}
+
+function renderButton(w, common, tab, app) {
+  const type = w.style & BS_TYPEMASK;
+  const click = (e) => {
+    e.preventDefault();
+    app.send({ kind: 'click', target: w.handle });
+  };
+  if (type === BS.GROUP) {
+    return el('fieldset', { ...common, class: 'group-box', disabled: !w.enabled },
+      el('legend', {}, mnemonicNodes(w.text)));
+  }
+  if (type === BS.CHECK || type === BS.AUTOCHECK || type === BS.STATE3 || type === BS.AUTO3 ||
+      type === BS.RADIO || type === BS.AUTORADIO) {
+    const radio = type === BS.RADIO || type === BS.AUTORADIO;
+    const input = el('input', {
+      type: radio ? 'radio' : 'checkbox',
+      id: controlId(w),
+      'data-handle': w.handle,
+      tabindex: tab === 0 || (radio && w.checked) ? 0 : -1,
+      disabled: !w.enabled,
+      checked: w.checked === 1,
+      onclick: click,
+    });
+    if (w.checked === 2) input.indeterminate = true;
+    return el('div', { class: 'field-row check-row', style: common.style },
+      input, el('label', { for: controlId(w) }, mnemonicNodes(w.text)));
+  }
+  return el('button', {
+    ...common,
+    class: `push${w.isDefault ? ' default' : ''}`,
+    tabindex: tab,
+    disabled: !w.enabled,
+    onclick: click,
+  }, mnemonicNodes(w.text));
+}
+
+function renderEdit(w, common, kids, index, app) {
+  const multi = (w.style & ES_MULTILINE) !== 0;
+  const label = labelFor(kids, index);
+  const node = el(multi ? 'textarea' : 'input', {
+    ...common,
+    type: multi ? null : 'text',
+    disabled: !w.enabled,
+    'data-style': w.style,
+    'aria-label': label ? null : plainText(w.text) || 'Text',
+    spellcheck: 'false',
+  });
+  node.value = multi ? w.text.replace(/\r\n/g, '\n') : w.text;
+  node.addEventListener('input', () => {
+    const text = multi ? node.value.replace(/\r?\n/g, '\r\n') : node.value;
+    app.send({ kind: 'text', target: w.handle, text }, { coalesce: `text-${w.handle}` });
+  });
+  // The framework's focus follows: a click in a box moves nothing else.
+  node.addEventListener('focus', () => {
+    if (!w.focused && !app.restoring) app.send({ kind: 'click', target: w.handle });
+  });
+  return node;
+}
+
+function renderStatic(w, common, kids, index) {
+  const type = w.style & SS_TYPEMASK;
+  if (type === SS_ICON) {
+    return el('div', { ...common, class: `ctl-icon icon-${w.text}`, role: 'img', 'aria-label': w.text });
+  }
+  if (type === SS_ETCHEDHORZ) return el('hr', { ...common, class: 'etched' });
+  const next = kids[index + 1];
+  const labels = next && ['Edit', 'ListBox', 'ComboBox'].includes(next.className);
+  return el(labels ? 'label' : 'div', {
+    ...common,
+    class: `ctl-static${w.enabled ? '' : ' disabled'}`,
+    for: labels ? controlId(next) : null,
+  }, mnemonicNodes(w.text));
+}
+
+function renderListBox(w, common, tab, kids, index, app) {
+  const lines = w.lines || [];
+  const checks = w.checks || [];
+  const checkList = checks.length > 0 || (w.style & LBS_OWNERDRAWFIXED) !== 0;
+  const label = labelFor(kids, index);
+  const box = el('div', {
+    ...common,
+    class: `listbox sunken-panel${w.enabled ? '' : ' disabled'}`,
+    role: 'listbox',
+    tabindex: tab === 0 ? 0 : -1,
+    'aria-labelledby': label ? controlId(label) : null,
+    'aria-disabled': w.enabled ? null : 'true',
+    'aria-activedescendant': w.selection >= 0 ? `opt-${w.handle}-${w.selection}` : null,
+  });
+  lines.forEach((line, i) => {
+    const option = el('div', {
+      role: 'option',
+      id: `opt-${w.handle}-${i}`,
+      'data-line': i,
+      class: `lb-line${i === w.selection ? ' selected' : ''}${i === w.caret ? ' caret' : ''}`,
+      'aria-selected': i === w.selection ? 'true' : 'false',
+      'aria-checked': checkList ? String(checks[i] === 1) : null,
+    });
+    if (checkList) {
+      option.append(el('span', {
+        class: `lb-check${checks[i] === 1 ? ' on' : ''}`,
+        'aria-hidden': 'true',
+        onmousedown: (e) => {
+          e.stopPropagation();
+          app.send({ kind: 'check', target: w.handle, index: i });
+        },
+      }));
+    }
+    option.append(el('span', {}, line));
+    if (i === w.insertMark) option.classList.add('insert-mark');
+    box.append(option);
+  });
+  wireListBox(w, box, app);
+  return box;
+}
+
+// A press selects the line; a press moved onto another line and released there is a drag of
+// a drag list box (from, to); double click and the keys the list takes go to the framework.
+function wireListBox(w, box, app) {
+  const lineAt = (e) => {
+    const line = e.target.closest('[data-line]');
+    return line ? Number(line.dataset.line) : -1;
+  };
+  let press = -1;
+  box.addEventListener('mousedown', (e) => {
+    if (e.button !== 0) return;
+    press = lineAt(e);
+    if (press >= 0) app.send({ kind: 'select', target: w.handle, index: press });
+  });
+  box.addEventListener('mouseup', (e) => {
+    const to = lineAt(e);
+    if (press >= 0 && to >= 0 && to !== press) app.send({ kind: 'drag', target: w.handle, index: press, to });
+    press = -1;
+  });
+  box.addEventListener('dblclick', (e) => {
+    const line = lineAt(e);
+    if (line >= 0) app.send({ kind: 'doubleClick', target: w.handle, index: line });
+  });
+  box.addEventListener('keydown', (e) => {
+    const keys = { ArrowUp: VK.UP, ArrowDown: VK.DOWN, Home: VK.HOME, End: VK.END, Delete: VK.DELETE };
+    if (e.key === ' ' && (w.checks || []).length > 0 && w.selection >= 0) {
+      e.preventDefault();
+      app.send({ kind: 'check', target: w.handle, index: w.selection });
+      return;
+    }
+    const key = keys[e.key];
+    if (key === undefined || e.altKey || e.ctrlKey) return;
+    e.preventDefault();
+    e.stopPropagation();
+    app.send({ kind: 'key', target: w.handle, key });
+  });
+}
+
+function renderCombo(w, common, kids, index, app) {
+  const select = el('select', { ...common, disabled: !w.enabled });
+  (w.lines || []).forEach((line, i) => select.append(el('option', { value: i, selected: i === w.selection }, line)));
+  if (!labelFor(kids, index)) select.setAttribute('aria-label', plainText(w.text) || 'Choice');
+  select.addEventListener('change', () => app.send({ kind: 'select', target: w.handle, index: Number(select.value) }));
+  return select;
+}
+
+// A property sheet's tab control: its lines are the tabs.
+function renderTabs(w, common, app) {
+  const menu = el('menu', { role: 'tablist', class: 'tabs' });
+  (w.lines || []).forEach((line, i) => menu.append(el('li', {
+    role: 'tab', 'aria-selected': i === w.selection ? 'true' : 'false', tabindex: i === w.selection ? 0 : -1,
+    onclick: () => app.send({ kind: 'select', target: w.handle, index: i }),
+  }, el('a', {}, mnemonicNodes(line)))));
+  return el('div', { ...common, class: 'tab-control' }, menu,
+    el('div', { class: 'window tab-page', role: 'tabpanel' }));
+}

@@ -1,0 +1,441 @@
+// The page: renders each state of the console (the control's window tree and the console's
+// own chrome) and turns the user's mouse and keys into the console's input.
+import * as api from './api.js';
+import { el, findWindow, mnemonicOf } from './dom.js';
+import { renderHostWindow, VK } from './control.js';
+import { isPushButton, renderDialog } from './dialog.js';
+import {
+  menubarByLetter, renderMenubar, renderNavigation, renderPopupMenu, renderStatusBar, renderTaskPane,
+} from './chrome.js';
+
+const params = new URLSearchParams(location.search);
+const fixture = params.has('fixture') ? params.get('fixture') || 'editor' : null;
+
+const app = {
+  state: null,
+  menuFocus: -1,     // the highlighted item of the open menu (keyboard)
+  restoring: false,  // focus moves made by rendering, not by the user
+  send: (input, options) => enqueue('input', input, options),
+  command: (command, options) => enqueue('console', command, options),
+  hover: (bar, index) => {
+    if (lastHover.bar === bar && lastHover.index === index) return;
+    lastHover = { bar, index };
+    enqueue('input', { kind: 'hover', target: bar, index }, { coalesce: 'hover' });
+  },
+  startDrag: (input) => enqueue('input', input),
+};
+let lastHover = { bar: 0, index: -1 };
+let lastTopModal = 0;
+let openedSeq = Number(sessionStorage.getItem('qv-opened-seq') || -1);
+
+// ---- Requests: one at a time, in order; a later text for the same box replaces one not sent.
+
+const queue = [];
+let busy = false;
+
+function enqueue(path, body, options = {}) {
+  if (fixture) {
+    devLog(`${path}: ${JSON.stringify(body)}`);
+    return;
+  }
+  const last = queue[queue.length - 1];
+  if (options.coalesce && last && last.coalesce === options.coalesce) last.body = body;
+  else queue.push({ path, body, coalesce: options.coalesce });
+  pump();
+}
+
+async function pump() {
+  if (busy) return;
+  busy = true;
+  while (queue.length > 0) {
+    const { path, body } = queue.shift();
+    try {
+      const state = await (path === 'input' ? api.postInput(body) : api.postConsole(body));
+      if (state.ok === false || (state.problems || []).length) console.warn('refused', body, state.problems);
+      accept(state);
+    } catch (error) {
+      console.error(error);
+    }
+  }
+  busy = false;
+  if (app.state) render();
+}
+
+function accept(state) {
+  if (app.state && state.version < app.state.version) return;
+  app.state = state;
+  if (!busy) render();
+}
+
+async function poll() {
+  for (;;) {
+    try {
+      accept(await api.getState(app.state ? app.state.version : -1));
+    } catch (error) {
+      console.error(error);
+      await new Promise((r) => setTimeout(r, 2000));
+    }
+  }
+}
+
+// ---- Rendering
+
+function render() {
+  const { snapshot, console: con } = app.state;
+  const remembered = rememberView();
+  document.title = con.title || 'Console';
+  document.documentElement.lang = con.language || 'en';
+  document.body.classList.toggle('wait', !!snapshot.waitCursor);
+  document.body.classList.toggle('dragging', !!snapshot.drag?.running);
+
+  const control = (snapshot.windows || []).find((w) => w.handle === con.controlHandle) || snapshot.windows?.[0];
+  const area = el('main', { class: 'control-area', 'aria-label': 'Custom data forms' },
+    control ? renderHostWindow(control, app) : el('p', { class: 'empty' }, 'No plug-in is shown.'));
+  const frame = el('div', { class: 'window console-frame', 'aria-hidden': snapshot.modals?.length ? 'true' : null },
+    el('div', { class: 'title-bar' }, el('div', { class: 'title-bar-text' }, con.title || '')),
+    el('div', { class: 'window-body console-body' },
+      renderMenubar(con, app),
+      el('div', { class: 'panes' }, renderNavigation(con, app), area, renderTaskPane(con, app)),
+      renderStatusBar(snapshot)));
+  if (snapshot.modals?.length) frame.inert = true;
+
+  const root = document.getElementById('app');
+  root.replaceChildren(frame);
+  const modals = snapshot.modals || [];
+  modals.forEach((m, i) => root.append(renderDialog(m, app, i === modals.length - 1, i)));
+  if (snapshot.menu?.open) root.append(renderPopupMenu(snapshot.menu, app));
+  if (fixture) root.append(el('pre', { id: 'dev-log', 'aria-live': 'polite' }, devLines.join('\n')));
+
+  restoreView(remembered, modals);
+  watchSize(area, control);
+  openPages(con);
+}
+
+// What re-rendering would lose: the focused control, its caret, scroll positions, open details.
+function rememberView() {
+  const active = document.activeElement;
+  const scrolls = new Map();
+  document.querySelectorAll('[data-handle], .task-pane, .lv-items').forEach((node) => {
+    if (node.scrollTop || node.scrollLeft) scrolls.set(keyOf(node), [node.scrollTop, node.scrollLeft]);
+  });
+  const details = [...document.querySelectorAll('details[open]')].map((d) => d.querySelector('summary')?.textContent);
+  return {
+    focus: active && active !== document.body ? keyOf(active) : null,
+    caret: active && 'selectionStart' in active && active.selectionStart !== null
+      ? [active.selectionStart, active.selectionEnd] : null,
+    scrolls,
+    details,
+  };
+}
+
+function keyOf(node) {
+  if (node.dataset?.handle) return `h:${node.dataset.handle}`;
+  if (node.dataset?.menu) return `m:${node.dataset.menu}`;
+  if (node.classList.contains('task-pane')) return 'task-pane';
+  if (node.id) return `#${node.id}`;
+  return null;
+}
+
+function findByKey(key) {
+  if (!key) return null;
+  if (key.startsWith('h:')) return document.querySelector(`[data-handle="${CSS.escape(key.slice(2))}"]`);
+  if (key.startsWith('m:')) return document.querySelector(`[data-menu="${CSS.escape(key.slice(2))}"]`);
+  if (key === 'task-pane') return document.querySelector('.task-pane');
+  return document.getElementById(key.slice(1));
+}
+
+function restoreView(remembered, modals) {
+  for (const [key, [top, left]] of remembered.scrolls) {
+    const node = findByKey(key);
+    if (node) {
+      node.scrollTop = top;
+      node.scrollLeft = left;
+    }
+  }
+  document.querySelectorAll('details').forEach((d) => {
+    if (remembered.details.includes(d.querySelector('summary')?.textContent)) d.open = true;
+  });
+  app.restoring = true;
+  try {
+    const top = modals[modals.length - 1];
+    let target = null;
+    if (top && top.handle !== lastTopModal) {
+      // A new window: the control the framework focused, else its first tab stop.
+      const focused = findWindow([top], (w) => w.focused && w !== top);
+      target = (focused && findByKey(`h:${focused.handle}`)) || firstTabStop(dialogNode(top.handle));
+    } else {
+      target = findByKey(remembered.focus);
+      if (!target && !top && lastTopModal) target = document.querySelector('.cls-SysListView32');
+    }
+    lastTopModal = top ? top.handle : 0;
+    if (target) {
+      target.focus({ preventScroll: true });
+      if (remembered.caret && target === findByKey(remembered.focus) && 'setSelectionRange' in target) {
+        try { target.setSelectionRange(...remembered.caret); } catch { /* not a text box */ }
+      }
+    }
+  } finally {
+    app.restoring = false;
+  }
+}
+
+function dialogNode(handle) {
+  return document.querySelector(`.dialog[data-handle="${handle}"]`);
+}
+
+function tabStops(container) {
+  if (!container) return [];
+  return [...container.querySelectorAll('button, input, textarea, select, [tabindex]')].filter((n) =>
+    n.tabIndex >= 0 && !n.disabled && !n.closest('.title-bar') && n.getClientRects().length > 0);
+}
+
+function firstTabStop(container) {
+  return tabStops(container)[0] || null;
+}
+
+// The console keeps the control at the size of its area.
+let observer = null;
+function watchSize(area, control) {
+  if (fixture || !control) return;
+  observer?.disconnect();
+  observer = new ResizeObserver(() => {
+    const width = Math.floor(area.clientWidth), height = Math.floor(area.clientHeight);
+    const r = control.rect;
+    if (width > 0 && height > 0 && (r.right - r.left !== width || r.bottom - r.top !== height)) {
+      enqueue('input', { kind: 'resize', target: control.handle, index: width, to: height }, { coalesce: 'resize' });
+    }
+  });
+  observer.observe(area);
+}
+
+function openPages(con) {
+  for (const page of con.open || []) {
+    if (page.seq <= openedSeq) continue;
+    openedSeq = page.seq;
+    sessionStorage.setItem('qv-opened-seq', String(openedSeq));
+    window.open(page.url, '_blank', 'noopener');
+  }
+}
+
+// ---- Keys
+
+function letterOf(e) {
+  if (/^Key[A-Z]$/.test(e.code)) return e.code.slice(3).toLowerCase();
+  if (/^Digit[0-9]$/.test(e.code)) return e.code.slice(5);
+  return e.key.length === 1 ? e.key.toLowerCase() : '';
+}
+
+// Up and down through the enabled items of a menu, wrapping.
+function moveInMenu(items, step) {
+  if (!items.length) return -1;
+  let i = app.menuFocus;
+  for (let n = 0; n < items.length; ++n) {
+    i = (i + step + items.length) % items.length;
+    const item = items[i];
+    if (!item.separator && item.enabled !== false && !item.popup) return i;
+  }
+  return -1;
+}
+
+function menuKeys(e, items, pick, close, sideways) {
+  const letter = letterOf(e);
+  if (e.key === 'ArrowDown' || e.key === 'ArrowUp') {
+    app.menuFocus = moveInMenu(items, e.key === 'ArrowDown' ? 1 : -1);
+    const item = items[app.menuFocus];
+    if (item && sideways) app.command({ command: 'menuHighlight', id: item.id }, { coalesce: 'highlight' });
+    render();
+  } else if (e.key === 'Enter') {
+    const item = items[app.menuFocus];
+    if (item) pick(item);
+  } else if (e.key === 'Escape') {
+    close();
+  } else if ((e.key === 'ArrowLeft' || e.key === 'ArrowRight') && sideways) {
+    sideways(e.key === 'ArrowRight' ? 1 : -1);
+  } else if (letter) {
+    const item = items.find((it) => !it.separator && it.enabled !== false && mnemonicOf(it.text) === letter);
+    if (item) pick(item);
+  } else {
+    return;
+  }
+  e.preventDefault();
+  e.stopPropagation();
+}
+
+function onKeyDown(e) {
+  if (!app.state) return;
+  const { snapshot, console: con } = app.state;
+  if (snapshot.menu?.open) {
+    menuKeys(e, snapshot.menu.items || [],
+      (item) => app.send({ kind: 'menuPick', index: item.id }),
+      () => app.send({ kind: 'menuPick', index: -1 }));
+    return;
+  }
+  if (con.openMenu >= 0 && !(snapshot.modals || []).length) {
+    const count = (con.menubar || []).length;
+    menuKeys(e, con.menubar[con.openMenu]?.items || [],
+      (item) => app.command({ command: 'menuPick', id: item.id }),
+      () => app.command({ command: 'menuClose' }),
+      (step) => {
+        app.menuFocus = -1;
+        app.command({ command: 'menuOpen', index: (con.openMenu + step + count) % count });
+      });
+    return;
+  }
+  if (snapshot.drag?.running) {
+    if (e.key === 'Escape') {
+      e.preventDefault();
+      app.send({ kind: 'cancelDrag' });
+    }
+    return;
+  }
+  const modals = snapshot.modals || [];
+  if (modals.length) dialogKeys(e, modals[modals.length - 1]);
+  else consoleKeys(e, con);
+}
+
+function dialogKeys(e, dialog) {
+  const node = dialogNode(dialog.handle);
+  const active = document.activeElement;
+  const focusedHandle = Number(active?.dataset?.handle) || 0;
+  const inText = active && (active.tagName === 'TEXTAREA' || (active.tagName === 'INPUT' && active.type === 'text'));
+  if (e.key === 'Tab') {
+    const stops = tabStops(node);
+    if (!stops.length) return;
+    e.preventDefault();
+    const at = stops.indexOf(active);
+    const step = e.shiftKey ? -1 : 1;
+    const next = at < 0 ? stops[step > 0 ? 0 : stops.length - 1] : stops[(at + step + stops.length) % stops.length];
+    next.focus();
+    if (next.select && next.tagName === 'INPUT' && next.type === 'text') next.select();
+    return;
+  }
+  const letter = letterOf(e);
+  if (letter && (e.altKey || (!inText && !e.ctrlKey && !e.metaKey && active?.getAttribute('role') !== 'listbox'))) {
+    if (mnemonic(dialog, letter)) {
+      e.preventDefault();
+      return;
+    }
+  }
+  if (e.key === 'Enter') {
+    if (active?.tagName === 'TEXTAREA' && (Number(active.dataset.style) & 0x1004) === 0x1004) return;
+    e.preventDefault();
+    const target = findWindow([dialog], (w) => w.handle === focusedHandle);
+    if (target && isPushButton(target)) app.send({ kind: 'click', target: target.handle });
+    else app.send({ kind: 'key', target: focusedHandle || dialog.handle, key: VK.RETURN });
+  } else if (e.key === 'Escape') {
+    e.preventDefault();
+    app.send({ kind: 'key', target: focusedHandle || dialog.handle, key: VK.ESCAPE });
+  } else if (e.key === 'F1') {
+    e.preventDefault();
+    app.send({ kind: 'key', target: focusedHandle || dialog.handle, key: VK.F1 });
+  }
+}
+
+// Alt+letter in a dialog: a button with that mnemonic is clicked; a label's moves the focus to
+// the control after it.
+function mnemonic(dialog, letter) {
+  const kids = (dialog.children || []).filter((c) => c.style & 0x10000000);
+  const all = [];
+  const walk = (list) => list.forEach((c) => {
+    all.push(c);
+    walk(c.children || []);
+  });
+  walk(kids);
+  const i = all.findIndex((c) => c.enabled && mnemonicOf(c.text) === letter &&
+    (c.className === 'Button' || c.className === 'Static'));
+  if (i < 0) return false;
+  const c = all[i];
+  if (c.className === 'Button' && (c.style & 0xf) !== 7) {
+    findByKey(`h:${c.handle}`)?.focus();
+    app.send({ kind: 'click', target: c.handle });
+    return true;
+  }
+  // A label or a group box: the next control that takes the focus.
+  const next = all.slice(i + 1).find((n) => n.enabled && (n.style & 0x00010000));
+  const node = next && findByKey(`h:${next.handle}`);
+  if (!node) return false;
+  node.focus();
+  if (next.className === 'Button' && (next.style & 0xf) === 9) app.send({ kind: 'click', target: next.handle });
+  return true;
+}
+
+function consoleKeys(e, con) {
+  const letter = letterOf(e);
+  if (e.altKey && letter) {
+    const index = menubarByLetter(con, letter);
+    if (index >= 0) {
+      e.preventDefault();
+      app.menuFocus = -1;
+      app.command({ command: 'menuOpen', index });
+      return;
+    }
+    const plugin = (con.plugins || []).findIndex((p) => mnemonicOf(p.name) === letter);
+    if (plugin >= 0) {
+      e.preventDefault();
+      app.command({ command: 'nav', index: plugin });
+    }
+  } else if (e.key === 'F10' && !e.shiftKey && (con.menubar || []).length) {
+    e.preventDefault();
+    app.menuFocus = -1;
+    app.command({ command: 'menuOpen', index: 0 });
+  } else if (e.key === 'F1' || e.key === 'F5') {
+    // The framework handles them at the control's list: the page must not reload.
+    e.preventDefault();
+    const list = document.querySelector('.cls-SysListView32');
+    if (list) app.send({ kind: 'key', target: Number(list.dataset.handle), key: e.key === 'F1' ? VK.F1 : VK.F5 });
+  }
+}
+
+// ---- A drag of the list's rows: moves over windows, the drop, Escape.
+
+function handleUnder(e) {
+  let node = document.elementFromPoint(e.clientX, e.clientY);
+  while (node) {
+    const handle = Number(node.dataset?.handle);
+    if (handle > 0 && String(handle) === node.dataset.handle) {
+      const r = node.getBoundingClientRect();
+      return { target: handle, x: Math.round(e.clientX - r.left), y: Math.round(e.clientY - r.top) };
+    }
+    node = node.parentElement;
+  }
+  return null;
+}
+
+document.addEventListener('mousemove', (e) => {
+  if (!app.state?.snapshot.drag?.running) return;
+  const over = handleUnder(e);
+  if (over) app.send({ kind: 'dragOver', ...over }, { coalesce: 'dragOver' });
+});
+document.addEventListener('mouseup', () => {
+  if (app.state?.snapshot.drag?.running || queue.some((q) => q.body.kind === 'drag')) app.send({ kind: 'drop' });
+});
+document.addEventListener('mousedown', (e) => {
+  // A click outside an open menu of the menubar closes it.
+  if (app.state?.console.openMenu >= 0 && !e.target.closest('.menubar')) app.command({ command: 'menuClose' });
+});
+document.addEventListener('keydown', onKeyDown);
+
+// ---- The development log and start-up
+
+const devLines = [];
+function devLog(line) {
+  devLines.push(line);
+  const log = document.getElementById('dev-log');
+  if (log) log.textContent = devLines.join('\n');
+}
+
+async function start() {
+  if (params.has('s')) {
+    params.delete('s');
+    const rest = params.toString();
+    history.replaceState(null, '', location.pathname + (rest ? `?${rest}` : '') + location.hash);
+  }
+  if (fixture) {
+    app.state = await api.loadFixture(fixture);
+    render();
+    return;
+  }
+  poll();
+}
+
+start();

@@ -1,0 +1,256 @@
+// The page's protocol: the control's window tree as JSON, and the page's input checked
+// before it reaches the framework's queue.
+//
+// With QV_WEB_FIXTURE set to a file name, the snapshots of the scripted session are also
+// written there, by name; console/web/dev/fixture.json is made so and the page's dev mode
+// renders it.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+
+#include "console/InputJson.h"
+#include "console/SnapshotJson.h"
+#include "tests/host/ScriptedConsole.h"
+
+namespace {
+
+using nlohmann::json;
+
+constexpr UINT kModify = 32768, kDetails = 32781;
+
+class SnapshotJson : public ScriptedConsole {
+ protected:
+  // Posts one input the page would send; the test fails when it is refused.
+  static void Send(const json& input) {
+    std::string why;
+    EXPECT_TRUE(qv::console::PostInputJson(input, &why)) << input.dump() << ": " << why;
+  }
+  json Take(const char* name) {
+    json snapshot = qv::console::SnapshotToJson(qv::ui::TakeSnapshot());
+    fixture_[name] = snapshot;
+    return snapshot;
+  }
+  static const json* Find(const json& window, int id) {
+    if (!window.contains("children"))
+      return nullptr;
+    for (const json& child : window["children"]) {
+      if (child["id"] == id)
+        return &child;
+      if (const json* deeper = Find(child, id))
+        return deeper;
+    }
+    return nullptr;
+  }
+  void WriteFixture() const {
+    if (const char* path = std::getenv("QV_WEB_FIXTURE"))
+      std::ofstream(path, std::ios::binary) << fixture_.dump(1) << "\n";
+  }
+
+  json fixture_ = json::object();
+};
+
+TEST_F(SnapshotJson, ASessionAsThePageSeesIt) {
+  Open();
+  ASSERT_EQ(created_, S_OK);
+  const int list = ListHandle();
+  const int bar = ToolBar()->Handle();
+  // The host shows a status text with a character beyond ASCII (Windows-1252 bytes).
+  qv::ui::SetStatusText("B\xFCro \x80 5");
+  user_
+      .Then([&] {
+        Send({{"kind", "select"}, {"target", list}, {"index", Row("Office survey")}});
+        Tick();
+      })
+      .Then([&] {
+        json s = Take("list");
+        EXPECT_EQ(s["status"], "B\u00FCro \u20AC 5");
+        EXPECT_EQ(s["waitCursor"], false);
+        EXPECT_TRUE(s["modals"].empty());
+        EXPECT_EQ(s["menu"]["open"], false);
+        EXPECT_FALSE(s["menu"].contains("items"));
+        EXPECT_EQ(s["drag"]["running"], false);
+        ASSERT_EQ(s["windows"].size(), 1u);
+        const json* view = Find(s["windows"][0], AFX_IDW_PANE_FIRST);
+        ASSERT_NE(view, nullptr);
+        qv::ui::WindowState state = ListState();
+        EXPECT_EQ((*view)["className"], "SysListView32");
+        EXPECT_EQ((*view)["handle"], list);
+        EXPECT_EQ((*view)["style"], state.style);
+        EXPECT_EQ((*view)["pixels"], true);
+        EXPECT_EQ((*view)["rect"]["bottom"], state.rect.bottom);
+        EXPECT_EQ((*view)["selection"], Row("Office survey"));
+        EXPECT_EQ((*view)["columns"], json({"Form Name", "Form Description"}));
+        EXPECT_EQ((*view)["columnWidths"], json(state.columnWidths));
+        EXPECT_EQ((*view)["images"][0], "add new form");
+        EXPECT_EQ((*view)["rows"].size(), state.rows.size());
+        EXPECT_EQ((*view)["rows"][2][0], "Office survey");
+        EXPECT_FALSE(view->contains("checks"));  // empty arrays are left out
+        const json* toolbar = Find(s["windows"][0], AFX_IDW_TOOLBAR);
+        ASSERT_NE(toolbar, nullptr);
+        EXPECT_EQ((*toolbar)["buttons"].size(), 12u);
+        EXPECT_EQ((*toolbar)["buttons"][1]["id"], 0);  // a separator
+        EXPECT_EQ((*toolbar)["buttons"][4]["image"], "refresh");
+        EXPECT_EQ((*toolbar)["buttons"][3]["enabled"], true);  // Modify: a form is selected
+        // The page's hover over Details, then its click.
+        Send({{"kind", "hover"}, {"target", bar}, {"index", 9}});
+      })
+      .Then([&] {
+        json s = Take("hover");
+        const json* toolbar = Find(s["windows"][0], AFX_IDW_TOOLBAR);
+        ASSERT_NE(toolbar, nullptr);
+        EXPECT_EQ((*toolbar)["buttons"][9]["tip"], "Details");
+        Send({{"kind", "click"}, {"target", bar}, {"index", 9}});
+      })
+      .Then([&] {
+        Tick();
+        Send({{"kind", "hover"}, {"target", bar}, {"index", -1}});
+      })
+      .Then([&] {
+        json s = Take("details");
+        const json* view = Find(s["windows"][0], AFX_IDW_PANE_FIRST);
+        EXPECT_EQ((*view)["style"].get<DWORD>() & LVS_TYPEMASK, LVS_REPORT);
+        EXPECT_EQ((*Find(s["windows"][0], AFX_IDW_TOOLBAR))["buttons"][9]["checked"], true);
+        Send({{"kind", "key"}, {"target", list}, {"key", VK_APPS}});
+      })
+      .Then([&] {
+        json s = Take("menu");
+        EXPECT_EQ(s["menu"]["open"], true);
+        EXPECT_EQ(s["menu"]["owner"], list);
+        ASSERT_FALSE(s["menu"]["items"].empty());
+        EXPECT_TRUE(s["menu"]["items"][0]["text"].is_string());
+        Send({{"kind", "menuPick"}, {"index", -1}});
+      })
+      .Then([&] {
+        Send({{"kind", "select"}, {"target", list}, {"index", -1}});
+      })
+      .Then([&] { View()->SendMessage(WM_COMMAND, MAKEWPARAM(kModify, 0)); })
+      .Then([&] {
+        json s = Take("box");
+        ASSERT_EQ(s["modals"].size(), 1u);
+        EXPECT_EQ(s["modals"][0]["text"], "Custom Data Forms");
+        EXPECT_EQ(s["modals"][0]["pixels"], false);
+        const json* text = Find(s["modals"][0], 0xFFFF);
+        ASSERT_NE(text, nullptr);
+        EXPECT_EQ((*text)["text"], "Select an item.");
+        Send({{"kind", "key"}, {"target", s["modals"][0]["handle"]}, {"key", VK_RETURN}});
+      })
+      .Then([&] {
+        Send({{"kind", "doubleClick"}, {"target", list}, {"index", Row("Add new form")}});
+      })
+      .Then([&] {
+        json s = qv::console::SnapshotToJson(qv::ui::TakeSnapshot());
+        ASSERT_EQ(s["modals"].size(), 1u);
+        const json* edit = Find(s["modals"][0], 1013);
+        ASSERT_NE(edit, nullptr);
+        Send({{"kind", "text"}, {"target", (*edit)["handle"]}, {"text", "B\u00FCro \u20AC"}});
+      })
+      .Then([&] {
+        json s = Take("editor");
+        ASSERT_EQ(s["modals"].size(), 1u);
+        const json& editor = s["modals"][0];
+        EXPECT_EQ(editor["text"], "Create a Custom Data Form");
+        EXPECT_EQ(editor["rect"]["right"].get<int>() - editor["rect"]["left"].get<int>(), 287);
+        const json* edit = Find(editor, 1013);
+        EXPECT_EQ((*edit)["text"], "B\u00FCro \u20AC");                             // back as UTF-8
+        EXPECT_EQ(qv::ui::TakeSnapshot().Top()->Find(1013)->text, "B\xFCro \x80");  // the bytes
+        EXPECT_EQ((*Find(editor, 1))["isDefault"], true);
+        EXPECT_EQ((*Find(editor, 1020))["className"], "ListBox");
+        qv::ui::CloseWindow();
+      })
+      .Then([&] { qv::ui::SelectAt(list, Row("New starters")); })
+      .Then([&] { qv::ui::KeyAt(list, VK_RETURN); })
+      .Then([&] {
+        json s = Take("group");
+        const json* forms = Find(s["modals"][0], 1022);
+        ASSERT_NE(forms, nullptr);
+        EXPECT_EQ((*forms)["lines"].size(), (*forms)["checks"].size());
+        qv::ui::Click(IDCANCEL);
+      });
+  Run();
+  WriteFixture();
+}
+
+// Each input breaks the shape in one way; none may reach the queue. The list's selection
+// shows whether one did: most would select row 1.
+TEST_F(SnapshotJson, HostileInputIsRefusedAndPostsNothing) {
+  Open();
+  ASSERT_EQ(created_, S_OK);
+  const int list = ListHandle();
+  const json good = {{"kind", "select"}, {"target", list}, {"index", 1}};
+  auto with = [&](const char* member, json value) {
+    json input = good;
+    input[member] = std::move(value);
+    return input;
+  };
+  auto without = [&](json input, const char* member) {
+    input.erase(member);
+    return input;
+  };
+  const std::vector<json> hostile = {
+      json::array({good}),
+      json("select"),
+      json(nullptr),
+      without(good, "kind"),
+      with("kind", "Select"),
+      with("kind", "format"),
+      with("kind", 2),
+      with("target", "1"),
+      with("target", 1.5),
+      with("target", true),
+      with("target", 2147483648LL),
+      with("target", -2147483649LL),
+      with("target", 18446744073709551615ULL),
+      with("index", json::array({1})),
+      with("index", nullptr),
+      with("to", 4294967297LL),
+      with("x", 1e300),
+      with("text", 5),
+      with("text", std::string(qv::console::kMaxInputText + 1, 'a')),
+      with("text", "\xC3"),              // cut short
+      with("text", "\xC0\xAF"),          // overlong
+      with("text", "\xED\xA0\x80"),      // a surrogate
+      with("text", "\xF4\x90\x80\x80"),  // past U+10FFFF
+      with("text", "\u4E2D"),            // not in Windows-1252
+      with("Kind", "select"),
+      with("target\xFF", 1),
+      {{"kind", "key"}, {"target", list}},
+      {{"kind", "text"}, {"target", list}},
+      {{"kind", "menuPick"}},
+      {{"kind", "resize"}, {"target", list}, {"index", 10}},
+      {{"kind", "dragOver"}, {"target", list}, {"x", 1}},
+  };
+  for (const json& input : hostile) {
+    std::string why;
+    EXPECT_FALSE(qv::console::PostInputJson(input, &why)) << input.dump(-1, ' ', true);
+    EXPECT_FALSE(why.empty()) << input.dump(-1, ' ', true);
+    EXPECT_EQ(why.find('\n'), std::string::npos);
+  }
+  Run();  // a posted one would select a row, or be refused as a problem when carried out
+  EXPECT_EQ(ListState().selection, -1);
+  // Text at the limit, in Windows-1252 characters, is taken.
+  json limit = with("text", std::string(qv::console::kMaxInputText - 3, 'a') + "\u20AC");
+  limit["index"] = 2;
+  std::string why;
+  EXPECT_TRUE(qv::console::PostInputJson(limit, &why)) << why;
+  Run();
+  EXPECT_EQ(ListState().selection, 2);
+}
+
+TEST_F(SnapshotJson, InputReachesTheFrameworkWithItsMembers) {
+  Open();
+  ASSERT_EQ(created_, S_OK);
+  const int list = ListHandle();
+  std::string why;
+  EXPECT_TRUE(
+      qv::console::PostInputJson({{"kind", "select"}, {"target", list}, {"index", 2}}, &why));
+  Run();
+  EXPECT_EQ(ListState().selection, 2);
+  // Input for a window that does not exist is posted and refused when carried out.
+  EXPECT_TRUE(qv::console::PostInputJson({{"kind", "click"}, {"target", 987654}}, &why));
+  qv::ui::RunMessageLoop();
+  EXPECT_FALSE(qv::ui::InputProblems().empty());
+  qv::ui::ClearInputProblems();
+}
+
+}  // namespace
