@@ -216,8 +216,8 @@ std::string Quoted(std::string_view s) {
 
 // ---------------------------------------------------------------------------------------------
 // Parser: nlohmann's lexer and parser decide what is JSON; Reader receives their events,
-// builds the value, applies the limits and the rule on duplicate members, and puts each
-// refusal into the same words and at the same character as before.
+// builds the value, applies the limits and the rule on duplicate members, and words each
+// refusal in our own terms at the character it is about.
 //
 // nlohmann's events carry no positions, so Reader follows the text itself: end_ is the offset
 // just after the last token an event stood for, and the next token starts after blanks and at
@@ -226,49 +226,6 @@ std::string Quoted(std::string_view s) {
 
 bool IsDigit(char c) {
   return c >= '0' && c <= '9';
-}
-
-// The four hex digits at text[at], or -1 when there are not four.
-long Hex4(std::string_view text, std::size_t at) {
-  if (at + 4 > text.size())
-    return -1;
-  long value = 0;
-  for (std::size_t i = at; i < at + 4; ++i) {
-    char c = text[i];
-    int digit = IsDigit(c)               ? c - '0'
-                : (c >= 'a' && c <= 'f') ? c - 'a' + 10
-                : (c >= 'A' && c <= 'F') ? c - 'A' + 10
-                                         : -1;
-    if (digit < 0)
-      return -1;
-    value = value * 16 + digit;
-  }
-  return value;
-}
-
-// The UTF-8 length of the string whose text between the quotes is raw, a run of whole,
-// well-formed characters and escapes.
-std::size_t DecodedLength(std::string_view raw) {
-  std::size_t length = 0;
-  for (std::size_t i = 0; i < raw.size();) {
-    if (raw[i] != '\\') {
-      ++length;
-      ++i;
-    } else if (i + 1 < raw.size() && raw[i + 1] != 'u') {
-      ++length;
-      i += 2;
-    } else {
-      long cp = Hex4(raw, i + 2);
-      i += 6;
-      if (cp >= 0xD800 && cp <= 0xDBFF) {  // and its low surrogate
-        length += 4;
-        i += 6;
-      } else {
-        length += cp < 0x80 ? 1 : cp < 0x800 ? 2 : 3;
-      }
-    }
-  }
-  return length;
 }
 
 // Decimal digits of n.
@@ -310,6 +267,7 @@ class Reader {
   bool boolean(bool b) { return Scalar(b, TokenStart() + (b ? 4 : 5)); }
 
   // nlohmann gives integers without their text; they are as long as their digits and sign.
+  // Those that come here began with '-' ("-0" too, which stays a negative zero).
   bool number_integer(Value::number_integer_t n) {
     std::size_t start = TokenStart();
     std::uint64_t magnitude = n < 0 ? 0 - static_cast<std::uint64_t>(n) : n;
@@ -544,9 +502,10 @@ class Reader {
         --u;
       at = u - 2;
       message = "expected four hex digits after \\u";
-      // The second escape of a pair: the first is the one refused.
+      // The second escape of a pair (after \uD800 to \uDBFF): the first is the one refused.
       if (at >= start + 7 && EscapeAt(at - 6) && text_[at - 5] == 'u' &&
-          Hex4(text_, at - 4) >= 0xD800 && Hex4(text_, at - 4) <= 0xDBFF) {
+          (text_[at - 4] | 0x20) == 'd' &&
+          std::string_view("89abAB").find(text_[at - 3]) < std::string_view::npos) {
         at -= 6;
         message = high;
       }
@@ -574,9 +533,12 @@ class Reader {
       }
       message = "invalid UTF-8 in a string";
     }
-    std::size_t raw = (unclosed ? text_.size() : at) - start - 1;  // read before the error
-    if (raw > kMaxStringLength && DecodedLength(text_.substr(start + 1, raw)) > kMaxStringLength) {
-      return Fail(start, "string is longer than " + std::to_string(kMaxStringLength) + " bytes");
+    // What came before the error is a whole string once closed; its UTF-8 is never longer.
+    std::size_t read = (unclosed ? text_.size() : at) - start;
+    if (read > kMaxStringLength + 1) {
+      Value before = Value::parse(std::string(text_.substr(start, read)) + '"', nullptr, false);
+      if (before.is_string() && !CheckLength(before.get_ref<const std::string&>(), start))
+        return false;
     }
     return Fail(at, message);
   }
