@@ -365,13 +365,13 @@ TEST_F(Control, RefreshShowsWhatQvccfgListPrints) {
   ASSERT_TRUE(qv::json::Parse(out, &printed, nullptr));
   Open();
   View()->SendMessage(WM_COMMAND, MAKEWPARAM(kRefresh, 0));
-  ASSERT_EQ(printed.AsArray().size(), static_cast<std::size_t>(View()->GetItemCount()));
+  ASSERT_EQ(printed.size(), static_cast<std::size_t>(View()->GetItemCount()));
   const qv::ui::WindowState list = ListState();
   for (int row = 0; row < View()->GetItemCount(); ++row) {
-    const qv::json::Value& item = printed.AsArray()[static_cast<std::size_t>(row)];
-    EXPECT_EQ(item.Find("text")->AsString(), View()->GetItemText(row, 0));
-    EXPECT_EQ(item.Find("description")->AsString(), View()->GetItemText(row, 1));
-    EXPECT_EQ(item.Find("image")->AsString(), list.images[static_cast<std::size_t>(row)]);
+    const qv::json::Value& item = printed.at(static_cast<std::size_t>(row));
+    EXPECT_EQ(item.at("text").get<std::string>(), View()->GetItemText(row, 0));
+    EXPECT_EQ(item.at("description").get<std::string>(), View()->GetItemText(row, 1));
+    EXPECT_EQ(item.at("image").get<std::string>(), list.images[static_cast<std::size_t>(row)]);
   }
   EXPECT_EQ(View()->GetItemText(Row("Extra"), 1), "d");
 }

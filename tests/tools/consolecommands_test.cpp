@@ -278,13 +278,14 @@ TEST_F(ConsoleCommands, DragRendersTheBlockAsOftenAsThePaneAsksAndWritesTheScrip
   ASSERT_EQ(Run({"drag", "Office survey", "--renders", "2"}), 0) << err;
   qv::json::Value printed;
   ASSERT_TRUE(qv::json::Parse(out, &printed, nullptr)) << out;
-  const qv::json::Array& blocks = printed.Find("blocks")->AsArray();
+  const qv::json::Value& blocks = printed.at("blocks");
   ASSERT_EQ(blocks.size(), 2u);
   EXPECT_EQ(qv::json::Write(blocks[0], false), qv::json::Write(blocks[1], false));
-  EXPECT_EQ(blocks[0].Find("size")->AsNumber(), 272 + 17);
-  EXPECT_EQ(blocks[0].Find("record")->Find("data")->AsNumber(), 272);
-  EXPECT_EQ(blocks[0].Find("data")->AsString(), "Office survey.ini");
-  EXPECT_EQ(printed.Find("script")->AsString(), "\\\\CORE1\\QVMAIN\\SCRIPTS\\Office survey.ini");
+  EXPECT_EQ(blocks[0].at("size").get<double>(), 272 + 17);
+  EXPECT_EQ(blocks[0].at("record").at("data").get<double>(), 272);
+  EXPECT_EQ(blocks[0].at("data").get<std::string>(), "Office survey.ini");
+  EXPECT_EQ(printed.at("script").get<std::string>(),
+            "\\\\CORE1\\QVMAIN\\SCRIPTS\\Office survey.ini");
   EXPECT_EQ(Bytes(kScripts + "Office survey.ini"),
             "[MACHINES]\r\nREMDEL0=\\QVCLIENT\\*.FRM\r\n"
             "REMCOPY0=\\\\CORE1\\QVMAIN\\QVLOGON\\FRM1A.FRM, \\QVCLIENT\\FRM1A.FRM, TOREMOTE\r\n");
@@ -312,13 +313,14 @@ TEST_F(ConsoleCommands, PlugInsRegServerAndInstall) {
   ASSERT_EQ(Run({"plugins"}), 0) << err;
   qv::json::Value printed;
   ASSERT_TRUE(qv::json::Parse(out, &printed, nullptr)) << out;
-  ASSERT_EQ(printed.AsArray().size(), 1u);
-  const qv::json::Value& plugIn = printed.AsArray()[0];
-  EXPECT_EQ(plugIn.Find("classId")->AsString(), "{A48C4D90-9281-11d1-8971-00A0C9323807}");
-  EXPECT_EQ(plugIn.Find("displayName")->AsString(), "C&ustom Data Forms");
-  EXPECT_EQ(plugIn.Find("controlClassId")->AsString(), "{AE399777-76F3-11D1-8969-00A0C9323807}");
-  EXPECT_EQ(plugIn.Find("queryFlagA")->AsNumber(), 1);
-  EXPECT_EQ(plugIn.Find("queryFlagB")->AsNumber(), 1);
+  ASSERT_EQ(printed.size(), 1u);
+  const qv::json::Value& plugIn = printed.at(0);
+  EXPECT_EQ(plugIn.at("classId").get<std::string>(), "{A48C4D90-9281-11d1-8971-00A0C9323807}");
+  EXPECT_EQ(plugIn.at("displayName").get<std::string>(), "C&ustom Data Forms");
+  EXPECT_EQ(plugIn.at("controlClassId").get<std::string>(),
+            "{AE399777-76F3-11D1-8969-00A0C9323807}");
+  EXPECT_EQ(plugIn.at("queryFlagA").get<double>(), 1);
+  EXPECT_EQ(plugIn.at("queryFlagB").get<double>(), 1);
 
   const std::string plugIns = "ADMIN7/registry/HKLM.reg";
   std::string hive = Bytes(plugIns);
@@ -328,9 +330,9 @@ TEST_F(ConsoleCommands, PlugInsRegServerAndInstall) {
   ASSERT_TRUE(qv::WriteHostFileAtomic(world_ + "/" + plugIns, hive));
   EXPECT_EQ(Run({"plugins"}), 1);
   ASSERT_TRUE(qv::json::Parse(out, &printed, nullptr)) << out;
-  ASSERT_EQ(printed.AsArray().size(), 2u);
-  EXPECT_EQ(printed.AsArray()[0].Find("error")->AsString().substr(0, 10), "0x80040154");
-  EXPECT_EQ(printed.AsArray()[1].Find("displayName")->AsString(), "C&ustom Data Forms");
+  ASSERT_EQ(printed.size(), 2u);
+  EXPECT_EQ(printed.at(0).at("error").get<std::string>().substr(0, 10), "0x80040154");
+  EXPECT_EQ(printed.at(1).at("displayName").get<std::string>(), "C&ustom Data Forms");
   EXPECT_NE(err.find("{00000000-0000-0000-0000-0000000000AA}"), std::string::npos) << err;
 
   const std::string module = "C:\\Program Files\\Arvex\\QVNX\\Console\\QVCCFG.OCX";

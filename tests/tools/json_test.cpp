@@ -85,6 +85,25 @@ TEST(JsonParse, BadDocumentsGiveOneLineWithPosition) {
       {"{\n  \"a\": 1,\n  \"b\" 2\n}", "line 3, column 7: expected ':'"},
       {"[1,\r\n2 3]", "line 2, column 3: expected ',' or ']'"},
       {"[\"\xC3\xA9\xE2\x82\xAC\", x]", "line 1, column 8: expected a value"},
+      // Where nlohmann's lexer reads further or stops elsewhere than the error falls.
+      {"[0 ,01]", "line 1, column 5: number with a leading zero"},
+      {"{\"a\":-0.5e}", "line 1, column 11: expected a digit in the exponent"},
+      {"[1.]", "line 1, column 4: expected a digit after '.'"},
+      {"[- 1]", "line 1, column 3: expected a digit"},
+      {"[1e-400]", "line 1, column 2: number is out of range"},
+      {"[1 -1]", "line 1, column 4: expected ',' or ']'"},
+      {"{\"a\" \"b\"}", "line 1, column 6: expected ':'"},
+      {"{1:2}", "line 1, column 2: expected a member name in double quotes"},
+      {"[tru]", "line 1, column 2: expected a value"},
+      {std::string("[\0]", 3), "line 1, column 2: expected a value"},
+      {"\xEF\xBB[]", "line 1, column 1: expected a value"},
+      {"\xEF\xBB\xBF", "line 1, column 2: unexpected end of input, expected a value"},
+      {R"(["\\ud800\u12"])", "line 1, column 10: expected four hex digits after \\u"},
+      {R"(["\ud800\u12"])", "line 1, column 3: " + high},
+      {R"(["\ud800\x"])", "line 1, column 3: " + high},
+      {R"(["\ud800\u0041"])", "line 1, column 3: " + high},
+      {"[\"a\xE2\x82z\"]", "line 1, column 4: invalid UTF-8 in a string"},
+      {"[\"a\xE0\x80\"]", "line 1, column 4: invalid UTF-8 in a string"},
   };
   for (const auto& [text, error] : cases) {
     EXPECT_EQ(ParseError(text), error) << text;
@@ -118,7 +137,7 @@ TEST(JsonParse, DepthAndSizeLimits) {
   ASSERT_EQ(json::kMaxInputSize, 16u * 1024u * 1024u);
 
   std::string longest(json::kMaxStringLength, 'x');
-  EXPECT_EQ(MustParse("\"" + longest + "\"").AsString(), longest);
+  EXPECT_EQ(MustParse("\"" + longest + "\"").get<std::string>(), longest);
   EXPECT_EQ(ParseError("[\"" + longest + "y\"]"),
             "line 1, column 2: string is longer than 1048576 bytes");
   // The limit is on the string as read, after escapes: 2 bytes for each \u00e9.
@@ -139,16 +158,22 @@ TEST(JsonValue, IntegersAndEquality) {
   json::Value doc = MustParse(R"({"n":3,"s":"3","f":2.5,"big":1e19,"neg":-9223372036854775808})");
   const auto kMin = std::numeric_limits<std::int64_t>::min();
   const auto kMax = std::numeric_limits<std::int64_t>::max();
+  const json::Value& three = *json::Find(doc, "n");
   std::int64_t n = 99;
   // Out of range, not a number, not whole, too big: false and n untouched.
-  EXPECT_FALSE(doc.Find("n")->GetInteger(0, 2, &n) || doc.Find("n")->GetInteger(4, 10, &n) ||
-               doc.Find("s")->GetInteger(0, 10, &n) || doc.Find("f")->GetInteger(0, 10, &n) ||
-               doc.Find("big")->GetInteger(kMin, kMax, &n) ||
-               json::Value(std::nan("")).GetInteger(kMin, kMax, &n));
+  EXPECT_FALSE(json::GetInteger(three, 0, 2, &n) || json::GetInteger(three, 4, 10, &n) ||
+               json::GetInteger(*json::Find(doc, "s"), 0, 10, &n) ||
+               json::GetInteger(*json::Find(doc, "f"), 0, 10, &n) ||
+               json::GetInteger(*json::Find(doc, "big"), kMin, kMax, &n) ||
+               json::GetInteger(json::Value(std::nan("")), kMin, kMax, &n));
   EXPECT_EQ(n, 99);
-  EXPECT_TRUE(doc.Find("n")->GetInteger(3, 3, &n) && n == 3);
-  EXPECT_TRUE(doc.Find("neg")->GetInteger(kMin, kMax, &n) && n == kMin);
-  EXPECT_EQ(doc.Find("n")->Find("n"), nullptr);
+  EXPECT_TRUE(json::GetInteger(three, 3, 3, &n) && n == 3);
+  EXPECT_TRUE(json::GetInteger(*json::Find(doc, "neg"), kMin, kMax, &n) && n == kMin);
+  // Integers made by code count as doubles too.
+  EXPECT_TRUE(json::GetInteger(json::Value(kMin), kMin, kMin, &n) && n == kMin);
+  EXPECT_FALSE(json::GetInteger(json::Value(kMax), kMin, kMax, &n));  // 2^63 as a double
+  EXPECT_EQ(json::Find(three, "n"), nullptr);
+  EXPECT_EQ(json::Find(doc, "missing"), nullptr);
   // Equality: members in order; numbers as doubles.
   EXPECT_EQ(MustParse(R"({"a":1,"b":2})"), MustParse(R"({"a":1.0,"b":2e0})"));
   EXPECT_NE(MustParse(R"({"a":1,"b":2})"), MustParse(R"({"b":2,"a":1})"));
@@ -159,12 +184,12 @@ TEST(JsonValue, IntegersAndEquality) {
 TEST(JsonWrite, PrettyAndCompactAreFixed) {
   json::Value doc = MustParse(R"({"name":"Form","count":2})");
   json::Value entries;
-  entries.Append(MustParse(R"({"text":"Q1","ok":true})"));
-  entries.Append(json::Value());
-  doc.Set("entries", entries);
-  doc.Set("empty", json::Array{});
-  doc.Set("none", json::Object{});
-  doc.Set("count", 3);  // replaces in place
+  entries.push_back(MustParse(R"({"text":"Q1","ok":true})"));
+  entries.push_back(json::Value());
+  doc["entries"] = entries;
+  doc["empty"] = json::Array{};
+  doc["none"] = json::Object{};
+  doc["count"] = 3;  // replaces in place
 
   EXPECT_EQ(json::Write(doc, true),
             "{\n"
@@ -209,7 +234,7 @@ TEST(JsonWrite, NumbersAndStrings) {
   }
   // Every finite double reads back exactly.
   for (double d : {0.1, 1.0 / 3, -2.2250738585072014e-308, 1.7976931348623157e308, 5e-324}) {
-    EXPECT_EQ(MustParse(json::Write(json::Value(d), false)).AsNumber(), d);
+    EXPECT_EQ(MustParse(json::Write(json::Value(d), false)).get<double>(), d);
   }
 }
 
@@ -224,7 +249,7 @@ TEST(JsonCp1252, EveryByteRoundTrips) {
 
   // Through a JSON document and back.
   json::Value doc = MustParse(json::Write(json::Value(utf8), true));
-  ASSERT_TRUE(json::Utf8ToCp1252(doc.AsString(), &back));
+  ASSERT_TRUE(json::Utf8ToCp1252(doc.get<std::string>(), &back));
   EXPECT_EQ(back, all);
 
   // Known points (the way back is the round trip above): euro sign, an unused byte, Y and y

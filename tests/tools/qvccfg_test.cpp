@@ -298,17 +298,16 @@ TEST_F(QvccfgTest, ImportRefusesTextsThatWouldNotReadBack) {
     return qv::json::Write(form, false);
   };
   auto top = [&](const char* key, std::string text) {
-    return with([=](qv::json::Value& f) { f.Set(key, text); });
+    return with([=](qv::json::Value& f) { f[key] = text; });
   };
   // The question with items, entries[2], with one member set to text ("items": the second).
   auto entry = [&](const char* key, std::string text) {
     return with([=](qv::json::Value& f) {
-      qv::json::Array list = f.Find("entries")->AsArray();
+      qv::json::Value& question = f.at("entries").at(2);
       if (std::string(key) == "items")
-        list[2].Set("items", qv::json::Array{"Plain", text});
+        question["items"] = qv::json::Array{"Plain", text};
       else
-        list[2].Set(key, text);
-      f.Set("entries", list);
+        question[key] = text;
     });
   };
   struct Case {
@@ -353,12 +352,10 @@ TEST_F(QvccfgTest, ImportRefusesTextsThatWouldNotReadBack) {
 TEST_F(QvccfgTest, ExportedFormsImportUnderANewName) {
   // Everything but the file, the dates and the name.
   auto essence = [](qv::json::Value v) {
-    v.Set("file", "");
-    v.Set("name", "");
-    qv::json::Value header = *v.Find("header");
-    header.Set("creationDate", "");
-    header.Set("lastModifiedDate", "");
-    v.Set("header", header);
+    v["file"] = "";
+    v["name"] = "";
+    v.at("header")["creationDate"] = "";
+    v.at("header")["lastModifiedDate"] = "";
     return v;
   };
   for (const char* file : {"FRM1A.FRM", "FRM2B7.FRM", "FRM3C.FRM"}) {
@@ -366,13 +363,13 @@ TEST_F(QvccfgTest, ExportedFormsImportUnderANewName) {
     qv::json::Value original;
     ASSERT_TRUE(qv::json::Parse(out, &original, nullptr)) << out;
     qv::json::Value renamed = original;
-    std::string name = original.Find("name")->AsString() + " (copy)";
-    renamed.Set("name", name);
+    std::string name = original.at("name").get<std::string>() + " (copy)";
+    renamed["name"] = name;
     ASSERT_EQ(Run({"import", WriteJson(qv::json::Write(renamed, true))}), 0) << file << ": " << err;
     ASSERT_EQ(Run({"export", out.substr(0, out.size() - 1)}), 0) << err;
     qv::json::Value copy;
     ASSERT_TRUE(qv::json::Parse(out, &copy, nullptr)) << out;
-    EXPECT_EQ(copy.Find("name")->AsString(), name);
+    EXPECT_EQ(copy.at("name").get<std::string>(), name);
     EXPECT_EQ(essence(copy), essence(original)) << file << "\n" << out;
   }
   // Members of the wrong shape are still refused.

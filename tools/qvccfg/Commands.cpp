@@ -290,8 +290,8 @@ int Show(const World& world, const std::string& file, const std::string& command
   if (command == "show") {
     json::Value list = json::Array{};
     for (const std::string& m : messages)
-      list.Append(json::Cp1252ToUtf8(m));
-    value.Set("messages", list);
+      list.push_back(json::Cp1252ToUtf8(m));
+    value["messages"] = list;
   }
   *out += json::Write(value, true) + "\n";
   return 0;
@@ -357,7 +357,7 @@ int Import(const std::string& jsonFile, std::string* out, std::string* err) {
     return 2;
   }
   auto form = std::make_unique<CCustomForm>();
-  if (!value.IsObject()) {
+  if (!value.is_object()) {
     *err = "qvccfg: " + shown + ": expected an object\n";
     return 2;
   }

@@ -82,20 +82,20 @@ RowKind Kind(DWORD_PTR data) {
 // A rendered block as JSON: the record's fields and the data after it.
 json::Value BlockJson(const std::string& block) {
   json::Value item = json::Object{};
-  item.Set("size", static_cast<std::int64_t>(block.size()));
+  item["size"] = static_cast<std::int64_t>(block.size());
   if (block.size() < sizeof(TaskConfigRecord))
     return item;
   TaskConfigRecord record;
   std::memcpy(&record, block.data(), sizeof record);
   json::Value fields = json::Object{};
-  fields.Set("id", record.id);
-  fields.Set("snapinId", record.snapinId);
-  fields.Set("name", json::Cp1252ToUtf8(
-                         std::string_view(record.name, strnlen(record.name, sizeof record.name))));
-  fields.Set("data", static_cast<std::int64_t>(record.data));
-  fields.Set("dataLength", static_cast<std::int64_t>(record.dataLength));
-  item.Set("record", fields);
-  item.Set("data", json::Cp1252ToUtf8(block.substr(sizeof record)));
+  fields["id"] = record.id;
+  fields["snapinId"] = record.snapinId;
+  fields["name"] =
+      json::Cp1252ToUtf8(std::string_view(record.name, strnlen(record.name, sizeof record.name)));
+  fields["data"] = static_cast<std::int64_t>(record.data);
+  fields["dataLength"] = static_cast<std::int64_t>(record.dataLength);
+  item["record"] = fields;
+  item["data"] = json::Cp1252ToUtf8(block.substr(sizeof record));
   return item;
 }
 
@@ -161,11 +161,11 @@ json::Value ConfigurationOf(LONG id) {
     if (config.id != id)
       continue;
     json::Value item = json::Object{};
-    item.Set("id", config.id);
-    item.Set("snapinId", config.snapinId);
-    item.Set("name", FieldText(config.name, sizeof config.name));
+    item["id"] = config.id;
+    item["snapinId"] = config.snapinId;
+    item["name"] = FieldText(config.name, sizeof config.name);
     const char* data = static_cast<const char*>(TaskDataAddress(config.data));
-    item.Set("data", data == nullptr ? std::string() : FieldText(data, config.dataLength));
+    item["data"] = data == nullptr ? std::string() : FieldText(data, config.dataLength);
     return item;
   }
   return {};
@@ -202,19 +202,19 @@ int ScheduleCommand(const std::string& utf8Name, bool group, std::string* out, s
   }
   const CConsoleTaskHost::HandOverRecord& handed = console.Host().HandedOver().back();
   json::Value configuration = ConfigurationOf(handed.record.configurationId);
-  if (handed.taskId <= 0 || configuration.IsNull()) {
+  if (handed.taskId <= 0 || configuration.is_null()) {
     std::string problem = TaskLibraryProblem();
     *err = "qvccfg: the console database took no task for " + Quoted(name) +
            (problem.empty() ? "" : ": " + Printable(problem)) + "\n";
     return 1;
   }
   json::Value task = json::Object{};
-  task.Set("id", handed.taskId);
-  task.Set("name", FieldText(handed.record.name, sizeof handed.record.name));
-  task.Set("configurationId", handed.record.configurationId);
+  task["id"] = handed.taskId;
+  task["name"] = FieldText(handed.record.name, sizeof handed.record.name);
+  task["configurationId"] = handed.record.configurationId;
   json::Value all = json::Object{};
-  all.Set("configuration", configuration);
-  all.Set("task", task);
+  all["configuration"] = configuration;
+  all["task"] = task;
   *out += json::Write(all, true) + "\n";
   // The view writes no script, and says nothing, when the scripts directory is not found.
   if (FindScriptsDirectory().empty()) {
@@ -250,13 +250,12 @@ int DragCommand(const std::string& utf8Name, bool group, int renders, std::strin
   }
   json::Value blocks = json::Array{};
   for (const std::string& block : pane.blocks)
-    blocks.Append(BlockJson(block));
+    blocks.push_back(BlockJson(block));
   json::Value all = json::Object{};
-  all.Set("blocks", blocks);
+  all["blocks"] = blocks;
   std::string directory = FindScriptsDirectory();
-  all.Set("script", renders > 0 && !directory.empty()
-                        ? json::Cp1252ToUtf8(directory + name + ".ini")
-                        : std::string());
+  all["script"] = renders > 0 && !directory.empty() ? json::Cp1252ToUtf8(directory + name + ".ini")
+                                                    : std::string();
   *out += json::Write(all, true) + "\n";
   if (renders > 0 && directory.empty()) {
     *err += "qvccfg: no script was written: the core server's scripts directory was not found\n";
@@ -370,13 +369,13 @@ int GroupCommand(const std::string& utf8Name, const std::vector<std::string>& ut
       continue;
     json::Value members = json::Array{};
     for (CGroupFormEntry* entry = g->GetFirstForm(); entry != nullptr; entry = g->GetNextForm())
-      members.Append(json::Cp1252ToUtf8(entry->GetFormName()));
+      members.push_back(json::Cp1252ToUtf8(entry->GetFormName()));
     TaskConfigRecord record;
     std::memset(&record, 0, sizeof record);
     json::Value item = json::Object{};
-    item.Set("name", json::Cp1252ToUtf8(name));
-    item.Set("forms", members);
-    item.Set("scheduled", IsScheduled(&record, name.c_str()) == 1);
+    item["name"] = json::Cp1252ToUtf8(name);
+    item["forms"] = members;
+    item["scheduled"] = IsScheduled(&record, name.c_str()) == 1;
     *out += json::Write(item, true) + "\n";
     return 0;
   }

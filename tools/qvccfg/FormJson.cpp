@@ -91,34 +91,34 @@ std::string ValueProblem(std::string_view text) {
 
 json::Value FormToJson(const CCustomForm& form, const std::string& file) {
   json::Value out = json::Object{};
-  out.Set("file", U(file));
+  out["file"] = U(file);
   json::Value header = json::Object{};
-  header.Set("name", U(form.GetHeaderName()));
-  header.Set("version", U(form.GetVersion()));
-  header.Set("creationDate", U(form.GetCreationDate()));
-  header.Set("lastModifiedDate", U(form.GetLastModifiedDate()));
-  out.Set("header", header);
+  header["name"] = U(form.GetHeaderName());
+  header["version"] = U(form.GetVersion());
+  header["creationDate"] = U(form.GetCreationDate());
+  header["lastModifiedDate"] = U(form.GetLastModifiedDate());
+  out["header"] = header;
   const CFormDefinition& def = form.Definition();
-  out.Set("name", U(def.formName));
-  out.Set("description", U(def.formDescription));
+  out["name"] = U(def.formName);
+  out["description"] = U(def.formDescription);
   json::Value entries = json::Array{};
   for (const auto& f : def.Entries()) {
     json::Value e = json::Object{};
-    e.Set("kind", KindName(*f));
+    e["kind"] = KindName(*f);
     if (f->kind == CFormField::kQuestion) {
-      e.Set("control", f->controlType);
-      e.Set("inventoryName", U(f->inventoryName));
-      e.Set("text", U(f->questionText));
-      e.Set("required", f->required);
-      e.Set("description", U(f->description));
+      e["control"] = f->controlType;
+      e["inventoryName"] = U(f->inventoryName);
+      e["text"] = U(f->questionText);
+      e["required"] = f->required;
+      e["description"] = U(f->description);
       json::Value items = json::Array{};
       for (const auto& item : f->items)
-        items.Append(U(item->text));
-      e.Set("items", items);
+        items.push_back(U(item->text));
+      e["items"] = items;
     }
-    entries.Append(e);
+    entries.push_back(e);
   }
-  out.Set("entries", entries);
+  out["entries"] = entries;
   return out;
 }
 
@@ -200,10 +200,10 @@ bool JsonToForm(const json::Value& value, CCustomForm* form, std::string* error)
     *error = "description: " + why;
     return false;
   }
-  const json::Array& list = entries->AsArray();
+  const json::Array& list = entries->get_ref<const json::Array&>();
   for (std::size_t i = 0; i < list.size(); ++i) {
     std::string path = json::ElementPath("entries", i);
-    if (!list[i].IsObject()) {
+    if (!list[i].is_object()) {
       *error = path + ": expected an object";
       return false;
     }
@@ -221,9 +221,9 @@ bool JsonToForm(const json::Value& value, CCustomForm* form, std::string* error)
       r.Bool("required", &field->required);
       r.Text("description", &field->description, Need::kOptional);
       if (const json::Value* items = r.ArrayMember("items", Need::kOptional)) {
-        for (std::size_t k = 0; k < items->AsArray().size(); ++k) {
-          std::string utf8 = items->AsArray()[k].AsString(), text;
-          if (!items->AsArray()[k].IsString() || !json::Utf8ToCp1252(utf8, &text)) {
+        for (const json::Value& item : *items) {
+          std::string text;
+          if (!item.is_string() || !json::Utf8ToCp1252(item.get_ref<const std::string&>(), &text)) {
             r.Fail("items", "expected strings that Windows-1252 can hold");
             break;
           }

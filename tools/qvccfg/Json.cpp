@@ -88,7 +88,11 @@ constexpr char32_t kCp1252High[32] = {
 };
 
 // ---------------------------------------------------------------------------------------------
-// Writer
+// Writer: ours, not nlohmann's dump(), because dump() would change the bytes qvccfg prints.
+// It escapes control characters as \n, \t and lowercase \u001f where ours are \u000A and
+// \u001F, prints whole doubles as "3.0" and switches to exponents at other magnitudes than
+// std::to_chars, writes -0.0 as "-0.0", and replaces a cut-short UTF-8 sequence with one
+// U+FFFD where ours puts one for each byte.
 
 void WriteString(std::string_view s, std::string* out) {
   static constexpr char kHex[] = "0123456789ABCDEF";
@@ -151,20 +155,24 @@ void Newline(int level, std::string* out) {
 
 void WriteValue(const Value& v, bool pretty, int level, std::string* out) {
   switch (v.type()) {
-    case Value::Type::kNull:
+    case Value::value_t::null:
+    case Value::value_t::binary:     // never made by qvccfg nor by Parse
+    case Value::value_t::discarded:  // never made by qvccfg nor by Parse
       out->append("null");
       break;
-    case Value::Type::kBool:
-      out->append(v.AsBool() ? "true" : "false");
+    case Value::value_t::boolean:
+      out->append(v.get<bool>() ? "true" : "false");
       break;
-    case Value::Type::kNumber:
-      WriteNumber(v.AsNumber(), out);
+    case Value::value_t::number_integer:
+    case Value::value_t::number_unsigned:
+    case Value::value_t::number_float:
+      WriteNumber(v.get<double>(), out);
       break;
-    case Value::Type::kString:
-      WriteString(v.AsString(), out);
+    case Value::value_t::string:
+      WriteString(v.get_ref<const std::string&>(), out);
       break;
-    case Value::Type::kArray: {
-      const Array& array = v.AsArray();
+    case Value::value_t::array: {
+      const Array& array = v.get_ref<const Array&>();
       out->push_back('[');
       for (std::size_t i = 0; i < array.size(); ++i) {
         if (i > 0)
@@ -178,17 +186,19 @@ void WriteValue(const Value& v, bool pretty, int level, std::string* out) {
       out->push_back(']');
       break;
     }
-    case Value::Type::kObject: {
-      const Object& object = v.AsObject();
+    case Value::value_t::object: {
+      const Object& object = v.get_ref<const Object&>();
       out->push_back('{');
-      for (std::size_t i = 0; i < object.size(); ++i) {
-        if (i > 0)
+      bool first = true;
+      for (const auto& [key, member] : object) {
+        if (!first)
           out->push_back(',');
+        first = false;
         if (pretty)
           Newline(level + 1, out);
-        WriteString(object[i].first, out);
+        WriteString(key, out);
         out->append(pretty ? ": " : ":");
-        WriteValue(object[i].second, pretty, level + 1, out);
+        WriteValue(member, pretty, level + 1, out);
       }
       if (pretty && !object.empty())
         Newline(level, out);
@@ -205,39 +215,165 @@ std::string Quoted(std::string_view s) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Parser: recursive descent over the text, one function per kind of value. Containers pass
-// their depth down, so the recursion never goes deeper than kMaxDepth containers.
+// Parser: nlohmann's lexer and parser decide what is JSON; Reader receives their events,
+// builds the value, applies the limits and the rule on duplicate members, and words each
+// refusal in our own terms at the character it is about.
+//
+// nlohmann's events carry no positions, so Reader follows the text itself: end_ is the offset
+// just after the last token an event stood for, and the next token starts after blanks and at
+// most one ',' or ':'. An error is placed by the grammar at that point (what may come next),
+// and inside a string or a number by the byte at which nlohmann's lexer stopped.
 
-class Parser {
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+// Decimal digits of n.
+std::size_t Digits(std::uint64_t n) {
+  std::size_t digits = 1;
+  for (; n >= 10; n /= 10)
+    ++digits;
+  return digits;
+}
+
+// The bytes of the UTF-8 sequence a lead byte starts; 0 for any other byte.
+std::size_t SequenceLength(unsigned char b) {
+  return b >= 0xC2 && b <= 0xDF ? 2 : b >= 0xE0 && b <= 0xEF ? 3 : b >= 0xF0 && b <= 0xF4 ? 4 : 0;
+}
+
+// The handler of nlohmann's SAX interface (its member names are nlohmann's).
+class Reader {
  public:
-  explicit Parser(std::string_view text) : text_(text) {}
+  explicit Reader(std::string_view text)
+      : text_(text), end_(text.starts_with("\xEF\xBB\xBF") ? 3 : 0) {}
 
-  bool ParseDocument(Value* out) {
+  bool Run() {
     if (text_.size() > kMaxInputSize) {
       return Fail(0, "the document is larger than " + std::to_string(kMaxInputSize) + " bytes");
     }
-    if (text_.starts_with("\xEF\xBB\xBF"))
-      pos_ = 3;
-    SkipSpace();
-    if (!ParseValue(out, 0))
+    if (!Value::sax_parse(text_.data(), text_.data() + text_.size(), this))
       return false;
-    SkipSpace();
-    if (!AtEnd())
-      return Fail(pos_, "unexpected text after the value");
+    // nlohmann's lexer takes a NUL byte for the end of the text.
+    std::size_t rest = SkipSpace(end_);
+    if (rest < text_.size())
+      return Fail(rest, "unexpected text after the value");
     return true;
   }
 
+  Value& root() { return root_; }
   const std::string& error() const { return error_; }
 
- private:
-  bool AtEnd() const { return pos_ >= text_.size(); }
-  char Peek() const { return AtEnd() ? '\0' : text_[pos_]; }
-  static bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+  bool null() { return Scalar(nullptr, TokenStart() + 4); }
+  bool boolean(bool b) { return Scalar(b, TokenStart() + (b ? 4 : 5)); }
 
-  void SkipSpace() {
-    while (!AtEnd() && (Peek() == ' ' || Peek() == '\t' || Peek() == '\n' || Peek() == '\r')) {
-      ++pos_;
+  // nlohmann gives integers without their text; they are as long as their digits and sign.
+  // Those that come here began with '-' ("-0" too, which stays a negative zero).
+  bool number_integer(Value::number_integer_t n) {
+    std::size_t start = TokenStart();
+    std::uint64_t magnitude = n < 0 ? 0 - static_cast<std::uint64_t>(n) : n;
+    return Number(start, start + 1 + Digits(magnitude), n == 0 ? -0.0 : static_cast<double>(n));
+  }
+  bool number_unsigned(Value::number_unsigned_t n) {
+    std::size_t start = TokenStart();
+    return Number(start, start + Digits(n), static_cast<double>(n));
+  }
+  // Every number reads as the double std::from_chars gives; one it cannot give (past the
+  // range of a double either way) is refused.
+  bool number_float(Value::number_float_t, const std::string& token) {
+    std::size_t start = TokenStart();
+    double d = 0;
+    auto r = std::from_chars(text_.data() + start, text_.data() + start + token.size(), d);
+    if (r.ec != std::errc() || !std::isfinite(d))
+      return Fail(start, "number is out of range");
+    return Number(start, start + token.size(), d);
+  }
+
+  bool string(std::string& s) {
+    std::size_t start = TokenStart();
+    if (!CheckLength(s, start))
+      return false;
+    return Scalar(std::move(s), StringEnd(start));
+  }
+  bool binary(Value::binary_t&) { return Fail(TokenStart(), "expected a value"); }  // not JSON
+
+  bool start_object(std::size_t) { return Open(Value::object()); }
+  bool start_array(std::size_t) { return Open(Value::array()); }
+  bool end_object() { return Close(); }
+  bool end_array() { return Close(); }
+
+  bool key(std::string& k) {
+    std::size_t start = TokenStart();
+    if (!CheckLength(k, start))
+      return false;
+    if (!keys_.back().insert(k).second)
+      return Fail(start, "duplicate member " + Quoted(k));
+    // Unique by the check above, so the member goes at the end without ordered_map's search.
+    Object& object = stack_.back()->get_ref<Object&>();
+    object.emplace_back(std::move(k), nullptr);
+    member_ = &object.back().second;
+    end_ = StringEnd(start);
+    after_ = kKey;
+    number_ = false;
+    return true;
+  }
+
+  // position is the count of bytes nlohmann's lexer had read, the one it stopped at included
+  // (the end of the text counts as one).
+  bool parse_error(std::size_t position, const std::string&, const Value::exception& e) {
+    std::size_t at = SkipSpace(end_);
+    if (number_ && at == end_ && at < text_.size() && IsDigit(text_[at])) {
+      return Fail(numberStart_, "number with a leading zero");  // nlohmann reads "0" and "1"
     }
+    bool wantKey = after_ == kOpen && stack_.back()->is_object();
+    if (after_ == kValue || after_ == kKey) {
+      if (stack_.empty())
+        return Fail(at, "unexpected text after the value");
+      bool inArray = stack_.back()->is_array();
+      char separator = after_ == kKey ? ':' : ',';
+      if (at >= text_.size() || text_[at] != separator) {
+        return Expected(at, after_ == kKey ? "':'" : inArray ? "',' or ']'" : "',' or '}'");
+      }
+      at = SkipSpace(at + 1);
+      wantKey = after_ == kValue && !inArray;
+    }
+    char c = at < text_.size() ? text_[at] : '\0';
+    if (at < text_.size() && c == '"')
+      return StringError(at, position - 1, e.what());
+    if (wantKey)
+      return Expected(at, "a member name in double quotes");
+    if (at < text_.size() && (c == '-' || IsDigit(c)))
+      return NumberError(at, position - 1, e.id);
+    return Expected(at, "a value");
+  }
+
+ private:
+  // What the last event stood for: nothing yet, '[' or '{', a member name, or a whole value.
+  enum After { kNothing, kOpen, kKey, kValue };
+
+  std::size_t SkipSpace(std::size_t at) const {
+    while (at < text_.size() &&
+           (text_[at] == ' ' || text_[at] == '\t' || text_[at] == '\n' || text_[at] == '\r')) {
+      ++at;
+    }
+    return at;
+  }
+
+  // Where the token of the current event starts.
+  std::size_t TokenStart() const {
+    std::size_t at = SkipSpace(end_);
+    if ((after_ == kKey || after_ == kValue) && at < text_.size() &&
+        (text_[at] == ',' || text_[at] == ':')) {
+      at = SkipSpace(at + 1);
+    }
+    return at;
+  }
+
+  // Just after the closing quote of the string that starts at start (a string nlohmann took).
+  std::size_t StringEnd(std::size_t start) const {
+    std::size_t at = start + 1;
+    while (text_[at] != '"')
+      at += text_[at] == '\\' ? 2 : 1;
+    return at + 1;
   }
 
   // Keeps "line L, column C: message" for the byte at offset at; always returns false.
@@ -257,369 +393,207 @@ class Parser {
     return false;
   }
 
-  // A failure at the current position for something missing there.
-  bool Expected(std::string_view what) {
-    std::string message = AtEnd() ? "unexpected end of input, expected " : "expected ";
+  // A failure at offset at for something missing there.
+  bool Expected(std::size_t at, std::string_view what) {
+    std::string message = at >= text_.size() ? "unexpected end of input, expected " : "expected ";
     message.append(what);
-    return Fail(pos_, message);
+    return Fail(at, message);
   }
 
-  bool ParseValue(Value* out, int depth) {
-    switch (Peek()) {
-      case '{':
-        return ParseObject(out, depth + 1);
-      case '[':
-        return ParseArray(out, depth + 1);
-      case '"': {
-        std::string s;
-        if (!ParseString(&s))
-          return false;
-        *out = Value(std::move(s));
-        return true;
-      }
-      case 't':
-        return ParseWord("true", Value(true), out);
-      case 'f':
-        return ParseWord("false", Value(false), out);
-      case 'n':
-        return ParseWord("null", Value(), out);
-      default:
-        if (Peek() == '-' || IsDigit(Peek()))
-          return ParseNumber(out);
-        return Expected("a value");
-    }
-  }
-
-  bool ParseWord(std::string_view word, Value value, Value* out) {
-    if (text_.substr(pos_, word.size()) != word)
-      return Expected("a value");
-    pos_ += word.size();
-    *out = std::move(value);
-    return true;
-  }
-
-  bool CheckDepth(int depth) {
-    if (depth <= kMaxDepth)
+  bool CheckLength(const std::string& s, std::size_t start) {
+    if (s.size() <= kMaxStringLength)
       return true;
-    return Fail(
-        pos_, "arrays and objects are nested deeper than " + std::to_string(kMaxDepth) + " levels");
+    return Fail(start, "string is longer than " + std::to_string(kMaxStringLength) + " bytes");
   }
 
-  bool ParseArray(Value* out, int depth) {
-    if (!CheckDepth(depth))
-      return false;
-    ++pos_;  // '['
-    Array array;
-    SkipSpace();
-    if (Peek() == ']') {
-      ++pos_;
-      *out = Value(std::move(array));
-      return true;
+  // Puts v where the open array or object (or the document) wants its next value.
+  Value* Place(Value v) {
+    if (stack_.empty()) {
+      root_ = std::move(v);
+      return &root_;
     }
-    while (true) {
-      SkipSpace();
-      array.emplace_back();
-      if (!ParseValue(&array.back(), depth))
-        return false;
-      SkipSpace();
-      if (Peek() == ',') {
-        ++pos_;
-      } else if (Peek() == ']') {
-        ++pos_;
-        break;
-      } else {
-        return Expected("',' or ']'");
-      }
+    if (stack_.back()->is_array()) {
+      Array& array = stack_.back()->get_ref<Array&>();
+      array.push_back(std::move(v));
+      return &array.back();
     }
-    *out = Value(std::move(array));
+    *member_ = std::move(v);
+    return member_;
+  }
+
+  bool Scalar(Value v, std::size_t end) {
+    Place(std::move(v));
+    end_ = end;
+    after_ = kValue;
+    number_ = false;
     return true;
   }
 
-  bool ParseObject(Value* out, int depth) {
-    if (!CheckDepth(depth))
-      return false;
-    ++pos_;  // '{'
-    Object object;
-    std::unordered_set<std::string> keys;
-    SkipSpace();
-    if (Peek() == '}') {
-      ++pos_;
-      *out = Value(std::move(object));
-      return true;
-    }
-    while (true) {
-      SkipSpace();
-      if (Peek() != '"')
-        return Expected("a member name in double quotes");
-      std::size_t keyPos = pos_;
-      std::string key;
-      if (!ParseString(&key))
-        return false;
-      if (!keys.insert(key).second)
-        return Fail(keyPos, "duplicate member " + Quoted(key));
-      SkipSpace();
-      if (Peek() != ':')
-        return Expected("':'");
-      ++pos_;
-      SkipSpace();
-      object.emplace_back(std::move(key), Value());
-      if (!ParseValue(&object.back().second, depth))
-        return false;
-      SkipSpace();
-      if (Peek() == ',') {
-        ++pos_;
-      } else if (Peek() == '}') {
-        ++pos_;
-        break;
-      } else {
-        return Expected("',' or '}'");
-      }
-    }
-    *out = Value(std::move(object));
+  bool Number(std::size_t start, std::size_t end, double d) {
+    Scalar(d, end);
+    number_ = true;
+    numberStart_ = start;
     return true;
   }
 
-  // Four hex digits at text_[at] into *out; false when there are not four.
-  bool Hex4(std::size_t at, char32_t* out) const {
-    if (at + 4 > text_.size())
-      return false;
-    char32_t v = 0;
-    for (std::size_t i = at; i < at + 4; ++i) {
-      char c = text_[i];
-      int digit = IsDigit(c)               ? c - '0'
-                  : (c >= 'a' && c <= 'f') ? c - 'a' + 10
-                  : (c >= 'A' && c <= 'F') ? c - 'A' + 10
-                                           : -1;
-      if (digit < 0)
-        return false;
-      v = v * 16 + static_cast<char32_t>(digit);
+  bool Open(Value container) {
+    std::size_t at = TokenStart();
+    if (stack_.size() >= static_cast<std::size_t>(kMaxDepth)) {
+      return Fail(
+          at, "arrays and objects are nested deeper than " + std::to_string(kMaxDepth) + " levels");
     }
-    *out = v;
+    stack_.push_back(Place(std::move(container)));
+    keys_.emplace_back();
+    end_ = at + 1;
+    after_ = kOpen;
+    number_ = false;
     return true;
   }
 
-  // The escape at pos_ (a backslash) appended to *out as UTF-8.
-  bool ParseEscape(std::string* out) {
-    std::size_t at = pos_;
-    char c = pos_ + 1 < text_.size() ? text_[pos_ + 1] : '\0';
-    pos_ += 2;
-    switch (c) {
-      case '"':
-      case '\\':
-      case '/':
-        out->push_back(c);
-        return true;
-      case 'b':
-        out->push_back('\b');
-        return true;
-      case 'f':
-        out->push_back('\f');
-        return true;
-      case 'n':
-        out->push_back('\n');
-        return true;
-      case 'r':
-        out->push_back('\r');
-        return true;
-      case 't':
-        out->push_back('\t');
-        return true;
-      case 'u':
-        break;
-      default:
-        return Fail(at, "invalid escape in a string");
-    }
-    char32_t cp = 0;
-    if (!Hex4(pos_, &cp))
-      return Fail(at, "expected four hex digits after \\u");
-    pos_ += 4;
-    if (cp >= 0xDC00 && cp <= 0xDFFF) {
-      return Fail(at, "\\u escape of a low surrogate without a high surrogate before it");
-    }
-    if (cp >= 0xD800 && cp <= 0xDBFF) {
-      char32_t low = 0;
-      if (text_.substr(pos_, 2) != "\\u" || !Hex4(pos_ + 2, &low) || low < 0xDC00 || low > 0xDFFF) {
-        return Fail(at, "\\u escape of a high surrogate without a low surrogate after it");
-      }
-      pos_ += 6;
-      cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
-    }
-    AppendUtf8(cp, out);
+  bool Close() {
+    end_ = SkipSpace(end_) + 1;  // the ']' or '}'
+    stack_.pop_back();
+    keys_.pop_back();
+    after_ = kValue;
+    number_ = false;
     return true;
   }
 
-  bool ParseString(std::string* out) {
-    std::size_t start = pos_;
-    ++pos_;  // '"'
-    std::string s;
-    while (true) {
-      if (AtEnd())
-        return Fail(start, "string is not closed");
-      unsigned char c = static_cast<unsigned char>(text_[pos_]);
-      if (c == '"') {
-        ++pos_;
-        break;
-      }
-      if (c < 0x20) {
-        return Fail(pos_, "control character in a string (write it as an escape)");
-      }
-      if (c == '\\') {
-        if (!ParseEscape(&s))
-          return false;
-      } else if (c < 0x80) {
-        s.push_back(static_cast<char>(c));
-        ++pos_;
-      } else {
-        char32_t cp = 0;
-        std::size_t n = DecodeUtf8(text_, pos_, &cp);
-        if (n == 0)
-          return Fail(pos_, "invalid UTF-8 in a string");
-        s.append(text_.substr(pos_, n));
-        pos_ += n;
-      }
-      if (s.size() > kMaxStringLength) {
-        return Fail(start, "string is longer than " + std::to_string(kMaxStringLength) + " bytes");
-      }
-    }
-    *out = std::move(s);
-    return true;
-  }
-
-  bool ParseNumber(Value* out) {
-    std::size_t start = pos_;
-    if (Peek() == '-')
-      ++pos_;
-    if (!IsDigit(Peek()))
-      return Expected("a digit");
-    if (Peek() == '0') {
-      ++pos_;
-      if (IsDigit(Peek()))
-        return Fail(start, "number with a leading zero");
-    }
-    while (IsDigit(Peek()))
-      ++pos_;
-    if (Peek() == '.') {
-      ++pos_;
-      if (!IsDigit(Peek()))
-        return Expected("a digit after '.'");
-      while (IsDigit(Peek()))
-        ++pos_;
-    }
-    if (Peek() == 'e' || Peek() == 'E') {
-      ++pos_;
-      if (Peek() == '+' || Peek() == '-')
-        ++pos_;
-      if (!IsDigit(Peek()))
-        return Expected("a digit in the exponent");
-      while (IsDigit(Peek()))
-        ++pos_;
-    }
-    double d = 0;
-    auto r = std::from_chars(text_.data() + start, text_.data() + pos_, d);
-    if (r.ec != std::errc() || !std::isfinite(d))
+  // A number nlohmann's lexer refused at offset stop, or one out of its range (id 406).
+  bool NumberError(std::size_t start, std::size_t stop, int id) {
+    if (id == 406)
       return Fail(start, "number is out of range");
-    *out = Value(d);
-    return true;
+    char before = text_[stop - 1];
+    if (before == '-' && stop - 1 == start)
+      return Expected(stop, "a digit");
+    if (before == '.')
+      return Expected(stop, "a digit after '.'");
+    return Expected(stop, "a digit in the exponent");
+  }
+
+  // Whether the backslash at offset at begins an escape (is not the second of "\\").
+  bool EscapeAt(std::size_t at) const {
+    std::size_t run = 0;
+    for (std::size_t i = at + 1; i > 0 && text_[i - 1] == '\\'; --i)
+      ++run;
+    return run % 2 == 1;
+  }
+
+  // A string nlohmann's lexer refused at offset stop (the end of the text when stop is its
+  // size), told by its message. Each error falls on the character or escape it is about; a
+  // string that grew past its limit before that point is refused for its length instead.
+  bool StringError(std::size_t start, std::size_t stop, std::string_view what) {
+    auto says = [&](std::string_view words) { return what.find(words) != std::string::npos; };
+    const std::string high = "\\u escape of a high surrogate without a low surrogate after it";
+    const bool unclosed = says("missing closing quote");
+    std::size_t at = stop;
+    std::string message;
+    if (unclosed) {
+      at = start;
+      message = "string is not closed";
+    } else if (says("control character")) {
+      message = "control character in a string (write it as an escape)";
+    } else if (says("forbidden character after backslash")) {
+      at = stop - 1;
+      message = "invalid escape in a string";
+    } else if (says("must be followed by 4 hex digits")) {
+      std::size_t u = stop;  // back over the digits read before the one that failed
+      while (text_[u - 1] != 'u')
+        --u;
+      at = u - 2;
+      message = "expected four hex digits after \\u";
+      // The second escape of a pair (after \uD800 to \uDBFF): the first is the one refused.
+      if (at >= start + 7 && EscapeAt(at - 6) && text_[at - 5] == 'u' &&
+          (text_[at - 4] | 0x20) == 'd' &&
+          std::string_view("89abAB").find(text_[at - 3]) < std::string_view::npos) {
+        at -= 6;
+        message = high;
+      }
+    } else if (says("must be followed by U+DC00")) {
+      // nlohmann stops after the high surrogate at a byte that is not '\\', at one after '\\'
+      // that is not 'u', or at the last digit of a second escape that is no low surrogate.
+      if (text_[stop - 1] == '\\')
+        at = stop - 7;
+      else if (text_[stop - 4] == 'u' && text_[stop - 5] == '\\')
+        at = stop - 11;
+      else
+        at = stop - 6;
+      message = high;
+    } else if (says("must follow U+D800")) {
+      at = stop - 5;
+      message = "\\u escape of a low surrogate without a high surrogate before it";
+    } else {  // ill-formed UTF-8: the error falls on the first byte of the sequence
+      for (std::size_t back = 1; back <= 3 && stop - back > start; ++back) {
+        unsigned char b = static_cast<unsigned char>(text_[stop - back]);
+        if ((b & 0xC0) == 0x80)
+          continue;
+        if (SequenceLength(b) > back)
+          at = stop - back;
+        break;
+      }
+      message = "invalid UTF-8 in a string";
+    }
+    // What came before the error is a whole string once closed; its UTF-8 is never longer.
+    std::size_t read = (unclosed ? text_.size() : at) - start;
+    if (read > kMaxStringLength + 1) {
+      Value before = Value::parse(std::string(text_.substr(start, read)) + '"', nullptr, false);
+      if (before.is_string() && !CheckLength(before.get_ref<const std::string&>(), start))
+        return false;
+    }
+    return Fail(at, message);
   }
 
   std::string_view text_;
-  std::size_t pos_ = 0;
+  std::size_t end_;
+  After after_ = kNothing;
+  bool number_ = false;  // the last event was a number, starting at numberStart_
+  std::size_t numberStart_ = 0;
+  Value root_;
+  std::vector<Value*> stack_;  // the open arrays and objects, innermost last
+  std::vector<std::unordered_set<std::string>> keys_;  // the member names of each
+  Value* member_ = nullptr;  // the member the last key made, waiting for its value
   std::string error_;
 };
 
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
-// Value
+// Values, Parse, Write, code page
 
-const std::string& Value::AsString() const {
-  static const std::string kEmpty;
-  return type_ == Type::kString ? string_ : kEmpty;
+const Value* Find(const Value& v, std::string_view key) {
+  if (!v.is_object())
+    return nullptr;
+  for (const auto& member : v.get_ref<const Object&>()) {
+    if (member.first == key)
+      return &member.second;
+  }
+  return nullptr;
 }
 
-const Array& Value::AsArray() const {
-  static const Array kEmpty;
-  return type_ == Type::kArray ? array_ : kEmpty;
-}
-
-const Object& Value::AsObject() const {
-  static const Object kEmpty;
-  return type_ == Type::kObject ? object_ : kEmpty;
-}
-
-bool Value::GetInteger(std::int64_t min, std::int64_t max, std::int64_t* out) const {
-  if (type_ != Type::kNumber || number_ != std::trunc(number_))
+bool GetInteger(const Value& v, std::int64_t min, std::int64_t max, std::int64_t* out) {
+  if (!v.is_number())
+    return false;
+  double d = v.get<double>();
+  if (d != std::trunc(d))
     return false;  // NaN fails too
   // Only numbers inside the int64 range may be converted.
-  if (!(number_ >= -9223372036854775808.0 && number_ < 9223372036854775808.0))
+  if (!(d >= -9223372036854775808.0 && d < 9223372036854775808.0))
     return false;
-  std::int64_t n = static_cast<std::int64_t>(number_);
+  std::int64_t n = static_cast<std::int64_t>(d);
   if (n < min || n > max)
     return false;
   *out = n;
   return true;
 }
 
-const Value* Value::Find(std::string_view key) const {
-  if (type_ != Type::kObject)
-    return nullptr;
-  for (const Member& m : object_) {
-    if (m.first == key)
-      return &m.second;
-  }
-  return nullptr;
-}
-
-void Value::Append(Value v) {
-  if (type_ != Type::kArray)
-    *this = Value(json::Array());
-  array_.push_back(std::move(v));
-}
-
-void Value::Set(std::string_view key, Value v) {
-  if (type_ != Type::kObject)
-    *this = Value(json::Object());
-  for (Member& m : object_) {
-    if (m.first == key) {
-      m.second = std::move(v);
-      return;
-    }
-  }
-  object_.emplace_back(std::string(key), std::move(v));
-}
-
-bool operator==(const Value& a, const Value& b) {
-  if (a.type_ != b.type_)
-    return false;
-  switch (a.type_) {
-    case Value::Type::kNull:
-      return true;
-    case Value::Type::kBool:
-      return a.bool_ == b.bool_;
-    case Value::Type::kNumber:
-      return a.number_ == b.number_;
-    case Value::Type::kString:
-      return a.string_ == b.string_;
-    case Value::Type::kArray:
-      return a.array_ == b.array_;
-    case Value::Type::kObject:
-      return a.object_ == b.object_;
-  }
-  return false;
-}
-
-// ---------------------------------------------------------------------------------------------
-// Parse, Write, code page
-
 bool Parse(std::string_view text, Value* out, std::string* error) {
-  Parser parser(text);
-  Value v;
-  if (!parser.ParseDocument(&v)) {
+  Reader reader(text);
+  if (!reader.Run()) {
     if (error)
-      *error = parser.error();
+      *error = reader.error();
     return false;
   }
-  *out = std::move(v);
+  *out = std::move(reader.root());
   return true;
 }
 
@@ -675,7 +649,7 @@ std::string ElementPath(std::string_view arrayPath, std::size_t index) {
 
 ObjectReader::ObjectReader(const Value& value, std::string path)
     : value_(value), path_(std::move(path)) {
-  if (!value_.IsObject())
+  if (!value_.is_object())
     Fail("", "expected an object");
 }
 
@@ -698,7 +672,7 @@ const Value* ObjectReader::Take(std::string_view key, Need need) {
   asked_.emplace_back(key);
   if (!error_.empty())
     return nullptr;
-  const Value* v = value_.Find(key);
+  const Value* v = Find(value_, key);
   if (!v && need == Need::kRequired)
     Fail("", "missing member " + Quoted(key));
   return v;
@@ -708,11 +682,11 @@ bool ObjectReader::Bool(std::string_view key, bool* out, Need need) {
   const Value* v = Take(key, need);
   if (!v)
     return false;
-  if (!v->IsBool()) {
+  if (!v->is_boolean()) {
     Fail(key, "expected true or false");
     return false;
   }
-  *out = v->AsBool();
+  *out = v->get<bool>();
   return true;
 }
 
@@ -721,7 +695,7 @@ bool ObjectReader::Int(std::string_view key, int min, int max, int* out, Need ne
   if (!v)
     return false;
   std::int64_t n = 0;
-  if (!v->GetInteger(min, max, &n)) {
+  if (!GetInteger(*v, min, max, &n)) {
     Fail(key, "expected an integer from " + std::to_string(min) + " to " + std::to_string(max));
     return false;
   }
@@ -733,11 +707,11 @@ bool ObjectReader::String(std::string_view key, std::string* out, Need need) {
   const Value* v = Take(key, need);
   if (!v)
     return false;
-  if (!v->IsString()) {
+  if (!v->is_string()) {
     Fail(key, "expected a string");
     return false;
   }
-  *out = v->AsString();
+  *out = v->get_ref<const std::string&>();
   return true;
 }
 
@@ -756,7 +730,7 @@ const Value* ObjectReader::ArrayMember(std::string_view key, Need need) {
   const Value* v = Take(key, need);
   if (!v)
     return nullptr;
-  if (!v->IsArray()) {
+  if (!v->is_array()) {
     Fail(key, "expected an array");
     return nullptr;
   }
@@ -767,7 +741,7 @@ const Value* ObjectReader::ObjectMember(std::string_view key, Need need) {
   const Value* v = Take(key, need);
   if (!v)
     return nullptr;
-  if (!v->IsObject()) {
+  if (!v->is_object()) {
     Fail(key, "expected an object");
     return nullptr;
   }
@@ -777,7 +751,7 @@ const Value* ObjectReader::ObjectMember(std::string_view key, Need need) {
 bool ObjectReader::Finish() {
   if (!error_.empty())
     return false;
-  for (const Member& m : value_.AsObject()) {
+  for (const auto& m : value_.get_ref<const Object&>()) {
     bool known = false;
     for (const std::string& k : asked_) {
       if (k == m.first)

@@ -1,17 +1,17 @@
-// A small JSON library for qvccfg: a value type, a strict parser, a deterministic writer, the
-// conversion between Windows-1252 text and UTF-8, and a reader that takes the members of an
-// object by name and type with one clear error line for the first problem.
+// qvccfg's JSON: nlohmann::ordered_json values (members keep the order they were added or
+// read in), a strict parser with one error line for the first problem, a deterministic
+// writer, the conversion between Windows-1252 text and UTF-8, and a reader that takes the
+// members of an object by name and type with one clear error line for the first problem.
 //
 // Strings inside a Value are UTF-8. The system's own texts are Windows-1252 bytes; convert them
 // with Cp1252ToUtf8 before storing them and with Utf8ToCp1252 after reading them.
 #pragma once
 
-#include <concepts>
 #include <cstddef>
 #include <cstdint>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 namespace qv::json {
@@ -21,72 +21,23 @@ inline constexpr int kMaxDepth = 64;                            // nested arrays
 inline constexpr std::size_t kMaxInputSize = 16 * 1024 * 1024;  // bytes of the document
 inline constexpr std::size_t kMaxStringLength = 1024 * 1024;    // UTF-8 bytes of one string
 
-class Value;
-using Array = std::vector<Value>;
-using Member = std::pair<std::string, Value>;
-using Object = std::vector<Member>;  // members in their stored order
+using Value = nlohmann::ordered_json;
+using Array = Value::array_t;
+using Object = Value::object_t;  // members in their stored order
 
-class Value {
- public:
-  enum class Type { kNull, kBool, kNumber, kString, kArray, kObject };
+// The member named key of an object (keys compared exactly), or null when there is none or v
+// is not an object.
+const Value* Find(const Value& v, std::string_view key);
 
-  Value() = default;  // null
-  Value(std::nullptr_t) {}
-  Value(bool b) : type_(Type::kBool), bool_(b) {}
-  Value(double d) : type_(Type::kNumber), number_(d) {}
-  template <std::integral T>
-  requires(!std::same_as<T, bool>) Value(T n) : Value(static_cast<double>(n)) {}
-  Value(std::string s) : type_(Type::kString), string_(std::move(s)) {}
-  Value(std::string_view s) : Value(std::string(s)) {}
-  Value(const char* s) : Value(std::string(s)) {}
-  Value(Array a) : type_(Type::kArray), array_(std::move(a)) {}
-  Value(Object o) : type_(Type::kObject), object_(std::move(o)) {}
-
-  Type type() const { return type_; }
-  bool IsNull() const { return type_ == Type::kNull; }
-  bool IsBool() const { return type_ == Type::kBool; }
-  bool IsNumber() const { return type_ == Type::kNumber; }
-  bool IsString() const { return type_ == Type::kString; }
-  bool IsArray() const { return type_ == Type::kArray; }
-  bool IsObject() const { return type_ == Type::kObject; }
-
-  // The content; a value of another type gives false, 0, or an empty string, array or object.
-  bool AsBool() const { return type_ == Type::kBool && bool_; }
-  double AsNumber() const { return type_ == Type::kNumber ? number_ : 0; }
-  const std::string& AsString() const;
-  const Array& AsArray() const;
-  const Object& AsObject() const;
-
-  // True, with the number in *out, when this is a number without a fractional part from min to
-  // max. False, *out unchanged, for any other value.
-  bool GetInteger(std::int64_t min, std::int64_t max, std::int64_t* out) const;
-
-  // The member named key of an object (keys compared exactly), or null when there is none or
-  // this is not an object.
-  const Value* Find(std::string_view key) const;
-
-  // Building. Append adds to an array; Set replaces the member named key of an object or adds
-  // it at the end. A value of another type is first made an empty array or object.
-  void Append(Value v);
-  void Set(std::string_view key, Value v);
-
-  // Same type and content; objects must hold the same members in the same order. Numbers
-  // compare as doubles.
-  friend bool operator==(const Value& a, const Value& b);
-
- private:
-  Type type_ = Type::kNull;
-  bool bool_ = false;
-  double number_ = 0;
-  std::string string_;
-  Array array_;
-  Object object_;
-};
+// True, with the number in *out, when v is a number without a fractional part from min to
+// max. False, *out unchanged, for any other value. Numbers are taken as doubles, as the parser
+// stores them.
+bool GetInteger(const Value& v, std::int64_t min, std::int64_t max, std::int64_t* out);
 
 // Parses one JSON text (RFC 8259) into *out. The text must be well-formed UTF-8 (a leading byte
-// order mark is skipped); object keys must be unique; the limits above apply. On failure
-// returns false, leaves *out unchanged and, when error is not null, stores one line
-// "line L, column C: what is wrong" (columns count characters from 1).
+// order mark is skipped); object keys must be unique; the limits above apply. Every number is
+// stored as a double. On failure returns false, leaves *out unchanged and, when error is not
+// null, stores one line "line L, column C: what is wrong" (columns count characters from 1).
 bool Parse(std::string_view text, Value* out, std::string* error);
 
 // The JSON text of v. Members keep their stored order; strings are escaped ('"', '\\' and the

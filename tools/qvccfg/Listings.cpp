@@ -43,10 +43,10 @@ int ListCatalogue(std::string* out, std::string* err) {
   for (std::size_t row = 0; row < list.rows.size(); ++row) {
     const std::vector<std::string>& texts = list.rows[row];
     json::Value item = json::Object{};
-    item.Set("text", json::Cp1252ToUtf8(texts.empty() ? "" : texts[0]));
-    item.Set("description", json::Cp1252ToUtf8(texts.size() > 1 ? texts[1] : ""));
-    item.Set("image", row < list.images.size() ? list.images[row] : "");
-    rows.Append(item);
+    item["text"] = json::Cp1252ToUtf8(texts.empty() ? "" : texts[0]);
+    item["description"] = json::Cp1252ToUtf8(texts.size() > 1 ? texts[1] : "");
+    item["image"] = row < list.images.size() ? list.images[row] : "";
+    rows.push_back(item);
   }
   *out += json::Write(rows, true) + "\n";
   return 0;
@@ -60,11 +60,11 @@ int ListGroups(std::string* out, std::string* /*err*/) {
     json::Value forms = json::Array{};
     for (CGroupFormEntry* entry = group->GetFirstForm(); entry != nullptr;
          entry = group->GetNextForm())
-      forms.Append(json::Cp1252ToUtf8(entry->GetFormName()));
+      forms.push_back(json::Cp1252ToUtf8(entry->GetFormName()));
     json::Value item = json::Object{};
-    item.Set("name", json::Cp1252ToUtf8(group->GetGroupName()));
-    item.Set("forms", forms);
-    list.Append(item);
+    item["name"] = json::Cp1252ToUtf8(group->GetGroupName());
+    item["forms"] = forms;
+    list.push_back(item);
   }
   *out += json::Write(list, true) + "\n";
   return 0;
@@ -83,12 +83,12 @@ int ListTasks(std::string* out, std::string* err) {
   }
   for (BOOL more = handle != -1; more; more = FindNextTaskConfiguration(handle, &config)) {
     json::Value item = json::Object{};
-    item.Set("id", config.id);
-    item.Set("snapinId", config.snapinId);
-    item.Set("name", Text(config.name, sizeof config.name));
+    item["id"] = config.id;
+    item["snapinId"] = config.snapinId;
+    item["name"] = Text(config.name, sizeof config.name);
     const char* data = static_cast<const char*>(TaskDataAddress(config.data));
-    item.Set("data", data == nullptr ? std::string() : Text(data, config.dataLength));
-    configurations.Append(item);
+    item["data"] = data == nullptr ? std::string() : Text(data, config.dataLength);
+    configurations.push_back(item);
   }
   json::Value tasks = json::Array{};
   TaskRecord task;
@@ -96,14 +96,14 @@ int ListTasks(std::string* out, std::string* err) {
   handle = FindFirstTask(&task);
   for (BOOL more = handle != -1; more; more = FindNextTask(handle, &task)) {
     json::Value item = json::Object{};
-    item.Set("id", task.id);
-    item.Set("name", Text(task.name, sizeof task.name));
-    item.Set("configurationId", task.configurationId);
-    tasks.Append(item);
+    item["id"] = task.id;
+    item["name"] = Text(task.name, sizeof task.name);
+    item["configurationId"] = task.configurationId;
+    tasks.push_back(item);
   }
   json::Value all = json::Object{};
-  all.Set("configurations", configurations);
-  all.Set("tasks", tasks);
+  all["configurations"] = configurations;
+  all["tasks"] = tasks;
   *out += json::Write(all, true) + "\n";
   return 0;
 }

@@ -28,7 +28,7 @@ std::string Hex(HRESULT result) {
 // One plug-in as JSON; false (the error in the item, a line in *err) when it could not be
 // made.
 bool PlugInJson(const std::string& key, json::Value* item, std::string* err) {
-  item->Set("classId", key);
+  (*item)["classId"] = key;
   CLSID clsid{};
   IConsolePlugIn* plugIn = nullptr;
   HRESULT result = com::ParseGuid(key, &clsid) ? S_OK : REGDB_E_CLASSNOTREG;
@@ -38,7 +38,7 @@ bool PlugInJson(const std::string& key, json::Value* item, std::string* err) {
   if (FAILED(result)) {
     std::string why =
         com::ParseGuid(key, &clsid) ? com::LastCreationProblem() : "the key's name is no class id";
-    item->Set("error", Hex(result) + ": " + why);
+    (*item)["error"] = Hex(result) + ": " + why;
     *err += "qvccfg: the plug-in " + Printable(key) + " could not be made (" + Hex(result) +
             "): " + Printable(why) + "\n";
     return false;
@@ -48,10 +48,10 @@ bool PlugInJson(const std::string& key, json::Value* item, std::string* err) {
   plugIn->GetDisplayName(0, name, &value);
   CLSID control{};
   plugIn->GetControlClsid(0, &control);
-  item->Set("displayName", json::Cp1252ToUtf8(std::string_view(name, strnlen(name, sizeof name))));
-  item->Set("controlClassId", com::FormatGuid(control));
-  item->Set("queryFlagA", plugIn->QueryFlagA());
-  item->Set("queryFlagB", plugIn->QueryFlagB());
+  (*item)["displayName"] = json::Cp1252ToUtf8(std::string_view(name, strnlen(name, sizeof name)));
+  (*item)["controlClassId"] = com::FormatGuid(control);
+  (*item)["queryFlagA"] = plugIn->QueryFlagA();
+  (*item)["queryFlagB"] = plugIn->QueryFlagB();
   plugIn->Release();
   return true;
 }
@@ -88,7 +88,7 @@ int PlugInsCommand(std::string* out, std::string* err) {
     json::Value item = json::Object{};
     if (!PlugInJson(key, &item, err))
       status = 1;
-    list.Append(item);
+    list.push_back(item);
   }
   *out += json::Write(list, true) + "\n";
   CoFreeUnusedLibraries();
