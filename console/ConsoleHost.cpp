@@ -32,7 +32,7 @@
 #include "platform/ui/Ui.h"
 #include "tools/console/TaskHost.h"
 #include "tools/frmtask/TaskRuns.h"
-#include "tools/qvccfg/Json.h"
+#include "tools/text/Cp1252.h"
 
 extern char** environ;
 
@@ -70,7 +70,7 @@ enum : UINT {
 const CRect kControlRect{0, 0, 760, 440};
 
 std::string Utf8(std::string_view cp1252) {
-  return json::Cp1252ToUtf8(cp1252);
+  return text::Cp1252ToUtf8(cp1252);
 }
 
 std::string Field(const char* field, std::size_t room) {
@@ -372,7 +372,7 @@ void ConsoleHost::Highlight(UINT id) {
       if (hosted_ != nullptr)
         prompt = Utf8(hosted_->Prompt(id));
   }
-  ui::SetStatusText(json::Utf8ToCp1252(prompt, &prompt) ? prompt : "");
+  ui::SetStatusText(text::Utf8ToCp1252(prompt, &prompt) ? prompt : "");
 }
 
 void ConsoleHost::Pick(UINT id) {
@@ -487,8 +487,8 @@ void ConsoleHost::RunTask(long id, std::string* why) {
   }
   std::string name = (*task)["name"].get<std::string>();
   std::string scriptCp, nameCp;
-  if (script.empty() || !json::Utf8ToCp1252(script, &scriptCp) ||
-      !json::Utf8ToCp1252(name, &nameCp)) {
+  if (script.empty() || !text::Utf8ToCp1252(script, &scriptCp) ||
+      !text::Utf8ToCp1252(name, &nameCp)) {
     *why = "the task's configuration names no script";
     return;
   }
@@ -517,7 +517,7 @@ void ConsoleHost::ViewClientForm(const std::string& client, const std::string& f
                                  std::string* why) {
   const World* world = World::Current();
   std::string fileCp, clientCp, host, problem;
-  if (!json::Utf8ToCp1252(file, &fileCp) || !json::Utf8ToCp1252(client, &clientCp) ||
+  if (!text::Utf8ToCp1252(file, &fileCp) || !text::Utf8ToCp1252(client, &clientCp) ||
       fileCp.find_first_of("\\/:*?") != std::string::npos) {
     *why = "no such form on the client";
     return;

@@ -6,7 +6,7 @@
 #include "platform/ole/GlobalMemory.h"
 #include "platform/tasklib/TaskLib.h"
 #include "platform/ui/Clipboard.h"
-#include "tools/qvccfg/Json.h"
+#include "tools/text/Cp1252.h"
 
 namespace qv::console {
 namespace {
@@ -19,7 +19,7 @@ CLIPFORMAT TaskDataFormat() {
 }
 
 std::string Field(const char* field, std::size_t room) {
-  return json::Cp1252ToUtf8(std::string_view(field, strnlen(field, room)));
+  return text::Cp1252ToUtf8(std::string_view(field, strnlen(field, room)));
 }
 
 }  // namespace
@@ -82,7 +82,7 @@ nlohmann::json TaskPane::Configurations() {
     configurations.push_back(
         {{"id", record.id},
          {"name", Field(record.name, sizeof record.name)},
-         {"data", data != nullptr ? json::Cp1252ToUtf8(std::string_view(data, record.dataLength))
+         {"data", data != nullptr ? text::Cp1252ToUtf8(std::string_view(data, record.dataLength))
                                   : std::string()}});
   } while (FindNextTaskConfiguration(handle, &record));
   return configurations;

@@ -157,6 +157,10 @@ int main(int argc, char** argv) {
   qv::FlushRegistry();
 
   // Ctrl-C and kill are taken by one thread of their own, never by the UI thread.
+  // A shell starts a background job with SIGINT ignored, and an ignored signal never reaches
+  // sigwait: both are taken back to their default first.
+  signal(SIGINT, SIG_DFL);
+  signal(SIGTERM, SIG_DFL);
   sigset_t stopSignals;
   sigemptyset(&stopSignals);
   sigaddset(&stopSignals, SIGINT);

@@ -48,9 +48,9 @@ std::string TaskRunsPath(const std::string& worldDir) {
 std::string TaskRunLine(const ClientRun& run) {
   json::Value lines = json::Array{};
   for (const RunLine& line : run.lines) {
-    lines.Append(json::Object{{"key", json::Cp1252ToUtf8(line.key)},
-                              {"value", json::Cp1252ToUtf8(line.value)},
-                              {"result", json::Cp1252ToUtf8(line.result)}});
+    lines.push_back(json::Object{{"key", json::Cp1252ToUtf8(line.key)},
+                                 {"value", json::Cp1252ToUtf8(line.value)},
+                                 {"result", json::Cp1252ToUtf8(line.result)}});
   }
   json::Value record = json::Object{{"time", run.time},
                                     {"task", json::Cp1252ToUtf8(run.task)},
@@ -63,12 +63,12 @@ std::string TaskRunLine(const ClientRun& run) {
 
 bool ParseTaskRunLine(const std::string& line, ClientRun* run) {
   json::Value value;
-  if (!json::Parse(line, &value, nullptr) || !value.IsObject())
+  if (!json::Parse(line, &value, nullptr) || !value.is_object())
     return false;
   // Members this reader does not know are left alone: a later writer may add some.
   ClientRun parsed;
-  const json::Value* time = value.Find("time");
-  if (time == nullptr || !time->GetInteger(INT64_MIN / 2, INT64_MAX / 2, &parsed.time))
+  const json::Value* time = json::Find(value, "time");
+  if (time == nullptr || !json::GetInteger(*time, INT64_MIN / 2, INT64_MAX / 2, &parsed.time))
     return false;
   json::ObjectReader reader(value, "");
   reader.Text("task", &parsed.task);
@@ -76,9 +76,9 @@ bool ParseTaskRunLine(const std::string& line, ClientRun* run) {
   reader.Text("client", &parsed.client);
   reader.Bool("ok", &parsed.ok);
   const json::Value* lines = reader.ArrayMember("lines");
-  if (!reader.ok() || !lines->IsArray())
+  if (!reader.ok() || !lines->is_array())
     return false;
-  for (const json::Value& item : lines->AsArray()) {
+  for (const json::Value& item : *lines) {
     RunLine runLine;
     json::ObjectReader lineReader(item, "");
     lineReader.Text("key", &runLine.key);

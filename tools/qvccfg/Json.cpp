@@ -7,85 +7,10 @@
 
 namespace qv::json {
 
+using text::AppendUtf8;
+using text::DecodeUtf8;
+
 namespace {
-
-// ---------------------------------------------------------------------------------------------
-// UTF-8
-
-// The length of the well-formed UTF-8 sequence that starts at text[pos], with its character in
-// *cp; 0 when the bytes there are not one (a stray continuation byte, an overlong form, a
-// surrogate, a character past U+10FFFF, or a sequence cut short).
-std::size_t DecodeUtf8(std::string_view text, std::size_t pos, char32_t* cp) {
-  auto byte = [&](std::size_t i) -> unsigned {
-    return pos + i < text.size() ? static_cast<unsigned char>(text[pos + i]) : 0x100;
-  };
-  auto continuation = [&](std::size_t i) { return (byte(i) & 0xC0) == 0x80; };  // 0x100 fails
-
-  unsigned b0 = byte(0);
-  if (b0 < 0x80) {
-    *cp = b0;
-    return 1;
-  }
-  // The allowed range of the second byte narrows for E0, ED, F0 and F4 so that overlong
-  // forms, surrogates and characters past U+10FFFF are refused.
-  std::size_t length = 0;
-  unsigned low = 0x80, high = 0xBF;
-  if (b0 >= 0xC2 && b0 <= 0xDF) {
-    length = 2;
-  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-    length = 3;
-    if (b0 == 0xE0)
-      low = 0xA0;
-    if (b0 == 0xED)
-      high = 0x9F;
-  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-    length = 4;
-    if (b0 == 0xF0)
-      low = 0x90;
-    if (b0 == 0xF4)
-      high = 0x8F;
-  } else {
-    return 0;
-  }
-  if (byte(1) < low || byte(1) > high)
-    return 0;
-  for (std::size_t i = 2; i < length; ++i) {
-    if (!continuation(i))
-      return 0;
-  }
-  char32_t c = b0 & (0x7F >> length);
-  for (std::size_t i = 1; i < length; ++i)
-    c = (c << 6) | (byte(i) & 0x3F);
-  *cp = c;
-  return length;
-}
-
-void AppendUtf8(char32_t cp, std::string* out) {
-  if (cp < 0x80) {
-    out->push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out->push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else if (cp < 0x10000) {
-    out->push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
-    out->push_back(static_cast<char>(0xF0 | (cp >> 18)));
-    out->push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  }
-}
-
-// Characters of the Windows-1252 bytes 0x80 to 0x9F; the bytes the code page leaves unused
-// stand for the C1 control character of the same number.
-constexpr char32_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  // 80-87
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,  // 88-8F
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90-97
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,  // 98-9F
-};
 
 // ---------------------------------------------------------------------------------------------
 // Writer: ours, not nlohmann's dump(), because dump() would change the bytes qvccfg prints.
@@ -601,43 +526,6 @@ std::string Write(const Value& v, bool pretty) {
   std::string out;
   WriteValue(v, pretty, 0, &out);
   return out;
-}
-
-std::string Cp1252ToUtf8(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char ch : text) {
-    unsigned char b = static_cast<unsigned char>(ch);
-    AppendUtf8(b >= 0x80 && b < 0xA0 ? kCp1252High[b - 0x80] : b, &out);
-  }
-  return out;
-}
-
-bool Utf8ToCp1252(std::string_view text, std::string* out) {
-  std::string bytes;
-  bytes.reserve(text.size());
-  std::size_t pos = 0;
-  while (pos < text.size()) {
-    char32_t cp = 0;
-    std::size_t n = DecodeUtf8(text, pos, &cp);
-    if (n == 0)
-      return false;
-    pos += n;
-    int byte = -1;
-    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
-      byte = static_cast<int>(cp);
-    } else {
-      for (int i = 0; i < 32; ++i) {
-        if (kCp1252High[i] == cp)
-          byte = 0x80 + i;
-      }
-    }
-    if (byte < 0)
-      return false;
-    bytes.push_back(static_cast<char>(byte));
-  }
-  *out = std::move(bytes);
-  return true;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "tools/text/Cp1252.h"
+
 namespace qv::json {
 
 // Limits of the parser. A document past any of them is refused with an error line.
@@ -48,14 +50,9 @@ bool Parse(std::string_view text, Value* out, std::string* error);
 // line end after the last character.
 std::string Write(const Value& v, bool pretty);
 
-// Windows-1252 text as UTF-8. Every byte has a character: 0x80-0x9F by the code page's table,
-// its five unused bytes (0x81 0x8D 0x8F 0x90 0x9D) as U+0081 and so on, and every other byte
-// as the character of the same number. Utf8ToCp1252 is the exact reverse.
-std::string Cp1252ToUtf8(std::string_view text);
-
-// UTF-8 text as Windows-1252 bytes in *out. False, *out unchanged, when the text is not
-// well-formed UTF-8 or holds a character that has no Windows-1252 byte.
-bool Utf8ToCp1252(std::string_view text, std::string* out);
+// The system's Windows-1252 texts and the UTF-8 of JSON (tools/text/Cp1252.h).
+using text::Cp1252ToUtf8;
+using text::Utf8ToCp1252;
 
 // "entries" and 2 give "entries[2]": the path of an array element in error lines.
 std::string ElementPath(std::string_view arrayPath, std::size_t index);

@@ -12,23 +12,27 @@ constexpr char32_t kHigh[32] = {
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,  // 98-9F
 };
 
-void Append(char32_t cp, std::string* out) {
+}  // namespace
+
+void AppendUtf8(char32_t cp, std::string* out) {
   if (cp < 0x80) {
     out->push_back(static_cast<char>(cp));
   } else if (cp < 0x800) {
     out->push_back(static_cast<char>(0xC0 | (cp >> 6)));
     out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {  // the table holds nothing past the basic plane
+  } else if (cp < 0x10000) {
     out->push_back(static_cast<char>(0xE0 | (cp >> 12)));
+    out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else {
+    out->push_back(static_cast<char>(0xF0 | (cp >> 18)));
+    out->push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
     out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
     out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
   }
 }
 
-// The character that starts at `pos` and its length; 0 when the bytes there are not
-// well-formed UTF-8. The allowed range of the second byte narrows after E0, ED, F0 and F4,
-// which is what refuses overlong forms, surrogates and characters past U+10FFFF.
-std::size_t Decode(std::string_view text, std::size_t pos, char32_t* cp) {
+std::size_t DecodeUtf8(std::string_view text, std::size_t pos, char32_t* cp) {
   auto byte = [&](std::size_t i) -> unsigned {
     return pos + i < text.size() ? static_cast<unsigned char>(text[pos + i]) : 0x100;
   };
@@ -64,14 +68,12 @@ std::size_t Decode(std::string_view text, std::size_t pos, char32_t* cp) {
   return length;
 }
 
-}  // namespace
-
 std::string Cp1252ToUtf8(std::string_view text) {
   std::string out;
   out.reserve(text.size());
   for (char ch : text) {
     unsigned char b = static_cast<unsigned char>(ch);
-    Append(b >= 0x80 && b < 0xA0 ? kHigh[b - 0x80] : b, &out);
+    AppendUtf8(b >= 0x80 && b < 0xA0 ? kHigh[b - 0x80] : b, &out);
   }
   return out;
 }
@@ -81,7 +83,7 @@ bool Utf8ToCp1252(std::string_view text, std::string* out) {
   bytes.reserve(text.size());
   for (std::size_t pos = 0; pos < text.size();) {
     char32_t cp = 0;
-    std::size_t n = Decode(text, pos, &cp);
+    std::size_t n = DecodeUtf8(text, pos, &cp);
     if (n == 0)
       return false;
     pos += n;

@@ -7,6 +7,13 @@
 
 namespace qv::text {
 
+// The character that starts at `pos` in `text` and its length in bytes; 0 when the bytes there
+// are not well-formed UTF-8 (overlong forms, surrogates, characters past U+10FFFF and cut
+// sequences are not).
+std::size_t DecodeUtf8(std::string_view text, std::size_t pos, char32_t* cp);
+// Appends the UTF-8 bytes of `cp` (at most U+10FFFF) to *out.
+void AppendUtf8(char32_t cp, std::string* out);
+
 // Windows-1252 text as UTF-8. Every byte has a character: 0x80-0x9F by the code page's table,
 // its five unused bytes (0x81 0x8D 0x8F 0x90 0x9D) as U+0081 and so on, and every other byte
 // as the character of the same number, so no byte is lost on the way out.
