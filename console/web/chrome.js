@@ -102,30 +102,61 @@ export function renderNavigation(con, app) {
   return el('nav', { class: 'nav-pane', 'aria-label': 'Navigation' }, tree);
 }
 
+// The task pane's own words, in the console's language.
+const PANE_TEXT = {
+  de: {
+    Tasks: 'Aufgaben', 'Run now': 'Jetzt ausf\u00fchren', Remove: 'Entfernen',
+    'No tasks are scheduled.': 'Keine Aufgaben geplant.', 'Not run yet.': 'Noch nicht ausgef\u00fchrt.',
+    'Running\u2026': 'L\u00e4uft\u2026', ok: 'ok', failed: 'fehlgeschlagen', Configurations: 'Konfigurationen',
+    'None.': 'Keine.', Clients: 'Clients', 'No forms.': 'Keine Formulare.',
+  },
+};
+
+function say(con, text) {
+  return (PANE_TEXT[con.language] || {})[text] || text;
+}
+
+function when(seconds) {
+  const d = new Date(seconds * 1000);
+  const two = (n) => String(n).padStart(2, '0');
+  return `${d.getFullYear()}-${two(d.getMonth() + 1)}-${two(d.getDate())} ` +
+    `${two(d.getHours())}:${two(d.getMinutes())}:${two(d.getSeconds())}`;
+}
+
 export function renderTaskPane(con, app) {
-  const pane = el('aside', { class: 'task-pane', 'aria-label': 'Tasks', 'data-handle': con.taskPane || null });
+  const pane = el('aside', { class: 'task-pane', 'aria-label': say(con, 'Tasks'), 'data-handle': con.taskPane || null });
   const tasks = con.tasks || [];
-  pane.append(el('h2', {}, 'Tasks'));
-  if (tasks.length === 0) pane.append(el('p', { class: 'empty' }, 'No tasks are scheduled.'));
+  pane.append(el('h2', {}, say(con, 'Tasks')));
+  if (tasks.length === 0) pane.append(el('p', { class: 'empty' }, say(con, 'No tasks are scheduled.')));
   for (const task of tasks) {
     const runs = task.runs || [];
-    pane.append(el('fieldset', { class: 'task' },
+    pane.append(el('fieldset', { class: 'task', 'aria-label': task.name },
       el('legend', {}, task.name),
       el('div', { class: 'task-buttons' },
-        el('button', { onclick: () => app.command({ command: 'runTask', id: task.id }) }, 'Run now'),
-        el('button', { onclick: () => app.command({ command: 'removeTask', id: task.id }) }, 'Remove')),
-      runs.length === 0 ? el('p', { class: 'empty' }, 'Not run yet.') : null,
+        el('button', { disabled: task.running ? '' : null,
+          onclick: () => app.command({ command: 'runTask', id: task.id }) }, say(con, 'Run now')),
+        el('button', { onclick: () => app.command({ command: 'removeTask', id: task.id }) }, say(con, 'Remove'))),
+      task.running ? el('p', { class: 'running', role: 'status' }, say(con, 'Running\u2026')) : null,
+      runs.length === 0 && !task.running ? el('p', { class: 'empty' }, say(con, 'Not run yet.')) : null,
       runs.map((run) => el('details', { class: `run ${run.ok ? 'ok' : 'failed'}` },
-        el('summary', {}, `${run.client} \u2014 ${run.time} \u2014 ${run.ok ? 'ok' : 'failed'}`),
-        el('pre', { class: 'run-lines' }, (run.lines || []).join('\n')),
-        (run.forms || []).length ? el('div', { class: 'run-forms' }, 'Forms: ',
-          run.forms.map((file) => el('button', {
-            class: 'link', onclick: () => app.command({ command: 'viewClientForm', client: run.client, file }),
-          }, file))) : null))));
+        el('summary', {}, `${run.client} \u2014 ${when(run.time)} \u2014 ${say(con, run.ok ? 'ok' : 'failed')}`),
+        el('pre', { class: 'run-lines' }, (run.lines || []).map((line) =>
+          `${line.key}=${line.value}: ${line.result}`).join('\n'))))));
   }
-  pane.append(el('h2', {}, 'Configurations'));
+  pane.append(el('h2', {}, say(con, 'Clients')));
+  for (const client of con.clients || []) {
+    const forms = client.forms || [];
+    pane.append(el('fieldset', { class: 'client', 'aria-label': client.name },
+      el('legend', {}, client.name),
+      forms.length === 0 ? el('p', { class: 'empty' }, say(con, 'No forms.'))
+        : el('ul', { class: 'client-forms' }, forms.map((file) => el('li', {},
+          el('button', {
+            class: 'link', onclick: () => app.command({ command: 'viewClientForm', client: client.name, file }),
+          }, file))))));
+  }
+  pane.append(el('h2', {}, say(con, 'Configurations')));
   const configs = con.configurations || [];
-  if (configs.length === 0) pane.append(el('p', { class: 'empty' }, 'None.'));
+  if (configs.length === 0) pane.append(el('p', { class: 'empty' }, say(con, 'None.')));
   else {
     pane.append(el('ul', { class: 'tree-view configs' }, configs.map((c) =>
       el('li', {}, `${c.name} `, el('span', { class: 'config-data' }, `(${c.data})`)))));

@@ -26,7 +26,8 @@ const app = {
 };
 let lastHover = { bar: 0, index: -1 };
 let lastTopModal = 0;
-let openedSeq = Number(sessionStorage.getItem('qv-opened-seq') || -1);
+// The pages asked for before this page was loaded are not opened again.
+let openedSeq = null;
 
 // ---- Requests: one at a time, in order; a later text for the same box replaces one not sent.
 
@@ -209,10 +210,14 @@ function watchSize(area, control) {
 }
 
 function openPages(con) {
-  for (const page of con.open || []) {
+  const pages = con.open || [];
+  if (openedSeq === null) {
+    openedSeq = pages.reduce((last, page) => Math.max(last, page.seq), 0);
+    return;
+  }
+  for (const page of pages) {
     if (page.seq <= openedSeq) continue;
     openedSeq = page.seq;
-    sessionStorage.setItem('qv-opened-seq', String(openedSeq));
     window.open(page.url, '_blank', 'noopener');
   }
 }
