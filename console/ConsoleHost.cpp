@@ -13,9 +13,6 @@
 #include "console/ConsoleText.h"
 #include "console/TaskPane.h"
 #include "host/ConsolePlugIn.h"
-#include "host/HostInterfaces.h"
-#include "platform/com/Bstr.h"
-#include "platform/com/ConnectionPoint.h"
 #include "platform/com/Creation.h"
 #include "platform/com/Dispatch.h"
 #include "platform/com/OleControl.h"
@@ -27,10 +24,9 @@
 #include "platform/registry/Registry.h"
 #include "platform/tasklib/TaskLib.h"
 #include "platform/text/CaseFold.h"
-#include "platform/ui/CmdTarget.h"
 #include "platform/ui/Menu.h"
 #include "platform/ui/Ui.h"
-#include "tools/console/TaskHost.h"
+#include "tools/console/ControlSite.h"
 #include "tools/frmtask/TaskRuns.h"
 #include "tools/text/Cp1252.h"
 
@@ -42,20 +38,6 @@ namespace {
 // Where the console looks for its plug-ins, below HKEY_LOCAL_MACHINE.
 constexpr char kPlugInsKey[] = "Software\\Arvex\\Quovant\\QVNX\\Console\\PlugIns";
 constexpr std::size_t kDisplayNameRoom = 256;
-
-// What every control the console hosts answers: its dispatch methods and events by id.
-enum : DISPID {
-  kGetSharedMenu = 1,
-  kOnUpdateCommandUI = 2,
-  kOnCommand = 3,
-  kGetMessageString = 4,
-  kEventGetClassInterface = 3,
-  kEventGetDatabasePointer = 4,
-  kEventNoLogStatus = 7,
-};
-// The controls' event interface, {AE399776-76F3-11D1-8969-00A0C9323807}.
-constexpr IID kControlEvents{
-    0xAE399776, 0x76F3, 0x11D1, {0x89, 0x69, 0x00, 0xA0, 0xC9, 0x32, 0x38, 0x07}};
 
 // The console's own commands.
 enum : UINT {
@@ -77,137 +59,7 @@ std::string Field(const char* field, std::size_t room) {
   return Utf8(std::string_view(field, strnlen(field, room)));
 }
 
-// The console's command-update object: what the control says of one command.
-class MenuCmdUI : public CCmdUI {
- public:
-  void Enable(BOOL on) override {
-    enabled = on != FALSE;
-    m_bEnableChanged = true;
-  }
-  void SetCheck(int check) override { checked = check != 0; }
-  bool enabled = false;
-  bool checked = false;
-};
-
 }  // namespace
-
-// The console's end of the control's events.
-class EventSink final : public com::Object<IDispatch> {
- public:
-  LONG database = 0;
-  IUnknown* host = nullptr;  // not owned
-
-  HRESULT GetIDOfName(const char*, DISPID*) override { return E_NOTIMPL; }
-  HRESULT Invoke(DISPID id, WORD, std::span<const VARIANT> args, VARIANT*) override {
-    if (id == kEventGetDatabasePointer && args.size() == 1 && args[0].LongRef() != nullptr)
-      *args[0].LongRef() = database;
-    if (id == kEventGetClassInterface && args.size() == 3 && args[0].LongRef() != nullptr &&
-        args[1].UnknownRef() != nullptr && host != nullptr &&
-        *reinterpret_cast<const CLSID*>(args[0].LongRef()) == CLSID_ConsoleTaskHost) {
-      host->AddRef();
-      *args[1].UnknownRef() = host;
-    }
-    if (id == kEventNoLogStatus && args.size() == 1)
-      ui::SetStatusText(args[0].Text());
-    return S_OK;
-  }
-
- private:
-  void* FindInterface(REFIID iid) override {
-    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == kControlEvents)
-      return static_cast<IDispatch*>(this);
-    return nullptr;
-  }
-};
-
-// One hosted control, made by class id and placed as a top-level window of the framework.
-class HostedPlugIn {
- public:
-  explicit HostedPlugIn(const CLSID& control) : sink_(com::MakeObject<EventSink>()) {
-    sink_->database = DatabaseHandles().Register(&database_);
-    sink_->host = host_.Get();
-    HRESULT result = CoCreateInstance(control, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
-                                      reinterpret_cast<void**>(control_.Out()));
-    if (FAILED(result)) {
-      problem_ = "the control could not be made: " + com::LastCreationProblem();
-      return;
-    }
-    com::ComPtr<IConnectionPointContainer> points;
-    if (control_->QueryInterface(IID_IConnectionPointContainer,
-                                 reinterpret_cast<void**>(points.Out())) == S_OK &&
-        points->FindConnectionPoint(kControlEvents, events_.Out()) == S_OK)
-      events_->Advise(static_cast<IDispatch*>(sink_.Get()), &cookie_);
-    if (control_->QueryInterface(IID_IControlWindow, reinterpret_cast<void**>(window_.Out())) !=
-        S_OK) {
-      problem_ = "the control cannot be placed in a window";
-      return;
-    }
-    if (window_->CreateControlWindow(0, kControlRect) != S_OK)
-      problem_ = "the control could not make its window";
-  }
-
-  ~HostedPlugIn() {
-    if (window_.Get() != nullptr)
-      window_->DestroyControlWindow();
-    if (events_.Get() != nullptr)
-      events_->Unadvise(cookie_);
-    events_.Reset();
-    window_.Reset();
-    control_.Reset();
-    CoFreeUnusedLibraries();
-    DatabaseHandles().Unregister(sink_->database);
-  }
-  HostedPlugIn(const HostedPlugIn&) = delete;
-  HostedPlugIn& operator=(const HostedPlugIn&) = delete;
-
-  const std::string& Problem() const { return problem_; }
-  int Handle() { return window_.Get() != nullptr ? window_->ControlWindowHandle() : 0; }
-
-  HRESULT Call(DISPID id, std::vector<VARIANT> args = {}, VARIANT* result = nullptr) {
-    if (control_.Get() == nullptr)
-      return E_FAIL;
-    return control_->Invoke(id, DISPATCH_METHOD, args, result);
-  }
-  void Verb(LONG verb) {
-    if (window_.Get() != nullptr)
-      window_->DoVerb(verb);
-  }
-
-  // The shared menu's pop-ups with their items.
-  std::vector<ui::MenuItemState> SharedMenu() {
-    VARIANT menu;
-    if (Call(kGetSharedMenu, {}, &menu) != S_OK)
-      return {};
-    return ui::MenuItems(static_cast<HMENU>(menu.Long()));
-  }
-  // What OnUpdateCommandUI says of a command.
-  MenuCmdUI Update(UINT id) {
-    MenuCmdUI cmdUI;
-    cmdUI.m_nID = id;
-    LONG handle = ui::CmdUIHandles().Register(&cmdUI);
-    Call(kOnUpdateCommandUI, {VARIANT::FromLong(handle)});
-    ui::CmdUIHandles().Unregister(handle);
-    return cmdUI;
-  }
-  std::string Prompt(UINT id) {
-    BSTR prompt = nullptr;
-    Call(kGetMessageString,
-         {VARIANT::FromLong(static_cast<LONG>(id)), VARIANT::RefString(&prompt)});
-    std::string text = com::BstrText(prompt);
-    SysFreeString(prompt);
-    return text;
-  }
-
- private:
-  int database_ = 0;  // the console database's object: its handle is what the control gets
-  com::ComPtr<EventSink> sink_;
-  com::ComPtr<CConsoleTaskHost> host_ = com::MakeObject<CConsoleTaskHost>();
-  com::ComPtr<IDispatch> control_;
-  com::ComPtr<IControlWindow> window_;
-  com::ComPtr<IConnectionPoint> events_;
-  DWORD cookie_ = 0;
-  std::string problem_;
-};
 
 ConsoleHost::ConsoleHost(std::string programs, std::function<void()> wake)
     : taskPane_(std::make_unique<TaskPane>()),
@@ -266,8 +118,8 @@ bool ConsoleHost::Choose(int index, std::string* why) {
   }
   hosted_.reset();
   active_ = -1;
-  auto hosted = std::make_unique<HostedPlugIn>(plugIns_[index].control);
-  if (!hosted->Problem().empty()) {
+  auto hosted = std::make_unique<ControlSite>(plugIns_[index].control, kControlRect);
+  if (!hosted->Created()) {
     problem_ = *why = hosted->Problem();
     return false;
   }
@@ -402,7 +254,7 @@ void ConsoleHost::Pick(UINT id) {
       return;
     default:
       if (hosted_ != nullptr && hosted_->Update(id).enabled)
-        hosted_->Call(kOnCommand, {VARIANT::FromLong(static_cast<LONG>(id))});
+        hosted_->Call(kDispOnCommand, {VARIANT::FromLong(static_cast<LONG>(id))});
   }
 }
 
@@ -647,7 +499,7 @@ nlohmann::json ConsoleHost::State() {
           continue;
         }
         // Enabling is asked of the control when its menu opens, as a menu does.
-        MenuCmdUI cmdUI;
+        ControlSite::CommandState cmdUI;
         if (openMenu_ == position)
           cmdUI = hosted_->Update(sub.id);
         items.push_back({{"text", Utf8(sub.text)},

@@ -31,9 +31,12 @@
 #include "platform/com/Guid.h"
 #include "platform/ui/Wnd.h"
 
+namespace qv {
+class ControlSite;
+}
+
 namespace qv::console {
 
-class HostedPlugIn;
 class TaskPane;
 
 struct PlugInEntry {
@@ -93,7 +96,7 @@ class ConsoleHost {
 
   std::vector<PlugInEntry> plugIns_;
   int active_ = -1;
-  std::unique_ptr<HostedPlugIn> hosted_;
+  std::unique_ptr<ControlSite> hosted_;
   std::unique_ptr<TaskPane> taskPane_;
   std::string problem_;
   int openMenu_ = -1;

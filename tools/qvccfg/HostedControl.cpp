@@ -42,35 +42,6 @@ std::string Hex(HRESULT result) {
 
 }  // namespace
 
-// The console's end of the control's events: the database handle, and the task host for its
-// class id.
-class ConsoleSink final : public com::Object<IDispatch> {
- public:
-  LONG database = 0;
-  IUnknown* host = nullptr;  // not owned
-
-  HRESULT GetIDOfName(const char*, DISPID*) override { return E_NOTIMPL; }
-  HRESULT Invoke(DISPID id, WORD, std::span<const VARIANT> args, VARIANT*) override {
-    if (id == CQVccfgCtrl::kEventGetDatabasePointer && args.size() == 1 &&
-        args[0].LongRef() != nullptr)
-      *args[0].LongRef() = database;
-    if (id == CQVccfgCtrl::kEventGetClassInterface && args.size() == 3 &&
-        args[0].LongRef() != nullptr && args[1].UnknownRef() != nullptr && host != nullptr &&
-        *reinterpret_cast<const CLSID*>(args[0].LongRef()) == CLSID_ConsoleTaskHost) {
-      host->AddRef();
-      *args[1].UnknownRef() = host;
-    }
-    return S_OK;
-  }
-
- private:
-  void* FindInterface(REFIID iid) override {
-    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == CQVccfgCtrl::kEventsIid)
-      return static_cast<IDispatch*>(this);
-    return nullptr;
-  }
-};
-
 bool ConsoleUser::WaitForInput() {
   ui::Snapshot snapshot = ui::TakeSnapshot();
   // A drag: over the window that takes it, then the drop.
@@ -106,54 +77,33 @@ bool ConsoleUser::WaitForInput() {
   return false;  // a window nobody expected: its loop cancels it
 }
 
-HostedControl::HostedControl() : sink_(com::MakeObject<ConsoleSink>()) {
+HostedControl::HostedControl() {
   ui::UseManualClock(true);
   ui::ClearInputProblems();
-  sink_->database = DatabaseHandles().Register(&database_);
-  sink_->host = host_.Get();
-
   // As the console: the plug-in names the control's class.
   CLSID plugInClass{};
   com::ParseGuid(kFormDesignerPlugIn, &plugInClass);
   com::ComPtr<IConsolePlugIn> plugIn;
   HRESULT result = CoCreateInstance(plugInClass, nullptr, CLSCTX_INPROC_SERVER, IID_IConsolePlugIn,
                                     reinterpret_cast<void**>(plugIn.Out()));
-  CLSID controlClass{};
-  if (SUCCEEDED(result))
-    plugIn->GetControlClsid(0, &controlClass);
-  if (SUCCEEDED(result))
-    result = CoCreateInstance(controlClass, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
-                              reinterpret_cast<void**>(control_.Out()));
   if (FAILED(result)) {
     problem_ = "the Form Designer could not be made (" + Hex(result) +
                "): " + com::LastCreationProblem() + "; install it with: qvccfg install";
     return;
   }
-  com::ComPtr<IConnectionPointContainer> points;
-  if (control_->QueryInterface(IID_IConnectionPointContainer,
-                               reinterpret_cast<void**>(points.Out())) == S_OK &&
-      points->FindConnectionPoint(CQVccfgCtrl::kEventsIid, events_.Out()) == S_OK)
-    events_->Advise(static_cast<IDispatch*>(sink_.Get()), &cookie_);
-  if (control_->QueryInterface(IID_IControlWindow, reinterpret_cast<void**>(window_.Out())) !=
-      S_OK) {
-    problem_ = "the Form Designer control cannot be placed in a window";
-    return;
-  }
-  created_ = window_->CreateControlWindow(0, kControlRect) == S_OK;
-  if (!created_)
-    problem_ = "the Form Designer control could not make its window";
+  CLSID controlClass{};
+  plugIn->GetControlClsid(0, &controlClass);
+  site_ = std::make_unique<ControlSite>(controlClass, kControlRect);
+  created_ = site_->Created();
+  if (FAILED(site_->Result()))
+    problem_ = "the Form Designer could not be made (" + Hex(site_->Result()) +
+               "): " + site_->Problem() + "; install it with: qvccfg install";
+  else if (!created_)
+    problem_ = "the Form Designer " + site_->Problem().substr(4);
 }
 
 HostedControl::~HostedControl() {
-  if (window_.Get() != nullptr)
-    window_->DestroyControlWindow();
-  if (events_.Get() != nullptr)
-    events_->Unadvise(cookie_);
-  events_.Reset();
-  window_.Reset();
-  control_.Reset();
-  CoFreeUnusedLibraries();
-  DatabaseHandles().Unregister(sink_->database);
+  site_.reset();
   ui::ClearInputProblems();
   ui::UseManualClock(false);
 }
@@ -175,7 +125,7 @@ void HostedControl::Tick() {
 }
 
 ui::WindowState HostedControl::Window() const {
-  int handle = window_.Get() != nullptr ? window_->ControlWindowHandle() : 0;
+  int handle = site_ != nullptr ? site_->Handle() : 0;
   for (ui::WindowState& window : ui::TakeSnapshot().windows) {
     if (handle != 0 && window.handle == handle)
       return std::move(window);
@@ -208,8 +158,8 @@ bool HostedControl::Select(const std::string& name, RowKind kind) {
 }
 
 void HostedControl::Command(UINT id) {
-  VARIANT args[] = {VARIANT::FromLong(static_cast<LONG>(id))};
-  control_->Invoke(CQVccfgCtrl::kOnCommand, DISPATCH_METHOD, args, nullptr);
+  if (site_ != nullptr)
+    site_->Call(kDispOnCommand, {VARIANT::FromLong(static_cast<LONG>(id))});
   Settle();
 }
 

@@ -10,11 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/com/ConnectionPoint.h"
-#include "platform/com/Dispatch.h"
-#include "platform/com/OleControl.h"
+#include <memory>
+
 #include "platform/ui/Ui.h"
-#include "tools/console/TaskHost.h"
+#include "tools/console/ControlSite.h"
 
 namespace qv {
 
@@ -41,8 +40,6 @@ class ConsoleUser : public ui::EventSource {
   bool filled_ = false;
 };
 
-class ConsoleSink;
-
 // The rows of the list as the control shows them.
 enum class RowKind { kForm, kGroup, kAddNewForm };
 
@@ -63,7 +60,7 @@ class HostedControl {
   // when the database is damaged (nothing could be changed), else 1.
   int Failure(std::string* err);
   ConsoleUser& User() { return user_; }
-  const CConsoleTaskHost& Host() const { return *host_.Get(); }
+  const CConsoleTaskHost& Host() const { return site_->TaskHost(); }
 
   // Carries out what was posted, and the timers that are due.
   static void Settle() { ui::RunMessageLoop(); }
@@ -86,14 +83,8 @@ class HostedControl {
   // The control's window and everything in it, as the window tree shows it.
   ui::WindowState Window() const;
 
-  int database_ = 0;  // the console's database object: any object will do
-  com::ComPtr<ConsoleSink> sink_;
-  com::ComPtr<CConsoleTaskHost> host_ = com::MakeObject<CConsoleTaskHost>();
+  std::unique_ptr<ControlSite> site_;
   ConsoleUser user_;
-  com::ComPtr<IDispatch> control_;
-  com::ComPtr<IControlWindow> window_;
-  com::ComPtr<IConnectionPoint> events_;
-  DWORD cookie_ = 0;
   bool created_ = false;
   std::string problem_;
 };
