@@ -63,7 +63,8 @@ async function pump() {
 }
 
 function accept(state) {
-  if (app.state && state.version < app.state.version) return;
+  // The answer to an input and the poll bring the same state: it is drawn once.
+  if (app.state && state.version <= app.state.version) return;
   app.state = state;
   if (!busy) render();
 }
