@@ -24,7 +24,7 @@ import sys
 import tempfile
 import time
 
-FORMS = 5000
+from form_world import FORMS, make_world
 
 PEER = r'''
 import configparser, os, sys
@@ -43,15 +43,6 @@ else:
 '''
 
 
-def form_text(n):
-    text = ('[Header]\r\nName=Quovant(R) Custom Data INI file\r\nVersion=1.0\r\n'
-            'CreationDate=904651200\r\nLastModifiedDate=904737600\r\n'
-            f'[Form]\r\nFormName=Form {n}\r\nFormDescription=Questions of form {n}\r\n')
-    for i in range(1, 11):
-        text += f'Field{i}=EDIT, Item{i}, What is item {i}?, R, \r\nFieldNote{i}=\r\n'
-    return text
-
-
 def timed(command):
     start = time.perf_counter()
     subprocess.run(command, check=True, stdout=subprocess.DEVNULL)
@@ -63,11 +54,7 @@ def main():
     rounds = int(sys.argv[2]) if len(sys.argv) > 2 else 5
     with tempfile.TemporaryDirectory() as root:
         world = os.path.join(root, 'w')
-        subprocess.run([qvccfg, '--world', world, 'init'], check=True, stdout=subprocess.DEVNULL)
-        share = os.path.join(world, 'CORE1', 'D', 'Apps', 'Main', 'QVLOGON')
-        for n in range(FORMS):
-            with open(os.path.join(share, f'FRM{0x1000 + n:X}.FRM'), 'w', newline='') as f:
-                f.write(form_text(n))
+        share = make_world(qvccfg, world)
         raw = [os.path.join(os.path.dirname(qvccfg), 'raw_read'), share]
         cat = ['cat'] + sorted(os.path.join(share, name) for name in os.listdir(share)
                                if name.upper().endswith('.FRM'))

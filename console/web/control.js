@@ -61,9 +61,45 @@ function renderToolbar(bar, app, box) {
   return box;
 }
 
+// The list view last drawn. Thousands of rows cost the page far more to draw than any other
+// window, and most states change nothing of them but the selection: while the rows, their
+// presentation and the list's place stay the same, the drawn list is kept and patched, and
+// the frame's rendering gets a stand-in that the page grafts around the kept one.
+let kept = { key: null, box: null, selection: -1, caret: -1 };
+
+function listKey(list) {
+  return JSON.stringify([list.handle, list.style, list.rect, list.columns, list.columnWidths,
+    list.rows, list.images]);
+}
+
+function patchItem(box, list, i) {
+  const item = box.querySelector(`[data-row="${i}"]`);
+  if (!item) return;
+  item.classList.toggle('selected', i === list.selection);
+  item.classList.toggle('caret', i === list.caret);
+  item.setAttribute('aria-selected', i === list.selection ? 'true' : 'false');
+}
+
+function keptListView(list) {
+  const { box } = kept;
+  for (const i of new Set([kept.selection, kept.caret, list.selection, list.caret])) {
+    if (i >= 0) patchItem(box, list, i);
+  }
+  if (list.selection >= 0) box.setAttribute('aria-activedescendant', `lv-${list.handle}-${list.selection}`);
+  else box.removeAttribute('aria-activedescendant');
+  kept.selection = list.selection;
+  kept.caret = list.caret;
+  const standIn = el('div', { class: 'lv-kept' });
+  standIn.kept = box;
+  return standIn;
+}
+
 // Rows of the list view: the presentation from the style bits, the images from the set of
 // that presentation.
 function renderListView(list, app, box) {
+  const key = listKey(list);
+  if (key === kept.key && kept.box?.isConnected) return keptListView(list);
+  kept = { key, box, selection: list.selection, caret: list.caret };
   const type = list.style & LVS_TYPEMASK;
   const rows = list.rows || [];
   const images = list.images || [];

@@ -63,7 +63,8 @@ async function pump() {
 }
 
 function accept(state) {
-  if (app.state && state.version < app.state.version) return;
+  // The answer to an input and the poll bring the same state: it is drawn once.
+  if (app.state && state.version <= app.state.version) return;
   app.state = state;
   if (!busy) render();
 }
@@ -101,15 +102,50 @@ function render() {
   if (snapshot.modals?.length) frame.inert = true;
 
   const root = document.getElementById('app');
-  root.replaceChildren(frame);
+  const standIn = frame.querySelector('.lv-kept');
+  if (!standIn || !graft(root, frame, standIn)) {
+    if (standIn) standIn.replaceWith(standIn.kept);
+    root.replaceChildren(frame);
+  }
   const modals = snapshot.modals || [];
   modals.forEach((m, i) => root.append(renderDialog(m, app, i === modals.length - 1, i)));
   if (snapshot.menu?.open) root.append(renderPopupMenu(snapshot.menu, app));
   if (fixture) root.append(el('pre', { id: 'dev-log', 'aria-live': 'polite' }, devLines.join('\n')));
 
   restoreView(remembered, modals);
-  watchSize(area, control);
+  watchSize(root.querySelector('.control-area'), control);
   openPages(con);
+}
+
+// Puts the new frame in place of the shown one around the kept list view (the stand-in's
+// `kept`), which stays where it is: taken out of the page and put back, its thousands of rows
+// would be styled and laid out anew. Each window from the frame down to the list takes the
+// new one's attributes and children but keeps its place. False when the shown frame is not
+// shaped like the new one; nothing has changed then.
+function graft(root, frame, standIn) {
+  const fresh = [];
+  for (let n = standIn; n && n !== root; n = n.parentNode) fresh.unshift(n);
+  const shown = [];
+  for (let n = standIn.kept; n && n !== root; n = n.parentNode) shown.unshift(n);
+  if (fresh[0] !== frame || shown[0]?.parentNode !== root || shown.length !== fresh.length) return false;
+  for (let i = 0; i + 1 < fresh.length; ++i) {
+    if (fresh[i].tagName !== shown[i].tagName) return false;
+  }
+  for (const child of [...root.childNodes]) if (child !== shown[0]) child.remove();
+  for (let i = 0; i + 1 < fresh.length; ++i) {
+    const [old, now, stays] = [shown[i], fresh[i], shown[i + 1]];
+    for (const { name } of [...old.attributes]) if (!now.hasAttribute(name)) old.removeAttribute(name);
+    for (const { name, value } of [...now.attributes]) {
+      if (old.getAttribute(name) !== value) old.setAttribute(name, value);
+    }
+    old.inert = now.inert;
+    for (const child of [...old.childNodes]) if (child !== stays) child.remove();
+    const kids = [...now.childNodes];
+    const at = kids.indexOf(fresh[i + 1]);
+    stays.before(...kids.slice(0, at));
+    stays.after(...kids.slice(at + 1));
+  }
+  return true;
 }
 
 // What re-rendering would lose: the focused control, its caret, scroll positions, open details.
