@@ -18,6 +18,9 @@ namespace {
 
 // How long a page's poll for a newer state waits before it is answered with the same one.
 constexpr auto kPollPatience = std::chrono::seconds(20);
+// Threads that serve requests: more than the connections a browser keeps open to one host
+// (six), for two tabs.
+constexpr std::size_t kServerThreads = 16;
 // How long a viewer's page may take to appear after a preview started the viewer.
 constexpr auto kViewerPatience = std::chrono::seconds(5);
 
@@ -152,6 +155,11 @@ ConsoleServer::ConsoleServer(BrowserBridge* bridge, ConsoleCommand command, Serv
   server.set_payload_max_length(kMaxBody);
   server.set_keep_alive_max_count(1000);
   server.set_read_timeout(5, 0);
+  // A browser keeps several connections open, each holding a thread of the pool while it
+  // waits for its next request, and one of them is always in a long poll: with the library's
+  // few threads a new request would wait in the queue until an idle connection times out.
+  server.set_keep_alive_timeout(2);
+  server.new_task_queue = [] { return new httplib::ThreadPool(kServerThreads); };
 
   server.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
     std::string given = req.get_param_value("s");
