@@ -17,7 +17,7 @@ namespace {
 
 using nlohmann::json;
 
-constexpr UINT kModify = 32768, kDetails = 32781;
+constexpr UINT kModify = 32768;
 
 class SnapshotJson : public ScriptedConsole {
  protected:
