@@ -131,4 +131,16 @@ class World {
   std::vector<std::string> clients_;
 };
 
+// Makes a world current for the life of the object and puts back the one before.
+class CurrentWorld {
+ public:
+  explicit CurrentWorld(World* world) : before_(World::Current()) { World::SetCurrent(world); }
+  ~CurrentWorld() { World::SetCurrent(before_); }
+  CurrentWorld(const CurrentWorld&) = delete;
+  CurrentWorld& operator=(const CurrentWorld&) = delete;
+
+ private:
+  World* before_;
+};
+
 }  // namespace qv

@@ -32,18 +32,6 @@ const char kOk[] = "ok";
 // A distribution script holds a line per form; anything near this size is no script.
 constexpr std::size_t kMaxScriptSize = 4 * 1024 * 1024;
 
-// Makes the world current for the life of the object and puts back the one before.
-class CurrentWorld {
- public:
-  explicit CurrentWorld(World* world) : before_(World::Current()) { World::SetCurrent(world); }
-  ~CurrentWorld() { World::SetCurrent(before_); }
-  CurrentWorld(const CurrentWorld&) = delete;
-  CurrentWorld& operator=(const CurrentWorld&) = delete;
-
- private:
-  World* before_;
-};
-
 std::string Trim(const std::string& text) {
   std::size_t begin = text.find_first_not_of(" \t");
   if (begin == std::string::npos)

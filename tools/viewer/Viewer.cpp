@@ -25,18 +25,6 @@ bool Fail(std::string* err, const std::string& line) {
   return false;
 }
 
-// Makes the world current for the life of the object and puts back the one before.
-class CurrentWorld {
- public:
-  explicit CurrentWorld(World* world) : before_(World::Current()) { World::SetCurrent(world); }
-  ~CurrentWorld() { World::SetCurrent(before_); }
-  CurrentWorld(const CurrentWorld&) = delete;
-  CurrentWorld& operator=(const CurrentWorld&) = delete;
-
- private:
-  World* before_;
-};
-
 }  // namespace
 
 bool ParseViewerArgs(const std::vector<std::string>& args, std::string* file, std::string* err) {
