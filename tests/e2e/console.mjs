@@ -110,7 +110,7 @@ export async function session(browser, worldOptions, consoleOptions) {
     page,
     async restart() {
       await page.context().close();
-      await con.stop();
+      await this.con.stop();
       this.con = await startConsole(world, consoleOptions);
       this.page = page = await openPage(browser, this.con.url);
     },
@@ -174,4 +174,17 @@ export function expectNames(page, expected, what, last) {
   return until(async () => (await listNames(page).allTextContents()).map((t) => t.trim()),
     (v) => JSON.stringify([...v].sort()) === JSON.stringify([...expected].sort()) &&
       (last === undefined || v[v.length - 1] === last), what);
+}
+
+// A toolbar button as a person presses it: the mouse comes to rest on it (its tip shows and
+// its prompt reaches the status bar), then clicks. A click at once can fall between two
+// renderings of the page.
+export async function pressTool(page, name) {
+  const button = page.getByRole('toolbar').getByRole('button', { name });
+  await button.hover();
+  await until(() => page.getByRole('toolbar').getByRole('tooltip').filter({ visible: true }).count(), (n) => n === 1,
+    `the tip of ${name}`);
+  await until(() => page.getByRole('status').textContent(), (v) => v.trim() !== 'Ready' && v.trim() !== 'Bereit',
+    `the prompt of ${name}`);
+  await button.click();
 }

@@ -4,7 +4,7 @@ import fs from 'node:fs';
 import path from 'node:path';
 import { after, before, describe, test } from 'node:test';
 import {
-  dialog, expectTexts, FORMS, filesIn, launchBrowser, expectNames, listNames, row, session, until,
+  dialog, expectTexts, FORMS, filesIn, launchBrowser, expectNames, listNames, row, session, until, pressTool,
 } from './console.mjs';
 
 const here = path.dirname(new URL(import.meta.url).pathname);
@@ -109,7 +109,7 @@ describe('forms and groups', () => {
       const { page, world } = s;
       await expectNames(page, ['Add new form', 'Asset tag', 'Contact details', 'Office survey'],
         'no group yet');
-      await page.getByRole('toolbar').getByRole('button', { name: 'Multiple forms' }).click();
+      await pressTool(page, 'Multiple forms');
       const group = dialog(page, 'Select Multiple Forms to Distribute');
       await group.getByLabel('Name of new group:').fill('Front desk');
       const forms = group.getByRole('listbox').getByRole('option');
