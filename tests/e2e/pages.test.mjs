@@ -81,6 +81,7 @@ describe('pages and languages', () => {
       await page.keyboard.press('Escape');
       await editor.waitFor({ state: 'detached' });
 
+      await row(page, 'Asset tag').click();
       await row(page, 'Asset tag').click({ button: 'right' });
       await expectTexts(page.getByRole('menu', { name: 'Context menu' }).locator('.menu-text'),
         ['Formular einplanen', 'L\u00f6schen', '\u00c4ndern...'], 'the context menu');

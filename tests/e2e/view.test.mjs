@@ -87,7 +87,7 @@ describe('the list view', () => {
       await page.keyboard.press('Shift+F10');
       await until(names, (v) => v.length === 3, 'the menu by Shift+F10');
       // At the centre of the selected item's icon.
-      const icon = await row(page, 'Asset tag').boundingBox();
+      const icon = await until(() => row(page, 'Asset tag').boundingBox(), (b) => b !== null, 'the item is drawn');
       const box = await until(() => menu.boundingBox(), (b) => b !== null, 'the menu is drawn');
       // On the item: the framework's icon and the page's picture of it differ by a few pixels.
       assert.ok(box.y >= icon.y && box.y <= icon.y + icon.height, `menu top ${box.y}, icon ${JSON.stringify(icon)}`);
