@@ -180,7 +180,8 @@ export function expectNames(page, expected, what, last) {
 // its prompt reaches the status bar), then clicks. A click at once can fall between two
 // renderings of the page.
 const PICTURES = { 'Schedule a form': 'schedule', 'Formular einplanen': 'schedule', 'Mehrere Formulare': 'multiple forms',
-  'L\u00f6schen': 'delete', 'Details': 'details' };
+  'L\u00f6schen': 'delete', 'Details': 'details', 'Gro\u00dfe Symbole': 'large icons', 'Kleine Symbole': 'small icons',
+  Liste: 'list' };
 
 export async function pressTool(page, name) {
   // Until the framework was asked for a button's tip, the page names it by its picture.

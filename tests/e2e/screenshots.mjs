@@ -2,7 +2,7 @@
 //   QV_BUILD_DIR=build node tests/e2e/screenshots.mjs OUTDIR
 import fs from 'node:fs';
 import path from 'node:path';
-import { dialog, launchBrowser, row, session, until } from './console.mjs';
+import { dialog, launchBrowser, pressTool, row, session, until } from './console.mjs';
 
 const out = path.resolve(process.argv[2] || 'screenshots');
 fs.mkdirSync(out, { recursive: true });
@@ -56,10 +56,10 @@ async function shots(browser, lang) {
   try {
     const toolbar = page.getByRole('toolbar');
     for (const [i, view] of t.views.entries()) {
-      await toolbar.locator('button').filter({ has: page.locator('img') }).and(page.locator(`[aria-label="${view}"]`)).click();
+      await pressTool(page, view);
       await shoot(page, `${lang}-frame-${i + 1}-${view.replace(/\W+/g, '-').toLowerCase()}`);
     }
-    await toolbar.getByRole('button', { name: t.views[0] }).click();
+    await pressTool(page, t.views[0]);
 
     // A menu of the menu bar with a prompt, and a toolbar tooltip.
     await page.getByRole('menubar').getByRole('menuitem', { name: t.forms }).click();
@@ -102,7 +102,7 @@ async function shots(browser, lang) {
     await until(() => page.locator('.dialog').count(), (n) => n === 0, 'the editor closed');
 
     // The group dialog and a message box.
-    await toolbar.getByRole('button', { name: t.multiple }).click();
+    await pressTool(page, t.multiple);
     await topDialog(page);
     await shoot(page, `${lang}-dialog-group`);
     await closeTop(page, t);
@@ -126,7 +126,7 @@ async function shots(browser, lang) {
 
     // The task pane with a run.
     await row(page, 'New starters').click();
-    await toolbar.getByRole('button', { name: t.schedule }).click();
+    await pressTool(page, t.schedule);
     await page.locator('fieldset.task').first().waitFor();
     await page.locator('fieldset.task button').first().click();
     await page.locator('details.run').first().waitFor({ timeout: 30000 });
