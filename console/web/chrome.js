@@ -38,8 +38,9 @@ export function renderMenuItems(items, active, { label, pick, highlight }) {
     const [text, accel] = item.text.split('\t');
     const enabled = item.enabled !== false && !item.popup;
     list.append(el('li', {
-      role: item.checked !== undefined ? 'menuitemcheckbox' : 'menuitem',
-      'aria-checked': item.checked !== undefined ? String(!!item.checked) : null,
+      // The console says "checked": false of every command: only a mark makes a check item.
+      role: item.checked ? 'menuitemcheckbox' : 'menuitem',
+      'aria-checked': item.checked ? 'true' : null,
       'aria-disabled': enabled ? null : 'true',
       class: `menu-item${i === active ? ' active' : ''}${enabled ? '' : ' disabled'}`,
       'data-item': i,

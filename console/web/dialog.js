@@ -126,7 +126,7 @@ function renderButton(w, common, tab, app) {
     });
     if (w.checked === 2) input.indeterminate = true;
     return el('div', { class: 'field-row check-row', style: common.style },
-      input, el('label', { for: controlId(w) }, mnemonicNodes(w.text)));
+      input, el('label', { for: controlId(w) }, labelText(w.text)));
   }
   return el('button', {
     ...common,
@@ -172,7 +172,13 @@ function renderStatic(w, common, kids, index) {
     ...common,
     class: `ctl-static${w.enabled ? '' : ' disabled'}`,
     for: labels ? controlId(next) : null,
-  }, mnemonicNodes(w.text));
+  }, labelText(w.text));
+}
+
+// 98.css lays labels out as flex boxes, whose every child is a block of its own: the text
+// goes in one span, or the underlined mnemonic splits the label's name ("Q uestion text:").
+function labelText(text) {
+  return el('span', {}, mnemonicNodes(text));
 }
 
 function renderListBox(w, common, tab, kids, index, app) {

@@ -1,0 +1,197 @@
+// What the browser tests share: a fresh world in a temporary folder, the console on a free
+// port, Debian's chromium on its page, and waits that poll what the page shows.
+//
+// QV_BUILD_DIR names the build folder holding qvconsole and qvccfg (default: build).
+import assert from 'node:assert/strict';
+import { spawn, execFileSync } from 'node:child_process';
+import fs from 'node:fs';
+import net from 'node:net';
+import os from 'node:os';
+import path from 'node:path';
+import { chromium } from 'playwright-core';
+
+export const BUILD = path.resolve(process.env.QV_BUILD_DIR || 'build');
+export const FORMS = 'CORE1/D/Apps/Main/QVLOGON';
+const SAMPLES = { 'Office survey': 'FRM1A.FRM', 'Asset tag': 'FRM2B7.FRM', 'Contact details': 'FRM3C.FRM' };
+
+// A new world made by `qvccfg init`, less the sample forms named in `without` (and the group
+// file when `groups` is false), so that a test makes them itself.
+export function makeWorld({ without = [], groups = true } = {}) {
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'qv-e2e-'));
+  execFileSync(path.join(BUILD, 'qvccfg'), ['--world', dir, 'init'], { stdio: 'pipe' });
+  for (const name of without) fs.rmSync(path.join(dir, FORMS, SAMPLES[name]));
+  if (!groups) fs.rmSync(path.join(dir, FORMS, 'FDGRPLST.GPS'));
+  return dir;
+}
+
+export function removeWorld(dir) {
+  fs.rmSync(dir, { recursive: true, force: true });
+}
+
+function freePort() {
+  return new Promise((resolve, reject) => {
+    const server = net.createServer();
+    server.on('error', reject);
+    server.listen(0, '127.0.0.1', () => {
+      const { port } = server.address();
+      server.close(() => resolve(port));
+    });
+  });
+}
+
+// Starts qvconsole on the world; resolves once it printed the address to open.
+export async function startConsole(world, { env = {} } = {}) {
+  const port = await freePort();
+  const child = spawn(path.join(BUILD, 'qvconsole'), ['--world', world, '--port', String(port)], {
+    env: { ...process.env, ...env },
+    stdio: ['ignore', 'pipe', 'pipe'],
+  });
+  let out = '';
+  let err = '';
+  child.stderr.on('data', (d) => { err += d; });
+  const exited = new Promise((resolve) => child.on('exit', (code, signal) => resolve({ code, signal })));
+  const url = await new Promise((resolve, reject) => {
+    const timer = setTimeout(() => reject(new Error(`no address from qvconsole: ${out}${err}`)), 30000);
+    child.stdout.on('data', (d) => {
+      out += d;
+      const line = out.split('\n').find((l) => /^http:\/\/127\.0\.0\.1:\d+\/\?s=\S+$/.test(l.trim()));
+      if (line) {
+        clearTimeout(timer);
+        resolve(line.trim());
+      }
+    });
+    exited.then(({ code }) => reject(new Error(`qvconsole ended (${code}): ${out}${err}`)));
+  });
+  return {
+    url,
+    port,
+    output: () => out + err,
+    // Ctrl-C: the console must stop by itself with status 0.
+    async stop() {
+      child.kill('SIGINT');
+      const { code, signal } = await exited;
+      assert.equal(signal, null, `qvconsole died of ${signal}: ${out}${err}`);
+      assert.equal(code, 0, `qvconsole exit status: ${out}${err}`);
+    },
+    kill() {
+      if (child.exitCode === null) child.kill('SIGKILL');
+    },
+  };
+}
+
+export function launchBrowser() {
+  return chromium.launch({ executablePath: '/usr/bin/chromium', args: ['--no-sandbox'] });
+}
+
+// A page of its own context on the console's address, once the control is drawn.
+export async function openPage(browser, url) {
+  const context = await browser.newContext({ viewport: { width: 1280, height: 800 } });
+  const page = await context.newPage();
+  page.on('pageerror', (e) => console.error(`[pageerror] ${e.message}`));
+  await page.goto(url);
+  await page.locator('.cls-SysListView32').waitFor();
+  return page;
+}
+
+// A world, its console and a page on it; `close()` stops all of it again.
+export async function session(browser, worldOptions, consoleOptions) {
+  const world = makeWorld(worldOptions);
+  const con = await startConsole(world, consoleOptions);
+  let page;
+  try {
+    page = await openPage(browser, con.url);
+  } catch (e) {
+    con.kill();
+    throw e;
+  }
+  return {
+    world,
+    con,
+    page,
+    async restart() {
+      await page.context().close();
+      await this.con.stop();
+      this.con = await startConsole(world, consoleOptions);
+      this.page = page = await openPage(browser, this.con.url);
+    },
+    async close() {
+      try {
+        await page.context().close();
+        await this.con.stop();
+      } finally {
+        this.con.kill();
+        removeWorld(world);
+      }
+    },
+  };
+}
+
+// Polls `read` until `check` accepts its value; fails with the last value after `ms`.
+export async function until(read, check, what, ms = 10000) {
+  const end = Date.now() + ms;
+  let value;
+  for (;;) {
+    value = await read();
+    if (check(value)) return value;
+    if (Date.now() > end) assert.fail(`${what}: last saw ${JSON.stringify(value)}`);
+    await new Promise((r) => setTimeout(r, 50));
+  }
+}
+
+// The texts of the locator's elements, once they equal `expected`.
+export function expectTexts(locator, expected, what) {
+  return until(async () => (await locator.allTextContents()).map((t) => t.trim()),
+    (v) => JSON.stringify(v) === JSON.stringify(expected), what);
+}
+
+export function expectText(locator, expected, what) {
+  return until(async () => ((await locator.count()) ? (await locator.first().textContent()).trim() : null),
+    (v) => (expected instanceof RegExp ? expected.test(v ?? '') : v === expected), what);
+}
+
+// The rows of the list view as the user reads them (column 0).
+export function listNames(page) {
+  return page.locator('.cls-SysListView32 .lv-items .lv-text, .cls-SysListView32 tr[data-row] > td:first-child .lv-text');
+}
+
+export function row(page, name) {
+  return page.locator('.cls-SysListView32 [data-row]').filter({ has: page.getByText(name, { exact: true }) });
+}
+
+export function dialog(page, title) {
+  return page.getByRole('dialog', { name: title, exact: true });
+}
+
+// The files of a folder of the world.
+export function filesIn(world, folder) {
+  const dir = path.join(world, folder);
+  return fs.existsSync(dir) ? fs.readdirSync(dir).sort() : [];
+}
+
+// The names the list shows, in any order (the catalogue lists the share's files as it finds
+// them); `last`, when given, must be the last row.
+export function expectNames(page, expected, what, last) {
+  return until(async () => (await listNames(page).allTextContents()).map((t) => t.trim()),
+    (v) => JSON.stringify([...v].sort()) === JSON.stringify([...expected].sort()) &&
+      (last === undefined || v[v.length - 1] === last), what);
+}
+
+// A toolbar button as a person presses it: the mouse comes to rest on it (its tip shows and
+// its prompt reaches the status bar), then clicks. A click at once can fall between two
+// renderings of the page.
+const PICTURES = { 'Schedule a form': 'schedule', 'Formular einplanen': 'schedule', 'Mehrere Formulare': 'multiple forms',
+  'L\u00f6schen': 'delete', 'Details': 'details', 'Gro\u00dfe Symbole': 'large icons', 'Kleine Symbole': 'small icons',
+  Liste: 'list' };
+
+export async function pressTool(page, name) {
+  // Until the framework was asked for a button's tip, the page names it by its picture.
+  const bar = page.getByRole('toolbar');
+  const picture = PICTURES[name] || name.toLowerCase();
+  const button = bar.getByRole('button', { name, exact: true }).or(bar.getByRole('button', { name: picture, exact: true }));
+  await button.hover();
+  await until(() => page.getByRole('toolbar').getByRole('tooltip').filter({ visible: true }).count(), (n) => n === 1,
+    `the tip of ${name}`);
+  await until(() => page.getByRole('status').textContent(), (v) => v.trim() !== 'Ready' && v.trim() !== 'Bereit',
+    `the prompt of ${name}`);
+  await button.click();
+}

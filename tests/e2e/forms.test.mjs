@@ -1,0 +1,136 @@
+// Making a form through the dialogs alone, and a group of forms through the group dialog.
+import assert from 'node:assert/strict';
+import fs from 'node:fs';
+import path from 'node:path';
+import { after, before, describe, test } from 'node:test';
+import {
+  dialog, expectTexts, FORMS, filesIn, launchBrowser, expectNames, listNames, row, session, until, pressTool,
+} from './console.mjs';
+
+const here = path.dirname(new URL(import.meta.url).pathname);
+
+let browser;
+before(async () => { browser = await launchBrowser(); });
+after(async () => { await browser?.close(); });
+
+// One question through the question dialog, and its items through the item list dialog.
+async function addQuestion(page, { text, inventory, note = '', required = false, type = 'Edit box', items = [] }) {
+  const editor = dialog(page, 'Create a Custom Data Form');
+  await editor.getByRole('button', { name: 'Add...' }).click();
+  const question = dialog(page, 'Add Question');
+  await question.getByLabel('Question text:').fill(text);
+  await question.getByLabel('Inventory name:').fill(inventory);
+  if (note) await question.getByLabel('Description:').fill(note);
+  // 98.css draws a check box or radio button on its label: the label is what is clicked.
+  if (type !== 'Edit box') {
+    await question.locator('label', { hasText: type }).click();
+    await until(() => question.getByRole('radio', { name: type }).isChecked(), (v) => v, `${type} chosen`);
+  }
+  if (required) {
+    const box = question.getByRole('checkbox', { name: 'Make the control a required field to fill out' });
+    await question.locator('label', { hasText: 'Make the control a required field to fill out' }).click();
+    await until(() => box.isChecked(), (v) => v, 'the required box is checked');
+  }
+  if (!items.length) {
+    await question.getByRole('button', { name: 'Finish' }).click();
+    await question.waitFor({ state: 'detached' });
+    return;
+  }
+  await question.getByRole('button', { name: 'Next >' }).click();
+  const list = dialog(page, 'Add Items');
+  for (const [i, item] of items.entries()) {
+    await list.getByLabel('Item name:').fill(item);
+    // Enter in the name box inserts (the default button); the button does the same.
+    if (i % 2 === 0) await list.getByLabel('Item name:').press('Enter');
+    else await list.getByRole('button', { name: 'Insert' }).click();
+    await until(() => list.getByRole('option').count(), (n) => n === i + 1, `item ${item} is listed`);
+  }
+  // The list box shows the items sorted.
+  await expectTexts(list.getByRole('option'), [...items].sort(), 'the items listed in order');
+  await list.getByRole('button', { name: 'Finish' }).click();
+  await question.waitFor({ state: 'detached' });
+}
+
+describe('forms and groups', () => {
+  test('the Office survey made through the dialogs is saved as its file', async () => {
+    const s = await session(browser, { without: ['Office survey'] });
+    try {
+      const { page, world } = s;
+      const before = filesIn(world, FORMS);
+      await expectNames(page, ['Add new form', 'Asset tag', 'Contact details', 'New starters'],
+        'the list before');
+
+      await page.getByRole('menubar').getByRole('menuitem', { name: 'Forms' }).click();
+      await page.getByRole('menu', { name: 'Forms' }).getByRole('menuitem', { name: 'New Form...' }).click();
+      const editor = dialog(page, 'Create a Custom Data Form');
+      await editor.getByLabel('Form name:').fill('Office survey');
+      await editor.getByLabel('Description:').fill('Where and how you work');
+
+      const lines = editor.getByRole('listbox').getByRole('option');
+      await addQuestion(page, { text: 'Room number', inventory: 'Room', note: 'As printed on the door', required: true });
+      await expectTexts(lines, ['Room number'], 'the first question');
+      await lines.filter({ hasText: 'Room number' }).click();
+      await addQuestion(page, {
+        text: 'Which floor?', inventory: 'Floor', type: 'Combo box - (fixed list)', items: ['Ground', 'First', 'Second'],
+      });
+      await expectTexts(lines, ['Room number', 'Which floor?'], 'two questions');
+      await lines.filter({ hasText: 'Which floor?' }).click();
+      await editor.getByRole('button', { name: 'Page Break' }).click();
+      await expectTexts(lines, ['Room number', 'Which floor?', '-----Page Break-----'], 'the page break');
+      await lines.filter({ hasText: 'Page Break' }).click();
+      await addQuestion(page, {
+        text: 'Color, if any', inventory: 'Color', note: 'Pick or type one', type: 'Combo box - (edit list)',
+        items: ['Red', 'Blue, dark', 'Green'],
+      });
+      await expectTexts(lines, ['Room number', 'Which floor?', '-----Page Break-----', 'Color, if any'], 'all entries');
+
+      await editor.locator('.dialog-body').getByRole('button', { name: 'Close' }).click();
+      await editor.waitFor({ state: 'detached' });
+      await expectNames(page, ['Add new form', 'Asset tag', 'Contact details', 'New starters', 'Office survey'],
+        'the new form is listed');
+
+      const made = filesIn(world, FORMS).filter((f) => !before.includes(f));
+      assert.equal(made.length, 1, `one new file: ${made}`);
+      assert.match(made[0], /^FRM[0-9A-F]{1,4}\.FRM$/);
+      const saved = fs.readFileSync(path.join(world, FORMS, made[0]), 'latin1');
+      const expected = fs.readFileSync(path.join(here, 'data', 'office-survey.FRM'), 'latin1');
+      const dates = (text) => text.replace(/^(CreationDate|LastModifiedDate)=\d+\r$/gm, '$1=*\r');
+      assert.equal(dates(saved), dates(expected));
+      const stamp = saved.match(/^CreationDate=(\d+)\r$/m);
+      assert.ok(stamp && Math.abs(Number(stamp[1]) - Date.now() / 1000) < 600, 'created now');
+    } finally {
+      await s.close();
+    }
+  });
+
+  test('Multiple forms makes a group that the list shows', async () => {
+    const s = await session(browser, { groups: false });
+    try {
+      const { page, world } = s;
+      await expectNames(page, ['Add new form', 'Asset tag', 'Contact details', 'Office survey'],
+        'no group yet');
+      await pressTool(page, 'Multiple forms');
+      const group = dialog(page, 'Select Multiple Forms to Distribute');
+      await group.getByLabel('Name of new group:').fill('Front desk');
+      const forms = group.getByRole('listbox').getByRole('option');
+      await until(async () => (await forms.allTextContents()).sort().join('|'), (v) => v === 'Asset tag|Contact details|Office survey', 'the forms offered');
+      for (const name of ['Office survey', 'Contact details']) {
+        const line = forms.filter({ hasText: name });
+        // The box drawn before the line checks it.
+        await line.locator('.lb-check').click();
+        await until(() => line.getAttribute('aria-checked'), (v) => v === 'true', `${name} checked`);
+      }
+      await group.getByRole('button', { name: 'OK' }).click();
+      await group.waitFor({ state: 'detached' });
+      await expectNames(page, ['Add new form', 'Asset tag', 'Contact details', 'Office survey', 'Front desk'],
+        'the group is listed');
+      const file = fs.readFileSync(path.join(world, FORMS, 'FDGRPLST.GPS'), 'latin1');
+      assert.match(file, /Name=Front desk\r\n/);
+      assert.match(file, /Form\d=Office survey\r\n/);
+      assert.match(file, /Form\d=Contact details\r\n/);
+      assert.doesNotMatch(file, /Asset tag/);
+    } finally {
+      await s.close();
+    }
+  });
+});

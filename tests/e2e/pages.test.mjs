@@ -1,0 +1,92 @@
+// Pages the console opens in new tabs (a dialog's help, the form editor's preview), and the
+// whole plug-in in German.
+import assert from 'node:assert/strict';
+import { after, before, describe, test } from 'node:test';
+import { dialog, expectText, expectTexts, launchBrowser, expectNames, listNames, row, session, pressTool } from './console.mjs';
+
+let browser;
+before(async () => { browser = await launchBrowser(); });
+after(async () => { await browser?.close(); });
+
+// The page that `action` makes the console open in a new tab, once loaded.
+async function newTab(page, action) {
+  const opened = page.context().waitForEvent('page', { timeout: 15000 });
+  await action();
+  const tab = await opened;
+  await tab.waitForLoadState();
+  return tab;
+}
+
+describe('pages and languages', () => {
+  test('F1 in a dialog opens its help; Preview opens the viewer', async () => {
+    const s = await session(browser);
+    try {
+      const { page } = s;
+      await pressTool(page, 'Multiple forms');
+      const group = dialog(page, 'Select Multiple Forms to Distribute');
+      await group.getByLabel('Name of new group:').click();
+      const help = await newTab(page, () => page.keyboard.press('F1'));
+      assert.match(new URL(help.url()).pathname, /^\/help\/104\.html$/);
+      await expectText(help.getByRole('heading', { level: 1 }), 'Select Multiple Forms to Distribute', 'its help');
+      await help.close();
+      await group.getByRole('button', { name: 'Cancel' }).click();
+      await group.waitFor({ state: 'detached' });
+
+      // The editor of a form: its Help button and F1 open the editor's page.
+      await row(page, 'Contact details').dblclick();
+      const editor = dialog(page, 'Edit a Custom Data Form');
+      await expectText(editor.getByRole('listbox').getByRole('option').first(), 'Your name', 'the form opened');
+      const editorHelp = await newTab(page, () => editor.getByRole('button', { name: 'Help' }).click());
+      await expectText(editorHelp.getByRole('heading', { level: 1 }), 'Create a Custom Data Form', "the editor's help");
+      assert.match(new URL(editorHelp.url()).pathname, /^\/help\/103\.html$/);
+      await editorHelp.close();
+
+      const viewer = await newTab(page, () => editor.getByRole('button', { name: 'Preview' }).click());
+      assert.match(new URL(viewer.url()).pathname, /^\/viewer\/FRM3C\.FRM\.html$/);
+      await expectText(viewer.locator('body'), /Telephone extension/, 'the form in the viewer');
+      await expectText(viewer.locator('body'), /Department/, 'its combo box question');
+      await editor.locator('.dialog-body').getByRole('button', { name: 'Close' }).click();
+      await editor.waitFor({ state: 'detached' });
+    } finally {
+      await s.close();
+    }
+  });
+
+  test('in German: the list, the menus and a dialog', async () => {
+    const s = await session(browser, {}, { env: { LANG: 'de_DE.UTF-8', LC_ALL: '', LANGUAGE: '' } });
+    try {
+      const { page } = s;
+      await expectNames(page, ['Neues Formular hinzuf\u00fcgen', 'Asset tag', 'Contact details',
+        'New starters', 'Office survey'], 'the list');
+      const bar = page.getByRole('menubar');
+      await expectTexts(bar.getByRole('menuitem'), ['Datei', 'Ansicht', 'Formulare', 'Hilfe'], 'the menu bar');
+      await pressTool(page, 'Details');
+      await expectTexts(page.getByRole('columnheader'), ['Formularname', 'Formularbeschreibung'], 'the columns');
+
+      await bar.getByRole('menuitem', { name: 'Formulare' }).click();
+      const forms = page.getByRole('menu', { name: 'Formulare' });
+      await expectTexts(forms.locator('.menu-text'), ['Neues Formular...', '\u00c4ndern...'], 'the shared menu');
+      await forms.getByRole('menuitem', { name: 'Neues Formular...' }).hover();
+      await expectText(page.getByRole('status'), 'Erstellt ein neues Formular', 'the prompt');
+      await forms.getByRole('menuitem', { name: 'Neues Formular...' }).click();
+
+      const editor = dialog(page, 'Benutzerdefiniertes Datenformular erstellen');
+      await editor.getByLabel('Formularname:').fill('Umfrage');
+      await editor.getByRole('button', { name: 'Hinzuf\u00fcgen...' }).click();
+      const question = dialog(page, 'Frage hinzuf\u00fcgen');
+      await question.getByLabel('Fragetext:').fill('Raum');
+      await question.getByLabel('Inventarname:').fill('Raum');
+      await question.getByRole('button', { name: 'Abbrechen' }).click();
+      await question.waitFor({ state: 'detached' });
+      await page.keyboard.press('Escape');
+      await editor.waitFor({ state: 'detached' });
+
+      await row(page, 'Asset tag').click();
+      await row(page, 'Asset tag').click({ button: 'right' });
+      await expectTexts(page.getByRole('menu', { name: 'Context menu' }).locator('.menu-text'),
+        ['Formular einplanen', 'L\u00f6schen', '\u00c4ndern...'], 'the context menu');
+    } finally {
+      await s.close();
+    }
+  });
+});
