@@ -21,6 +21,8 @@ const app = {
     if (lastHover.bar === bar && lastHover.index === index) return;
     lastHover = { bar, index };
     enqueue('input', { kind: 'hover', target: bar, index }, { coalesce: 'hover' });
+    // Off the toolbar the status bar says "Ready" again, as a frame's does when idle.
+    if (index < 0) enqueue('console', { command: 'menuHighlight', id: 0 });
   },
   startDrag: (input) => enqueue('input', input),
 };
@@ -97,7 +99,8 @@ function render() {
     el('div', { class: 'title-bar' }, el('div', { class: 'title-bar-text' }, con.title || '')),
     el('div', { class: 'window-body console-body' },
       renderMenubar(con, app),
-      el('div', { class: 'panes' }, renderNavigation(con, app), area, renderTaskPane(con, app)),
+      el('div', { class: 'panes' }, con.showNavigation === false ? null : renderNavigation(con, app), area,
+        con.showTasks === false ? null : renderTaskPane(con, app)),
       renderStatusBar(snapshot)));
   if (snapshot.modals?.length) frame.inert = true;
 
