@@ -42,10 +42,12 @@ async function topDialog(page) {
 
 async function closeTop(page, t) {
   const top = await topDialog(page);
+  const open = await page.locator('.dialog').count();
   const cancel = top.getByRole('button', { name: new RegExp(`^(${t.cancel}|${t.no}|OK|Close|Schlie\u00dfen)$`) });
   if (await cancel.count()) await cancel.first().click();
   else await page.keyboard.press('Escape');
-  await page.waitForTimeout(300);
+  // A question may be followed by another box: each is answered until one fewer is open.
+  await until(() => page.locator('.dialog').count(), (n) => n < open, 'the window closed');
 }
 
 async function shots(browser, lang) {
