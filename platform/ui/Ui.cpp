@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <deque>
 
+#include "platform/langrt/LangRt.h"
 #include "platform/ole/DragLoop.h"
 #include "platform/profile/Profile.h"
 #include "platform/registry/Registry.h"
@@ -88,16 +89,21 @@ class CMessageBoxDlg : public CDialog {
     }
     t.items.push_back({"Static", kMessageTextId, std::string(text), WS_CHILD | WS_VISIBLE, left, 10,
                        230 - left, 32});
+    // The buttons speak the user's language, as the system's own boxes do.
+    const bool german = qv::UserLanguage() == qv::Language::kGerman;
+    const char* yes = german ? "&Ja" : "&Yes";
+    const char* no = german ? "&Nein" : "&No";
+    const char* cancel = german ? "Abbrechen" : "Cancel";
     std::vector<std::pair<int, const char*>> buttons;
     switch (type & MB_TYPEMASK) {
       case MB_YESNO:
-        buttons = {{IDYES, "&Yes"}, {IDNO, "&No"}};
+        buttons = {{IDYES, yes}, {IDNO, no}};
         break;
       case MB_OKCANCEL:
-        buttons = {{IDOK, "OK"}, {IDCANCEL, "Cancel"}};
+        buttons = {{IDOK, "OK"}, {IDCANCEL, cancel}};
         break;
       case MB_YESNOCANCEL:
-        buttons = {{IDYES, "&Yes"}, {IDNO, "&No"}, {IDCANCEL, "Cancel"}};
+        buttons = {{IDYES, yes}, {IDNO, no}, {IDCANCEL, cancel}};
         break;
       default:
         buttons = {{IDOK, "OK"}};

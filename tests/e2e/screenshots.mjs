@@ -43,11 +43,18 @@ async function topDialog(page) {
 async function closeTop(page, t) {
   const top = await topDialog(page);
   const open = await page.locator('.dialog').count();
-  const cancel = top.getByRole('button', { name: new RegExp(`^(${t.cancel}|${t.no}|OK|Close|Schlie\u00dfen)$`) });
-  if (await cancel.count()) await cancel.first().click();
-  else await page.keyboard.press('Escape');
-  // A question may be followed by another box: each is answered until one fewer is open.
-  await until(() => page.locator('.dialog').count(), (n) => n < open, 'the window closed');
+  const cancel = top.locator('.window-body').getByRole('button', { name: new RegExp(`^(${t.cancel}|${t.no}|OK|Close|Schlie\u00dfen)$`) });
+  // A click that falls between two drawings of the page is lost: it is given again.
+  for (let attempt = 0; attempt < 3; ++attempt) {
+    if (await cancel.count()) await cancel.first().click();
+    else await page.keyboard.press('Escape');
+    try {
+      await until(() => page.locator('.dialog').count(), (n) => n < open, 'the window closed', 3000);
+      return;
+    } catch (error) {
+      if (attempt === 2) throw error;
+    }
+  }
 }
 
 async function shots(browser, lang) {
