@@ -1,5 +1,7 @@
 #include "platform/com/OleControl.h"
 
+#include "platform/langrt/LangRt.h"
+
 COleControl::COleControl(REFIID dispatchIid, REFIID eventsIid)
     : events_(qv::com::MakeObject<qv::com::ConnectionPoint>(eventsIid)),
       dispatchIid_(dispatchIid),
@@ -98,7 +100,10 @@ HRESULT COleControl::DoVerb(LONG verb) {
   if (pages.empty())
     return E_NOTIMPL;
   std::string name = GetUserTypeName();
-  std::string caption = name.empty() ? "Properties" : name + " Properties";
+  // The system names a sheet after its object in the user's language.
+  const bool german = qv::UserLanguage() == qv::Language::kGerman;
+  std::string caption = german ? (name.empty() ? "Eigenschaften" : "Eigenschaften von " + name)
+                               : (name.empty() ? "Properties" : name + " Properties");
   // The control stays while the sheet is open, whatever its container lets go of meanwhile.
   IUnknown* self = static_cast<IDispatch*>(this);
   qv::com::ComPtr<IUnknown> held(self);

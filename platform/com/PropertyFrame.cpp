@@ -1,5 +1,7 @@
 #include "platform/com/PropertyFrame.h"
 
+#include "platform/langrt/LangRt.h"
+
 #include <algorithm>
 #include <utility>
 #include <vector>
@@ -131,14 +133,17 @@ DialogTemplate SheetTemplate(const std::string& caption, int pageCx, int pageCy,
   t.font = "MS Sans Serif";
   t.items.push_back({"SysTabControl32", AFX_IDC_TAB_CONTROL, "", kChild | WS_TABSTOP, kMargin,
                      kMargin, tabCx, tabCy});
+  // The sheet's own buttons speak the user's language, as the system's sheets do.
+  const bool german = qv::UserLanguage() == qv::Language::kGerman;
   int x = cx - kMargin - 3 * kButtonWidth - 2 * kButtonGap;
   t.items.push_back({"Button", IDOK, "OK", kChild | WS_TABSTOP | BS_DEFPUSHBUTTON, x, buttonsY,
                      kButtonWidth, kButtonHeight});
   x += kButtonWidth + kButtonGap;
-  t.items.push_back({"Button", IDCANCEL, "Cancel", kChild | WS_TABSTOP | BS_PUSHBUTTON, x, buttonsY,
-                     kButtonWidth, kButtonHeight});
+  t.items.push_back({"Button", IDCANCEL, german ? "Abbrechen" : "Cancel",
+                     kChild | WS_TABSTOP | BS_PUSHBUTTON, x, buttonsY, kButtonWidth,
+                     kButtonHeight});
   x += kButtonWidth + kButtonGap;
-  t.items.push_back({"Button", ID_APPLY_NOW, "&Apply",
+  t.items.push_back({"Button", ID_APPLY_NOW, german ? "\xDC&bernehmen" : "&Apply",
                      kChild | WS_TABSTOP | WS_DISABLED | BS_PUSHBUTTON, x, buttonsY, kButtonWidth,
                      kButtonHeight});
   return t;
