@@ -23,6 +23,12 @@ constexpr auto kPollPatience = std::chrono::seconds(20);
 constexpr std::size_t kServerThreads = 16;
 // How long a viewer's page may take to appear after a preview started the viewer.
 constexpr auto kViewerPatience = std::chrono::seconds(5);
+// The type of a state. A state of thousands of rows is some hundreds of kilobytes, which the
+// server would compress for a browser that takes brotli at brotli's slowest setting: some
+// hundreds of milliseconds for each answer, to save nothing on the loopback interface.
+// httplib compresses only the types it names, "application/json" among them but not this
+// one.
+constexpr char kStateType[] = "application/json; charset=utf-8";
 
 const char* ContentType(const std::filesystem::path& file) {
   std::string ext = file.extension().string();
@@ -229,7 +235,7 @@ ConsoleServer::ConsoleServer(BrowserBridge* bridge, ConsoleCommand command, Serv
     if (state.empty())
       return Refuse(res, 503, "the console is stopping");
     res.set_header("Cache-Control", "no-store");
-    res.set_content(state, "application/json");
+    res.set_content(state, kStateType);
   });
 
   auto post = [this](bool console) {
@@ -258,7 +264,7 @@ ConsoleServer::ConsoleServer(BrowserBridge* bridge, ConsoleCommand command, Serv
         return Refuse(res, 503, "the console is stopping");
       std::lock_guard lock(result->mutex);
       res.set_header("Cache-Control", "no-store");
-      res.set_content(Answer(result->ok, result->why, state), "application/json");
+      res.set_content(Answer(result->ok, result->why, state), kStateType);
     };
   };
   server.Post("/api/input", post(false));
