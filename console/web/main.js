@@ -2,7 +2,7 @@
 // own chrome) and turns the user's mouse and keys into the console's input.
 import * as api from './api.js';
 import { el, findWindow, mnemonicOf } from './dom.js';
-import { renderHostWindow, VK } from './control.js';
+import { renderHostWindow, settleListView, VK } from './control.js';
 import { isPushButton, renderDialog } from './dialog.js';
 import {
   menubarByLetter, renderMenubar, renderNavigation, renderPopupMenu, renderStatusBar, renderTaskPane,
@@ -113,6 +113,7 @@ function render() {
   if (fixture) root.append(el('pre', { id: 'dev-log', 'aria-live': 'polite' }, devLines.join('\n')));
 
   restoreView(remembered, modals);
+  settleListView();
   watchSize(root.querySelector('.control-area'), control);
   openPages(con);
 }
