@@ -120,7 +120,9 @@ const ROW_HEIGHT = 20; // report rows, small icons, list items (margins included
 const ICON_CELL = { width: 79, height: 68 };
 const SMALL_CELL = { width: 158, height: ROW_HEIGHT };
 const LIST_MARGINS = 14;  // left and right of a list item
-const OVERDRAW = 4;       // lines drawn beyond each edge of the sight
+// Drawn beyond each edge of the sight, for a scroll the compositor shows before the page
+// draws its rows.
+const OVERDRAW = 40;
 
 // The list presentation's column is as wide as the widest name. Names are measured a
 // character at a time (kerning is left out; the item's ellipsis covers it), each character
@@ -154,8 +156,8 @@ function layoutOf(view, width, height) {
   if (type === LVS_REPORT) {
     return {
       width, height,
-      range: (top) => [Math.floor((top - view.headerHeight) / ROW_HEIGHT) - OVERDRAW,
-        Math.ceil((top + height) / ROW_HEIGHT) + OVERDRAW],
+      range: (top) => [Math.floor((top - view.headerHeight - OVERDRAW) / ROW_HEIGHT),
+        Math.ceil((top + height + OVERDRAW) / ROW_HEIGHT)],
       place: (i) => ({ left: 0, top: view.headerHeight + i * ROW_HEIGHT, width, height: ROW_HEIGHT }),
     };
   }
@@ -165,8 +167,8 @@ function layoutOf(view, width, height) {
     return {
       width, height,
       canvas: { width: lines(count, per) * cell.width, height: per * cell.height },
-      range: (top, left) => [(Math.floor(left / cell.width) - 1) * per,
-        (Math.ceil((left + width) / cell.width) + 1) * per],
+      range: (top, left) => [Math.floor((left - OVERDRAW) / cell.width) * per,
+        Math.ceil((left + width + OVERDRAW) / cell.width) * per],
       place: (i) => ({ left: Math.floor(i / per) * cell.width, top: (i % per) * cell.height, ...cell }),
     };
   }
@@ -175,8 +177,8 @@ function layoutOf(view, width, height) {
   return {
     width, height,
     canvas: { width: per * cell.width, height: lines(count, per) * cell.height },
-    range: (top) => [(Math.floor(top / cell.height) - OVERDRAW) * per,
-      (Math.ceil((top + height) / cell.height) + OVERDRAW) * per],
+    range: (top) => [Math.floor((top - OVERDRAW) / cell.height) * per,
+      Math.ceil((top + height + OVERDRAW) / cell.height) * per],
     place: (i) => ({ left: (i % per) * cell.width, top: Math.floor(i / per) * cell.height, ...cell }),
   };
 }
