@@ -33,6 +33,10 @@ let openedSeq = null;
 
 const queue = [];
 let busy = false;
+// While inputs are on their way the poll is stopped: each answer brings the state, and a poll
+// woken by the same state would bring it (hundreds of kilobytes over thousands of rows) again.
+let pollStop = null;
+let inputsDone = null;
 
 function enqueue(path, body, options = {}) {
   if (fixture) {
@@ -48,6 +52,9 @@ function enqueue(path, body, options = {}) {
 async function pump() {
   if (busy) return;
   busy = true;
+  let done;
+  inputsDone = new Promise((resolve) => { done = resolve; });
+  pollStop?.abort();
   while (queue.length > 0) {
     const { path, body } = queue.shift();
     try {
@@ -59,6 +66,8 @@ async function pump() {
     }
   }
   busy = false;
+  inputsDone = null;
+  done();
   if (app.state) render();
 }
 
@@ -71,9 +80,13 @@ function accept(state) {
 
 async function poll() {
   for (;;) {
+    if (inputsDone) await inputsDone;
+    const stop = new AbortController();
+    pollStop = stop;
     try {
-      accept(await api.getState(app.state ? app.state.version : -1));
+      accept(await api.getState(app.state ? app.state.version : -1, stop.signal));
     } catch (error) {
+      if (stop.signal.aborted) continue;
       console.error(error);
       await new Promise((r) => setTimeout(r, 2000));
     }
