@@ -23,7 +23,6 @@ constexpr auto kPollPatience = std::chrono::seconds(20);
 constexpr std::size_t kServerThreads = 16;
 // How long a viewer's page may take to appear after a preview started the viewer.
 constexpr auto kViewerPatience = std::chrono::seconds(5);
-
 const char* ContentType(const std::filesystem::path& file) {
   std::string ext = file.extension().string();
   if (ext == ".html" || ext == ".htm")
@@ -119,6 +118,21 @@ bool SameSecret(const std::string& given, const std::string& secret) {
   return diff == 0;
 }
 
+// Sets the answer's body as it is. httplib compresses a body given to set_content for a
+// browser that takes brotli, at brotli's slowest setting: tens of milliseconds for each file
+// of the page and hundreds for a state of thousands of rows, to save nothing on the loopback
+// interface. A body of known length from a content provider goes out as given.
+void SetUncompressed(httplib::Response& res, std::string body, const char* type) {
+  if (body.empty())
+    return res.set_content(body, type);
+  auto shared = std::make_shared<const std::string>(std::move(body));
+  res.set_content_provider(
+      shared->size(), type,
+      [shared](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+        return sink.write(shared->data() + offset, length);
+      });
+}
+
 void Refuse(httplib::Response& res, int status, const std::string& why) {
   res.status = status;
   res.set_content(why + "\n", "text/plain; charset=utf-8");
@@ -185,7 +199,7 @@ ConsoleServer::ConsoleServer(BrowserBridge* bridge, ConsoleCommand command, Serv
     res.set_header("Set-Cookie", "qvsecret" + std::to_string(port_) + "=" + secret_ +
                                      "; Path=/; HttpOnly; SameSite=Strict");
     res.set_header("Cache-Control", "no-store");
-    res.set_content(body, ContentType(file));
+    SetUncompressed(res, std::move(body), ContentType(file));
   });
 
   auto serveFrom = [this](std::string ServerFolders::*folder) {
@@ -194,7 +208,7 @@ ConsoleServer::ConsoleServer(BrowserBridge* bridge, ConsoleCommand command, Serv
       std::filesystem::path file;
       if (!ReadServed(folders_.*folder, req.matches[1], &body, &file))
         return Refuse(res, 404, "not found");
-      res.set_content(body, ContentType(file));
+      SetUncompressed(res, std::move(body), ContentType(file));
     };
   };
   server.Get("/web/(.+)", serveFrom(&ServerFolders::web));
@@ -212,7 +226,7 @@ ConsoleServer::ConsoleServer(BrowserBridge* bridge, ConsoleCommand command, Serv
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     res.set_header("Cache-Control", "no-store");
-    res.set_content(body, ContentType(file));
+    SetUncompressed(res, std::move(body), ContentType(file));
   });
 
   server.Get("/api/state", [this](const httplib::Request& req, httplib::Response& res) {
@@ -229,7 +243,7 @@ ConsoleServer::ConsoleServer(BrowserBridge* bridge, ConsoleCommand command, Serv
     if (state.empty())
       return Refuse(res, 503, "the console is stopping");
     res.set_header("Cache-Control", "no-store");
-    res.set_content(state, "application/json");
+    SetUncompressed(res, std::move(state), "application/json");
   });
 
   auto post = [this](bool console) {
@@ -258,7 +272,7 @@ ConsoleServer::ConsoleServer(BrowserBridge* bridge, ConsoleCommand command, Serv
         return Refuse(res, 503, "the console is stopping");
       std::lock_guard lock(result->mutex);
       res.set_header("Cache-Control", "no-store");
-      res.set_content(Answer(result->ok, result->why, state), "application/json");
+      SetUncompressed(res, Answer(result->ok, result->why, state), "application/json");
     };
   };
   server.Post("/api/input", post(false));

@@ -1,5 +1,7 @@
 #include "console/SnapshotJson.h"
 
+#include <random>
+
 #include "tools/text/Cp1252.h"
 
 namespace qv::console {
@@ -21,7 +23,14 @@ void PutArray(json* out, const char* name, json array) {
     (*out)[name] = std::move(array);
 }
 
-json WindowToJson(const ui::WindowState& w) {
+json RowsJson(const std::vector<std::vector<std::string>>& rows) {
+  json out = json::array();
+  for (const std::vector<std::string>& row : rows)
+    out.push_back(Texts(row));
+  return out;
+}
+
+json WindowToJson(const ui::WindowState& w, RowsText* rowsText) {
   json out = {
       {"className", Cp1252ToUtf8(w.className)},
       {"id", w.id},
@@ -48,10 +57,8 @@ json WindowToJson(const ui::WindowState& w) {
   PutArray(&out, "checks", json(w.checks));
   PutArray(&out, "columns", Texts(w.columns));
   PutArray(&out, "columnWidths", json(w.columnWidths));
-  json rows = json::array();
-  for (const std::vector<std::string>& row : w.rows)
-    rows.push_back(Texts(row));
-  PutArray(&out, "rows", std::move(rows));
+  if (!w.rows.empty())
+    out["rows"] = rowsText != nullptr ? rowsText->StandIn(w.rows) : RowsJson(w.rows);
   PutArray(&out, "images", Texts(w.images));
   json buttons = json::array();
   for (const ui::ToolButtonState& b : w.buttons)
@@ -63,21 +70,60 @@ json WindowToJson(const ui::WindowState& w) {
   PutArray(&out, "buttons", std::move(buttons));
   json children = json::array();
   for (const ui::WindowState& child : w.children)
-    children.push_back(WindowToJson(child));
+    children.push_back(WindowToJson(child, rowsText));
   PutArray(&out, "children", std::move(children));
   return out;
 }
 
-json WindowsToJson(const std::vector<ui::WindowState>& windows) {
+json WindowsToJson(const std::vector<ui::WindowState>& windows, RowsText* rowsText) {
   json out = json::array();
   for (const ui::WindowState& w : windows)
-    out.push_back(WindowToJson(w));
+    out.push_back(WindowToJson(w, rowsText));
   return out;
+}
+
+std::string Dump(const json& value) {
+  return value.dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
 }  // namespace
 
-json SnapshotToJson(const ui::Snapshot& snapshot) {
+RowsText::RowsText() {
+  std::random_device random;
+  static const char kDigits[] = "0123456789abcdef";
+  mark_ = "\x01rows-";
+  for (int i = 0; i < 16; ++i)
+    mark_ += kDigits[random() & 15];
+  mark_ += '-';
+}
+
+json RowsText::StandIn(const std::vector<std::vector<std::string>>& rows) {
+  std::string name = mark_ + std::to_string(now_.size());
+  for (std::vector<Rows>* kept : {&now_, &last_}) {
+    for (Rows& r : *kept) {
+      if (r.rows == rows) {
+        now_.push_back(kept == &now_ ? r : std::move(r));
+        return name;
+      }
+    }
+  }
+  now_.push_back({rows, Dump(RowsJson(rows))});
+  return name;
+}
+
+void RowsText::Fill(std::string* text) {
+  for (std::size_t i = 0; i < now_.size(); ++i) {
+    // Dumped, the mark's first character is written as an escape.
+    std::string standIn = Dump(mark_ + std::to_string(i));
+    std::size_t at = text->find(standIn);
+    if (at != std::string::npos)
+      text->replace(at, standIn.size(), now_[i].text);
+  }
+  last_ = std::move(now_);
+  now_.clear();
+}
+
+json SnapshotToJson(const ui::Snapshot& snapshot, RowsText* rowsText) {
   json items = json::array();
   for (const ui::MenuState::Item& item : snapshot.menu.items)
     items.push_back({{"text", Cp1252ToUtf8(item.text)},
@@ -97,8 +143,8 @@ json SnapshotToJson(const ui::Snapshot& snapshot) {
                {"target", d.target},
                {"effect", d.effect}};
   PutArray(&drag, "formats", Texts(d.formats));
-  return {{"windows", WindowsToJson(snapshot.windows)},
-          {"modals", WindowsToJson(snapshot.modals)},
+  return {{"windows", WindowsToJson(snapshot.windows, rowsText)},
+          {"modals", WindowsToJson(snapshot.modals, rowsText)},
           {"menu", std::move(menu)},
           {"drag", std::move(drag)},
           {"status", Cp1252ToUtf8(snapshot.status)},

@@ -16,12 +16,43 @@
 // unless "pixels" is true (the windows a host made rather than dialogs).
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include <nlohmann/json.hpp>
 
 #include "platform/ui/Ui.h"
 
 namespace qv::console {
 
-nlohmann::json SnapshotToJson(const qv::ui::Snapshot& snapshot);
+// The text of the rows of list views, kept from one state to the next. Thousands of rows are
+// most of a state (some hundreds of kilobytes), and most states (after an input that changes
+// no row, at each timer tick) hold the rows the one before held: their text is reused rather
+// than built and written again.
+class RowsText {
+ public:
+  RowsText();
+
+  // A stand-in for `rows` in a snapshot's JSON; the rows' text is kept until Fill.
+  nlohmann::json StandIn(const std::vector<std::vector<std::string>>& rows);
+  // `text`, a compact dump (indent -1, invalid UTF-8 replaced) of JSON holding the stand-ins
+  // made since the last Fill, with the rows' text in their place. What is not used in this
+  // round is forgotten.
+  void Fill(std::string* text);
+
+ private:
+  struct Rows {
+    std::vector<std::vector<std::string>> rows;
+    std::string text;
+  };
+
+  std::string mark_;  // the stand-ins' prefix, unlike any text of a window
+  std::vector<Rows> last_;
+  std::vector<Rows> now_;
+};
+
+// With `rowsText`, the rows of list views are its stand-ins: dump the result compactly and
+// fill it.
+nlohmann::json SnapshotToJson(const qv::ui::Snapshot& snapshot, RowsText* rowsText = nullptr);
 
 }  // namespace qv::console

@@ -179,11 +179,14 @@ int main(int argc, char** argv) {
   if (!host->Problem().empty())
     std::cerr << "qvconsole: " << host->Problem() << "\n";
 
+  qv::console::RowsText rowsText;
   qv::console::BrowserBridge bridge([&] {
     nlohmann::json state;
-    state["snapshot"] = qv::console::SnapshotToJson(qv::ui::TakeSnapshot());
+    state["snapshot"] = qv::console::SnapshotToJson(qv::ui::TakeSnapshot(), &rowsText);
     state["console"] = host->State();
-    return state.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    std::string text = state.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    rowsText.Fill(&text);
+    return text;
   });
   qv::ui::SetEventSource(&bridge);
   wake = &bridge;

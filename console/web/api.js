@@ -17,8 +17,8 @@ function post(url, body) {
 
 // Waits (long poll) for a state newer than `after`; the console answers at once when there is
 // one, else after a change or a timeout with the same state.
-export function getState(after) {
-  return call(`/api/state?after=${encodeURIComponent(after)}`);
+export function getState(after, signal) {
+  return call(`/api/state?after=${encodeURIComponent(after)}`, { signal });
 }
 
 export function postInput(input) {

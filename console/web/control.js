@@ -65,33 +65,232 @@ function renderToolbar(bar, app, box) {
 // window, and most states change nothing of them but the selection: while the rows, their
 // presentation and the list's place stay the same, the drawn list is kept and patched, and
 // the frame's rendering gets a stand-in that the page grafts around the kept one.
-let kept = { key: null, box: null, selection: -1, caret: -1 };
+let kept = { key: null, box: null, view: null };
+// The selection last brought into sight, per list: a new one is scrolled to once, so that a
+// row the framework selects by key is seen, while the user stays free to scroll away from it.
+const shownSelection = new Map();
 
 function listKey(list) {
   return JSON.stringify([list.handle, list.style, list.rect, list.columns, list.columnWidths,
     list.rows, list.images]);
 }
 
-function patchItem(box, list, i) {
-  const item = box.querySelector(`[data-row="${i}"]`);
-  if (!item) return;
-  item.classList.toggle('selected', i === list.selection);
-  item.classList.toggle('caret', i === list.caret);
-  item.setAttribute('aria-selected', i === list.selection ? 'true' : 'false');
+function setActive(box, list) {
+  if (list.selection >= 0) box.setAttribute('aria-activedescendant', `lv-${list.handle}-${list.selection}`);
+  else box.removeAttribute('aria-activedescendant');
 }
 
 function keptListView(list) {
-  const { box } = kept;
-  for (const i of new Set([kept.selection, kept.caret, list.selection, list.caret])) {
-    if (i >= 0) patchItem(box, list, i);
-  }
-  if (list.selection >= 0) box.setAttribute('aria-activedescendant', `lv-${list.handle}-${list.selection}`);
-  else box.removeAttribute('aria-activedescendant');
-  kept.selection = list.selection;
-  kept.caret = list.caret;
+  const { box, view } = kept;
+  view.list = list;
+  setActive(box, list);
+  draw(view);
   const standIn = el('div', { class: 'lv-kept' });
   standIn.kept = box;
   return standIn;
+}
+
+// Once the page has put the frame in place and restored its scroll positions: the list is
+// measured as laid out, a newly selected row is brought into sight and the rows in sight are
+// drawn.
+export function settleListView() {
+  const { view } = kept;
+  if (!view || !view.box.isConnected) return;
+  measure(view);
+  const { handle, selection } = view.list;
+  if (shownSelection.get(handle) !== selection) {
+    shownSelection.set(handle, selection);
+    if (selection >= 0) bringIntoSight(view, selection);
+  }
+  draw(view);
+}
+
+// ---- Where the rows go
+//
+// Only the rows in sight (and a few lines around them) are drawn, in a canvas sized for all
+// rows; the selected row and the caret are drawn wherever they are, since the list's active
+// descendant must exist. Each presentation has items of one size, so a row's place follows
+// from its index: the icons fill lines left to right, the list fills columns top to bottom,
+// the report has one row a line below its header.
+
+const SCROLLBAR = 16;  // 98.css's scrollbars
+const BORDER = 2;      // the sunken panel's
+const PADDING = 2;     // the list's, but the report's
+const ROW_HEIGHT = 20; // report rows, small icons, list items (margins included)
+const ICON_CELL = { width: 79, height: 68 };
+const SMALL_CELL = { width: 158, height: ROW_HEIGHT };
+const LIST_MARGINS = 14;  // left and right of a list item
+// Drawn beyond each edge of the sight, for a scroll the compositor shows before the page
+// draws its rows.
+const OVERDRAW = 40;
+
+// The list presentation's column is as wide as the widest name. Names are measured a
+// character at a time (kerning is left out; the item's ellipsis covers it), each character
+// once: thousands of names cost a few milliseconds rather than a measurement each.
+let measurer = null;
+const charWidths = new Map();
+function widestText(rows, font) {
+  measurer ??= document.createElement('canvas').getContext('2d');
+  if (measurer.font !== font || charWidths.font !== font) {
+    measurer.font = font;
+    charWidths.clear();
+    charWidths.font = font;
+  }
+  let most = 0;
+  for (const row of rows) {
+    let width = 0;
+    for (const ch of row[0] || '') {
+      let w = charWidths.get(ch);
+      if (w === undefined) charWidths.set(ch, w = measurer.measureText(ch).width);
+      width += w;
+    }
+    most = Math.max(most, width);
+  }
+  return Math.ceil(most) + 1;
+}
+
+// The layout of `count` rows in a sight of width x height pixels (inside the padding).
+function layoutOf(view, width, height) {
+  const { type, count } = view;
+  const lines = (n, per) => Math.ceil(n / Math.max(1, per));
+  if (type === LVS_REPORT) {
+    return {
+      width, height,
+      range: (top) => [Math.floor((top - view.headerHeight - OVERDRAW) / ROW_HEIGHT),
+        Math.ceil((top + height + OVERDRAW) / ROW_HEIGHT)],
+      place: (i) => ({ left: 0, top: view.headerHeight + i * ROW_HEIGHT, width, height: ROW_HEIGHT }),
+    };
+  }
+  if (type === LVS_LIST) {
+    const cell = { width: view.itemWidth + LIST_MARGINS, height: ROW_HEIGHT };
+    const per = Math.max(1, Math.floor(height / cell.height));
+    return {
+      width, height,
+      canvas: { width: lines(count, per) * cell.width, height: per * cell.height },
+      range: (top, left) => [Math.floor((left - OVERDRAW) / cell.width) * per,
+        Math.ceil((left + width + OVERDRAW) / cell.width) * per],
+      place: (i) => ({ left: Math.floor(i / per) * cell.width, top: (i % per) * cell.height, ...cell }),
+    };
+  }
+  const cell = type === LVS_ICON ? ICON_CELL : SMALL_CELL;
+  const per = Math.max(1, Math.floor(width / cell.width));
+  return {
+    width, height,
+    canvas: { width: per * cell.width, height: lines(count, per) * cell.height },
+    range: (top) => [Math.floor((top - OVERDRAW) / cell.height) * per,
+      Math.ceil((top + height + OVERDRAW) / cell.height) * per],
+    place: (i) => ({ left: (i % per) * cell.width, top: Math.floor(i / per) * cell.height, ...cell }),
+  };
+}
+
+// Before the list is in the page, its sight follows from its window's rectangle: a scrollbar
+// is taken off where the rows will not fit.
+function estimate(view, rect) {
+  const pad = view.type === LVS_REPORT ? 0 : PADDING;
+  let width = rect.right - rect.left - 2 * (BORDER + pad);
+  let height = rect.bottom - rect.top - 2 * (BORDER + pad);
+  const first = layoutOf(view, width, height);
+  if (view.type === LVS_LIST) {
+    if (first.canvas.width > width) height -= SCROLLBAR;
+  } else if ((first.canvas?.height ?? view.headerHeight + view.count * ROW_HEIGHT) > height) {
+    width -= SCROLLBAR;
+  }
+  view.layout = layoutOf(view, Math.max(width, 1), Math.max(height, 1));
+}
+
+// The sight as laid out; the rows are placed anew when it differs from the one they were
+// placed for.
+function measure(view) {
+  const { box } = view;
+  const pad = view.type === LVS_REPORT ? 0 : PADDING;
+  if (view.type === LVS_REPORT) view.headerHeight = view.head.offsetHeight;
+  const width = box.clientWidth - 2 * pad, height = box.clientHeight - 2 * pad;
+  if (width <= 0 || height <= 0) return;
+  if (width === view.layout.width && height === view.layout.height) return;
+  view.layout = layoutOf(view, width, height);
+  for (const node of view.drawn.values()) node.remove();
+  view.drawn.clear();
+  sizeCanvas(view);
+}
+
+function sizeCanvas(view) {
+  const { canvas } = view.layout;
+  if (!canvas) return;
+  view.container.style.width = `${canvas.width}px`;
+  view.container.style.height = `${canvas.height}px`;
+}
+
+function bringIntoSight(view, i) {
+  const { box } = view;
+  const r = view.layout.place(i);
+  const above = view.type === LVS_REPORT ? view.headerHeight : 0;
+  const top = r.top - above, bottom = r.top + r.height;
+  if (top < box.scrollTop) box.scrollTop = top;
+  else if (bottom > box.scrollTop + view.layout.height) box.scrollTop = bottom - view.layout.height;
+  if (view.type !== LVS_REPORT) {
+    const right = r.left + r.width;
+    if (r.left < box.scrollLeft) box.scrollLeft = r.left;
+    else if (right > box.scrollLeft + view.layout.width) box.scrollLeft = right - view.layout.width;
+  }
+}
+
+// Draws the rows the sight needs and takes away the others; the drawn rows stay in index
+// order in the page.
+function draw(view) {
+  const { list, box, drawn } = view;
+  const [from, to] = view.layout.range(box.scrollTop, box.scrollLeft);
+  const wanted = [];
+  for (let i = Math.max(0, from); i < Math.min(view.count, to); ++i) wanted.push(i);
+  for (const i of [list.selection, list.caret]) {
+    if (i >= 0 && i < view.count && (i < from || i >= to)) wanted.push(i);
+  }
+  wanted.sort((a, b) => a - b);
+  const keep = new Set(wanted);
+  for (const [i, node] of drawn) {
+    if (!keep.has(i)) {
+      node.remove();
+      drawn.delete(i);
+    }
+  }
+  for (const gap of view.gaps) gap.remove();
+  view.gaps = [];
+  let next = view.container.firstChild;
+  for (const i of wanted) {
+    let node = drawn.get(i);
+    if (node) {
+      patchItem(node, list, i);
+      next = node.nextSibling;
+    } else {
+      node = view.makeItem(i);
+      drawn.set(i, node);
+      view.container.insertBefore(node, next);
+    }
+  }
+  if (view.type === LVS_REPORT) fillGaps(view, wanted);
+}
+
+// A report's rows are laid out by the table: rows of the right height stand for the rows not
+// drawn.
+function fillGaps(view, wanted) {
+  let last = -1;
+  const gapBefore = (node, rows) => {
+    if (rows <= 0) return;
+    const gap = el('tr', { class: 'lv-gap', 'aria-hidden': 'true' },
+      el('td', { colspan: view.columnCount, style: { height: `${rows * ROW_HEIGHT}px` } }));
+    view.container.insertBefore(gap, node);
+    view.gaps.push(gap);
+  };
+  for (const i of wanted) {
+    gapBefore(view.drawn.get(i), i - last - 1);
+    last = i;
+  }
+  gapBefore(null, view.count - last - 1);
+}
+
+function patchItem(node, list, i) {
+  node.classList.toggle('selected', i === list.selection);
+  node.classList.toggle('caret', i === list.caret);
+  node.setAttribute('aria-selected', i === list.selection ? 'true' : 'false');
 }
 
 // Rows of the list view: the presentation from the style bits, the images from the set of
@@ -99,7 +298,6 @@ function keptListView(list) {
 function renderListView(list, app, box) {
   const key = listKey(list);
   if (key === kept.key && kept.box?.isConnected) return keptListView(list);
-  kept = { key, box, selection: list.selection, caret: list.caret };
   const type = list.style & LVS_TYPEMASK;
   const rows = list.rows || [];
   const images = list.images || [];
@@ -109,7 +307,7 @@ function renderListView(list, app, box) {
   box.tabIndex = 0;
   box.setAttribute('role', type === LVS_REPORT ? 'grid' : 'listbox');
   box.setAttribute('aria-label', 'Forms and groups');
-  if (list.selection >= 0) box.setAttribute('aria-activedescendant', `lv-${list.handle}-${list.selection}`);
+  setActive(box, list);
 
   const itemAttrs = (i) => ({
     id: `lv-${list.handle}-${i}`,
@@ -120,23 +318,46 @@ function renderListView(list, app, box) {
   const picture = (i) => el('img', {
     src: imageUrl(folder, images[i] || ''), alt: '', width: size, height: size, draggable: 'false',
   });
+  const view = { list, box, type, count: rows.length, drawn: new Map(), gaps: [], headerHeight: 0 };
 
   if (type === LVS_REPORT) {
     const widths = list.columnWidths || [];
-    const table = el('table', { class: 'lv-table' },
-      el('colgroup', {}, (list.columns || []).map((_, c) => el('col', { style: { width: `${widths[c] || 100}px` } }))),
-      el('thead', {}, el('tr', { role: 'row' }, (list.columns || []).map((c) =>
-        el('th', { role: 'columnheader', scope: 'col' }, plainText(c))))),
-      el('tbody', {}, rows.map((row, i) => el('tr', { role: 'row', ...itemAttrs(i) },
-        (list.columns || ['']).map((_, c) => el('td', { role: 'gridcell' },
-          c === 0 ? picture(i) : null, el('span', { class: 'lv-text' }, row[c] || '')))))));
-    box.append(table);
+    const columns = list.columns || [''];
+    view.columnCount = columns.length;
+    box.setAttribute('aria-rowcount', rows.length + 1);
+    view.head = el('thead', {}, el('tr', { role: 'row', 'aria-rowindex': 1 }, (list.columns || []).map((c) =>
+      el('th', { role: 'columnheader', scope: 'col' }, plainText(c)))));
+    view.container = el('tbody');
+    box.append(el('table', { class: 'lv-table' },
+      el('colgroup', {}, columns.map((_, c) => el('col', { style: { width: `${widths[c] || 100}px` } }))),
+      view.head, view.container));
+    view.headerHeight = list.columns?.length ? ROW_HEIGHT : 0;
+    view.makeItem = (i) => el('tr', { role: 'row', 'aria-rowindex': i + 2, ...itemAttrs(i) },
+      columns.map((_, c) => el('td', { role: 'gridcell' },
+        c === 0 ? picture(i) : null, el('span', { class: 'lv-text' }, rows[i][c] || ''))));
   } else {
-    const items = el('div', { class: 'lv-items' }, rows.map((row, i) =>
-      el('div', { role: 'option', ...itemAttrs(i) }, picture(i),
-        el('span', { class: 'lv-text' }, row[0] || ''))));
-    box.append(items);
+    if (type === LVS_LIST) view.itemWidth = 16 + 2 + 4 + widestText(rows, getComputedStyle(document.body).font);
+    view.container = el('div', { class: 'lv-items' });
+    box.append(view.container);
+    view.makeItem = (i) => {
+      const { left, top } = view.layout.place(i);
+      return el('div', {
+        role: 'option', ...itemAttrs(i), 'aria-setsize': rows.length, 'aria-posinset': i + 1,
+        style: { left: `${left}px`, top: `${top}px`, width: type === LVS_LIST ? `${view.itemWidth}px` : null },
+      }, picture(i), el('span', { class: 'lv-text' }, rows[i][0] || ''));
+    };
   }
+  estimate(view, list.rect);
+  sizeCanvas(view);
+  draw(view);
+  box.addEventListener('scroll', () => draw(view));
+  new ResizeObserver(() => {
+    if (!box.isConnected) return;
+    measure(view);
+    draw(view);
+  }).observe(box);
+  if (!shownSelection.has(list.handle)) shownSelection.set(list.handle, list.selection);
+  kept = { key, box, view };
   wireListMouse(list, app, box);
   return box;
 }

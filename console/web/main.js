@@ -2,7 +2,7 @@
 // own chrome) and turns the user's mouse and keys into the console's input.
 import * as api from './api.js';
 import { el, findWindow, mnemonicOf } from './dom.js';
-import { renderHostWindow, VK } from './control.js';
+import { renderHostWindow, settleListView, VK } from './control.js';
 import { isPushButton, renderDialog } from './dialog.js';
 import {
   menubarByLetter, renderMenubar, renderNavigation, renderPopupMenu, renderStatusBar, renderTaskPane,
@@ -35,6 +35,10 @@ let openedSeq = null;
 
 const queue = [];
 let busy = false;
+// While inputs are on their way the poll is stopped: each answer brings the state, and a poll
+// woken by the same state would bring it (hundreds of kilobytes over thousands of rows) again.
+let pollStop = null;
+let inputsDone = null;
 
 function enqueue(path, body, options = {}) {
   if (fixture) {
@@ -50,6 +54,9 @@ function enqueue(path, body, options = {}) {
 async function pump() {
   if (busy) return;
   busy = true;
+  let done;
+  inputsDone = new Promise((resolve) => { done = resolve; });
+  pollStop?.abort();
   while (queue.length > 0) {
     const { path, body } = queue.shift();
     try {
@@ -61,6 +68,8 @@ async function pump() {
     }
   }
   busy = false;
+  inputsDone = null;
+  done();
   if (app.state) render();
 }
 
@@ -73,9 +82,13 @@ function accept(state) {
 
 async function poll() {
   for (;;) {
+    if (inputsDone) await inputsDone;
+    const stop = new AbortController();
+    pollStop = stop;
     try {
-      accept(await api.getState(app.state ? app.state.version : -1));
+      accept(await api.getState(app.state ? app.state.version : -1, stop.signal));
     } catch (error) {
+      if (stop.signal.aborted) continue;
       console.error(error);
       await new Promise((r) => setTimeout(r, 2000));
     }
@@ -116,6 +129,7 @@ function render() {
   if (fixture) root.append(el('pre', { id: 'dev-log', 'aria-live': 'polite' }, devLines.join('\n')));
 
   restoreView(remembered, modals);
+  settleListView();
   watchSize(root.querySelector('.control-area'), control);
   openPages(con);
 }

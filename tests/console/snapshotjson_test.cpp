@@ -253,4 +253,35 @@ TEST_F(SnapshotJson, InputReachesTheFrameworkWithItsMembers) {
   qv::ui::ClearInputProblems();
 }
 
+// Rows kept from the state before are written as the whole dump writes them: as they were,
+// after they changed, in a modal's list too, and when a row reads like a stand-in.
+TEST(RowsText, FilledStatesReadAsTheWholeDump) {
+  auto dump = [](const json& j) { return j.dump(-1, ' ', false, json::error_handler_t::replace); };
+  qv::ui::WindowState list;
+  list.className = "SysListView32";
+  list.handle = 7;
+  list.rows = {{"Office survey", "B\xFCro \x80"}, {"\x01rows-0", "\"quoted\"\t"}};
+  qv::ui::WindowState frame;
+  frame.className = "AfxFrameOrView";
+  frame.children = {list};
+  qv::ui::Snapshot snapshot;
+  snapshot.windows = {frame};
+  qv::console::RowsText rowsText;
+  auto filled = [&] {
+    std::string text = dump(qv::console::SnapshotToJson(snapshot, &rowsText));
+    rowsText.Fill(&text);
+    return text;
+  };
+  auto& rows = snapshot.windows[0].children[0].rows;
+  for (int round = 0; round < 4; ++round) {
+    if (round == 2)
+      rows.push_back({"Asset tag", ""});
+    if (round == 3)
+      snapshot.modals = {list};
+    std::string text = filled();
+    EXPECT_EQ(text, dump(qv::console::SnapshotToJson(snapshot))) << "round " << round;
+    EXPECT_EQ(json::parse(text)["windows"][0]["children"][0]["rows"][1][0], "\u0001rows-0");
+  }
+}
+
 }  // namespace
