@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
-fuzz_seconds="${QV_FUZZ_SECONDS:-30}"
+fuzz_seconds="${QV_FUZZ_SECONDS:-20}"
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_BENCH=ON >/dev/null
 cmake --build build -j2

@@ -47,10 +47,15 @@ export function renderMenuItems(items, active, { label, pick, highlight }) {
       tabindex: -1,
       onmouseenter: () => highlight(item),
       onmouseleave: () => highlight(null),
-      onclick: (e) => {
+      // A menu picks on the button's release, as the system's menus do. The highlight that
+      // the press follows may redraw the menu in between, and a click needs press and release
+      // on one element: the release is taken wherever it falls.
+      onmouseup: (e) => {
+        if (e.button !== 0) return;
         e.stopPropagation();
         if (enabled) pick(item);
       },
+      onclick: (e) => e.stopPropagation(),
     }, el('span', { class: 'menu-check' }, item.checked ? '\u2713' : ''),
     el('span', { class: 'menu-text' }, mnemonicNodes(text)),
     el('span', { class: 'menu-accel' }, accel || '')));
