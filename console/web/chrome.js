@@ -4,7 +4,13 @@ import { el, mnemonicNodes, mnemonicOf, plainText } from './dom.js';
 
 const TPM_CENTERALIGN = 0x0004, TPM_RIGHTALIGN = 0x0008;
 
+// The item of the menubar's open menu whose prompt the status bar shows. A redraw puts a new
+// element under a resting mouse, which enters it again: only a change of item is told, or
+// each answer would bring another redraw and another prompt without end.
+let highlighted = null;
+
 export function renderMenubar(con, app) {
+  if (con.openMenu < 0) highlighted = null;
   const bar = el('ul', { class: 'menubar', role: 'menubar', 'aria-label': 'Menu' });
   (con.menubar || []).forEach((menu, i) => {
     const open = con.openMenu === i;
@@ -20,7 +26,12 @@ export function renderMenubar(con, app) {
     if (open) entry.append(renderMenuItems(menu.items || [], app.menuFocus, {
       label: plainText(menu.text),
       pick: (item) => app.command({ command: 'menuPick', id: item.id }),
-      highlight: (item) => app.command({ command: 'menuHighlight', id: item ? item.id : 0 }, { coalesce: 'highlight' }),
+      highlight: (item) => {
+        const id = item ? item.id : 0;
+        if (id === highlighted) return;
+        highlighted = id;
+        app.command({ command: 'menuHighlight', id }, { coalesce: 'highlight' });
+      },
     }));
     bar.append(entry);
   });
