@@ -18,7 +18,17 @@ export function renderMenubar(con, app) {
       el('button', {
         class: 'menubar-title', role: 'menuitem', 'aria-haspopup': 'menu',
         'aria-expanded': String(open), tabindex: -1, 'data-menu': i,
-        onclick: () => app.command(open ? { command: 'menuClose' } : { command: 'menuOpen', index: i }),
+        // As the system's menus: the press opens the menu (or closes the open one), and the
+        // button's release over an item picks it, however often the menu is drawn between.
+        onmousedown: (e) => {
+          if (e.button !== 0) return;
+          e.preventDefault();
+          app.command(open ? { command: 'menuClose' } : { command: 'menuOpen', index: i });
+        },
+        // A click without a press (a script's, an assistive technology's).
+        onclick: (e) => {
+          if (e.detail === 0) app.command(open ? { command: 'menuClose' } : { command: 'menuOpen', index: i });
+        },
         onmouseenter: () => {
           if (con.openMenu >= 0 && !open) app.command({ command: 'menuOpen', index: i });
         },
@@ -66,7 +76,11 @@ export function renderMenuItems(items, active, { label, pick, highlight }) {
         e.stopPropagation();
         if (enabled) pick(item);
       },
-      onclick: (e) => e.stopPropagation(),
+      // A click without a press (a script's, an assistive technology's) picks as well.
+      onclick: (e) => {
+        e.stopPropagation();
+        if (e.detail === 0 && enabled) pick(item);
+      },
     }, el('span', { class: 'menu-check' }, item.checked ? '\u2713' : ''),
     el('span', { class: 'menu-text' }, mnemonicNodes(text)),
     el('span', { class: 'menu-accel' }, accel || '')));
@@ -107,6 +121,7 @@ export function renderNavigation(con, app) {
     tree.append(el('li', {
       role: 'treeitem', 'aria-selected': String(!!p.active), tabindex: p.active ? 0 : -1,
       class: p.active ? 'active' : null,
+      'data-press': `nav:${i}`,
       onclick: () => app.command({ command: 'nav', index: i }),
       onkeydown: (e) => {
         if (e.key === 'Enter' || e.key === ' ') {
@@ -150,9 +165,10 @@ export function renderTaskPane(con, app) {
     pane.append(el('fieldset', { class: 'task', 'aria-label': task.name },
       el('legend', {}, task.name),
       el('div', { class: 'task-buttons' },
-        el('button', { disabled: task.running ? '' : null,
+        el('button', { disabled: task.running ? '' : null, 'data-press': `run:${task.id}`,
           onclick: () => app.command({ command: 'runTask', id: task.id }) }, say(con, 'Run now')),
-        el('button', { onclick: () => app.command({ command: 'removeTask', id: task.id }) }, say(con, 'Remove'))),
+        el('button', { 'data-press': `remove:${task.id}`,
+          onclick: () => app.command({ command: 'removeTask', id: task.id }) }, say(con, 'Remove'))),
       task.running ? el('p', { class: 'running', role: 'status' }, say(con, 'Running\u2026')) : null,
       runs.length === 0 && !task.running ? el('p', { class: 'empty' }, say(con, 'Not run yet.')) : null,
       runs.map((run) => el('details', { class: `run ${run.ok ? 'ok' : 'failed'}` },
@@ -168,7 +184,7 @@ export function renderTaskPane(con, app) {
       forms.length === 0 ? el('p', { class: 'empty' }, say(con, 'No forms.'))
         : el('ul', { class: 'client-forms' }, forms.map((file) => el('li', {},
           el('button', {
-            class: 'link', onclick: () => app.command({ command: 'viewClientForm', client: client.name, file }),
+            class: 'link', 'data-press': `form:${client.name}/${file}`, onclick: () => app.command({ command: 'viewClientForm', client: client.name, file }),
           }, file))))));
   }
   pane.append(el('h2', {}, say(con, 'Configurations')));

@@ -45,6 +45,7 @@ function renderToolbar(bar, app, box) {
     const button = el('button', {
       class: `tool-button${b.checked ? ' active' : ''}`,
       'data-handle': `${bar.handle}:${index}`,
+      'data-press': `tool:${bar.handle}:${index}`,
       disabled: !b.enabled,
       'aria-label': name,
       'aria-pressed': b.checked ? 'true' : null,
@@ -78,6 +79,11 @@ function listKey(list) {
 function setActive(box, list) {
   if (list.selection >= 0) box.setAttribute('aria-activedescendant', `lv-${list.handle}-${list.selection}`);
   else box.removeAttribute('aria-activedescendant');
+}
+
+// The next rendering draws the list view anew (a test's redraw in the middle of a gesture).
+export function forgetListView() {
+  kept = { key: null, box: null, view: null };
 }
 
 function keptListView(list) {
@@ -358,7 +364,9 @@ function renderListView(list, app, box) {
   }).observe(box);
   if (!shownSelection.has(list.handle)) shownSelection.set(list.handle, list.selection);
   kept = { key, box, view };
+  currentApp = app;
   wireListMouse(list, app, box);
+  wireListKeys(list, app, box);
   return box;
 }
 
@@ -367,28 +375,40 @@ function rowAt(event) {
   return item ? Number(item.dataset.row) : -1;
 }
 
+// The press on a row of a list, by the list's handle: the answer to the press (the selection)
+// may draw the list anew before the mouse moves or comes up again. Kept from one press to the
+// next, so that a second press on the same row in quick succession is a double click.
+let listPress = null;
+let currentApp = null;
+
 // Click, double click, right click and the start of a drag: a press on a row and a move of a
-// few pixels with the button down begins the list's drag (the framework's begin-drag).
+// few pixels with the button down begins the list's drag (the framework's begin-drag); the
+// second press of a double click on the row the first pressed is the double click.
 function wireListMouse(list, app, box) {
-  let press = null;
   box.addEventListener('mousedown', (e) => {
     if (e.button !== 0) return;
     box.focus();
     const row = rowAt(e);
-    press = { row, x: e.clientX, y: e.clientY };
-    app.send({ kind: 'select', target: list.handle, index: row });
+    const again = e.detail >= 2 && listPress?.handle === list.handle && listPress.row === row;
+    listPress = { handle: list.handle, row, x: e.clientX, y: e.clientY, down: true };
+    if (again) app.send({ kind: 'doubleClick', target: list.handle, index: row });
+    else app.send({ kind: 'select', target: list.handle, index: row });
   });
-  box.addEventListener('mousemove', (e) => {
-    if (!press || press.row < 0 || (e.buttons & 1) === 0) return;
-    if (Math.abs(e.clientX - press.x) + Math.abs(e.clientY - press.y) < 5) return;
-    const row = press.row;
-    press = null;
-    app.startDrag({ kind: 'drag', target: list.handle, index: row });
-  });
-  box.addEventListener('mouseup', () => { press = null; });
-  box.addEventListener('dblclick', (e) => {
-    app.send({ kind: 'doubleClick', target: list.handle, index: rowAt(e) });
-  });
+}
+
+document.addEventListener('mousemove', (e) => {
+  const press = listPress;
+  if (!press?.down || press.row < 0 || (e.buttons & 1) === 0) return;
+  if (Math.abs(e.clientX - press.x) + Math.abs(e.clientY - press.y) < 5) return;
+  press.down = false;
+  currentApp?.startDrag({ kind: 'drag', target: press.handle, index: press.row });
+});
+document.addEventListener('mouseup', () => {
+  if (listPress) listPress.down = false;
+});
+
+// The context menu and the keys the list takes.
+function wireListKeys(list, app, box) {
   box.addEventListener('contextmenu', (e) => {
     e.preventDefault();
     box.focus();

@@ -55,7 +55,7 @@ export function renderDialog(dialog, app, top, depth) {
     el('div', { class: 'title-bar-text', id: titleId }, dialog.text),
     el('div', { class: 'title-bar-controls' },
       el('button', {
-        'aria-label': 'Close', tabindex: -1,
+        'aria-label': 'Close', tabindex: -1, 'data-press': `close:${dialog.handle}`,
         onclick: () => app.send({ kind: 'close', target: dialog.handle }),
       }))),
   body);
@@ -125,13 +125,15 @@ function renderButton(w, common, tab, app) {
       onclick: click,
     });
     if (w.checked === 2) input.indeterminate = true;
+    input.dataset.press = `h:${w.handle}`;
     return el('div', { class: 'field-row check-row', style: common.style },
-      input, el('label', { for: controlId(w) }, labelText(w.text)));
+      input, el('label', { for: controlId(w), 'data-press': `h:${w.handle}` }, labelText(w.text)));
   }
   return el('button', {
     ...common,
     class: `push${w.isDefault ? ' default' : ''}`,
     tabindex: tab,
+    'data-press': `h:${w.handle}`,
     disabled: !w.enabled,
     onclick: click,
   }, mnemonicNodes(w.text));
@@ -222,27 +224,36 @@ function renderListBox(w, common, tab, kids, index, app) {
   return box;
 }
 
+// The line pressed in a list box, by the box's handle: the selection the press sends is
+// answered by a new drawing of the dialog, whose list box is another element than the one
+// pressed. Kept after the release, so that a second press on the line is a double click.
+let linePress = null;
+
 // A press selects the line; a press moved onto another line and released there is a drag of
-// a drag list box (from, to); double click and the keys the list takes go to the framework.
+// a drag list box (from, to); the second press of a double click on the line goes to the
+// framework as the double click, and so do the keys the list takes.
 function wireListBox(w, box, app) {
   const lineAt = (e) => {
     const line = e.target.closest('[data-line]');
     return line ? Number(line.dataset.line) : -1;
   };
-  let press = -1;
   box.addEventListener('mousedown', (e) => {
     if (e.button !== 0) return;
-    press = lineAt(e);
-    if (press >= 0) app.send({ kind: 'select', target: w.handle, index: press });
+    const line = lineAt(e);
+    const again = e.detail >= 2 && linePress?.handle === w.handle && linePress.line === line;
+    linePress = { handle: w.handle, line, down: true };
+    if (line < 0) return;
+    if (again) app.send({ kind: 'doubleClick', target: w.handle, index: line });
+    else app.send({ kind: 'select', target: w.handle, index: line });
   });
   box.addEventListener('mouseup', (e) => {
     const to = lineAt(e);
-    if (press >= 0 && to >= 0 && to !== press) app.send({ kind: 'drag', target: w.handle, index: press, to });
-    press = -1;
-  });
-  box.addEventListener('dblclick', (e) => {
-    const line = lineAt(e);
-    if (line >= 0) app.send({ kind: 'doubleClick', target: w.handle, index: line });
+    const press = linePress;
+    if (!press?.down || press.handle !== w.handle) return;
+    press.down = false;
+    if (press.line >= 0 && to >= 0 && to !== press.line) {
+      app.send({ kind: 'drag', target: w.handle, index: press.line, to });
+    }
   });
   box.addEventListener('keydown', (e) => {
     const keys = { ArrowUp: VK.UP, ArrowDown: VK.DOWN, Home: VK.HOME, End: VK.END, Delete: VK.DELETE };
@@ -272,6 +283,7 @@ function renderTabs(w, common, app) {
   const menu = el('menu', { role: 'tablist', class: 'tabs' });
   (w.lines || []).forEach((line, i) => menu.append(el('li', {
     role: 'tab', 'aria-selected': i === w.selection ? 'true' : 'false', tabindex: i === w.selection ? 0 : -1,
+    'data-press': `tab:${w.handle}:${i}`,
     onclick: () => app.send({ kind: 'select', target: w.handle, index: i }),
   }, el('a', {}, mnemonicNodes(line)))));
   return el('div', { ...common, class: 'tab-control' }, menu,

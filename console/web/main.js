@@ -2,7 +2,7 @@
 // own chrome) and turns the user's mouse and keys into the console's input.
 import * as api from './api.js';
 import { el, findWindow, mnemonicOf } from './dom.js';
-import { renderHostWindow, settleListView, VK } from './control.js';
+import { forgetListView, renderHostWindow, settleListView, VK } from './control.js';
 import { isPushButton, renderDialog } from './dialog.js';
 import {
   menubarByLetter, renderMenubar, renderNavigation, renderPopupMenu, renderStatusBar, renderTaskPane,
@@ -24,7 +24,11 @@ const app = {
     // Off the toolbar the status bar says "Ready" again, as a frame's does when idle.
     if (index < 0) enqueue('console', { command: 'menuHighlight', id: 0 });
   },
-  startDrag: (input) => enqueue('input', input),
+  dragging: false,   // a drag of the list's rows was asked for and not dropped yet
+  startDrag: (input) => {
+    app.dragging = true;
+    enqueue('input', input);
+  },
 };
 let lastHover = { bar: 0, index: -1 };
 let lastTopModal = 0;
@@ -460,16 +464,68 @@ function handleUnder(e) {
 }
 
 document.addEventListener('mousemove', (e) => {
-  if (!app.state?.snapshot.drag?.running) return;
+  if (!app.dragging && !app.state?.snapshot.drag?.running) return;
   const over = handleUnder(e);
   if (over) app.send({ kind: 'dragOver', ...over }, { coalesce: 'dragOver' });
 });
 document.addEventListener('mouseup', () => {
-  if (app.state?.snapshot.drag?.running || queue.some((q) => q.body.kind === 'drag')) app.send({ kind: 'drop' });
+  // The drag was asked for and its answer may not have come yet: the release still drops it.
+  if (app.dragging || app.state?.snapshot.drag?.running) app.send({ kind: 'drop' });
+  app.dragging = false;
 });
 document.addEventListener('mousedown', (e) => {
   // A click outside an open menu of the menubar closes it.
   if (app.state?.console.openMenu >= 0 && !e.target.closest('.menubar')) app.command({ command: 'menuClose' });
+});
+
+// ---- Press and release across redraws
+//
+// Every answer redraws the page with new elements, and one may come between a button's press
+// and its release (the prompt of the toolbar button the mouse has just entered, the selection
+// a press makes). The browser clicks only when both fall on one element: a control that is
+// pressed names itself by `data-press` (its window's handle, and a button, item or row), and
+// a release over the control of the same name clicks it, whichever element now draws it. The
+// browser's own click after such a release is not clicked again; keys still click by
+// themselves.
+let pressedKey = null;
+let releasing = false;
+let swallowClick = false;
+
+document.addEventListener('mousedown', (e) => {
+  if (e.button !== 0) return;
+  pressedKey = e.target.closest?.('[data-press]')?.dataset.press ?? null;
+  swallowClick = false;
+}, true);
+document.addEventListener('mouseup', (e) => {
+  if (e.button !== 0) return;
+  const node = e.target.closest?.('[data-press]');
+  const key = pressedKey;
+  pressedKey = null;
+  if (!node || node.dataset.press !== key) return;
+  const target = node.control || node;  // a label clicks its box
+  if (target.disabled || target.closest('[inert]')) return;
+  releasing = true;
+  try {
+    target.dispatchEvent(new MouseEvent('click', {
+      bubbles: true, cancelable: true, detail: 1, clientX: e.clientX, clientY: e.clientY,
+    }));
+  } finally {
+    releasing = false;
+  }
+  swallowClick = true;
+  setTimeout(() => { swallowClick = false; }, 0);
+}, true);
+document.addEventListener('click', (e) => {
+  if (releasing || !swallowClick || e.detail === 0) return;
+  swallowClick = false;
+  e.preventDefault();
+  e.stopPropagation();
+}, true);
+// Tests redraw the page from the state it holds, as an answer would, in the middle of a
+// gesture; `full` draws the list view anew as well.
+window.addEventListener('qv-redraw', (e) => {
+  if (e.detail?.full) forgetListView();
+  if (app.state) render();
 });
 document.addEventListener('keydown', onKeyDown);
 

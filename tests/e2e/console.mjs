@@ -195,3 +195,27 @@ export async function pressTool(page, name) {
     `the prompt of ${name}`);
   await button.click();
 }
+
+// Redraws the page from the state it holds, as an answer that comes in the middle of a
+// gesture does; `full` draws the list view anew as well.
+export function redraw(page, { full = false } = {}) {
+  return page.evaluate((all) => window.dispatchEvent(new CustomEvent('qv-redraw', { detail: { full: all } })), full);
+}
+
+// A press on `target`, a redraw of the page while the button is down (the element pressed is
+// gone from the page afterwards), and the release over `release` (by default the target).
+export async function pressAcrossRedraw(page, target, { release = target, full = false, steps = 1 } = {}) {
+  const centre = async (locator) => {
+    const b = await until(() => locator.boundingBox(), (v) => v !== null, 'the element is drawn');
+    return [b.x + b.width / 2, b.y + b.height / 2];
+  };
+  const [x, y] = await centre(target);
+  await page.mouse.move(x, y);
+  const pressed = await page.evaluateHandle(([px, py]) => document.elementFromPoint(px, py), [x, y]);
+  await page.mouse.down();
+  await redraw(page, { full });
+  assert.ok(await pressed.evaluate((n) => !n.isConnected), `the element pressed is drawn anew: ${await pressed.evaluate((n) => n.outerHTML.slice(0, 200))}`);
+  const [rx, ry] = await centre(release);
+  await page.mouse.move(rx, ry, { steps });
+  await page.mouse.up();
+}
