@@ -1,11 +1,19 @@
 // The console's HTTP face: the page, its assets and the JSON requests, on the loopback
 // interface only.
 //
-// Every request must carry the run's secret: in the address of the first page (?s=...), after
-// which a cookie holds it, or in the header X-Console-Secret. A request without it, one whose
-// Host is not this console's address, one whose Origin is another site, and one whose body is
-// over kMaxBody is refused before anything runs. Files are served only from the folders named
-// here, by plain relative names that stay inside them.
+// Every request must carry a credential the browser never sends by itself: the run's secret in
+// the header X-Console-Secret (the page's requests), in the address of the page itself
+// (/?s=...), or a capability: a random token in the path (/k/<token>/...) that opens one
+// resource or one folder and nothing else, for what the browser fetches or opens without the
+// page's help (the page's own files, a help or viewer page in a tab of its own). No cookie is
+// set: the browser would send it to every port of 127.0.0.1.
+//
+// A front door of its own reads each request whole before a worker sees it: one deadline for
+// the whole request, the header checked as soon as it is complete (Host must be this console's
+// address, an Origin this console's, a credential given), a body of at most kMaxBody bytes
+// given by Content-Length, neither chunked nor encoded. What fails is answered by the door and
+// closed; the workers only serve requests that carry a credential, so a client without one can
+// neither hold a worker nor keep the user out by trickling bytes.
 #pragma once
 
 #include <functional>
@@ -15,10 +23,6 @@
 #include <nlohmann/json.hpp>
 
 #include "console/BrowserBridge.h"
-
-namespace httplib {
-class Server;
-}
 
 namespace qv::console {
 
@@ -50,16 +54,15 @@ class ConsoleServer {
   void Listen();
   void Stop();
 
- private:
-  bool Allowed(const std::string& host, const std::string& origin, const std::string& secret,
-               const std::string& cookie) const;
+  // The address of a help page (/help/<name>: the help folder) or a viewer's page
+  // (/viewer/<name>: that page only) for a tab of its own, behind a new capability that must
+  // be used within a minute and lapses when it has not been used for ten.
+  std::string Link(const std::string& path);
 
-  BrowserBridge* bridge_;
-  ConsoleCommand command_;
-  ServerFolders folders_;
-  std::string secret_;
-  int port_ = -1;
-  std::unique_ptr<httplib::Server> server_;
+  class Impl;
+
+ private:
+  std::unique_ptr<Impl> impl_;
 };
 
 // A new secret: 32 hexadecimal digits from the system's random source.

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include <nlohmann/json.hpp>
 
@@ -26,5 +27,14 @@ inline constexpr std::size_t kMaxInputText = 64 * 1024;
 // Windows-1252 lacks) gives false with one line in *why, and nothing is posted. Whether the
 // target exists and takes the input is for the framework to say when it carries it out.
 bool PostInputJson(const nlohmann::json& input, std::string* why);
+
+// How deep the page's JSON may nest: an input is one object, a console command one object
+// with a few flat members.
+inline constexpr int kMaxJsonDepth = 8;
+
+// The deepest nesting of arrays and objects in a JSON text, counted outside strings, without
+// parsing it (and so without building a value whose copy or destruction recurses as deep).
+// Text that is no JSON gives some count; the parser says what is wrong with it.
+int JsonDepth(std::string_view text);
 
 }  // namespace qv::console

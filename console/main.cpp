@@ -16,12 +16,14 @@
 #include <pthread.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <map>
 #include <string>
 #include <thread>
 
@@ -167,6 +169,12 @@ int main(int argc, char** argv) {
   sigaddset(&stopSignals, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
   signal(SIGPIPE, SIG_IGN);
+  // Every connection the front door waits on holds a descriptor: as many as we may have.
+  rlimit files{};
+  if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+    files.rlim_cur = files.rlim_max;
+    setrlimit(RLIMIT_NOFILE, &files);
+  }
 
   // The plug-ins are made before the browser is there: a message box of their start goes to
   // the terminal.
@@ -180,10 +188,22 @@ int main(int argc, char** argv) {
     std::cerr << "qvconsole: " << host->Problem() << "\n";
 
   qv::console::RowsText rowsText;
+  // The pages the page opens in tabs of their own go behind capabilities of their own, made
+  // once for each page (by its number) on the UI thread.
+  qv::console::ConsoleServer* linker = nullptr;  // set once the server is there
+  std::map<int, std::string> links;
   qv::console::BrowserBridge bridge([&] {
     nlohmann::json state;
     state["snapshot"] = qv::console::SnapshotToJson(qv::ui::TakeSnapshot(), &rowsText);
     state["console"] = host->State();
+    for (nlohmann::json& page : state["console"]["open"]) {
+      if (linker == nullptr || !page["url"].is_string() || !page["seq"].is_number_integer())
+        continue;
+      auto link = links.find(page["seq"].get<int>());
+      if (link == links.end())
+        link = links.emplace(page["seq"].get<int>(), linker->Link(page["url"])).first;
+      page["url"] = link->second;
+    }
     std::string text = state.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
     rowsText.Fill(&text);
     return text;
@@ -208,6 +228,7 @@ int main(int argc, char** argv) {
         return ok;
       },
       folders, secret);
+  linker = &server;
   int bound = server.Bind(portGiven ? port : kDefaultPort, &why);
   if (bound < 0 && !portGiven)
     bound = server.Bind(0, &why);

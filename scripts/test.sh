@@ -18,9 +18,13 @@ cmake --build build-asan -j2
 for target in build-asan/fuzz_*; do
   [ -x "$target" ] || continue
   corpus=$(mktemp -d)
+  # Committed seeds (fuzz/seeds/<target>) are read beside the new corpus, which takes the
+  # units found.
+  seeds="fuzz/seeds/$(basename "$target" | sed 's/^fuzz_//')"
+  [ -d "$seeds" ] || seeds=""
   echo "fuzzing $(basename "$target") for ${fuzz_seconds}s"
   if ! "$target" -max_total_time="$fuzz_seconds" -max_len=4096 -artifact_prefix="$corpus/" \
-      "$corpus" >"$corpus/log" 2>&1; then
+      "$corpus" ${seeds:+"$seeds"} >"$corpus/log" 2>&1; then
     tail -n 60 "$corpus/log"
     ls "$corpus"/crash-* "$corpus"/leak-* 2>/dev/null | while read -r unit; do
       echo "failing input ($unit): $(base64 -w0 "$unit")"

@@ -1,8 +1,16 @@
-// The console's HTTP protocol. Every request carries the session cookie the console set
-// when it served the page; the responses are states ({"version", "snapshot", "console"}).
+// The console's HTTP protocol. Every request carries the run's secret, which the page's own
+// address holds (?s=...), in the header X-Console-Secret; the browser never sends it by
+// itself. The responses are states ({"version", "snapshot", "console"}).
+
+const secret = new URLSearchParams(location.search).get('s') || '';
 
 async function call(url, options = {}) {
-  const response = await fetch(url, { credentials: 'same-origin', cache: 'no-store', ...options });
+  const response = await fetch(url, {
+    credentials: 'omit',
+    cache: 'no-store',
+    ...options,
+    headers: { ...options.headers, 'X-Console-Secret': secret },
+  });
   if (!response.ok) throw new Error(`${url}: ${response.status} ${response.statusText}`);
   return response.json();
 }
@@ -33,8 +41,8 @@ export function postConsole(command) {
 // it (dev/console.json); what the page would send is shown in the log instead.
 export async function loadFixture(name) {
   const [snapshots, con] = await Promise.all([
-    call('/web/dev/fixture.json'),
-    call('/web/dev/console.json'),
+    call('web/dev/fixture.json'),
+    call('web/dev/console.json'),
   ]);
   const snapshot = snapshots[name] || snapshots[Object.keys(snapshots)[0]];
   return { version: 1, snapshot, console: { ...con, controlHandle: snapshot.windows[0]?.handle } };

@@ -538,12 +538,9 @@ function devLog(line) {
   if (log) log.textContent = devLines.join('\n');
 }
 
+// The address keeps its ?s=: the console serves the page only to an address that holds the
+// secret, so a reload needs it there.
 async function start() {
-  if (params.has('s')) {
-    params.delete('s');
-    const rest = params.toString();
-    history.replaceState(null, '', location.pathname + (rest ? `?${rest}` : '') + location.hash);
-  }
   if (fixture) {
     app.state = await api.loadFixture(fixture);
     render();

@@ -26,7 +26,7 @@ describe('pages and languages', () => {
       const group = dialog(page, 'Select Multiple Forms to Distribute');
       await group.getByLabel('Name of new group:').click();
       const help = await newTab(page, () => page.keyboard.press('F1'));
-      assert.match(new URL(help.url()).pathname, /^\/help\/104\.html$/);
+      assert.match(new URL(help.url()).pathname, /^\/k\/[0-9a-f]{32}\/help\/104\.html$/);
       await expectText(help.getByRole('heading', { level: 1 }), 'Select Multiple Forms to Distribute', 'its help');
       await help.close();
       await group.getByRole('button', { name: 'Cancel' }).click();
@@ -38,11 +38,11 @@ describe('pages and languages', () => {
       await expectText(editor.getByRole('listbox').getByRole('option').first(), 'Your name', 'the form opened');
       const editorHelp = await newTab(page, () => editor.getByRole('button', { name: 'Help' }).click());
       await expectText(editorHelp.getByRole('heading', { level: 1 }), 'Create a Custom Data Form', "the editor's help");
-      assert.match(new URL(editorHelp.url()).pathname, /^\/help\/103\.html$/);
+      assert.match(new URL(editorHelp.url()).pathname, /^\/k\/[0-9a-f]{32}\/help\/103\.html$/);
       await editorHelp.close();
 
       const viewer = await newTab(page, () => editor.getByRole('button', { name: 'Preview' }).click());
-      assert.match(new URL(viewer.url()).pathname, /^\/viewer\/FRM3C\.FRM\.html$/);
+      assert.match(new URL(viewer.url()).pathname, /^\/k\/[0-9a-f]{32}\/viewer\/FRM3C\.FRM\.html$/);
       await expectText(viewer.locator('body'), /Telephone extension/, 'the form in the viewer');
       await expectText(viewer.locator('body'), /Department/, 'its combo box question');
       await editor.locator('.dialog-body').getByRole('button', { name: 'Close' }).click();

@@ -112,7 +112,7 @@ describe('tasks', () => {
       await anna.getByRole('button', { name: 'FRM2B7.FRM' }).click();
       const viewer = await opened;
       await viewer.waitForLoadState();
-      assert.match(new URL(viewer.url()).pathname, /^\/viewer\//);
+      assert.match(new URL(viewer.url()).pathname, /^\/k\/[0-9a-f]{32}\/viewer\//);
       await expectText(viewer.locator('body'), /Asset number/, 'the form in the viewer');
       await expectText(viewer.locator('body'), /Who owns the machine\?/, 'its questions');
     } finally {
