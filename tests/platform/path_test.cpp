@@ -288,6 +288,9 @@ TEST(HostFile, AReadOnlyFileIsNeitherReplacedNorRemovedEvenByRoot) {
     EXPECT_TRUE(mode == 0000 || bytes == before) << std::oct << mode;
     EXPECT_EQ(fs::status(host).permissions(), static_cast<fs::perms>(mode));
   }
+  std::vector<std::string> problems = qv::TakeProfileProblems();
+  ASSERT_FALSE(problems.empty());
+  EXPECT_NE(problems[0].find("FRM1A.FRM is read-only"), std::string::npos) << problems[0];
   // One write bit, anyone's, makes it writable again.
   ASSERT_EQ(::chmod(host.c_str(), 0464), 0);
   EXPECT_TRUE(qv::WriteHostFileAtomic(host, "new"));
