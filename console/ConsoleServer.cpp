@@ -26,6 +26,7 @@
 #include <nlohmann/json.hpp>
 
 #include "console/InputJson.h"
+#include "platform/path/HostFile.h"
 
 namespace qv::console {
 namespace {
@@ -121,6 +122,19 @@ bool ReadServed(const std::string& folder, const std::string& name, std::string*
   if (!in.good() && !in.eof())
     return false;
   *body = text.str();
+  *file = path;
+  return true;
+}
+
+// Reads `name` from a folder of the world through the world's door: the folder (links
+// resolved) must lie inside the world and the file be no link.
+bool ReadWorldServed(const std::string& world, const std::string& folder, const std::string& name,
+                     std::string* body, std::filesystem::path* file) {
+  if (world.empty() || folder.empty() || !PlainName(name))
+    return false;
+  std::string path = folder + "/" + name;
+  if (!qv::HostRoot(world).Read(path, body))
+    return false;
   *file = path;
   return true;
 }
@@ -788,7 +802,8 @@ ConsoleServer::ConsoleServer(BrowserBridge* bridge, ConsoleCommand command, Serv
     auto until = Clock::now() + kViewerPatience;
     std::string body;
     std::filesystem::path file;
-    while (!ReadServed(state->folders.viewer, req.matches[1], &body, &file)) {
+    while (!ReadWorldServed(state->folders.world, state->folders.viewer, req.matches[1], &body,
+                            &file)) {
       if (Clock::now() > until || state->bridge->Stopped())
         return Refuse(res, 404, "not found");
       std::this_thread::sleep_for(std::chrono::milliseconds(50));

@@ -35,7 +35,8 @@ struct ServerFolders {
   std::string style;   // 98.css and its fonts
   std::string images;  // the module's images
   std::string help;    // the help pages of the user's language
-  std::string viewer;  // the viewer's pages of the world
+  std::string viewer;  // the viewer's pages of the world, read as the world's files are:
+  std::string world;   // a link out of this folder is never followed
 };
 
 inline constexpr std::size_t kMaxBody = 64 * 1024;

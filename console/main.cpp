@@ -19,8 +19,10 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <map>
@@ -32,6 +34,7 @@
 #include "console/ConsoleServer.h"
 #include "console/SnapshotJson.h"
 #include "platform/langrt/LangRt.h"
+#include "platform/path/HostFile.h"
 #include "platform/path/World.h"
 #include "platform/profile/Profile.h"
 #include "platform/registry/Registry.h"
@@ -60,13 +63,15 @@ bool ParsePort(const std::string& text, int* port) {
 }
 
 // Holds the world's console lock while it lives. Another console's lock: *why says whose.
+// The lock file is written in place, so it is opened as the world's own (no link out of the
+// world, no second name, not read-only).
 class WorldLock {
  public:
   bool Take(const std::filesystem::path& world, std::string* why) {
     path_ = world / "console.lock";
-    fd_ = open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    fd_ = qv::HostRoot(world.string()).OpenInPlace(path_.string(), O_RDWR | O_CREAT);
     if (fd_ < 0) {
-      *why = "cannot open " + path_.string();
+      *why = "cannot open " + path_.string() + ": " + std::strerror(errno);
       return false;
     }
     if (flock(fd_, LOCK_EX | LOCK_NB) != 0) {
@@ -218,6 +223,7 @@ int main(int argc, char** argv) {
   std::string helpPage = qv::HelpPage(qv::HelpFilePath(), 0);
   folders.help = helpPage.empty() ? "" : std::filesystem::path(helpPage).parent_path().string();
   folders.viewer = (world / "viewer").string();
+  folders.world = world.string();
   std::string secret = qv::console::NewSecret();
   qv::console::ConsoleServer server(
       &bridge,

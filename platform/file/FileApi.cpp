@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -71,6 +72,43 @@ struct FindHandle {
   std::string folder;
   FindState state;
 };
+
+// A name GetTempFileNameA hands out with this prefix, or the ".frm" a new form's save turns
+// it into: the prefix, one to four hexadecimal digits, ".tmp" or ".frm" (case ignored).
+bool ReservedName(const std::string& prefix, const char* name) {
+  std::size_t length = std::strlen(name), digits = length - prefix.size() - 4;
+  if (length < prefix.size() + 5 || digits > 4 ||
+      !qv::EqualsNoCase(std::string_view(name, prefix.size()), prefix))
+    return false;
+  for (std::size_t i = prefix.size(); i < prefix.size() + digits; ++i) {
+    if (!std::isxdigit(static_cast<unsigned char>(name[i])))
+      return false;
+  }
+  std::string_view ext(name + length - 4, 4);
+  return qv::EqualsNoCase(ext, ".tmp") || qv::EqualsNoCase(ext, ".frm");
+}
+
+// A save killed between reserving its name and writing its form leaves an empty reserved
+// file that nothing will ever use. The next reservation in the folder removes such files once
+// nothing has touched them for a while (a save under way fills its file within moments).
+constexpr long long kStaleReservationSeconds = 10 * 60;
+
+void RemoveStaleReservations(const std::string& folder, const std::string& prefix) {
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr)
+    return;
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  while (dirent* entry = ::readdir(dir)) {
+    struct stat st {};
+    if (ReservedName(prefix, entry->d_name) &&
+        ::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISREG(st.st_mode) && st.st_size == 0 && st.st_nlink == 1 &&
+        !qv::ReadOnlyMode(st.st_mode) && st.st_mtim.tv_sec + kStaleReservationSeconds <= now.tv_sec)
+      ::unlinkat(::dirfd(dir), entry->d_name, 0);
+  }
+  ::closedir(dir);
+}
 
 }  // namespace
 
@@ -152,6 +190,8 @@ UINT GetTempFileNameA(const char* dir, const char* prefix, UINT unique, char* ou
     return unique & 0xFFFF;
   }
   qv::FlushProfiles();
+  if (std::string folder; Map(dir, &folder))
+    RemoveStaleReservations(folder, std::string(prefix != nullptr ? prefix : "").substr(0, 3));
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);
   UINT number = static_cast<UINT>((now.tv_nsec / 1000000 + now.tv_sec * 1000) & 0xFFFF);

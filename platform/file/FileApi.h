@@ -28,6 +28,9 @@ BOOL FindClose(HANDLE find);
 // into out (MAX_PATH characters). With unique 0 the number starts from the clock and goes up,
 // wrapping from FFFF to 1, past every number whose ".tmp" or ".frm" file exists (case
 // ignored). Returns the number used, 0 on failure (refused path, folder missing, all taken).
+// With unique 0 it first removes the leftovers of saves killed halfway: empty files of this
+// prefix's names (".tmp", or the ".frm" a new form's save renames it to) that nothing has
+// touched for ten minutes.
 UINT GetTempFileNameA(const char* dir, const char* prefix, UINT unique, char* out);
 
 // rename() as on Windows: fails when the target exists. 0 on success, -1 on failure.

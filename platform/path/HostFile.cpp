@@ -1,12 +1,16 @@
 #include "platform/path/HostFile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <limits.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 
 namespace qv {
 
@@ -74,7 +78,75 @@ bool SyncFolder(const std::string& dir) {
   return ok;
 }
 
+// The path with every link resolved; "" when some part of it cannot be resolved.
+std::string RealPath(const std::string& path) {
+  char resolved[PATH_MAX];
+  if (::realpath(path.c_str(), resolved) == nullptr)
+    return std::string();
+  return resolved;
+}
+
+bool Within(const std::string& path, const std::string& folder) {
+  return !folder.empty() && (path == folder || (path.size() > folder.size() &&
+                                                path.compare(0, folder.size(), folder) == 0 &&
+                                                (folder == "/" || path[folder.size()] == '/')));
+}
+
+bool IsTempLetter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+
+bool Refuse(int error) {
+  errno = error;
+  return false;
+}
+
 }  // namespace
+
+bool ReadOnlyMode(unsigned mode) {
+  return (mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+}
+
+std::string HostTempTemplate(std::string_view targetName) {
+  constexpr std::size_t kRoom = kMaxNameBytes - 2 - kTempSuffixBytes;  // two dots, the suffix
+  std::string name = ".";
+  name += targetName.substr(0, kRoom);
+  name += '.';
+  name.append(kTempSuffixBytes, 'X');
+  return name;
+}
+
+bool IsHostTempName(std::string_view name) {
+  if (name.size() < 3 + kTempSuffixBytes || name.size() > kMaxNameBytes || name.front() != '.' ||
+      name[name.size() - kTempSuffixBytes - 1] != '.')
+    return false;
+  for (char c : name.substr(name.size() - kTempSuffixBytes)) {
+    if (!IsTempLetter(c))
+      return false;
+  }
+  return true;
+}
+
+bool RemoveStaleHostTemps(const std::string& folder, long long minAgeSeconds,
+                          std::vector<std::string>* removed) {
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr)
+    return false;
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  while (dirent* entry = ::readdir(dir)) {
+    struct stat st {};
+    if (!IsHostTempName(entry->d_name) ||
+        ::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !S_ISREG(st.st_mode) || ReadOnlyMode(st.st_mode) ||
+        st.st_mtim.tv_sec + minAgeSeconds > now.tv_sec)
+      continue;
+    if (::unlinkat(::dirfd(dir), entry->d_name, 0) == 0 && removed != nullptr)
+      removed->push_back(entry->d_name);
+  }
+  ::closedir(dir);
+  return true;
+}
 
 bool ReadHostFile(const std::string& hostPath, std::string* bytes, HostStamp* stamp,
                   ReadFailure* failure) {
@@ -137,8 +209,10 @@ bool WriteHostFileAtomic(const std::string& hostPath, std::string_view bytes) {
   bool replacing = ::lstat(hostPath.c_str(), &old) == 0;
   if (!replacing && !Absent(errno))
     return false;
+  if (replacing && S_ISREG(old.st_mode) && ReadOnlyMode(old.st_mode))
+    return Refuse(EACCES);
 
-  std::string temp = dir + "/." + base + ".XXXXXX";
+  std::string temp = dir + "/" + HostTempTemplate(base);
   int fd = ::mkstemp(temp.data());
   if (fd < 0)
     return false;
@@ -181,6 +255,111 @@ HostStamp StampHostFile(const std::string& hostPath) {
     return stamp;
   }
   return StampOf(st);
+}
+
+HostRoot::HostRoot(const std::string& folder) : folder_(folder), real_(RealPath(folder)) {}
+
+bool HostRoot::Contains(const std::string& hostPath) const {
+  // Folders that do not exist yet hold no links: the nearest one that exists decides.
+  std::string folder = hostPath;
+  while (true) {
+    std::size_t slash = folder.rfind('/');
+    if (slash == std::string::npos)
+      return Refuse(EPERM);
+    folder.erase(slash == 0 ? 1 : slash);
+    std::string real = RealPath(folder);
+    if (!real.empty())
+      return Within(real, real_) || Refuse(EPERM);
+    if (errno != ENOENT || folder == "/")
+      return false;
+  }
+}
+
+bool HostRoot::MakeFolders(const std::string& folder) const {
+  // The nearest folder that exists decides where the new ones go; each one made is looked at
+  // again, so that a link planted meanwhile is not gone through.
+  std::vector<std::string> missing;
+  std::string at = folder;
+  while (at.size() > 1 && at.back() == '/')
+    at.pop_back();
+  struct stat st {};
+  while (::lstat(at.c_str(), &st) != 0) {
+    std::size_t slash = at.rfind('/');
+    if (!Absent(errno) || slash == std::string::npos || at == "/")
+      return false;
+    missing.push_back(at.substr(slash + 1));
+    at.erase(slash == 0 ? 1 : slash);
+  }
+  std::string real = RealPath(at);
+  if (!Within(real, real_))
+    return Refuse(EPERM);
+  if (::stat(real.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+    return Refuse(ENOTDIR);
+  for (auto name = missing.rbegin(); name != missing.rend(); ++name) {
+    at += (at == "/" ? "" : "/") + *name;
+    if (::mkdir(at.c_str(), 0777) != 0 && errno != EEXIST)
+      return false;
+    if (::lstat(at.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+      return Refuse(S_ISLNK(st.st_mode) ? EPERM : ENOTDIR);
+  }
+  return true;
+}
+
+bool HostRoot::Read(const std::string& hostPath, std::string* bytes, HostStamp* stamp,
+                    ReadFailure* failure) const {
+  if (!Contains(hostPath)) {
+    if (failure != nullptr)
+      *failure = ReadFailure::kUnreadable;
+    return false;
+  }
+  return ReadHostFile(hostPath, bytes, stamp, failure);
+}
+
+bool HostRoot::Write(const std::string& hostPath, std::string_view bytes) const {
+  struct stat st {};
+  if (!Contains(hostPath))
+    return false;
+  if (::lstat(hostPath.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+    return Refuse(S_ISDIR(st.st_mode) ? EISDIR : EPERM);  // a link or a folder stays
+  return WriteHostFileAtomic(hostPath, bytes);
+}
+
+bool HostRoot::Remove(const std::string& hostPath) const {
+  if (!Contains(hostPath))
+    return false;
+  struct stat st {};
+  if (::lstat(hostPath.c_str(), &st) != 0)
+    return false;
+  if (!S_ISREG(st.st_mode))
+    return Refuse(S_ISDIR(st.st_mode) ? EISDIR : EPERM);
+  if (ReadOnlyMode(st.st_mode))
+    return Refuse(EACCES);
+  return ::unlink(hostPath.c_str()) == 0;
+}
+
+int HostRoot::OpenInPlace(const std::string& hostPath, int flags) const {
+  if (!Contains(hostPath))
+    return -1;
+  int fd = ::open(hostPath.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+  if (fd < 0)
+    return -1;
+  struct stat st {};
+  int error = 0;
+  if (::fstat(fd, &st) != 0)
+    error = errno;
+  else if (!S_ISREG(st.st_mode))
+    error = EINVAL;
+  else if (st.st_nlink != 1)
+    error = EMLINK;
+  else if ((flags & O_ACCMODE) != O_RDONLY && ReadOnlyMode(st.st_mode))
+    error = EACCES;
+  else if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)
+    error = errno;
+  if (error == 0)
+    return fd;
+  ::close(fd);
+  errno = error;
+  return -1;
 }
 
 }  // namespace qv

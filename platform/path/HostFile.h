@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qv {
 
@@ -30,13 +31,68 @@ enum class ReadFailure { kNone, kMissing, kUnreadable };
 bool ReadHostFile(const std::string& hostPath, std::string* bytes, HostStamp* stamp = nullptr,
                   ReadFailure* failure = nullptr);
 
+// A file whose mode has no write bit (for owner, group or others) is read-only: no write
+// replaces it and no removal takes it, whoever the program runs as, as the read-only
+// attribute stops every user on Windows.
+bool ReadOnlyMode(unsigned mode);
+
 // Replaces the file with `bytes`: the new contents go to a hidden file beside it, are flushed
 // to stable storage, and the hidden file is renamed over the old one; then the folder is
 // flushed too. A crash or power cut at any point leaves either the old or the new contents
 // under the name, never a torn or empty file. The new file keeps the permission bits (and,
 // where allowed, the owner) of the file it replaces; a new file gets 0666 less the umask.
-// A leftover hidden file never matches a "*.EXT" listing. False (and the old file untouched)
-// when the folder is missing or any step fails.
+// A read-only file is never replaced (false, errno EACCES). False (and the old file
+// untouched) when the folder is missing or any step fails.
 bool WriteHostFileAtomic(const std::string& hostPath, std::string_view bytes);
+
+// The hidden file's name: "." + the target's name + "." + six letters or digits, the
+// target's name cut short so that the whole stays within kMaxNameBytes, whatever name the
+// target has. A leftover hidden file never matches a "*.EXT" listing of a shorter EXT.
+inline constexpr std::size_t kMaxNameBytes = 255;
+inline constexpr std::size_t kTempSuffixBytes = 6;
+std::string HostTempTemplate(std::string_view targetName);  // the name with "XXXXXX"
+// True for exactly the names HostTempTemplate's names become.
+bool IsHostTempName(std::string_view name);
+
+// Removes the hidden files WriteHostFileAtomic left in `folder` (a writer killed before its
+// rename): regular files whose names IsHostTempName takes, not read-only, whose contents
+// last changed at least `minAgeSeconds` ago, so that a write still under way (its file
+// changes with every write) is never taken. Links and folders are left alone. The
+// names removed go to *removed when given. False when the folder cannot be listed.
+bool RemoveStaleHostTemps(const std::string& folder, long long minAgeSeconds,
+                          std::vector<std::string>* removed = nullptr);
+
+// The one door to the host files a program opens inside a world by their own paths (the
+// console's lock, the viewer's pages, the task record, registry hives, the console database,
+// files mapped from Windows paths): a path is used only when the folder it lies in, every
+// link resolved, lies inside the root folder (links resolved too), and the file itself is
+// not a symbolic link. Failures leave errno set; a path outside the root gives EPERM.
+class HostRoot {
+ public:
+  explicit HostRoot(const std::string& folder);  // links of `folder` are resolved once, here
+
+  const std::string& Folder() const { return folder_; }
+  // True when the folder of `hostPath`, links resolved, lies inside the root. The file
+  // itself need not exist; folders that do not exist yet hold no links.
+  bool Contains(const std::string& hostPath) const;
+  // Makes `folder` and the folders above it that are missing, never through a link that
+  // leads out of the root (nothing is made outside it).
+  bool MakeFolders(const std::string& folder) const;
+  bool Read(const std::string& hostPath, std::string* bytes, HostStamp* stamp = nullptr,
+            ReadFailure* failure = nullptr) const;
+  // Replaces the file as WriteHostFileAtomic does; a link or a folder in its place stays.
+  bool Write(const std::string& hostPath, std::string_view bytes) const;
+  // Removes the regular file; a read-only file (EACCES) or a link (EPERM) stays.
+  bool Remove(const std::string& hostPath) const;
+  // Opens a file that is written in place (appended to, truncated, locked): `flags` gain
+  // O_NOFOLLOW and O_CLOEXEC, new files get 0666 less the umask. Refused unless it is a
+  // regular file with one link (a hard link to a file elsewhere is refused as a symbolic
+  // link is, EMLINK) and, when opened for writing, not read-only (EACCES). -1 on failure.
+  int OpenInPlace(const std::string& hostPath, int flags) const;
+
+ private:
+  std::string folder_;
+  std::string real_;  // folder_ with every link resolved; empty when it could not be
+};
 
 }  // namespace qv

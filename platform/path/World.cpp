@@ -187,6 +187,7 @@ std::unique_ptr<World> World::Open(const std::string& dir, std::string* why) {
   while (world->dir_.size() > 1 && world->dir_.back() == '/')
     world->dir_.pop_back();
   world->realDir_ = RealPath(world->dir_);
+  world->root_ = HostRoot(world->dir_);
   std::string file = world->dir_ + "/" + kDescriptionFile;
   if (world->realDir_.empty()) {
     *why = "no world description " + file;
@@ -426,22 +427,6 @@ bool World::MapBelow(const std::string& computer, char drive, const std::string&
     folders_[key] = FolderMemo{folder, now};
   }
   return Resolve(folder, parts, last, parts.size(), hostPath, why, &complete);
-}
-
-bool World::Contains(const std::string& hostPath) const {
-  // Folders that do not exist yet hold no links: the nearest one that exists decides.
-  std::string folder = hostPath;
-  while (true) {
-    std::size_t slash = folder.rfind('/');
-    if (slash == std::string::npos)
-      return false;
-    folder.erase(slash == 0 ? 1 : slash);
-    std::string real = RealPath(folder);
-    if (!real.empty())
-      return Within(real, realDir_);
-    if (errno != ENOENT || folder == "/")
-      return false;
-  }
 }
 
 bool World::HostToWindows(const std::string& hostPath, std::string* winPath) const {

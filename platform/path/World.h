@@ -35,6 +35,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/path/HostFile.h"
+
 namespace qv {
 
 struct WorldShare {
@@ -95,9 +97,12 @@ class World {
   bool HostToWindows(const std::string& hostPath, std::string* winPath) const;
 
   // True when the folder of `hostPath`, after resolving every link, lies inside the world
-  // folder. The file itself need not exist. Layers that read or write host files of the
-  // world by their own paths (registry hives, the console database) ask before each use.
-  bool Contains(const std::string& hostPath) const;
+  // folder. The file itself need not exist.
+  bool Contains(const std::string& hostPath) const { return root_.Contains(hostPath); }
+  // The door through which every host file of the world that is opened by its own path
+  // (registry hives, the console database, the task record, the viewer's pages) or by a
+  // mapped Windows path is read, written, made or removed.
+  const HostRoot& Root() const { return root_; }
 
  private:
   // Maps "X:\..." on the computer (MapPath's drive branch).
@@ -124,6 +129,7 @@ class World {
 
   std::string dir_;
   std::string realDir_;  // dir_ with every link resolved
+  HostRoot root_{""};
   std::string console_;
   std::string core_;
   std::string database_;

@@ -172,9 +172,9 @@ class Cache {
     bool inside = world != nullptr && world->Contains(host);
     bool ok = inside;
     if (ok && entry->removed)
-      ok = ::unlink(host.c_str()) == 0 || errno == ENOENT;
+      ok = world->Root().Remove(host) || errno == ENOENT;
     else if (ok)
-      ok = WriteHostFileAtomic(host, entry->text.Bytes());
+      ok = world->Root().Write(host, entry->text.Bytes());
     if (!ok) {
       Note(host, inside ? "could not be " + std::string(entry->removed ? "removed" : "written") +
                               ": " + std::strerror(errno)
@@ -429,6 +429,10 @@ int RemoveProfileFile(const char* fileName) {
   }
   if (!entry->dirty && !entry->stamp.exists)
     return -1;
+  if (entry->stamp.exists && ReadOnlyMode(entry->stamp.mode)) {
+    TheCache().Note(host, "is read-only; it was not removed");
+    return -1;
+  }
   entry->removed = true;
   entry->dirty = false;
   entry->text = IniText();
@@ -476,6 +480,10 @@ BOOL WritePrivateProfileStringA(const char* section, const char* key, const char
     return FALSE;
   if (entry->unreadable) {
     qv::TheCache().Note(host, "cannot be read; it was not written");
+    return FALSE;
+  }
+  if (entry->stamp.exists && qv::ReadOnlyMode(entry->stamp.mode)) {
+    qv::TheCache().Note(host, "is read-only; it was not written");
     return FALSE;
   }
   bool onDisk = entry->stamp.exists && !entry->removed;

@@ -18,7 +18,8 @@
 // A file that is there but cannot be read (no permission, an I/O error, not a regular file)
 // reads as holding nothing, as a missing one does, but it is never written or removed: a
 // write to it fails (result 0) and the file keeps every byte. TakeProfileProblems() names
-// such files for the program to report.
+// such files for the program to report. A read-only file (no write bit in its mode, see
+// platform/path/HostFile.h) is read as usual but never written or removed, also by root.
 //
 // Speed without staleness. Parsed files are cached by host path (thousands of them, least
 // recently used dropped first), and every call checks a copy before it trusts it. Each

@@ -62,13 +62,6 @@ bool Settled(const HostStamp& stamp) {
   return now - stamp.mtimeSec >= kSettleSeconds && now - stamp.ctimeSec >= kSettleSeconds;
 }
 
-void MakeFolder(const std::string& hostFile) {
-  std::string folder = hostFile.substr(0, hostFile.rfind('/'));
-  std::string parent = folder.substr(0, folder.rfind('/'));
-  ::mkdir(parent.c_str(), 0755);
-  ::mkdir(folder.c_str(), 0755);
-}
-
 class Registry {
  public:
   ~Registry() { Flush(); }
@@ -150,9 +143,8 @@ class Registry {
     for (auto& [host, file] : hives_) {
       if (!file->dirty)
         continue;
-      MakeFolder(host);
-      if (world == nullptr || !world->Contains(host) ||
-          !WriteHostFileAtomic(host, file->hive.Serialize())) {
+      if (world == nullptr || !world->Root().MakeFolders(host.substr(0, host.rfind('/'))) ||
+          !world->Root().Write(host, file->hive.Serialize())) {
         Note("the registry hive " + host + " could not be written");
         // Success is decided once: the change is dropped and the file read again.
         Forget(file.get());

@@ -440,8 +440,7 @@ Database* Open() {
 bool Commit(Database next) {
   Library& lib = Lib();
   qv::World* world = qv::World::Current();
-  if (world == nullptr || !world->Contains(lib.path) ||
-      !qv::WriteHostFileAtomic(lib.path, Serialize(next)))
+  if (world == nullptr || !world->Root().Write(lib.path, Serialize(next)))
     return false;
   lib.db = std::move(next);
   lib.stamp = qv::StampHostFile(lib.path);

@@ -146,6 +146,49 @@ def trickle(port, count, seconds, opened):
             s.close()
 
 
+def planted_links(build, world, tmp):
+    """A console.lock or viewer folder planted as a link out of the world is never written or
+    served through."""
+    outside = os.path.join(tmp, "outside")
+    os.makedirs(outside)
+    victim = os.path.join(outside, "victim")
+    with open(victim, "w") as f:
+        f.write("keep me\n")
+    lock = os.path.join(world, "console.lock")
+    for kind in ("symbolic", "hard"):
+        os.remove(lock)
+        (os.symlink if kind == "symbolic" else os.link)(victim, lock)
+        run = subprocess.run([os.path.join(build, "qvconsole"), "--world", world, "--port",
+                              str(free_port())], capture_output=True, text=True, timeout=60)
+        with open(victim) as f:
+            kept = f.read()
+        check("a console.lock that is a %s link out of the world is refused" % kind,
+              run.returncode == 1 and "console.lock" in run.stderr and kept == "keep me\n")
+    os.remove(lock)
+
+    viewer = os.path.join(world, "viewer")
+    if os.path.isdir(viewer):
+        os.rename(viewer, os.path.join(tmp, "viewer.before"))
+    with open(os.path.join(outside, "page.html"), "w") as f:
+        f.write("outside page")
+    os.symlink(outside, viewer)
+    port = free_port()
+    console, url = start(build, world, port)
+    try:
+        secret = url.split("s=", 1)[1]
+        status, data, _ = request(port, "GET", "/viewer/page.html",
+                                  headers={"X-Console-Secret": secret})
+        check("a viewer folder linked out of the world is not served",
+              status == 404 and b"outside page" not in data)
+    finally:
+        console.send_signal(signal.SIGINT)
+        console.communicate(timeout=30)
+    check("the console wrote nothing outside the world",
+          sorted(os.listdir(outside)) == ["page.html", "victim"])
+    with open(victim) as f:
+        check("the linked file outside kept its bytes", f.read() == "keep me\n")
+
+
 def main():
     build = os.path.abspath(sys.argv[1])
     with tempfile.TemporaryDirectory() as tmp:
@@ -335,6 +378,7 @@ def main():
         check("the console's lock is given back",
               subprocess.run(["flock", "-n", os.path.join(world, "console.lock"), "true"])
               .returncode == 0)
+        planted_links(build, world, tmp)
     if failures:
         print("%d failed" % len(failures))
         sys.exit(1)

@@ -131,6 +131,37 @@ run -- plugins
 [ "$status" -eq 0 ] && [[ $out == *'"displayName": "C&ustom Data Forms"'* ]] ||
   fail "no plug-in after registering again: $status $out $err"
 
+# --- A read-only hive is never replaced, not even by root: registration says which step
+# failed, and the hive keeps every byte and its mode. Each way is tried where the hive needs
+# a change (unregistering a registered module, registering an unregistered one).
+for flag in /u ""; do
+  cp "$hklm" "$root/hklm.before"
+  chmod 444 "$hklm"
+  run -- regserver $flag "$module"
+  [ "$status" -eq 1 ] && [ "$out" = "0x80040200" ] ||
+    fail "regserver $flag on a read-only hive: $status $out"
+  cmp -s "$hklm" "$root/hklm.before" || fail "regserver $flag replaced a read-only HKLM.reg"
+  [ "$(stat -c %a "$hklm")" = 444 ] || fail "the read-only hive lost its mode"
+  chmod 644 "$hklm"
+  run -- regserver $flag "$module"
+  [ "$status" -eq 0 ] || fail "regserver $flag on a writable hive again: $status $out $err"
+done
+
+# --- A read-only group list or script is neither replaced nor removed; qvccfg says so.
+chmod 444 "$share/FDGRPLST.GPS"
+cp "$share/FDGRPLST.GPS" "$root/groups.before"
+run -- group "Read only" "Asset tag"
+[ "$status" -eq 1 ] || fail "group into a read-only group list exited $status"
+[[ $err == *"FDGRPLST.GPS"* ]] || fail "group into a read-only list: no message: $err"
+cmp -s "$share/FDGRPLST.GPS" "$root/groups.before" || fail "a read-only group list was replaced"
+chmod 644 "$share/FDGRPLST.GPS"
+chmod 444 "$script"
+cp "$script" "$root/script.before"
+run -- script "New starters" --group
+[ "$status" -ne 0 ] || fail "script over a read-only script exited 0"
+cmp -s "$script" "$root/script.before" || fail "a read-only script was replaced"
+chmod 644 "$script"
+
 # --- A copy to a client that fails halfway leaves no half form there, hidden or not, and the
 # client's record says why.
 frmtask="$(dirname "$qvccfg")/FrmTask.exe"
@@ -146,9 +177,22 @@ for inject in write:error=ENOSPC:when=1 fsync:error=EIO:when=1; do
   tail -n 1 "$world/tasks/runs.log" | grep -q '"result":"cannot write \\\\QVCLIENT' ||
     fail "FrmTask with $inject: no reason recorded: $(tail -n 1 "$world/tasks/runs.log")"
 done
+
+# --- Three runs killed before their rename leave hidden files; the next run removes those
+# that no copy has touched for a while, and no other file.
+for kill in 1 2 3; do
+  : "$(strace -f -qq -o /dev/null -e inject=rename:signal=KILL:when=1 "$frmtask" \
+    --world "$world" "Office survey.ini" PC-ANNA 2>&1)"
+done
+left=$(find "$client" -name '.FRM1A.FRM.??????' | wc -l)
+[ "$left" -eq 3 ] || fail "three killed copies left $left hidden files: $(ls -A "$client")"
+find "$client" -name '.FRM1A.FRM.??????' -exec touch -d '1 hour ago' {} +
+printf 'mine' >"$client/.notes.txt.abcdef"
 "$frmtask" --world "$world" "Office survey.ini" PC-ANNA >/dev/null ||
   fail "FrmTask without a fault failed"
 cmp -s "$client/FRM1A.FRM" "$share/FRM1A.FRM" || fail "FrmTask did not deliver the form"
+[ "$(LC_ALL=C ls -A "$client" | tr '\n' ' ')" = ".notes.txt.abcdef FRM1A.FRM " ] ||
+  fail "after the killed runs the client holds: $(ls -A "$client")"
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures fault case(s) failed"

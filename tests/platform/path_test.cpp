@@ -1,5 +1,10 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <ctime>
 
 #include <filesystem>
 #include <regex>
@@ -203,4 +208,163 @@ TEST(World, ClientsAreComputersOfTheWorldMappedOnTheirOwnDrives) {
   opened = qv::World::Open(w.Dir(), &why);
   ASSERT_NE(opened, nullptr) << why;
   EXPECT_EQ(opened->Clients(), std::vector<std::string>{"PC-BEN"});
+}
+
+namespace {
+
+// Sets a file's modification time `seconds` into the past.
+void Age(const std::string& path, long seconds) {
+  timespec times[2] = {{std::time(nullptr) - seconds, 0}, {std::time(nullptr) - seconds, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << path;
+}
+
+std::string HostBytes(const std::string& path) {
+  std::string bytes;
+  EXPECT_TRUE(qv::ReadHostFile(path, &bytes)) << path;
+  return bytes;
+}
+
+}  // namespace
+
+TEST(HostRoot, NothingIsMadeWrittenOpenedOrRemovedThroughALinkOutOfTheWorld) {
+  TestWorld w;
+  const std::string outside = w.Dir() + ".out";
+  fs::create_directories(outside);
+  ASSERT_TRUE(qv::WriteHostFileAtomic(outside + "/file", "outside"));
+  fs::create_directory_symlink(outside, w.Dir() + "/away");
+  fs::create_symlink(outside + "/file", w.Dir() + "/link");
+  fs::create_hard_link(outside + "/file", w.Dir() + "/second");
+  const qv::HostRoot& root = w.World().Root();
+  std::string bytes;
+
+  EXPECT_FALSE(root.MakeFolders(w.Dir() + "/away/a/b"));
+  EXPECT_FALSE(root.Write(w.Dir() + "/away/new", "x"));
+  EXPECT_FALSE(root.Read(w.Dir() + "/away/file", &bytes));
+  EXPECT_FALSE(root.Remove(w.Dir() + "/away/file"));
+  EXPECT_FALSE(root.Write(w.Dir() + "/link", "x"));
+  EXPECT_FALSE(root.Read(w.Dir() + "/link", &bytes));
+  EXPECT_FALSE(root.Remove(w.Dir() + "/link"));
+  for (const char* name : {"/away/lock", "/link", "/second"}) {
+    errno = 0;
+    EXPECT_EQ(root.OpenInPlace(w.Dir() + name, O_RDWR | O_CREAT | O_APPEND), -1) << name;
+    EXPECT_NE(errno, 0) << name;
+  }
+  // Outside, nothing came or went, and the file kept its bytes.
+  EXPECT_EQ(std::distance(fs::directory_iterator(outside), fs::directory_iterator()), 1);
+  EXPECT_EQ(HostBytes(outside + "/file"), "outside");
+  EXPECT_TRUE(fs::is_symlink(w.Dir() + "/link"));
+
+  // Inside, all of it works, links that stay inside included.
+  fs::create_directories(w.Dir() + "/in");
+  fs::create_directory_symlink(w.Dir() + "/in", w.Dir() + "/near");
+  EXPECT_TRUE(root.MakeFolders(w.Dir() + "/near/a/b"));
+  EXPECT_TRUE(fs::is_directory(w.Dir() + "/in/a/b"));
+  EXPECT_TRUE(root.Write(w.Dir() + "/near/a/f", "in"));
+  EXPECT_TRUE(root.Read(w.Dir() + "/in/a/f", &bytes));
+  EXPECT_EQ(bytes, "in");
+  int fd = root.OpenInPlace(w.Dir() + "/near/lock", O_RDWR | O_CREAT);
+  EXPECT_GE(fd, 0);
+  ::close(fd);
+  EXPECT_TRUE(root.Remove(w.Dir() + "/near/a/f"));
+  fs::remove_all(outside);
+}
+
+TEST(HostFile, AReadOnlyFileIsNeitherReplacedNorRemovedEvenByRoot) {
+  TestWorld w;
+  const std::string form = "\\\\CORE1\\qvlogon\\FRM1A.FRM";
+  const std::string host = w.Host(form);
+  const std::string before = HostBytes(host);
+  for (mode_t mode : {0444, 0400, 0555, 0000}) {
+    ASSERT_EQ(::chmod(host.c_str(), mode), 0);
+    errno = 0;
+    EXPECT_FALSE(qv::WriteHostFileAtomic(host, "new")) << std::oct << mode;
+    EXPECT_EQ(errno, EACCES);
+    EXPECT_FALSE(w.World().Root().Remove(host));
+    EXPECT_EQ(WinRemove(form.c_str()), -1) << std::oct << mode;
+    EXPECT_EQ(WritePrivateProfileStringA("Form", "FormName", "Changed", form.c_str()), FALSE);
+    qv::FlushProfiles();
+    std::string bytes;
+    ASSERT_TRUE(mode == 0000 || qv::ReadHostFile(host, &bytes));
+    EXPECT_TRUE(mode == 0000 || bytes == before) << std::oct << mode;
+    EXPECT_EQ(fs::status(host).permissions(), static_cast<fs::perms>(mode));
+  }
+  std::vector<std::string> problems = qv::TakeProfileProblems();
+  ASSERT_FALSE(problems.empty());
+  EXPECT_NE(problems[0].find("FRM1A.FRM is read-only"), std::string::npos) << problems[0];
+  // One write bit, anyone's, makes it writable again.
+  ASSERT_EQ(::chmod(host.c_str(), 0464), 0);
+  EXPECT_TRUE(qv::WriteHostFileAtomic(host, "new"));
+  EXPECT_EQ(HostBytes(host), "new");
+}
+
+TEST(HostFile, NamesUpToTheLongestFitAndTheirTemporaryNamesAreKnown) {
+  TestWorld w;
+  const std::string folder = w.Dir() + "/long";
+  fs::create_directories(folder);
+  for (std::size_t length : {5u, 200u, 244u, 247u, 248u, 251u, 255u}) {
+    std::string name(length - 4, 'n');
+    name += ".ini";
+    EXPECT_TRUE(qv::WriteHostFileAtomic(folder + "/" + name, "x")) << length;
+    EXPECT_TRUE(qv::WriteHostFileAtomic(folder + "/" + name, "y")) << length;  // replaced
+    EXPECT_EQ(HostBytes(folder + "/" + name), "y");
+    std::string temp = qv::HostTempTemplate(name);
+    EXPECT_LE(temp.size(), qv::kMaxNameBytes) << length;
+    EXPECT_EQ(temp.substr(temp.size() - 7), ".XXXXXX");
+    temp.replace(temp.size() - 6, 6, "a0Z9bQ");
+    EXPECT_TRUE(qv::IsHostTempName(temp)) << length;
+    EXPECT_FALSE(qv::MatchesFilePattern("*.ini", temp.c_str()));
+  }
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 7);
+  for (const char* other : {".x.abcde", ".x.abcde!", "x.abcdef", ".x-abcdef", "..abcdef", ".x.FRM"})
+    EXPECT_FALSE(qv::IsHostTempName(other)) << other;
+}
+
+TEST(HostFile, StaleTemporaryFilesAreRemovedAndNothingElse) {
+  TestWorld w;
+  const std::string folder = w.Dir() + "/stale";
+  fs::create_directories(folder);
+  auto put = [&](const std::string& name, long age) {
+    ASSERT_TRUE(qv::WriteHostFileAtomic(folder + "/" + name, name));
+    Age(folder + "/" + name, age);
+  };
+  put(".A.FRM.Ab3dE9", 3600);  // left by a kill: goes
+  put(".B.FRM.zzzzzz", 10);    // a copy under way: stays
+  put(".C.FRM.q1w2e3", 3600);  // read-only: stays
+  ASSERT_EQ(::chmod((folder + "/.C.FRM.q1w2e3").c_str(), 0444), 0);
+  put(".profile", 3600);      // not ours: stays
+  put("D.FRM.abcdef", 3600);  // not hidden: stays
+  fs::create_symlink(folder + "/D.FRM.abcdef", folder + "/.E.FRM.abcdef");
+  Age(folder + "/.E.FRM.abcdef", 3600);
+  std::vector<std::string> removed;
+  ASSERT_TRUE(qv::RemoveStaleHostTemps(folder, 600, &removed));
+  EXPECT_EQ(removed, std::vector<std::string>{".A.FRM.Ab3dE9"});
+  std::set<std::string> left;
+  for (const auto& entry : fs::directory_iterator(folder))
+    left.insert(entry.path().filename().string());
+  EXPECT_EQ(left, (std::set<std::string>{".B.FRM.zzzzzz", ".C.FRM.q1w2e3", ".profile",
+                                         "D.FRM.abcdef", ".E.FRM.abcdef"}));
+  EXPECT_FALSE(qv::RemoveStaleHostTemps(folder + "/none", 600));
+}
+
+TEST(FileApi, AnEmptyReservationLeftByAKilledSaveGoesAtTheNextReservation) {
+  TestWorld w;
+  const std::string share = "\\\\CORE1\\qvlogon\\";
+  const std::string dir =
+      w.Host(share + "FRM1A.FRM").substr(0, w.Host(share + "FRM1A.FRM").rfind('/'));
+  // A save killed after the rename left an empty FRM9.FRM, one before it an empty FRMA.tmp.
+  for (const char* name : {"FRM9.FRM", "FRMa.tmp", "FRM7.FRM", "frm8.frm", "FRMB.FRM", "XFRM1.FRM"})
+    w.Put(share + name, "");
+  w.Put(share + "FRMB.FRM", "[Form]\r\nFormName=Kept\r\n");
+  for (const char* name : {"FRM9.FRM", "FRMa.tmp", "FRMB.FRM", "XFRM1.FRM", "frm8.frm"})
+    Age(dir + "/" + name, 3600);
+  ASSERT_EQ(::chmod((dir + "/frm8.frm").c_str(), 0444), 0);
+  char path[MAX_PATH];
+  ASSERT_NE(GetTempFileNameA(share.c_str(), "FRM", 0, path), 0u);
+  EXPECT_FALSE(w.Exists(share + "FRM9.FRM"));  // old and empty: gone
+  EXPECT_FALSE(w.Exists(share + "FRMa.tmp"));
+  EXPECT_TRUE(w.Exists(share + "FRM7.FRM"));   // a save under way
+  EXPECT_TRUE(w.Exists(share + "frm8.frm"));   // read-only
+  EXPECT_TRUE(w.Exists(share + "FRMB.FRM"));   // a form
+  EXPECT_TRUE(w.Exists(share + "XFRM1.FRM"));  // another name
+  EXPECT_TRUE(w.Exists(path));
 }

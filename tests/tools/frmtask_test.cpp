@@ -1,6 +1,9 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <ctime>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -187,6 +190,43 @@ TEST(FrmTask, RefusesLinesThatLeaveTheClientOrTheWorld) {
   fs::remove_all(outside);
 }
 
+TEST(FrmTask, ReadOnlyFormsStayAndAKilledRunsHiddenFilesAreSweptAway) {
+  TestWorld w;
+  const std::string folder = w.Dir() + "/PC-ANNA/C/QVCLIENT/";
+  ASSERT_TRUE(qv::WriteHostFileAtomic(folder + "LOCKED.FRM", "locked"));
+  ASSERT_TRUE(qv::WriteHostFileAtomic(folder + "FRM1A.FRM", "read-only copy"));
+  ASSERT_TRUE(qv::WriteHostFileAtomic(folder + "OLD.FRM", "old"));
+  ASSERT_EQ(::chmod((folder + "LOCKED.FRM").c_str(), 0444), 0);
+  ASSERT_EQ(::chmod((folder + "FRM1A.FRM").c_str(), 0444), 0);
+  // Three kills in the middle of copies left their hidden files; one copy is under way.
+  const long hour = 3600;
+  for (const char* temp : {".FRM1A.FRM.a1B2c3", ".FRM2B7.FRM.Zz9Yy8", ".GONE.FRM.000000"}) {
+    ASSERT_TRUE(qv::WriteHostFileAtomic(folder + temp, std::string(1000, 'x')));
+    timespec old[2] = {{std::time(nullptr) - hour, 0}, {std::time(nullptr) - hour, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, (folder + temp).c_str(), old, 0), 0);
+  }
+  ASSERT_TRUE(qv::WriteHostFileAtomic(folder + ".FRM2B7.FRM.nowNow", "under way"));
+  w.Put(kScripts + "Ro.ini", "[MACHINES]\r\nREMDEL0=\\QVCLIENT\\*.FRM\r\nREMCOPY0=" +
+                                 Copy(kSurvey, "\\QVCLIENT\\FRM1A.FRM") +
+                                 "\r\nREMCOPY1=" + Copy(kAsset, "\\QVCLIENT\\FRM2B7.FRM") + "\r\n");
+  Outcome run = Frm(w, {"Ro.ini", "PC-ANNA"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "PC-ANNA: 2 of 3 lines failed\n");
+  std::vector<qv::ClientRun> runs = qv::ReadTaskRuns(w.Dir(), "Ro");
+  ASSERT_EQ(runs.size(), 1u);
+  ASSERT_EQ(runs[0].lines.size(), 3u);
+  EXPECT_NE(runs[0].lines[0].result.find("read-only"), std::string::npos)
+      << runs[0].lines[0].result;
+  EXPECT_NE(runs[0].lines[1].result.find("cannot write"), std::string::npos)
+      << runs[0].lines[1].result;
+  EXPECT_EQ(runs[0].lines[2].result, "ok");
+  EXPECT_EQ(Tree(w.Dir() + "/PC-ANNA/C/QVCLIENT"),
+            (std::map<std::string, std::string>{{"LOCKED.FRM", "locked"},
+                                                {"FRM1A.FRM", "read-only copy"},
+                                                {"FRM2B7.FRM", w.Bytes(kAsset)},
+                                                {".FRM2B7.FRM.nowNow", "under way"}}));
+}
+
 TEST(FrmTask, BadArgumentsNoWorldOrNoScriptDoNothing) {
   TestWorld w;
   w.Put(kScripts + "Empty.ini", "[Other]\r\nREMDEL0=\\QVCLIENT\\*.FRM\r\n");
@@ -262,5 +302,23 @@ TEST(TaskRuns, LinesAreOneJsonObjectEachAndTornLinesAreNeverRead) {
   fs::create_directory_symlink(outside, w.Dir() + "/tasks");
   EXPECT_FALSE(qv::AppendTaskRun(w.Dir(), run, &why));
   EXPECT_TRUE(fs::is_empty(outside));
+
+  // Nor is one that is a second name (a hard link) or a symbolic link of a file elsewhere, or
+  // one that is read-only: each keeps every byte.
+  fs::remove(w.Dir() + "/tasks");
+  fs::create_directories(w.Dir() + "/tasks");
+  ASSERT_TRUE(qv::WriteHostFileAtomic(outside + "/other", "other\n"));
+  for (int planted = 0; planted < 3; ++planted) {
+    fs::remove(path);
+    if (planted == 0)
+      fs::create_hard_link(outside + "/other", path);
+    else if (planted == 1)
+      fs::create_symlink(outside + "/other", path);
+    else
+      ASSERT_TRUE(qv::WriteHostFileAtomic(path, "kept\n") && ::chmod(path.c_str(), 0444) == 0);
+    EXPECT_FALSE(qv::AppendTaskRun(w.Dir(), run, &why)) << planted;
+    ASSERT_TRUE(qv::ReadHostFile(planted == 2 ? path : outside + "/other", &bytes));
+    EXPECT_EQ(bytes, planted == 2 ? "kept\n" : "other\n") << planted;
+  }
   fs::remove_all(outside);
 }

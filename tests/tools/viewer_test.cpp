@@ -182,6 +182,33 @@ TEST(Viewer, WritesThePageIntoTheWorld) {
   EXPECT_EQ(qv::World::Current(), &world.World());
 }
 
+TEST(Viewer, APagesFolderLinkedOutOfTheWorldIsNotWrittenThrough) {
+  TestWorld world;
+  const std::string outside = world.Dir() + "-pages";
+  fs::create_directories(outside);
+  for (const std::string& planted : {std::string("viewer"), std::string("viewer/FRM1A.FRM.html")}) {
+    fs::remove_all(world.Dir() + "/viewer");
+    if (planted == "viewer") {
+      fs::create_directory_symlink(outside, world.Dir() + "/viewer");
+    } else {
+      fs::create_directories(world.Dir() + "/viewer");
+      ASSERT_TRUE(qv::WriteHostFileAtomic(outside + "/page", "mine"));
+      fs::create_symlink(outside + "/page", world.Dir() + "/" + planted);
+    }
+    std::string out, err;
+    EXPECT_EQ(qv::RunViewer({"--world", world.Dir(), "/d /i=" + kSurvey}, &out, &err), 1)
+        << planted;
+    EXPECT_EQ(out, "");
+    std::string kept;
+    EXPECT_TRUE(planted == "viewer" ? fs::is_empty(outside)
+                                    : qv::ReadHostFile(outside + "/page", &kept) && kept == "mine")
+        << planted;
+    fs::remove_all(outside);
+    fs::create_directories(outside);
+  }
+  fs::remove_all(outside);
+}
+
 TEST(Viewer, UnreadableFormOrWorldIsStatusTwo) {
   TestWorld world;
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{

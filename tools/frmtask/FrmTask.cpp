@@ -10,6 +10,7 @@
 #include <ctime>
 #include <filesystem>
 #include <memory>
+#include <set>
 #include <system_error>
 
 #include "distribution/DistributionTask.h"
@@ -31,6 +32,9 @@ const char kSection[] = "MACHINES";
 const char kOk[] = "ok";
 // A distribution script holds a line per form; anything near this size is no script.
 constexpr std::size_t kMaxScriptSize = 4 * 1024 * 1024;
+// A hidden file of a copy that has not changed for this long belongs to no copy under way
+// (a copy's file changes with every write): a run killed halfway left it.
+constexpr long long kStaleTempSeconds = 15 * 60;
 
 std::string Trim(const std::string& text) {
   std::size_t begin = text.find_first_not_of(" \t");
@@ -119,6 +123,12 @@ std::string DeleteOnClient(const World& world, const std::string& client,
         ::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 ||
         !S_ISREG(st.st_mode))
       continue;
+    // A read-only file is not deleted, whoever runs this.
+    if (ReadOnlyMode(st.st_mode)) {
+      if (failed.empty())
+        failed = "cannot delete " + folder + "\\" + entry->d_name + ": the file is read-only";
+      continue;
+    }
     if (::unlinkat(::dirfd(dir), entry->d_name, 0) != 0 && failed.empty())
       failed = Errno("cannot delete " + folder + "\\" + entry->d_name);
   }
@@ -126,8 +136,10 @@ std::string DeleteOnClient(const World& world, const std::string& client,
   return failed.empty() ? kOk : failed;
 }
 
-// REMCOPYn: "source, destination, TOREMOTE".
-std::string CopyToClient(const World& world, const std::string& client, const std::string& value) {
+// REMCOPYn: "source, destination, TOREMOTE". The first copy into a folder in a run removes
+// what an earlier run killed halfway left there (`swept` holds the folders done).
+std::string CopyToClient(const World& world, const std::string& client, const std::string& value,
+                         std::set<std::string>* swept) {
   std::vector<std::string> fields;
   for (std::size_t pos = 0; pos <= value.size();) {
     std::size_t comma = value.find(',', pos);
@@ -163,13 +175,14 @@ std::string CopyToClient(const World& world, const std::string& client, const st
     return failure == ReadFailure::kMissing ? "the source " + source + " was not found"
                                             : Errno("the source " + source + " cannot be read");
   }
-  // The client's folders below its drive are made as the copy needs them; they are new, so no
-  // link can lie on their way.
-  std::error_code ec;
-  std::filesystem::create_directories(std::filesystem::path(host).parent_path(), ec);
-  if (ec)
-    return "cannot make the folder of " + destination + ": " + ec.message();
-  if (!WriteHostFileAtomic(host, bytes))
+  // The client's folders below its drive are made as the copy needs them, never through a
+  // link out of the world.
+  std::string folder = std::filesystem::path(host).parent_path().string();
+  if (!world.Root().MakeFolders(folder))
+    return Errno("cannot make the folder of " + destination);
+  if (swept->insert(folder).second)
+    RemoveStaleHostTemps(folder, kStaleTempSeconds);
+  if (!world.Root().Write(host, bytes))
     return Errno("cannot write " + destination);
   return kOk;
 }
@@ -291,10 +304,11 @@ ClientRun RunScriptOnClient(const World& world, const TaskScript& script,
   ClientRun run;
   run.client = client;
   run.ok = true;
+  std::set<std::string> swept;
   for (const RunLine& line : script.lines) {
     RunLine done = line;
     done.result = line.key == "REMDEL0" ? DeleteOnClient(world, client, line.value)
-                                        : CopyToClient(world, client, line.value);
+                                        : CopyToClient(world, client, line.value, &swept);
     run.ok = run.ok && done.result == kOk;
     run.lines.push_back(std::move(done));
   }

@@ -14,10 +14,12 @@
 // REMCOPY1, ... up to the first missing number ("source, destination, TOREMOTE") each copy a
 // file of the world, named as this console names it, to a path on the client's drive C:.
 // Each copy lands in one step (a hidden file beside it, renamed over the name), so a client
-// never sees half a form. A line that would reach beyond the client's drive or the world
-// (another drive, a network path, "..", a name the file system refuses, a source that is no
-// Windows path of the world, wildcards before the last name) is refused on its own, with the
-// reason, and the lines after it still run.
+// never sees half a form; the hidden files a killed run left behind (untouched for 15 minutes)
+// are removed by the next run's first copy into that folder. A read-only file is neither
+// deleted nor replaced (that line fails). A line that would reach beyond the client's drive
+// or the world (another drive, a network path, "..", a name the file system refuses, a source
+// that is no Windows path of the world, wildcards before the last name) is refused on its
+// own, with the reason, and the lines after it still run.
 //
 // After each client one record goes to the world's record file (tools/frmtask/TaskRuns.h),
 // and one line "CLIENT: ok" or "CLIENT: N of M lines failed" to standard output; the reasons

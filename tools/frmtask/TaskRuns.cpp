@@ -94,19 +94,13 @@ bool ParseTaskRunLine(const std::string& line, ClientRun* run) {
 
 bool AppendTaskRun(const std::string& worldDir, const ClientRun& run, std::string* why) {
   std::string path = TaskRunsPath(worldDir);
-  std::filesystem::path folder = std::filesystem::path(path).parent_path();
-  std::error_code ec;
-  std::filesystem::create_directories(folder, ec);
-  if (ec) {
-    *why = "cannot make " + folder.string() + ": " + ec.message();
-    return false;
-  }
-  // The record file is the world's: a link that leads it elsewhere is never written through.
-  if (World* world = World::Current(); world != nullptr && !world->Contains(path)) {
-    *why = path + " does not lie inside the world";
-    return false;
-  }
-  Fd fd(::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666));
+  std::string folder = std::filesystem::path(path).parent_path().string();
+  // The record file is the world's and is written in place: a link that leads it (or its
+  // folder) elsewhere, or a second name of it, is never written through.
+  HostRoot root(worldDir);
+  if (!root.MakeFolders(folder))
+    return Fail(why, "cannot make " + folder);
+  Fd fd(root.OpenInPlace(path, O_RDWR | O_APPEND | O_CREAT));
   if (fd.get() < 0)
     return Fail(why, "cannot open " + path);
   while (::flock(fd.get(), LOCK_EX) != 0) {
@@ -116,10 +110,6 @@ bool AppendTaskRun(const std::string& worldDir, const ClientRun& run, std::strin
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0)
     return Fail(why, "cannot look at " + path);
-  if (!S_ISREG(st.st_mode)) {
-    *why = path + " is not a regular file";
-    return false;
-  }
   std::string bytes = TaskRunLine(run) + "\n";
   // A line a crash cut short gets its end, so that it stays a line of its own that no reader
   // takes for a record, and the new record is not glued to it.
@@ -153,7 +143,7 @@ bool AppendTaskRun(const std::string& worldDir, const ClientRun& run, std::strin
 std::vector<ClientRun> ReadTaskRuns(const std::string& worldDir, const std::string& task) {
   std::vector<ClientRun> runs;
   std::string bytes;
-  if (!ReadHostFile(TaskRunsPath(worldDir), &bytes))
+  if (!HostRoot(worldDir).Read(TaskRunsPath(worldDir), &bytes))
     return runs;
   for (std::size_t pos = 0;;) {
     std::size_t end = bytes.find('\n', pos);

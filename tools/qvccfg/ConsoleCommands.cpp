@@ -11,6 +11,8 @@
 #include "groups/FormGroupList.h"
 #include "platform/ole/DropTarget.h"
 #include "platform/ole/GlobalMemory.h"
+#include "platform/path/World.h"
+#include "platform/profile/Profile.h"
 #include "platform/tasklib/TaskLib.h"
 #include "platform/ui/Clipboard.h"
 #include "platform/ui/Controls.h"
@@ -331,6 +333,7 @@ int GroupCommand(const std::string& utf8Name, const std::vector<std::string>& ut
   HostedControl console;
   if (!console.Created())
     return console.Failure(err);
+  TakeProfileProblems();  // what went before is not this command's
   // The user names a new group, then sets each form's check mark and presses OK.
   console.User().fillGroupDialog = [&](const ui::WindowState& dialog) {
     if (!change)
@@ -356,6 +359,14 @@ int GroupCommand(const std::string& utf8Name, const std::vector<std::string>& ut
   }
   std::vector<std::string> problems = ui::InputProblems();
   int status = Told(console.User(), err);
+  // The dialog says nothing when the group list could not be written; we do.
+  FlushProfiles();
+  std::string listHost;
+  World::Current()->MapPath(FormsSharePath() + CFormGroupList::kFileName, &listHost, nullptr);
+  for (const std::string& problem : TakeProfileProblems()) {
+    if (!listHost.empty() && problem.find(listHost + " ") != std::string::npos)
+      problems.push_back(problem);
+  }
   for (const std::string& problem : problems) {
     *err += "qvccfg: " + Printable(problem) + "\n";
     status = 1;

@@ -1,5 +1,7 @@
 #include "tools/viewer/Viewer.h"
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <sstream>
@@ -95,10 +97,10 @@ int RunViewer(const std::vector<std::string>& argsIn, std::string* out, std::str
   std::filesystem::path folder = std::filesystem::path(world->Dir()) / kPageFolder;
   std::filesystem::path pagePath =
       folder / (std::filesystem::path(host).filename().string() + ".html");
-  std::error_code ec;
-  std::filesystem::create_directories(folder, ec);
-  if (ec || !WriteHostFileAtomic(pagePath.string(), page)) {
-    Fail(err, "cannot write " + Printable(pagePath.string()));
+  // The pages' folder is the world's: a link that leads it out of the world is not followed.
+  if (!world->Root().MakeFolders(folder.string()) ||
+      !world->Root().Write(pagePath.string(), page)) {
+    Fail(err, "cannot write " + Printable(pagePath.string()) + ": " + std::strerror(errno));
     return 1;
   }
   *out += pagePath.string() + "\n";

@@ -1,5 +1,10 @@
 #include "tools/world/DefaultWorld.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <system_error>
@@ -136,7 +141,7 @@ const char kViewerFolder[] = "CORE1/D/Apps/Main/QVLOGON";
 // elsewhere, a build without the viewer) the world is made without it and a Preview reports
 // that the file was not found; that is no reason to refuse the world, so it is skipped
 // without a word. A viewer that is there but cannot be copied is a failure.
-bool CopyViewer(const std::filesystem::path& dir, std::string* why) {
+bool CopyViewer(const HostRoot& root, std::string* why) {
   namespace fs = std::filesystem;
   std::error_code ec;
   fs::path self = fs::read_symlink("/proc/self/exe", ec);
@@ -145,18 +150,12 @@ bool CopyViewer(const std::filesystem::path& dir, std::string* why) {
   fs::path viewer = self.parent_path() / kViewerName;
   if (!fs::is_regular_file(viewer, ec))
     return true;
-  fs::path target = dir / kViewerFolder / kViewerName;
-  fs::create_directories(target.parent_path(), ec);
-  if (!ec)
-    fs::copy_file(viewer, target, fs::copy_options::overwrite_existing, ec);
-  if (!ec) {
-    fs::permissions(target,
-                    fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                        fs::perms::others_read | fs::perms::others_exec,
-                    ec);
-  }
-  if (ec) {
-    *why = "cannot copy the form viewer to " + target.string() + ": " + ec.message();
+  fs::path target = fs::path(root.Folder()) / kViewerFolder / kViewerName;
+  std::string bytes;
+  if (!ReadHostFile(viewer.string(), &bytes) || !root.MakeFolders(target.parent_path().string()) ||
+      !root.Write(target.string(), bytes) ||
+      ::fchmodat(AT_FDCWD, target.c_str(), 0755, AT_SYMLINK_NOFOLLOW) != 0) {
+    *why = "cannot copy the form viewer to " + target.string() + ": " + std::strerror(errno);
     return false;
   }
   return true;
@@ -184,20 +183,27 @@ bool MakeDefaultWorld(const std::string& dir, std::string* why) {
     *why = "cannot list " + dir + ": " + ec.message();
     return false;
   }
+  // The world folder itself goes where it is asked to; everything in it is made through the
+  // world's door, so that nothing planted in it leads a write out of it.
+  fs::create_directories(dir, ec);
+  if (ec) {
+    *why = "cannot make " + dir + ": " + ec.message();
+    return false;
+  }
+  HostRoot root(dir);
   for (const char* folder : kFolders) {
-    fs::create_directories(fs::path(dir) / folder, ec);
-    if (ec) {
-      *why = "cannot make " + (fs::path(dir) / folder).string() + ": " + ec.message();
+    if (!root.MakeFolders((fs::path(dir) / folder).string())) {
+      *why = "cannot make " + (fs::path(dir) / folder).string() + ": " + std::strerror(errno);
       return false;
     }
   }
-  if (!CopyViewer(dir, why))
+  if (!CopyViewer(root, why))
     return false;
   // world.ini goes last, so a world that was cut short is never taken for a whole one.
   for (int i = static_cast<int>(std::size(kFiles)) - 1; i >= 0; --i) {
     fs::path path = fs::path(dir) / kFiles[i].path;
-    fs::create_directories(path.parent_path(), ec);
-    if (ec || !WriteHostFileAtomic(path.string(), kFiles[i].bytes)) {
+    if (!root.MakeFolders(path.parent_path().string()) ||
+        !root.Write(path.string(), kFiles[i].bytes)) {
       *why = "cannot write " + path.string();
       return false;
     }

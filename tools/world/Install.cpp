@@ -1,8 +1,11 @@
 #include "tools/world/Install.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -18,15 +21,16 @@ namespace fs = std::filesystem;
 // The folders that go with the module, relative to its own.
 const char* const kModuleFolders[] = {"languages", "help"};
 
-bool CopyFile(const fs::path& from, const fs::path& to, std::string* why) {
+// Copies a file of the build into the world, through the world's door.
+bool CopyFile(const World& world, const fs::path& from, const fs::path& to, std::string* why) {
   std::string bytes;
-  std::error_code ec;
-  fs::create_directories(to.parent_path(), ec);
-  if (ec || !ReadHostFile(from.string(), &bytes) || !WriteHostFileAtomic(to.string(), bytes)) {
-    *why = "cannot copy " + from.string() + " to " + to.string();
+  if (!ReadHostFile(from.string(), &bytes) ||
+      !world.Root().MakeFolders(to.parent_path().string()) ||
+      !world.Root().Write(to.string(), bytes) ||
+      ::fchmodat(AT_FDCWD, to.c_str(), 0755, AT_SYMLINK_NOFOLLOW) != 0) {
+    *why = "cannot copy " + from.string() + " to " + to.string() + ": " + std::strerror(errno);
     return false;
   }
-  ::chmod(to.c_str(), 0755);
   return true;
 }
 
@@ -55,14 +59,14 @@ bool InstallModule(std::string* why, HRESULT* result) {
     return false;
   fs::path source = fs::path(built).parent_path();
   fs::path target(folder);
-  if (!CopyFile(built, target / kModuleName, why))
+  if (!CopyFile(*world, built, target / kModuleName, why))
     return false;
   std::error_code ec;
   for (const char* name : kModuleFolders) {
     for (fs::recursive_directory_iterator it(source / name, ec), end; !ec && it != end;
          it.increment(ec)) {
       if (it->is_regular_file(ec) &&
-          !CopyFile(it->path(), target / fs::relative(it->path(), source, ec), why))
+          !CopyFile(*world, it->path(), target / fs::relative(it->path(), source, ec), why))
         return false;
     }
     ec.clear();  // a folder that was not built is left out
