@@ -6,6 +6,7 @@
 // A question's field line is "TYPE, inventory, question, R|NR, " followed by "{item, ...}"
 // when it has items; texts holding a comma are wrapped in braces. Markers are "SEPARATOR" and
 // "PAGEBREAK".
+#include <cerrno>
 #include <cstdio>
 #include <ctime>
 #include <new>
@@ -178,9 +179,15 @@ bool CCustomForm::CreateFormFile() {
   GetCoreServerName(server, kServerNameSize);
   std::string share = std::string("\\\\") + server + "\\qvlogon\\";
 
-  char temp[kTempPathSize] = {};
-  bool made = GetTempFileNameA(share.c_str(), "FRM", 0, temp) != 0;
-  if (made) {
+  // The temporary name is reserved, but the form file's name beside it is not: another
+  // console saving a new form at the same moment may take it between the reservation and the
+  // rename. Then the temporary file goes and a fresh name is reserved. Each loss is another
+  // save's win, so a few tries do; only a share that refuses the files ends in the message.
+  constexpr int kNameTries = 64;
+  for (int tries = 0; tries < kNameTries; ++tries) {
+    char temp[kTempPathSize] = {};
+    if (GetTempFileNameA(share.c_str(), "FRM", 0, temp) == 0)
+      break;
     std::string path = qv::ToUpper(temp);
     std::size_t cut = path.find(".TMP");
     if (cut != std::string::npos)
@@ -190,7 +197,10 @@ bool CCustomForm::CreateFormFile() {
       profileFile_->SetPath(path);
       return true;
     }
+    bool taken = errno == EEXIST;
     WinRemove(temp);
+    if (!taken)
+      break;
   }
   ShowSaveError(server);
   return false;

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "distribution/DistributionTask.h"
+#include "platform/profile/IniText.h"
 #include "platform/tasklib/TaskLib.h"
 #include "platform/text/CaseFold.h"
 #include "platform/ui/MessageBox.h"
@@ -88,9 +89,17 @@ void CFormGroupDlg::FillFormList() {
   m_pGroupList->Rewind();
 }
 
+std::string CFormGroupDlg::GroupNameOf(const std::string& text) {
+  return std::string(qv::TrimProfileBlanks(text));
+}
+
+std::string CFormGroupDlg::NameInBox() const {
+  return GroupNameOf(m_groupNameBox->GetWindowText());
+}
+
 void CFormGroupDlg::OnChangeGroupName() {
   m_bChanged = 1;
-  m_strGroupName = m_groupNameBox->GetWindowText();
+  m_strGroupName = NameInBox();
   if (!m_strOpeningName.empty())
     m_bNewName = m_strGroupName != m_strOpeningName ? 1 : 0;
 }
@@ -126,7 +135,7 @@ void CFormGroupDlg::OnOK() {
       Tell(kMustSelectForm);
       return;
     }
-    m_strGroupName = m_groupNameBox->GetWindowText();
+    m_strGroupName = NameInBox();
     if (m_strGroupName.empty()) {
       Tell(kMustEnterName);
       m_groupNameBox->SetFocus();
@@ -147,7 +156,7 @@ void CFormGroupDlg::OnOK() {
       Tell(kMustSelectForm);
       return;
     }
-    std::string text = m_groupNameBox->GetWindowText();
+    std::string text = NameInBox();
     if (text != m_strGroupName && !text.empty())
       m_strGroupName = text;
     m_pGroupList->ReplaceGroupForms(m_strGroupName, m_selectedForms);

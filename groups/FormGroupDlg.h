@@ -35,6 +35,11 @@ class CFormGroupDlg : public CDialog {
   int GetChanged() const { return m_bChanged; }
   const std::string& GetGroupName() const { return m_strGroupName; }
 
+  // The group name the name box's text gives: the text without the blanks around it. The
+  // group list file reads a name back trimmed, so " Lead" could only ever be found as "Lead";
+  // the checks, the comparison with the opening name and the save all see the trimmed name.
+  static std::string GroupNameOf(const std::string& text);
+
  protected:
   BOOL OnInitDialog() override;
   std::unique_ptr<CWnd> CreateControl(const DialogItemTemplate& item) override;
@@ -48,6 +53,7 @@ class CFormGroupDlg : public CDialog {
   void OnCheckChangeFormList();
   // A box of this dialog: the string of `id`, caption "Custom Data Forms", OK, no icon.
   void Tell(UINT id);
+  std::string NameInBox() const;
 
   CEdit* m_groupNameBox = nullptr;
   CCheckListBox* m_formList = nullptr;

@@ -221,15 +221,21 @@ UINT GetTempFileNameA(const char* dir, const char* prefix, UINT unique, char* ou
 }
 
 int WinRename(const char* from, const char* to) {
+  auto failed = [](int error) {
+    errno = error;
+    return -1;
+  };
   std::string source, target;
   if (!Map(from, &source) || !Map(to, &target))
-    return -1;
+    return failed(EACCES);
   qv::FlushProfiles();
   struct stat st {};
-  if (::lstat(source.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+  if (::lstat(source.c_str(), &st) != 0)
     return -1;
+  if (!S_ISREG(st.st_mode))
+    return failed(EISDIR);
   if (source == target)
-    return -1;  // Windows refuses an existing target, even itself
+    return failed(EEXIST);  // Windows refuses an existing target, even itself
   // A hard link fails when the target exists, so no other file is ever replaced.
   if (::link(source.c_str(), target.c_str()) == 0) {
     ::unlink(source.c_str());
@@ -238,7 +244,7 @@ int WinRename(const char* from, const char* to) {
   if (errno == EEXIST)
     return -1;
   if (::lstat(target.c_str(), &st) == 0)
-    return -1;  // file systems without hard links
+    return failed(EEXIST);  // file systems without hard links
   return ::rename(source.c_str(), target.c_str()) == 0 ? 0 : -1;
 }
 

@@ -33,7 +33,9 @@ BOOL FindClose(HANDLE find);
 // touched for ten minutes.
 UINT GetTempFileNameA(const char* dir, const char* prefix, UINT unique, char* out);
 
-// rename() as on Windows: fails when the target exists. 0 on success, -1 on failure.
+// rename() as on Windows: fails when the target exists. 0 on success, -1 on failure with errno
+// set: EEXIST when the target exists (also when it is the source), EACCES for a path the
+// world refuses, else the failing call's.
 int WinRename(const char* from, const char* to);
 
 // remove(): 0 on success, -1 on failure (no such file, the path refused, or a file that

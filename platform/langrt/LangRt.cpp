@@ -301,10 +301,16 @@ std::string ModuleFolder(const void* address) {
   Dl_info info{};
   if (address != nullptr && dladdr(address, &info) != 0 && info.dli_fname != nullptr &&
       std::strchr(info.dli_fname, '/') != nullptr) {
+    // The linker keeps the name it was given ("./qvtests", "../lib/x.so"): its folder is made
+    // absolute and clean, links resolved, as the running program's own folder is below. A
+    // file that is itself a link still belongs to the folder it was loaded from.
     std::error_code error;
     fs::path file = fs::absolute(info.dli_fname, error);
+    fs::path folder;
     if (!error && fs::exists(file, error))
-      return file.parent_path().string();
+      folder = fs::canonical(file.parent_path(), error);
+    if (!error && !folder.empty())
+      return folder.string();
   }
   // The running program: the dynamic linker names it as it was started (possibly without a
   // folder, or relative to a directory since left), so ask the system instead.

@@ -139,7 +139,8 @@ const char* LanguageCode(Language language);
 
 // The folder of the file that holds `address` (a loaded program or library), as the dynamic
 // linker knows it; the running program's folder for null, or when the address lies in no
-// loaded file. A relative file name is taken relative to the current directory.
+// loaded file. The folder is absolute, without "." or ".." and with links resolved; a relative
+// file name is taken relative to the current directory.
 std::string ModuleFolder(const void* address);
 
 // Where the language libraries and the help folders lie; "" (the start) means

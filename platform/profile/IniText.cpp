@@ -11,11 +11,7 @@ bool IsTrim(char c) {
 }
 
 std::string_view Trim(std::string_view s) {
-  while (!s.empty() && IsTrim(s.front()))
-    s.remove_prefix(1);
-  while (!s.empty() && IsTrim(s.back()))
-    s.remove_suffix(1);
-  return s;
+  return TrimProfileBlanks(s);
 }
 
 // A key line split at its first "=": the key as written and where the value lies in `text`.
@@ -64,6 +60,14 @@ std::string_view StripQuotes(std::string_view v) {
 }
 
 }  // namespace
+
+std::string_view TrimProfileBlanks(std::string_view s) {
+  while (!s.empty() && IsTrim(s.front()))
+    s.remove_prefix(1);
+  while (!s.empty() && IsTrim(s.back()))
+    s.remove_suffix(1);
+  return s;
+}
 
 std::size_t IniText::NoCaseHash::operator()(std::string_view s) const {
   std::size_t h = 1469598103934665603ull;

@@ -18,6 +18,10 @@
 
 namespace qv {
 
+// The text without the blanks a profile line is trimmed of when read (spaces, tab to CR, the
+// old end-of-file mark): what a name written to a profile reads back as.
+std::string_view TrimProfileBlanks(std::string_view text);
+
 class IniText {
  public:
   IniText() = default;  // empty, and holds no memory until something is written

@@ -80,6 +80,25 @@ done
 run -- import "$root/new.json"
 [ "$status" -eq 0 ] && [ -n "$out" ] || fail "import without a fault failed: $err"
 
+# --- Another console saving a new form may take the form file's name between the reservation
+# of the temporary name and the rename (the link fails with EEXIST): a fresh name is reserved
+# and the form saved. A name that is taken at every try is given up after a bounded number of
+# tries, with the message and nothing left behind.
+sed 's/Fault form/Raced form/' "$root/new.json" >"$root/raced.json"
+ls -a "$share" >"$root/share.before"
+run -e inject=link:error=EEXIST:when=1 -- import "$root/raced.json"
+[ "$status" -eq 0 ] && [ -n "$out" ] || fail "import that lost the form file's name once: $status $err"
+[[ $err == *"Administrative rights"* ]] && fail "a name taken once was reported as a right: $err"
+[ "$(ls -a "$share" | wc -l)" -eq $(($(wc -l <"$root/share.before") + 1)) ] ||
+  fail "import that lost the name once left: $(ls -a "$share" | diff - "$root/share.before")"
+sed 's/Fault form/Always raced/' "$root/new.json" >"$root/always.json"
+ls -a "$share" >"$root/share.before"
+run -e inject=link:error=EEXIST -- import "$root/always.json"
+[ "$status" -eq 1 ] || fail "import whose every name is taken exited $status"
+[[ $err == *"the form was not saved"* ]] || fail "import whose every name is taken: $err"
+ls -a "$share" | diff -q - "$root/share.before" >/dev/null ||
+  fail "import whose every name is taken left: $(ls -a "$share" | diff - "$root/share.before")"
+
 # --- A script is replaced in one step: a kill before the replacement leaves the old one, a
 # failing unlink cannot mix old and new lines. The script command renames nothing else.
 "$qvccfg" --world "$world" script "New starters" --group >/dev/null || fail "script failed"

@@ -268,6 +268,43 @@ TEST_F(GroupDialog, RenamedGroupIsAddedBesideTheOld) {
                                           "Form2=Contact details\r\n");
 }
 
+// The group list file reads names back trimmed: the blanks around a typed name are dropped
+// before the checks, so a name of blanks is no name and " new starters " is a duplicate.
+TEST_F(GroupDialog, BlanksAroundTheNameAreDroppedBeforeTheChecks) {
+  user_.Then([] {
+    ui::Type(1021, " \t ");
+    ui::Check(1022, Line("Hardware"));
+    ui::Click(IDOK);
+  });
+  Box(kNoName);
+  user_.Then([] {
+    ui::Type(1021, " new starters ");
+    ui::Click(IDOK);
+  });
+  Box(kDuplicate);
+  user_.Then([] {
+    ui::Type(1021, "  Desk check\t");
+    ui::Click(IDOK);
+  });
+  Run(CFormGroupDlg::kModeCreate, "");
+  EXPECT_EQ(result_, IDOK);
+  const std::string made =
+      std::string(kNewStarters) + "[Group2]\r\nName=Desk check\r\nForm1=Hardware\r\n";
+  EXPECT_EQ(world_.Bytes(kGroupFile), made);
+
+  // The opening name with blanks around it is the group opened: its forms are replaced.
+  user_.Then([] {
+    ui::Type(1021, " Desk check ");
+    ui::Check(1022, Line("Location"));
+    ui::Click(IDOK);
+  });
+  Run(CFormGroupDlg::kModeModify, "Desk check");
+  EXPECT_EQ(result_, IDOK);
+  EXPECT_EQ(world_.Bytes(kGroupFile), std::string(kNewStarters) +
+                                          "[Group2]\r\nName=Desk check\r\nForm1=Location\r\n"
+                                          "Form2=Hardware\r\n");
+}
+
 TEST_F(GroupDialog, ModifyRefusalsLeaveTheFileAndCancelClearsTheChange) {
   user_.Then([] {
     ui::Type(1021, "New Starters");  // only the letter case differs: the old group has the name

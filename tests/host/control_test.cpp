@@ -301,6 +301,69 @@ TEST_F(Control, ClosingTheEditorWithoutChangesDoesNotRefresh) {
   Run();
 }
 
+// Loading a form into the editor puts its name into the name box, which counts as a change:
+// a form opened by Modify and closed untouched is rewritten, so the list is read anew, and the
+// row that was selected stays selected.
+TEST_F(Control, ClosingTheEditorOfAnExistingFormRefreshesAndKeepsTheRow) {
+  Open();
+  int list = ListHandle();
+  user_.Then([&] { qv::ui::SelectAt(list, Row("Office survey")); })
+      .Then([&] { View()->SendMessage(WM_COMMAND, MAKEWPARAM(kModify, 0)); })
+      .Then([&] {
+        ASSERT_NE(qv::ui::TakeSnapshot().Top(), nullptr);
+        EXPECT_EQ(qv::ui::TakeSnapshot().Top()->text, "Edit a Custom Data Form");
+        world_.Put("\\\\CORE1\\qvlogon\\FRMLATE.FRM", "[Form]\r\nFormName=Late form\r\n");
+        qv::ui::CloseWindow();
+      })
+      .Then([&] {
+        EXPECT_TRUE(qv::ui::TakeSnapshot().modals.empty());
+        qv::ui::WindowState state = ListState();
+        EXPECT_EQ(state.lines.back(), "Late form");  // refreshed
+        EXPECT_EQ(state.selection, Row("Office survey"));
+        EXPECT_EQ(state.caret, state.selection);
+      });
+  Run();
+}
+
+// The console routes its menu commands through OnCommand: Modify, New Form, Schedule, Delete
+// and Properties reach the view, every other id is ignored, even one the view carries out.
+TEST_F(Control, OnCommandCarriesOutOnlyItsFiveCommands) {
+  Open();
+  world_.Put("\\\\CORE1\\qvlogon\\FRMLATE.FRM", "[Form]\r\nFormName=Late form\r\n");
+  // Properties without a selection: nothing at all, not even the box Modify shows.
+  EXPECT_EQ(Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(kProperties)}), S_OK);
+  View()->SendMessage(WM_COMMAND, MAKEWPARAM(kProperties, 0));
+  EXPECT_EQ(user_.RanOut(), 0) << "a box or dialog opened";
+
+  View()->SetItemState(Row("Office survey"), LVIS_SELECTED, LVIS_SELECTED);
+  const qv::ui::WindowState before = ListState();
+  const std::size_t fired = sink_->fired.size();
+  for (UINT id : {kRefresh, kMultipleForms, kScheduleButton, kDeleteButton, kDetails, kSmallIcons,
+                  kList, 12345u}) {
+    EXPECT_EQ(Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(id)}), S_OK);
+    EXPECT_EQ(user_.RanOut(), 0) << id << ": a box or dialog opened";
+    qv::ui::WindowState list = ListState();
+    EXPECT_EQ(list.lines, before.lines) << id;
+    EXPECT_EQ(list.style, before.style) << id;
+    EXPECT_EQ(list.selection, before.selection) << id;
+  }
+  EXPECT_EQ(sink_->fired.size(), fired) << "an event fired: something was scheduled";
+  EXPECT_TRUE(world_.Exists("\\\\CORE1\\qvlogon\\FRM1A.FRM"));
+
+  // Properties of a group opens the group dialog; the old row stays selected.
+  user_
+      .Then([&] {
+        View()->SetItemState(Row("New starters"), LVIS_SELECTED, LVIS_SELECTED);
+        Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(kProperties)});
+      })
+      .Then([] {
+        EXPECT_EQ(qv::ui::TakeSnapshot().Top()->text, "Select Multiple Forms to Distribute");
+        qv::ui::Click(IDCANCEL);
+      })
+      .Then([&] { EXPECT_EQ(ListState().selection, Row("New starters")); });
+  Run();
+}
+
 TEST_F(Control, ANewFormMadeInTheEditorIsListedLastAndSelected) {
   Open();
   // A refresh saves the order of the rows: a form made afterwards comes below them all.

@@ -279,6 +279,28 @@ TEST_F(Scheduling, DeletingTheLastRowRemovesTheFormEverywhereAndSelectsTheRowBef
   Run();
 }
 
+// A form without a configuration has no script of its own: a file of its name in the scripts
+// folder belongs to something else and stays.
+TEST_F(Scheduling, DeletingAFormWithoutAConfigurationLeavesTheScriptsAlone) {
+  const std::string script = kScripts + "Office survey.ini";
+  world_.Put(script, Script({"FRM2B7.FRM"}));
+  Open();
+  int list = ListHandle();
+  std::string database;
+  user_.Then([&] { qv::ui::SelectAt(list, Row("Office survey")); })
+      .Then([&] {
+        database = DatabaseBytes();
+        qv::ui::KeyAt(list, VK_DELETE);
+      })
+      .Then([] { EXPECT_EQ(Answer(IDYES).second, "Delete 'Office survey'?"); })
+      .Then([&] {
+        EXPECT_FALSE(world_.Exists(kShare + "FRM1A.FRM"));
+        EXPECT_EQ(world_.Bytes(script), Script({"FRM2B7.FRM"}));
+        EXPECT_EQ(DatabaseBytes(), database);
+      });
+  Run();
+}
+
 TEST_F(Scheduling, AnsweringNoChangesNothingAndGivesTheListTheFocus) {
   Open();
   int list = ListHandle();

@@ -323,6 +323,23 @@ TEST_F(LangRt, TheModuleFolderIsThatOfTheFileHoldingTheAddress) {
             ProgramFolder());
   int local = 0;  // on the stack: in no file
   EXPECT_EQ(fs::path(qv::ModuleFolder(&local)), ProgramFolder());
+
+  // A library loaded by a relative name, as a program started by "./qvtests" is named: the
+  // folder is still absolute and clean.
+  TempFolder temp;
+  ASSERT_FALSE(temp.path().empty());
+  fs::create_directories(temp.path() / "lib");
+  fs::create_directories(temp.path() / "sub");
+  fs::copy_file(ProgramFolder() / "languages" / "QVCCDEU.DLL", temp.path() / "lib" / "COPY.DLL");
+  const fs::path before = fs::current_path();
+  fs::current_path(temp.path() / "sub");
+  void* library = dlopen("../lib/./COPY.DLL", RTLD_NOW | RTLD_LOCAL);
+  void* entry = library != nullptr ? dlsym(library, qv::kLanguageEntryName) : nullptr;
+  const std::string folder = entry != nullptr ? qv::ModuleFolder(entry) : "(not loaded)";
+  fs::current_path(before);
+  EXPECT_EQ(folder, fs::canonical(temp.path() / "lib").string());
+  if (library != nullptr)
+    dlclose(library);
 }
 
 // ---- The help file name

@@ -205,6 +205,8 @@ TEST_F(ConsoleCommands, GroupMakesAndChangesAGroupThroughTheDialog) {
       {{"group", "Empty"}, "At least one form must be selected in order to schedule this group."},
       {{"group", "Desk check", "--change"},
        "At least one form must be selected in order to schedule this group."},
+      {{"group", " desk check\t", "Office survey"}, "Duplicate group names are not allowed."},
+      {{"group", "  ", "Office survey"}, "A group name must be entered."},
   };
   for (const auto& [args, message] : refused) {
     EXPECT_EQ(Run(args), 1) << args[1];
@@ -212,6 +214,14 @@ TEST_F(ConsoleCommands, GroupMakesAndChangesAGroupThroughTheDialog) {
     EXPECT_EQ(out, "");
     EXPECT_EQ(Bytes(kGroupFile), made);
   }
+
+  // The name is saved, and reported, without the blanks around it.
+  ASSERT_EQ(Run({"group", " Lead ", "Office survey"}), 0) << err;
+  EXPECT_EQ(out,
+            "{\n  \"name\": \"Lead\",\n  \"forms\": [\n    \"Office survey\"\n  ],\n"
+            "  \"scheduled\": false\n}\n");
+  EXPECT_EQ(Bytes(kGroupFile), made + "[Group3]\r\nName=Lead\r\nForm1=Office survey\r\n");
+  ASSERT_EQ(Run({"delete", "--yes", "Lead", "--group"}), 0) << err;
 
   // A scheduled group changed: the group list and the script follow.
   ASSERT_EQ(Run({"schedule", "Desk check", "--group"}), 0) << err;

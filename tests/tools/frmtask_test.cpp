@@ -227,6 +227,60 @@ TEST(FrmTask, ReadOnlyFormsStayAndAKilledRunsHiddenFilesAreSweptAway) {
                                                 {".FRM2B7.FRM.nowNow", "under way"}}));
 }
 
+// The exit status is that of every client, not of the last one: a client in the middle that
+// fails makes the run fail, while the clients before and after it still get their forms.
+TEST(FrmTask, AFailedClientInTheMiddleFailsTheRunAndEachRecordSaysItsOwn) {
+  TestWorld w;
+  std::string ini;
+  ASSERT_TRUE(qv::ReadHostFile(w.Dir() + "/world.ini", &ini));
+  const std::string clients = "Clients=PC-ANNA,PC-BEN\r\n";
+  ASSERT_NE(ini.find(clients), std::string::npos);
+  ini.replace(ini.find(clients), clients.size(), "Clients=PC-ANNA,PC-BEN,PC-CARL\r\n");
+  ASSERT_TRUE(qv::WriteHostFileAtomic(
+      w.Dir() + "/world.ini",
+      ini + "\r\n[Computer PC-CARL]\r\nReachable=1\r\nDrive C=PC-CARL/C\r\n"));
+  fs::create_directories(w.Dir() + "/PC-CARL/C");
+  // PC-BEN's folder is a link out of the world: both lines are refused there.
+  const std::string outside = w.Dir() + "-outside";
+  fs::create_directories(outside);
+  fs::remove_all(w.Dir() + "/PC-BEN/C/QVCLIENT");
+  fs::create_directory_symlink(outside, w.Dir() + "/PC-BEN/C/QVCLIENT");
+  w.Put(kScripts + "Survey.ini", "[MACHINES]\r\nREMDEL0=\\QVCLIENT\\*.FRM\r\nREMCOPY0=" +
+                                     Copy(kSurvey, "\\QVCLIENT\\FRM1A.FRM") + "\r\n");
+
+  Outcome run = Frm(w, {"Survey.ini"});
+  EXPECT_EQ(run.status, 1) << run.err;
+  EXPECT_EQ(run.out, "PC-ANNA: ok\nPC-BEN: 2 of 2 lines failed\nPC-CARL: ok\n");
+  EXPECT_NE(run.err.find("FrmTask: PC-BEN: REMCOPY0="), std::string::npos) << run.err;
+  EXPECT_EQ(run.err.find("PC-ANNA"), std::string::npos) << run.err;
+  EXPECT_EQ(run.err.find("PC-CARL"), std::string::npos) << run.err;
+  for (const char* client : {"PC-ANNA", "PC-CARL"})
+    EXPECT_EQ(Tree(w.Dir() + "/" + client + "/C/QVCLIENT"),
+              (std::map<std::string, std::string>{{"FRM1A.FRM", w.Bytes(kSurvey)}}))
+        << client;
+  EXPECT_TRUE(fs::is_empty(outside));
+
+  std::vector<qv::ClientRun> runs = qv::ReadTaskRuns(w.Dir(), "Survey");
+  ASSERT_EQ(runs.size(), 3u);
+  const char* const names[] = {"PC-ANNA", "PC-BEN", "PC-CARL"};
+  for (std::size_t i = 0; i < runs.size(); ++i) {
+    EXPECT_EQ(runs[i].client, names[i]);
+    EXPECT_EQ(runs[i].ok, i != 1) << names[i];
+    ASSERT_EQ(runs[i].lines.size(), 2u) << names[i];
+    for (const qv::RunLine& line : runs[i].lines) {
+      if (i == 1)
+        EXPECT_NE(line.result.find("symbolic link"), std::string::npos) << line.result;
+      else
+        EXPECT_EQ(line.result, "ok") << names[i] << " " << line.key;
+    }
+  }
+
+  // The built program says the same by its exit status.
+  ChildResult child = RunChild("FrmTask.exe", {.args = {"--world", w.Dir(), "Survey.ini"}});
+  EXPECT_EQ(child.status, 1) << child.err;
+  fs::remove_all(outside);
+}
+
 TEST(FrmTask, BadArgumentsNoWorldOrNoScriptDoNothing) {
   TestWorld w;
   w.Put(kScripts + "Empty.ini", "[Other]\r\nREMDEL0=\\QVCLIENT\\*.FRM\r\n");

@@ -8,6 +8,7 @@
 #include "distribution/Configurations.h"
 #include "distribution/RemoteRegistry.h"
 #include "distribution/TaskDataSource.h"
+#include "groups/FormGroupDlg.h"
 #include "groups/FormGroupList.h"
 #include "platform/ole/DropTarget.h"
 #include "platform/ole/GlobalMemory.h"
@@ -374,6 +375,9 @@ int GroupCommand(const std::string& utf8Name, const std::vector<std::string>& ut
   if (status != 0)
     return status;
 
+  // A new group is saved under the name the dialog makes of the text typed.
+  if (!change)
+    name = CFormGroupDlg::GroupNameOf(name);
   CFormGroupList groups(FormsSharePath() + CFormGroupList::kFileName);
   for (CFormGroup* g = groups.GetFirstGroup(); g != nullptr; g = groups.GetNextGroup()) {
     if (g->GetGroupName() != name)
