@@ -58,9 +58,7 @@ bool ParseViewerArgs(const std::vector<std::string>& args, std::string* file, st
     value = value.substr(1, value.size() - 2);
   if (!haveFile)
     return Fail(err, "no form file given; " + std::string(kUsage));
-  if (value.empty())
-    return Fail(err, "the form file after /i= is empty");
-  *file = value;
+  *file = value;  // "" after "/i=": no form yet
   return true;
 }
 
@@ -77,6 +75,19 @@ int RunViewer(const std::vector<std::string>& argsIn, std::string* out, std::str
     return 2;
   }
   CurrentWorld current(world.get());
+  std::filesystem::path folder = std::filesystem::path(world->Dir()) / kPageFolder;
+  auto write = [&](const std::filesystem::path& pagePath, const std::string& page) {
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (ec || !WriteHostFileAtomic(pagePath.string(), page)) {
+      Fail(err, "cannot write " + Printable(pagePath.string()));
+      return 1;
+    }
+    *out += pagePath.string() + "\n";
+    return 0;
+  };
+  if (file.empty())
+    return write(folder / kNoFormPage, RenderNoFormPage());
 
   std::string win, host, bytes;
   if (!FormPath(*world, file, &win, err, kProgram))
@@ -90,19 +101,8 @@ int RunViewer(const std::vector<std::string>& argsIn, std::string* out, std::str
   CCustomForm form;
   form.SetFilePath(win);
   form.Load();
-  std::string page = RenderFormPage(form.Definition());
-
-  std::filesystem::path folder = std::filesystem::path(world->Dir()) / kPageFolder;
-  std::filesystem::path pagePath =
-      folder / (std::filesystem::path(host).filename().string() + ".html");
-  std::error_code ec;
-  std::filesystem::create_directories(folder, ec);
-  if (ec || !WriteHostFileAtomic(pagePath.string(), page)) {
-    Fail(err, "cannot write " + Printable(pagePath.string()));
-    return 1;
-  }
-  *out += pagePath.string() + "\n";
-  return 0;
+  return write(folder / (std::filesystem::path(host).filename().string() + ".html"),
+               RenderFormPage(form.Definition()));
 }
 
 }  // namespace qv
