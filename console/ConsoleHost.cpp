@@ -95,7 +95,8 @@ ConsoleHost::ConsoleHost(std::string programs, std::function<void()> wake)
     if (plugIns_[i].problem.empty() && Choose(static_cast<int>(i), &why))
       break;
   }
-  ui::SetStatusText(Say(Text::kReady));
+  ui::SetIdleStatusText(Say(Text::kReady));
+  ui::ShowIdleStatus();
   helpCount_ = LastHelpRequest().count;
   winExecCount_ = LastWinExec().count;
 }
