@@ -29,6 +29,7 @@
 #include "tools/console/ControlSite.h"
 #include "tools/frmtask/TaskRuns.h"
 #include "tools/text/Cp1252.h"
+#include "tools/viewer/Viewer.h"
 
 extern char** environ;
 
@@ -94,7 +95,8 @@ ConsoleHost::ConsoleHost(std::string programs, std::function<void()> wake)
     if (plugIns_[i].problem.empty() && Choose(static_cast<int>(i), &why))
       break;
   }
-  ui::SetStatusText(Say(Text::kReady));
+  ui::SetIdleStatusText(Say(Text::kReady));
+  ui::ShowIdleStatus();
   helpCount_ = LastHelpRequest().count;
   winExecCount_ = LastWinExec().count;
 }
@@ -274,7 +276,9 @@ void ConsoleHost::NotePages() {
     if (run.result == kWinExecStarted && at != std::string::npos) {
       std::string file = run.commandLine.substr(at + 3);
       file = file.substr(file.find_last_of('\\') + 1);
-      pages_.push_back({static_cast<int>(pages_.size()) + 1, "", "viewer:" + file + ".html"});
+      // No file yet (a new form not saved): the viewer's page says so.
+      pages_.push_back({static_cast<int>(pages_.size()) + 1, "",
+                        "viewer:" + (file.empty() ? std::string(kNoFormPage) : file + ".html")});
     }
   }
   for (OpenPage& page : pages_) {

@@ -30,6 +30,7 @@ constexpr std::pair<const char*, UserInput::Kind> kKinds[] = {
     {"dragOver", UserInput::kDragOver},
     {"drop", UserInput::kDrop},
     {"cancelDrag", UserInput::kCancelDrag},
+    {"columnWidth", UserInput::kColumnWidth},
 };
 
 constexpr const char* kMembers[] = {"kind", "target", "index", "to", "key", "text", "x", "y"};
@@ -105,8 +106,9 @@ bool PostInputJson(const json& input, std::string* why) {
     const std::string& utf8 = text->get_ref<const std::string&>();
     if (utf8.size() > kMaxInputText)
       return Fail(why, "\"text\" is longer than " + std::to_string(kMaxInputText) + " bytes");
-    if (!text::Utf8ToCp1252(utf8, &out.text))
-      return Fail(why, "\"text\" is not UTF-8 text of Windows-1252 characters");
+    // Typed or pasted text keeps every character: one Windows-1252 cannot hold becomes "?".
+    if (!text::Utf8ToCp1252Replacing(utf8, &out.text))
+      return Fail(why, "\"text\" is not well-formed UTF-8");
   } else if (*kind == UserInput::kText) {
     return Fail(why, "a text input needs \"text\"");
   }
@@ -116,6 +118,8 @@ bool PostInputJson(const json& input, std::string* why) {
     return Fail(why, "a menu pick needs \"index\"");
   if (*kind == UserInput::kResize && (!index || !to))
     return Fail(why, "a resize needs \"index\" and \"to\"");
+  if (*kind == UserInput::kColumnWidth && (!index || !to))
+    return Fail(why, "a column width needs \"index\" and \"to\"");
   if (*kind == UserInput::kDragOver && (!x || !y))
     return Fail(why, "a drag over needs \"x\" and \"y\"");
 

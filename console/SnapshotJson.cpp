@@ -48,6 +48,7 @@ json WindowToJson(const ui::WindowState& w, RowsText* rowsText) {
       {"checked", w.checked},
       {"modified", w.modified},
       {"pixels", w.pixels},
+      {"closeEnabled", w.closeEnabled},
       {"selection", w.selection},
       {"caret", w.caret},
       {"top", w.top},
@@ -66,7 +67,8 @@ json WindowToJson(const ui::WindowState& w, RowsText* rowsText) {
                        {"image", Cp1252ToUtf8(b.image)},
                        {"enabled", b.enabled},
                        {"checked", b.checked},
-                       {"tip", Cp1252ToUtf8(b.tip)}});
+                       {"tip", Cp1252ToUtf8(b.tip)},
+                       {"tipShown", b.tipShown}});
   PutArray(&out, "buttons", std::move(buttons));
   json children = json::array();
   for (const ui::WindowState& child : w.children)

@@ -148,6 +148,15 @@ function say(con, text) {
   return (PANE_TEXT[con.language] || {})[text] || text;
 }
 
+// A run line may break after its commas and backslashes (and at its spaces), never inside a
+// file name.
+function breakable(text) {
+  const nodes = [];
+  for (const part of text.split(/(?<=[,\\])/)) nodes.push(part, el('wbr'));
+  nodes.pop();
+  return nodes;
+}
+
 function when(seconds) {
   const d = new Date(seconds * 1000);
   const two = (n) => String(n).padStart(2, '0');
@@ -173,8 +182,8 @@ export function renderTaskPane(con, app) {
       runs.length === 0 && !task.running ? el('p', { class: 'empty' }, say(con, 'Not run yet.')) : null,
       runs.map((run) => el('details', { class: `run ${run.ok ? 'ok' : 'failed'}` },
         el('summary', {}, `${run.client} \u2014 ${when(run.time)} \u2014 ${say(con, run.ok ? 'ok' : 'failed')}`),
-        el('pre', { class: 'run-lines' }, (run.lines || []).map((line) =>
-          `${line.key}=${line.value}: ${line.result}`).join('\n'))))));
+        el('pre', { class: 'run-lines' }, breakable((run.lines || []).map((line) =>
+          `${line.key}=${line.value}: ${line.result}`).join('\n')))))));
   }
   pane.append(el('h2', {}, say(con, 'Clients')));
   for (const client of con.clients || []) {

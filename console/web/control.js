@@ -54,7 +54,8 @@ function renderToolbar(bar, app, box) {
       onclick: () => app.send({ kind: 'click', target: bar.handle, index }),
     }, el('img', { src: imageUrl('toolbar', b.image), alt: '', width: 16, height: 16 }));
     const wrap = el('span', { class: 'tool-wrap' }, button);
-    if (b.tip) wrap.append(el('span', { class: 'tooltip', role: 'tooltip' }, b.tip));
+    // Every button is named by its tip; the tip itself shows where the framework shows it.
+    if (b.tipShown) wrap.append(el('span', { class: 'tooltip', role: 'tooltip' }, b.tip));
     // A disabled button takes no mouse events; its wrapper still tells the hover.
     wrap.addEventListener('mouseenter', () => app.hover(bar.handle, index));
     box.append(wrap);
@@ -331,12 +332,20 @@ function renderListView(list, app, box) {
     const columns = list.columns || [''];
     view.columnCount = columns.length;
     box.setAttribute('aria-rowcount', rows.length + 1);
-    view.head = el('thead', {}, el('tr', { role: 'row', 'aria-rowindex': 1 }, (list.columns || []).map((c) =>
-      el('th', { role: 'columnheader', scope: 'col' }, plainText(c)))));
+    // Each column is as wide as the list control says (its owner's, or the user's by a drag
+    // of the header divider); text that does not fit is cut.
+    const cols = columns.map((_, c) => el('col', { style: { width: `${widths[c] ?? 100}px` } }));
+    const table = el('table', { class: 'lv-table' }, el('colgroup', {}, cols));
+    const fit = () => {
+      table.style.width = `${cols.reduce((sum, col) => sum + parseFloat(col.style.width), 0)}px`;
+    };
+    fit();
+    view.head = el('thead', {}, el('tr', { role: 'row', 'aria-rowindex': 1 }, (list.columns || []).map((c, i) =>
+      el('th', { role: 'columnheader', scope: 'col' }, el('span', { class: 'lv-heading' }, plainText(c)),
+        columnDivider(list, app, i, cols[i], fit)))));
     view.container = el('tbody');
-    box.append(el('table', { class: 'lv-table' },
-      el('colgroup', {}, columns.map((_, c) => el('col', { style: { width: `${widths[c] || 100}px` } }))),
-      view.head, view.container));
+    table.append(view.head, view.container);
+    box.append(table);
     view.headerHeight = list.columns?.length ? ROW_HEIGHT : 0;
     view.makeItem = (i) => el('tr', { role: 'row', 'aria-rowindex': i + 2, ...itemAttrs(i) },
       columns.map((_, c) => el('td', { role: 'gridcell' },
@@ -368,6 +377,35 @@ function renderListView(list, app, box) {
   wireListMouse(list, app, box);
   wireListKeys(list, app, box);
   return box;
+}
+
+// The divider at a header's right edge: dragged, the column follows the mouse, and at the
+// release the list control is given the new width (as a header drag gives it), which the
+// next state draws. Wider than 4096 pixels the control does not go.
+function columnDivider(list, app, column, col, fit) {
+  const divider = el('span', { class: 'lv-divider', 'aria-hidden': 'true', 'data-column': column });
+  divider.addEventListener('mousedown', (e) => {
+    if (e.button !== 0) return;
+    e.preventDefault();
+    e.stopPropagation();
+    const from = e.clientX, start = parseFloat(col.style.width);
+    const widthAt = (x) => Math.max(0, Math.min(4096, Math.round(start + x - from)));
+    const move = (m) => {
+      col.style.width = `${widthAt(m.clientX)}px`;
+      fit();
+    };
+    const up = (u) => {
+      window.removeEventListener('mousemove', move, true);
+      window.removeEventListener('mouseup', up, true);
+      const width = widthAt(u.clientX);
+      if (width !== start) app.send({ kind: 'columnWidth', target: list.handle, index: column, to: width });
+    };
+    window.addEventListener('mousemove', move, true);
+    window.addEventListener('mouseup', up, true);
+  });
+  // A click on the divider is no click on the list.
+  divider.addEventListener('click', (e) => e.stopPropagation());
+  return divider;
 }
 
 function rowAt(event) {

@@ -1,6 +1,6 @@
 // The modal windows: each a window of 98.css at its template's size, every control at its
 // rectangle in dialog units (MS Sans Serif 8 pt: 1.5 pixels across, 1.625 down per unit).
-import { el, mnemonicNodes, plainText } from './dom.js';
+import { el, imageUrl, mnemonicNodes, plainText } from './dom.js';
 import { VK } from './control.js';
 
 const DU_X = 1.5, DU_Y = 1.625;
@@ -10,6 +10,7 @@ const BS = { PUSH: 0, DEFPUSH: 1, CHECK: 2, AUTOCHECK: 3, STATE3: 5, AUTO3: 6, G
 const ES_MULTILINE = 0x0004;
 const SS_TYPEMASK = 0x001f, SS_ICON = 0x0003, SS_ETCHEDHORZ = 0x0010;
 const LBS_OWNERDRAWFIXED = 0x0010;
+const MESSAGE_ICONS = ['stop', 'question', 'information', 'exclamation'];
 
 function place(rect, pixels) {
   const sx = pixels ? 1 : DU_X, sy = pixels ? 1 : DU_Y;
@@ -56,6 +57,8 @@ export function renderDialog(dialog, app, top, depth) {
     el('div', { class: 'title-bar-controls' },
       el('button', {
         'aria-label': 'Close', tabindex: -1, 'data-press': `close:${dialog.handle}`,
+        // A message box without Cancel has its close box greyed.
+        disabled: dialog.closeEnabled === false,
         onclick: () => app.send({ kind: 'close', target: dialog.handle }),
       }))),
   body);
@@ -165,6 +168,10 @@ function renderEdit(w, common, kids, index, app) {
 function renderStatic(w, common, kids, index) {
   const type = w.style & SS_TYPEMASK;
   if (type === SS_ICON) {
+    // A message box's icon is drawn; a template's own icon is its picture.
+    if (!MESSAGE_ICONS.includes(w.text)) {
+      return el('img', { ...common, class: 'ctl-picture', src: imageUrl('icon', w.text), alt: w.text });
+    }
     return el('div', { ...common, class: `ctl-icon icon-${w.text}`, role: 'img', 'aria-label': w.text });
   }
   if (type === SS_ETCHEDHORZ) return el('hr', { ...common, class: 'etched' });

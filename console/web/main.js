@@ -45,6 +45,7 @@ let pollStop = null;
 let inputsDone = null;
 
 function enqueue(path, body, options = {}) {
+  if (stopped) return;
   if (fixture) {
     devLog(`${path}: ${JSON.stringify(body)}`);
     return;
@@ -69,6 +70,8 @@ async function pump() {
       accept(state);
     } catch (error) {
       console.error(error);
+      // An input that did not reach the console: is it still running?
+      if (await consoleGone()) return;
     }
   }
   busy = false;
@@ -79,13 +82,13 @@ async function pump() {
 
 function accept(state) {
   // The answer to an input and the poll bring the same state: it is drawn once.
-  if (app.state && state.version <= app.state.version) return;
+  if (stopped || (app.state && state.version <= app.state.version)) return;
   app.state = state;
   if (!busy) render();
 }
 
 async function poll() {
-  for (;;) {
+  while (!stopped) {
     if (inputsDone) await inputsDone;
     const stop = new AbortController();
     pollStop = stop;
@@ -94,14 +97,51 @@ async function poll() {
     } catch (error) {
       if (stop.signal.aborted) continue;
       console.error(error);
-      await new Promise((r) => setTimeout(r, 2000));
+      if (await consoleGone()) return;
     }
   }
+}
+
+// ---- The console stopped
+//
+// A request that fails is asked once more a second later; when that fails too, the console
+// is taken for stopped: the page says so, takes no more input and shows nothing of the last
+// state as if it were live.
+let stopped = false;
+const STOPPED_TEXT = {
+  en: 'The console is no longer running. Start it again, then reload this page.',
+  de: 'Die Konsole l\u00e4uft nicht mehr. Starten Sie sie erneut und laden Sie dann diese Seite neu.',
+};
+
+async function consoleGone() {
+  if (stopped) return true;
+  await new Promise((r) => setTimeout(r, 1000));
+  try {
+    accept(await api.getState(-1));
+    return false;
+  } catch {
+    showStopped();
+    return true;
+  }
+}
+
+function showStopped() {
+  if (stopped) return;
+  stopped = true;
+  queue.length = 0;
+  pollStop?.abort();
+  const root = document.getElementById('app');
+  for (const child of root.children) child.inert = true;
+  const language = app.state?.console?.language || document.documentElement.lang || 'en';
+  root.append(el('div', { class: 'modal-layer stopped-layer' },
+    el('div', { class: 'window stopped-notice', role: 'alert' },
+      el('div', { class: 'window-body' }, STOPPED_TEXT[language] || STOPPED_TEXT.en))));
 }
 
 // ---- Rendering
 
 function render() {
+  if (stopped) return;  // the notice stays over the last state
   const { snapshot, console: con } = app.state;
   const remembered = rememberView();
   document.title = con.title || 'Console';

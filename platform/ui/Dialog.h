@@ -39,6 +39,9 @@ class CDialog : public CWnd {
   // The window that opened the dialog (null for none); it waits while the dialog runs.
   CWnd* GetOwner() const { return parentWindow_; }
 
+  // The close box of the title bar takes clicks (message boxes without Cancel grey it).
+  virtual bool CloseEnabled() const { return true; }
+
   // Enter, Escape, F1 or the close box. False for any other key.
   bool HandleDialogKey(int key);
 

@@ -330,6 +330,17 @@ bool CListCtrl::OnUserInput(const UserInput& input, std::string* problem) {
       if (IsWindow())
         Notify(LVN_BEGINDRAG, input.index);
       return true;
+    case UserInput::kColumnWidth:
+      // The header shows in the report presentation only; the width is the user's, kept until
+      // the control's owner reads or sets it again.
+      if (ViewType() != LVS_REPORT || input.index < 0 || input.index >= GetColumnCount() ||
+          input.to < 0 || input.to > kMaxColumnWidth) {
+        *problem = "the list " + std::to_string(GetDlgCtrlID()) + " has no header divider " +
+                   std::to_string(input.index) + " to drag to " + std::to_string(input.to);
+        return false;
+      }
+      SetColumnWidth(input.index, input.to);
+      return true;
     case UserInput::kKey: {
       SetFocus();
       SendMessage(WM_KEYDOWN, static_cast<WPARAM>(input.key));

@@ -121,6 +121,8 @@ class CListCtrl : public CWnd {
   int GetColumnCount() const { return static_cast<int>(columns_.size()); }
   int GetColumnWidth(int column) const;  // 0 for a bad column
   BOOL SetColumnWidth(int column, int width);
+  // The widest a header drag makes a column (pixels).
+  static constexpr int kMaxColumnWidth = 4096;
   std::string GetColumnHeading(int column) const;
   int GetStringWidth(const std::string& text) const;
 

@@ -2,6 +2,7 @@
 
 #include "platform/ui/FrameWnd.h"
 #include "platform/ui/ImageList.h"
+#include "platform/ui/Ui.h"
 
 namespace {
 
@@ -91,10 +92,10 @@ void CToolBar::FilterToolTipMessage(MSG* msg) {
   int button = HitTest(msg->pt);
   if (button == tipButton_)
     return;
-  tipButton_ = button;
-  tip_.clear();
+  HideTip();
   if (button < 0 || GetParent() == nullptr)
     return;
+  tipButton_ = button;
   TOOLTIPTEXTA ttt;
   ttt.hdr.hwndFrom = Handle();
   ttt.hdr.idFrom = static_cast<int>(buttons_[static_cast<std::size_t>(button)].id);
@@ -102,6 +103,22 @@ void CToolBar::FilterToolTipMessage(MSG* msg) {
   GetParent()->SendMessage(WM_NOTIFY, static_cast<WPARAM>(ttt.hdr.idFrom),
                            reinterpret_cast<LPARAM>(&ttt.hdr));
   tip_ = ttt.lpszText != nullptr ? ttt.lpszText : ttt.szText;
+}
+
+std::string CToolBar::ButtonTip(int index) const {
+  if (index < 0 || index >= GetCount() || buttons_[static_cast<std::size_t>(index)].id == 0)
+    return "";
+  std::string text = qv::LoadModuleString(buttons_[static_cast<std::size_t>(index)].id);
+  std::size_t newline = text.find('\n');
+  return newline == std::string::npos ? std::string() : text.substr(newline + 1);
+}
+
+void CToolBar::HideTip() {
+  if (tipButton_ < 0)
+    return;
+  tipButton_ = -1;
+  tip_.clear();
+  qv::ui::ShowIdleStatus();
 }
 
 void CToolBar::OnUpdateCmdUI(CFrameWnd* target, BOOL disableIfNoHandler) {
@@ -129,6 +146,9 @@ bool CToolBar::OnUserInput(const UserInput& input, std::string* problem) {
         *problem = "the toolbar button " + std::to_string(button.id) + " is disabled";
         return false;
       }
+      // A press hides the tip, and the prompt with it, before the command runs (it may open a
+      // dialog, whose end leaves the status idle).
+      HideTip();
       if (GetParent() != nullptr)
         GetParent()->SendMessage(WM_COMMAND, MAKEWPARAM(button.id, 0),
                                  static_cast<LPARAM>(Handle()));

@@ -61,17 +61,23 @@ class CToolBar : public CControlBar {
   int HitTest(CPoint point) const;
   CRect ButtonRect(int index) const;
 
+  // A button's tip, whether it shows or not: the text after the newline of its command's
+  // string in the current resource module, as the frame gives it; "" for a separator.
+  std::string ButtonTip(int index) const;
   // The tip shown now and the button it is for (-1: none).
   const std::string& TipText() const { return tip_; }
   int TipButton() const { return tipButton_; }
   // Hands the tooltip one message of the bar: a mouse move onto a button asks the frame for
-  // its tip text and shows it; a move off every button hides it.
+  // its tip text and shows it; a move off every button hides it, and the host's status gives
+  // the button's prompt up for its idle text.
   void FilterToolTipMessage(MSG* msg);
 
   void OnUpdateCmdUI(CFrameWnd* target, BOOL disableIfNoHandler) override;
   bool OnUserInput(const UserInput& input, std::string* problem) override;
 
  private:
+  void HideTip();
+
   std::vector<Button> buttons_;
   int bitmapId_ = 0;
   std::string tip_;

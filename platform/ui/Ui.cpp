@@ -37,6 +37,7 @@ std::vector<std::string>& Problems() {
 }
 EventSource* g_source = nullptr;
 std::string g_status;
+std::string g_idleStatus;
 
 // A message box as a modal window of the framework: its icon, its text and its buttons.
 class CMessageBoxDlg : public CDialog {
@@ -48,6 +49,11 @@ class CMessageBoxDlg : public CDialog {
   }
 
  protected:
+  // The close box likewise: greyed on a box with neither.
+  bool CloseEnabled() const override {
+    return type_ == MB_OK || type_ == MB_OKCANCEL || type_ == MB_YESNOCANCEL;
+  }
+
   // Escape closes a box only when it has a Cancel button, or only an OK button.
   void OnCancel() override {
     if (type_ == MB_OK)
@@ -203,7 +209,10 @@ void Dispatch(const UserInput& input) {
   }
   CDialog* top = TopModal();
   if (input.kind == UserInput::kClose && top != nullptr) {
-    top->SendMessage(WM_CLOSE);
+    if (!top->CloseEnabled())
+      Problem("the close box of \"" + top->GetWindowText() + "\" is disabled");
+    else
+      top->SendMessage(WM_CLOSE);
     return;
   }
   if (input.kind == UserInput::kResize) {
@@ -283,12 +292,14 @@ WindowState StateOf(CWnd* window) {
   s.enabled = window->IsWindowEnabled() != FALSE;
   s.focused = CWnd::GetFocus() == window;
   s.pixels = dynamic_cast<CDialog*>(TopLevel(window)) == nullptr;
+  if (auto* dialog = dynamic_cast<CDialog*>(window))
+    s.closeEnabled = dialog->CloseEnabled();
   if (auto* bar = dynamic_cast<CToolBar*>(window)) {
     for (int i = 0; i < bar->GetCount(); ++i) {
       const CToolBar::Button& button = bar->GetButton(i);
       s.buttons.push_back(ToolButtonState{button.id, bar->ImageName(i), button.enabled,
-                                          button.checked,
-                                          bar->TipButton() == i ? bar->TipText() : ""});
+                                          button.checked, bar->ButtonTip(i),
+                                          bar->TipButton() == i});
     }
   }
   if (auto* edit = dynamic_cast<CEdit*>(window))
@@ -450,6 +461,15 @@ void SetStatusText(const std::string& text) {
   g_status = text;
 }
 
+void SetIdleStatusText(const std::string& text) {
+  g_idleStatus = text;
+}
+
+void ShowIdleStatus() {
+  if (!g_idleStatus.empty())
+    g_status = g_idleStatus;
+}
+
 bool Click(int id) {
   return PostTo(id, Input(UserInput::kClick));
 }
@@ -547,6 +567,12 @@ bool Resize(int handle, int cx, int cy) {
   UserInput input = Input(UserInput::kResize);
   input.index = cx;
   input.to = cy;
+  return PostAt(handle, input);
+}
+bool DragColumnDivider(int handle, int column, int width) {
+  UserInput input = Input(UserInput::kColumnWidth);
+  input.index = column;
+  input.to = width;
   return PostAt(handle, input);
 }
 

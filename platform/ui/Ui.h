@@ -49,7 +49,8 @@ struct ToolButtonState {
   std::string image;
   bool enabled = true;
   bool checked = false;
-  std::string tip;  // the tip shown now for this button, "" when none
+  std::string tip;        // the button's tip (its command's string after the newline)
+  bool tipShown = false;  // the mouse rests on the button and its tip shows
 };
 
 struct WindowState {
@@ -75,6 +76,8 @@ struct WindowState {
   int selection = -1, caret = -1, top = 0, insertMark = -1;
   std::vector<ToolButtonState> buttons;  // toolbars
   bool pixels = false;  // the rectangle is in pixels (a host's window), not dialog units
+  // A dialog's close box takes clicks (greyed when not).
+  bool closeEnabled = true;
   std::vector<WindowState> children;
 
   // The child of an id (first found, depth first); null when none.
@@ -118,6 +121,10 @@ Snapshot TakeSnapshot();
 
 // The status text a host shows (a console's status bar); the snapshot carries it.
 void SetStatusText(const std::string& text);
+// The text the status shows when idle ("Ready"): a toolbar's prompt gives way to it once the
+// button's tip hides (the mouse leaves the button, or presses it). "" keeps the status as is.
+void SetIdleStatusText(const std::string& text);
+void ShowIdleStatus();
 
 // Input, addressed to the control of `id` in the topmost modal window (0: the window itself
 // for keys and close). Posting fails (false, with a problem recorded) when there is no such
@@ -146,6 +153,8 @@ bool DragOver(int handle, CPoint point = {});
 bool Drop();
 bool CancelDrag();
 bool Resize(int handle, int cx, int cy);
+// A list view's header divider dragged: its column becomes `width` pixels wide.
+bool DragColumnDivider(int handle, int column, int width);
 // Raw input by window handle (the browser's way).
 void Post(const UserInput& input);
 

@@ -188,6 +188,8 @@ struct UserInput {
     kDragOver,    // the running drag moves over the target window, at `point`
     kDrop,        // the running drag is dropped where it is
     kCancelDrag,  // the running drag is cancelled
+    // A report's header divider dragged: column `index` becomes `to` pixels wide.
+    kColumnWidth,
   };
   Kind kind = kClick;
   int target = 0;  // window handle

@@ -2,7 +2,9 @@
 // whole plug-in in German.
 import assert from 'node:assert/strict';
 import { after, before, describe, test } from 'node:test';
-import { dialog, expectText, expectTexts, launchBrowser, expectNames, listNames, row, session, pressTool } from './console.mjs';
+import {
+  dialog, expectText, expectTexts, launchBrowser, expectNames, listNames, row, session, pressTool, until,
+} from './console.mjs';
 
 let browser;
 before(async () => { browser = await launchBrowser(); });
@@ -89,4 +91,84 @@ describe('pages and languages', () => {
       await s.close();
     }
   });
+
+  test('File, Properties shows its page; the About box its icon; Preview of an untouched new form', async () => {
+    const s = await session(browser);
+    try {
+      const { page } = s;
+      const bar = page.getByRole('menubar');
+      await bar.getByRole('menuitem', { name: 'File' }).click();
+      await page.getByRole('menu', { name: 'File' }).getByRole('menuitem', { name: 'Properties...' }).click();
+      const sheet = page.getByRole('dialog').filter({ has: page.getByRole('tab') });
+      const text = sheet.getByText('No properties can be set for this control.');
+      await text.waitFor();
+      // What is drawn at the text's middle is the text, not the tab's panel over it.
+      const onTop = await text.evaluate((node) => {
+        const r = node.getBoundingClientRect();
+        const hit = document.elementFromPoint(r.left + r.width / 2, r.top + r.height / 2);
+        return node.contains(hit);
+      });
+      assert.ok(onTop, 'the page is drawn over the tab panel');
+      await page.keyboard.press('Escape');
+      await sheet.waitFor({ state: 'detached' });
+
+      await bar.getByRole('menuitem', { name: 'Help' }).click();
+      await page.getByRole('menu', { name: 'Help' }).getByRole('menuitem', { name: 'About the Plug-In...' }).click();
+      const about = dialog(page, 'About QVccfg Control');
+      const icon = about.getByRole('img', { name: 'control' });
+      await until(() => icon.evaluate((img) => img.complete && img.naturalWidth), (w) => w === 32, 'the icon drawn');
+      await about.getByRole('button', { name: 'Close' }).last().click();
+      await about.waitFor({ state: 'detached' });
+
+      await row(page, 'Add new form').dblclick();
+      const editor = dialog(page, 'Create a Custom Data Form');
+      const viewer = await newTab(page, () => editor.getByRole('button', { name: 'Preview' }).click());
+      await expectText(viewer.getByRole('heading', { level: 1 }), 'No form to show yet', 'the page of no form');
+      await expectText(viewer.locator('body'), /There is no form to show yet/, 'what it says');
+      await page.keyboard.press('Escape');
+      await editor.waitFor({ state: 'detached' });
+    } finally {
+      await s.close();
+    }
+  });
+
+  for (const [language, env, notice, viewerWords] of [
+    ['English', {}, /The console is no longer running/, null],
+    ['German', { LANG: 'de_DE.UTF-8', LC_ALL: '', LANGUAGE: '' }, /Die Konsole l\u00e4uft nicht mehr/,
+      [/Seite 1 von 1/, /Eine Antwort ist erforderlich/]],
+  ]) {
+    test(`in ${language}: the viewer's words, and a notice when the console stops`, async () => {
+      const s = await session(browser, {}, { env });
+      try {
+        const { page } = s;
+        if (viewerWords) {
+          await row(page, 'Asset tag').dblclick();
+          const editor = page.getByRole('dialog').first();
+          const viewer = await newTab(page, () => editor.getByRole('button', { name: 'Vorschau' }).click());
+          for (const words of viewerWords) await expectText(viewer.locator('body'), words, `the viewer says ${words}`);
+          assert.doesNotMatch(await viewer.locator('body').textContent(), /Page 1 of|An answer is required/);
+          await viewer.close();
+          await page.keyboard.press('Escape');
+          await editor.waitFor({ state: 'detached' });
+        }
+        // An open dialog when the console stops.
+        await row(page, 'Asset tag').dblclick();
+        const editor = page.getByRole('dialog').first();
+        await editor.waitFor();
+        await s.con.stop();
+        const alert = page.getByRole('alert');
+        await expectText(alert, notice, 'the notice', 5000);
+        // Nothing more is sent: a click reaches no console and the notice stays.
+        const sent = [];
+        page.on('request', (r) => { if (r.url().includes('/api/')) sent.push(r.url()); });
+        await page.locator('body').click({ position: { x: 5, y: 5 }, force: true });
+        await page.keyboard.press('Escape');
+        await page.waitForTimeout(500);
+        assert.deepEqual(sent, []);
+        await expectText(alert, notice, 'the notice stays');
+      } finally {
+        await s.close().catch(() => {});
+      }
+    });
+  }
 });

@@ -2,7 +2,7 @@
 //   QV_BUILD_DIR=build node tests/e2e/screenshots.mjs OUTDIR
 import fs from 'node:fs';
 import path from 'node:path';
-import { dialog, launchBrowser, pressTool, row, session, until } from './console.mjs';
+import { dialog, FORMS, launchBrowser, pressTool, row, session, until } from './console.mjs';
 
 const out = path.resolve(process.argv[2] || 'screenshots');
 fs.mkdirSync(out, { recursive: true });
@@ -68,6 +68,13 @@ async function shots(browser, lang) {
       await pressTool(page, view);
       await shoot(page, `${lang}-frame-${i + 1}-${view.replace(/\W+/g, '-').toLowerCase()}`);
     }
+    // The details with a form of a long name: the columns keep their widths, the name is cut.
+    fs.writeFileSync(path.join(s.world, FORMS, 'FRMLONG.FRM'),
+      '[Header]\r\nName=Quovant(R) Custom Data INI file\r\nVersion=1.0\r\n[Form]\r\n' +
+      `FormName=A form with a long name ${'x'.repeat(126)}\r\nFormDescription=Its description\r\n`);
+    await page.keyboard.press('F5');
+    await until(() => page.getByText('Its description').count(), (n) => n === 1, 'the long name listed');
+    await shoot(page, `${lang}-details-long-name`);
     await pressTool(page, t.views[0]);
 
     // A menu of the menu bar with a prompt, and a toolbar tooltip.
@@ -141,8 +148,15 @@ async function shots(browser, lang) {
     await page.locator('details.run').first().waitFor({ timeout: 30000 });
     await page.locator('details.run > summary').first().click();
     await shoot(page, `${lang}-task-pane-runs`);
+
+    // The console stops under an open dialog: the page says so.
+    await row(page, 'Asset tag').dblclick();
+    await topDialog(page);
+    await s.con.stop();
+    await page.getByRole('alert').waitFor({ timeout: 10000 });
+    await shoot(page, `${lang}-console-stopped`);
   } finally {
-    await s.close();
+    await s.close().catch(() => {});
   }
 }
 

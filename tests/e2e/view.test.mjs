@@ -1,8 +1,12 @@
 // The list's four presentations and their persistence, its context menu by mouse and by
 // keyboard, and a toolbar button's tooltip with its prompt in the status bar.
 import assert from 'node:assert/strict';
+import fs from 'node:fs';
+import path from 'node:path';
 import { after, before, describe, test } from 'node:test';
-import { expectText, expectTexts, launchBrowser, row, session, until, pressTool } from './console.mjs';
+import {
+  dialog, expectText, expectTexts, FORMS, launchBrowser, row, session, until, pressTool,
+} from './console.mjs';
 
 let browser;
 before(async () => { browser = await launchBrowser(); });
@@ -123,6 +127,112 @@ describe('the list view', () => {
       await page.getByRole('toolbar').getByRole('button', { name: 'Details' }).hover();
       await expectText(status, 'Display information about each item in the window', 'the next prompt');
       await expectTexts(tips.filter({ visible: true }), ['Details'], 'the next tip');
+    } finally {
+      await s.close();
+    }
+  });
+
+  test('details: the columns at the control\'s widths, cut text, a dragged divider kept', async () => {
+    const long = `A group of forms with a very long name ${'x'.repeat(111)}`;
+    const s = await session(browser);
+    try {
+      const { page } = s;
+      fs.writeFileSync(path.join(s.world, FORMS, 'FRMLONG.FRM'),
+        `[Header]\r\nName=Quovant(R) Custom Data INI file\r\nVersion=1.0\r\n[Form]\r\nFormName=${long}\r\n` +
+        'FormDescription=Its description\r\n');
+      await pressTool(page, 'Details');
+      await page.keyboard.press('F5');
+      const list = page.locator('.cls-SysListView32');
+      const headers = list.getByRole('columnheader');
+      // The page of the session, also after a restart.
+      const widths = () => s.page.locator('.cls-SysListView32').getByRole('columnheader')
+        .evaluateAll((hs) => hs.map((h) => Math.round(h.getBoundingClientRect().width)));
+      await until(widths, (v) => JSON.stringify(v) === '[108,192]', 'the columns at 108 and 192 pixels');
+      // The long name is cut in its column; the description is in sight beside it.
+      const cells = page.getByRole('row').filter({ hasText: 'Its description' }).getByRole('gridcell');
+      await until(() => cells.count(), (n) => n === 2, 'the long name listed');
+      const name = await cells.nth(0).evaluate((td) => ({ width: td.getBoundingClientRect().width, cut: td.scrollWidth > td.clientWidth }));
+      assert.equal(Math.round(name.width), 108);
+      assert.ok(name.cut, 'the name is cut');
+      const sight = await list.boundingBox();
+      const description = await cells.nth(1).boundingBox();
+      assert.ok(description.x + 20 < sight.x + sight.width, `description at ${description.x}, list to ${sight.x + sight.width}`);
+
+      // Dragging the first header's divider 92 pixels right: the list control's width.
+      const divider = headers.nth(0).locator('.lv-divider');
+      const at = await divider.boundingBox();
+      await page.mouse.move(at.x + at.width / 2, at.y + at.height / 2);
+      await page.mouse.down();
+      await page.mouse.move(at.x + at.width / 2 + 50, at.y + 5, { steps: 3 });
+      await page.mouse.move(at.x + at.width / 2 + 92, at.y + 5, { steps: 3 });
+      await page.mouse.up();
+      await until(widths, (v) => JSON.stringify(v) === '[200,192]', 'the first column dragged to 200 pixels');
+      await s.restart();
+      await until(() => widths(), (v) => JSON.stringify(v) === '[200,192]', 'the width kept across a restart');
+    } finally {
+      await s.close();
+    }
+  });
+
+  test('toolbar buttons named by their tips from the first state; the prompt ends with the button\'s dialog', async () => {
+    const s = await session(browser);
+    try {
+      const { page } = s;
+      const bar = page.getByRole('toolbar');
+      const names = await bar.getByRole('button').evaluateAll((bs) => bs.map((b) => b.getAttribute('aria-label')));
+      assert.deepEqual(names, ['Schedule a form', 'Delete', 'Modify', 'Refresh', 'Large icons', 'Small icons', 'List',
+        'Details', 'Multiple forms']);
+      await row(page, 'Asset tag').click();
+      await pressTool(page, 'Modify');
+      // The frame is hidden from assistive technology while the dialog is open.
+      await expectText(page.locator('.status-bar-field'), 'Ready', 'the prompt gone as the button is pressed');
+      const editor = dialog(page, 'Edit a Custom Data Form');
+      await editor.waitFor();
+      await page.keyboard.press('Escape');
+      await editor.waitFor({ state: 'detached' });
+      await expectText(page.getByRole('status'), 'Ready', 'ready after the dialog');
+      // A new browser session finds the console ready too.
+      const again = await page.context().newPage();
+      await again.goto(s.con.url);
+      await expectText(again.getByRole('status'), 'Ready', 'ready in a new session');
+      await again.close();
+    } finally {
+      await s.close();
+    }
+  });
+
+  test('a Yes/No box has its close box greyed', async () => {
+    const s = await session(browser);
+    try {
+      const { page } = s;
+      await row(page, 'Asset tag').click();
+      await page.keyboard.press('Delete');
+      const box = dialog(page, 'Custom Data Forms');
+      await expectText(box.locator('.ctl-static'), "Delete 'Asset tag'?", 'the question');
+      const close = box.locator('.title-bar').getByRole('button', { name: 'Close' });
+      assert.equal(await close.isDisabled(), true, 'the close box is disabled');
+      await box.getByRole('button', { name: 'No' }).click();
+      await box.waitFor({ state: 'detached' });
+    } finally {
+      await s.close();
+    }
+  });
+
+  test('text Windows-1252 cannot hold is kept as "?"', async () => {
+    const s = await session(browser);
+    try {
+      const { page } = s;
+      await row(page, 'Add new form').dblclick();
+      const editor = dialog(page, 'Create a Custom Data Form');
+      const name = editor.getByLabel('Form name:');
+      await name.pressSequentially('A\u4f60');
+      await until(() => name.inputValue(), (v) => v === 'A?', 'a typed character it cannot hold');
+      await name.fill('\u00dcmlaut \u20ac \u4f60\u597d');
+      await until(() => name.inputValue(), (v) => v === '\u00dcmlaut \u20ac ??', 'a pasted text, kept but for two characters');
+      await page.waitForTimeout(300);
+      assert.equal(await name.inputValue(), '\u00dcmlaut \u20ac ??');
+      await page.keyboard.press('Escape');
+      await editor.waitFor({ state: 'detached' });
     } finally {
       await s.close();
     }

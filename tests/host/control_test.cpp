@@ -208,22 +208,50 @@ TEST_F(Control, MultipleFormsIsDisabledWhileTheFormMapIsEmpty) {
 
 TEST_F(Control, HoveringAButtonShowsItsTipAndTellsTheConsoleItsPrompt) {
   Open();
+  qv::ui::SetIdleStatusText("Ready");
   int bar = ToolBar()->Handle();
+  // Every button has its tip from the start, shown or not; asking for it tells no prompt.
+  EXPECT_EQ(Button(kDetails).tip, "Details");
+  EXPECT_EQ(Button(kRefresh).tip, "Refresh");
+  EXPECT_FALSE(Button(kRefresh).tipShown);
+  EXPECT_TRUE(sink_->status.empty());
   user_.Then([&] { qv::ui::Hover(bar, ButtonIndex(kRefresh)); })
       .Then([&] {
-        EXPECT_EQ(Button(kRefresh).tip, "Refresh");
+        EXPECT_TRUE(Button(kRefresh).tipShown);
         EXPECT_EQ(sink_->status, (std::vector<std::string>{"Refresh item information"}));
         EXPECT_EQ(qv::ui::TakeSnapshot().status, "Refresh item information");
         qv::ui::Hover(bar, ButtonIndex(kMultipleForms));
       })
       .Then([&] {
-        EXPECT_EQ(Button(kRefresh).tip, "");
+        EXPECT_FALSE(Button(kRefresh).tipShown);
+        EXPECT_TRUE(Button(kMultipleForms).tipShown);
         EXPECT_EQ(Button(kMultipleForms).tip, "Multiple forms");
         EXPECT_EQ(sink_->status.back(), "Add a new multiple form");
         qv::ui::Hover(bar, -1);
       })
-      .Then([&] { EXPECT_EQ(Button(kMultipleForms).tip, ""); });
+      .Then([&] {
+        EXPECT_FALSE(Button(kMultipleForms).tipShown);
+        EXPECT_EQ(qv::ui::TakeSnapshot().status, "Ready");
+        qv::ui::SelectAt(ListHandle(), Row("Office survey"));
+        Tick();
+      })
+      // A press hides the tip: the prompt does not outlive the dialog the button opened.
+      .Then([&] { qv::ui::Hover(bar, ButtonIndex(kModify)); })
+      .Then([&] {
+        EXPECT_EQ(qv::ui::TakeSnapshot().status, "Modify a Form");
+        qv::ui::ClickAt(bar, ButtonIndex(kModify));
+      })
+      .Then([&] {
+        ASSERT_NE(qv::ui::TakeSnapshot().Top(), nullptr);
+        EXPECT_FALSE(Button(kModify).tipShown);
+        qv::ui::CloseWindow();
+      })
+      .Then([&] {
+        EXPECT_TRUE(qv::ui::TakeSnapshot().modals.empty());
+        EXPECT_EQ(qv::ui::TakeSnapshot().status, "Ready");
+      });
   Run();
+  qv::ui::SetIdleStatusText("");
 }
 
 TEST_F(Control, PresentationsAndTheirRadioMarksAndTheSettingsKeptAtTheEnd) {
@@ -237,11 +265,28 @@ TEST_F(Control, PresentationsAndTheirRadioMarksAndTheSettingsKeptAtTheEnd) {
       .Then([&] {
         EXPECT_TRUE(Button(kDetails).checked);
         EXPECT_FALSE(Button(kLargeIcons).checked);
+        // The user drags the name column's divider; a drag past any sense is refused.
+        qv::ui::DragColumnDivider(ListHandle(), 0, 150);
+        qv::ui::DragColumnDivider(ListHandle(), 1, -5);
+        qv::ui::DragColumnDivider(ListHandle(), 2, 100);
+      })
+      .Then([&] {
+        EXPECT_EQ(ListState().columnWidths, (std::vector<int>{150, 192}));
+        EXPECT_EQ(qv::ui::InputProblems().size(), 2u);
+        qv::ui::ClearInputProblems();
         qv::ui::ClickAt(bar, ButtonIndex(kList));
       })
-      .Then([&] { EXPECT_EQ(ListState().style & LVS_TYPEMASK, LVS_LIST); });
+      .Then([&] {
+        EXPECT_EQ(ListState().style & LVS_TYPEMASK, LVS_LIST);
+        // No header shows in the list presentation.
+        qv::ui::DragColumnDivider(ListHandle(), 1, 300);
+      })
+      .Then([&] {
+        EXPECT_EQ(ListState().columnWidths, (std::vector<int>{150, 192}));
+        EXPECT_EQ(qv::ui::InputProblems().size(), 1u);
+        qv::ui::ClearInputProblems();
+      });
   Run();
-  View()->SetColumnWidth(0, 150);
   Close();
   std::string hive = UserHive(world_);
   EXPECT_NE(hive.find("\"LastViewType\"=dword:00000003\r\n"), std::string::npos) << hive;

@@ -435,7 +435,7 @@ void CollectMenu(HMENU menu, std::vector<std::string>* texts) {
 }
 
 // The texts that are an English string of the module's own table (the lines of one, cut at
-// its newlines). Strings that German writes alike are not English.
+// its newlines). Lines that German writes alike (the tip "Details") are not English.
 std::vector<std::string> English(const std::vector<std::string>& texts) {
   std::vector<std::string> found;
   for (UINT id = 1; id < 0x10000; ++id) {
@@ -444,10 +444,12 @@ std::vector<std::string> English(const std::vector<std::string>& texts) {
     if (own == nullptr || (german != nullptr && std::strcmp(own, german) == 0))
       continue;
     std::string text = own;
+    const std::string germanText = german != nullptr ? german : "";
     for (std::size_t start = 0; start <= text.size();) {
       std::size_t end = std::min(text.find('\n', start), text.size());
       std::string line = text.substr(start, end - start);
-      if (line.size() > 2 && std::find(texts.begin(), texts.end(), line) != texts.end())
+      bool alike = ("\n" + germanText + "\n").find("\n" + line + "\n") != std::string::npos;
+      if (line.size() > 2 && !alike && std::find(texts.begin(), texts.end(), line) != texts.end())
         found.push_back(std::to_string(id) + ": " + line);
       start = end + 1;
     }

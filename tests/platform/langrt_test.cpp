@@ -782,6 +782,45 @@ TEST(HelpPages, EachDialogPageNamesItsControlsAndMessages) {
 
 // The list's page names each toolbar button, each item of the shared and the shortcut menus,
 // the columns, the add-new row and the messages of the list.
+// The rules that lose or hide work are said in so many words, in both languages: edits after
+// Preview are not saved; Escape on a new form without questions saves it under any name; a
+// new question is added although its item list was cancelled; a form named as the add-new
+// row does not show.
+TEST(HelpPages, TheRulesThatLoseWorkAreSaidPlainly) {
+  struct Rule {
+    const char* page;
+    const char* english;
+    const char* german;
+  };
+  const Rule kRules[] = {
+      {"103.html", "Changes you make after Preview are not saved.",
+       "\u00c4nderungen nach einer Vorschau werden nicht gespeichert."},
+      {"103.html", "Esc on a new form that has no questions does not check the name.",
+       "Esc in einem neuen Formular ohne Fragen pr\u00fcft den Namen nicht."},
+      {"103.html", "even an empty name or the name of another form",
+       "auch mit einem leeren Namen oder dem Namen eines anderen Formulars"},
+      {"103.html", "Do not name a form Add new form",
+       "Nennen Sie kein Formular Neues Formular hinzuf\u00fcgen"},
+      {"102.html",
+       "A new question is added to the form even so, also a Combo box - (fixed list) "
+       "question without any item",
+       "Eine neue Frage wird dem Formular trotzdem hinzugef\u00fcgt, auch eine Frage mit "
+       "Kombinationsfeld - (feste Liste) ohne jeden Eintrag"},
+      {"view.html", "A form that is itself named Add new form is hidden behind this row",
+       "Ein Formular, das selbst Neues Formular hinzuf\u00fcgen hei\u00dft, ist hinter dieser "
+       "Zeile verborgen"},
+  };
+  for (const HelpLanguage& language : kHelp) {
+    for (const Rule& rule : kRules) {
+      Page page = ParsePage(fs::path(QV_RESOURCES) / "help" / language.source / rule.page);
+      ASSERT_EQ(page.error, "");
+      const std::string sentence = std::string(language.lang) == "de" ? rule.german : rule.english;
+      EXPECT_NE(page.text.find(sentence), std::string::npos)
+          << language.source << "/" << rule.page << ": \"" << sentence << "\"";
+    }
+  }
+}
+
 TEST(HelpPages, TheListPageNamesEveryCommandOfTheList) {
   for (const HelpLanguage& language : kHelp) {
     SCOPED_TRACE(language.built);

@@ -292,6 +292,12 @@ TEST_F(Framework, CheckListRadioGroupsAndKeys) {
   });
   user_.Then([] {
     EXPECT_EQ(ui::TakeSnapshot().modals.size(), 2u);
+    // Its close box is greyed, and a click on it is refused.
+    EXPECT_FALSE(ui::TakeSnapshot().Top()->closeEnabled);
+    EXPECT_TRUE(ui::TakeSnapshot().modals[0].closeEnabled);
+    ASSERT_EQ(ui::InputProblems().size(), 1u);
+    EXPECT_NE(ui::InputProblems()[0].find("close box"), std::string::npos);
+    ui::ClearInputProblems();
     ui::Click(IDNO);
   });
   user_.Then([&dialog] {
@@ -302,7 +308,10 @@ TEST_F(Framework, CheckListRadioGroupsAndKeys) {
     EXPECT_EQ(list->GetCaretIndex(), 0);  // on line 0 again after the reset
     EXPECT_EQ(AfxMessageBox("Done."), IDOK);
   });
-  user_.Then([] { ui::CloseWindow(); });
+  user_.Then([] {
+    EXPECT_TRUE(ui::TakeSnapshot().Top()->closeEnabled);
+    ui::CloseWindow();
+  });
   user_.Then([] { ui::Key(0, VK_ESCAPE); });
   EXPECT_EQ(dialog.DoModal(), IDCANCEL);
   NoProblems();

@@ -15,6 +15,7 @@
 
 #include "platform/ui/DialogTemplate.h"
 #include "platform/ui/ImageList.h"
+#include "platform/ui/Wnd.h"
 #include "resources/Dialogs.h"
 
 namespace fs = std::filesystem;
@@ -144,6 +145,34 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<Expected>& info) {
       return "Bitmap" + std::to_string(info.param.id);
     });
+
+// The icon of a dialog template (a static of SS_ICON, "control" for the about box) has its
+// 32 x 32 picture as images/icon/<name>.svg, beside the programs too.
+TEST(DialogIcons, EachIconOfATemplateHasAPicture) {
+  qv::SetResourceModule(&qv::OwnResources());
+  const DialogTemplate* about = qv::CurrentResourceModule()->FindDialog(1);
+  qv::SetResourceModule(nullptr);
+  ASSERT_NE(about, nullptr);
+  int icons = 0;
+  for (const DialogItemTemplate& item : about->items) {
+    if (item.className != "Static" || (item.style & 0x1F) != SS_ICON)
+      continue;
+    ++icons;
+    SCOPED_TRACE(item.text);
+    const std::string file = "images/icon/" + item.text + ".svg";
+    const fs::path source = fs::path(QV_RESOURCES) / file;
+    ASSERT_TRUE(fs::is_regular_file(source));
+    const std::string text = ReadFile(source);
+    std::string error;
+    Root root = ParseRoot(text, &error);
+    ASSERT_EQ(error, "");
+    EXPECT_EQ(root.name, "svg");
+    EXPECT_EQ(root.attributes["width"], "32");
+    EXPECT_EQ(root.attributes["height"], "32");
+    EXPECT_EQ(ReadFile(ProgramFolder() / file), text) << "not copied beside the programs";
+  }
+  EXPECT_EQ(icons, 1);
+}
 
 TEST(ImageCheck, RefusesWhatIsNotWellFormed) {
   std::string error;

@@ -156,7 +156,6 @@ TEST(ViewerArgs, BadSwitchesAreRefusedWithOneLine) {
   for (const std::vector<std::string>& args :
        std::vector<std::vector<std::string>>{{},
                                              {"/d"},
-                                             {"/d /i="},
                                              {"/d", "/x", "/i=" + kSurvey},
                                              {"stray", "/i=" + kSurvey},
                                              {"/i=" + kSurvey, "/i=" + kSurvey}}) {
@@ -209,13 +208,59 @@ TEST(Viewer, APagesFolderLinkedOutOfTheWorldIsNotWrittenThrough) {
   fs::remove_all(outside);
 }
 
+// Preview of a new form that was never saved gives "/i=" and nothing after it: the page says
+// there is no form yet, in the user's language.
+TEST(Viewer, AnEmptyPathShowsThatThereIsNoFormYet) {
+  TestWorld world;
+  std::string file, err;
+  ASSERT_TRUE(qv::ParseViewerArgs({"/d /i="}, &file, &err)) << err;
+  EXPECT_EQ(file, "");
+  std::string out;
+  ASSERT_EQ(qv::RunViewer({"--world", world.Dir(), "/d /i="}, &out, &err), 0) << err;
+  std::string pagePath = world.Dir() + "/viewer/" + qv::kNoFormPage;
+  EXPECT_EQ(out, pagePath + "\n");
+  std::string page;
+  ASSERT_TRUE(qv::ReadHostFile(pagePath, &page));
+  EXPECT_EQ(page, qv::RenderNoFormPage());
+  std::string english = qv::RenderNoFormPage(qv::Language::kEnglish);
+  EXPECT_NE(english.find("<html lang=\"en\">"), std::string::npos);
+  EXPECT_NE(english.find("<h1>No form to show yet</h1>"), std::string::npos);
+  EXPECT_NE(english.find("There is no form to show yet"), std::string::npos);
+  std::string german = qv::RenderNoFormPage(qv::Language::kGerman);
+  EXPECT_NE(german.find("<html lang=\"de\">"), std::string::npos);
+  EXPECT_NE(german.find("<h1>Noch kein Formular</h1>"), std::string::npos);
+  EXPECT_NE(german.find("Es gibt noch kein Formular zum Anzeigen"), std::string::npos);
+}
+
+// A German user reads the viewer's own words in German (the page is Windows-1252).
+TEST(FormPage, TheViewersWordsInTheUsersLanguage) {
+  CFormDefinition form;
+  form.Append(Question(CFormField::kEditBox, "A", "A", true));
+  form.Append(Marker(CFormField::kPageBreak));
+  form.Append(Question(CFormField::kEditBox, "B", "B", false));
+  std::string german = qv::RenderFormPage(form, qv::Language::kGerman);
+  EXPECT_NE(german.find("<html lang=\"de\">"), std::string::npos);
+  EXPECT_NE(german.find("<title>Formular ohne Namen</title>"), std::string::npos);
+  EXPECT_NE(german.find("<h2>Seite 1 von 2</h2>"), std::string::npos);
+  EXPECT_NE(german.find(">Weiter &gt;</a>"), std::string::npos);
+  EXPECT_NE(german.find(">&lt; Zur\374ck</a>"), std::string::npos);
+  EXPECT_NE(german.find("</span> Eine Antwort ist erforderlich.</p>"), std::string::npos);
+  EXPECT_NE(german.find("title=\"Eine Antwort ist erforderlich\""), std::string::npos);
+  for (const char* english : {"Page ", "Next", "Back", "An answer"})
+    EXPECT_EQ(german.find(english), std::string::npos) << english;
+  std::string english = qv::RenderFormPage(form, qv::Language::kEnglish);
+  EXPECT_NE(english.find("<h2>Page 2 of 2</h2>"), std::string::npos);
+  EXPECT_NE(english.find(">&lt; Back</a>"), std::string::npos);
+  EXPECT_NE(english.find("</span> An answer is required.</p>"), std::string::npos);
+}
+
 TEST(Viewer, UnreadableFormOrWorldIsStatusTwo) {
   TestWorld world;
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
            {"--world", world.Dir(), "/d /i=" + kShare + "NOPE.FRM"},
            {"--world", world.Dir(), "/d /i=\\\\NOBODY\\qvlogon\\FRM1A.FRM"},
            {"--world", world.Dir() + "/none", "/d /i=" + kSurvey},
-           {"--world", world.Dir(), "/d /i="}}) {
+           {"--world", world.Dir(), "/d"}}) {
     std::string out, err;
     EXPECT_EQ(qv::RunViewer(args, &out, &err), 2) << args.back();
     EXPECT_EQ(out, "");

@@ -78,7 +78,10 @@ std::string Cp1252ToUtf8(std::string_view text) {
   return out;
 }
 
-bool Utf8ToCp1252(std::string_view text, std::string* out) {
+namespace {
+
+// The conversion of both: `replacement` < 0 refuses a character without a byte.
+bool ToCp1252(std::string_view text, std::string* out, int replacement) {
   std::string bytes;
   bytes.reserve(text.size());
   for (std::size_t pos = 0; pos < text.size();) {
@@ -95,12 +98,22 @@ bool Utf8ToCp1252(std::string_view text, std::string* out) {
         if (kHigh[i] == cp)
           byte = 0x80 + i;
     }
-    if (byte < 0)
+    if (byte < 0 && replacement < 0)
       return false;
-    bytes.push_back(static_cast<char>(byte));
+    bytes.push_back(static_cast<char>(byte < 0 ? replacement : byte));
   }
   *out = std::move(bytes);
   return true;
+}
+
+}  // namespace
+
+bool Utf8ToCp1252(std::string_view text, std::string* out) {
+  return ToCp1252(text, out, -1);
+}
+
+bool Utf8ToCp1252Replacing(std::string_view text, std::string* out, char replacement) {
+  return ToCp1252(text, out, static_cast<unsigned char>(replacement));
 }
 
 }  // namespace qv::text

@@ -23,5 +23,9 @@ std::string Cp1252ToUtf8(std::string_view text);
 // unchanged, when the text is not well-formed UTF-8 (overlong forms, surrogates, characters
 // past U+10FFFF, cut sequences) or holds a character that has no Windows-1252 byte.
 bool Utf8ToCp1252(std::string_view text, std::string* out);
+// As Utf8ToCp1252, but a character that has no Windows-1252 byte becomes `replacement`, one
+// for each character, as an ANSI edit box of Windows takes typed or pasted text; false only
+// for text that is not well-formed UTF-8.
+bool Utf8ToCp1252Replacing(std::string_view text, std::string* out, char replacement = '?');
 
 }  // namespace qv::text

@@ -29,6 +29,50 @@ const char kStyle[] =
     "padding-top:.8em}\n"
     "nav a{color:#00c}\n";
 
+// The page's own words, in the order of Word.
+enum Word {
+  kLang,
+  kUntitled,
+  kRequired,
+  kRequiredLegend,
+  kPage,
+  kOf,
+  kBack,
+  kNext,
+  kNoForm,
+  kNoFormText
+};
+struct Words {
+  const char* english;
+  const char* german;  // Windows-1252, as the page is
+};
+constexpr Words kWords[] = {
+    {"en", "de"},
+    {"Untitled form", "Formular ohne Namen"},
+    {"An answer is required", "Eine Antwort ist erforderlich"},
+    {"An answer is required.", "Eine Antwort ist erforderlich."},
+    {"Page ", "Seite "},
+    {" of ", " von "},
+    {"&lt; Back", "&lt; Zur\374ck"},
+    {"Next &gt;", "Weiter &gt;"},
+    {"No form to show yet", "Noch kein Formular"},
+    {"There is no form to show yet: the new form has neither a name nor questions. Give it a "
+     "name and questions, then choose Preview again.",
+     "Es gibt noch kein Formular zum Anzeigen: Das neue Formular hat noch keinen Namen und keine "
+     "Fragen. Geben Sie ihm einen Namen und Fragen, und w\344hlen Sie dann erneut Vorschau."},
+};
+
+const char* Say(Language language, Word word) {
+  return language == Language::kGerman ? kWords[word].german : kWords[word].english;
+}
+
+std::string Head(Language language, const std::string& title) {
+  return "<!DOCTYPE html>\n<html lang=\"" + std::string(Say(language, kLang)) +
+         "\">\n<head>\n<meta charset=\"windows-1252\">\n"
+         "<meta name=\"viewport\" content=\"width=device-width\">\n<title>" +
+         title + "</title>\n<style>\n" + kStyle + "</style>\n</head>\n<body>\n";
+}
+
 std::string PageId(int page) {
   return "page-" + std::to_string(page);
 }
@@ -62,7 +106,8 @@ bool AnyRequired(const CFormDefinition& form) {
   return false;
 }
 
-void RenderQuestion(const CFormField& q, const std::string& id, std::string* html) {
+void RenderQuestion(const CFormField& q, const std::string& id, Language language,
+                    std::string* html) {
   bool hasControl = q.controlType >= CFormField::kEditBox && q.controlType <= CFormField::kEditList;
   std::string name = EscapeHtml(q.inventoryName);
   std::string required = q.required ? " required" : "";
@@ -70,7 +115,8 @@ void RenderQuestion(const CFormField& q, const std::string& id, std::string* htm
   *html += hasControl ? "<label class=\"text\" for=\"" + id + "\">" : "<span class=\"text\">";
   *html += EscapeHtml(q.questionText);
   if (q.required)
-    *html += "<span class=\"required\" title=\"An answer is required\">*</span>";
+    *html +=
+        "<span class=\"required\" title=\"" + std::string(Say(language, kRequired)) + "\">*</span>";
   *html += hasControl ? "</label>\n" : "</span>\n";
   if (!q.description.empty())
     *html += "<p class=\"note\">" + EscapeHtml(q.description) + "</p>\n";
@@ -132,41 +178,46 @@ std::string EscapeHtml(std::string_view text) {
   return out;
 }
 
-std::string RenderFormPage(const CFormDefinition& form) {
-  std::string title = form.formName.empty() ? "Untitled form" : EscapeHtml(form.formName);
-  std::string html =
-      "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"windows-1252\">\n"
-      "<meta name=\"viewport\" content=\"width=device-width\">\n<title>" +
-      title + "</title>\n<style>\n" + kStyle + "</style>\n</head>\n<body>\n<header>\n<h1>" + title +
-      "</h1>\n";
+std::string RenderFormPage(const CFormDefinition& form, Language language) {
+  std::string title = form.formName.empty() ? Say(language, kUntitled) : EscapeHtml(form.formName);
+  std::string html = Head(language, title) + "<header>\n<h1>" + title + "</h1>\n";
   if (!form.formDescription.empty())
     html += "<p class=\"description\">" + EscapeHtml(form.formDescription) + "</p>\n";
   if (AnyRequired(form))
-    html += "<p class=\"legend\"><span class=\"required\">*</span> An answer is required.</p>\n";
+    html += "<p class=\"legend\"><span class=\"required\">*</span> " +
+            std::string(Say(language, kRequiredLegend)) + "</p>\n";
   html += "</header>\n";
 
   std::vector<std::vector<Placed>> pages = SplitPages(form);
   int count = static_cast<int>(pages.size());
   for (int page = 1; page <= count; ++page) {
-    html += "<section class=\"page\" id=\"" + PageId(page) + "\">\n<h2>Page " +
-            std::to_string(page) + " of " + std::to_string(count) + "</h2>\n";
+    html += "<section class=\"page\" id=\"" + PageId(page) + "\">\n<h2>" + Say(language, kPage) +
+            std::to_string(page) + Say(language, kOf) + std::to_string(count) + "</h2>\n";
     for (const Placed& placed : pages[page - 1]) {
       if (placed.entry->kind == CFormField::kSeparator)
         html += "<hr>\n";
       else
-        RenderQuestion(*placed.entry, "q" + std::to_string(placed.number), &html);
+        RenderQuestion(*placed.entry, "q" + std::to_string(placed.number), language, &html);
     }
     if (count > 1) {
       html += "<nav>";
-      html += page > 1 ? "<a href=\"#" + PageId(page - 1) + "\">&lt; Back</a>" : "<span></span>";
-      html +=
-          page < count ? "<a href=\"#" + PageId(page + 1) + "\">Next &gt;</a>" : "<span></span>";
+      html += page > 1 ? "<a href=\"#" + PageId(page - 1) + "\">" + Say(language, kBack) + "</a>"
+                       : "<span></span>";
+      html += page < count
+                  ? "<a href=\"#" + PageId(page + 1) + "\">" + Say(language, kNext) + "</a>"
+                  : "<span></span>";
       html += "</nav>\n";
     }
     html += "</section>\n";
   }
   html += "</body>\n</html>\n";
   return html;
+}
+
+std::string RenderNoFormPage(Language language) {
+  std::string title = Say(language, kNoForm);
+  return Head(language, title) + "<header>\n<h1>" + title + "</h1>\n<p class=\"description\">" +
+         Say(language, kNoFormText) + "</p>\n</header>\n</body>\n</html>\n";
 }
 
 }  // namespace qv

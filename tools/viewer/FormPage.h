@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/langrt/LangRt.h"
+
 class CFormDefinition;
 
 namespace qv {
@@ -19,7 +21,12 @@ std::string EscapeHtml(std::string_view text);
 // page breaks has k + 1 pages). Each question shows its text, a "*" when an answer is
 // required, its description and its control: an edit box, a drop-down list with a fixed set
 // of choices, an edit box with suggested choices, or nothing for a question without a
-// control. Separators are rules. Back and Next links move between pages.
-std::string RenderFormPage(const CFormDefinition& form);
+// control. Separators are rules. Back and Next links move between pages. The page's own words
+// are in `language` (German, else English).
+std::string RenderFormPage(const CFormDefinition& form, Language language = UserLanguage());
+
+// The page shown when there is no form file yet (a new form previewed before it was saved):
+// it says so, in `language`.
+std::string RenderNoFormPage(Language language = UserLanguage());
 
 }  // namespace qv

@@ -60,9 +60,7 @@ bool ParseViewerArgs(const std::vector<std::string>& args, std::string* file, st
     value = value.substr(1, value.size() - 2);
   if (!haveFile)
     return Fail(err, "no form file given; " + std::string(kUsage));
-  if (value.empty())
-    return Fail(err, "the form file after /i= is empty");
-  *file = value;
+  *file = value;  // "" after "/i=": no form yet
   return true;
 }
 
@@ -79,6 +77,19 @@ int RunViewer(const std::vector<std::string>& argsIn, std::string* out, std::str
     return 2;
   }
   CurrentWorld current(world.get());
+  std::filesystem::path folder = std::filesystem::path(world->Dir()) / kPageFolder;
+  // The pages' folder is the world's: a link that leads it out of the world is not followed.
+  auto write = [&](const std::filesystem::path& pagePath, const std::string& page) {
+    if (!world->Root().MakeFolders(folder.string()) ||
+        !world->Root().Write(pagePath.string(), page)) {
+      Fail(err, "cannot write " + Printable(pagePath.string()) + ": " + std::strerror(errno));
+      return 1;
+    }
+    *out += pagePath.string() + "\n";
+    return 0;
+  };
+  if (file.empty())
+    return write(folder / kNoFormPage, RenderNoFormPage());
 
   std::string win, host, bytes;
   if (!FormPath(*world, file, &win, err, kProgram))
@@ -92,19 +103,8 @@ int RunViewer(const std::vector<std::string>& argsIn, std::string* out, std::str
   CCustomForm form;
   form.SetFilePath(win);
   form.Load();
-  std::string page = RenderFormPage(form.Definition());
-
-  std::filesystem::path folder = std::filesystem::path(world->Dir()) / kPageFolder;
-  std::filesystem::path pagePath =
-      folder / (std::filesystem::path(host).filename().string() + ".html");
-  // The pages' folder is the world's: a link that leads it out of the world is not followed.
-  if (!world->Root().MakeFolders(folder.string()) ||
-      !world->Root().Write(pagePath.string(), page)) {
-    Fail(err, "cannot write " + Printable(pagePath.string()) + ": " + std::strerror(errno));
-    return 1;
-  }
-  *out += pagePath.string() + "\n";
-  return 0;
+  return write(folder / (std::filesystem::path(host).filename().string() + ".html"),
+               RenderFormPage(form.Definition()));
 }
 
 }  // namespace qv

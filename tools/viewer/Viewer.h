@@ -2,7 +2,9 @@
 //
 //   QVCstm32.exe [--world DIR] /d /i=FILE
 //
-// FILE is the Windows path of a form file in the world (or a host path inside it). The switches
+// FILE is the Windows path of a form file in the world (or a host path inside it); empty (a
+// new form previewed before it was saved) the viewer shows a page that says there is no form
+// yet, <world>/viewer/no-form.html. The switches
 // may come as one argument, as WinExec passes them, or as several. /d (display) is what the
 // viewer always does and may be left out; /I= and /D are taken as well. The text after "/i="
 // runs up to the next switch, so a path with blanks needs no quotes (a Windows name cannot
@@ -12,6 +14,7 @@
 // drawn as one HTML page, <world>/viewer/<file name>.html, written atomically; its host path
 // is printed on stdout. The world is --world DIR, else $QVCCFG_WORLD (which WinExec sets to
 // its starter's world), else $HOME/.qvccfg/world; the viewer never makes a world.
+// The page's words are in the user's language (platform/langrt: LC_ALL, LC_MESSAGES, LANG).
 // Exit status: 0 shown, 1 the page could not be written, 2 bad arguments or no readable form.
 #pragma once
 
@@ -19,6 +22,9 @@
 #include <vector>
 
 namespace qv {
+
+// The page of no form, in the viewer's folder of the world.
+inline constexpr char kNoFormPage[] = "no-form.html";
 
 // Takes the form file from the viewer's switches. False with one line in *err when the
 // switches are wrong or name no file.
