@@ -29,6 +29,7 @@ constexpr std::pair<const char*, UserInput::Kind> kKinds[] = {
     {"dragOver", UserInput::kDragOver},
     {"drop", UserInput::kDrop},
     {"cancelDrag", UserInput::kCancelDrag},
+    {"beginDrag", UserInput::kBeginDrag},
 };
 
 constexpr const char* kMembers[] = {"kind", "target", "index", "to", "key", "text", "x", "y"};
@@ -115,8 +116,8 @@ bool PostInputJson(const json& input, std::string* why) {
     return Fail(why, "a menu pick needs \"index\"");
   if (*kind == UserInput::kResize && (!index || !to))
     return Fail(why, "a resize needs \"index\" and \"to\"");
-  if (*kind == UserInput::kDragOver && (!x || !y))
-    return Fail(why, "a drag over needs \"x\" and \"y\"");
+  if (*kind == UserInput::kDragOver && (!x || !y) && !index)
+    return Fail(why, "a drag over needs \"x\" and \"y\", or \"index\"");
 
   out.target = target.value_or(0);
   out.index = index.value_or(-1);
