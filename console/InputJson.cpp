@@ -31,6 +31,7 @@ constexpr std::pair<const char*, UserInput::Kind> kKinds[] = {
     {"drop", UserInput::kDrop},
     {"cancelDrag", UserInput::kCancelDrag},
     {"columnWidth", UserInput::kColumnWidth},
+    {"beginDrag", UserInput::kBeginDrag},
 };
 
 constexpr const char* kMembers[] = {"kind", "target", "index", "to", "key", "text", "x", "y"};
@@ -120,8 +121,8 @@ bool PostInputJson(const json& input, std::string* why) {
     return Fail(why, "a resize needs \"index\" and \"to\"");
   if (*kind == UserInput::kColumnWidth && (!index || !to))
     return Fail(why, "a column width needs \"index\" and \"to\"");
-  if (*kind == UserInput::kDragOver && (!x || !y))
-    return Fail(why, "a drag over needs \"x\" and \"y\"");
+  if (*kind == UserInput::kDragOver && (!x || !y) && !index)
+    return Fail(why, "a drag over needs \"x\" and \"y\", or \"index\"");
 
   out.target = target.value_or(0);
   out.index = index.value_or(-1);

@@ -1,12 +1,13 @@
 // One action of the user as the page sends it, checked and posted to the framework's queue:
 //
 //   {"kind":"click|text|select|doubleClick|key|drag|check|close|rightClick|hover|menuPick|
-//            resize|dragOver|drop|cancelDrag",
+//            resize|dragOver|drop|cancelDrag|beginDrag",
 //    "target":handle, "index":n, "to":n, "key":VK, "text":"...", "x":n, "y":n}
 //
 // Only "kind" is always needed; "key" needs "key", "text" needs "text", "menuPick" needs
 // "index" (the command, -1 dismisses), "resize" needs "index" and "to" (width and height),
-// "dragOver" needs "x" and "y". Missing members take the defaults of qv::ui::UserInput
+// "dragOver" needs "x" and "y" (a drag of the list view's rows), or "index" (the line of a
+// drag list box). Missing members take the defaults of qv::ui::UserInput
 // (target 0, index -1, to -1, key 0, point 0,0). The text is UTF-8 and reaches the
 // framework as Windows-1252.
 #pragma once

@@ -52,6 +52,7 @@ json WindowToJson(const ui::WindowState& w, RowsText* rowsText) {
       {"selection", w.selection},
       {"caret", w.caret},
       {"top", w.top},
+      {"dragList", w.dragList},
       {"insertMark", w.insertMark},
   };
   PutArray(&out, "lines", Texts(w.lines));

@@ -4,7 +4,7 @@
 //   {"windows":[W...], "modals":[W...], "menu":M, "drag":D, "status":"...", "waitCursor":b}
 //   W = {"className","id","handle","text","rect":{"left","top","right","bottom"},"style",
 //        "enabled","focused","isDefault","checked","modified","pixels","closeEnabled",
-//        "selection","caret","top","insertMark",
+//        "selection","caret","top","dragList","insertMark",
 //        "lines":[s],"checks":[n],"columns":[s],"columnWidths":[n],"rows":[[s]],"images":[s],
 //        "buttons":[{"id","image","enabled","checked","tip","tipShown"}],"children":[W...]}
 //   M = {"open","x","y","flags","owner","items":[{"text","id","separator","popup"}]}

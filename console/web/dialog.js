@@ -234,10 +234,12 @@ function renderListBox(w, common, tab, kids, index, app) {
 // The line pressed in a list box, by the box's handle: the selection the press sends is
 // answered by a new drawing of the dialog, whose list box is another element than the one
 // pressed. Kept after the release, so that a second press on the line is a double click.
+// In a drag list box the press, once the mouse has moved past DRAG_SLOP pixels, begins a
+// drag, followed by the document's moves and release below.
 let linePress = null;
+const DRAG_SLOP = 4;
 
-// A press selects the line; a press moved onto another line and released there is a drag of
-// a drag list box (from, to); the second press of a double click on the line goes to the
+// A press selects the line; the second press of a double click on the line goes to the
 // framework as the double click, and so do the keys the list takes.
 function wireListBox(w, box, app) {
   const lineAt = (e) => {
@@ -248,19 +250,13 @@ function wireListBox(w, box, app) {
     if (e.button !== 0) return;
     const line = lineAt(e);
     const again = e.detail >= 2 && linePress?.handle === w.handle && linePress.line === line;
-    linePress = { handle: w.handle, line, down: true };
+    linePress = {
+      handle: w.handle, line, down: true, app, x: e.clientX, y: e.clientY,
+      draggable: !!w.dragList && line >= 0, dragging: false, over: line,
+    };
     if (line < 0) return;
     if (again) app.send({ kind: 'doubleClick', target: w.handle, index: line });
     else app.send({ kind: 'select', target: w.handle, index: line });
-  });
-  box.addEventListener('mouseup', (e) => {
-    const to = lineAt(e);
-    const press = linePress;
-    if (!press?.down || press.handle !== w.handle) return;
-    press.down = false;
-    if (press.line >= 0 && to >= 0 && to !== press.line) {
-      app.send({ kind: 'drag', target: w.handle, index: press.line, to });
-    }
   });
   box.addEventListener('keydown', (e) => {
     const keys = { ArrowUp: VK.UP, ArrowDown: VK.DOWN, Home: VK.HOME, End: VK.END, Delete: VK.DELETE };
@@ -276,6 +272,50 @@ function wireListBox(w, box, app) {
     app.send({ kind: 'key', target: w.handle, key });
   });
 }
+
+// The list box of the handle under the mouse, and the line there (-1 where none is); null
+// when the mouse is not over that list box.
+function lineUnder(e, handle) {
+  const box = e.target.closest?.('[role="listbox"]');
+  if (!box || box.dataset.handle !== String(handle)) return null;
+  const line = e.target.closest('[data-line]');
+  return line ? Number(line.dataset.line) : -1;
+}
+
+// A drag of a drag list box's line: it begins once the pressed mouse has moved, tells the
+// framework each line the mouse comes over, and is dropped at the release over the box (or
+// cancelled by a release outside it, or Escape). The framework draws the insertion mark.
+document.addEventListener('mousemove', (e) => {
+  const p = linePress;
+  if (!p?.down || !p.draggable) return;
+  if (!p.dragging) {
+    if (Math.abs(e.clientX - p.x) <= DRAG_SLOP && Math.abs(e.clientY - p.y) <= DRAG_SLOP) return;
+    p.dragging = true;
+    p.over = null;
+    p.app.send({ kind: 'beginDrag', target: p.handle, index: p.line });
+  }
+  const over = lineUnder(e, p.handle) ?? -1;
+  if (over === p.over) return;
+  p.over = over;
+  p.app.send({ kind: 'dragOver', target: p.handle, index: over }, { coalesce: `line-drag-${p.handle}` });
+});
+document.addEventListener('mouseup', (e) => {
+  const p = linePress;
+  if (e.button !== 0 || !p?.down) return;
+  p.down = false;
+  if (!p.dragging) return;
+  p.dragging = false;
+  p.app.send({ kind: lineUnder(e, p.handle) === null ? 'cancelDrag' : 'drop' });
+});
+window.addEventListener('keydown', (e) => {
+  const p = linePress;
+  if (e.key !== 'Escape' || !p?.dragging) return;
+  e.preventDefault();
+  e.stopPropagation();
+  p.dragging = false;
+  p.down = false;
+  p.app.send({ kind: 'cancelDrag' });
+}, true);
 
 function renderCombo(w, common, kids, index, app) {
   const select = el('select', { ...common, disabled: !w.enabled });

@@ -14,6 +14,9 @@ bool BadLine(int index, int count, const char* what, std::string* problem) {
   return true;
 }
 
+// The drag list box whose drag runs, by handle.
+int g_dragging = 0;
+
 int FloorDiv(int a, int b) {
   return a >= 0 ? a / b : -((-a + b - 1) / b);
 }
@@ -271,22 +274,84 @@ CPoint CDragListBox::PointOfLine(int index) const {
   return CPoint{4, (index - GetTopIndex()) * kLineHeight + kLineHeight / 2};
 }
 
+CDragListBox* CDragListBox::RunningDrag() {
+  auto* box = dynamic_cast<CDragListBox*>(CWnd::FromHandle(g_dragging));
+  if (box == nullptr)
+    g_dragging = 0;  // the box has gone while it had the mouse
+  return box;
+}
+
+// The mouse is over a line, wherever the box has scrolled it: its point is taken anew at each
+// step. Below the last line (-1) is the point just past it.
+CPoint CDragListBox::DragPoint() const {
+  return PointOfLine(dragLine_ < 0 ? GetCount() : dragLine_);
+}
+
+bool CDragListBox::StartDrag(int line) {
+  dragLine_ = line;
+  if (BeginDrag(DragPoint()) == FALSE || !IsWindow())
+    return false;
+  g_dragging = Handle();
+  return true;
+}
+
+void CDragListBox::MoveDrag(int line) {
+  dragLine_ = line;
+  Dragging(DragPoint());
+}
+
+void CDragListBox::EndDrag(bool drop) {
+  g_dragging = 0;
+  if (drop)
+    Dropped(GetCurSel(), DragPoint());
+  else
+    CancelDrag(DragPoint());
+  if (IsWindow())
+    DrawInsert(-1);
+}
+
+bool CDragListBox::CarryOutDragInput(const UserInput& input, std::string* problem) {
+  switch (input.kind) {
+    case UserInput::kDragOver:
+      if (input.target != Handle())
+        MoveDrag(-1);
+      else if (input.index != -1 && BadLine(input.index, GetCount(), "drag over", problem))
+        return true;
+      else
+        MoveDrag(input.index);
+      return true;
+    case UserInput::kDrop:
+      EndDrag(true);
+      return true;
+    case UserInput::kCancelDrag:
+      EndDrag(false);
+      return true;
+    default:
+      EndDrag(false);
+      return input.kind == UserInput::kKey && input.key == VK_ESCAPE;
+  }
+}
+
 bool CDragListBox::OnUserInput(const UserInput& input, std::string* problem) {
+  if (input.kind == UserInput::kBeginDrag) {
+    if (BadLine(input.index, GetCount(), "drag from", problem))
+      return false;
+    if (GetCurSel() != input.index)
+      UserSelect(input.index);  // the press that selects the line was not seen
+    if (IsWindow())
+      StartDrag(input.index);
+    return true;
+  }
   if (input.kind != UserInput::kDrag)
     return CListBox::OnUserInput(input, problem);
   if (BadLine(input.index, GetCount(), "drag from", problem) ||
       BadLine(input.to, GetCount(), "drag onto", problem))
     return false;
-  CPoint from = PointOfLine(input.index);
   UserSelect(input.index);  // the press selects the line
-  if (!IsWindow())
+  if (!IsWindow() || !StartDrag(input.index))
     return true;
-  CPoint to = PointOfLine(input.to);
-  if (BeginDrag(from) == FALSE)
-    return true;
-  Dragging(to);
-  Dropped(GetCurSel(), to);
-  DrawInsert(-1);
+  MoveDrag(input.to);
+  EndDrag(true);
   return true;
 }
 

@@ -81,9 +81,12 @@ class CListBox : public CWnd {
 };
 
 // Drag list box: a line is dragged with the mouse and dropped onto another line. The
-// framework calls BeginDrag at the line pressed (after selecting it, as the press does),
-// Dragging while the mouse moves, and Dropped with the selected line and the drop point.
-// The insertion mark is drawn before the line under the cursor.
+// framework calls BeginDrag at the line pressed once the mouse has moved from it (after
+// selecting it, as the press does), Dragging as the mouse moves over the lines, and, when the
+// button is released, Dropped with the selected line and the drop point, or CancelDrag on
+// Escape or a release outside the box. The insertion mark is drawn before the line under the
+// cursor. While a drag runs the box has the mouse: the drag's moves, the drop and the cancel
+// go to it, and any other input cancels the drag before it is carried out (platform/ui/Ui.h).
 class CDragListBox : public CListBox {
  public:
   virtual BOOL BeginDrag(CPoint point);
@@ -100,8 +103,21 @@ class CDragListBox : public CListBox {
 
   bool OnUserInput(const UserInput& input, std::string* problem) override;
 
+  // The box whose drag runs now; null when none.
+  static CDragListBox* RunningDrag();
+  // Carries out input while this box's drag runs: a move over a line of the box (over another
+  // window, or index -1: over no line), the drop, the cancel or Escape. Any other input
+  // cancels the drag and gives false: the caller then carries it out as usual.
+  bool CarryOutDragInput(const UserInput& input, std::string* problem);
+
  private:
+  bool StartDrag(int line);  // BeginDrag there; true when the drag runs
+  void MoveDrag(int line);   // Dragging over the line; -1: below the last line
+  void EndDrag(bool drop);   // Dropped or CancelDrag where the mouse was last; the mark goes
+  CPoint DragPoint() const;
+
   int insertMark_ = -1;
+  int dragLine_ = -1;  // the line the mouse is over in the drag; -1: below the last line
 };
 
 // List box whose lines carry a check box each; a user's check raises CLBN_CHKCHANGE.

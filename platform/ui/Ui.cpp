@@ -197,6 +197,16 @@ void Dispatch(const UserInput& input) {
       Problem(why);
     return;
   }
+  // A drag list box whose drag runs has the mouse: the drag's own input and Escape go to it;
+  // anything else cancels the drag and is then carried out.
+  if (CDragListBox* list = CDragListBox::RunningDrag()) {
+    std::string why;
+    bool taken = list->CarryOutDragInput(input, &why);
+    if (!why.empty())
+      Problem(why);
+    if (taken)
+      return;
+  }
   if (input.kind == UserInput::kDragOver || input.kind == UserInput::kDrop ||
       input.kind == UserInput::kCancelDrag) {
     Problem("no drag is running");
@@ -317,8 +327,10 @@ WindowState StateOf(CWnd* window) {
     s.caret = list->GetCaretIndex();
     s.top = list->GetTopIndex();
   }
-  if (auto* drag = dynamic_cast<CDragListBox*>(window))
+  if (auto* drag = dynamic_cast<CDragListBox*>(window)) {
+    s.dragList = true;
     s.insertMark = drag->InsertMark();
+  }
   if (auto* checks = dynamic_cast<CCheckListBox*>(window))
     for (int i = 0; i < checks->GetCount(); ++i)
       s.checks.push_back(checks->GetCheck(i));
@@ -497,6 +509,16 @@ bool Drag(int id, int fromLine, int toLine) {
   UserInput input = Input(UserInput::kDrag);
   input.index = fromLine;
   input.to = toLine;
+  return PostTo(id, input);
+}
+bool BeginDrag(int id, int line) {
+  UserInput input = Input(UserInput::kBeginDrag);
+  input.index = line;
+  return PostTo(id, input);
+}
+bool DragOverLine(int id, int line) {
+  UserInput input = Input(UserInput::kDragOver);
+  input.index = line;
   return PostTo(id, input);
 }
 bool Check(int id, int line) {

@@ -6,10 +6,10 @@
 //   focus and default button, a toolbar's buttons and tip; the pop-up menu that is open; the
 //   drag that runs (platform/ole/DragLoop.h); the status text the host last showed;
 // - an input API that posts the user's actions (click, type, select, double-click, key,
-//   drag, check, close, hover, menu pick, resize, and a running drag's moves, drop and
-//   cancel) to the one message queue, addressed to a control of the topmost modal window, or
-//   by handle to any window of a top-level window while no modal one is open. The event loops
-//   carry them out one by one.
+//   drag, check, close, hover, menu pick, resize, the begin of a drag list box's drag, and a
+//   running drag's moves, drop and cancel) to the one message queue, addressed to a control of the
+//   topmost modal window, or by handle to any window of a top-level window while no modal one is
+//   open. The event loops carry them out one by one.
 //
 // Between two inputs, and before they wait, the loops send WM_TIMER for the timers that are
 // due (platform/ui/Timers.h). While the queue is empty a loop writes what the profile and
@@ -73,7 +73,9 @@ struct WindowState {
   std::vector<int> columnWidths;
   std::vector<std::vector<std::string>> rows;
   std::vector<std::string> images;
-  int selection = -1, caret = -1, top = 0, insertMark = -1;
+  int selection = -1, caret = -1, top = 0;
+  bool dragList = false;  // a drag list box, whose lines the mouse drags
+  int insertMark = -1;    // a drag list box's insertion mark: before this line; -1 none
   std::vector<ToolButtonState> buttons;  // toolbars
   bool pixels = false;  // the rectangle is in pixels (a host's window), not dialog units
   // A dialog's close box takes clicks (greyed when not).
@@ -134,7 +136,11 @@ bool Type(int id, const std::string& text);
 bool Select(int id, int line);
 bool DoubleClick(int id, int line);
 bool Key(int id, int key);
-bool Drag(int id, int fromLine, int toLine);
+bool Drag(int id, int fromLine, int toLine);  // a whole drag, from the press to the release
+// A drag list box's drag step by step: it begins at the line pressed (selected first when it
+// is not), moves over a line (-1: over no line), and ends with Drop(), CancelDrag() or Escape.
+bool BeginDrag(int id, int line);
+bool DragOverLine(int id, int line);
 bool Check(int id, int line);
 bool RightClick(int id, int line);  // -1: where no line is
 bool CloseWindow();
@@ -147,8 +153,9 @@ bool RightClickAt(int handle, int line);
 bool Hover(int handle, int button);  // a toolbar button by position; -1 leaves the bar
 bool PickMenuItem(UINT id);          // the open pop-up menu's command; 0 dismisses it
 // The running drag: moves over the window of `handle` (at `point` in its client coordinates),
-// is dropped where it is, or is cancelled (as Escape does). DragOver fails to post for a
-// handle that names no window; input for a drag when none runs is refused when carried out.
+// is dropped where it is, or is cancelled (as Escape does). A drag list box's drag ends so too.
+// DragOver fails to post for a handle that names no window; input for a drag when none runs is
+// refused when carried out.
 bool DragOver(int handle, CPoint point = {});
 bool Drop();
 bool CancelDrag();

@@ -190,12 +190,15 @@ struct UserInput {
     kCancelDrag,  // the running drag is cancelled
     // A report's header divider dragged: column `index` becomes `to` pixels wide.
     kColumnWidth,
+    kBeginDrag,  // a drag list box's drag begins at line `index` (the press there has moved)
   };
   Kind kind = kClick;
   int target = 0;  // window handle
   std::string text;
-  int index = -1;  // a line (select, double-click, check, right-click; drag: from)
-  int to = -1;     // drag: the line dropped onto
+  // A line (select, double-click, check, right-click; drag and begin drag: from; a drag list
+  // box's drag over: the line under the mouse, -1 none).
+  int index = -1;
+  int to = -1;  // drag: the line dropped onto
   int key = 0;
   CPoint point;  // drag over: where, in the client coordinates of the target window
 };

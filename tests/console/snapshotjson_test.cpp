@@ -254,8 +254,15 @@ TEST_F(SnapshotJson, InputReachesTheFrameworkWithItsMembers) {
   EXPECT_EQ(ListState().selection, 2);
   // Input for a window that does not exist is posted and refused when carried out.
   EXPECT_TRUE(qv::console::PostInputJson({{"kind", "click"}, {"target", 987654}}, &why));
+  // A drag list box's begin and its move over a line, which the list view refuses.
+  EXPECT_TRUE(
+      qv::console::PostInputJson({{"kind", "beginDrag"}, {"target", list}, {"index", 1}}, &why))
+      << why;
+  EXPECT_TRUE(
+      qv::console::PostInputJson({{"kind", "dragOver"}, {"target", list}, {"index", 1}}, &why))
+      << why;
   qv::ui::RunMessageLoop();
-  EXPECT_FALSE(qv::ui::InputProblems().empty());
+  EXPECT_EQ(qv::ui::InputProblems().size(), 3u);
   qv::ui::ClearInputProblems();
 }
 

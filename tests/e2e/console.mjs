@@ -203,8 +203,9 @@ export function redraw(page, { full = false } = {}) {
 }
 
 // A press on `target`, a redraw of the page while the button is down (the element pressed is
-// gone from the page afterwards), and the release over `release` (by default the target).
-export async function pressAcrossRedraw(page, target, { release = target, full = false, steps = 1 } = {}) {
+// gone from the page afterwards), and the release over `release` (by default the target);
+// `during` runs with the mouse over `release` before the button comes up.
+export async function pressAcrossRedraw(page, target, { release = target, full = false, steps = 1, during } = {}) {
   const centre = async (locator) => {
     const b = await until(() => locator.boundingBox(), (v) => v !== null, 'the element is drawn');
     return [b.x + b.width / 2, b.y + b.height / 2];
@@ -217,5 +218,6 @@ export async function pressAcrossRedraw(page, target, { release = target, full =
   assert.ok(await pressed.evaluate((n) => !n.isConnected), `the element pressed is drawn anew: ${await pressed.evaluate((n) => n.outerHTML.slice(0, 200))}`);
   const [rx, ry] = await centre(release);
   await page.mouse.move(rx, ry, { steps });
+  if (during) await during();
   await page.mouse.up();
 }

@@ -50,13 +50,38 @@ describe('press and release across a redraw', () => {
       await expectTexts(lines, ['Room number', 'Which floor?', '-----Page Break-----', 'Color, if any'],
         'the form opened');
 
-      // Line 0 dragged onto line 3 stands before the former line 3 and is selected.
-      await pressAcrossRedraw(page, lines.nth(0), { release: lines.nth(3), steps: 4 });
+      // Line 0 dragged onto line 3 stands before the former line 3 and is selected. While the
+      // mouse is over line 3 the framework's insertion mark is drawn before it, also after a
+      // redraw, and nothing has moved yet.
+      const mark = editor.locator('.insert-mark');
+      const markBeforeLine3 = async () => {
+        await until(() => mark.evaluateAll((ns) => ns.map((n) => n.dataset.line)),
+          (v) => JSON.stringify(v) === '["3"]', 'the insertion mark before line 3');
+        assert.ok(await mark.isVisible(), 'the insertion mark is visible');
+      };
+      await pressAcrossRedraw(page, lines.nth(0), {
+        release: lines.nth(3), steps: 4,
+        during: async () => {
+          await markBeforeLine3();
+          await redraw(page);
+          await markBeforeLine3();
+          await expectTexts(lines, ['Room number', 'Which floor?', '-----Page Break-----', 'Color, if any'],
+            'nothing moved before the release');
+        },
+      });
       await expectTexts(lines, ['Which floor?', '-----Page Break-----', 'Room number', 'Color, if any'],
         'the question moved');
       await expectText(editor.getByRole('listbox').locator('[aria-selected="true"]'), 'Room number',
         'the moved line selected');
       assert.equal(await editor.locator('.insert-mark').count(), 0, 'no insertion mark after the drop');
+      // A release outside the list cancels the drag: the mark goes and nothing moves.
+      await pressAcrossRedraw(page, lines.nth(0), {
+        release: editor.locator('.dialog-body').getByRole('button', { name: 'Close' }), steps: 4,
+        during: () => until(() => mark.count(), (n) => n === 0, 'no mark outside the list'),
+      });
+      await until(() => mark.count(), (n) => n === 0, 'no mark after the cancel');
+      await expectTexts(lines, ['Which floor?', '-----Page Break-----', 'Room number', 'Color, if any'],
+        'nothing moved at the cancel');
       // A dialog's button.
       await pressAcrossRedraw(page, editor.locator('.dialog-body').getByRole('button', { name: 'Close' }));
       await editor.waitFor({ state: 'detached' });

@@ -244,6 +244,90 @@ TEST_F(FormEditor, DragFirstOntoFourthLandsAtThirdAndAddPlacesAfterTheSelection)
   EXPECT_NE(bytes.find("Field4=EDIT, Room"), std::string::npos) << bytes;
 }
 
+// The mouse's drag, step by step: the insertion mark follows the line under the mouse while
+// it moves, and goes at the drop, at a cancel and at Escape (which leaves the dialog open).
+TEST_F(FormEditor, DragStepByStepShowsTheInsertionMarkUntilTheDropOrCancel) {
+  const Texts before{"Room number", "Which floor?", "-----Page Break-----", "Color, if any"};
+  const Texts moved{"Which floor?", "-----Page Break-----", "Room number", "Color, if any"};
+  user_.Then([] {
+    EXPECT_TRUE(Control(1020).dragList);
+    EXPECT_EQ(Control(1020).insertMark, -1);
+    ui::Select(1020, 0);  // the press
+    ui::BeginDrag(1020, 0);
+  });
+  user_.Then([&] {
+    EXPECT_EQ(Control(1020).insertMark, 0);
+    ui::DragOverLine(1020, 1);
+  });
+  user_.Then([&] {
+    EXPECT_EQ(Control(1020).insertMark, 1);
+    ui::DragOverLine(1020, -1);  // over no line
+  });
+  user_.Then([&] {
+    EXPECT_EQ(Control(1020).insertMark, -1);
+    ui::DragOverLine(1020, 3);
+  });
+  user_.Then([&] {
+    EXPECT_EQ(Control(1020).insertMark, 3);
+    EXPECT_EQ(Lines(1020), before);  // nothing moves before the drop
+    EXPECT_EQ(Control(1020).selection, 0);
+    ui::Drop();
+  });
+  user_.Then([&] {
+    EXPECT_EQ(Lines(1020), moved);
+    EXPECT_EQ(Control(1020).selection, 2);
+    EXPECT_EQ(Control(1020).insertMark, -1);
+    EXPECT_TRUE(Enabled(1018));  // the enable rules ran for the line selected
+    // A begin at a line not selected selects it as the press does; Escape cancels the drag.
+    ui::BeginDrag(1020, 3);
+    ui::DragOverLine(1020, 0);
+  });
+  user_.Then([&] {
+    EXPECT_EQ(Control(1020).selection, 3);
+    EXPECT_EQ(Control(1020).insertMark, 0);
+    ui::Key(1020, VK_ESCAPE);
+  });
+  user_.Then([&] {
+    EXPECT_EQ(Top().text, "Edit a Custom Data Form");  // the dialog did not take the Escape
+    EXPECT_EQ(Lines(1020), moved);
+    EXPECT_EQ(Control(1020).insertMark, -1);
+    ui::BeginDrag(1020, 0);
+    ui::DragOverLine(1020, 2);
+    ui::CancelDrag();  // a release outside the list
+  });
+  user_.Then([&] {
+    EXPECT_EQ(Lines(1020), moved);
+    EXPECT_EQ(Control(1020).selection, 0);
+    EXPECT_EQ(Control(1020).insertMark, -1);
+    ui::Drop();  // no drag runs any more
+    ui::BeginDrag(1020, 4);
+  });
+  user_.Then([&] {
+    EXPECT_EQ(ui::InputProblems(), (Texts{"no drag is running", "drag from: there is no line 4"}));
+    ui::ClearInputProblems();
+    // A drag that other input meets is cancelled, and the input carried out.
+    ui::BeginDrag(1020, 1);
+    ui::DragOverLine(1020, 3);
+    ui::Select(1020, 3);
+  });
+  user_.Then([&] {
+    EXPECT_EQ(Lines(1020), moved);
+    EXPECT_EQ(Control(1020).selection, 3);
+    EXPECT_EQ(Control(1020).insertMark, -1);
+    ui::Drop();
+  });
+  user_.Then([] {
+    EXPECT_EQ(ui::InputProblems(), (Texts{"no drag is running"}));
+    ui::ClearInputProblems();
+    ui::Click(1);
+  });
+  RunEditor(1, "Office survey");
+  std::string bytes = world_.Bytes(std::string(kShare) + "FRM1A.FRM");
+  for (const char* field : {"Field1=LISTBOX, Floor", "Field2=PAGEBREAK\r\n", "Field3=EDIT, Room",
+                            "Field4=COMBOBOX, Color"})
+    EXPECT_NE(bytes.find(field), std::string::npos) << field << " in " << bytes;
+}
+
 TEST_F(FormEditor, PreviewSavesOnceStartsTheViewerAndReportsFailures) {
   user_.Then([] {
     ui::Type(1013, "Desk check");
