@@ -98,10 +98,16 @@ function listedRows(list) {
 }
 
 // Resolves once the console's page shows its list with all `count` rows.
+// A function the page is given, not a text to evaluate: the console's page allows no eval,
+// so the row count is worked out here as listedRows does.
 function listShown(page, count) {
-  const list = "document.querySelector('.cls-SysListView32')";
-  return page.waitForFunction(`!!${list}?.querySelector('[data-row="0"]') && (${listedRows})(${list}) >= ${count}`,
-    null, { polling: 'raf', timeout: 60000 });
+  return page.waitForFunction((n) => {
+    const list = document.querySelector('.cls-SysListView32');
+    if (!list?.querySelector('[data-row="0"]')) return false;
+    const rowCount = Number(list.getAttribute('aria-rowcount'));
+    const setSize = Number(list.querySelector('[data-row]')?.getAttribute('aria-setsize'));
+    return (rowCount ? rowCount - 1 : setSize || list.querySelectorAll('[data-row]').length) >= n;
+  }, count, { polling: 'raf', timeout: 60000 });
 }
 
 // Installed in every page of the console before its scripts run, beside listedRows.
@@ -144,7 +150,9 @@ function pageHelpers() {
   const key = (node, name) => node.dispatchEvent(new KeyboardEvent('keydown', {
     key: name, code: name, bubbles: true, cancelable: true,
   }));
-  const tool = (label) => document.querySelector(`.cls-ToolbarWindow32 [aria-label="${label}"]`);
+  // Toolbar buttons are named by their tips ("Large icons", "Details").
+  const tool = (label) => [...document.querySelectorAll('.cls-ToolbarWindow32 [aria-label]')]
+    .find((b) => b.getAttribute('aria-label').toLowerCase() === label);
   const kinds = { 'large icons': 'lv-icon', details: 'lv-report', list: 'lv-list', 'small icons': 'lv-small' };
 
   // Each action: [what the user does, what shows that it is done].
@@ -207,7 +215,9 @@ try {
   // A first run untimed: the world settles (the module installed, the saved order written),
   // and the rows and the New Form command are read from the console's state.
   const warm = await startConsole(world);
-  const state = await (await fetch(warm.url.replace('/?', '/api/state?'))).json();
+  const secret = new URL(warm.url).searchParams.get('s');
+  const state = await (await fetch(new URL('/api/state', warm.url),
+    { headers: { 'X-Console-Secret': secret } })).json();
   await stopConsole(warm);
   const listView = (function find(ws) {
     for (const w of ws || []) {
