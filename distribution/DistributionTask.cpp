@@ -37,6 +37,13 @@ bool CDistributionTask::IsScriptName(const std::string& name) {
   return true;
 }
 
+std::string CDistributionTask::ScriptPath(const std::string& scriptsDirectory,
+                                          const std::string& name) {
+  if (scriptsDirectory.empty() || !IsScriptName(name))
+    return "";
+  return scriptsDirectory + name + ".ini";
+}
+
 void CDistributionTask::AddFormFile(const std::string& formName) {
   if (m_pDocument == nullptr || m_pDocument->GetFormMap() == nullptr)
     return;

@@ -43,6 +43,10 @@ class CDistributionTask {
   // True when name + ".ini" names a file in the scripts directory and nowhere else: the name
   // is not empty and holds none of \ / : * ? " < > | and no control character.
   static bool IsScriptName(const std::string& name);
+  // The script of `name` in the scripts directory `scriptsDirectory` (which ends with a
+  // backslash): the one file the writer could have written for that name. "" when the
+  // directory is unknown or IsScriptName refuses the name; nothing else is ever its script.
+  static std::string ScriptPath(const std::string& scriptsDirectory, const std::string& name);
 
  private:
   void AddFormFile(const std::string& formName);

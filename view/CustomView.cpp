@@ -492,9 +492,11 @@ void CCustomView::DeleteSelected() {
     if (!FindConfiguration(&record, name))
       return;
     DeleteTaskConfiguration(record.id);
-    std::string scripts = GetScriptsDirectory();
-    if (!scripts.empty())
-      WinRemove((scripts + name + ".ini").c_str());
+    // Only the file the script writer could have written for this name: a name that holds
+    // a backslash ("..\Other") must not reach another file.
+    std::string script = CDistributionTask::ScriptPath(GetScriptsDirectory(), name);
+    if (!script.empty())
+      WinRemove(script.c_str());
   };
   if (data == kItemGroup) {
     if (IsScheduled(&record, name)) {

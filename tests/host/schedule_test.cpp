@@ -389,4 +389,37 @@ TEST_F(Scheduling, DeletingAGroupKeepsItsFormsAndRemovesOnlyItsFirstConfiguratio
   Run();
 }
 
+// A name that holds a backslash could never have had a script (the writer refuses it), so its
+// deletion removes no file outside the scripts folder, nor one in a folder below it.
+TEST_F(Scheduling, DeletingANameWithABackslashRemovesNoOtherFile) {
+  const std::string mainFile = "\\\\CORE1\\QVMAIN\\Other.ini";
+  const std::string subFile = kScripts + "sub\\x.ini";
+  world_.Put(kShare + "FRM9.FRM", "[Form]\r\nFormName=..\\Other\r\n");
+  world_.Put(kGroupFile, kNewStarters + "[Group2]\r\nName=sub\\x\r\nForm1=Asset tag\r\n");
+  world_.Put(mainFile, "main");
+  std::filesystem::create_directories(world_.Host(kScripts + "sub"));
+  world_.Put(subFile, "sub");
+  Open();
+  AddConfiguration("..\\Other");
+  AddConfiguration("sub\\x");
+  int list = ListHandle();
+  user_.Then([&] { qv::ui::SelectAt(list, Row("..\\Other")); })
+      .Then([&] { Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(kDelete)}); })
+      .Then([] { EXPECT_EQ(Answer(IDYES).second, "Delete '..\\Other'?"); })
+      .Then([&] { qv::ui::SelectAt(list, Row("sub\\x")); })
+      .Then([&] { Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(kDelete)}); })
+      .Then([] { EXPECT_EQ(Answer(IDYES).second, "Delete 'sub\\x'?"); })
+      .Then([&] {
+        EXPECT_TRUE(qv::ui::TakeSnapshot().modals.empty());
+        // Both were deleted, with their configurations ...
+        EXPECT_FALSE(world_.Exists(kShare + "FRM9.FRM"));
+        EXPECT_EQ(world_.Bytes(kGroupFile), kNewStarters);
+        EXPECT_EQ(DatabaseBytes(), Database(4, ""));
+        // ... and the files their names would reach are untouched.
+        EXPECT_EQ(world_.Bytes(mainFile), "main");
+        EXPECT_EQ(world_.Bytes(subFile), "sub");
+      });
+  Run();
+}
+
 }  // namespace
