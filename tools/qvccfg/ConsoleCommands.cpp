@@ -19,6 +19,7 @@
 #include "tools/qvccfg/Commands.h"
 #include "tools/qvccfg/HostedControl.h"
 #include "tools/qvccfg/Json.h"
+#include "tools/qvccfg/Listings.h"
 #include "view/Catalogue.h"
 #include "view/CustomDoc.h"
 
@@ -123,10 +124,15 @@ struct Catalogue {
   }
 };
 
-// True when the catalogue lists the form's (or group's) row; else false with the error line.
-bool Listed(const Catalogue& catalogue, const std::string& name, DWORD_PTR data, std::string* err) {
+// 0 when the catalogue lists the form's (or group's) row; else the exit status with the
+// error line: 1 when the forms share could not be listed, 2 when the row is not there.
+int Listed(const Catalogue& catalogue, const std::string& name, DWORD_PTR data, std::string* err) {
+  if (std::string problem = ShareListingProblem(catalogue.document); !problem.empty()) {
+    *err = "qvccfg: " + problem + "; nothing was changed\n";
+    return 1;
+  }
   if (catalogue.Lists(name, data))
-    return true;
+    return 0;
   const bool group = data == kItemGroup;
   if (catalogue.Lists(name, kItemAddNewForm)) {
     *err = "qvccfg: " + Quoted(name) + " is the row that adds a new form; nothing was changed\n";
@@ -138,7 +144,7 @@ bool Listed(const Catalogue& catalogue, const std::string& name, DWORD_PTR data,
     *err = std::string("qvccfg: no ") + (group ? "group " : "form ") + Quoted(name) + " is listed" +
            hint + "; nothing was changed\n";
   }
-  return false;
+  return 2;
 }
 
 // The messages the user was shown, one line each, and status 1; 0 when there were none.
@@ -188,8 +194,10 @@ int SelectRow(HostedControl& console, const std::string& name, DWORD_PTR data, s
 int ScheduleCommand(const std::string& utf8Name, bool group, std::string* out, std::string* err) {
   std::string name;
   DWORD_PTR data = group ? kItemGroup : kItemForm;
-  if (!ToWindows(utf8Name, &name, err) || !Listed(Catalogue(), name, data, err))
+  if (!ToWindows(utf8Name, &name, err))
     return 2;
+  if (int status = Listed(Catalogue(), name, data, err); status != 0)
+    return status;
   HostedControl console;
   if (int status = SelectRow(console, name, data, err); status != 0)
     return status;
@@ -228,8 +236,10 @@ int DragCommand(const std::string& utf8Name, bool group, int renders, std::strin
                 std::string* err) {
   std::string name;
   DWORD_PTR data = group ? kItemGroup : kItemForm;
-  if (!ToWindows(utf8Name, &name, err) || !Listed(Catalogue(), name, data, err))
+  if (!ToWindows(utf8Name, &name, err))
     return 2;
+  if (int status = Listed(Catalogue(), name, data, err); status != 0)
+    return status;
   HostedControl console;
   if (int status = SelectRow(console, name, data, err); status != 0)
     return status;
@@ -285,8 +295,10 @@ int UnscheduleCommand(const std::string& utf8Name, std::string* /*out*/, std::st
 int DeleteCommand(const std::string& utf8Name, bool group, std::string* /*out*/, std::string* err) {
   std::string name;
   DWORD_PTR data = group ? kItemGroup : kItemForm;
-  if (!ToWindows(utf8Name, &name, err) || !Listed(Catalogue(), name, data, err))
+  if (!ToWindows(utf8Name, &name, err))
     return 2;
+  if (int status = Listed(Catalogue(), name, data, err); status != 0)
+    return status;
   HostedControl console;
   if (int status = SelectRow(console, name, data, err); status != 0)
     return status;
@@ -314,8 +326,12 @@ int GroupCommand(const std::string& utf8Name, const std::vector<std::string>& ut
   std::vector<std::string> forms;
   {
     Catalogue catalogue;
-    if (change && !Listed(catalogue, name, kItemGroup, err))
-      return 2;
+    if (std::string problem = ShareListingProblem(catalogue.document); !problem.empty()) {
+      *err = "qvccfg: " + problem + "; nothing was changed\n";
+      return 1;
+    }
+    if (int status = change ? Listed(catalogue, name, kItemGroup, err) : 0; status != 0)
+      return status;
     for (const std::string& utf8 : utf8Forms) {
       std::string form, path;
       if (!ToWindows(utf8, &form, err))
