@@ -127,6 +127,16 @@ run -P "$share/FDGRPLST.GPS" -e inject=pread64:error=EIO -- script "New starters
 [ "$status" -eq 1 ] || fail "script with an unreadable group list exited $status"
 cmp -s "$script" "$root/script.before" || fail "an unreadable group list rewrote the script"
 
+# --- A name that can have no script: schedule and drag fail with the reason.
+printf '[Form]\r\nFormName=What?\r\n' >"$share/FRM9.FRM"
+for command in schedule drag; do
+  run -- $command "What?"
+  [ "$status" -eq 1 ] || fail "$command of What? exited $status"
+  [[ $err == *"cannot run: its name holds a character"* ]] || fail "$command of What?: no reason: $err"
+  [[ $command == schedule || $out == *'"script": ""'* ]] || fail "drag of What? printed a script: $out"
+done
+rm -f "$share/FRM9.FRM"
+
 # --- Registration writes the machine hive twice: after the type library, and after the
 # classes. A failed first write leaves the hive as it was and says 0x80040200; a failed second
 # one keeps the first step and says 0x80040201. Each is reported, never taken for success.

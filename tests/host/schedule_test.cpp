@@ -422,4 +422,46 @@ TEST_F(Scheduling, DeletingANameWithABackslashRemovesNoOtherFile) {
   Run();
 }
 
+// A name that can have no script is scheduled as the view asks, and the console says at once
+// that the task cannot run, and why; a name longer than a task's name field makes no task.
+TEST_F(Scheduling, ANameWithoutAScriptIsToldThatItsTaskCannotRun) {
+  const std::string longName(301, 'g');
+  world_.Put(kShare + "FRM9.FRM", "[Form]\r\nFormName=What?\r\n");
+  world_.Put(kGroupFile, kNewStarters + "[Group2]\r\nName=" + longName + "\r\nForm1=Asset tag\r\n");
+  Open();
+  int list = ListHandle();
+  std::map<std::string, std::string> before;
+  user_.Then([&] { qv::ui::SelectAt(list, Row("What?")); })
+      .Then([&] { Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(kSchedule)}); })
+      .Then([] {
+        EXPECT_EQ(Answer(IDOK),
+                  (std::pair<std::string, std::string>{
+                      "Custom Data Forms",
+                      "The task 'What?' cannot run: its name holds a character that a file name "
+                      "cannot hold (\\ / : * ? \" < > |), so it has no distribution script."}));
+      })
+      .Then([&] {
+        EXPECT_EQ(DatabaseBytes(), Database(4,
+                                            "config 2 1 \"What?\" 9 \"What?.ini\"\n"
+                                            "task 3 \"What?\" 2\n"));
+        EXPECT_EQ(LastHandOver().taskId, 3);
+        qv::ui::SelectAt(list, Row(longName));
+      })
+      .Then([&] {
+        before = Files();
+        Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(kSchedule)});
+      })
+      .Then([&] {
+        EXPECT_EQ(Answer(IDOK).second, "The task '" + longName +
+                                           "' cannot run: a task's name may hold at most 255 "
+                                           "characters.");
+      })
+      .Then([&] {
+        EXPECT_TRUE(qv::ui::TakeSnapshot().modals.empty());
+        EXPECT_EQ(Changed(before, Files()), std::vector<std::string>{});
+        EXPECT_EQ(host_->HandedOver().size(), 1u);
+      });
+  Run();
+}
+
 }  // namespace

@@ -16,6 +16,8 @@
 #include "platform/ui/Controls.h"
 #include "platform/ui/ListCtrl.h"
 #include "platform/ui/Ui.h"
+#include "resources/StringTable.h"
+#include "tools/console/TaskHost.h"
 #include "tools/qvccfg/Commands.h"
 #include "tools/qvccfg/HostedControl.h"
 #include "tools/qvccfg/Json.h"
@@ -261,14 +263,24 @@ int DragCommand(const std::string& utf8Name, bool group, int renders, std::strin
   json::Value blocks = json::Array{};
   for (const std::string& block : pane.blocks)
     blocks.push_back(BlockJson(block));
+  // The rendering writes the script, or says nothing when it cannot: whether the task can
+  // run is told here, as the console's pane would tell it.
+  std::string directory = FindScriptsDirectory();
+  UINT why = 0;
+  if (renders > 0) {
+    TaskConfigRecord record;
+    std::memset(&record, 0, sizeof record);
+    std::memcpy(&record, pane.blocks[0].data(), std::min(sizeof record, pane.blocks[0].size()));
+    why = CConsoleTaskHost::WhyCannotRun(record.id, directory);
+  }
   json::Value all = json::Object{};
   all["blocks"] = blocks;
-  std::string directory = FindScriptsDirectory();
-  all["script"] = renders > 0 && !directory.empty() ? json::Cp1252ToUtf8(directory + name + ".ini")
-                                                    : std::string();
+  all["script"] =
+      renders > 0 && why == 0 ? json::Cp1252ToUtf8(directory + name + ".ini") : std::string();
   *out += json::Write(all, true) + "\n";
-  if (renders > 0 && directory.empty()) {
-    *err += "qvccfg: no script was written: the core server's scripts directory was not found\n";
+  if (why != 0) {
+    *err += "qvccfg: no script was written: " +
+            Printable(json::Cp1252ToUtf8(AfxFormatString1(why, name))) + "\n";
     return 1;
   }
   return 0;
