@@ -334,6 +334,10 @@ void ConsoleHost::RunTask(long id, std::string* why) {
     *why = "there is no such task";
     return;
   }
+  if (!(*task)["runnable"].get<bool>()) {
+    *why = "the task cannot run: its script is missing";
+    return;
+  }
   std::string script;
   for (const nlohmann::json& item : configurations) {
     if (item["id"] == (*task)["configurationId"]) {

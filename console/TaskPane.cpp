@@ -1,11 +1,14 @@
 #include "console/TaskPane.h"
 
 #include <cstring>
+#include <vector>
 
+#include "distribution/RemoteRegistry.h"
 #include "platform/ole/DataObject.h"
 #include "platform/ole/GlobalMemory.h"
 #include "platform/tasklib/TaskLib.h"
 #include "platform/ui/Clipboard.h"
+#include "tools/console/TaskHost.h"
 #include "tools/text/Cp1252.h"
 
 namespace qv::console {
@@ -62,11 +65,20 @@ nlohmann::json TaskPane::Tasks() {
   LONG handle = FindFirstTask(&task);
   if (handle == -1)
     return tasks;
+  // The library's searches share a few slots: the tasks are taken before the configurations
+  // are searched for each.
+  std::vector<TaskRecord> found;
   do {
-    tasks.push_back({{"id", task.id},
-                     {"name", Field(task.name, sizeof task.name)},
-                     {"configurationId", task.configurationId}});
+    found.push_back(task);
   } while (FindNextTask(handle, &task));
+  const std::string scripts = FindScriptsDirectory();
+  for (const TaskRecord& each : found) {
+    tasks.push_back(
+        {{"id", each.id},
+         {"name", Field(each.name, sizeof each.name)},
+         {"configurationId", each.configurationId},
+         {"runnable", CConsoleTaskHost::WhyCannotRun(each.configurationId, scripts) == 0}});
+  }
   return tasks;
 }
 

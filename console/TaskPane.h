@@ -19,7 +19,8 @@ class TaskPane : public COleDropTarget {
   DROPEFFECT OnDragOver(CWnd* window, COleDataObject* data, DWORD keys, CPoint point) override;
   BOOL OnDrop(CWnd* window, COleDataObject* data, DROPEFFECT effect, CPoint point) override;
 
-  // [{"id","name","configurationId"}], in the database's order.
+  // [{"id","name","configurationId","runnable"}], in the database's order; a task is not
+  // runnable when its configuration names no script that is in the scripts directory.
   static nlohmann::json Tasks();
   // [{"id","name","data"}] of the snap-in "Execute Ini Script".
   static nlohmann::json Configurations();

@@ -37,6 +37,13 @@ bool CDistributionTask::IsScriptName(const std::string& name) {
   return true;
 }
 
+std::string CDistributionTask::ScriptPath(const std::string& scriptsDirectory,
+                                          const std::string& name) {
+  if (scriptsDirectory.empty() || !IsScriptName(name))
+    return "";
+  return scriptsDirectory + name + ".ini";
+}
+
 void CDistributionTask::AddFormFile(const std::string& formName) {
   if (m_pDocument == nullptr || m_pDocument->GetFormMap() == nullptr)
     return;
@@ -48,10 +55,11 @@ void CDistributionTask::AddFormFile(const std::string& formName) {
     m_formFiles.push_back(path.substr(slash + 1));
 }
 
-void CDistributionTask::CollectFormFiles() {
+bool CDistributionTask::CollectFormFiles() {
+  bool whole = m_pDocument == nullptr || m_pDocument->GetFormMapListingError() == 0;
   if (m_bGroup == 0) {
     AddFormFile(m_strName);
-    return;
+    return whole;
   }
   CFormGroupList groups(m_strFormsSharePath + kGroupListFile);
   for (CFormGroup* group = groups.GetFirstGroup(); group != nullptr;
@@ -63,10 +71,12 @@ void CDistributionTask::CollectFormFiles() {
       AddFormFile(entry->GetFormName());
     break;
   }
+  return whole && !groups.ReadFailed();
 }
 
 void CDistributionTask::WriteScript() {
   CWaitCursor wait;
+  m_bWritten = false;
   if (!IsScriptName(m_strName))
     return;
   std::optional<CRemoteRegistry> registry;
@@ -75,16 +85,21 @@ void CDistributionTask::WriteScript() {
     return;
   std::string scriptPath = mainPath + "\\SCRIPTS\\" + m_strScriptFileName;
 
-  CollectFormFiles();
+  if (!CollectFormFiles()) {
+    m_formFiles.clear();
+    return;
+  }
   WinRemove(scriptPath.c_str());
   CProfileFile script;
   script.SetPath(scriptPath);
-  script.WriteString(kSection, "REMDEL0", "\\QVCLIENT\\*.FRM");
+  bool written = script.WriteString(kSection, "REMDEL0", "\\QVCLIENT\\*.FRM") != 0;
   for (std::size_t i = 0; i < m_formFiles.size(); ++i) {
     const std::string& file = m_formFiles[i];
-    script.WriteString(
-        kSection, "REMCOPY" + std::to_string(i),
-        mainPath + "\\QVLOGON\\" + file + ", " + "\\QVCLIENT\\" + file + ", " + "TOREMOTE");
+    written = script.WriteString(kSection, "REMCOPY" + std::to_string(i),
+                                 mainPath + "\\QVLOGON\\" + file + ", " + "\\QVCLIENT\\" + file +
+                                     ", " + "TOREMOTE") != 0 &&
+              written;
   }
   m_formFiles.clear();
+  m_bWritten = written;
 }

@@ -28,12 +28,18 @@ class CDistributionTask {
 
   // Appends the file names (no folder) of the forms to send to the form file list: the form
   // of that name, or each member of the first group of that name, found in the document's
-  // form map. Names not in the map add nothing.
-  void CollectFormFiles();
+  // form map. Names not in the map add nothing. False when what it looked in was not read
+  // whole (the forms share could not be listed when the map was filled, or a read of the
+  // group list failed): the list may then lack forms that exist.
+  bool CollectFormFiles();
   // Writes the script for the current name and group flag, replacing any earlier one. Does
-  // nothing when the scripts directory cannot be found, or when IsScriptName refuses the
-  // name.
+  // nothing when the scripts directory cannot be found, when IsScriptName refuses the name,
+  // or when CollectFormFiles could not read what it needs: a script that lists fewer forms
+  // than exist deletes the missing ones from every client.
   void WriteScript();
+  // True when the last WriteScript wrote the script (to the profile cache: whether it reached
+  // the disk is the flush's to say); false when it refused or found no scripts directory.
+  bool ScriptWritten() const { return m_bWritten; }
 
   const std::string& GetName() const { return m_strName; }
   const std::string& GetScriptFileName() const { return m_strScriptFileName; }
@@ -43,6 +49,10 @@ class CDistributionTask {
   // True when name + ".ini" names a file in the scripts directory and nowhere else: the name
   // is not empty and holds none of \ / : * ? " < > | and no control character.
   static bool IsScriptName(const std::string& name);
+  // The script of `name` in the scripts directory `scriptsDirectory` (which ends with a
+  // backslash): the one file the writer could have written for that name. "" when the
+  // directory is unknown or IsScriptName refuses the name; nothing else is ever its script.
+  static std::string ScriptPath(const std::string& scriptsDirectory, const std::string& name);
 
  private:
   void AddFormFile(const std::string& formName);
@@ -54,4 +64,5 @@ class CDistributionTask {
   std::vector<std::string> m_formFiles;
   CCustomDoc* m_pDocument = nullptr;
   int m_bGroup = 0;
+  bool m_bWritten = false;
 };

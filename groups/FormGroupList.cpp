@@ -5,6 +5,7 @@
 #include "view/CustomView.h"
 
 #include "platform/file/FileApi.h"
+#include "platform/profile/Profile.h"
 
 namespace {
 
@@ -71,6 +72,7 @@ CFormGroupList::CFormGroupList(const std::string& filePath)
 }
 
 void CFormGroupList::Load() {
+  const unsigned failures = qv::ProfileReadFailures(m_strFilePath.c_str());
   for (std::size_t i = 1;; ++i) {
     std::string section = Numbered("Group", i);
     std::string name;
@@ -80,11 +82,15 @@ void CFormGroupList::Load() {
     m_pFile->SetSection(section);
     m_groups.push_back(std::make_unique<CFormGroup>(section, name, m_pFile.get()));
   }
+  if (qv::ProfileReadFailures(m_strFilePath.c_str()) != failures)
+    m_bReadFailed = true;
   m_walk = 0;
   m_pCurrentGroup = nullptr;
 }
 
 void CFormGroupList::Save() {
+  if (m_bReadFailed)
+    return;
   if (!m_strFilePath.empty())
     WinRemove(m_strFilePath.c_str());
   Rewind();

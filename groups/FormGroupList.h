@@ -82,10 +82,14 @@ class CFormGroupList {
 
   // Appends the groups of the file, Group1, Group2, ... up to the first without a Name, to
   // the list (the constructor calls it on an empty list) and puts every walk at its start.
+  // A read of the file that failed marks the list as read in part (ReadFailed).
   void Load();
   // Deletes the file and writes every group anew, numbered from 1, each group's forms
-  // numbered from 1 too; nothing is written when the path is empty.
+  // numbered from 1 too; nothing is written when the path is empty, or when the file could
+  // not be read whole: the list lacks what the error hid, and saving it would drop that.
   void Save();
+  // True when a read of the file failed while the list was loaded.
+  bool ReadFailed() const { return m_bReadFailed; }
 
   // The walk over the groups: the first group, then each next one; null at the end.
   CFormGroup* GetFirstGroup();
@@ -120,4 +124,5 @@ class CFormGroupList {
   std::unique_ptr<CProfileFile> m_pFile;
   CFormGroup* m_pCurrentGroup = nullptr;
   int m_nGroupCount = 0;
+  bool m_bReadFailed = false;
 };

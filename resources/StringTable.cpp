@@ -72,6 +72,15 @@ const StringEntry kStrings[] = {
     {32823, "The character sequence \" - \" is not allowed as part of the form name."},
     {32824, "The character sequence \" - \" is not allowed as part of the Inventory name."},
     {32825, "At least one item must be entered for the Combo box - (fixed list) field type."},
+    // The console's own messages, beyond the system's ids.
+    {33024,
+     "The task '%1' cannot run: its name holds a character that a file name cannot hold "
+     "(\\ / : * ? \" < > |), so it has no distribution script."},
+    {33025,
+     "The task '%1' cannot run: the core server's scripts directory was not found, so it has no "
+     "distribution script."},
+    {33026, "The task '%1' cannot run: its distribution script could not be written."},
+    {33027, "The task '%1' cannot run: a task's name may hold at most 255 characters."},
 };
 
 // Replaces %1 .. %<count> in one pass, so a replacement text is never scanned again.

@@ -73,6 +73,9 @@ void CFormCatalogue::FillCatalogue() {
   std::unordered_set<std::string> forms;
   WIN32_FIND_DATAA found;
   HANDLE listing = FindFirstFileA((formsSharePath_ + "*.FRM").c_str(), &found);
+  DWORD listingError = listing == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+  document_.SetFormMapListingError(
+      listingError == static_cast<DWORD>(ERROR_FILE_NOT_FOUND) ? 0 : listingError);
   for (BOOL more = listing != INVALID_HANDLE_VALUE; more; more = FindNextFileA(listing, &found)) {
     std::string path = formsSharePath_ + found.cFileName;
     std::string name;

@@ -31,7 +31,14 @@ class CCustomDoc : public CDocument {
   // map could not be made.
   CMapStringToString* GetFormMap() const { return m_pFormMap.get(); }
 
+  // Why the last fill of the form map could not list the forms share (the listing's error
+  // code, see platform/file/FileApi.h); 0 when it was listed. A map that missed the share is
+  // not the share's contents: nothing may be written from it as if the share were empty.
+  DWORD GetFormMapListingError() const { return m_listingError; }
+  void SetFormMapListingError(DWORD error) { m_listingError = error; }
+
  private:
   CCustomForm* m_pCurrentForm = nullptr;
+  DWORD m_listingError = 0;
   std::unique_ptr<CMapStringToString> m_pFormMap;
 };

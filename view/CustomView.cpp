@@ -47,6 +47,7 @@ constexpr UINT kDeleteQuestion = 32800;
 constexpr UINT kScheduledRefusal = 32805;
 constexpr UINT kNameHeading = 32806;
 constexpr UINT kDescriptionHeading = 32807;
+constexpr UINT kNameTooLong = 33027;  // ours: the task's name is longer than its field
 
 constexpr int kPopupMenu = 207;
 constexpr int kLargeBitmap = 201;
@@ -63,6 +64,12 @@ UINT g_taskDataFormat = 0;
 
 int ShowBox(UINT textId, UINT type = MB_OK) {
   return MessageBoxA(nullptr, LoadResString(textId).c_str(), LoadResString(kCaption).c_str(), type);
+}
+
+// A name longer than a task's name field: no task can be made for it.
+void TellNameTooLong(const std::string& name) {
+  MessageBoxA(nullptr, AfxFormatString1(kNameTooLong, name).c_str(),
+              LoadResString(kCaption).c_str(), MB_OK | MB_ICONEXCLAMATION);
 }
 
 // "Unable to delete %s, because it is currently a scheduled task." with the name for %s.
@@ -410,8 +417,10 @@ void CCustomView::Schedule() {
     task.configurationId = config.id;
   } else {
     // Names that do not fit the records are refused: nothing may be written past a field.
-    if (!PrepareConfiguration(&config, name))
+    if (!PrepareConfiguration(&config, name)) {
+      TellNameTooLong(name);
       return;
+    }
     m_distributionTask.WriteScript();
     AddTaskConfiguration(&config);
     task.configurationId = config.id;
@@ -456,6 +465,8 @@ LRESULT CCustomView::OnBeginDrag() {
       offered = PrepareConfiguration(&m_dragRecord, name);
       if (offered)
         AddTaskConfiguration(&m_dragRecord);
+      else
+        TellNameTooLong(name);
     }
     if (offered) {
       dataSource.SetRecord(m_dragRecord);
@@ -492,9 +503,11 @@ void CCustomView::DeleteSelected() {
     if (!FindConfiguration(&record, name))
       return;
     DeleteTaskConfiguration(record.id);
-    std::string scripts = GetScriptsDirectory();
-    if (!scripts.empty())
-      WinRemove((scripts + name + ".ini").c_str());
+    // Only the file the script writer could have written for this name: a name that holds
+    // a backslash ("..\Other") must not reach another file.
+    std::string script = CDistributionTask::ScriptPath(GetScriptsDirectory(), name);
+    if (!script.empty())
+      WinRemove(script.c_str());
   };
   if (data == kItemGroup) {
     if (IsScheduled(&record, name)) {

@@ -139,6 +139,7 @@ const PANE_TEXT = {
   de: {
     Tasks: 'Aufgaben', 'Run now': 'Jetzt ausf\u00fchren', Remove: 'Entfernen',
     'No tasks are scheduled.': 'Keine Aufgaben geplant.', 'Not run yet.': 'Noch nicht ausgef\u00fchrt.',
+    'Cannot run: its script is missing.': 'Nicht ausf\u00fchrbar: Das Skript fehlt.',
     'Running\u2026': 'L\u00e4uft\u2026', ok: 'ok', failed: 'fehlgeschlagen', Configurations: 'Konfigurationen',
     'None.': 'Keine.', Clients: 'Clients', 'No forms.': 'Keine Formulare.',
   },
@@ -174,12 +175,16 @@ export function renderTaskPane(con, app) {
     pane.append(el('fieldset', { class: 'task', 'aria-label': task.name },
       el('legend', {}, task.name),
       el('div', { class: 'task-buttons' },
-        el('button', { disabled: task.running ? '' : null, 'data-press': `run:${task.id}`,
+        el('button', { disabled: task.running || task.runnable === false ? '' : null,
+          'data-press': `run:${task.id}`,
           onclick: () => app.command({ command: 'runTask', id: task.id }) }, say(con, 'Run now')),
         el('button', { 'data-press': `remove:${task.id}`,
           onclick: () => app.command({ command: 'removeTask', id: task.id }) }, say(con, 'Remove'))),
       task.running ? el('p', { class: 'running', role: 'status' }, say(con, 'Running\u2026')) : null,
-      runs.length === 0 && !task.running ? el('p', { class: 'empty' }, say(con, 'Not run yet.')) : null,
+      task.runnable === false && !task.running
+        ? el('p', { class: 'not-runnable', role: 'note' }, say(con, 'Cannot run: its script is missing.')) : null,
+      runs.length === 0 && !task.running && task.runnable !== false
+        ? el('p', { class: 'empty' }, say(con, 'Not run yet.')) : null,
       runs.map((run) => el('details', { class: `run ${run.ok ? 'ok' : 'failed'}` },
         el('summary', {}, `${run.client} \u2014 ${when(run.time)} \u2014 ${say(con, run.ok ? 'ok' : 'failed')}`),
         el('pre', { class: 'run-lines' }, breakable((run.lines || []).map((line) =>

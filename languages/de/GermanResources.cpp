@@ -98,6 +98,18 @@ const StringEntry kStrings[] = {
     {32825,
      "F\xFCr den Feldtyp \"Kombinationsfeld - (feste Liste)\" m\xFCssen Sie mindestens einen "
      "Eintrag eingeben."},
+    {33024,
+     "Der Task '%1' kann nicht ausgef\xFChrt werden: Sein Name enth\xE4lt ein Zeichen, das ein "
+     "Dateiname nicht enthalten kann (\\ / : * ? \" < > |), daher hat er kein Verteilungsskript."},
+    {33025,
+     "Der Task '%1' kann nicht ausgef\xFChrt werden: Das Skriptverzeichnis des Core-Servers wurde "
+     "nicht gefunden, daher hat er kein Verteilungsskript."},
+    {33026,
+     "Der Task '%1' kann nicht ausgef\xFChrt werden: Sein Verteilungsskript konnte nicht "
+     "geschrieben werden."},
+    {33027,
+     "Der Task '%1' kann nicht ausgef\xFChrt werden: Der Name eines Tasks kann nicht mehr als 255 "
+     "Zeichen enthalten."},
 };
 
 constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -110,54 +111,88 @@ void RemoveStaleReservations(const std::string& folder, const std::string& prefi
   ::closedir(dir);
 }
 
+thread_local DWORD g_lastError = ERROR_SUCCESS;
+
+HANDLE FailFind(LONG error) {
+  g_lastError = static_cast<DWORD>(error);
+  return INVALID_HANDLE_VALUE;
+}
+
+// The last error of a folder that could not be opened or read.
+LONG FolderError(int error) {
+  if (error == ENOENT || error == ENOTDIR)
+    return ERROR_PATH_NOT_FOUND;
+  if (error == EACCES || error == EPERM)
+    return ERROR_ACCESS_DENIED;
+  return ERROR_READ_FAULT;
+}
+
 }  // namespace
+
+DWORD GetLastError() {
+  return g_lastError;
+}
+
+void SetLastError(DWORD error) {
+  g_lastError = error;
+}
 
 HANDLE FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* data) {
   if (pattern == nullptr || data == nullptr)
-    return INVALID_HANDLE_VALUE;
+    return FailFind(ERROR_PATH_NOT_FOUND);
   const char* slash = std::strrchr(pattern, '\\');
   if (slash == nullptr || slash[1] == '\0')
-    return INVALID_HANDLE_VALUE;
+    return FailFind(ERROR_PATH_NOT_FOUND);
   std::string folderWin(pattern, static_cast<std::size_t>(slash - pattern));
   if (folderWin.size() == 2 && folderWin[1] == ':')
     folderWin += '\\';
   std::string folder;
   if (!Map(folderWin.c_str(), &folder))
-    return INVALID_HANDLE_VALUE;
+    return FailFind(ERROR_PATH_NOT_FOUND);
   qv::FlushProfiles();
-  auto* find = new FindHandle{folder, {}};
-  if (DIR* dir = ::opendir(folder.c_str())) {
-    while (dirent* entry = ::readdir(dir)) {
-      if (!WindowsCanName(entry->d_name) || !Matches(slash + 1, entry->d_name))
-        continue;
-      // Regular files only; the kind comes with the entry on most file systems.
-      bool regular = entry->d_type == DT_REG;
-      if (entry->d_type == DT_UNKNOWN) {
-        struct stat st {};
-        regular = ::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-                  S_ISREG(st.st_mode);
-      }
-      if (regular)
-        find->state.files.push_back(entry->d_name);
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr)
+    return FailFind(FolderError(errno));
+  auto find = std::make_unique<FindHandle>(FindHandle{folder, {}});
+  for (;;) {
+    // readdir gives null at the end and on an error; only errno tells them apart.
+    errno = 0;
+    dirent* entry = ::readdir(dir);
+    if (entry == nullptr) {
+      int error = errno;
+      ::closedir(dir);
+      if (error != 0)
+        return FailFind(FolderError(error));
+      break;
     }
-    ::closedir(dir);
+    if (!WindowsCanName(entry->d_name) || !Matches(slash + 1, entry->d_name))
+      continue;
+    // Regular files only; the kind comes with the entry on most file systems.
+    bool regular = entry->d_type == DT_REG;
+    if (entry->d_type == DT_UNKNOWN) {
+      struct stat st {};
+      regular = ::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                S_ISREG(st.st_mode);
+    }
+    if (regular)
+      find->state.files.push_back(entry->d_name);
   }
   std::sort(find->state.files.begin(), find->state.files.end(),
             [](const std::string& a, const std::string& b) { return qv::CompareNoCase(a, b) < 0; });
-  if (find->state.files.empty()) {
-    delete find;
-    return INVALID_HANDLE_VALUE;
-  }
+  if (find->state.files.empty())
+    return FailFind(ERROR_FILE_NOT_FOUND);
   Fill(find->state, data);
-  return find;
+  return find.release();
 }
 
 BOOL FindNextFileA(HANDLE handle, WIN32_FIND_DATAA* data) {
   if (handle == nullptr || handle == INVALID_HANDLE_VALUE || data == nullptr)
     return FALSE;
   auto* find = static_cast<FindHandle*>(handle);
-  if (find->state.next + 1 >= find->state.files.size())
+  if (find->state.next + 1 >= find->state.files.size()) {
+    g_lastError = ERROR_NO_MORE_FILES;
     return FALSE;
+  }
   ++find->state.next;
   Fill(find->state, data);
   return TRUE;

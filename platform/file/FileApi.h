@@ -3,6 +3,7 @@
 // and do on disk agrees with every profile write made before.
 #pragma once
 
+#include "platform/WinError.h"
 #include "platform/wintypes.h"
 
 inline constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
@@ -18,11 +19,22 @@ inline HANDLE const INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(-1);
 // Lists the regular files of a folder whose names match the last component of `pattern`
 // ("\\CORE1\qvlogon\*.FRM"): "*" and "?" wildcards, letters compared without regard to case,
 // so "*.FRM" matches "a.frm" but not "a.frmx". Results come in name order (case ignored), the
-// same on every run. Folders and symbolic links are not listed. INVALID_HANDLE_VALUE when
-// nothing matches or the path is refused.
+// same on every run. Folders and symbolic links are not listed. The folder is read whole here,
+// so a listing that starts is complete.
+// INVALID_HANDLE_VALUE when nothing is listed; GetLastError() then tells an empty listing
+// from one that failed: ERROR_FILE_NOT_FOUND when the folder was read and nothing matches;
+// ERROR_PATH_NOT_FOUND when the path is refused or the folder is missing; ERROR_ACCESS_DENIED
+// when it may not be read; ERROR_READ_FAULT when reading it failed (nothing of a folder read
+// in part is given).
 HANDLE FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* data);
+// The next file of the listing; FALSE with GetLastError() ERROR_NO_MORE_FILES after the last.
 BOOL FindNextFileA(HANDLE find, WIN32_FIND_DATAA* data);
 BOOL FindClose(HANDLE find);
+
+// The error code of the last file function of this thread that failed (only the listing
+// functions set it).
+DWORD GetLastError();
+void SetLastError(DWORD error);
 
 // Creates an empty file "<dir>\<up to 3 chars of prefix><hex>.tmp" and writes its Windows path
 // into out (MAX_PATH characters). With unique 0 the number starts from the clock and goes up,

@@ -223,6 +223,11 @@ class Cache {
 
   std::vector<std::string> TakeProblems() { return std::exchange(problems_, {}); }
 
+  unsigned ReadFailures(const std::string& host) const {
+    auto found = readFailures_.find(host);
+    return found == readFailures_.end() ? 0 : found->second;
+  }
+
   void Reset() {
     FlushAll();
     order_.clear();
@@ -306,6 +311,7 @@ class Cache {
       // A file we cannot read reads as empty, but is never written or removed; every call
       // tries it again.
       Note(host, "cannot be read (" + std::string(std::strerror(errno)) + "); it is left as it is");
+      ++readFailures_[host];
       entry->unreadable = true;
       entry->text = IniText();
       entry->stamp = HostStamp();
@@ -363,6 +369,7 @@ class Cache {
   std::string lastName_, lastHost_;
   unsigned generation_ = 0;
   std::vector<std::string> problems_;
+  std::unordered_map<std::string, unsigned> readFailures_;  // by host path, never forgotten
 };
 
 Cache& TheCache() {
@@ -441,6 +448,14 @@ int RemoveProfileFile(const char* fileName) {
 
 std::vector<std::string> TakeProfileProblems() {
   return TheCache().TakeProblems();
+}
+
+unsigned ProfileReadFailures(const char* fileName) {
+  World* world = World::Current();
+  std::string host;
+  if (world == nullptr || fileName == nullptr || !world->MapPath(fileName, &host, nullptr))
+    return 0;
+  return TheCache().ReadFailures(host);
 }
 
 void ResetProfiles() {

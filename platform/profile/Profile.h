@@ -78,6 +78,11 @@ int RemoveProfileFile(const char* fileName);
 // forgets them.
 std::vector<std::string> TakeProfileProblems();
 
+// How many reads of the file (a Windows path) have failed in this process, though it was
+// there. A caller that compares the count before and after its reads knows whether what it
+// read is the whole file or the silence of a read error, which a later read may not repeat.
+unsigned ProfileReadFailures(const char* fileName);
+
 // Drops every cached copy after flushing it (tests, a change of world).
 void ResetProfiles();
 

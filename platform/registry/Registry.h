@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/WinError.h"
 #include "platform/wintypes.h"
 
 struct HKEY__;
@@ -31,9 +32,6 @@ inline HKEY const HKEY_CLASSES_ROOT = reinterpret_cast<HKEY>(0x80000000UL);
 inline HKEY const HKEY_CURRENT_USER = reinterpret_cast<HKEY>(0x80000001UL);
 inline HKEY const HKEY_LOCAL_MACHINE = reinterpret_cast<HKEY>(0x80000002UL);
 
-inline constexpr LONG ERROR_SUCCESS = 0;
-inline constexpr LONG ERROR_FILE_NOT_FOUND = 2;
-inline constexpr LONG ERROR_ACCESS_DENIED = 5;
 inline constexpr LONG ERROR_INVALID_HANDLE = 6;
 inline constexpr LONG ERROR_BAD_NETPATH = 53;
 inline constexpr LONG ERROR_INVALID_PARAMETER = 87;

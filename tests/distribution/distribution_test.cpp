@@ -1,13 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 
 #include "distribution/Configurations.h"
 #include "distribution/DistributionTask.h"
 #include "distribution/RemoteRegistry.h"
+#include "groups/FormGroupList.h"
 #include "platform/path/HostFile.h"
+#include "platform/profile/Profile.h"
 #include "platform/registry/Registry.h"
 #include "platform/ui/WaitCursor.h"
 #include "tests/TestWorld.h"
@@ -156,6 +159,36 @@ TEST_F(ScriptTest, NamesThatLeaveTheScriptsDirectoryWriteNothing) {
   EXPECT_EQ("old", world_.Bytes("\\\\CORE1\\QVMAIN\\SCRIPTS\\Keep.ini"));
   EXPECT_FALSE(world_.Exists("\\\\CORE1\\QVMAIN\\QVLOGON\\x.ini"));
   EXPECT_FALSE(world_.Exists("\\\\CORE1\\QVMAIN\\SCRIPTS\\.ini"));
+}
+
+// What a script is made from must have been read whole: a share that could not be listed, or
+// a group list that could not be read, is not an empty one, and a script made from it would
+// delete every client's forms. The old script stays as it was.
+TEST_F(ScriptTest, NoScriptIsMadeFromAShareOrGroupListThatCouldNotBeRead) {
+  Groups("[Group1]\r\nName=Onboarding\r\nForm1=Asset\r\nForm2=Contact\r\n");
+  const std::string group = std::string(kHead) + kLine0 + kLine1;
+  EXPECT_EQ(group, Write("Onboarding", 1));
+  EXPECT_TRUE(task_->ScriptWritten());
+  EXPECT_EQ(std::string(kHead) + kLine0, Write("Asset", 0));
+
+  document_.SetFormMapListingError(ERROR_READ_FAULT);
+  EXPECT_EQ(std::string(kHead) + kLine0, Write("Asset", 0));
+  EXPECT_FALSE(task_->ScriptWritten());
+  EXPECT_EQ(group, Write("Onboarding", 1));
+  EXPECT_TRUE(task_->GetFormFiles().empty());
+  document_.SetFormMapListingError(0);
+
+  // A group list that is there but cannot be read (here a folder in its place).
+  qv::FlushProfiles();
+  std::string list = world_.Host("\\\\CORE1\\qvlogon\\FDGRPLST.GPS");
+  std::filesystem::remove(list);
+  std::filesystem::create_directory(list);
+  EXPECT_EQ(group, Write("Onboarding", 1));
+  EXPECT_FALSE(task_->ScriptWritten());
+  CFormGroupList groups("\\\\CORE1\\qvlogon\\FDGRPLST.GPS");
+  EXPECT_TRUE(groups.ReadFailed());
+  EXPECT_EQ(std::string(kHead) + kLine0, Write("Asset", 0));  // a form needs no group list
+  EXPECT_TRUE(task_->ScriptWritten());
 }
 
 TEST(Configurations, FirstOfANameCountsAndCaseIsIgnored) {

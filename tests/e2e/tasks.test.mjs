@@ -119,4 +119,28 @@ describe('tasks', () => {
       await s.close();
     }
   });
+
+  test('a form whose name can have no script: the box says its task cannot run, and the pane too', async () => {
+    const s = await session(browser);
+    try {
+      const { page, world } = s;
+      fs.writeFileSync(path.join(world, FORMS, 'FRM9.FRM'), '[Form]\r\nFormName=What?\r\n');
+      await pressTool(page, 'Refresh');
+      await row(page, 'What?').click();
+      await pressTool(page, 'Schedule a form');
+      const box = dialog(page, 'Custom Data Forms');
+      await expectText(box.locator('.ctl-static'),
+        "The task 'What?' cannot run: its name holds a character that a file name cannot hold " +
+        '(\\ / : * ? " < > |), so it has no distribution script.', 'the reason');
+      await box.getByRole('button', { name: 'OK' }).click();
+      await box.waitFor({ state: 'detached' });
+      await expectTexts(taskNames(page), ['What?'], 'the task is there');
+      await expectText(task(page, 'What?').locator('p.not-runnable'), 'Cannot run: its script is missing.',
+        'marked as not runnable');
+      assert.equal(await task(page, 'What?').locator('p.empty').count(), 0, 'not "Not run yet."');
+      assert.ok(await task(page, 'What?').getByRole('button', { name: 'Run now' }).isDisabled(), 'no run');
+    } finally {
+      await s.close();
+    }
+  });
 });

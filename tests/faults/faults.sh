@@ -125,6 +125,37 @@ trace=$(strace -f -qq -e trace=fsync,rename "$qvccfg" --world "$world" \
   sed -E 's/^[0-9 ]*//; s/\(.*//' | tr '\n' ' ')
 [[ $trace == *"fsync rename fsync"* ]] || fail "no fsync, rename, fsync sequence: $trace"
 
+# --- A forms share that cannot be listed is not an empty one: a script made from it would
+# delete every client's forms and copy none. Nothing is written and the command fails.
+"$qvccfg" --world "$world" script "Asset tag" >/dev/null || fail "script of a form failed"
+asset="$scripts/Asset tag.ini"
+cp "$asset" "$root/asset.before"
+cp "$script" "$root/script.before"
+run -P "$share" -e inject=getdents64:error=EIO -- script "Asset tag"
+[ "$status" -eq 1 ] || fail "script with an unlistable share exited $status"
+[[ $err == *"could not be listed"* ]] || fail "script with an unlistable share: no message: $err"
+cmp -s "$asset" "$root/asset.before" || fail "an unlistable share rewrote the script: $(cat "$asset")"
+for command in schedule drag; do
+  run -P "$share" -e inject=getdents64:error=EIO -- $command "Asset tag"
+  [ "$status" -eq 1 ] || fail "$command with an unlistable share exited $status"
+  [[ $err == *"could not be listed"* ]] || fail "$command with an unlistable share: no message: $err"
+  cmp -s "$asset" "$root/asset.before" || fail "$command with an unlistable share rewrote the script"
+done
+# So is a group list that cannot be read.
+run -P "$share/FDGRPLST.GPS" -e inject=pread64:error=EIO -- script "New starters" --group
+[ "$status" -eq 1 ] || fail "script with an unreadable group list exited $status"
+cmp -s "$script" "$root/script.before" || fail "an unreadable group list rewrote the script"
+
+# --- A name that can have no script: schedule and drag fail with the reason.
+printf '[Form]\r\nFormName=What?\r\n' >"$share/FRM9.FRM"
+for command in schedule drag; do
+  run -- $command "What?"
+  [ "$status" -eq 1 ] || fail "$command of What? exited $status"
+  [[ $err == *"cannot run: its name holds a character"* ]] || fail "$command of What?: no reason: $err"
+  [[ $command == schedule || $out == *'"script": ""'* ]] || fail "drag of What? printed a script: $out"
+done
+rm -f "$share/FRM9.FRM"
+
 # --- Registration writes the machine hive twice: after the type library, and after the
 # classes. A failed first write leaves the hive as it was and says 0x80040200; a failed second
 # one keeps the first step and says 0x80040201. Each is reported, never taken for success.

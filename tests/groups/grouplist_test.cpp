@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "platform/profile/Profile.h"
 #include "tests/TestWorld.h"
 
 namespace {
@@ -107,6 +109,32 @@ TEST(GroupList, RemovingGroupsAndForms) {
       "[Group1]\r\nName=One\r\nForm1=Y\r\nForm2=X\r\n[Group2]\r\nName=Two\r\n"
       "[Group3]\r\nName=Three\r\nForm1=Y\r\n",
       world.Bytes(kFile));
+}
+
+// A read of the file that failed while the list was loaded (here a folder stood in its place,
+// and the file came back before the save) leaves a list that lacks what the error hid: saving
+// it would drop every other group, so nothing is saved.
+TEST(GroupList, AListReadInPartIsNeverSaved) {
+  TestWorld world;
+  const std::string groups = "[Group1]\r\nName=Keep\r\nForm1=F\r\n";
+  world.Put(kFile, groups);
+  qv::FlushProfiles();
+  std::string host = world.Host(kFile);
+  std::filesystem::rename(host, host + ".away");
+  std::filesystem::create_directory(host);
+  CFormGroupList list(kFile);
+  EXPECT_TRUE(list.ReadFailed());
+  EXPECT_EQ(0, list.GetGroupCount());
+  std::filesystem::remove(host);
+  std::filesystem::rename(host + ".away", host);
+  list.AddGroup("New", {"F"});
+  list.Save();
+  EXPECT_EQ(groups, world.Bytes(kFile));
+  CFormGroupList whole(kFile);  // read whole, it saves again
+  EXPECT_FALSE(whole.ReadFailed());
+  whole.AddGroup("New", {"F"});
+  whole.Save();
+  EXPECT_EQ(groups + "[Group2]\r\nName=New\r\nForm1=F\r\n", world.Bytes(kFile));
 }
 
 TEST(GroupList, ReplaceAndFindMatchNamesExactly) {

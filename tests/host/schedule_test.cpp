@@ -411,4 +411,79 @@ TEST_F(Scheduling, DeletingAGroupKeepsItsFormsAndRemovesOnlyItsFirstConfiguratio
   Run();
 }
 
+// A name that holds a backslash could never have had a script (the writer refuses it), so its
+// deletion removes no file outside the scripts folder, nor one in a folder below it.
+TEST_F(Scheduling, DeletingANameWithABackslashRemovesNoOtherFile) {
+  const std::string mainFile = "\\\\CORE1\\QVMAIN\\Other.ini";
+  const std::string subFile = kScripts + "sub\\x.ini";
+  world_.Put(kShare + "FRM9.FRM", "[Form]\r\nFormName=..\\Other\r\n");
+  world_.Put(kGroupFile, kNewStarters + "[Group2]\r\nName=sub\\x\r\nForm1=Asset tag\r\n");
+  world_.Put(mainFile, "main");
+  std::filesystem::create_directories(world_.Host(kScripts + "sub"));
+  world_.Put(subFile, "sub");
+  Open();
+  AddConfiguration("..\\Other");
+  AddConfiguration("sub\\x");
+  int list = ListHandle();
+  user_.Then([&] { qv::ui::SelectAt(list, Row("..\\Other")); })
+      .Then([&] { Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(kDelete)}); })
+      .Then([] { EXPECT_EQ(Answer(IDYES).second, "Delete '..\\Other'?"); })
+      .Then([&] { qv::ui::SelectAt(list, Row("sub\\x")); })
+      .Then([&] { Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(kDelete)}); })
+      .Then([] { EXPECT_EQ(Answer(IDYES).second, "Delete 'sub\\x'?"); })
+      .Then([&] {
+        EXPECT_TRUE(qv::ui::TakeSnapshot().modals.empty());
+        // Both were deleted, with their configurations ...
+        EXPECT_FALSE(world_.Exists(kShare + "FRM9.FRM"));
+        EXPECT_EQ(world_.Bytes(kGroupFile), kNewStarters);
+        EXPECT_EQ(DatabaseBytes(), Database(4, ""));
+        // ... and the files their names would reach are untouched.
+        EXPECT_EQ(world_.Bytes(mainFile), "main");
+        EXPECT_EQ(world_.Bytes(subFile), "sub");
+      });
+  Run();
+}
+
+// A name that can have no script is scheduled as the view asks, and the console says at once
+// that the task cannot run, and why; a name longer than a task's name field makes no task.
+TEST_F(Scheduling, ANameWithoutAScriptIsToldThatItsTaskCannotRun) {
+  const std::string longName(301, 'g');
+  world_.Put(kShare + "FRM9.FRM", "[Form]\r\nFormName=What?\r\n");
+  world_.Put(kGroupFile, kNewStarters + "[Group2]\r\nName=" + longName + "\r\nForm1=Asset tag\r\n");
+  Open();
+  int list = ListHandle();
+  std::map<std::string, std::string> before;
+  user_.Then([&] { qv::ui::SelectAt(list, Row("What?")); })
+      .Then([&] { Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(kSchedule)}); })
+      .Then([] {
+        EXPECT_EQ(Answer(IDOK),
+                  (std::pair<std::string, std::string>{
+                      "Custom Data Forms",
+                      "The task 'What?' cannot run: its name holds a character that a file name "
+                      "cannot hold (\\ / : * ? \" < > |), so it has no distribution script."}));
+      })
+      .Then([&] {
+        EXPECT_EQ(DatabaseBytes(), Database(4,
+                                            "config 2 1 \"What?\" 9 \"What?.ini\"\n"
+                                            "task 3 \"What?\" 2\n"));
+        EXPECT_EQ(LastHandOver().taskId, 3);
+        qv::ui::SelectAt(list, Row(longName));
+      })
+      .Then([&] {
+        before = Files();
+        Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(kSchedule)});
+      })
+      .Then([&] {
+        EXPECT_EQ(Answer(IDOK).second, "The task '" + longName +
+                                           "' cannot run: a task's name may hold at most 255 "
+                                           "characters.");
+      })
+      .Then([&] {
+        EXPECT_TRUE(qv::ui::TakeSnapshot().modals.empty());
+        EXPECT_EQ(Changed(before, Files()), std::vector<std::string>{});
+        EXPECT_EQ(host_->HandedOver().size(), 1u);
+      });
+  Run();
+}
+
 }  // namespace

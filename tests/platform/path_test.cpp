@@ -87,7 +87,29 @@ TEST(FileApi, ListsMatchingRegularFilesInNameOrder) {
             (std::vector<std::string>{"a.FrM", "b.frm", "FRM1A.FRM", "FRM2B7.FRM", "FRM3C.FRM"}));
   WIN32_FIND_DATAA data;
   EXPECT_EQ(FindFirstFileA("\\\\CORE1\\qvlogon\\*.XYZ", &data), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));  // listed: none match
   EXPECT_EQ(FindFirstFileA("\\\\CORE1\\qvlogon\\..\\..\\*", &data), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+  HANDLE find = FindFirstFileA("\\\\CORE1\\qvlogon\\b.*", &data);
+  ASSERT_NE(find, INVALID_HANDLE_VALUE);
+  EXPECT_FALSE(FindNextFileA(find, &data));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_MORE_FILES));
+  FindClose(find);
+}
+
+// A folder that cannot be listed is not an empty one: the last error tells them apart.
+TEST(FileApi, AFolderThatCannotBeListedIsNotTakenForAnEmptyOne) {
+  TestWorld w;
+  WIN32_FIND_DATAA data;
+  fs::create_directory(w.Dir() + "/CORE1/D/Apps/Main/QVLOGON/empty");
+  EXPECT_EQ(FindFirstFileA("\\\\CORE1\\qvlogon\\empty\\*.FRM", &data), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(FindFirstFileA("\\\\CORE1\\qvlogon\\none\\*.FRM", &data), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+  // A file where the folder should be.
+  w.Put("\\\\CORE1\\qvlogon\\plain", "x");
+  EXPECT_EQ(FindFirstFileA("\\\\CORE1\\qvlogon\\plain\\*.FRM", &data), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
 }
 
 TEST(FileApi, TempNamesNeverCollideWithTmpOrFrmFiles) {

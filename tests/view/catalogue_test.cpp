@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "platform/file/FileApi.h"
+#include "platform/profile/Profile.h"
 #include "platform/registry/AppProfile.h"
 #include "tests/TestWorld.h"
 #include "view/CustomDoc.h"
@@ -75,6 +77,23 @@ TEST_F(CatalogueTest, EmptyShareGivesOnlyTheAddNewRow) {
   EXPECT_EQ("Add new form", Saved(0));
   EXPECT_EQ("", Saved(1));
   EXPECT_TRUE(document_.GetFormMap()->IsEmpty());
+  EXPECT_EQ(0u, document_.GetFormMapListingError());  // empty, and listed
+}
+
+// A share that could not be listed shows no form, and the document knows that its form map is
+// not the share's contents.
+TEST_F(CatalogueTest, AShareThatCouldNotBeListedIsNotTakenForAnEmptyOne) {
+  EXPECT_EQ(5u, Refresh().size());
+  EXPECT_EQ(0u, document_.GetFormMapListingError());
+  qv::FlushProfiles();
+  std::string share = world_.Host(kShare);
+  std::filesystem::rename(share, share + ".away");
+  EXPECT_EQ(std::vector<std::string>{kAddNew}, Refresh());
+  EXPECT_EQ(static_cast<DWORD>(ERROR_PATH_NOT_FOUND), document_.GetFormMapListingError());
+  EXPECT_TRUE(document_.GetFormMap()->IsEmpty());
+  std::filesystem::rename(share + ".away", share);
+  EXPECT_EQ(5u, Refresh().size());
+  EXPECT_EQ(0u, document_.GetFormMapListingError());
 }
 
 TEST_F(CatalogueTest, SavedOrderThenNewGroupsThenNewForms) {

@@ -2,7 +2,37 @@
 
 #include <cstring>
 
+#include "distribution/Configurations.h"
+#include "distribution/DistributionTask.h"
+#include "distribution/RemoteRegistry.h"
+#include "platform/file/FileApi.h"
 #include "platform/text/CaseFold.h"
+#include "platform/ui/MessageBox.h"
+#include "resources/StringTable.h"
+
+namespace {
+
+constexpr UINT kCaption = 32810;  // "Custom Data Forms"
+constexpr UINT kCannotRunName = 33024;
+constexpr UINT kCannotRunNoDirectory = 33025;
+constexpr UINT kCannotRunNotWritten = 33026;
+
+// The script file name that configuration `id` holds as its data; "" when it holds none, or
+// there is no such configuration.
+std::string ScriptOf(LONG id) {
+  TaskConfigRecord config;
+  std::memset(&config, 0, sizeof config);
+  LONG handle = FindFirstTaskConfiguration(kSnapinName, &config);
+  for (BOOL more = handle != -1; more; more = FindNextTaskConfiguration(handle, &config)) {
+    if (config.id != id)
+      continue;
+    const char* data = static_cast<const char*>(qv::TaskDataAddress(config.data));
+    return data != nullptr ? std::string(data, config.dataLength) : std::string();
+  }
+  return "";
+}
+
+}  // namespace
 
 LONG CConsoleTaskHost::HandOver(LONG record, LONG frameWindow) {
   const TaskRecord* task = qv::TaskRecordHandles().Resolve(record);
@@ -17,6 +47,12 @@ LONG CConsoleTaskHost::HandOver(LONG record, LONG frameWindow) {
   std::memcpy(name, task->name, sizeof task->name);
   kept.taskId = qv::AddTask(name, task->configurationId);
   m_handedOver.push_back(kept);
+  // A configuration that names no script at all was not made by a view; only a script that a
+  // view would have written is looked for.
+  if (kept.taskId > 0 && !ScriptOf(task->configurationId).empty()) {
+    if (UINT why = WhyCannotRun(task->configurationId, FindScriptsDirectory()); why != 0)
+      TellCannotRun(name, why);
+  }
   return kept.taskId > 0 ? kept.taskId : 0;
 }
 
@@ -36,6 +72,28 @@ int CConsoleTaskHost::Unschedule(const std::string& name) {
       return -1;
   }
   return static_cast<int>(ids.size());
+}
+
+UINT CConsoleTaskHost::WhyCannotRun(LONG configurationId, const std::string& scriptsDirectory) {
+  const std::string file = ScriptOf(configurationId);
+  if (file.empty())
+    return kCannotRunNotWritten;
+  // The script writer names a script "<name>.ini" and writes no other file.
+  constexpr std::string_view kExtension = ".ini";
+  std::string name = file;
+  if (name.size() > kExtension.size() &&
+      qv::EqualsNoCase(std::string_view(name).substr(name.size() - kExtension.size()), kExtension))
+    name.resize(name.size() - kExtension.size());
+  if (!CDistributionTask::IsScriptName(name))
+    return kCannotRunName;
+  if (scriptsDirectory.empty())
+    return kCannotRunNoDirectory;
+  return qv::WinFileExists((scriptsDirectory + file).c_str()) ? 0 : kCannotRunNotWritten;
+}
+
+void CConsoleTaskHost::TellCannotRun(const std::string& taskName, UINT why) {
+  MessageBoxA(nullptr, AfxFormatString1(why, taskName).c_str(), LoadResString(kCaption).c_str(),
+              MB_OK | MB_ICONEXCLAMATION);
 }
 
 void* CConsoleTaskHost::FindInterface(REFIID iid) {

@@ -4,6 +4,10 @@
 // runs the record's configuration to the console database (qv::AddTask), so that the view finds
 // the form or group scheduled from then on.
 //
+// A task whose script is not there (the name cannot name a file, no scripts directory, or the
+// script could not be written) is scheduled all the same, as the view expects, and the user is
+// told at once that it cannot run, and why.
+//
 // Every hand-over is kept, in order, with what the control passed and what came of it: tests and
 // qvccfg read them.
 #pragma once
@@ -35,6 +39,13 @@ class CConsoleTaskHost final : public qv::com::Object<IConsoleTaskHost> {
   // Returns how many were deleted; -1 when the database could not be read, or a deletion could
   // not be written (the tasks before it are gone then).
   static int Unschedule(const std::string& name);
+
+  // Why a task of configuration `configurationId` cannot run: the id of the console's string
+  // that says so (its %1 the task's name), or 0 when the configuration's data names a script
+  // that is in the scripts directory `scriptsDirectory` (FindScriptsDirectory's answer).
+  static UINT WhyCannotRun(LONG configurationId, const std::string& scriptsDirectory);
+  // The message box that says a task cannot run and why (`why` from WhyCannotRun).
+  static void TellCannotRun(const std::string& taskName, UINT why);
 
  private:
   void* FindInterface(REFIID iid) override;

@@ -19,9 +19,12 @@
 #include "platform/ui/Controls.h"
 #include "platform/ui/ListCtrl.h"
 #include "platform/ui/Ui.h"
+#include "resources/StringTable.h"
+#include "tools/console/TaskHost.h"
 #include "tools/qvccfg/Commands.h"
 #include "tools/qvccfg/HostedControl.h"
 #include "tools/qvccfg/Json.h"
+#include "tools/qvccfg/Listings.h"
 #include "view/Catalogue.h"
 #include "view/CustomDoc.h"
 
@@ -126,10 +129,15 @@ struct Catalogue {
   }
 };
 
-// True when the catalogue lists the form's (or group's) row; else false with the error line.
-bool Listed(const Catalogue& catalogue, const std::string& name, DWORD_PTR data, std::string* err) {
+// 0 when the catalogue lists the form's (or group's) row; else the exit status with the
+// error line: 1 when the forms share could not be listed, 2 when the row is not there.
+int Listed(const Catalogue& catalogue, const std::string& name, DWORD_PTR data, std::string* err) {
+  if (std::string problem = ShareListingProblem(catalogue.document); !problem.empty()) {
+    *err = "qvccfg: " + problem + "; nothing was changed\n";
+    return 1;
+  }
   if (catalogue.Lists(name, data))
-    return true;
+    return 0;
   const bool group = data == kItemGroup;
   if (catalogue.Lists(name, kItemAddNewForm)) {
     *err = "qvccfg: " + Quoted(name) + " is the row that adds a new form; nothing was changed\n";
@@ -141,7 +149,7 @@ bool Listed(const Catalogue& catalogue, const std::string& name, DWORD_PTR data,
     *err = std::string("qvccfg: no ") + (group ? "group " : "form ") + Quoted(name) + " is listed" +
            hint + "; nothing was changed\n";
   }
-  return false;
+  return 2;
 }
 
 // The messages the user was shown, one line each, and status 1; 0 when there were none.
@@ -191,8 +199,10 @@ int SelectRow(HostedControl& console, const std::string& name, DWORD_PTR data, s
 int ScheduleCommand(const std::string& utf8Name, bool group, std::string* out, std::string* err) {
   std::string name;
   DWORD_PTR data = group ? kItemGroup : kItemForm;
-  if (!ToWindows(utf8Name, &name, err) || !Listed(Catalogue(), name, data, err))
+  if (!ToWindows(utf8Name, &name, err))
     return 2;
+  if (int status = Listed(Catalogue(), name, data, err); status != 0)
+    return status;
   HostedControl console;
   if (int status = SelectRow(console, name, data, err); status != 0)
     return status;
@@ -231,8 +241,10 @@ int DragCommand(const std::string& utf8Name, bool group, int renders, std::strin
                 std::string* err) {
   std::string name;
   DWORD_PTR data = group ? kItemGroup : kItemForm;
-  if (!ToWindows(utf8Name, &name, err) || !Listed(Catalogue(), name, data, err))
+  if (!ToWindows(utf8Name, &name, err))
     return 2;
+  if (int status = Listed(Catalogue(), name, data, err); status != 0)
+    return status;
   HostedControl console;
   if (int status = SelectRow(console, name, data, err); status != 0)
     return status;
@@ -254,14 +266,24 @@ int DragCommand(const std::string& utf8Name, bool group, int renders, std::strin
   json::Value blocks = json::Array{};
   for (const std::string& block : pane.blocks)
     blocks.push_back(BlockJson(block));
+  // The rendering writes the script, or says nothing when it cannot: whether the task can
+  // run is told here, as the console's pane would tell it.
+  std::string directory = FindScriptsDirectory();
+  UINT why = 0;
+  if (renders > 0) {
+    TaskConfigRecord record;
+    std::memset(&record, 0, sizeof record);
+    std::memcpy(&record, pane.blocks[0].data(), std::min(sizeof record, pane.blocks[0].size()));
+    why = CConsoleTaskHost::WhyCannotRun(record.id, directory);
+  }
   json::Value all = json::Object{};
   all["blocks"] = blocks;
-  std::string directory = FindScriptsDirectory();
-  all["script"] = renders > 0 && !directory.empty() ? json::Cp1252ToUtf8(directory + name + ".ini")
-                                                    : std::string();
+  all["script"] =
+      renders > 0 && why == 0 ? json::Cp1252ToUtf8(directory + name + ".ini") : std::string();
   *out += json::Write(all, true) + "\n";
-  if (renders > 0 && directory.empty()) {
-    *err += "qvccfg: no script was written: the core server's scripts directory was not found\n";
+  if (why != 0) {
+    *err += "qvccfg: no script was written: " +
+            Printable(json::Cp1252ToUtf8(AfxFormatString1(why, name))) + "\n";
     return 1;
   }
   return 0;
@@ -288,8 +310,10 @@ int UnscheduleCommand(const std::string& utf8Name, std::string* /*out*/, std::st
 int DeleteCommand(const std::string& utf8Name, bool group, std::string* /*out*/, std::string* err) {
   std::string name;
   DWORD_PTR data = group ? kItemGroup : kItemForm;
-  if (!ToWindows(utf8Name, &name, err) || !Listed(Catalogue(), name, data, err))
+  if (!ToWindows(utf8Name, &name, err))
     return 2;
+  if (int status = Listed(Catalogue(), name, data, err); status != 0)
+    return status;
   HostedControl console;
   if (int status = SelectRow(console, name, data, err); status != 0)
     return status;
@@ -317,8 +341,12 @@ int GroupCommand(const std::string& utf8Name, const std::vector<std::string>& ut
   std::vector<std::string> forms;
   {
     Catalogue catalogue;
-    if (change && !Listed(catalogue, name, kItemGroup, err))
-      return 2;
+    if (std::string problem = ShareListingProblem(catalogue.document); !problem.empty()) {
+      *err = "qvccfg: " + problem + "; nothing was changed\n";
+      return 1;
+    }
+    if (int status = change ? Listed(catalogue, name, kItemGroup, err) : 0; status != 0)
+      return status;
     for (const std::string& utf8 : utf8Forms) {
       std::string form, path;
       if (!ToWindows(utf8, &form, err))

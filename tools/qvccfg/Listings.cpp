@@ -124,6 +124,10 @@ int WriteScriptOf(const std::string& utf8Name, bool group, std::string* out, std
   CListCtrl list;
   CFormCatalogue catalogue(list, document, FormsSharePath());
   catalogue.FillCatalogue();
+  if (std::string problem = ShareListingProblem(document); !problem.empty()) {
+    *err = "qvccfg: no script was written: " + problem + "\n";
+    return 1;
+  }
 
   std::string directory = FindScriptsDirectory();
   if (directory.empty()) {
@@ -136,6 +140,12 @@ int WriteScriptOf(const std::string& utf8Name, bool group, std::string* out, std
   task.SetName(name);
   task.WriteScript();
   std::string script = directory + task.GetScriptFileName();
+  if (!task.ScriptWritten()) {
+    *err =
+        "qvccfg: no script was written: the script, or the group list it is made from, could not "
+        "be read\n";
+    return 1;
+  }
   // The script is held in memory until flushed: whether it was written is decided here.
   if (!FlushProfile(script.c_str())) {
     *err =
@@ -144,6 +154,17 @@ int WriteScriptOf(const std::string& utf8Name, bool group, std::string* out, std
   }
   *out += json::Cp1252ToUtf8(script) + "\n";
   return 0;
+}
+
+std::string ShareListingProblem(const CCustomDoc& document) {
+  DWORD error = document.GetFormMapListingError();
+  if (error == 0)
+    return "";
+  const char* why = error == static_cast<DWORD>(ERROR_PATH_NOT_FOUND)  ? "the folder was not found"
+                    : error == static_cast<DWORD>(ERROR_ACCESS_DENIED) ? "access was denied"
+                                                                       : "a read error";
+  return "the forms share " + Printable(json::Cp1252ToUtf8(FormsSharePath())) +
+         " could not be listed (" + why + "); it is not taken for an empty one";
 }
 
 }  // namespace qv

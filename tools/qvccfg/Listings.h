@@ -5,6 +5,8 @@
 
 #include <string>
 
+class CCustomDoc;
+
 namespace qv {
 
 int ListCatalogue(std::string* out, std::string* err);
@@ -12,5 +14,9 @@ int ListGroups(std::string* out, std::string* err);
 int ListTasks(std::string* out, std::string* err);
 // name is UTF-8 text, as typed.
 int WriteScriptOf(const std::string& name, bool group, std::string* out, std::string* err);
+
+// Why the document's last fill could not list the forms share, as a line for the user; ""
+// when it was listed (an empty share is listed too).
+std::string ShareListingProblem(const CCustomDoc& document);
 
 }  // namespace qv
