@@ -78,20 +78,6 @@ bool SyncFolder(const std::string& dir) {
   return ok;
 }
 
-// The path with every link resolved; "" when some part of it cannot be resolved.
-std::string RealPath(const std::string& path) {
-  char resolved[PATH_MAX];
-  if (::realpath(path.c_str(), resolved) == nullptr)
-    return std::string();
-  return resolved;
-}
-
-bool Within(const std::string& path, const std::string& folder) {
-  return !folder.empty() && (path == folder || (path.size() > folder.size() &&
-                                                path.compare(0, folder.size(), folder) == 0 &&
-                                                (folder == "/" || path[folder.size()] == '/')));
-}
-
 bool IsTempLetter(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
 }
@@ -102,6 +88,19 @@ bool Refuse(int error) {
 }
 
 }  // namespace
+
+std::string RealHostPath(const std::string& path) {
+  char resolved[PATH_MAX];
+  if (::realpath(path.c_str(), resolved) == nullptr)
+    return std::string();
+  return resolved;
+}
+
+bool HostPathWithin(const std::string& path, const std::string& folder) {
+  return !folder.empty() && (path == folder || (path.size() > folder.size() &&
+                                                path.compare(0, folder.size(), folder) == 0 &&
+                                                (folder == "/" || path[folder.size()] == '/')));
+}
 
 bool ReadOnlyMode(unsigned mode) {
   return (mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
@@ -257,7 +256,7 @@ HostStamp StampHostFile(const std::string& hostPath) {
   return StampOf(st);
 }
 
-HostRoot::HostRoot(const std::string& folder) : folder_(folder), real_(RealPath(folder)) {}
+HostRoot::HostRoot(const std::string& folder) : folder_(folder), real_(RealHostPath(folder)) {}
 
 bool HostRoot::Contains(const std::string& hostPath) const {
   // Folders that do not exist yet hold no links: the nearest one that exists decides.
@@ -267,9 +266,9 @@ bool HostRoot::Contains(const std::string& hostPath) const {
     if (slash == std::string::npos)
       return Refuse(EPERM);
     folder.erase(slash == 0 ? 1 : slash);
-    std::string real = RealPath(folder);
+    std::string real = RealHostPath(folder);
     if (!real.empty())
-      return Within(real, real_) || Refuse(EPERM);
+      return HostPathWithin(real, real_) || Refuse(EPERM);
     if (errno != ENOENT || folder == "/")
       return false;
   }
@@ -290,8 +289,8 @@ bool HostRoot::MakeFolders(const std::string& folder) const {
     missing.push_back(at.substr(slash + 1));
     at.erase(slash == 0 ? 1 : slash);
   }
-  std::string real = RealPath(at);
-  if (!Within(real, real_))
+  std::string real = RealHostPath(at);
+  if (!HostPathWithin(real, real_))
     return Refuse(EPERM);
   if (::stat(real.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
     return Refuse(ENOTDIR);

@@ -62,6 +62,12 @@ bool IsHostTempName(std::string_view name);
 bool RemoveStaleHostTemps(const std::string& folder, long long minAgeSeconds,
                           std::vector<std::string>* removed = nullptr);
 
+// The path with every link resolved; "" when some part of it cannot be resolved.
+std::string RealHostPath(const std::string& path);
+// True when `path` is `folder` or lies below it (both already resolved); never for an empty
+// folder.
+bool HostPathWithin(const std::string& path, const std::string& folder);
+
 // The one door to the host files a program opens inside a world by their own paths (the
 // console's lock, the viewer's pages, the task record, registry hives, the console database,
 // files mapped from Windows paths): a path is used only when the folder it lies in, every

@@ -121,20 +121,6 @@ long long MonotonicNanos() {
   return now.tv_sec * 1'000'000'000LL + now.tv_nsec;
 }
 
-// The path with every link resolved; "" when some part of it cannot be resolved.
-std::string RealPath(const std::string& path) {
-  char resolved[PATH_MAX];
-  if (::realpath(path.c_str(), resolved) == nullptr)
-    return std::string();
-  return resolved;
-}
-
-bool Within(const std::string& path, const std::string& folder) {
-  return path == folder ||
-         (path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
-          (folder == "/" || path[folder.size()] == '/'));
-}
-
 bool IsDrivePath(std::string_view path) {
   return path.size() >= 2 && path[1] == ':' &&
          ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
@@ -186,7 +172,7 @@ std::unique_ptr<World> World::Open(const std::string& dir, std::string* why) {
   world->dir_ = absolute.lexically_normal().string();
   while (world->dir_.size() > 1 && world->dir_.back() == '/')
     world->dir_.pop_back();
-  world->realDir_ = RealPath(world->dir_);
+  world->realDir_ = RealHostPath(world->dir_);
   world->root_ = HostRoot(world->dir_);
   std::string file = world->dir_ + "/" + kDescriptionFile;
   if (world->realDir_.empty()) {
@@ -411,8 +397,8 @@ bool World::MapBelow(const std::string& computer, char drive, const std::string&
     return Resolve(memo->second.host, parts, last, parts.size(), hostPath, why, &complete);
   }
   // A drive folder that is (or lies below) a link out of the world is never followed.
-  std::string real = RealPath(driveFolder);
-  if (!Within(real, realDir_)) {
+  std::string real = RealHostPath(driveFolder);
+  if (!HostPathWithin(real, realDir_)) {
     *why = std::string("drive ") + drive + ": of " + computer +
            (real.empty() ? " has no folder" : " does not lie inside the world");
     return false;
