@@ -27,6 +27,7 @@
 
 #include "console/InputJson.h"
 #include "platform/path/HostFile.h"
+#include "tools/qvccfg/Json.h"
 
 namespace qv::console {
 namespace {
@@ -835,7 +836,7 @@ ConsoleServer::ConsoleServer(BrowserBridge* bridge, ConsoleCommand command, Serv
         return Refuse(res, 413, "too large");
       // Nothing the page sends nests deeper than a few levels; a value nested thousands deep
       // would recurse as deep when it is copied or destroyed.
-      if (JsonDepth(req.body) > kMaxJsonDepth)
+      if (qv::json::DeeperThan(req.body, kMaxJsonDepth) != std::string::npos)
         return Refuse(res, 400, "the body is nested too deep");
       nlohmann::json input = nlohmann::json::parse(req.body, nullptr, false);
       if (input.is_discarded())

@@ -1,6 +1,5 @@
 #include "console/InputJson.h"
 
-#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <optional>
@@ -131,28 +130,6 @@ bool PostInputJson(const json& input, std::string* why) {
   out.point = CPoint{x.value_or(0), y.value_or(0)};
   ui::Post(out);
   return true;
-}
-
-int JsonDepth(std::string_view text) {
-  int depth = 0;
-  int deepest = 0;
-  bool inString = false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (inString) {
-      if (c == '\\')
-        ++i;
-      else if (c == '"')
-        inString = false;
-    } else if (c == '"') {
-      inString = true;
-    } else if (c == '[' || c == '{') {
-      deepest = std::max(deepest, ++depth);
-    } else if (c == ']' || c == '}') {
-      --depth;
-    }
-  }
-  return deepest;
 }
 
 }  // namespace qv::console

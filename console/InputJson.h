@@ -13,7 +13,6 @@
 #pragma once
 
 #include <string>
-#include <string_view>
 
 #include <nlohmann/json.hpp>
 
@@ -32,10 +31,5 @@ bool PostInputJson(const nlohmann::json& input, std::string* why);
 // How deep the page's JSON may nest: an input is one object, a console command one object
 // with a few flat members.
 inline constexpr int kMaxJsonDepth = 8;
-
-// The deepest nesting of arrays and objects in a JSON text, counted outside strings, without
-// parsing it (and so without building a value whose copy or destruction recurses as deep).
-// Text that is no JSON gives some count; the parser says what is wrong with it.
-int JsonDepth(std::string_view text);
 
 }  // namespace qv::console

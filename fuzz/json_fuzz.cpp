@@ -1,6 +1,8 @@
 // Feeds arbitrary bytes to the JSON parser and the code page conversions. A document that
-// parses must write and parse back to an equal value, in both output forms, and writing must
-// give the same text again; the conversions must be exact reverses of each other.
+// parses must nest no deeper than the limit, and write and parse back to an equal value, in
+// both output forms, and writing must give the same text again; a refused one gets one error
+// line; the conversions must be exact reverses of each other.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -18,6 +20,16 @@ void Check(bool ok) {
     std::abort();
 }
 
+// Nesting of arrays and objects; the recursion is as deep as the limit lets a value be.
+int Depth(const json::Value& v) {
+  if (!v.is_structured())
+    return 0;
+  int deepest = 0;
+  for (const json::Value& element : v)
+    deepest = std::max(deepest, Depth(element));
+  return deepest + 1;
+}
+
 void CheckJson(std::string_view text) {
   json::Value v;
   std::string error;
@@ -25,6 +37,7 @@ void CheckJson(std::string_view text) {
     Check(!error.empty() && error.find('\n') == std::string::npos);
     return;
   }
+  Check(Depth(v) <= json::kMaxDepth);
   for (bool pretty : {false, true}) {
     std::string written = json::Write(v, pretty);
     json::Value again;

@@ -297,14 +297,4 @@ TEST(RowsText, FilledStatesReadAsTheWholeDump) {
   }
 }
 
-TEST(JsonDepth, CountsNestingOutsideStringsOnly) {
-  using qv::console::JsonDepth;
-  EXPECT_EQ(JsonDepth(R"({"kind":"text","target":1,"text":"[[[{{{"})"), 1);
-  EXPECT_EQ(JsonDepth(R"({"text":"a \"[[[\" b","x":[1,{"y":[]}]})"), 4);
-  EXPECT_EQ(JsonDepth(R"({"text":"\\"}[[[)"), 3);  // the escaped backslash ends the string
-  EXPECT_EQ(JsonDepth("[]{}[]"), 1);
-  EXPECT_EQ(JsonDepth(std::string(60000, '[')), 60000);
-  EXPECT_EQ(JsonDepth(""), 0);
-}
-
 }  // namespace

@@ -36,83 +36,47 @@ std::string Nested(int depth, std::string_view inner) {
 
 }  // namespace
 
-TEST(JsonParse, GoodDocumentsWriteBackCompact) {
-  const Pairs cases = {
-      {" true ", "true"},
-      {"1.5E-3", "0.0015"},
-      {"123456789012345678901234", "1.2345678901234569e+23"},
-      {R"("a\"b\\c\/d")", R"("a\"b\\c/d")"},
-      {R"("\b\f\n\r\t")", R"("\u0008\u000C\u000A\u000D\u0009")"},
-      {R"("\u0000")", R"("\u0000")"},
-      {R"("\u00e9\u20AC")", "\"\xC3\xA9\xE2\x82\xAC\""},
-      {R"("\ud83d\ude00")", "\"\xF0\x9F\x98\x80\""},
-      {R"("\uDBFF\uDFFF")", "\"\xF4\x8F\xBF\xBF\""},
-      {"\"\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\"", "\"\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\""},
-      {R"({"b":1,"a":2,"c":{"z":null,"y":[true]}})", R"({"b":1,"a":2,"c":{"z":null,"y":[true]}})"},
-      {"\t\r\n [ 1 , 2 ]\n", "[1,2]"},
-      {"{ \"a\" : \"x\" , \"\" : [ ] }", R"({"a":"x","":[]})"},
-      {"\xEF\xBB\xBF[]", "[]"},
-  };
-  for (const auto& [text, written] : cases) {
-    EXPECT_EQ(json::Write(MustParse(text), false), written) << text;
-  }
+TEST(JsonParse, GoodDocuments) {
+  EXPECT_EQ(MustParse(" true "), json::Value(true));
+  EXPECT_EQ(MustParse("\xEF\xBB\xBF[]"), json::Value(json::Array{}));
+  EXPECT_EQ(MustParse(R"("\u00e9\ud83d\ude00")"), json::Value("\xC3\xA9\xF0\x9F\x98\x80"));
+  // Members keep the order of the text; a member named twice keeps its place and the last value.
+  EXPECT_EQ(json::Write(MustParse(R"({"b":1,"a":[true,null],"b":"x"})"), false),
+            R"({"b":"x","a":[true,null]})");
+  // Brackets inside strings do not count towards the depth.
+  EXPECT_EQ(MustParse(Nested(2, "\"[[{\\\"" + std::string(100, '[') + "\"")).at(0).at(0),
+            json::Value("[[{\"" + std::string(100, '[')));
 }
 
 TEST(JsonParse, BadDocumentsGiveOneLineWithPosition) {
-  const std::string high = "\\u escape of a high surrogate without a low surrogate after it";
   const Pairs cases = {
-      {"   ", "line 1, column 4: unexpected end of input, expected a value"},
-      {"[1,]", "line 1, column 4: expected a value"},
-      {"[1,2", "line 1, column 5: unexpected end of input, expected ',' or ']'"},
-      {R"({"a":1 "b":2})", "line 1, column 8: expected ',' or '}'"},
-      {R"({"a":1,})", "line 1, column 8: expected a member name in double quotes"},
-      {"-01", "line 1, column 1: number with a leading zero"},
-      {"1e+", "line 1, column 4: unexpected end of input, expected a digit in the exponent"},
-      {"[-1e400]", "line 1, column 2: number is out of range"},
-      {"truex", "line 1, column 5: unexpected text after the value"},
-      {std::string("[1]\0", 4), "line 1, column 4: unexpected text after the value"},
-      {"[\"a\\\"]", "line 1, column 2: string is not closed"},
-      {"\"a\x01\"", "line 1, column 3: control character in a string (write it as an escape)"},
-      {"\"\\", "line 1, column 2: invalid escape in a string"},
-      {R"("\u12G4")", "line 1, column 2: expected four hex digits after \\u"},
-      {R"("ab\ud800")", "line 1, column 4: " + high},
-      {R"("\ud800\ud800")", "line 1, column 2: " + high},
-      {R"("\udc00")",
-       "line 1, column 2: \\u escape of a low surrogate without a high surrogate before it"},
-      {"\"\xC3", "line 1, column 2: invalid UTF-8 in a string"},
-      {R"({"a":1,"\u0061":2})", "line 1, column 8: duplicate member \"a\""},
-      {R"({"x":{"a":1},"a":{"a":2,"b":3,"a":4}})", "line 1, column 31: duplicate member \"a\""},
-      {"{\n  \"a\": 1,\n  \"b\" 2\n}", "line 3, column 7: expected ':'"},
-      {"[1,\r\n2 3]", "line 2, column 3: expected ',' or ']'"},
-      {"[\"\xC3\xA9\xE2\x82\xAC\", x]", "line 1, column 8: expected a value"},
-      // Where nlohmann's lexer reads further or stops elsewhere than the error falls.
-      {"[0 ,01]", "line 1, column 5: number with a leading zero"},
-      {"{\"a\":-0.5e}", "line 1, column 11: expected a digit in the exponent"},
-      {"[1.]", "line 1, column 4: expected a digit after '.'"},
-      {"[- 1]", "line 1, column 3: expected a digit"},
-      {"[1e-400]", "line 1, column 2: number is out of range"},
-      {"[1 -1]", "line 1, column 4: expected ',' or ']'"},
-      {"{\"a\" \"b\"}", "line 1, column 6: expected ':'"},
-      {"{1:2}", "line 1, column 2: expected a member name in double quotes"},
-      {"[tru]", "line 1, column 2: expected a value"},
-      {std::string("[\0]", 3), "line 1, column 2: expected a value"},
-      {"\xEF\xBB[]", "line 1, column 1: expected a value"},
-      {"\xEF\xBB\xBF", "line 1, column 2: unexpected end of input, expected a value"},
-      {R"(["\\ud800\u12"])", "line 1, column 10: expected four hex digits after \\u"},
-      {R"(["\ud800\u12"])", "line 1, column 3: " + high},
-      {R"(["\ud800\x"])", "line 1, column 3: " + high},
-      {R"(["\ud800\u0041"])", "line 1, column 3: " + high},
-      {"[\"a\xE2\x82z\"]", "line 1, column 4: invalid UTF-8 in a string"},
-      {"[\"a\xE0\x80\"]", "line 1, column 4: invalid UTF-8 in a string"},
+      {"   ",
+       "line 1, column 4: syntax error while parsing value - unexpected end of input; expected "
+       "'[', '{', or a literal"},
+      {"[1,]",
+       "line 1, column 4: syntax error while parsing value - unexpected ']'; expected '[', '{', "
+       "or a literal"},
+      // The library's own position would be "line 3, column 0" here, after the line end.
+      {"{\n  \"a\": 1,\n  \"b\" 2\n}",
+       "line 3, column 7: syntax error while parsing object separator - unexpected number "
+       "literal; expected ':'"},
+      {"[\"\xC3\xA9\"\r\n, x]",
+       "line 2, column 3: syntax error while parsing value - invalid literal; last read: "
+       "'\"\xC3\xA9\"<U+000D><U+000A>, x'"},
+      {"\"a\x01\"",
+       "line 1, column 3: syntax error while parsing value - invalid string: control character "
+       "U+0001 (SOH) must be escaped to \\u0001; last read: '\"a<U+0001>'"},
+      {"truex",
+       "line 1, column 5: syntax error while parsing value - invalid literal; last read: 'truex'; "
+       "expected end of input"},
+      {"[-1e400]", "number overflow parsing '-1e400'"},
+      // The library would stop at the NUL byte and take what came before for the document.
+      {std::string("[1]\0x", 5), "line 1, column 4: unexpected NUL byte"},
+      {std::string("[\"\\\0\"]", 6), "line 1, column 4: unexpected NUL byte"},
   };
   for (const auto& [text, error] : cases) {
     EXPECT_EQ(ParseError(text), error) << text;
   }
-  // Not UTF-8: overlong forms, a surrogate, past U+10FFFF, stray and cut-short sequences.
-  for (std::string bad :
-       {"\xC0\xAF", "\xC1\xBF", "\xE0\x80\xAF", "\xF0\x80\x80\xAF", "\xED\xA0\x80",
-        "\xF4\x90\x80\x80", "\xF8\x88\x80\x80\x80", "\x80", "\xFF", "\xE2\x82"})
-    EXPECT_EQ(ParseError("\"" + bad + "\""), "line 1, column 2: invalid UTF-8 in a string") << bad;
   // The error pointer may be null.
   json::Value v;
   EXPECT_TRUE(!json::Parse("[", &v, nullptr) && json::Parse("[7]", &v, nullptr));
@@ -133,25 +97,17 @@ TEST(JsonParse, DepthAndSizeLimits) {
   // Far deeper than the limit is refused without running out of stack.
   EXPECT_EQ(ParseError(std::string(1000000, '[')), "line 1, column 65: " + deep);
 
-  ASSERT_EQ(json::kMaxStringLength, 1024u * 1024u);
+  // Counted outside strings only, without parsing.
+  EXPECT_EQ(json::DeeperThan(R"({"text":"a \"[[[\" b","x":[1,{"y":[]}]})", 3), 34u);
+  EXPECT_EQ(json::DeeperThan(R"({"text":"a \"[[[\" b","x":[1,{"y":[]}]})", 4), std::string::npos);
+  EXPECT_EQ(json::DeeperThan(R"({"text":"\\"}[[[)", 2), 15u);  // "\\" ends the string
+  EXPECT_EQ(json::DeeperThan("[]{}[]", 1), std::string::npos);
+
   ASSERT_EQ(json::kMaxInputSize, 16u * 1024u * 1024u);
-
-  std::string longest(json::kMaxStringLength, 'x');
-  EXPECT_EQ(MustParse("\"" + longest + "\"").get<std::string>(), longest);
-  EXPECT_EQ(ParseError("[\"" + longest + "y\"]"),
-            "line 1, column 2: string is longer than 1048576 bytes");
-  // The limit is on the string as read, after escapes: 2 bytes for each \u00e9.
-  std::string escaped;
-  for (std::size_t i = 0; i < json::kMaxStringLength / 2 + 1; ++i)
-    escaped += "\\u00e9";
-  EXPECT_EQ(ParseError("\"" + escaped + "\""),
-            "line 1, column 1: string is longer than 1048576 bytes");
-
   std::string biggest(json::kMaxInputSize, ' ');
   biggest[0] = '0';
   EXPECT_EQ(MustParse(biggest), json::Value(0));
-  EXPECT_EQ(ParseError(biggest + " "),
-            "line 1, column 1: the document is larger than 16777216 bytes");
+  EXPECT_EQ(ParseError(biggest + " "), "the document is larger than 16777216 bytes");
 }
 
 TEST(JsonValue, IntegersAndEquality) {
@@ -181,61 +137,13 @@ TEST(JsonValue, IntegersAndEquality) {
   EXPECT_NE(json::Value("1"), json::Value(1));
 }
 
-TEST(JsonWrite, PrettyAndCompactAreFixed) {
-  json::Value doc = MustParse(R"({"name":"Form","count":2})");
-  json::Value entries;
-  entries.push_back(MustParse(R"({"text":"Q1","ok":true})"));
-  entries.push_back(json::Value());
-  doc["entries"] = entries;
-  doc["empty"] = json::Array{};
-  doc["none"] = json::Object{};
-  doc["count"] = 3;  // replaces in place
-
+TEST(JsonWrite, PrettyCompactAndNotUtf8) {
+  json::Value doc = json::Object{{"name", "Form"}, {"entries", json::Array{1, json::Object{}}}};
   EXPECT_EQ(json::Write(doc, true),
-            "{\n"
-            "  \"name\": \"Form\",\n"
-            "  \"count\": 3,\n"
-            "  \"entries\": [\n"
-            "    {\n"
-            "      \"text\": \"Q1\",\n"
-            "      \"ok\": true\n"
-            "    },\n"
-            "    null\n"
-            "  ],\n"
-            "  \"empty\": [],\n"
-            "  \"none\": {}\n"
-            "}");
-  EXPECT_EQ(json::Write(json::Value(json::Array{}), true), "[]");
-  EXPECT_EQ(json::Write(json::Value(7), true), "7");
-
-  // Written text reads back as the same value, in both forms.
-  EXPECT_EQ(MustParse(json::Write(doc, true)), doc);
-  EXPECT_EQ(MustParse(json::Write(doc, false)), doc);
-}
-
-TEST(JsonWrite, NumbersAndStrings) {
-  const std::vector<std::pair<json::Value, std::string>> cases = {
-      {-0.0, "0"},
-      {1e20, "100000000000000000000"},
-      {9007199254740993.0, "9007199254740992"},
-      {1e100, "1e+100"},
-      {1.5e-9, "1.5e-09"},
-      {std::nan(""), "null"},
-      {std::numeric_limits<double>::infinity(), "null"},
-      {"tab\there \"q\" back\\slash", R"("tab\u0009here \"q\" back\\slash")"},
-      {std::string("\x00\x1F\x7F/", 4), "\"\\u0000\\u001F\x7F/\""},
-      // Bytes that are not UTF-8 become U+FFFD, one for each byte.
-      {"a\xE9z", "\"a\xEF\xBF\xBDz\""},
-      {"\xC0\xAF", "\"\xEF\xBF\xBD\xEF\xBF\xBD\""},
-      {"\xE2\x82\xAC", "\"\xE2\x82\xAC\""},
-  };
-  for (const auto& [value, written] : cases) {
-    EXPECT_EQ(json::Write(value, false), written);
-  }
-  // Every finite double reads back exactly.
-  for (double d : {0.1, 1.0 / 3, -2.2250738585072014e-308, 1.7976931348623157e308, 5e-324}) {
-    EXPECT_EQ(MustParse(json::Write(json::Value(d), false)).get<double>(), d);
-  }
+            "{\n  \"name\": \"Form\",\n  \"entries\": [\n    1,\n    {}\n  ]\n}");
+  EXPECT_EQ(json::Write(doc, false), R"({"name":"Form","entries":[1,{}]})");
+  // Bytes that are not UTF-8 (Windows-1252 text not converted) are written, not thrown at.
+  EXPECT_EQ(json::Write(json::Value("a\xE9z"), false), "\"a\xEF\xBF\xBDz\"");
 }
 
 TEST(JsonCp1252, EveryByteRoundTrips) {

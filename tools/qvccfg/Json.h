@@ -1,7 +1,7 @@
-// qvccfg's JSON: nlohmann::ordered_json values (members keep the order they were added or
-// read in), a strict parser with one error line for the first problem, a deterministic
-// writer, the conversion between Windows-1252 text and UTF-8, and a reader that takes the
-// members of an object by name and type with one clear error line for the first problem.
+// The tools' JSON: nlohmann::ordered_json values (members keep the order they were added or
+// read in), read and written by the library, with a bound on the nesting of what is read, the
+// conversion between Windows-1252 text and UTF-8, and a reader that takes the members of an
+// object by name and type with one clear error line for the first problem.
 //
 // Strings inside a Value are UTF-8. The system's own texts are Windows-1252 bytes; convert them
 // with Cp1252ToUtf8 before storing them and with Utf8ToCp1252 after reading them.
@@ -18,10 +18,9 @@
 
 namespace qv::json {
 
-// Limits of the parser. A document past any of them is refused with an error line.
+// Limits of Parse. A document past either is refused with an error line.
 inline constexpr int kMaxDepth = 64;                            // nested arrays and objects
 inline constexpr std::size_t kMaxInputSize = 16 * 1024 * 1024;  // bytes of the document
-inline constexpr std::size_t kMaxStringLength = 1024 * 1024;    // UTF-8 bytes of one string
 
 using Value = nlohmann::ordered_json;
 using Array = Value::array_t;
@@ -32,23 +31,29 @@ using Object = Value::object_t;  // members in their stored order
 const Value* Find(const Value& v, std::string_view key);
 
 // True, with the number in *out, when v is a number without a fractional part from min to
-// max. False, *out unchanged, for any other value. Numbers are taken as doubles, as the parser
-// stores them.
+// max, taken as a double. False, *out unchanged, for any other value.
 bool GetInteger(const Value& v, std::int64_t min, std::int64_t max, std::int64_t* out);
 
-// Parses one JSON text (RFC 8259) into *out. The text must be well-formed UTF-8 (a leading byte
-// order mark is skipped); object keys must be unique; the limits above apply. Every number is
-// stored as a double. On failure returns false, leaves *out unchanged and, when error is not
-// null, stores one line "line L, column C: what is wrong" (columns count characters from 1).
+// The offset of the first '[' or '{' that opens a level of arrays and objects past maxDepth,
+// or npos when there is none. It counts outside strings without parsing, so without building a
+// value that copying, writing and comparing walk by recursion. The library's parser reads
+// strings the same way and stops at its first error: it never nests deeper than this allows.
+std::size_t DeeperThan(std::string_view text, int maxDepth);
+
+// Parses one JSON text with the library's parser (RFC 8259 in UTF-8; a leading byte order mark
+// is skipped; of a member named twice the last value counts). A NUL byte, which the library
+// would take for the end of the text, and nesting past kMaxDepth are refused before it. On
+// failure returns false, leaves *out unchanged and, when error is not null, stores one line:
+// "line L, column C: " (columns count bytes from 1) and the library's words, as in "line 1,
+// column 4: syntax error while parsing value - unexpected ']'; expected '[', '{', or a
+// literal", or the library's "number overflow parsing '1e400'", which names its place.
 bool Parse(std::string_view text, Value* out, std::string* error);
 
-// The JSON text of v. Members keep their stored order; strings are escaped ('"', '\\' and the
-// control characters below 0x20 as \u00XX) and bytes that are not well-formed UTF-8 are
-// written as U+FFFD, so the result is always UTF-8. Numbers with no fractional part print
-// without a decimal point; infinities and NaN print as null. pretty puts each element and
-// member on its own line with a 2-space indent; otherwise there is no whitespace at all. No
-// line end after the last character.
-std::string Write(const Value& v, bool pretty);
+// The library's JSON text of v: pretty with a 2-space indent, otherwise without whitespace.
+// Bytes that are not well-formed UTF-8 are written as U+FFFD. No line end at the end.
+inline std::string Write(const Value& v, bool pretty) {
+  return v.dump(pretty ? 2 : -1, ' ', false, Value::error_handler_t::replace);
+}
 
 // The system's Windows-1252 texts and the UTF-8 of JSON (tools/text/Cp1252.h).
 using text::Cp1252ToUtf8;
