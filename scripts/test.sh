@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the unit tests with g++, the same tests under AddressSanitizer
-# and UndefinedBehaviorSanitizer with clang, and each fuzz target for a short while.
+# Builds and runs every test: the unit tests with g++ (and the tests of the console's threads
+# under ThreadSanitizer), the same tests under AddressSanitizer and UndefinedBehaviorSanitizer
+# with clang, and each fuzz target for a short while.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 fuzz_seconds="${QV_FUZZ_SECONDS:-20}"
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_BENCH=ON >/dev/null
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_BENCH=ON -DQV_TSAN=ON >/dev/null
 cmake --build build -j2
 (cd build && ctest --output-on-failure -j2)
 
