@@ -517,7 +517,7 @@ class ConsoleServer::Impl : public httplib::Server {
                        "\r\nContent-Type: text/plain; charset=utf-8\r\nContent-Length: " +
                        std::to_string(body.size()) + "\r\nConnection: close\r\n";
     for (const auto& [name, value] : SecurityHeaders(kPagePolicy))
-      text += name + ": " + value + "\r\n";
+      text.append(name).append(": ").append(value).append("\r\n");
     text += "\r\n" + body;
     SendAll(w.fd, text.data(), text.size(), Clock::now() + std::chrono::milliseconds(200));
     shutdown(w.fd, SHUT_WR);

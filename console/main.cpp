@@ -259,8 +259,9 @@ int main(int argc, char** argv) {
   bridge.Stop();
   server.Stop();
   serving.join();
-  // The signal thread waits for a signal that may never come now: give it one.
-  pthread_kill(stopping.native_handle(), SIGTERM);
+  // The signal thread waits for a signal that may never come now: give it one. The signal is
+  // blocked and taken by sigwait, so it ends nothing.
+  pthread_kill(stopping.native_handle(), SIGTERM);  // NOLINT(bugprone-bad-signal-to-kill-thread)
   stopping.join();
   qv::ui::SetEventSource(nullptr);
   host.reset();

@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Installs the Debian packages and the npm packages the build, the console and the tests need,
 # when any is missing. `setup.sh run` installs what running the console needs; with no
-# argument it installs everything the tests need as well (chromium, playwright-core).
+# argument it installs everything the tests need as well (chromium, playwright-core, the
+# checkers: clang-format, clang-tidy, eslint).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 need=()
 packages=(cmake g++ libexpat1-dev locales python3 nlohmann-json3-dev libcpp-httplib-dev
   pkg-config nodejs)
 if [ "${1:-}" != run ]; then
-  packages+=(clang libclang-rt-14-dev libgtest-dev libbenchmark-dev strace chromium)
+  packages+=(clang libclang-rt-14-dev libgtest-dev libbenchmark-dev strace chromium clang-format
+    clang-tidy)
 fi
 for pkg in "${packages[@]}"; do
   dpkg -s "$pkg" >/dev/null 2>&1 || need+=("$pkg")
@@ -24,6 +26,7 @@ fi
 if [ "${1:-}" = run ]; then
   [ -f node_modules/98.css/dist/98.css ] || npm install --omit=dev --no-audit --no-fund --loglevel=error
 else
-  [ -f node_modules/playwright-core/package.json ] && [ -f node_modules/98.css/dist/98.css ] ||
+  [ -f node_modules/playwright-core/package.json ] && [ -f node_modules/98.css/dist/98.css ] &&
+    [ -f node_modules/eslint/package.json ] ||
     npm install --no-audit --no-fund --loglevel=error
 fi

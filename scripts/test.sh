@@ -1,12 +1,20 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the unit tests with g++, the same tests under AddressSanitizer
-# and UndefinedBehaviorSanitizer with clang, and each fuzz target for a short while.
+# Builds and runs every test: the unit tests with g++ (and the tests of the console's threads
+# under ThreadSanitizer), the same tests under AddressSanitizer and UndefinedBehaviorSanitizer
+# with clang, and each fuzz target for a short while.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 fuzz_seconds="${QV_FUZZ_SECONDS:-20}"
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_BENCH=ON >/dev/null
+# The checkers: the C++ files as clang-format writes them (.clang-format), the console's code
+# by clang-tidy (.clang-tidy, with the build's compile_commands.json, below), and the
+# JavaScript by eslint (eslint.config.mjs, the version pinned in package.json).
+git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror
+npx --no-install eslint console/web tests/e2e tests/console bench/*.mjs eslint.config.mjs
+
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_BENCH=ON -DQV_TSAN=ON >/dev/null
+printf '%s\0' console/*.cpp | xargs -0 -n 2 -P 2 clang-tidy -p build --quiet
 cmake --build build -j2
 (cd build && ctest --output-on-failure -j2)
 

@@ -4,7 +4,7 @@ import fs from 'node:fs';
 import path from 'node:path';
 import { after, before, describe, test } from 'node:test';
 import {
-  dialog, expectTexts, FORMS, filesIn, launchBrowser, expectNames, listNames, row, session, until, pressTool,
+  dialog, expectTexts, FORMS, filesIn, launchBrowser, expectNames, session, until, pressTool,
 } from './console.mjs';
 
 const here = path.dirname(new URL(import.meta.url).pathname);

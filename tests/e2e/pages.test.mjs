@@ -3,7 +3,7 @@
 import assert from 'node:assert/strict';
 import { after, before, describe, test } from 'node:test';
 import {
-  dialog, expectText, expectTexts, launchBrowser, expectNames, listNames, row, session, pressTool, until,
+  dialog, expectText, expectTexts, launchBrowser, expectNames, row, session, pressTool, until,
 } from './console.mjs';
 
 let browser;

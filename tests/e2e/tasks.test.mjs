@@ -5,7 +5,7 @@ import fs from 'node:fs';
 import path from 'node:path';
 import { after, before, describe, test } from 'node:test';
 import {
-  dialog, expectText, expectTexts, FORMS, launchBrowser, expectNames, listNames, row, session, until, pressTool,
+  dialog, expectText, expectTexts, FORMS, launchBrowser, expectNames, row, session, until, pressTool,
 } from './console.mjs';
 
 let browser;
