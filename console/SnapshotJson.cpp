@@ -45,6 +45,7 @@ json WindowToJson(const ui::WindowState& w, RowsText* rowsText) {
       {"enabled", w.enabled},
       {"focused", w.focused},
       {"isDefault", w.isDefault},
+      {"takesReturn", w.takesReturn},
       {"checked", w.checked},
       {"modified", w.modified},
       {"pixels", w.pixels},

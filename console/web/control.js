@@ -5,7 +5,7 @@ import { el, imageUrl, plainText } from './dom.js';
 const LVS_TYPEMASK = 0x0003;
 const LVS_ICON = 0, LVS_REPORT = 1, LVS_SMALLICON = 2, LVS_LIST = 3;
 export const VK = {
-  RETURN: 0x0d, ESCAPE: 0x1b, END: 0x23, HOME: 0x24, LEFT: 0x25, UP: 0x26, RIGHT: 0x27,
+  TAB: 0x09, RETURN: 0x0d, ESCAPE: 0x1b, END: 0x23, HOME: 0x24, LEFT: 0x25, UP: 0x26, RIGHT: 0x27,
   DOWN: 0x28, DELETE: 0x2e, APPS: 0x5d, F1: 0x70, F5: 0x74,
 };
 

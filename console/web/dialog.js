@@ -22,11 +22,6 @@ function place(rect, pixels) {
   };
 }
 
-export function isPushButton(w) {
-  const type = w.style & BS_TYPEMASK;
-  return w.className === 'Button' && (type === BS.PUSH || type === BS.DEFPUSH);
-}
-
 // The controls of a dialog in template order (the children as the snapshot lists them).
 function controls(dialog) {
   return (dialog.children || []).filter((c) => (c.style & WS_VISIBLE) !== 0);

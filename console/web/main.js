@@ -3,7 +3,7 @@
 import * as api from './api.js';
 import { el, findWindow, mnemonicOf } from './dom.js';
 import { forgetListView, renderHostWindow, settleListView, VK } from './control.js';
-import { isPushButton, renderDialog } from './dialog.js';
+import { renderDialog } from './dialog.js';
 import {
   menubarByLetter, renderMenubar, renderNavigation, renderPopupMenu, renderStatusBar, renderTaskPane,
 } from './chrome.js';
@@ -32,6 +32,7 @@ const app = {
 };
 let lastHover = { bar: 0, index: -1 };
 let lastTopModal = 0;
+let lastFocus = 0;  // the control the framework had focused in the top window at the last drawing
 // The pages asked for before this page was loaded are not opened again.
 let openedSeq = null;
 
@@ -52,7 +53,7 @@ function enqueue(path, body, options = {}) {
   }
   const last = queue[queue.length - 1];
   if (options.coalesce && last && last.coalesce === options.coalesce) last.body = body;
-  else queue.push({ path, body, coalesce: options.coalesce });
+  else queue.push({ path, body, coalesce: options.coalesce, key: options.key });
   pump();
 }
 
@@ -63,13 +64,15 @@ async function pump() {
   inputsDone = new Promise((resolve) => { done = resolve; });
   pollStop?.abort();
   while (queue.length > 0) {
-    const { path, body } = queue.shift();
+    const { path, body, key } = queue.shift();
     try {
       const state = await (path === 'input' ? api.postInput(body) : api.postConsole(body));
       if (state.ok === false || (state.problems || []).length) console.warn('refused', body, state.problems);
       accept(state);
+      if (key) keyOnItsWay = false;
     } catch (error) {
       console.error(error);
+      keyOnItsWay = false;
       // An input that did not reach the console: is it still running?
       if (await consoleGone()) return;
     }
@@ -173,6 +176,7 @@ function render() {
   if (fixture) root.append(el('pre', { id: 'dev-log', 'aria-live': 'polite' }, devLines.join('\n')));
 
   restoreView(remembered, modals);
+  if (!keyOnItsWay && typeAhead.length && !busy) replayTypeAhead();
   settleListView();
   watchSize(root.querySelector('.control-area'), control);
   openPages(con);
@@ -256,19 +260,27 @@ function restoreView(remembered, modals) {
   app.restoring = true;
   try {
     const top = modals[modals.length - 1];
+    const focused = top ? findWindow([top], (w) => w.focused && w !== top) : null;
     let target = null;
+    let moved = false;
     if (top && top.handle !== lastTopModal) {
       // A new window: the control the framework focused, else its first tab stop.
-      const focused = findWindow([top], (w) => w.focused && w !== top);
       target = (focused && findByKey(`h:${focused.handle}`)) || firstTabStop(dialogNode(top.handle));
+    } else if (focused && focused.handle !== lastFocus) {
+      // The framework moved the focus (Tab, a mnemonic): the page follows.
+      target = findByKey(`h:${focused.handle}`);
+      moved = true;
     } else {
       target = findByKey(remembered.focus);
       if (!target && !top && lastTopModal) target = document.querySelector('.cls-SysListView32');
     }
     lastTopModal = top ? top.handle : 0;
+    lastFocus = focused ? focused.handle : 0;
     if (target) {
+      const before = document.activeElement;
       target.focus({ preventScroll: true });
-      if (remembered.caret && target === findByKey(remembered.focus) && 'setSelectionRange' in target) {
+      if (moved && target !== before && target.tagName === 'INPUT' && target.type === 'text') target.select();
+      else if (remembered.caret && target === findByKey(remembered.focus) && 'setSelectionRange' in target) {
         try { target.setSelectionRange(...remembered.caret); } catch { /* not a text box */ }
       }
     }
@@ -281,14 +293,10 @@ function dialogNode(handle) {
   return document.querySelector(`.dialog[data-handle="${handle}"]`);
 }
 
-function tabStops(container) {
-  if (!container) return [];
-  return [...container.querySelectorAll('button, input, textarea, select, [tabindex]')].filter((n) =>
-    n.tabIndex >= 0 && !n.disabled && !n.closest('.title-bar') && n.getClientRects().length > 0);
-}
-
 function firstTabStop(container) {
-  return tabStops(container)[0] || null;
+  if (!container) return null;
+  return [...container.querySelectorAll('button, input, textarea, select, [tabindex]')].find((n) =>
+    n.tabIndex >= 0 && !n.disabled && !n.closest('.title-bar') && n.getClientRects().length > 0) || null;
 }
 
 // The console keeps the control at the size of its area.
@@ -395,70 +403,56 @@ function onKeyDown(e) {
   else consoleKeys(e, con);
 }
 
-function dialogKeys(e, dialog) {
-  const node = dialogNode(dialog.handle);
-  const active = document.activeElement;
-  const focusedHandle = Number(active?.dataset?.handle) || 0;
-  const inText = active && (active.tagName === 'TEXTAREA' || (active.tagName === 'INPUT' && active.type === 'text'));
-  if (e.key === 'Tab') {
-    const stops = tabStops(node);
-    if (!stops.length) return;
+// The dialog's keys go to the framework, which moves the focus, finds the mnemonic or presses
+// the button; the page types into its boxes itself: a letter without Alt in a text box, and
+// Enter in a box that takes it. Until the framework has answered a key, the keys that follow
+// are held (typed ahead) and then carried out where the focus has gone.
+let keyOnItsWay = false;
+let typeAhead = [];
+
+function dialogKeys(e, dialog, replaying = false) {
+  if (keyOnItsWay || (typeAhead.length && !replaying)) {
+    if (['Shift', 'Alt', 'Control', 'Meta'].includes(e.key)) return;
     e.preventDefault();
-    const at = stops.indexOf(active);
-    const step = e.shiftKey ? -1 : 1;
-    const next = at < 0 ? stops[step > 0 ? 0 : stops.length - 1] : stops[(at + step + stops.length) % stops.length];
-    next.focus();
-    if (next.select && next.tagName === 'INPUT' && next.type === 'text') next.select();
+    typeAhead.push({
+      key: e.key, code: e.code, shiftKey: e.shiftKey, altKey: e.altKey, ctrlKey: e.ctrlKey, metaKey: e.metaKey,
+    });
     return;
   }
-  const letter = letterOf(e);
-  if (letter && (e.altKey || (!inText && !e.ctrlKey && !e.metaKey && active?.getAttribute('role') !== 'listbox'))) {
-    if (mnemonic(dialog, letter)) {
-      e.preventDefault();
-      return;
-    }
+  const active = document.activeElement;
+  const focusedHandle = Number(active?.dataset?.handle) || 0;
+  const focused = findWindow([dialog], (w) => w.handle === focusedHandle);
+  const inText = active && (active.tagName === 'TEXTAREA' || (active.tagName === 'INPUT' && active.type === 'text'));
+  const named = { Tab: VK.TAB, Enter: VK.RETURN, Escape: VK.ESCAPE, F1: VK.F1 };
+  let key = named[e.key];
+  if (key === VK.RETURN && focused?.takesReturn) return false;
+  if (key === undefined) {
+    const letter = letterOf(e);
+    if (!letter || !(e.altKey || (!inText && !e.ctrlKey && !e.metaKey))) return false;
+    key = letter.toUpperCase().charCodeAt(0);
   }
-  if (e.key === 'Enter') {
-    if (active?.tagName === 'TEXTAREA' && (Number(active.dataset.style) & 0x1004) === 0x1004) return;
-    e.preventDefault();
-    const target = findWindow([dialog], (w) => w.handle === focusedHandle);
-    if (target && isPushButton(target)) app.send({ kind: 'click', target: target.handle });
-    else app.send({ kind: 'key', target: focusedHandle || dialog.handle, key: VK.RETURN });
-  } else if (e.key === 'Escape') {
-    e.preventDefault();
-    app.send({ kind: 'key', target: focusedHandle || dialog.handle, key: VK.ESCAPE });
-  } else if (e.key === 'F1') {
-    e.preventDefault();
-    app.send({ kind: 'key', target: focusedHandle || dialog.handle, key: VK.F1 });
-  }
+  e.preventDefault();
+  keyOnItsWay = !fixture;
+  app.send({ kind: 'key', target: focusedHandle || dialog.handle, key, shift: e.shiftKey, alt: e.altKey },
+    { key: true });
+  return true;
 }
 
-// Alt+letter in a dialog: a button with that mnemonic is clicked; a label's moves the focus to
-// the control after it.
-function mnemonic(dialog, letter) {
-  const kids = (dialog.children || []).filter((c) => c.style & 0x10000000);
-  const all = [];
-  const walk = (list) => list.forEach((c) => {
-    all.push(c);
-    walk(c.children || []);
-  });
-  walk(kids);
-  const i = all.findIndex((c) => c.enabled && mnemonicOf(c.text) === letter &&
-    (c.className === 'Button' || c.className === 'Static'));
-  if (i < 0) return false;
-  const c = all[i];
-  if (c.className === 'Button' && (c.style & 0xf) !== 7) {
-    findByKey(`h:${c.handle}`)?.focus();
-    app.send({ kind: 'click', target: c.handle });
-    return true;
+// The keys held while a key was on its way: in a text box a character is typed there, any
+// other key goes the way of a key pressed now.
+function replayTypeAhead() {
+  while (typeAhead.length && !keyOnItsWay) {
+    const e = typeAhead.shift();
+    const modals = app.state?.snapshot.modals || [];
+    if (!modals.length) continue;
+    const fake = { ...e, preventDefault() {}, stopPropagation() {} };
+    if (dialogKeys(fake, modals[modals.length - 1], true)) continue;
+    const active = document.activeElement;
+    if (e.key.length === 1 && !e.ctrlKey && !e.metaKey && !e.altKey && active && 'setRangeText' in active) {
+      active.setRangeText(e.key, active.selectionStart, active.selectionEnd, 'end');
+      active.dispatchEvent(new Event('input', { bubbles: true }));
+    }
   }
-  // A label or a group box: the next control that takes the focus.
-  const next = all.slice(i + 1).find((n) => n.enabled && (n.style & 0x00010000));
-  const node = next && findByKey(`h:${next.handle}`);
-  if (!node) return false;
-  node.focus();
-  if (next.className === 'Button' && (next.style & 0xf) === 9) app.send({ kind: 'click', target: next.handle });
-  return true;
 }
 
 function consoleKeys(e, con) {

@@ -212,6 +212,8 @@ TEST_F(SnapshotJson, HostileInputIsRefusedAndPostsNothing) {
       with("to", 4294967297LL),
       with("x", 1e300),
       with("text", 5),
+      with("shift", 1),
+      with("alt", "yes"),
       with("text", std::string(qv::console::kMaxInputText + 1, 'a')),
       with("text", "\xC3"),              // cut short
       with("text", "\xC0\xAF"),          // overlong
