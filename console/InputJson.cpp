@@ -33,7 +33,8 @@ constexpr std::pair<const char*, UserInput::Kind> kKinds[] = {
     {"beginDrag", UserInput::kBeginDrag},
 };
 
-constexpr const char* kMembers[] = {"kind", "target", "index", "to", "key", "text", "x", "y"};
+constexpr const char* kMembers[] = {"kind",  "target", "index", "to", "key",
+                                    "shift", "alt",    "text",  "x",  "y"};
 
 bool Fail(std::string* why, std::string line) {
   if (why != nullptr)
@@ -127,6 +128,16 @@ bool PostInputJson(const json& input, std::string* why) {
   out.index = index.value_or(-1);
   out.to = to.value_or(-1);
   out.key = key.value_or(0);
+  for (auto [name, flag] :
+       {std::pair{"shift", UserInput::kShift}, std::pair{"alt", UserInput::kAlt}}) {
+    auto held = input.find(name);
+    if (held == input.end())
+      continue;
+    if (!held->is_boolean())
+      return Fail(why, std::string("\"") + name + "\" is not a boolean");
+    if (held->get<bool>())
+      out.modifiers |= flag;
+  }
   out.point = CPoint{x.value_or(0), y.value_or(0)};
   ui::Post(out);
   return true;

@@ -2,6 +2,8 @@
 
 #include <random>
 
+#include "platform/ui/ListCtrl.h"
+#include "platform/ui/Menu.h"
 #include "tools/text/Cp1252.h"
 
 namespace qv::console {
@@ -30,6 +32,55 @@ json RowsJson(const std::vector<std::vector<std::string>>& rows) {
   return out;
 }
 
+// What a control draws as, named from its class and style bits so that the page reads no
+// bits: a button "push", "check", "radio" or "group"; a static "text", "icon" or "etched"; an
+// edit box "singleLine" or "multiLine"; a list box "list" or "checkList"; a list view "icon",
+// "report", "smallIcon" or "list"; "" for any other window.
+std::string KindOf(const ui::WindowState& w) {
+  if (w.className == "Button") {
+    switch (w.style & BS_TYPEMASK) {
+      case BS_PUSHBUTTON:
+      case BS_DEFPUSHBUTTON:
+        return "push";
+      case BS_CHECKBOX:
+      case BS_AUTOCHECKBOX:
+      case BS_3STATE:
+      case BS_AUTO3STATE:
+        return "check";
+      case BS_RADIOBUTTON:
+      case BS_AUTORADIOBUTTON:
+        return "radio";
+      case BS_GROUPBOX:
+        return "group";
+      default:
+        return "";
+    }
+  }
+  if (w.className == "Static") {
+    if ((w.style & SS_TYPEMASK) == SS_ICON)
+      return "icon";
+    if ((w.style & SS_TYPEMASK) == SS_ETCHEDHORZ)
+      return "etched";
+    return "text";
+  }
+  if (w.className == "Edit")
+    return (w.style & ES_MULTILINE) != 0 ? "multiLine" : "singleLine";
+  if (w.className == "ListBox")
+    return !w.checks.empty() || (w.style & LBS_OWNERDRAWFIXED) != 0 ? "checkList" : "list";
+  if (w.className == "SysListView32") {
+    static const char* const kViews[] = {"icon", "report", "smallIcon", "list"};
+    return kViews[w.style & LVS_TYPEMASK];
+  }
+  return "";
+}
+
+// Where a pop-up menu opened, from its TPM_ alignment.
+const char* AlignOf(UINT flags) {
+  if ((flags & TPM_CENTERALIGN) != 0)
+    return "center";
+  return (flags & TPM_RIGHTALIGN) != 0 ? "right" : "left";
+}
+
 json WindowToJson(const ui::WindowState& w, RowsText* rowsText) {
   json out = {
       {"className", Cp1252ToUtf8(w.className)},
@@ -41,10 +92,13 @@ json WindowToJson(const ui::WindowState& w, RowsText* rowsText) {
         {"top", w.rect.top},
         {"right", w.rect.right},
         {"bottom", w.rect.bottom}}},
-      {"style", w.style},
+      {"kind", KindOf(w)},
+      {"visible", (w.style & WS_VISIBLE) != 0},
+      {"tabStop", (w.style & WS_TABSTOP) != 0},
       {"enabled", w.enabled},
       {"focused", w.focused},
       {"isDefault", w.isDefault},
+      {"takesReturn", w.takesReturn},
       {"checked", w.checked},
       {"modified", w.modified},
       {"pixels", w.pixels},
@@ -136,7 +190,7 @@ json SnapshotToJson(const ui::Snapshot& snapshot, RowsText* rowsText) {
   json menu = {{"open", snapshot.menu.open},
                {"x", snapshot.menu.x},
                {"y", snapshot.menu.y},
-               {"flags", snapshot.menu.flags},
+               {"align", AlignOf(snapshot.menu.flags)},
                {"owner", snapshot.menu.owner}};
   PutArray(&menu, "items", std::move(items));
   const ui::DragState& d = snapshot.drag;

@@ -2,7 +2,6 @@
 // pane, the status bar, and the control's pop-up menu.
 import { el, mnemonicNodes, mnemonicOf, plainText } from './dom.js';
 
-const TPM_CENTERALIGN = 0x0004, TPM_RIGHTALIGN = 0x0008;
 
 // The item of the menubar's open menu whose prompt the status bar shows. A redraw puts a new
 // element under a resting mouse, which enters it again: only a change of item is told, or
@@ -109,8 +108,8 @@ export function renderPopupMenu(menu, app) {
   }, list);
   requestAnimationFrame(() => {
     const width = list.getBoundingClientRect().width;
-    if (menu.flags & TPM_CENTERALIGN) list.style.left = `${origin.left + menu.x - width / 2}px`;
-    else if (menu.flags & TPM_RIGHTALIGN) list.style.left = `${origin.left + menu.x - width}px`;
+    if (menu.align === 'center') list.style.left = `${origin.left + menu.x - width / 2}px`;
+    else if (menu.align === 'right') list.style.left = `${origin.left + menu.x - width}px`;
   });
   return shield;
 }

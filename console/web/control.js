@@ -2,10 +2,8 @@
 // and the list view in its four presentations.
 import { el, imageUrl, plainText } from './dom.js';
 
-const LVS_TYPEMASK = 0x0003;
-const LVS_ICON = 0, LVS_REPORT = 1, LVS_LIST = 3;  // 2, small icons: the small cell
 export const VK = {
-  RETURN: 0x0d, ESCAPE: 0x1b, END: 0x23, HOME: 0x24, LEFT: 0x25, UP: 0x26, RIGHT: 0x27,
+  TAB: 0x09, RETURN: 0x0d, ESCAPE: 0x1b, END: 0x23, HOME: 0x24, LEFT: 0x25, UP: 0x26, RIGHT: 0x27,
   DOWN: 0x28, DELETE: 0x2e, APPS: 0x5d, F1: 0x70, F5: 0x74,
 };
 
@@ -19,7 +17,7 @@ export function renderHostWindow(w, app, top = true) {
   if (w.className === 'ToolbarWindow32') return renderToolbar(w, app, box);
   if (w.className === 'SysListView32') return renderListView(w, app, box);
   for (const child of w.children || []) {
-    if ((child.style & 0x10000000) === 0) continue;  // WS_VISIBLE
+    if (!child.visible) continue;
     box.append(renderHostWindow(child, app, false));
   }
   return box;
@@ -73,7 +71,7 @@ let kept = { key: null, box: null, view: null };
 const shownSelection = new Map();
 
 function listKey(list) {
-  return JSON.stringify([list.handle, list.style, list.rect, list.columns, list.columnWidths,
+  return JSON.stringify([list.handle, list.kind, list.rect, list.columns, list.columnWidths,
     list.rows, list.images]);
 }
 
@@ -160,7 +158,7 @@ function widestText(rows, font) {
 function layoutOf(view, width, height) {
   const { type, count } = view;
   const lines = (n, per) => Math.ceil(n / Math.max(1, per));
-  if (type === LVS_REPORT) {
+  if (type === 'report') {
     return {
       width, height,
       range: (top) => [Math.floor((top - view.headerHeight - OVERDRAW) / ROW_HEIGHT),
@@ -168,7 +166,7 @@ function layoutOf(view, width, height) {
       place: (i) => ({ left: 0, top: view.headerHeight + i * ROW_HEIGHT, width, height: ROW_HEIGHT }),
     };
   }
-  if (type === LVS_LIST) {
+  if (type === 'list') {
     const cell = { width: view.itemWidth + LIST_MARGINS, height: ROW_HEIGHT };
     const per = Math.max(1, Math.floor(height / cell.height));
     return {
@@ -179,7 +177,7 @@ function layoutOf(view, width, height) {
       place: (i) => ({ left: Math.floor(i / per) * cell.width, top: (i % per) * cell.height, ...cell }),
     };
   }
-  const cell = type === LVS_ICON ? ICON_CELL : SMALL_CELL;
+  const cell = type === 'icon' ? ICON_CELL : SMALL_CELL;
   const per = Math.max(1, Math.floor(width / cell.width));
   return {
     width, height,
@@ -193,11 +191,11 @@ function layoutOf(view, width, height) {
 // Before the list is in the page, its sight follows from its window's rectangle: a scrollbar
 // is taken off where the rows will not fit.
 function estimate(view, rect) {
-  const pad = view.type === LVS_REPORT ? 0 : PADDING;
+  const pad = view.type === 'report' ? 0 : PADDING;
   let width = rect.right - rect.left - 2 * (BORDER + pad);
   let height = rect.bottom - rect.top - 2 * (BORDER + pad);
   const first = layoutOf(view, width, height);
-  if (view.type === LVS_LIST) {
+  if (view.type === 'list') {
     if (first.canvas.width > width) height -= SCROLLBAR;
   } else if ((first.canvas?.height ?? view.headerHeight + view.count * ROW_HEIGHT) > height) {
     width -= SCROLLBAR;
@@ -209,8 +207,8 @@ function estimate(view, rect) {
 // placed for.
 function measure(view) {
   const { box } = view;
-  const pad = view.type === LVS_REPORT ? 0 : PADDING;
-  if (view.type === LVS_REPORT) view.headerHeight = view.head.offsetHeight;
+  const pad = view.type === 'report' ? 0 : PADDING;
+  if (view.type === 'report') view.headerHeight = view.head.offsetHeight;
   const width = box.clientWidth - 2 * pad, height = box.clientHeight - 2 * pad;
   if (width <= 0 || height <= 0) return;
   if (width === view.layout.width && height === view.layout.height) return;
@@ -230,11 +228,11 @@ function sizeCanvas(view) {
 function bringIntoSight(view, i) {
   const { box } = view;
   const r = view.layout.place(i);
-  const above = view.type === LVS_REPORT ? view.headerHeight : 0;
+  const above = view.type === 'report' ? view.headerHeight : 0;
   const top = r.top - above, bottom = r.top + r.height;
   if (top < box.scrollTop) box.scrollTop = top;
   else if (bottom > box.scrollTop + view.layout.height) box.scrollTop = bottom - view.layout.height;
-  if (view.type !== LVS_REPORT) {
+  if (view.type !== 'report') {
     const right = r.left + r.width;
     if (r.left < box.scrollLeft) box.scrollLeft = r.left;
     else if (right > box.scrollLeft + view.layout.width) box.scrollLeft = right - view.layout.width;
@@ -273,7 +271,7 @@ function draw(view) {
       view.container.insertBefore(node, next);
     }
   }
-  if (view.type === LVS_REPORT) fillGaps(view, wanted);
+  if (view.type === 'report') fillGaps(view, wanted);
 }
 
 // A report's rows are laid out by the table: rows of the right height stand for the rows not
@@ -300,19 +298,19 @@ function patchItem(node, list, i) {
   node.setAttribute('aria-selected', i === list.selection ? 'true' : 'false');
 }
 
-// Rows of the list view: the presentation from the style bits, the images from the set of
+// Rows of the list view: the presentation the framework names, the images from the set of
 // that presentation.
 function renderListView(list, app, box) {
   const key = listKey(list);
   if (key === kept.key && kept.box?.isConnected) return keptListView(list);
-  const type = list.style & LVS_TYPEMASK;
+  const type = list.kind;  // 'icon', 'report', 'smallIcon' or 'list'
   const rows = list.rows || [];
   const images = list.images || [];
-  const folder = type === LVS_ICON ? 'large' : 'small';
-  const size = type === LVS_ICON ? 32 : 16;
-  box.classList.add('sunken-panel', `lv-${['icon', 'report', 'small', 'list'][type]}`);
+  const folder = type === 'icon' ? 'large' : 'small';
+  const size = type === 'icon' ? 32 : 16;
+  box.classList.add('sunken-panel', `lv-${type === 'smallIcon' ? 'small' : type}`);
   box.tabIndex = 0;
-  box.setAttribute('role', type === LVS_REPORT ? 'grid' : 'listbox');
+  box.setAttribute('role', type === 'report' ? 'grid' : 'listbox');
   box.setAttribute('aria-label', 'Forms and groups');
   setActive(box, list);
 
@@ -327,7 +325,7 @@ function renderListView(list, app, box) {
   });
   const view = { list, box, type, count: rows.length, drawn: new Map(), gaps: [], headerHeight: 0 };
 
-  if (type === LVS_REPORT) {
+  if (type === 'report') {
     const widths = list.columnWidths || [];
     const columns = list.columns || [''];
     view.columnCount = columns.length;
@@ -351,14 +349,14 @@ function renderListView(list, app, box) {
       columns.map((_, c) => el('td', { role: 'gridcell' },
         c === 0 ? picture(i) : null, el('span', { class: 'lv-text' }, rows[i][c] || ''))));
   } else {
-    if (type === LVS_LIST) view.itemWidth = 16 + 2 + 4 + widestText(rows, getComputedStyle(document.body).font);
+    if (type === 'list') view.itemWidth = 16 + 2 + 4 + widestText(rows, getComputedStyle(document.body).font);
     view.container = el('div', { class: 'lv-items' });
     box.append(view.container);
     view.makeItem = (i) => {
       const { left, top } = view.layout.place(i);
       return el('div', {
         role: 'option', ...itemAttrs(i), 'aria-setsize': rows.length, 'aria-posinset': i + 1,
-        style: { left: `${left}px`, top: `${top}px`, width: type === LVS_LIST ? `${view.itemWidth}px` : null },
+        style: { left: `${left}px`, top: `${top}px`, width: type === 'list' ? `${view.itemWidth}px` : null },
       }, picture(i), el('span', { class: 'lv-text' }, rows[i][0] || ''));
     };
   }

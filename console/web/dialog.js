@@ -4,12 +4,6 @@ import { el, imageUrl, mnemonicNodes, plainText } from './dom.js';
 import { VK } from './control.js';
 
 const DU_X = 1.5, DU_Y = 1.625;
-const WS_VISIBLE = 0x10000000, WS_TABSTOP = 0x00010000;
-const BS_TYPEMASK = 0x000f;
-const BS = { PUSH: 0, DEFPUSH: 1, CHECK: 2, AUTOCHECK: 3, STATE3: 5, AUTO3: 6, GROUP: 7, RADIO: 4, AUTORADIO: 9 };
-const ES_MULTILINE = 0x0004;
-const SS_TYPEMASK = 0x001f, SS_ICON = 0x0003, SS_ETCHEDHORZ = 0x0010;
-const LBS_OWNERDRAWFIXED = 0x0010;
 const MESSAGE_ICONS = ['stop', 'question', 'information', 'exclamation'];
 
 function place(rect, pixels) {
@@ -22,14 +16,9 @@ function place(rect, pixels) {
   };
 }
 
-export function isPushButton(w) {
-  const type = w.style & BS_TYPEMASK;
-  return w.className === 'Button' && (type === BS.PUSH || type === BS.DEFPUSH);
-}
-
 // The controls of a dialog in template order (the children as the snapshot lists them).
 function controls(dialog) {
-  return (dialog.children || []).filter((c) => (c.style & WS_VISIBLE) !== 0);
+  return (dialog.children || []).filter((c) => c.visible);
 }
 
 // One modal window; `top` is the one that takes input (the others wait behind it).
@@ -69,8 +58,7 @@ export function renderDialog(dialog, app, top, depth) {
 function labelFor(kids, index) {
   const before = kids[index - 1];
   if (!before) return null;
-  if (before.className === 'Static' && (before.style & SS_TYPEMASK) === 0) return before;
-  if (before.className === 'Button' && (before.style & BS_TYPEMASK) === BS.GROUP) return before;
+  if (before.kind === 'text' || before.kind === 'group') return before;
   return null;
 }
 
@@ -84,7 +72,7 @@ function renderControl(w, kids, index, dialog, app) {
     id: controlId(w),
     style: place(w.rect, w.pixels),
   };
-  const tab = (w.style & WS_TABSTOP) !== 0 ? 0 : -1;
+  const tab = w.tabStop ? 0 : -1;
   switch (w.className) {
     case 'Button': return renderButton(w, common, tab, app);
     case 'Edit': return renderEdit(w, common, kids, index, app);
@@ -106,18 +94,16 @@ function renderControl(w, kids, index, dialog, app) {
 }
 
 function renderButton(w, common, tab, app) {
-  const type = w.style & BS_TYPEMASK;
   const click = (e) => {
     e.preventDefault();
     app.send({ kind: 'click', target: w.handle });
   };
-  if (type === BS.GROUP) {
+  if (w.kind === 'group') {
     return el('fieldset', { ...common, class: 'group-box', disabled: !w.enabled },
       el('legend', {}, mnemonicNodes(w.text)));
   }
-  if (type === BS.CHECK || type === BS.AUTOCHECK || type === BS.STATE3 || type === BS.AUTO3 ||
-      type === BS.RADIO || type === BS.AUTORADIO) {
-    const radio = type === BS.RADIO || type === BS.AUTORADIO;
+  if (w.kind === 'check' || w.kind === 'radio') {
+    const radio = w.kind === 'radio';
     const input = el('input', {
       type: radio ? 'radio' : 'checkbox',
       id: controlId(w),
@@ -143,13 +129,12 @@ function renderButton(w, common, tab, app) {
 }
 
 function renderEdit(w, common, kids, index, app) {
-  const multi = (w.style & ES_MULTILINE) !== 0;
+  const multi = w.kind === 'multiLine';
   const label = labelFor(kids, index);
   const node = el(multi ? 'textarea' : 'input', {
     ...common,
     type: multi ? null : 'text',
     disabled: !w.enabled,
-    'data-style': w.style,
     'aria-label': label ? null : plainText(w.text) || 'Text',
     spellcheck: 'false',
   });
@@ -166,15 +151,14 @@ function renderEdit(w, common, kids, index, app) {
 }
 
 function renderStatic(w, common, kids, index) {
-  const type = w.style & SS_TYPEMASK;
-  if (type === SS_ICON) {
+  if (w.kind === 'icon') {
     // A message box's icon is drawn; a template's own icon is its picture.
     if (!MESSAGE_ICONS.includes(w.text)) {
       return el('img', { ...common, class: 'ctl-picture', src: imageUrl('icon', w.text), alt: w.text });
     }
     return el('div', { ...common, class: `ctl-icon icon-${w.text}`, role: 'img', 'aria-label': w.text });
   }
-  if (type === SS_ETCHEDHORZ) return el('hr', { ...common, class: 'etched' });
+  if (w.kind === 'etched') return el('hr', { ...common, class: 'etched' });
   const next = kids[index + 1];
   const labels = next && ['Edit', 'ListBox', 'ComboBox'].includes(next.className);
   return el(labels ? 'label' : 'div', {
@@ -193,7 +177,7 @@ function labelText(text) {
 function renderListBox(w, common, tab, kids, index, app) {
   const lines = w.lines || [];
   const checks = w.checks || [];
-  const checkList = checks.length > 0 || (w.style & LBS_OWNERDRAWFIXED) !== 0;
+  const checkList = checks.length > 0 || w.kind === 'checkList';
   const label = labelFor(kids, index);
   const box = el('div', {
     ...common,

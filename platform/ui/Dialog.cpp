@@ -1,5 +1,8 @@
 #include "platform/ui/Dialog.h"
 
+#include <algorithm>
+#include <cctype>
+
 #include "platform/ui/Controls.h"
 #include "platform/ui/ListCtrl.h"
 #include "platform/ui/Ui.h"
@@ -101,12 +104,160 @@ int CDialog::DefaultButton() const {
   return defaultId_;
 }
 
-bool CDialog::HandleDialogKey(int key) {
+namespace {
+
+bool TabStop(const CWnd* w) {
+  return (w->GetStyle() & WS_TABSTOP) != 0 && w->IsWindowEnabled() != FALSE;
+}
+
+bool IsRadio(const CWnd* w) {
+  auto* button = dynamic_cast<const CButton*>(w);
+  return button != nullptr &&
+         (button->ButtonType() == BS_AUTORADIOBUTTON || button->ButtonType() == BS_RADIOBUTTON);
+}
+
+// The first control of the group `i` is in: the last at or before it that starts a group.
+std::size_t GroupStart(const std::vector<CWnd*>& all, std::size_t i) {
+  while (i > 0 && (all[i]->GetStyle() & WS_GROUP) == 0)
+    --i;
+  return i;
+}
+
+// The control the focus lands on at the tab stop `i`: in a group of radio buttons, the one
+// that is checked.
+CWnd* Landing(const std::vector<CWnd*>& all, std::size_t i) {
+  if (!IsRadio(all[i]))
+    return all[i];
+  for (std::size_t j = GroupStart(all, i); j < all.size(); ++j) {
+    if (j > i && (all[j]->GetStyle() & WS_GROUP) != 0)
+      break;
+    auto* button = dynamic_cast<CButton*>(all[j]);
+    if (IsRadio(button) && button->GetCheck() == BST_CHECKED && button->IsWindowEnabled() != FALSE)
+      return button;
+  }
+  return all[i];
+}
+
+// The letter after a single "&", upper case; 0 when the text has none.
+int MnemonicOf(const std::string& text) {
+  for (std::size_t i = 0; i + 1 < text.size(); ++i) {
+    if (text[i] != '&')
+      continue;
+    if (text[i + 1] == '&') {
+      ++i;
+      continue;
+    }
+    return std::toupper(static_cast<unsigned char>(text[i + 1]));
+  }
+  return 0;
+}
+
+// Controls that take the letters typed while they have the focus.
+bool TakesCharacters(const CWnd* w) {
+  return w != nullptr &&
+         (w->ClassName() == "Edit" || w->ClassName() == "ListBox" || w->ClassName() == "ComboBox");
+}
+
+bool IsLabel(const CWnd* w) {
+  if (w->ClassName() == "Static")
+    return (w->GetStyle() & SS_TYPEMASK) <= SS_RIGHT;
+  auto* button = dynamic_cast<const CButton*>(w);
+  return button != nullptr && button->ButtonType() == BS_GROUPBOX;
+}
+
+}  // namespace
+
+std::vector<CWnd*> CDialog::Controls() const {
+  std::vector<CWnd*> out;
+  auto walk = [&out](const CWnd* parent, auto& self) -> void {
+    for (CWnd* child : parent->Children()) {
+      if ((child->GetStyle() & WS_VISIBLE) == 0)
+        continue;
+      out.push_back(child);
+      self(child, self);
+    }
+  };
+  walk(this, walk);
+  return out;
+}
+
+void CDialog::MoveTab(bool back) {
+  std::vector<CWnd*> all = Controls();
+  std::size_t count = all.size();
+  auto at = std::find(all.begin(), all.end(), GetFocus());
+  // From the focus (a radio button: its group), or from before the first or after the last.
+  std::size_t from =
+      at == all.end() ? (back ? 0 : count - 1) : static_cast<std::size_t>(at - all.begin());
+  if (at != all.end() && back && IsRadio(*at))
+    from = GroupStart(all, from);
+  for (std::size_t n = 1; n <= count; ++n) {
+    std::size_t i = back ? (from + count - n) % count : (from + n) % count;
+    if (TabStop(all[i])) {
+      Landing(all, i)->SetFocus();
+      return;
+    }
+  }
+}
+
+void CDialog::Mnemonic(int key) {
+  std::vector<CWnd*> all = Controls();
+  for (std::size_t i = 0; i < all.size(); ++i) {
+    CWnd* c = all[i];
+    if (c->IsWindowEnabled() == FALSE || MnemonicOf(c->GetWindowText()) != key)
+      continue;
+    if (IsLabel(c)) {
+      // A label or a group box: the next control that takes the focus; a radio button is
+      // chosen as well.
+      for (std::size_t j = i + 1; j < all.size(); ++j) {
+        if (!TabStop(all[j]))
+          continue;
+        CWnd* next = Landing(all, j);
+        if (IsRadio(next)) {
+          UserInput click;
+          click.kind = UserInput::kClick;
+          std::string why;
+          next->OnUserInput(click, &why);
+        } else {
+          next->SetFocus();
+        }
+        return;
+      }
+      return;
+    }
+    if (dynamic_cast<CButton*>(c) != nullptr) {
+      UserInput click;  // a button is pressed, as a click does
+      click.kind = UserInput::kClick;
+      std::string why;
+      c->OnUserInput(click, &why);
+      return;
+    }
+  }
+}
+
+bool CDialog::TakesReturn(const CWnd* control) {
+  return control != nullptr && control->ClassName() == "Edit" &&
+         (control->GetStyle() & (ES_MULTILINE | ES_WANTRETURN)) == (ES_MULTILINE | ES_WANTRETURN);
+}
+
+bool CDialog::HandleDialogKey(int key, int modifiers) {
+  CWnd* focused = GetFocus();
+  CWnd* up = focused;
+  while (up != nullptr && up != this)
+    up = up->GetParent();
+  if (up == nullptr)
+    focused = nullptr;  // the focus is in no control of this dialog
+  if (key == VK_TAB && (modifiers & UserInput::kAlt) == 0) {
+    MoveTab((modifiers & UserInput::kShift) != 0);
+    return true;
+  }
+  if ((key >= 'A' && key <= 'Z') || (key >= '0' && key <= '9')) {
+    if ((modifiers & UserInput::kAlt) == 0 && TakesCharacters(focused))
+      return false;  // typing
+    Mnemonic(key);
+    return true;
+  }
   if (key == VK_RETURN) {
-    CWnd* focused = GetFocus();
-    if (focused != nullptr && focused->GetParent() == this &&
-        (focused->GetStyle() & (ES_MULTILINE | ES_WANTRETURN)) == (ES_MULTILINE | ES_WANTRETURN) &&
-        focused->ClassName() == "Edit")
+    if (TakesReturn(focused))
       return false;  // the box takes the line break
     int id = DefaultButton();
     CWnd* button = GetDlgItem(id);

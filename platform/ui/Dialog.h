@@ -3,8 +3,12 @@
 // EndDialog; the controls are destroyed when it returns. The dialog object outlives its
 // window: the caller reads its members after DoModal.
 //
-// Keys the dialog takes before any control: Enter presses the focused push button or else
-// the default button, Escape and the window's close box send IDCANCEL, F1 sends WM_HELP.
+// Keys the dialog takes before any control (HandleDialogKey): Tab and Shift+Tab move the focus
+// round the tab stops; a mnemonic (Alt+letter, or the letter alone while the focus is on a
+// control that takes no characters) presses the button of that "&" letter or focuses the
+// control after the label of it; Enter presses the focused push button or else the default
+// button (a multi-line edit box that wants returns keeps it); Escape and the window's close box
+// send IDCANCEL, F1 sends WM_HELP.
 #pragma once
 
 #include <memory>
@@ -42,8 +46,11 @@ class CDialog : public CWnd {
   // The close box of the title bar takes clicks (message boxes without Cancel grey it).
   virtual bool CloseEnabled() const { return true; }
 
-  // Enter, Escape, F1 or the close box. False for any other key.
-  bool HandleDialogKey(int key);
+  // Tab, a mnemonic, Enter, Escape or F1, with the UserInput modifiers held. False for a key
+  // the focused control takes itself.
+  bool HandleDialogKey(int key, int modifiers = 0);
+  // The control takes Enter itself: a multi-line edit box that wants returns.
+  static bool TakesReturn(const CWnd* control);
 
  protected:
   virtual BOOL OnInitDialog();
@@ -60,6 +67,11 @@ class CDialog : public CWnd {
  private:
   std::unique_ptr<CWnd> MakeControl(const DialogItemTemplate& item);
   bool CreateFromTemplate(CWnd* parent, CPoint origin);
+  // The visible controls in template order, those of a child that holds controls (a page of a
+  // property sheet) in its place.
+  std::vector<CWnd*> Controls() const;
+  void MoveTab(bool back);
+  void Mnemonic(int key);
 
   int templateId_ = 0;
   std::unique_ptr<DialogTemplate> own_;

@@ -229,7 +229,8 @@ void Dispatch(const UserInput& input) {
     target->MoveWindow(CRect{0, 0, input.index, input.to});
     return;
   }
-  if (input.kind == UserInput::kKey && top != nullptr && top->HandleDialogKey(input.key))
+  if (input.kind == UserInput::kKey && top != nullptr &&
+      top->HandleDialogKey(input.key, input.modifiers))
     return;
   if (!EnabledAll(target)) {
     Problem(target->ClassName() + " " + std::to_string(target->GetDlgCtrlID()) + " is disabled");
@@ -301,6 +302,7 @@ WindowState StateOf(CWnd* window) {
   s.style = window->GetStyle();
   s.enabled = window->IsWindowEnabled() != FALSE;
   s.focused = CWnd::GetFocus() == window;
+  s.takesReturn = CDialog::TakesReturn(window);
   s.pixels = dynamic_cast<CDialog*>(TopLevel(window)) == nullptr;
   if (auto* dialog = dynamic_cast<CDialog*>(window))
     s.closeEnabled = dialog->CloseEnabled();
@@ -500,9 +502,10 @@ bool DoubleClick(int id, int line) {
   input.index = line;
   return PostTo(id, input);
 }
-bool Key(int id, int key) {
+bool Key(int id, int key, int modifiers) {
   UserInput input = Input(UserInput::kKey);
   input.key = key;
+  input.modifiers = modifiers;
   return PostTo(id, input);
 }
 bool Drag(int id, int fromLine, int toLine) {
@@ -551,9 +554,10 @@ bool DoubleClickAt(int handle, int line) {
   input.index = line;
   return PostAt(handle, input);
 }
-bool KeyAt(int handle, int key) {
+bool KeyAt(int handle, int key, int modifiers) {
   UserInput input = Input(UserInput::kKey);
   input.key = key;
+  input.modifiers = modifiers;
   return PostAt(handle, input);
 }
 bool RightClickAt(int handle, int line) {

@@ -62,7 +62,8 @@ struct WindowState {
   DWORD style = 0;
   bool enabled = true;
   bool focused = false;
-  bool isDefault = false;  // the button Enter presses
+  bool isDefault = false;    // the button Enter presses
+  bool takesReturn = false;  // takes Enter itself (a multi-line edit box that wants returns)
   int checked = 0;
   bool modified = false;           // edit boxes
   std::vector<std::string> lines;  // list boxes; a tab control's tabs
@@ -135,8 +136,8 @@ bool Click(int id);
 bool Type(int id, const std::string& text);
 bool Select(int id, int line);
 bool DoubleClick(int id, int line);
-bool Key(int id, int key);
-bool Drag(int id, int fromLine, int toLine);  // a whole drag, from the press to the release
+bool Key(int id, int key, int modifiers = 0);  // UserInput::kShift, kAlt
+bool Drag(int id, int fromLine, int toLine);   // a whole drag, from the press to the release
 // A drag list box's drag step by step: it begins at the line pressed (selected first when it
 // is not), moves over a line (-1: over no line), and ends with Drop(), CancelDrag() or Escape.
 bool BeginDrag(int id, int line);
@@ -148,7 +149,7 @@ bool CloseWindow();
 bool ClickAt(int handle, int index = -1);  // a toolbar button by position, or a window
 bool SelectAt(int handle, int line);
 bool DoubleClickAt(int handle, int line);
-bool KeyAt(int handle, int key);
+bool KeyAt(int handle, int key, int modifiers = 0);
 bool RightClickAt(int handle, int line);
 bool Hover(int handle, int button);  // a toolbar button by position; -1 leaves the bar
 bool PickMenuItem(UINT id);          // the open pop-up menu's command; 0 dismisses it

@@ -82,11 +82,18 @@ inline constexpr DWORD LBS_WANTKEYBOARDINPUT = 0x0400;
 inline constexpr DWORD LBS_OWNERDRAWFIXED = 0x0010;
 inline constexpr DWORD BS_PUSHBUTTON = 0x0000;
 inline constexpr DWORD BS_DEFPUSHBUTTON = 0x0001;
+inline constexpr DWORD BS_CHECKBOX = 0x0002;
 inline constexpr DWORD BS_AUTOCHECKBOX = 0x0003;
+inline constexpr DWORD BS_RADIOBUTTON = 0x0004;
+inline constexpr DWORD BS_3STATE = 0x0005;
+inline constexpr DWORD BS_AUTO3STATE = 0x0006;
 inline constexpr DWORD BS_GROUPBOX = 0x0007;
 inline constexpr DWORD BS_AUTORADIOBUTTON = 0x0009;
 inline constexpr DWORD BS_TYPEMASK = 0x000F;
 inline constexpr DWORD SS_LEFT = 0x0000;
+inline constexpr DWORD SS_CENTER = 0x0001;
+inline constexpr DWORD SS_RIGHT = 0x0002;
+inline constexpr DWORD SS_TYPEMASK = 0x001F;
 inline constexpr DWORD SS_ICON = 0x0003;
 inline constexpr DWORD SS_ETCHEDHORZ = 0x0010;
 inline constexpr DWORD DS_MODALFRAME = 0x0080;
@@ -200,6 +207,9 @@ struct UserInput {
   int index = -1;
   int to = -1;  // drag: the line dropped onto
   int key = 0;
+  // Keys: the modifier keys held with `key`.
+  enum Modifier { kShift = 1, kAlt = 2 };
+  int modifiers = 0;
   CPoint point;  // drag over: where, in the client coordinates of the target window
 };
 

@@ -76,7 +76,7 @@ TEST_F(SnapshotJson, ASessionAsThePageSeesIt) {
         qv::ui::WindowState state = ListState();
         EXPECT_EQ((*view)["className"], "SysListView32");
         EXPECT_EQ((*view)["handle"], list);
-        EXPECT_EQ((*view)["style"], state.style);
+        EXPECT_EQ((*view)["kind"], "icon");
         EXPECT_EQ((*view)["pixels"], true);
         EXPECT_EQ((*view)["rect"]["bottom"], state.rect.bottom);
         EXPECT_EQ((*view)["selection"], Row("Office survey"));
@@ -112,7 +112,7 @@ TEST_F(SnapshotJson, ASessionAsThePageSeesIt) {
       .Then([&] {
         json s = Take("details");
         const json* view = Find(s["windows"][0], AFX_IDW_PANE_FIRST);
-        EXPECT_EQ((*view)["style"].get<DWORD>() & LVS_TYPEMASK, LVS_REPORT);
+        EXPECT_EQ((*view)["kind"], "report");
         EXPECT_EQ((*Find(s["windows"][0], AFX_IDW_TOOLBAR))["buttons"][9]["checked"], true);
         Send({{"kind", "key"}, {"target", list}, {"key", VK_APPS}});
       })
@@ -120,6 +120,7 @@ TEST_F(SnapshotJson, ASessionAsThePageSeesIt) {
         json s = Take("menu");
         EXPECT_EQ(s["menu"]["open"], true);
         EXPECT_EQ(s["menu"]["owner"], list);
+        EXPECT_EQ(s["menu"]["align"], "center");  // the view opens it centred
         ASSERT_FALSE(s["menu"]["items"].empty());
         EXPECT_TRUE(s["menu"]["items"][0]["text"].is_string());
         Send({{"kind", "menuPick"}, {"index", -1}});
@@ -161,6 +162,12 @@ TEST_F(SnapshotJson, ASessionAsThePageSeesIt) {
         EXPECT_EQ((*edit)["text"], "B\u00FCro \u20AC ?? ?");  // back as UTF-8
         EXPECT_EQ(qv::ui::TakeSnapshot().Top()->Find(1013)->text, "B\xFCro \x80 ?? ?");
         EXPECT_EQ((*Find(editor, 1))["isDefault"], true);
+        // The style as names: what each control draws as, shown, a tab stop.
+        EXPECT_EQ((*Find(editor, 1))["kind"], "push");
+        EXPECT_EQ((*Find(editor, 1))["tabStop"], true);
+        EXPECT_EQ((*Find(editor, 1))["visible"], true);
+        EXPECT_EQ((*edit)["kind"], "singleLine");
+        EXPECT_EQ((*Find(editor, 1020))["kind"], "list");
         EXPECT_EQ((*Find(editor, 1020))["className"], "ListBox");
         qv::ui::CloseWindow();
       })
@@ -212,6 +219,8 @@ TEST_F(SnapshotJson, HostileInputIsRefusedAndPostsNothing) {
       with("to", 4294967297LL),
       with("x", 1e300),
       with("text", 5),
+      with("shift", 1),
+      with("alt", "yes"),
       with("text", std::string(qv::console::kMaxInputText + 1, 'a')),
       with("text", "\xC3"),              // cut short
       with("text", "\xC0\xAF"),          // overlong

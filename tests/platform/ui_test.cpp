@@ -316,3 +316,110 @@ TEST_F(Framework, CheckListRadioGroupsAndKeys) {
   EXPECT_EQ(dialog.DoModal(), IDCANCEL);
   NoProblems();
 }
+
+TEST_F(Framework, DialogKeysTabMnemonicsAndEnter) {
+  class Keys : public CDialog {
+   public:
+    Keys() : CDialog(Template()) {
+      OnCommand(BN_CLICKED, 20, [this] { log.push_back("other"); });
+      OnCommand(BN_CLICKED, 15, [this] { log.push_back("disabled"); });
+    }
+    std::vector<std::string> log;
+
+   protected:
+    BOOL OnInitDialog() override {
+      CDialog::OnInitDialog();
+      dynamic_cast<CButton*>(GetDlgItem(13))->SetCheck(BST_CHECKED);
+      GetDlgItem(15)->EnableWindow(FALSE);
+      return TRUE;
+    }
+
+   private:
+    static DialogTemplate Template() {
+      constexpr DWORD kPlain = WS_CHILD | WS_VISIBLE;
+      DialogTemplate t{0, "Keys", WS_POPUP | WS_CAPTION, 200, 120, "MS Sans Serif", 8, {}};
+      t.items = {{"Static", -1, "&Name:", kPlain, 0, 0, 40, 8},
+                 {"Edit", 10, "", kChild, 0, 10, 80, 12},
+                 {"Button", 11, "&Kind", kPlain | BS_GROUPBOX, 0, 25, 80, 40},
+                 {"Button", 12, "&Apple", kChild | WS_GROUP | BS_AUTORADIOBUTTON, 5, 35, 60, 10},
+                 {"Button", 13, "&Beet", kPlain | BS_AUTORADIOBUTTON, 5, 47, 60, 10},
+                 {"Button", 14, "&Required", kChild | WS_GROUP | BS_AUTOCHECKBOX, 0, 70, 80, 10},
+                 {"Button", 15, "&Disabled", kChild | BS_PUSHBUTTON, 0, 82, 40, 14},
+                 {"Static", -1, "&Lines:", kPlain, 90, 0, 40, 8},
+                 {"Edit", 16, "", kChild | ES_MULTILINE | ES_WANTRETURN, 90, 10, 80, 40},
+                 {"Button", IDOK, "OK", kChild | BS_DEFPUSHBUTTON, 90, 90, 40, 14},
+                 {"Button", 20, "&Other", kChild | BS_PUSHBUTTON, 140, 90, 40, 14}};
+      return t;
+    }
+  };
+  auto focus = [] {
+    ui::Snapshot snapshot = ui::TakeSnapshot();
+    for (const ui::WindowState& c : snapshot.Top()->children)
+      if (c.focused)
+        return c.id;
+    return 0;
+  };
+  auto keys = [](std::vector<std::pair<int, int>> presses) {
+    for (auto [key, modifiers] : presses)
+      ui::Key(0, key, modifiers);
+  };
+  constexpr int kShift = UserInput::kShift, kAlt = UserInput::kAlt;
+  std::vector<int> seen;
+  Keys dialog;
+  // Tab goes round the enabled tab stops in template order, into a radio group at its checked
+  // button; Shift+Tab leaves the group from its first button backwards.
+  for (int n = 0; n < 6; ++n)
+    user_.Then([&seen, &focus] {
+      seen.push_back(focus());
+      ui::Key(0, VK_TAB);
+    });
+  for (int n = 0; n < 4; ++n)
+    user_.Then([&seen, &focus] {
+      seen.push_back(focus());
+      ui::Key(0, VK_TAB, kShift);
+    });
+  user_.Then([&] {
+    EXPECT_EQ(seen, (std::vector<int>{10, 13, 14, 16, IDOK, 20, 10, 20, IDOK, 16}));
+    EXPECT_EQ(focus(), 14);
+    // A label's mnemonic focuses the control after it; a group box's chooses its radio button;
+    // a button's presses it; a disabled control's does nothing.
+    keys({{'L', kAlt}});
+  });
+  user_.Then([&] {
+    EXPECT_EQ(focus(), 16);
+    EXPECT_TRUE(Control(16).takesReturn);
+    EXPECT_FALSE(Control(10).takesReturn);
+    keys({{'A', kAlt}, {'K', kAlt}});
+  });
+  user_.Then([&] {
+    EXPECT_EQ(focus(), 12);
+    EXPECT_EQ(Control(12).checked, BST_CHECKED);
+    EXPECT_EQ(Control(13).checked, BST_UNCHECKED);
+    keys({{'D', kAlt}, {'R', 0}, {'O', kAlt}});
+  });
+  user_.Then([&] {
+    // Without Alt a letter is a mnemonic where the focus takes no characters.
+    EXPECT_EQ(Control(14).checked, BST_CHECKED);
+    EXPECT_EQ(dialog.log, (Texts{"other"}));
+    EXPECT_EQ(focus(), 20);
+    EXPECT_TRUE(ui::InputProblems().empty());
+    keys({{'N', kAlt}, {'R', 0}});  // in the edit box R is typing, not the check box
+  });
+  user_.Then([&] {
+    EXPECT_EQ(focus(), 10);
+    EXPECT_EQ(Control(14).checked, BST_CHECKED);
+    ASSERT_EQ(ui::InputProblems().size(), 1u);  // the key went on to the box
+    ui::ClearInputProblems();
+    // Enter: the focused push button; in a multi-line edit box that wants returns, the box's.
+    keys({{VK_TAB, kShift}, {VK_RETURN, 0}, {'L', kAlt}});
+    ui::Key(16, VK_RETURN);
+  });
+  user_.Then([&] {
+    EXPECT_EQ(dialog.log, (Texts{"other", "other"}));
+    ASSERT_EQ(ui::InputProblems().size(), 1u);
+    ui::ClearInputProblems();
+    keys({{'N', kAlt}, {VK_RETURN, 0}});
+  });
+  EXPECT_EQ(dialog.DoModal(), IDOK);
+  NoProblems();
+}
