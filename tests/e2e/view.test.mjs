@@ -165,7 +165,12 @@ describe('the list view', () => {
       await page.mouse.down();
       await page.mouse.move(at.x + at.width / 2 + 50, at.y + 5, { steps: 3 });
       await page.mouse.move(at.x + at.width / 2 + 92, at.y + 5, { steps: 3 });
+      // The column follows the mouse on the page at once; the console has the width once it
+      // has answered the input, and only then may it be stopped.
+      const taken = page.waitForResponse((r) => r.request().method() === 'POST' &&
+        (r.request().postData() || '').includes('"columnWidth"'));
       await page.mouse.up();
+      await taken;
       await until(widths, (v) => JSON.stringify(v) === '[200,192]', 'the first column dragged to 200 pixels');
       await s.restart();
       await until(() => widths(), (v) => JSON.stringify(v) === '[200,192]', 'the width kept across a restart');
