@@ -26,6 +26,7 @@
 #include "platform/text/CaseFold.h"
 #include "platform/ui/Menu.h"
 #include "platform/ui/Ui.h"
+#include "resources/ResourceIds.h"
 #include "tools/console/ControlSite.h"
 #include "tools/frmtask/TaskRuns.h"
 #include "tools/text/Cp1252.h"
@@ -95,7 +96,7 @@ ConsoleHost::ConsoleHost(std::string programs, std::function<void()> wake)
     if (plugIns_[i].problem.empty() && Choose(static_cast<int>(i), &why))
       break;
   }
-  ui::SetIdleStatusText(Say(Text::kReady));
+  ui::SetIdleStatusText(Text(IDS_CONSOLE_READY));
   ui::ShowIdleStatus();
   helpCount_ = LastHelpRequest().count;
   winExecCount_ = LastWinExec().count;
@@ -195,38 +196,38 @@ void ConsoleHost::OpenMenu(int index) {
 
 void ConsoleHost::CloseMenu() {
   openMenu_ = -1;
-  ui::SetStatusText(Say(Text::kReady));
+  ui::SetStatusText(Text(IDS_CONSOLE_READY));
 }
 
 void ConsoleHost::Highlight(UINT id) {
   std::string prompt;
   switch (id) {
     case kCmdExit:
-      prompt = Say(Text::kExitPrompt);
+      prompt = Text(IDS_CONSOLE_EXIT_PROMPT);
       break;
     case kCmdProperties:
-      prompt = Say(Text::kPropertiesPrompt);
+      prompt = Text(IDS_CONSOLE_PROPERTIES_PROMPT);
       break;
     case kCmdNavigation:
-      prompt = Say(Text::kNavigationPanePrompt);
+      prompt = Text(IDS_CONSOLE_NAVIGATION_PANE_PROMPT);
       break;
     case kCmdTasks:
-      prompt = Say(Text::kTaskPanePrompt);
+      prompt = Text(IDS_CONSOLE_TASK_PANE_PROMPT);
       break;
     case kCmdHelpTopics:
-      prompt = Say(Text::kHelpTopicsPrompt);
+      prompt = Text(IDS_CONSOLE_HELP_TOPICS_PROMPT);
       break;
     case kCmdAbout:
-      prompt = Say(Text::kAboutPrompt);
+      prompt = Text(IDS_CONSOLE_ABOUT_PROMPT);
       break;
     case 0:
-      prompt = Say(Text::kReady);
+      prompt = Text(IDS_CONSOLE_READY);
       break;
     default:
       if (hosted_ != nullptr)
-        prompt = Utf8(hosted_->Prompt(id));
+        prompt = hosted_->Prompt(id);
   }
-  ui::SetStatusText(text::Utf8ToCp1252(prompt, &prompt) ? prompt : "");
+  ui::SetStatusText(prompt);
 }
 
 void ConsoleHost::Pick(UINT id) {
@@ -465,8 +466,23 @@ std::string ConsoleHost::HelpFolder() const {
 nlohmann::json ConsoleHost::State() {
   NotePages();
   nlohmann::json state;
-  state["title"] = std::string(Say(Text::kTitle));
-  state["language"] = German() ? "de" : "en";
+  state["title"] = Say(IDS_CONSOLE_TITLE);
+  state["language"] = Say(IDS_CONSOLE_LANGUAGE);
+  // The words of the task pane and the page, which the page shows as they are.
+  state["text"] = {{"tasks", Say(IDS_PANE_TASKS)},
+                   {"noTasks", Say(IDS_PANE_NO_TASKS)},
+                   {"runNow", Say(IDS_PANE_RUN_NOW)},
+                   {"remove", Say(IDS_PANE_REMOVE)},
+                   {"running", Say(IDS_PANE_RUNNING)},
+                   {"notRunnable", Say(IDS_PANE_NOT_RUNNABLE)},
+                   {"notRunYet", Say(IDS_PANE_NOT_RUN_YET)},
+                   {"ok", Say(IDS_PANE_RUN_OK)},
+                   {"failed", Say(IDS_PANE_RUN_FAILED)},
+                   {"clients", Say(IDS_PANE_CLIENTS)},
+                   {"noForms", Say(IDS_PANE_NO_FORMS)},
+                   {"configurations", Say(IDS_PANE_CONFIGURATIONS)},
+                   {"noConfigurations", Say(IDS_PANE_NO_CONFIGURATIONS)},
+                   {"stopped", Say(IDS_PAGE_STOPPED)}};
   state["problem"] = problem_;
   nlohmann::json plugIns = nlohmann::json::array();
   for (std::size_t i = 0; i < plugIns_.size(); ++i) {
@@ -478,7 +494,7 @@ nlohmann::json ConsoleHost::State() {
   state["plugins"] = plugIns;
 
   // The menu bar: the console's menus with the control's shared menu before Help.
-  auto item = [](const char* text, UINT id, bool enabled = true, bool checked = false) {
+  auto item = [](const std::string& text, UINT id, bool enabled = true, bool checked = false) {
     return nlohmann::json{{"text", text},
                           {"id", id},
                           {"enabled", enabled},
@@ -486,15 +502,16 @@ nlohmann::json ConsoleHost::State() {
                           {"separator", false}};
   };
   nlohmann::json menubar = nlohmann::json::array();
-  menubar.push_back({{"text", Say(Text::kFileMenu)},
+  menubar.push_back({{"text", Say(IDS_CONSOLE_FILE_MENU)},
                      {"items",
-                      {item(Say(Text::kProperties), kCmdProperties, hosted_ != nullptr),
+                      {item(Say(IDS_CONSOLE_PROPERTIES), kCmdProperties, hosted_ != nullptr),
                        {{"separator", true}},
-                       item(Say(Text::kExit), kCmdExit)}}});
-  menubar.push_back({{"text", Say(Text::kViewMenu)},
-                     {"items",
-                      {item(Say(Text::kNavigationPane), kCmdNavigation, true, showNavigation_),
-                       item(Say(Text::kTaskPane), kCmdTasks, true, showTasks_)}}});
+                       item(Say(IDS_CONSOLE_EXIT), kCmdExit)}}});
+  menubar.push_back(
+      {{"text", Say(IDS_CONSOLE_VIEW_MENU)},
+       {"items",
+        {item(Say(IDS_CONSOLE_NAVIGATION_PANE), kCmdNavigation, true, showNavigation_),
+         item(Say(IDS_CONSOLE_TASK_PANE), kCmdTasks, true, showTasks_)}}});
   if (hosted_ != nullptr) {
     for (const ui::MenuItemState& popup : hosted_->SharedMenu()) {
       if (popup.popup == 0)
@@ -519,11 +536,11 @@ nlohmann::json ConsoleHost::State() {
       menubar.push_back({{"text", Utf8(popup.text)}, {"items", items}});
     }
   }
-  menubar.push_back({{"text", Say(Text::kHelpMenu)},
+  menubar.push_back({{"text", Say(IDS_CONSOLE_HELP_MENU)},
                      {"items",
-                      {item(Say(Text::kHelpTopics), kCmdHelpTopics, !HelpFilePath().empty()),
+                      {item(Say(IDS_CONSOLE_HELP_TOPICS), kCmdHelpTopics, !HelpFilePath().empty()),
                        {{"separator", true}},
-                       item(Say(Text::kAbout), kCmdAbout, hosted_ != nullptr)}}});
+                       item(Say(IDS_CONSOLE_ABOUT), kCmdAbout, hosted_ != nullptr)}}});
   state["menubar"] = menubar;
   state["openMenu"] = openMenu_;
   state["showNavigation"] = showNavigation_;

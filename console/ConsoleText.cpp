@@ -1,45 +1,37 @@
 #include "console/ConsoleText.h"
 
+#include <cstdint>
+
 #include "platform/langrt/LangRt.h"
+#include "resources/StringTable.h"
+#include "tools/text/Cp1252.h"
 
 namespace qv::console {
 namespace {
 
-struct Pair {
-  const char* english;
-  const char* german;
-};
-
-// In the order of Text.
-constexpr Pair kTexts[] = {
-    {"&File", "&Datei"},
-    {"E&xit", "&Beenden"},
-    {"Stops the console", "Beendet die Konsole"},
-    {"P&roperties...", "&Eigenschaften..."},
-    {"Shows the properties of the plug-in", "Zeigt die Eigenschaften des Plug-Ins"},
-    {"&View", "&Ansicht"},
-    {"&Navigation Pane", "&Navigationsbereich"},
-    {"Shows or hides the navigation pane", "Blendet den Navigationsbereich ein oder aus"},
-    {"&Task Pane", "&Aufgabenbereich"},
-    {"Shows or hides the task pane", "Blendet den Aufgabenbereich ein oder aus"},
-    {"&Help", "&Hilfe"},
-    {"&Help Topics", "&Hilfethemen"},
-    {"Lists the help topics of the plug-in", "Listet die Hilfethemen des Plug-Ins auf"},
-    {"&About the Plug-In...", "&Info zum Plug-In..."},
-    {"Shows the plug-in's version", "Zeigt die Version des Plug-Ins"},
-    {"Ready", "Bereit"},
-    {"Console", "Konsole"},
-};
+// The language library of the user's language beside the console, loaded on first use and
+// kept for the life of the process; null when the user's language is the module's own or its
+// library is missing.
+const ResourceModule* LanguageTable() {
+  static const ResourceModule* const table = [] {
+    HINSTANCE handle = NL_LOADLANGUAGELIBRARY(nullptr, "QVCC");
+    return reinterpret_cast<std::uintptr_t>(handle) >= 32 ? LanguageResources(handle) : nullptr;
+  }();
+  return table;
+}
 
 }  // namespace
 
-bool German() {
-  return UserLanguage() == Language::kGerman;
+std::string Text(UINT id) {
+  const ResourceModule* language = LanguageTable();
+  const char* text = language != nullptr ? language->FindString(id) : nullptr;
+  if (text == nullptr)
+    text = OwnString(id);
+  return text != nullptr ? text : "";
 }
 
-const char* Say(Text text) {
-  const Pair& pair = kTexts[static_cast<int>(text)];
-  return German() ? pair.german : pair.english;
+std::string Say(UINT id) {
+  return text::Cp1252ToUtf8(Text(id));
 }
 
 }  // namespace qv::console

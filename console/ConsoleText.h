@@ -1,34 +1,19 @@
-// The console's own texts (its menus, prompts and panes) in the user's language, chosen as
-// the plug-ins choose theirs: German for a "de" locale, else English.
+// The console's own texts (its menus, prompts, task pane and page) in the user's language.
+// They are strings of the module's string table (resources/ResourceIds.h, IDS_CONSOLE_... and
+// IDS_PANE_...), taken as the module takes its own: from the language library of the user's
+// language when there is one beside the console (languages/QVCC<LANG>.DLL), else from the
+// module's own table, which is English.
 #pragma once
 
 #include <string>
 
+#include "platform/wintypes.h"
+
 namespace qv::console {
 
-enum class Text {
-  kFileMenu,
-  kExit,
-  kExitPrompt,
-  kProperties,
-  kPropertiesPrompt,
-  kViewMenu,
-  kNavigationPane,
-  kNavigationPanePrompt,
-  kTaskPane,
-  kTaskPanePrompt,
-  kHelpMenu,
-  kHelpTopics,
-  kHelpTopicsPrompt,
-  kAbout,
-  kAboutPrompt,
-  kReady,
-  kTitle,
-};
-
-// True when the user's language is German.
-bool German();
-// The text in the user's language, UTF-8.
-const char* Say(Text text);
+// The text of string `id` as the table holds it, Windows-1252; "" when no table has it.
+std::string Text(UINT id);
+// The same text as UTF-8, for the page.
+std::string Say(UINT id);
 
 }  // namespace qv::console

@@ -10,23 +10,13 @@
 #include "platform/tasklib/TaskLib.h"
 #include "platform/text/CaseFold.h"
 #include "platform/ui/MessageBox.h"
+#include "resources/ResourceIds.h"
 #include "resources/StringTable.h"
 
 namespace {
 
-constexpr int kDelete = 202;
-constexpr int kPreview = 203;
-constexpr int kAdd = 1012;
-constexpr int kNameBox = 1013;
-constexpr int kDescriptionBox = 1014;
-constexpr int kEdit = 1015;
-constexpr int kPageBreak = 1017;
-constexpr int kMoveUp = 1018;
-constexpr int kMoveDown = 1019;
-constexpr int kQuestionList = 1020;
-
 std::string PageBreakLine() {
-  return LoadResString(32817);
+  return LoadResString(IDS_PAGE_BREAK);
 }
 
 void Enable(CWnd* dialog, int id, bool enable) {
@@ -50,23 +40,24 @@ CFormEditorDlg::CFormEditorDlg(CWnd* parent, int editMode, const std::string& fo
   }
   m_document->SetCurrentForm(m_form.get());
 
-  OnCommand(BN_CLICKED, kAdd, [this] { OnAdd(); });
-  OnCommand(BN_CLICKED, kEdit, [this] { OnEditButton(); });
-  OnCommand(LBN_DBLCLK, kQuestionList, [this] { OnEdit(); });
-  OnCommand(LBN_SELCHANGE, kQuestionList, [this] { EnableRules(); });
+  OnCommand(BN_CLICKED, IDC_ADD_QUESTION, [this] { OnAdd(); });
+  OnCommand(BN_CLICKED, IDC_EDIT_QUESTION, [this] { OnEditButton(); });
+  OnCommand(LBN_DBLCLK, IDC_QUESTION_LIST, [this] { OnEdit(); });
+  OnCommand(LBN_SELCHANGE, IDC_QUESTION_LIST, [this] { EnableRules(); });
   OnMessage(WM_VKEYTOITEM, [this](WPARAM w, LPARAM) {
     return OnKey(static_cast<int>(LOWORD(w)), static_cast<short>(HIWORD(w)));
   });
-  OnCommand(BN_CLICKED, kDelete, [this] { OnKey(VK_DELETE, m_questionList->GetCurSel()); });
-  OnCommand(BN_CLICKED, kPageBreak, [this] { OnPageBreak(); });
-  OnCommand(BN_CLICKED, kMoveUp, [this] { OnMoveUp(); });
-  OnCommand(BN_CLICKED, kMoveDown, [this] { OnMoveDown(); });
-  OnCommand(EN_CHANGE, kNameBox, [this] { TakeName(false); });
-  OnCommand(EN_CHANGE, kDescriptionBox, [this] { TakeDescription(false); });
-  OnCommand(EN_KILLFOCUS, kNameBox, [this] { TakeName(true); });
-  OnCommand(EN_KILLFOCUS, kDescriptionBox, [this] { TakeDescription(true); });
-  OnCommand(BN_CLICKED, kPreview, [this] { OnPreview(); });
-  OnHelp(9, kTemplate);
+  OnCommand(BN_CLICKED, IDC_DELETE_QUESTION,
+            [this] { OnKey(VK_DELETE, m_questionList->GetCurSel()); });
+  OnCommand(BN_CLICKED, IDC_PAGE_BREAK, [this] { OnPageBreak(); });
+  OnCommand(BN_CLICKED, IDC_MOVE_UP, [this] { OnMoveUp(); });
+  OnCommand(BN_CLICKED, IDC_MOVE_DOWN, [this] { OnMoveDown(); });
+  OnCommand(EN_CHANGE, IDC_FORM_NAME, [this] { TakeName(false); });
+  OnCommand(EN_CHANGE, IDC_FORM_DESCRIPTION, [this] { TakeDescription(false); });
+  OnCommand(EN_KILLFOCUS, IDC_FORM_NAME, [this] { TakeName(true); });
+  OnCommand(EN_KILLFOCUS, IDC_FORM_DESCRIPTION, [this] { TakeDescription(true); });
+  OnCommand(BN_CLICKED, IDC_PREVIEW, [this] { OnPreview(); });
+  OnHelp(IDHELP, kTemplate);
 }
 
 CFormEditorDlg::~CFormEditorDlg() {
@@ -79,20 +70,20 @@ CFormEditorDlg::~CFormEditorDlg() {
 }
 
 std::unique_ptr<CWnd> CFormEditorDlg::CreateControl(const DialogItemTemplate& item) {
-  if (item.id == kQuestionList)
+  if (item.id == IDC_QUESTION_LIST)
     return std::make_unique<CQuestionListBox>();
   return nullptr;
 }
 
 BOOL CFormEditorDlg::OnInitDialog() {
   CDialog::OnInitDialog();
-  m_deleteButton = dynamic_cast<CButton*>(GetDlgItem(kDelete));
-  m_editButton = dynamic_cast<CButton*>(GetDlgItem(kEdit));
-  m_questionList = dynamic_cast<CQuestionListBox*>(GetDlgItem(kQuestionList));
-  m_descriptionBox = dynamic_cast<CEdit*>(GetDlgItem(kDescriptionBox));
-  m_nameBox = dynamic_cast<CEdit*>(GetDlgItem(kNameBox));
+  m_deleteButton = dynamic_cast<CButton*>(GetDlgItem(IDC_DELETE_QUESTION));
+  m_editButton = dynamic_cast<CButton*>(GetDlgItem(IDC_EDIT_QUESTION));
+  m_questionList = dynamic_cast<CQuestionListBox*>(GetDlgItem(IDC_QUESTION_LIST));
+  m_descriptionBox = dynamic_cast<CEdit*>(GetDlgItem(IDC_FORM_DESCRIPTION));
+  m_nameBox = dynamic_cast<CEdit*>(GetDlgItem(IDC_FORM_NAME));
   if (m_editMode == 1) {
-    SetWindowText(LoadResString(32818));
+    SetWindowText(LoadResString(IDS_EDIT_FORM_CAPTION));
     const CMapStringToString* map = m_document->GetFormMap();
     if (map != nullptr && map->Lookup(m_formName, m_filePath)) {
       Form().SetFilePath(m_filePath);
@@ -130,21 +121,22 @@ void CFormEditorDlg::EnableRules() {
   int count = m_questionList->GetCount();
   int sel = m_questionList->GetCurSel();
   if (count == 0) {
-    for (int id : {kDelete, kPageBreak, kEdit, kMoveDown, kMoveUp})
+    for (int id :
+         {IDC_DELETE_QUESTION, IDC_PAGE_BREAK, IDC_EDIT_QUESTION, IDC_MOVE_DOWN, IDC_MOVE_UP})
       Enable(this, id, false);
   } else {
-    for (int id : {kDelete, kPageBreak, kEdit})
+    for (int id : {IDC_DELETE_QUESTION, IDC_PAGE_BREAK, IDC_EDIT_QUESTION})
       Enable(this, id, true);
-    Enable(this, kMoveDown, count > 1);
-    Enable(this, kMoveUp, count > 1);
+    Enable(this, IDC_MOVE_DOWN, count > 1);
+    Enable(this, IDC_MOVE_UP, count > 1);
   }
-  Enable(this, kAdd, true);
+  Enable(this, IDC_ADD_QUESTION, true);
   if (sel == 0 && count > 1) {
-    Enable(this, kMoveUp, false);
-    Enable(this, kMoveDown, true);
+    Enable(this, IDC_MOVE_UP, false);
+    Enable(this, IDC_MOVE_DOWN, true);
   } else if (sel == count - 1 && count > 1) {
-    Enable(this, kMoveDown, false);
-    Enable(this, kMoveUp, true);
+    Enable(this, IDC_MOVE_DOWN, false);
+    Enable(this, IDC_MOVE_UP, true);
   }
   if (sel >= 0) {
     m_editButton->EnableWindow(m_questionList->GetText(sel) != PageBreakLine() ? TRUE : FALSE);
@@ -170,7 +162,7 @@ void CFormEditorDlg::TakeDescription(bool onlyWhenModified) {
 
 void CFormEditorDlg::OnEditButton() {
   if (m_questionList->GetCurSel() < 0) {
-    AfxMessageBox(LoadResString(32788), MB_OK);
+    AfxMessageBox(LoadResString(IDS_SELECT_QUESTION), MB_OK);
     return;
   }
   OnEdit();
@@ -293,7 +285,7 @@ LRESULT CFormEditorDlg::OnKey(int key, int index) {
     return -2;
   if (key == VK_DELETE) {
     std::string line = m_questionList->GetText(index);
-    if (AfxMessageBox(AfxFormatString1(32800, line), MB_YESNO) != IDYES)
+    if (AfxMessageBox(AfxFormatString1(IDS_DELETE_PROMPT, line), MB_YESNO) != IDYES)
       return -2;
     Form().Definition().Remove(m_questionList->EntryAt(index));
     m_questionList->DeleteString(index);
@@ -312,13 +304,13 @@ LRESULT CFormEditorDlg::OnKey(int key, int index) {
 bool CFormEditorDlg::NameCheck() {
   const std::string& name = Form().Definition().formName;
   if (name.empty()) {
-    AfxMessageBox(LoadResString(32820), MB_OK);
+    AfxMessageBox(LoadResString(IDS_FORM_NAME_REQUIRED), MB_OK);
     return false;
   }
   if (const CMapStringToString* map = m_document->GetFormMap()) {
     for (const auto& [key, path] : *map) {
       if (qv::EqualsNoCase(key, name) && !qv::EqualsNoCase(m_openingName, name)) {
-        AfxMessageBox(LoadResString(32814), MB_OK);
+        AfxMessageBox(LoadResString(IDS_DUPLICATE_FORM), MB_OK);
         m_nameBox->SetWindowText("");
         m_nameBox->SetFocus();
         return false;
@@ -330,7 +322,7 @@ bool CFormEditorDlg::NameCheck() {
 
 void CFormEditorDlg::Finish(int result) {
   if (Form().Definition().formName.find(" - ") != std::string::npos) {
-    AfxMessageBox(LoadResString(32823), MB_OK);
+    AfxMessageBox(LoadResString(IDS_FORM_NAME_SEPARATOR), MB_OK);
     m_nameBox->SetFocus();
     return;
   }
@@ -393,19 +385,19 @@ void CFormEditorDlg::OnPreview() {
   UINT message = 0;
   switch (result) {
     case 0:
-      message = 32793;
+      message = IDS_EXEC_OUT_OF_MEMORY;
       break;
     case 2:
-      message = 32795;
+      message = IDS_EXEC_FILE_NOT_FOUND;
       break;
     case 3:
-      message = 32796;
+      message = IDS_EXEC_PATH_NOT_FOUND;
       break;
     case 11:
-      message = 32794;
+      message = IDS_EXEC_BAD_FORMAT;
       break;
     default:
       return;  // not reported
   }
-  AfxMessageBox(AfxFormatString1(message, LoadResString(32797)), MB_OK);
+  AfxMessageBox(AfxFormatString1(message, LoadResString(IDS_VIEWER_LAUNCH_FAILED)), MB_OK);
 }

@@ -12,11 +12,12 @@
 #include "forms/CustomForm.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/Dialog.h"
+#include "resources/ResourceIds.h"
 #include "view/CustomDoc.h"
 
 class CFormEditorDlg : public CDialog {
  public:
-  static constexpr int kTemplate = 103;
+  static constexpr int kTemplate = IDD_FORM_EDITOR;
 
   CFormEditorDlg(CWnd* parent, int editMode, const std::string& formName, CCustomDoc* document);
   ~CFormEditorDlg() override;

@@ -1,6 +1,7 @@
 #include "editor/ItemListDlg.h"
 
 #include "platform/ui/MessageBox.h"
+#include "resources/ResourceIds.h"
 #include "resources/StringTable.h"
 
 CItemListDlg::CItemListDlg(CWnd* parent, BOOL hasItems, CFormField::ItemList* items,
@@ -9,19 +10,19 @@ CItemListDlg::CItemListDlg(CWnd* parent, BOOL hasItems, CFormField::ItemList* it
       m_hasItems(hasItems != FALSE ? 1 : 0),
       m_items(items),
       m_controlType(*controlType) {
-  OnCommand(BN_CLICKED, 6, [this] { OnInsert(); });
-  OnCommand(BN_CLICKED, 7, [this] { OnDelete(); });
-  OnCommand(LBN_DBLCLK, 1011, [this] { OnDblclkList(); });
+  OnCommand(BN_CLICKED, IDC_INSERT_ITEM, [this] { OnInsert(); });
+  OnCommand(BN_CLICKED, IDC_DELETE_ITEM, [this] { OnDelete(); });
+  OnCommand(LBN_DBLCLK, IDC_ITEM_LIST, [this] { OnDblclkList(); });
   OnMessage(WM_VKEYTOITEM, [this](WPARAM w, LPARAM l) { return OnVKeyToItem(w, l); });
-  OnHelp(9, kTemplate);
+  OnHelp(IDHELP, kTemplate);
 }
 
 BOOL CItemListDlg::OnInitDialog() {
   CDialog::OnInitDialog();
-  m_insertButton = dynamic_cast<CButton*>(GetDlgItem(6));
-  m_deleteButton = dynamic_cast<CButton*>(GetDlgItem(7));
-  m_itemList = dynamic_cast<CListBox*>(GetDlgItem(1011));
-  m_itemName = dynamic_cast<CEdit*>(GetDlgItem(1010));
+  m_insertButton = dynamic_cast<CButton*>(GetDlgItem(IDC_INSERT_ITEM));
+  m_deleteButton = dynamic_cast<CButton*>(GetDlgItem(IDC_DELETE_ITEM));
+  m_itemList = dynamic_cast<CListBox*>(GetDlgItem(IDC_ITEM_LIST));
+  m_itemName = dynamic_cast<CEdit*>(GetDlgItem(IDC_ITEM_NAME));
   if (m_hasItems == 1)
     for (const auto& item : *m_items)
       m_itemList->AddString(item->text);
@@ -88,7 +89,7 @@ void CItemListDlg::OnOK() {
     for (const auto& item : *m_items)
       anyLeft = anyLeft || !item->pendingDelete;
     if (!anyLeft) {
-      AfxMessageBox(LoadResString(32825), MB_OK);
+      AfxMessageBox(LoadResString(IDS_FIXED_LIST_NEEDS_ITEM), MB_OK);
       m_itemName->SetFocus();
       return;
     }

@@ -7,10 +7,11 @@
 #include "forms/FormField.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/Dialog.h"
+#include "resources/ResourceIds.h"
 
 class CItemListDlg : public CDialog {
  public:
-  static constexpr int kTemplate = 102;
+  static constexpr int kTemplate = IDD_ITEM_LIST;
 
   CItemListDlg(CWnd* parent, BOOL hasItems, CFormField::ItemList* items, const int* controlType);
 

@@ -4,17 +4,10 @@
 #include "forms/ProfileFile.h"
 #include "platform/text/CaseFold.h"
 #include "platform/ui/MessageBox.h"
+#include "resources/ResourceIds.h"
 #include "resources/StringTable.h"
 
 namespace {
-
-constexpr int kQuestionBox = 1000;
-constexpr int kInventoryBox = 1002;
-constexpr int kDescriptionBox = 1003;
-constexpr int kEditBoxRadio = 1004;
-constexpr int kEditListRadio = 1005;
-constexpr int kFixedListRadio = 1006;
-constexpr int kRequiredBox = 201;
 
 CButton* Radio(CWnd* dialog, int id) {
   return dynamic_cast<CButton*>(dialog->GetDlgItem(id));
@@ -25,19 +18,19 @@ CButton* Radio(CWnd* dialog, int id) {
 CQuestionDlg::CQuestionDlg(CWnd* parent, int editMode, CFormField* entry,
                            const CFormDefinition::FieldList* entries)
     : CDialog(kTemplate, parent), m_entry(entry), m_editMode(editMode), m_entries(entries) {
-  for (int id : {kEditBoxRadio, kEditListRadio, kFixedListRadio, kRequiredBox})
+  for (int id : {IDC_EDIT_BOX, IDC_COMBO_EDIT_LIST, IDC_COMBO_FIXED_LIST, IDC_REQUIRED})
     OnCommand(BN_CLICKED, id, [this] { OnChange(); });
-  for (int id : {kQuestionBox, kInventoryBox, kDescriptionBox})
+  for (int id : {IDC_QUESTION_TEXT, IDC_INVENTORY_NAME, IDC_QUESTION_DESCRIPTION})
     OnCommand(EN_UPDATE, id, [this] { OnChange(); });
-  OnHelp(9, kTemplate);
+  OnHelp(IDHELP, kTemplate);
 }
 
 BOOL CQuestionDlg::OnInitDialog() {
   CDialog::OnInitDialog();
-  m_editBoxRadio = Radio(this, kEditBoxRadio);
-  m_description = dynamic_cast<CEdit*>(GetDlgItem(kDescriptionBox));
-  m_inventoryName = dynamic_cast<CEdit*>(GetDlgItem(kInventoryBox));
-  m_questionText = dynamic_cast<CEdit*>(GetDlgItem(kQuestionBox));
+  m_editBoxRadio = Radio(this, IDC_EDIT_BOX);
+  m_description = dynamic_cast<CEdit*>(GetDlgItem(IDC_QUESTION_DESCRIPTION));
+  m_inventoryName = dynamic_cast<CEdit*>(GetDlgItem(IDC_INVENTORY_NAME));
+  m_questionText = dynamic_cast<CEdit*>(GetDlgItem(IDC_QUESTION_TEXT));
   m_oldQuestion = m_entry->questionText;
   m_oldInventory = m_entry->inventoryName;
   m_oldDescription = m_entry->description;
@@ -50,18 +43,18 @@ BOOL CQuestionDlg::OnInitDialog() {
     m_questionText->SetWindowText(m_entry->questionText);
     m_inventoryName->SetWindowText(m_entry->inventoryName);
     m_description->SetWindowText(m_entry->description);
-    SetWindowText(LoadResString(32819));
+    SetWindowText(LoadResString(IDS_EDIT_QUESTION_CAPTION));
     switch (m_entry->controlType) {
       case CFormField::kEditBox:
-        Radio(this, kEditBoxRadio)->SetCheck(BST_CHECKED);
+        Radio(this, IDC_EDIT_BOX)->SetCheck(BST_CHECKED);
         m_listType = 0;
         break;
       case CFormField::kFixedList:
-        Radio(this, kFixedListRadio)->SetCheck(BST_CHECKED);
+        Radio(this, IDC_COMBO_FIXED_LIST)->SetCheck(BST_CHECKED);
         m_listType = 1;
         break;
       case CFormField::kEditList:
-        Radio(this, kEditListRadio)->SetCheck(BST_CHECKED);
+        Radio(this, IDC_COMBO_EDIT_LIST)->SetCheck(BST_CHECKED);
         m_listType = 1;
         break;
       default:
@@ -72,7 +65,7 @@ BOOL CQuestionDlg::OnInitDialog() {
     SetDefaultButtonText();
     Exchange(true);
   } else {
-    Radio(this, kEditBoxRadio)->SetCheck(BST_CHECKED);
+    Radio(this, IDC_EDIT_BOX)->SetCheck(BST_CHECKED);
     SetDefaultButtonText();
   }
   m_questionText->SetFocus();
@@ -81,11 +74,11 @@ BOOL CQuestionDlg::OnInitDialog() {
 }
 
 void CQuestionDlg::SetDefaultButtonText() {
-  GetDlgItem(IDOK)->SetWindowText(LoadResString(m_listType == 1 ? 32816 : 32815));
+  GetDlgItem(IDOK)->SetWindowText(LoadResString(m_listType == 1 ? IDS_NEXT : IDS_FINISH));
 }
 
 void CQuestionDlg::Exchange(bool toControls) {
-  CButton* box = Radio(this, kRequiredBox);
+  CButton* box = Radio(this, IDC_REQUIRED);
   if (toControls)
     box->SetCheck(m_required != 0 ? BST_CHECKED : BST_UNCHECKED);
   else
@@ -96,10 +89,10 @@ void CQuestionDlg::OnChange() {
   if (m_initialised != 1)
     return;
   m_dirty = 1;
-  if (Radio(this, kEditListRadio)->GetCheck() == BST_CHECKED ||
-      Radio(this, kFixedListRadio)->GetCheck() == BST_CHECKED)
+  if (Radio(this, IDC_COMBO_EDIT_LIST)->GetCheck() == BST_CHECKED ||
+      Radio(this, IDC_COMBO_FIXED_LIST)->GetCheck() == BST_CHECKED)
     m_listType = 1;
-  else if (Radio(this, kEditBoxRadio)->GetCheck() == BST_CHECKED)
+  else if (Radio(this, IDC_EDIT_BOX)->GetCheck() == BST_CHECKED)
     m_listType = 0;
   SetDefaultButtonText();
   Exchange(false);
@@ -127,11 +120,11 @@ int CQuestionDlg::Validate() {
   }
   m_entry->description.clear();
   m_entry->description = m_description->GetWindowText();
-  if (Radio(this, kEditBoxRadio)->GetCheck() == BST_CHECKED)
+  if (Radio(this, IDC_EDIT_BOX)->GetCheck() == BST_CHECKED)
     m_entry->controlType = CFormField::kEditBox;
-  else if (Radio(this, kFixedListRadio)->GetCheck() == BST_CHECKED)
+  else if (Radio(this, IDC_COMBO_FIXED_LIST)->GetCheck() == BST_CHECKED)
     m_entry->controlType = CFormField::kFixedList;
-  else if (Radio(this, kEditListRadio)->GetCheck() == BST_CHECKED)
+  else if (Radio(this, IDC_COMBO_EDIT_LIST)->GetCheck() == BST_CHECKED)
     m_entry->controlType = CFormField::kEditList;
   m_controlType = m_entry->controlType;
   m_entry->required = m_required != 0;
@@ -140,7 +133,8 @@ int CQuestionDlg::Validate() {
 
 void CQuestionDlg::OnOK() {
   if (m_dirty == 1) {
-    static constexpr UINT kMessages[] = {0, 32792, 32811, 32812, 32824};
+    static constexpr UINT kMessages[] = {0, IDS_QUESTION_FIELDS_REQUIRED, IDS_DUPLICATE_QUESTION,
+                                         IDS_DUPLICATE_DATABASE_ID, IDS_INVENTORY_NAME_SEPARATOR};
     int error = Validate();
     if (error != 0) {
       AfxMessageBox(LoadResString(kMessages[error]), MB_OK);

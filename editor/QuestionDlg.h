@@ -8,10 +8,11 @@
 #include "forms/FormDefinition.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/Dialog.h"
+#include "resources/ResourceIds.h"
 
 class CQuestionDlg : public CDialog {
  public:
-  static constexpr int kTemplate = 101;
+  static constexpr int kTemplate = IDD_QUESTION;
 
   CQuestionDlg(CWnd* parent, int editMode, CFormField* entry,
                const CFormDefinition::FieldList* entries);

@@ -6,12 +6,14 @@
 #include <string>
 
 #include "platform/wintypes.h"
+#include "resources/ResourceIds.h"
 
 class CFieldException {
  public:
   // String-table ids of the two kinds.
-  static constexpr UINT kMemoryAllocation = 32801;  // "Field memory allocation error!"
-  static constexpr UINT kParsing = 32803;           // "Field parsing error!"
+  static constexpr UINT kMemoryAllocation =
+      IDS_FIELD_ALLOCATION_ERROR;                            // "Field memory allocation error!"
+  static constexpr UINT kParsing = IDS_FIELD_PARSING_ERROR;  // "Field parsing error!"
 
   // Loads the message of `messageId` from the string table ("" when the table lacks it).
   explicit CFieldException(UINT messageId);

@@ -18,6 +18,7 @@
 #include "platform/tasklib/TaskLib.h"
 #include "platform/text/CaseFold.h"
 #include "platform/ui/MessageBox.h"
+#include "resources/ResourceIds.h"
 #include "resources/StringTable.h"
 
 namespace {
@@ -34,9 +35,6 @@ constexpr char kRequiredWord[] = "R";
 constexpr char kNotRequiredWord[] = "NR";
 constexpr char kSeparatorWord[] = "SEPARATOR";
 constexpr char kPageBreakWord[] = "PAGEBREAK";
-
-constexpr UINT kCaptionId = 32810;    // "Custom Data Forms"
-constexpr UINT kSaveErrorId = 32822;  // could not save the form "%1" ... core server "%2"
 
 constexpr DWORD kServerNameSize = 80;
 constexpr std::size_t kTempPathSize = 520;
@@ -207,8 +205,8 @@ bool CCustomForm::CreateFormFile() {
 }
 
 void CCustomForm::ShowSaveError(const char* server) const {
-  std::string message = AfxFormatString2(kSaveErrorId, definition_->formName, server);
-  MessageBoxA(nullptr, message.c_str(), LoadResString(kCaptionId).c_str(), MB_OK | MB_ICONSTOP);
+  std::string message = AfxFormatString2(IDS_SAVE_FAILED, definition_->formName, server);
+  MessageBoxA(nullptr, message.c_str(), LoadResString(IDS_CAPTION).c_str(), MB_OK | MB_ICONSTOP);
 }
 
 int CCustomForm::Save() {

@@ -6,12 +6,10 @@
 #include "forms/CustomForm.h"
 #include "forms/FieldException.h"
 #include "platform/ui/MessageBox.h"
+#include "resources/ResourceIds.h"
 #include "resources/StringTable.h"
 
 namespace {
-
-// String-table id of "Unable to allocate memory for the form!".
-constexpr UINT kNoMemoryForForm = 32798;
 
 // A form's parts could not be allocated: the program cannot go on. Shows `message` first
 // when there is one.
@@ -109,7 +107,7 @@ CCustomForm::CCustomForm() {
   try {
     definition_ = std::make_unique<CFormDefinition>();
   } catch (const std::bad_alloc&) {
-    EndProgramForMemory(LoadResString(kNoMemoryForForm));
+    EndProgramForMemory(LoadResString(IDS_FORM_ALLOCATION_FAILED));
   }
   try {
     profileFile_ = std::make_unique<CProfileFile>();

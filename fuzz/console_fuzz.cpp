@@ -42,6 +42,7 @@
 #include "platform/ui/Timers.h"
 #include "platform/ui/Ui.h"
 #include "resources/Dialogs.h"
+#include "resources/ResourceIds.h"
 #include "tools/console/TaskHost.h"
 #include "view/CustomFrame.h"
 #include "view/CustomView.h"
@@ -55,7 +56,12 @@ const char kShare[] = "\\\\CORE1\\qvlogon\\";
 constexpr int kListKeys[] = {VK_F5, VK_DELETE, VK_RETURN, VK_APPS, VK_UP, VK_DOWN, VK_HOME, VK_END};
 constexpr int kDialogKeys[] = {VK_RETURN, VK_ESCAPE, VK_DELETE, VK_INSERT, VK_UP,
                                VK_DOWN,   VK_HOME,   VK_END,    VK_F1,     'A'};
-constexpr LONG kCommands[] = {32768, 32770, 32771, 32772, 32773, 32778, 32781, 32786, 32787, 1};
+// The commands a console sends, and one that the control ignores.
+constexpr LONG kCommands[] = {ID_FORMS_MODIFY,     ID_FORMS_NEWFORM,
+                              ID_FORMS_SCHEDULE,   ID_FORMS_DELETE,
+                              ID_FORMS_PROPERTIES, ID_VIEW_LARGEICONS,
+                              ID_VIEW_DETAILS,     ID_TOOLBAR_MULTIPLEFORMS,
+                              ID_TOOLBAR_REFRESH,  1};
 // Now and then the console removes a name's tasks, as its task pane can.
 constexpr int kUnscheduleChance = 16;
 constexpr int kMaxActions = 300;

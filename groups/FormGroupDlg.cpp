@@ -8,20 +8,10 @@
 #include "platform/text/CaseFold.h"
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/WaitCursor.h"
+#include "resources/ResourceIds.h"
 #include "resources/StringTable.h"
 #include "view/CustomDoc.h"
 #include "view/CustomView.h"
-
-namespace {
-
-constexpr int kNameBox = 1021;
-constexpr int kFormList = 1022;
-constexpr UINT kMustSelectForm = 32821;
-constexpr UINT kMustEnterName = 32791;
-constexpr UINT kDuplicateName = 32813;
-constexpr UINT kCaption = 32810;
-
-}  // namespace
 
 CFormGroupDlg::CFormGroupDlg(CWnd* parent, int mode, CCustomDoc* document,
                              const std::string& groupName, CCustomView* view)
@@ -42,24 +32,24 @@ CFormGroupDlg::CFormGroupDlg(CWnd* parent, int mode, CCustomDoc* document,
     m_bListValid = m_pGroupList != nullptr ? 1 : 0;
   }
 
-  OnCommand(EN_CHANGE, kNameBox, [this] { OnChangeGroupName(); });
-  OnCommand(LBN_SELCHANGE, kFormList, [this] { OnSelchangeFormList(); });
-  OnCommand(CLBN_CHKCHANGE, kFormList, [this] { OnCheckChangeFormList(); });
-  OnHelp(9, kTemplate);
+  OnCommand(EN_CHANGE, IDC_GROUP_NAME, [this] { OnChangeGroupName(); });
+  OnCommand(LBN_SELCHANGE, IDC_GROUP_FORMS, [this] { OnSelchangeFormList(); });
+  OnCommand(CLBN_CHKCHANGE, IDC_GROUP_FORMS, [this] { OnCheckChangeFormList(); });
+  OnHelp(IDHELP, kTemplate);
 }
 
 CFormGroupDlg::~CFormGroupDlg() = default;
 
 std::unique_ptr<CWnd> CFormGroupDlg::CreateControl(const DialogItemTemplate& item) {
-  if (item.id == kFormList)
+  if (item.id == IDC_GROUP_FORMS)
     return std::make_unique<CCheckListBox>();
   return nullptr;
 }
 
 BOOL CFormGroupDlg::OnInitDialog() {
   CDialog::OnInitDialog();
-  m_groupNameBox = dynamic_cast<CEdit*>(GetDlgItem(kNameBox));
-  m_formList = dynamic_cast<CCheckListBox*>(GetDlgItem(kFormList));
+  m_groupNameBox = dynamic_cast<CEdit*>(GetDlgItem(IDC_GROUP_NAME));
+  m_formList = dynamic_cast<CCheckListBox*>(GetDlgItem(IDC_GROUP_FORMS));
   // Putting the name in raises EN_CHANGE: a group opened for change starts changed.
   if (!m_strGroupName.empty())
     m_groupNameBox->SetWindowText(m_strGroupName);
@@ -116,7 +106,7 @@ void CFormGroupDlg::OnCheckChangeFormList() {
 }
 
 void CFormGroupDlg::Tell(UINT id) {
-  MessageBoxA(this, LoadResString(id).c_str(), LoadResString(kCaption).c_str(), MB_OK);
+  MessageBoxA(this, LoadResString(id).c_str(), LoadResString(IDS_CAPTION).c_str(), MB_OK);
 }
 
 void CFormGroupDlg::OnOK() {
@@ -132,19 +122,19 @@ void CFormGroupDlg::OnOK() {
 
   if (m_bNewName == 1) {
     if (m_selectedForms.empty()) {
-      Tell(kMustSelectForm);
+      Tell(IDS_GROUP_NEEDS_FORM);
       return;
     }
     m_strGroupName = NameInBox();
     if (m_strGroupName.empty()) {
-      Tell(kMustEnterName);
+      Tell(IDS_GROUP_NAME_REQUIRED);
       m_groupNameBox->SetFocus();
       return;
     }
     for (CFormGroup* group = m_pGroupList->GetFirstGroup(); group != nullptr;
          group = m_pGroupList->GetNextGroup()) {
       if (qv::EqualsNoCase(group->GetGroupName(), m_strGroupName)) {
-        Tell(kDuplicateName);
+        Tell(IDS_DUPLICATE_GROUP);
         m_groupNameBox->SetWindowText("");
         m_groupNameBox->SetFocus();
         return;
@@ -153,7 +143,7 @@ void CFormGroupDlg::OnOK() {
     m_pGroupList->AddGroup(m_strGroupName, m_selectedForms);
   } else {
     if (m_selectedForms.empty()) {
-      Tell(kMustSelectForm);
+      Tell(IDS_GROUP_NEEDS_FORM);
       return;
     }
     std::string text = NameInBox();

@@ -14,13 +14,14 @@
 #include "groups/FormGroupList.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/Dialog.h"
+#include "resources/ResourceIds.h"
 
 class CCustomDoc;
 class CCustomView;
 
 class CFormGroupDlg : public CDialog {
  public:
-  static constexpr int kTemplate = 104;
+  static constexpr int kTemplate = IDD_FORM_GROUP;
   static constexpr int kModeModify = 0;
   static constexpr int kModeCreate = 1;
 

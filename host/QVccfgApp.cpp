@@ -5,11 +5,10 @@
 #include "platform/langrt/LangRt.h"
 #include "platform/ui/DialogTemplate.h"
 #include "resources/Dialogs.h"
+#include "resources/ResourceIds.h"
 #include "resources/StringTable.h"
 
 namespace {
-
-constexpr UINT kAppName = 32809;
 
 // A value of NL_LOADLANGUAGELIBRARY that names a library: 32 or more.
 bool IsLibrary(HINSTANCE handle) {
@@ -37,7 +36,7 @@ BOOL CQVccfgApp::InitInstance() {
   SetRegistryKey("Arvex\\Quovant\\QVNX\\QVccfg");
 
   if (!AppName().empty())
-    SetAppName(LoadResString(kAppName));
+    SetAppName(LoadResString(IDS_APP_NAME));
 
   return COleControlModule::InitInstance();
 }

@@ -8,24 +8,12 @@
 #include "platform/ui/Dialog.h"
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/WaitCursor.h"
+#include "resources/ResourceIds.h"
 #include "resources/StringTable.h"
 #include "view/CustomFrame.h"
 #include "view/CustomView.h"
 
-namespace {
-
-constexpr UINT kTypeName = 1;
-constexpr UINT kSharedMenu = 204;
-constexpr int kAboutBox = 1;
-constexpr UINT kRegistrationFailed = 32785;
-
-constexpr UINT kModify = 32768;
-constexpr UINT kNewForm = 32770;
-constexpr UINT kSchedule = 32771;
-constexpr UINT kDelete = 32772;
-constexpr UINT kProperties = 32773;
-
-}  // namespace
+namespace {}  // namespace
 
 CQVccfgCtrl::CQVccfgCtrl()
     : COleControl(kDispatchIid, kEventsIid),
@@ -116,7 +104,7 @@ int CQVccfgCtrl::OnCreate() {
     std::memset(&snapin, 0, sizeof snapin);
     if (FindSnapin(kSnapinName, &snapin) == FALSE &&
         RegisterTaskSnapin(kSnapinName, kSnapinProgram, "") == FALSE) {
-      AfxMessageBox(LoadResString(kRegistrationFailed), MB_ICONEXCLAMATION | MB_OK);
+      AfxMessageBox(LoadResString(IDS_REGISTRATION_FAILED), MB_ICONEXCLAMATION | MB_OK);
       return -1;
     }
   }
@@ -159,12 +147,12 @@ std::vector<qv::com::PropertyPageClass> CQVccfgCtrl::GetPropertyPageClasses() co
 }
 
 std::string CQVccfgCtrl::GetUserTypeName() const {
-  return LoadResString(kTypeName);
+  return LoadResString(IDS_QVCCFG);
 }
 
 LONG CQVccfgCtrl::GetSharedMenu() {
   if (m_sharedMenu.GetSafeHmenu() == 0)
-    m_sharedMenu.LoadMenu(kSharedMenu);
+    m_sharedMenu.LoadMenu(IDR_FORMS);
   return static_cast<LONG>(m_sharedMenu.GetSafeHmenu());
 }
 
@@ -173,15 +161,15 @@ void CQVccfgCtrl::OnUpdateCommandUI(LONG cmdUI) {
   if (ui == nullptr)
     return;
   switch (ui->m_nID) {
-    case kModify:
-    case kSchedule:
-    case kDelete:
-    case kProperties: {
+    case ID_FORMS_MODIFY:
+    case ID_FORMS_SCHEDULE:
+    case ID_FORMS_DELETE:
+    case ID_FORMS_PROPERTIES: {
       CCustomView* view = GetView();
       ui->Enable(view != nullptr && view->GetItemSelected() == 1);
       break;
     }
-    case kNewForm:
+    case ID_FORMS_NEWFORM:
       ui->Enable(TRUE);
       break;
     default:
@@ -192,8 +180,8 @@ void CQVccfgCtrl::OnUpdateCommandUI(LONG cmdUI) {
 
 void CQVccfgCtrl::OnCommand(LONG id) {
   auto command = static_cast<UINT>(id);
-  if (command != kModify && command != kNewForm && command != kSchedule && command != kDelete &&
-      command != kProperties)
+  if (command != ID_FORMS_MODIFY && command != ID_FORMS_NEWFORM && command != ID_FORMS_SCHEDULE &&
+      command != ID_FORMS_DELETE && command != ID_FORMS_PROPERTIES)
     return;
   if (CCustomView* view = GetView())
     view->SendMessage(WM_COMMAND, MAKEWPARAM(command, 0));
@@ -212,7 +200,7 @@ void CQVccfgCtrl::OnInitialUpdate(LONG /*lParam*/) {}
 void CQVccfgCtrl::OnNetmapSelChange() {}
 
 void CQVccfgCtrl::AboutBox() {
-  CDialog about(kAboutBox, this);
+  CDialog about(IDD_ABOUTBOX_QVCCFG, this);
   about.DoModal();
 }
 

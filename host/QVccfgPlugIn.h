@@ -9,6 +9,7 @@
 #include "platform/com/Guid.h"
 #include "platform/com/Unknown.h"
 #include "platform/wintypes.h"
+#include "resources/ResourceIds.h"
 
 class CQVccfgPlugIn final : public qv::com::Object<IConsolePlugIn> {
  public:
@@ -20,7 +21,7 @@ class CQVccfgPlugIn final : public qv::com::Object<IConsolePlugIn> {
   static constexpr const char* kConsoleKey =
       "Software\\Arvex\\Quovant\\QVNX\\Console\\PlugIns\\{A48C4D90-9281-11d1-8971-00A0C9323807}";
   // The display name's string, and the name given when that string cannot be loaded.
-  static constexpr UINT kDisplayNameId = 32782;
+  static constexpr UINT kDisplayNameId = IDS_PLUGIN_NAME;
   static constexpr const char* kDefaultDisplayName = "PlugIn";
 
   CQVccfgPlugIn() = default;

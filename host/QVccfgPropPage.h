@@ -7,14 +7,15 @@
 #include "platform/com/Guid.h"
 #include "platform/com/PropertyPage.h"
 #include "platform/wintypes.h"
+#include "resources/ResourceIds.h"
 
 class CQVccfgPropPage final : public COlePropertyPage {
  public:
   static constexpr CLSID kClassId{
       0xAE399778, 0x76F3, 0x11D1, {0x89, 0x69, 0x00, 0xA0, 0xC9, 0x32, 0x38, 0x07}};
   static constexpr const char* kProgId = "QVCCFG.QVccfgPropPage.1";
-  static constexpr int kTemplateId = 200;
-  static constexpr UINT kCaptionId = 200;
+  static constexpr int kTemplateId = IDD_PROPPAGE_QVCCFG;
+  static constexpr UINT kCaptionId = IDS_QVCCFG_PPG_CAPTION;
   // The string the page's class is registered with.
   static constexpr UINT kNameId = 2;
 

@@ -26,6 +26,7 @@ inline constexpr int IDOK = 1;
 inline constexpr int IDCANCEL = 2;
 inline constexpr int IDYES = 6;
 inline constexpr int IDNO = 7;
+inline constexpr int IDHELP = 9;  // a dialog's Help button
 inline constexpr UINT MB_OK = 0x00000000;
 inline constexpr UINT MB_OKCANCEL = 0x00000001;
 inline constexpr UINT MB_YESNOCANCEL = 0x00000003;

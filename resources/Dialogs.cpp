@@ -11,6 +11,7 @@
 #include "resources/Dialogs.h"
 
 #include "resources/Menus.h"
+#include "resources/ResourceIds.h"
 #include "resources/StringTable.h"
 
 namespace {
@@ -33,95 +34,105 @@ DialogItemTemplate DefPush(int id, const char* text, int x, int y, int cx = 50, 
 }
 
 DialogTemplate QuestionDialog() {
-  DialogTemplate t{101, "Add Question", kDialog, 287, 183, "MS Sans Serif", 8, {}};
+  DialogTemplate t{IDD_QUESTION, "Add Question", kDialog, 287, 183, "MS Sans Serif", 8, {}};
   t.items = {
       Label("&Question text:", 7, 7, 100, 8),
-      {"Edit", 1000, "", kTab | WS_BORDER | ES_AUTOHSCROLL, 7, 17, 216, 12},
+      {"Edit", IDC_QUESTION_TEXT, "", kTab | WS_BORDER | ES_AUTOHSCROLL, 7, 17, 216, 12},
       Label("&Inventory name:", 7, 34, 100, 8),
-      {"Edit", 1002, "", kTab | WS_BORDER | ES_AUTOHSCROLL, 7, 44, 216, 12},
+      {"Edit", IDC_INVENTORY_NAME, "", kTab | WS_BORDER | ES_AUTOHSCROLL, 7, 44, 216, 12},
       Label("&Description:", 7, 61, 100, 8),
-      {"Edit", 1003, "", kTab | WS_BORDER | ES_AUTOHSCROLL, 7, 71, 216, 24},
+      {"Edit", IDC_QUESTION_DESCRIPTION, "", kTab | WS_BORDER | ES_AUTOHSCROLL, 7, 71, 216, 24},
       Group("Control type options", 7, 100, 216, 52),
-      {"Button", 1004, "&Edit box", kTab | WS_GROUP | BS_AUTORADIOBUTTON, 15, 112, 120, 10},
-      {"Button", 1005, "&Combo box - (edit list)", kChild | BS_AUTORADIOBUTTON, 15, 124, 120, 10},
-      {"Button", 1006, "C&ombo box - (fixed list)", kChild | BS_AUTORADIOBUTTON, 15, 136, 120, 10},
+      {"Button", IDC_EDIT_BOX, "&Edit box", kTab | WS_GROUP | BS_AUTORADIOBUTTON, 15, 112, 120, 10},
+      {"Button", IDC_COMBO_EDIT_LIST, "&Combo box - (edit list)", kChild | BS_AUTORADIOBUTTON, 15,
+       124, 120, 10},
+      {"Button", IDC_COMBO_FIXED_LIST, "C&ombo box - (fixed list)", kChild | BS_AUTORADIOBUTTON, 15,
+       136, 120, 10},
       {"Static", -1, "", kChild | SS_ETCHEDHORZ, 7, 156, 216, 1},
-      {"Button", 201, "&Make the control a required field to fill out",
+      {"Button", IDC_REQUIRED, "&Make the control a required field to fill out",
        kTab | WS_GROUP | BS_AUTOCHECKBOX, 7, 162, 216, 10},
-      DefPush(1, "&Finish", 230, 7),
-      Push(2, "Cancel", 230, 24),
-      Push(9, "&Help", 230, 41),
+      DefPush(IDOK, "&Finish", 230, 7),
+      Push(IDCANCEL, "Cancel", 230, 24),
+      Push(IDHELP, "&Help", 230, 41),
   };
   return t;
 }
 
 DialogTemplate ItemListDialog() {
-  DialogTemplate t{102, "Add Items", kDialog, 287, 183, "MS Sans Serif", 8, {}};
+  DialogTemplate t{IDD_ITEM_LIST, "Add Items", kDialog, 287, 183, "MS Sans Serif", 8, {}};
   t.items = {
       Group("Enter items to display in control list", 7, 7, 216, 169),
       Label("Item &name:", 15, 20, 100, 8),
-      {"Edit", 1010, "", kTab | WS_BORDER | ES_AUTOHSCROLL, 15, 30, 145, 12},
-      DefPush(6, "&Insert", 166, 29),
+      {"Edit", IDC_ITEM_NAME, "", kTab | WS_BORDER | ES_AUTOHSCROLL, 15, 30, 145, 12},
+      DefPush(IDC_INSERT_ITEM, "&Insert", 166, 29),
       Label("Items &list:", 15, 48, 100, 8),
-      {"ListBox", 1011, "",
+      {"ListBox", IDC_ITEM_LIST, "",
        kTab | WS_BORDER | WS_VSCROLL | LBS_SORT | LBS_NOTIFY | LBS_WANTKEYBOARDINPUT |
            LBS_NOINTEGRALHEIGHT,
        15, 58, 145, 112},
-      Push(7, "&Delete", 166, 58),
-      Push(1, "&Finish", 230, 7),
-      Push(2, "Cancel", 230, 24),
-      Push(9, "&Help", 230, 41),
+      Push(IDC_DELETE_ITEM, "&Delete", 166, 58),
+      Push(IDOK, "&Finish", 230, 7),
+      Push(IDCANCEL, "Cancel", 230, 24),
+      Push(IDHELP, "&Help", 230, 41),
   };
   return t;
 }
 
 DialogTemplate FormEditorDialog() {
-  DialogTemplate t{103, "Create a Custom Data Form", kDialog, 287, 183, "MS Sans Serif", 8, {}};
+  DialogTemplate t{
+      IDD_FORM_EDITOR, "Create a Custom Data Form", kDialog, 287, 183, "MS Sans Serif", 8, {}};
   t.items = {
       Label("&Form name:", 7, 7, 60, 8),
-      {"Edit", 1013, "", kTab | WS_BORDER, 70, 5, 153, 12},
+      {"Edit", IDC_FORM_NAME, "", kTab | WS_BORDER, 70, 5, 153, 12},
       Label("&Description:", 7, 22, 60, 8),
-      {"Edit", 1014, "", kTab | WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL, 70, 20, 153,
-       24},
+      {"Edit", IDC_FORM_DESCRIPTION, "",
+       kTab | WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL, 70, 20, 153, 24},
       Group("C&reate questions for the data form", 7, 48, 216, 128),
-      {"ListBox", 1020, "",
+      {"ListBox", IDC_QUESTION_LIST, "",
        kTab | WS_BORDER | WS_VSCROLL | WS_HSCROLL | LBS_NOTIFY | LBS_WANTKEYBOARDINPUT |
            LBS_NOINTEGRALHEIGHT,
        15, 60, 145, 110},
-      Push(1018, "&Move Up", 166, 60),
-      Push(1019, "Mo&ve Down", 166, 77),
-      Push(1012, "&Add...", 166, 100),
-      Push(1015, "&Edit...", 166, 117),
-      Push(202, "De&lete", 166, 134),
-      Push(1017, "&Page Break", 166, 156),
-      DefPush(1, "&Close", 230, 7),
-      Push(203, "Prev&iew", 230, 24),
-      Push(9, "&Help", 230, 41),
+      Push(IDC_MOVE_UP, "&Move Up", 166, 60),
+      Push(IDC_MOVE_DOWN, "Mo&ve Down", 166, 77),
+      Push(IDC_ADD_QUESTION, "&Add...", 166, 100),
+      Push(IDC_EDIT_QUESTION, "&Edit...", 166, 117),
+      Push(IDC_DELETE_QUESTION, "De&lete", 166, 134),
+      Push(IDC_PAGE_BREAK, "&Page Break", 166, 156),
+      DefPush(IDOK, "&Close", 230, 7),
+      Push(IDC_PREVIEW, "Prev&iew", 230, 24),
+      Push(IDHELP, "&Help", 230, 41),
   };
   return t;
 }
 
 DialogTemplate GroupDialog() {
-  DialogTemplate t{
-      104, "Select Multiple Forms to Distribute", kDialog, 199, 164, "MS Sans Serif", 8, {}};
+  DialogTemplate t{IDD_FORM_GROUP,
+                   "Select Multiple Forms to Distribute",
+                   kDialog,
+                   199,
+                   164,
+                   "MS Sans Serif",
+                   8,
+                   {}};
   t.items = {
       Label("&Name of new group:", 7, 7, 130, 8),
-      {"Edit", 1021, "", kTab | WS_BORDER | ES_AUTOHSCROLL, 7, 17, 130, 12},
+      {"Edit", IDC_GROUP_NAME, "", kTab | WS_BORDER | ES_AUTOHSCROLL, 7, 17, 130, 12},
       Label("&Available forms:", 7, 34, 130, 8),
-      {"ListBox", 1022, "",
+      {"ListBox", IDC_GROUP_FORMS, "",
        kTab | WS_BORDER | WS_VSCROLL | WS_HSCROLL | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS |
            LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
        7, 44, 130, 113},
-      DefPush(1, "OK", 142, 7),
-      Push(2, "Cancel", 142, 24),
-      Push(9, "&Help", 142, 41),
+      DefPush(IDOK, "OK", 142, 7),
+      Push(IDCANCEL, "Cancel", 142, 24),
+      Push(IDHELP, "&Help", 142, 41),
   };
   return t;
 }
 
 // The control's about box.
 DialogTemplate AboutDialog() {
-  DialogTemplate t{1, "About QVccfg Control", kDialog, 234, 50, "MS Sans Serif", 8, {}};
+  DialogTemplate t{
+      IDD_ABOUTBOX_QVCCFG, "About QVccfg Control", kDialog, 234, 50, "MS Sans Serif", 8, {}};
   t.items = {
       {"Static", -1, "control", WS_CHILD | WS_VISIBLE | SS_ICON, 10, 10, 20, 20},
       Label("QVccfg, Version 6.1", 40, 10, 119, 8),
@@ -133,7 +144,7 @@ DialogTemplate AboutDialog() {
 // The control's property page: a child page, its caption string 200. The control has no
 // property of its own to set, and the page says so.
 DialogTemplate PropertyPage() {
-  DialogTemplate t{200, "", WS_CHILD | DS_SETFONT, 250, 62, "MS Sans Serif", 8, {}};
+  DialogTemplate t{IDD_PROPPAGE_QVCCFG, "", WS_CHILD | DS_SETFONT, 250, 62, "MS Sans Serif", 8, {}};
   t.items = {
       Label("No properties can be set for this control.", 13, 23, 224, 16),
   };
@@ -163,14 +174,14 @@ std::vector<Picture> ListPictures() {
   return {{"add new form", "add-new-form"}, {"form", "form"}, {"group", "group"}};
 }
 BitmapResource LargeImages() {
-  return Bitmap(201, 32, "large", ListPictures());
+  return Bitmap(IDB_LARGE_IMAGES, 32, "large", ListPictures());
 }
 BitmapResource SmallImages() {
-  return Bitmap(208, 16, "small", ListPictures());
+  return Bitmap(IDB_SMALL_IMAGES, 16, "small", ListPictures());
 }
 // One image per toolbar button, in button order.
 BitmapResource ToolbarImages() {
-  return Bitmap(204, 16, "toolbar",
+  return Bitmap(IDR_FORMS, 16, "toolbar",
                 {{"schedule", "schedule"},
                  {"delete", "delete"},
                  {"modify", "modify"},

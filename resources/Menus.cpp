@@ -1,5 +1,7 @@
 #include "resources/Menus.h"
 
+#include "resources/ResourceIds.h"
+
 namespace qv {
 namespace {
 
@@ -12,19 +14,24 @@ MenuItemResource Popup(const char* text, std::vector<MenuItemResource> items) {
 }
 
 // The shared menu that the console merges into its own.
-const MenuResource kSharedMenu{
-    204, {Popup("Fo&rms", {Command("&New Form...", 32770), Command("&Modify...", 32768)})}};
+const MenuResource kSharedMenu{IDR_FORMS,
+                               {Popup("Fo&rms", {Command("&New Form...", ID_FORMS_NEWFORM),
+                                                 Command("&Modify...", ID_FORMS_MODIFY)})}};
 
 // The list's context menu: its first pop-up is what the view shows.
-const MenuResource kPopupMenu{
-    207,
-    {Popup("PopUp", {Command("&Schedule a Form", 32771), Command("&Delete\tDel", 32772),
-                     Command("&Modify...", 32773)})}};
+const MenuResource kPopupMenu{IDR_CONTEXT_MENU,
+                              {Popup("PopUp", {Command("&Schedule a Form", ID_FORMS_SCHEDULE),
+                                               Command("&Delete\tDel", ID_FORMS_DELETE),
+                                               Command("&Modify...", ID_FORMS_PROPERTIES)})}};
 
 // Schedule | Delete, Modify, Refresh | Large icons, Small icons, List, Details | Multiple
 // forms.
-const ToolBarResource kToolBar{
-    204, 16, 16, {32783, 0, 32784, 32768, 32787, 0, 32778, 32779, 32780, 32781, 0, 32786}};
+const ToolBarResource kToolBar{IDR_FORMS,
+                               16,
+                               16,
+                               {ID_TOOLBAR_SCHEDULE, 0, ID_TOOLBAR_DELETE, ID_FORMS_MODIFY,
+                                ID_TOOLBAR_REFRESH, 0, ID_VIEW_LARGEICONS, ID_VIEW_SMALLICONS,
+                                ID_VIEW_LIST, ID_VIEW_DETAILS, 0, ID_TOOLBAR_MULTIPLEFORMS}};
 
 }  // namespace
 

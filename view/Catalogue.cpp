@@ -6,12 +6,12 @@
 #include "forms/ProfileFile.h"
 #include "platform/file/FileApi.h"
 #include "platform/registry/AppProfile.h"
+#include "resources/ResourceIds.h"
 #include "resources/StringTable.h"
 #include "view/CustomDoc.h"
 
 namespace {
 
-constexpr UINT IDS_ADD_NEW_FORM = 32808;
 constexpr const char* kOrderSection = "";  // the profile's top-level section
 
 std::string ItemKey(int n) {

@@ -7,6 +7,7 @@
 
 #include "platform/ui/FrameWnd.h"
 #include "platform/ui/ToolBar.h"
+#include "resources/ResourceIds.h"
 
 class CCustomDoc;
 class CCustomView;
@@ -22,7 +23,7 @@ class CCustomFrame : public CFrameWnd {
   DECLARE_DYNCREATE(CCustomFrame)
 
  public:
-  static constexpr int kToolBar = 204;
+  static constexpr int kToolBar = IDR_FORMS;
 
   CCustomFrame();
   ~CCustomFrame() override;

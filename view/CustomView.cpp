@@ -18,6 +18,7 @@
 #include "platform/ui/Menu.h"
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/WaitCursor.h"
+#include "resources/ResourceIds.h"
 #include "resources/StringTable.h"
 #include "view/CustomDoc.h"
 
@@ -25,33 +26,6 @@ IMPLEMENT_DYNCREATE(CCustomView)
 
 namespace {
 
-constexpr UINT kModify = 32768;
-constexpr UINT kNewForm = 32770;
-constexpr UINT kSchedule = 32771;
-constexpr UINT kDelete = 32772;
-constexpr UINT kProperties = 32773;
-constexpr UINT kLargeIconsCommand = 32778;
-constexpr UINT kSmallIconsCommand = 32779;
-constexpr UINT kListCommand = 32780;
-constexpr UINT kDetailsCommand = 32781;
-constexpr UINT kScheduleButton = 32783;
-constexpr UINT kDeleteButton = 32784;
-constexpr UINT kMultipleForms = 32786;
-constexpr UINT kRefresh = 32787;
-
-constexpr UINT kCaption = 32810;  // "Custom Data Forms"
-constexpr UINT kUnableToAddForm = 32789;
-constexpr UINT kSelectAnItem = 32790;
-constexpr UINT kUnableToAllocateForm = 32798;
-constexpr UINT kDeleteQuestion = 32800;
-constexpr UINT kScheduledRefusal = 32805;
-constexpr UINT kNameHeading = 32806;
-constexpr UINT kDescriptionHeading = 32807;
-constexpr UINT kNameTooLong = 33027;  // ours: the task's name is longer than its field
-
-constexpr int kPopupMenu = 207;
-constexpr int kLargeBitmap = 201;
-constexpr int kSmallBitmap = 208;
 constexpr COLORREF kMask = RGB(0, 255, 0);
 
 const char kViewTypeKey[] = "LastViewType";
@@ -63,18 +37,19 @@ char g_configurationData[kConfigurationDataSize];
 UINT g_taskDataFormat = 0;
 
 int ShowBox(UINT textId, UINT type = MB_OK) {
-  return MessageBoxA(nullptr, LoadResString(textId).c_str(), LoadResString(kCaption).c_str(), type);
+  return MessageBoxA(nullptr, LoadResString(textId).c_str(), LoadResString(IDS_CAPTION).c_str(),
+                     type);
 }
 
 // A name longer than a task's name field: no task can be made for it.
 void TellNameTooLong(const std::string& name) {
-  MessageBoxA(nullptr, AfxFormatString1(kNameTooLong, name).c_str(),
-              LoadResString(kCaption).c_str(), MB_OK | MB_ICONEXCLAMATION);
+  MessageBoxA(nullptr, AfxFormatString1(IDS_TASK_NAME_TOO_LONG, name).c_str(),
+              LoadResString(IDS_CAPTION).c_str(), MB_OK | MB_ICONEXCLAMATION);
 }
 
 // "Unable to delete %s, because it is currently a scheduled task." with the name for %s.
 std::string RefusalText(const std::string& name) {
-  std::string text = LoadResString(kScheduledRefusal);
+  std::string text = LoadResString(IDS_SCHEDULED_CANNOT_DELETE);
   std::size_t at = text.find("%s");
   if (at != std::string::npos)
     text.replace(at, 2, name);
@@ -109,33 +84,34 @@ CCustomDoc* CCustomView::GetDocument() const {
 }
 
 void CCustomView::AddCommands() {
-  OnCommandId(kNewForm, [this] { OnNewForm(); });
-  OnCommandId(kModify, [this] { OnModify(); });
-  OnCommandId(kProperties, [this] { OnProperties(); });
-  OnCommandId(kDelete, [this] { DeleteSelected(); });
-  OnCommandId(kDeleteButton, [this] { DeleteSelected(); });
-  OnCommandId(kSchedule, [this] { Schedule(); });
-  OnCommandId(kScheduleButton, [this] { Schedule(); });
-  OnCommandId(kMultipleForms, [this] { OnMultipleForms(); });
-  OnCommandId(kRefresh, [this] { Refresh(); });
-  OnCommandId(kLargeIconsCommand, [this] { SetViewType(kLargeIcons); });
-  OnCommandId(kDetailsCommand, [this] { SetViewType(kDetails); });
-  OnCommandId(kSmallIconsCommand, [this] { SetViewType(kSmallIcons); });
-  OnCommandId(kListCommand, [this] { SetViewType(kList); });
+  OnCommandId(ID_FORMS_NEWFORM, [this] { OnNewForm(); });
+  OnCommandId(ID_FORMS_MODIFY, [this] { OnModify(); });
+  OnCommandId(ID_FORMS_PROPERTIES, [this] { OnProperties(); });
+  OnCommandId(ID_FORMS_DELETE, [this] { DeleteSelected(); });
+  OnCommandId(ID_TOOLBAR_DELETE, [this] { DeleteSelected(); });
+  OnCommandId(ID_FORMS_SCHEDULE, [this] { Schedule(); });
+  OnCommandId(ID_TOOLBAR_SCHEDULE, [this] { Schedule(); });
+  OnCommandId(ID_TOOLBAR_MULTIPLEFORMS, [this] { OnMultipleForms(); });
+  OnCommandId(ID_TOOLBAR_REFRESH, [this] { Refresh(); });
+  OnCommandId(ID_VIEW_LARGEICONS, [this] { SetViewType(kLargeIcons); });
+  OnCommandId(ID_VIEW_DETAILS, [this] { SetViewType(kDetails); });
+  OnCommandId(ID_VIEW_SMALLICONS, [this] { SetViewType(kSmallIcons); });
+  OnCommandId(ID_VIEW_LIST, [this] { SetViewType(kList); });
 
-  OnUpdateCommandUI(kNewForm, [](CCmdUI* ui) { ui->Enable(TRUE); });
-  for (UINT id : {kModify, kProperties, kDelete, kDeleteButton, kSchedule, kScheduleButton})
+  OnUpdateCommandUI(ID_FORMS_NEWFORM, [](CCmdUI* ui) { ui->Enable(TRUE); });
+  for (UINT id : {ID_FORMS_MODIFY, ID_FORMS_PROPERTIES, ID_FORMS_DELETE, ID_TOOLBAR_DELETE,
+                  ID_FORMS_SCHEDULE, ID_TOOLBAR_SCHEDULE})
     OnUpdateCommandUI(id, [this](CCmdUI* ui) { ui->Enable(m_bItemSelected != 0); });
-  OnUpdateCommandUI(kMultipleForms, [this](CCmdUI* ui) {
+  OnUpdateCommandUI(ID_TOOLBAR_MULTIPLEFORMS, [this](CCmdUI* ui) {
     const CCustomDoc* document = GetDocument();
     ui->Enable(document != nullptr && document->GetFormMap() != nullptr &&
                document->GetFormMap()->GetCount() > 0);
   });
-  OnUpdateCommandUI(kRefresh, [](CCmdUI* ui) { ui->Enable(TRUE); });
-  const std::pair<UINT, int> presentations[] = {{kLargeIconsCommand, kLargeIcons},
-                                                {kDetailsCommand, kDetails},
-                                                {kSmallIconsCommand, kSmallIcons},
-                                                {kListCommand, kList}};
+  OnUpdateCommandUI(ID_TOOLBAR_REFRESH, [](CCmdUI* ui) { ui->Enable(TRUE); });
+  const std::pair<UINT, int> presentations[] = {{ID_VIEW_LARGEICONS, kLargeIcons},
+                                                {ID_VIEW_DETAILS, kDetails},
+                                                {ID_VIEW_SMALLICONS, kSmallIcons},
+                                                {ID_VIEW_LIST, kList}};
   for (auto [id, type] : presentations) {
     OnUpdateCommandUI(id, [this, type = type](CCmdUI* ui) {
       ui->Enable(TRUE);
@@ -193,13 +169,13 @@ int CCustomView::OnCreate() {
 }
 
 void CCustomView::MakeImagesAndColumns() {
-  m_largeImages.Create(kLargeBitmap, 32, 3, kMask);
+  m_largeImages.Create(IDB_LARGE_IMAGES, 32, 3, kMask);
   SetImageList(&m_largeImages, LVSIL_NORMAL);
-  m_smallImages.Create(kSmallBitmap, 16, 3, kMask);
+  m_smallImages.Create(IDB_SMALL_IMAGES, 16, 3, kMask);
   SetImageList(&m_smallImages, LVSIL_SMALL);
   const qv::AppProfile& profile = qv::TheAppProfile();
-  std::string name = LoadResString(kNameHeading);
-  std::string description = LoadResString(kDescriptionHeading);
+  std::string name = LoadResString(IDS_FORM_NAME_HEADING);
+  std::string description = LoadResString(IDS_FORM_DESCRIPTION_HEADING);
   int nameWidth = static_cast<int>(profile.GetProfileInt("", kNameWidthKey, 0));
   if (nameWidth == 0)
     nameWidth = 2 * GetStringWidth(name);
@@ -287,7 +263,7 @@ void CCustomView::OnNewForm() {
   std::unique_ptr<CFormEditorDlg> editor(new (std::nothrow)
                                              CFormEditorDlg(nullptr, 0, "", GetDocument()));
   if (editor == nullptr) {
-    ShowBox(kUnableToAddForm);
+    ShowBox(IDS_UNABLE_TO_ADD_FORM);
     return;
   }
   editor->DoModal();
@@ -304,7 +280,7 @@ void CCustomView::OnModify() {
   int index = 0;
   DWORD_PTR data = 0;
   if (!GetSelectedItem(&index, &data)) {
-    ShowBox(kSelectAnItem);
+    ShowBox(IDS_SELECT_ITEM);
     return;
   }
   if (data == kItemForm)
@@ -319,7 +295,7 @@ void CCustomView::ModifyForm(int index) {
   std::unique_ptr<CFormEditorDlg> editor(
       new (std::nothrow) CFormEditorDlg(nullptr, 1, GetItemText(index, 0), GetDocument()));
   if (editor == nullptr) {
-    ShowBox(kUnableToAllocateForm);
+    ShowBox(IDS_FORM_ALLOCATION_FAILED);
     return;
   }
   editor->DoModal();
@@ -393,7 +369,7 @@ void CCustomView::OnContextMenu(CPoint point) {
     point = CPoint{(icon.left + icon.right) / 2, (icon.top + icon.bottom) / 2};
   }
   CMenu menu;
-  if (menu.LoadMenu(kPopupMenu) == FALSE)
+  if (menu.LoadMenu(IDR_CONTEXT_MENU) == FALSE)
     return;
   if (CMenu* popup = menu.GetSubMenu(0))
     popup->TrackPopupMenu(TPM_CENTERALIGN | TPM_RIGHTBUTTON, point.x, point.y, this);
@@ -486,8 +462,9 @@ void CCustomView::DeleteSelected() {
   if (!GetSelectedItem(&index, &data) || static_cast<std::intptr_t>(data) < 0)
     return;
   std::string name = GetItemText(index, 0);
-  std::string question = AfxFormatString1(kDeleteQuestion, name);
-  if (MessageBoxA(nullptr, question.c_str(), LoadResString(kCaption).c_str(), MB_YESNO) != IDYES) {
+  std::string question = AfxFormatString1(IDS_DELETE_PROMPT, name);
+  if (MessageBoxA(nullptr, question.c_str(), LoadResString(IDS_CAPTION).c_str(), MB_YESNO) !=
+      IDYES) {
     SetFocus();
     return;
   }
@@ -495,7 +472,7 @@ void CCustomView::DeleteSelected() {
   TaskConfigRecord record;
   std::memset(&record, 0, sizeof record);
   auto refuse = [&] {
-    MessageBoxA(nullptr, RefusalText(name).c_str(), LoadResString(kCaption).c_str(), MB_OK);
+    MessageBoxA(nullptr, RefusalText(name).c_str(), LoadResString(IDS_CAPTION).c_str(), MB_OK);
     SetFocus();
     SelectAndFocus(index);
   };

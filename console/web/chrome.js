@@ -133,19 +133,9 @@ export function renderNavigation(con, app) {
   return el('nav', { class: 'nav-pane', 'aria-label': 'Navigation' }, tree);
 }
 
-// The task pane's own words, in the console's language.
-const PANE_TEXT = {
-  de: {
-    Tasks: 'Aufgaben', 'Run now': 'Jetzt ausf\u00fchren', Remove: 'Entfernen',
-    'No tasks are scheduled.': 'Keine Aufgaben geplant.', 'Not run yet.': 'Noch nicht ausgef\u00fchrt.',
-    'Cannot run: its script is missing.': 'Nicht ausf\u00fchrbar: Das Skript fehlt.',
-    'Running\u2026': 'L\u00e4uft\u2026', ok: 'ok', failed: 'fehlgeschlagen', Configurations: 'Konfigurationen',
-    'None.': 'Keine.', Clients: 'Clients', 'No forms.': 'Keine Formulare.',
-  },
-};
-
-function say(con, text) {
-  return (PANE_TEXT[con.language] || {})[text] || text;
+// The task pane's own words, as the console sends them in the user's language.
+function say(con, key) {
+  return con.text?.[key] ?? '';
 }
 
 // A run line may break after its commas and backslashes (and at its spaces), never inside a
@@ -165,10 +155,10 @@ function when(seconds) {
 }
 
 export function renderTaskPane(con, app) {
-  const pane = el('aside', { class: 'task-pane', 'aria-label': say(con, 'Tasks'), 'data-handle': con.taskPane || null });
+  const pane = el('aside', { class: 'task-pane', 'aria-label': say(con, 'tasks'), 'data-handle': con.taskPane || null });
   const tasks = con.tasks || [];
-  pane.append(el('h2', {}, say(con, 'Tasks')));
-  if (tasks.length === 0) pane.append(el('p', { class: 'empty' }, say(con, 'No tasks are scheduled.')));
+  pane.append(el('h2', {}, say(con, 'tasks')));
+  if (tasks.length === 0) pane.append(el('p', { class: 'empty' }, say(con, 'noTasks')));
   for (const task of tasks) {
     const runs = task.runs || [];
     pane.append(el('fieldset', { class: 'task', 'aria-label': task.name },
@@ -176,33 +166,33 @@ export function renderTaskPane(con, app) {
       el('div', { class: 'task-buttons' },
         el('button', { disabled: task.running || task.runnable === false ? '' : null,
           'data-press': `run:${task.id}`,
-          onclick: () => app.command({ command: 'runTask', id: task.id }) }, say(con, 'Run now')),
+          onclick: () => app.command({ command: 'runTask', id: task.id }) }, say(con, 'runNow')),
         el('button', { 'data-press': `remove:${task.id}`,
-          onclick: () => app.command({ command: 'removeTask', id: task.id }) }, say(con, 'Remove'))),
-      task.running ? el('p', { class: 'running', role: 'status' }, say(con, 'Running\u2026')) : null,
+          onclick: () => app.command({ command: 'removeTask', id: task.id }) }, say(con, 'remove'))),
+      task.running ? el('p', { class: 'running', role: 'status' }, say(con, 'running')) : null,
       task.runnable === false && !task.running
-        ? el('p', { class: 'not-runnable', role: 'note' }, say(con, 'Cannot run: its script is missing.')) : null,
+        ? el('p', { class: 'not-runnable', role: 'note' }, say(con, 'notRunnable')) : null,
       runs.length === 0 && !task.running && task.runnable !== false
-        ? el('p', { class: 'empty' }, say(con, 'Not run yet.')) : null,
+        ? el('p', { class: 'empty' }, say(con, 'notRunYet')) : null,
       runs.map((run) => el('details', { class: `run ${run.ok ? 'ok' : 'failed'}` },
         el('summary', {}, `${run.client} \u2014 ${when(run.time)} \u2014 ${say(con, run.ok ? 'ok' : 'failed')}`),
         el('pre', { class: 'run-lines' }, breakable((run.lines || []).map((line) =>
           `${line.key}=${line.value}: ${line.result}`).join('\n')))))));
   }
-  pane.append(el('h2', {}, say(con, 'Clients')));
+  pane.append(el('h2', {}, say(con, 'clients')));
   for (const client of con.clients || []) {
     const forms = client.forms || [];
     pane.append(el('fieldset', { class: 'client', 'aria-label': client.name },
       el('legend', {}, client.name),
-      forms.length === 0 ? el('p', { class: 'empty' }, say(con, 'No forms.'))
+      forms.length === 0 ? el('p', { class: 'empty' }, say(con, 'noForms'))
         : el('ul', { class: 'client-forms' }, forms.map((file) => el('li', {},
           el('button', {
             class: 'link', 'data-press': `form:${client.name}/${file}`, onclick: () => app.command({ command: 'viewClientForm', client: client.name, file }),
           }, file))))));
   }
-  pane.append(el('h2', {}, say(con, 'Configurations')));
+  pane.append(el('h2', {}, say(con, 'configurations')));
   const configs = con.configurations || [];
-  if (configs.length === 0) pane.append(el('p', { class: 'empty' }, say(con, 'None.')));
+  if (configs.length === 0) pane.append(el('p', { class: 'empty' }, say(con, 'noConfigurations')));
   else {
     pane.append(el('ul', { class: 'tree-view configs' }, configs.map((c) =>
       el('li', {}, `${c.name} `, el('span', { class: 'config-data' }, `(${c.data})`)))));

@@ -107,10 +107,9 @@ async function poll() {
 // is taken for stopped: the page says so, takes no more input and shows nothing of the last
 // state as if it were live.
 export let stopped = false;
-const STOPPED_TEXT = {
-  en: 'The console is no longer running. Start it again, then reload this page.',
-  de: 'Die Konsole l\u00e4uft nicht mehr. Starten Sie sie erneut und laden Sie dann diese Seite neu.',
-};
+// The notice comes in the console's words from its last state; before any state came, the
+// page has only its own.
+const STOPPED_TEXT = 'The console is no longer running. Start it again, then reload this page.';
 
 async function consoleGone() {
   if (stopped) return true;
@@ -131,10 +130,9 @@ function showStopped() {
   pollStop?.abort();
   const root = document.getElementById('app');
   for (const child of root.children) child.inert = true;
-  const language = app.state?.console?.language || document.documentElement.lang || 'en';
   root.append(el('div', { class: 'modal-layer stopped-layer' },
     el('div', { class: 'window stopped-notice', role: 'alert' },
-      el('div', { class: 'window-body' }, STOPPED_TEXT[language] || STOPPED_TEXT.en))));
+      el('div', { class: 'window-body' }, app.state?.console?.text?.stopped || STOPPED_TEXT))));
 }
 
 // ---- The development log and start-up

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "platform/ui/Controls.h"
+#include "resources/ResourceIds.h"
 
 namespace {
 
@@ -30,86 +31,132 @@ struct StringEntry {
 
 // In id order: looked up by binary search.
 const StringEntry kStrings[] = {
-    {1, "QVccfg-Steuerelement"},
-    {2, "QVccfg-Eigenschaftenseite"},
-    {200, "Allgemein"},
-    {32768, "\xC4ndert ein vorhandenes Formular\n\xC4ndern"},
-    {32770, "Erstellt ein neues Formular\nNeues Formular"},
-    {32771, "Plant die Verteilung eines Formulars\nFormular einplanen"},
-    {32772, "L\xF6scht ein vorhandenes Formular\nL\xF6schen"},
-    {32773, "Bearbeitet die Eigenschaften eines vorhandenen Formulars\nEigenschaften..."},
-    {32778,
+    {IDS_QVCCFG, "QVccfg-Steuerelement"},
+    {IDS_QVCCFG_PPG, "QVccfg-Eigenschaftenseite"},
+    {IDS_QVCCFG_PPG_CAPTION, "Allgemein"},
+    {ID_FORMS_MODIFY, "\xC4ndert ein vorhandenes Formular\n\xC4ndern"},
+    {ID_FORMS_NEWFORM, "Erstellt ein neues Formular\nNeues Formular"},
+    {ID_FORMS_SCHEDULE, "Plant die Verteilung eines Formulars\nFormular einplanen"},
+    {ID_FORMS_DELETE, "L\xF6scht ein vorhandenes Formular\nL\xF6schen"},
+    {ID_FORMS_PROPERTIES,
+     "Bearbeitet die Eigenschaften eines vorhandenen Formulars\nEigenschaften..."},
+    {ID_VIEW_LARGEICONS,
      "Zeigt die Elemente mit gro\xDF"
      "en Symbolen an\nGro\xDF"
      "e Symbole"},
-    {32779, "Zeigt die Elemente mit kleinen Symbolen an\nKleine Symbole"},
-    {32780, "Zeigt die Elemente in einer Liste an\nListe"},
-    {32781, "Zeigt Informationen zu jedem Element im Fenster an\nDetails"},
-    {32782, "Ben&utzerdefinierte Datenformulare"},
-    {32783, "Plant die Verteilung eines Formulars\nFormular einplanen"},
-    {32784, "L\xF6scht die markierten Formulare\nL\xF6schen"},
-    {32785,
+    {ID_VIEW_SMALLICONS, "Zeigt die Elemente mit kleinen Symbolen an\nKleine Symbole"},
+    {ID_VIEW_LIST, "Zeigt die Elemente in einer Liste an\nListe"},
+    {ID_VIEW_DETAILS, "Zeigt Informationen zu jedem Element im Fenster an\nDetails"},
+    {IDS_PLUGIN_NAME, "Ben&utzerdefinierte Datenformulare"},
+    {ID_TOOLBAR_SCHEDULE, "Plant die Verteilung eines Formulars\nFormular einplanen"},
+    {ID_TOOLBAR_DELETE, "L\xF6scht die markierten Formulare\nL\xF6schen"},
+    {IDS_REGISTRATION_FAILED,
      "Der Formular-Designer kann nicht ausgef\xFChrt werden, weil seine Registrierung in der "
      "Datenbank fehlgeschlagen ist.  F\xFChren Sie gegebenenfalls TBLFIX aus, um die Tabellen "
      "zu aktualisieren."},
-    {32786, "F\xFCgt eine neue Gruppe aus mehreren Formularen hinzu\nMehrere Formulare"},
-    {32787, "Aktualisiert die Informationen der Elemente\nAktualisieren"},
-    {32788, "W\xE4hlen Sie einen Eintrag aus der Fragenliste aus."},
-    {32789, "Das Formular kann nicht hinzugef\xFCgt werden"},
-    {32790, "W\xE4hlen Sie ein Element aus."},
-    {32791, "Sie m\xFCssen einen Gruppennamen eingeben."},
-    {32792, "Sie m\xFCssen den Fragetext und den Inventarnamen angeben."},
-    {32793, "%1  Nicht gen\xFCgend Arbeitsspeicher oder Ressourcen."},
-    {32794, "%1  Die .EXE-Datei ist ung\xFCltig."},
-    {32795, "%1  Die Datei wurde nicht gefunden."},
-    {32796, "%1  Der Pfad wurde nicht gefunden."},
-    {32797,
+    {ID_TOOLBAR_MULTIPLEFORMS,
+     "F\xFCgt eine neue Gruppe aus mehreren Formularen hinzu\nMehrere Formulare"},
+    {ID_TOOLBAR_REFRESH, "Aktualisiert die Informationen der Elemente\nAktualisieren"},
+    {IDS_SELECT_QUESTION, "W\xE4hlen Sie einen Eintrag aus der Fragenliste aus."},
+    {IDS_UNABLE_TO_ADD_FORM, "Das Formular kann nicht hinzugef\xFCgt werden"},
+    {IDS_SELECT_ITEM, "W\xE4hlen Sie ein Element aus."},
+    {IDS_GROUP_NAME_REQUIRED, "Sie m\xFCssen einen Gruppennamen eingeben."},
+    {IDS_QUESTION_FIELDS_REQUIRED, "Sie m\xFCssen den Fragetext und den Inventarnamen angeben."},
+    {IDS_EXEC_OUT_OF_MEMORY, "%1  Nicht gen\xFCgend Arbeitsspeicher oder Ressourcen."},
+    {IDS_EXEC_BAD_FORMAT, "%1  Die .EXE-Datei ist ung\xFCltig."},
+    {IDS_EXEC_FILE_NOT_FOUND, "%1  Die Datei wurde nicht gefunden."},
+    {IDS_EXEC_PATH_NOT_FOUND, "%1  Der Pfad wurde nicht gefunden."},
+    {IDS_VIEWER_LAUNCH_FAILED,
      "Das Anzeigeprogramm f\xFCr Formulare konnte aus folgendem Grund nicht gestartet "
      "werden: "},
-    {32798, "F\xFCr das Formular kann kein Speicher reserviert werden!"},
-    {32800, "Soll '%1' gel\xF6scht werden?"},
-    {32801, "Fehler beim Reservieren von Speicher f\xFCr ein Feld!"},
-    {32803, "Fehler beim Auswerten eines Feldes!"},
-    {32805, "%s kann nicht gel\xF6scht werden, da derzeit ein geplanter Task daf\xFCr besteht."},
-    {32806, "Formularname"},
-    {32807, "Formularbeschreibung"},
-    {32808, "Neues Formular hinzuf\xFCgen"},
-    {32809, "Formular-Designer"},
-    {32810, "Benutzerdefinierte Datenformulare"},
-    {32811, "Doppelte Fragetexte sind in einem Formular nicht zul\xE4ssig."},
-    {32812, "Doppelte Datenbank-IDs sind in einem Formular nicht zul\xE4ssig."},
-    {32813, "Doppelte Gruppennamen sind nicht zul\xE4ssig."},
-    {32814, "Doppelte Formularnamen sind nicht zul\xE4ssig."},
-    {32815, "&Fertig stellen"},
-    {32816, "&Weiter >"},
-    {32817, "-----Seitenumbruch-----"},
-    {32818, "Benutzerdefiniertes Datenformular bearbeiten"},
-    {32819, "Frage bearbeiten"},
-    {32820, "Sie m\xFCssen einen Formularnamen eingeben."},
-    {32821,
+    {IDS_FORM_ALLOCATION_FAILED, "F\xFCr das Formular kann kein Speicher reserviert werden!"},
+    {IDS_DELETE_PROMPT, "Soll '%1' gel\xF6scht werden?"},
+    {IDS_FIELD_ALLOCATION_ERROR, "Fehler beim Reservieren von Speicher f\xFCr ein Feld!"},
+    {IDS_FIELD_PARSING_ERROR, "Fehler beim Auswerten eines Feldes!"},
+    {IDS_SCHEDULED_CANNOT_DELETE,
+     "%s kann nicht gel\xF6scht werden, da derzeit ein geplanter Task daf\xFCr besteht."},
+    {IDS_FORM_NAME_HEADING, "Formularname"},
+    {IDS_FORM_DESCRIPTION_HEADING, "Formularbeschreibung"},
+    {IDS_ADD_NEW_FORM, "Neues Formular hinzuf\xFCgen"},
+    {IDS_APP_NAME, "Formular-Designer"},
+    {IDS_CAPTION, "Benutzerdefinierte Datenformulare"},
+    {IDS_DUPLICATE_QUESTION, "Doppelte Fragetexte sind in einem Formular nicht zul\xE4ssig."},
+    {IDS_DUPLICATE_DATABASE_ID, "Doppelte Datenbank-IDs sind in einem Formular nicht zul\xE4ssig."},
+    {IDS_DUPLICATE_GROUP, "Doppelte Gruppennamen sind nicht zul\xE4ssig."},
+    {IDS_DUPLICATE_FORM, "Doppelte Formularnamen sind nicht zul\xE4ssig."},
+    {IDS_FINISH, "&Fertig stellen"},
+    {IDS_NEXT, "&Weiter >"},
+    {IDS_PAGE_BREAK, "-----Seitenumbruch-----"},
+    {IDS_EDIT_FORM_CAPTION, "Benutzerdefiniertes Datenformular bearbeiten"},
+    {IDS_EDIT_QUESTION_CAPTION, "Frage bearbeiten"},
+    {IDS_FORM_NAME_REQUIRED, "Sie m\xFCssen einen Formularnamen eingeben."},
+    {IDS_GROUP_NEEDS_FORM,
      "Sie m\xFCssen mindestens ein Formular ausw\xE4hlen, um diese Gruppe einplanen zu "
      "k\xF6nnen."},
-    {32822,
+    {IDS_SAVE_FAILED,
      "Beim Speichern des Formulars \"%1\" ist ein Fehler aufgetreten.\nWenn dies eine "
      "zus\xE4tzliche Konsole ist, ben\xF6tigen Sie Administratorrechte auf dem Zentralserver "
      "\"%2\"."},
-    {32823, "Die Zeichenfolge \" - \" ist im Formularnamen nicht zul\xE4ssig."},
-    {32824, "Die Zeichenfolge \" - \" ist im Inventarnamen nicht zul\xE4ssig."},
-    {32825,
+    {IDS_FORM_NAME_SEPARATOR, "Die Zeichenfolge \" - \" ist im Formularnamen nicht zul\xE4ssig."},
+    {IDS_INVENTORY_NAME_SEPARATOR,
+     "Die Zeichenfolge \" - \" ist im Inventarnamen nicht zul\xE4ssig."},
+    {IDS_FIXED_LIST_NEEDS_ITEM,
      "F\xFCr den Feldtyp \"Kombinationsfeld - (feste Liste)\" m\xFCssen Sie mindestens einen "
      "Eintrag eingeben."},
-    {33024,
+    {IDS_TASK_NAME_BAD_CHARACTER,
      "Der Task '%1' kann nicht ausgef\xFChrt werden: Sein Name enth\xE4lt ein Zeichen, das ein "
      "Dateiname nicht enthalten kann (\\ / : * ? \" < > |), daher hat er kein Verteilungsskript."},
-    {33025,
+    {IDS_TASK_NO_SCRIPTS_DIRECTORY,
      "Der Task '%1' kann nicht ausgef\xFChrt werden: Das Skriptverzeichnis des Core-Servers wurde "
      "nicht gefunden, daher hat er kein Verteilungsskript."},
-    {33026,
+    {IDS_TASK_SCRIPT_NOT_WRITTEN,
      "Der Task '%1' kann nicht ausgef\xFChrt werden: Sein Verteilungsskript konnte nicht "
      "geschrieben werden."},
-    {33027,
+    {IDS_TASK_NAME_TOO_LONG,
      "Der Task '%1' kann nicht ausgef\xFChrt werden: Der Name eines Tasks kann nicht mehr als 255 "
      "Zeichen enthalten."},
+    // The framework's own texts.
+    {AFX_IDS_OK, "OK"},
+    {AFX_IDS_CANCEL, "Abbrechen"},
+    {AFX_IDS_YES, "&Ja"},
+    {AFX_IDS_NO, "&Nein"},
+    {AFX_IDS_APPLY, "\xDC&bernehmen"},
+    {AFX_IDS_PROPERTIES, "Eigenschaften"},
+    {AFX_IDS_PROPERTIES_OF, "Eigenschaften von %1"},
+    // The console's texts: its menus, prompts, task pane and page.
+    {IDS_CONSOLE_LANGUAGE, "de"},
+    {IDS_CONSOLE_TITLE, "Konsole"},
+    {IDS_CONSOLE_READY, "Bereit"},
+    {IDS_CONSOLE_FILE_MENU, "&Datei"},
+    {IDS_CONSOLE_PROPERTIES, "&Eigenschaften..."},
+    {IDS_CONSOLE_PROPERTIES_PROMPT, "Zeigt die Eigenschaften des Plug-Ins"},
+    {IDS_CONSOLE_EXIT, "&Beenden"},
+    {IDS_CONSOLE_EXIT_PROMPT, "Beendet die Konsole"},
+    {IDS_CONSOLE_VIEW_MENU, "&Ansicht"},
+    {IDS_CONSOLE_NAVIGATION_PANE, "&Navigationsbereich"},
+    {IDS_CONSOLE_NAVIGATION_PANE_PROMPT, "Blendet den Navigationsbereich ein oder aus"},
+    {IDS_CONSOLE_TASK_PANE, "&Aufgabenbereich"},
+    {IDS_CONSOLE_TASK_PANE_PROMPT, "Blendet den Aufgabenbereich ein oder aus"},
+    {IDS_CONSOLE_HELP_MENU, "&Hilfe"},
+    {IDS_CONSOLE_HELP_TOPICS, "&Hilfethemen"},
+    {IDS_CONSOLE_HELP_TOPICS_PROMPT, "Listet die Hilfethemen des Plug-Ins auf"},
+    {IDS_CONSOLE_ABOUT, "&Info zum Plug-In..."},
+    {IDS_CONSOLE_ABOUT_PROMPT, "Zeigt die Version des Plug-Ins"},
+    {IDS_PANE_TASKS, "Aufgaben"},
+    {IDS_PANE_NO_TASKS, "Keine Aufgaben geplant."},
+    {IDS_PANE_RUN_NOW, "Jetzt ausf\xFChren"},
+    {IDS_PANE_REMOVE, "Entfernen"},
+    {IDS_PANE_RUNNING, "L\xE4uft\x85"},
+    {IDS_PANE_NOT_RUNNABLE, "Nicht ausf\xFChrbar: Das Skript fehlt."},
+    {IDS_PANE_NOT_RUN_YET, "Noch nicht ausgef\xFChrt."},
+    {IDS_PANE_RUN_OK, "ok"},
+    {IDS_PANE_RUN_FAILED, "fehlgeschlagen"},
+    {IDS_PANE_CLIENTS, "Clients"},
+    {IDS_PANE_NO_FORMS, "Keine Formulare."},
+    {IDS_PANE_CONFIGURATIONS, "Konfigurationen"},
+    {IDS_PANE_NO_CONFIGURATIONS, "Keine."},
+    {IDS_PAGE_STOPPED,
+     "Die Konsole l\xE4uft nicht mehr. Starten Sie sie erneut und laden Sie dann diese Seite neu."},
 };
 
 constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
@@ -132,47 +179,48 @@ DialogItemTemplate DefPush(int id, const char* text, int x, int y, int cx, int c
 
 // "Frage hinzuf\xFCgen": the question dialog.
 DialogTemplate QuestionDialog() {
-  DialogTemplate t{101, "Frage hinzuf\xFCgen", kDialog, 297, 183, kFont, 8, {}};
+  DialogTemplate t{IDD_QUESTION, "Frage hinzuf\xFCgen", kDialog, 297, 183, kFont, 8, {}};
   t.items = {
       Label("F&ragetext:", 7, 7, 100, 8),
-      {"Edit", 1000, "", kTab | WS_BORDER | ES_AUTOHSCROLL, 7, 17, 216, 12},
+      {"Edit", IDC_QUESTION_TEXT, "", kTab | WS_BORDER | ES_AUTOHSCROLL, 7, 17, 216, 12},
       Label("&Inventarname:", 7, 34, 100, 8),
-      {"Edit", 1002, "", kTab | WS_BORDER | ES_AUTOHSCROLL, 7, 44, 216, 12},
+      {"Edit", IDC_INVENTORY_NAME, "", kTab | WS_BORDER | ES_AUTOHSCROLL, 7, 44, 216, 12},
       Label("&Beschreibung:", 7, 61, 100, 8),
-      {"Edit", 1003, "", kTab | WS_BORDER | ES_AUTOHSCROLL, 7, 71, 216, 24},
+      {"Edit", IDC_QUESTION_DESCRIPTION, "", kTab | WS_BORDER | ES_AUTOHSCROLL, 7, 71, 216, 24},
       Group("Steuerelementtyp", 7, 100, 216, 52),
-      {"Button", 1004, "&Eingabefeld", kTab | WS_GROUP | BS_AUTORADIOBUTTON, 15, 112, 200, 10},
-      {"Button", 1005, "&Kombinationsfeld - (freie Eingabe)", kChild | BS_AUTORADIOBUTTON, 15, 124,
-       200, 10},
-      {"Button", 1006, "K&ombinationsfeld - (feste Liste)", kChild | BS_AUTORADIOBUTTON, 15, 136,
-       200, 10},
+      {"Button", IDC_EDIT_BOX, "&Eingabefeld", kTab | WS_GROUP | BS_AUTORADIOBUTTON, 15, 112, 200,
+       10},
+      {"Button", IDC_COMBO_EDIT_LIST, "&Kombinationsfeld - (freie Eingabe)",
+       kChild | BS_AUTORADIOBUTTON, 15, 124, 200, 10},
+      {"Button", IDC_COMBO_FIXED_LIST, "K&ombinationsfeld - (feste Liste)",
+       kChild | BS_AUTORADIOBUTTON, 15, 136, 200, 10},
       {"Static", -1, "", kChild | SS_ETCHEDHORZ, 7, 156, 216, 1},
-      {"Button", 201, "Das Steuerelement als &Pflichtfeld festlegen",
+      {"Button", IDC_REQUIRED, "Das Steuerelement als &Pflichtfeld festlegen",
        kTab | WS_GROUP | BS_AUTOCHECKBOX, 7, 162, 216, 10},
-      DefPush(1, "&Fertig stellen", 230, 7, 60),
-      Push(2, "Abbrechen", 230, 24, 60),
-      Push(9, "&Hilfe", 230, 41, 60),
+      DefPush(IDOK, "&Fertig stellen", 230, 7, 60),
+      Push(IDCANCEL, "Abbrechen", 230, 24, 60),
+      Push(IDHELP, "&Hilfe", 230, 41, 60),
   };
   return t;
 }
 
 // "Eintr\xE4ge hinzuf\xFCgen": the item list dialog.
 DialogTemplate ItemListDialog() {
-  DialogTemplate t{102, "Eintr\xE4ge hinzuf\xFCgen", kDialog, 297, 183, kFont, 8, {}};
+  DialogTemplate t{IDD_ITEM_LIST, "Eintr\xE4ge hinzuf\xFCgen", kDialog, 297, 183, kFont, 8, {}};
   t.items = {
       Group("Eintr\xE4ge f\xFCr die Liste des Steuerelements eingeben", 7, 7, 216, 169),
       Label("&Name des Eintrags:", 15, 20, 100, 8),
-      {"Edit", 1010, "", kTab | WS_BORDER | ES_AUTOHSCROLL, 15, 30, 145, 12},
-      DefPush(6, "E&inf\xFCgen", 166, 29, 50),
+      {"Edit", IDC_ITEM_NAME, "", kTab | WS_BORDER | ES_AUTOHSCROLL, 15, 30, 145, 12},
+      DefPush(IDC_INSERT_ITEM, "E&inf\xFCgen", 166, 29, 50),
       Label("&Eintr\xE4ge:", 15, 48, 100, 8),
-      {"ListBox", 1011, "",
+      {"ListBox", IDC_ITEM_LIST, "",
        kTab | WS_BORDER | WS_VSCROLL | LBS_SORT | LBS_NOTIFY | LBS_WANTKEYBOARDINPUT |
            LBS_NOINTEGRALHEIGHT,
        15, 58, 145, 112},
-      Push(7, "&L\xF6schen", 166, 58, 50),
-      Push(1, "&Fertig stellen", 230, 7, 60),
-      Push(2, "Abbrechen", 230, 24, 60),
-      Push(9, "&Hilfe", 230, 41, 60),
+      Push(IDC_DELETE_ITEM, "&L\xF6schen", 166, 58, 50),
+      Push(IDOK, "&Fertig stellen", 230, 7, 60),
+      Push(IDCANCEL, "Abbrechen", 230, 24, 60),
+      Push(IDHELP, "&Hilfe", 230, 41, 60),
   };
   return t;
 }
@@ -182,47 +230,59 @@ DialogTemplate FormEditorDialog() {
   static constexpr char kClose[] =
       "S&chlie\xDF"
       "en";
-  DialogTemplate t{103, "Benutzerdefiniertes Datenformular erstellen", kDialog, 297, 183, kFont, 8,
+  DialogTemplate t{IDD_FORM_EDITOR,
+                   "Benutzerdefiniertes Datenformular erstellen",
+                   kDialog,
+                   297,
+                   183,
+                   kFont,
+                   8,
                    {}};
   t.items = {
       Label("Formular&name:", 7, 7, 60, 8),
-      {"Edit", 1013, "", kTab | WS_BORDER, 70, 5, 153, 12},
+      {"Edit", IDC_FORM_NAME, "", kTab | WS_BORDER, 70, 5, 153, 12},
       Label("&Beschreibung:", 7, 22, 60, 8),
-      {"Edit", 1014, "", kTab | WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL, 70, 20, 153,
-       24},
+      {"Edit", IDC_FORM_DESCRIPTION, "",
+       kTab | WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL, 70, 20, 153, 24},
       Group("&Fragen f\xFCr das Datenformular erstellen", 7, 48, 226, 128),
-      {"ListBox", 1020, "",
+      {"ListBox", IDC_QUESTION_LIST, "",
        kTab | WS_BORDER | WS_VSCROLL | WS_HSCROLL | LBS_NOTIFY | LBS_WANTKEYBOARDINPUT |
            LBS_NOINTEGRALHEIGHT,
        15, 60, 145, 110},
-      Push(1018, "Nach &oben", 166, 60, 60),
-      Push(1019, "Nach &unten", 166, 77, 60),
-      Push(1012, "Hin&zuf\xFCgen...", 166, 100, 60),
-      Push(1015, "B&earbeiten...", 166, 117, 60),
-      Push(202, "&L\xF6schen", 166, 134, 60),
-      Push(1017, "&Seitenumbruch", 166, 156, 60),
-      DefPush(1, kClose, 240, 7, 50),
-      Push(203, "&Vorschau", 240, 24, 50),
-      Push(9, "&Hilfe", 240, 41, 50),
+      Push(IDC_MOVE_UP, "Nach &oben", 166, 60, 60),
+      Push(IDC_MOVE_DOWN, "Nach &unten", 166, 77, 60),
+      Push(IDC_ADD_QUESTION, "Hin&zuf\xFCgen...", 166, 100, 60),
+      Push(IDC_EDIT_QUESTION, "B&earbeiten...", 166, 117, 60),
+      Push(IDC_DELETE_QUESTION, "&L\xF6schen", 166, 134, 60),
+      Push(IDC_PAGE_BREAK, "&Seitenumbruch", 166, 156, 60),
+      DefPush(IDOK, kClose, 240, 7, 50),
+      Push(IDC_PREVIEW, "&Vorschau", 240, 24, 50),
+      Push(IDHELP, "&Hilfe", 240, 41, 50),
   };
   return t;
 }
 
 // "Mehrere Formulare zur Verteilung ausw\xE4hlen": the group dialog.
 DialogTemplate GroupDialog() {
-  DialogTemplate t{
-      104, "Mehrere Formulare zur Verteilung ausw\xE4hlen", kDialog, 199, 164, kFont, 8, {}};
+  DialogTemplate t{IDD_FORM_GROUP,
+                   "Mehrere Formulare zur Verteilung ausw\xE4hlen",
+                   kDialog,
+                   199,
+                   164,
+                   kFont,
+                   8,
+                   {}};
   t.items = {
       Label("&Name der neuen Gruppe:", 7, 7, 130, 8),
-      {"Edit", 1021, "", kTab | WS_BORDER | ES_AUTOHSCROLL, 7, 17, 130, 12},
+      {"Edit", IDC_GROUP_NAME, "", kTab | WS_BORDER | ES_AUTOHSCROLL, 7, 17, 130, 12},
       Label("&Verf\xFCgbare Formulare:", 7, 34, 130, 8),
-      {"ListBox", 1022, "",
+      {"ListBox", IDC_GROUP_FORMS, "",
        kTab | WS_BORDER | WS_VSCROLL | WS_HSCROLL | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS |
            LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
        7, 44, 130, 113},
-      DefPush(1, "OK", 142, 7, 50),
-      Push(2, "Abbrechen", 142, 24, 50),
-      Push(9, "&Hilfe", 142, 41, 50),
+      DefPush(IDOK, "OK", 142, 7, 50),
+      Push(IDCANCEL, "Abbrechen", 142, 24, 50),
+      Push(IDHELP, "&Hilfe", 142, 41, 50),
   };
   return t;
 }
@@ -235,7 +295,7 @@ DialogTemplate AboutDialog() {
   static constexpr char kClose[] =
       "&Schlie\xDF"
       "en";
-  DialogTemplate t{1, kCaption, kDialog, 234, 50, kFont, 8, {}};
+  DialogTemplate t{IDD_ABOUTBOX_QVCCFG, kCaption, kDialog, 234, 50, kFont, 8, {}};
   t.items = {
       {"Static", -1, "control", WS_CHILD | WS_VISIBLE | SS_ICON, 10, 10, 20, 20},
       Label("QVccfg, Version 6.1", 40, 10, 119, 8),
@@ -247,7 +307,7 @@ DialogTemplate AboutDialog() {
 // The control's property page: a child page whose caption is string 200. The control has
 // no property of its own to set, and the page says so.
 DialogTemplate PropertyPage() {
-  DialogTemplate t{200, "", WS_CHILD | DS_SETFONT, 250, 62, kFont, 8, {}};
+  DialogTemplate t{IDD_PROPPAGE_QVCCFG, "", WS_CHILD | DS_SETFONT, 250, 62, kFont, 8, {}};
   t.items = {
       Label("F\xFCr dieses Steuerelement sind keine Eigenschaften einstellbar.", 13, 23, 224, 16),
   };
@@ -263,23 +323,28 @@ MenuItemResource Popup(const char* text, std::vector<MenuItemResource> items) {
 
 // The shared menu that the console merges into its own.
 MenuResource SharedMenu() {
-  return {204,
-          {Popup("F&ormulare",
-                 {Command("&Neues Formular...", 32770), Command("&\xC4ndern...", 32768)})}};
+  return {IDR_FORMS,
+          {Popup("F&ormulare", {Command("&Neues Formular...", ID_FORMS_NEWFORM),
+                                Command("&\xC4ndern...", ID_FORMS_MODIFY)})}};
 }
 
 // The list's context menu: its first pop-up is what the view shows.
 MenuResource ContextMenu() {
-  return {207,
-          {Popup("Kontextmen\xFC",
-                 {Command("Formular &einplanen", 32771), Command("&L\xF6schen\tEntf", 32772),
-                  Command("&\xC4ndern...", 32773)})}};
+  return {IDR_CONTEXT_MENU,
+          {Popup("Kontextmen\xFC", {Command("Formular &einplanen", ID_FORMS_SCHEDULE),
+                                    Command("&L\xF6schen\tEntf", ID_FORMS_DELETE),
+                                    Command("&\xC4ndern...", ID_FORMS_PROPERTIES)})}};
 }
 
 // Schedule | Delete, Modify, Refresh | Large icons, Small icons, List, Details | Multiple
 // forms: the same buttons in the same order as the module's, so they take its pictures.
 ToolBarResource ToolBar() {
-  return {204, 16, 16, {32783, 0, 32784, 32768, 32787, 0, 32778, 32779, 32780, 32781, 0, 32786}};
+  return {IDR_FORMS,
+          16,
+          16,
+          {ID_TOOLBAR_SCHEDULE, 0, ID_TOOLBAR_DELETE, ID_FORMS_MODIFY, ID_TOOLBAR_REFRESH, 0,
+           ID_VIEW_LARGEICONS, ID_VIEW_SMALLICONS, ID_VIEW_LIST, ID_VIEW_DETAILS, 0,
+           ID_TOOLBAR_MULTIPLEFORMS}};
 }
 
 // The module's bitmaps, whose pictures the German module shows as they are: the list view's
@@ -304,8 +369,9 @@ std::vector<Picture> ListPictures() {
   return {{"add new form", "add-new-form"}, {"form", "form"}, {"group", "group"}};
 }
 std::vector<BitmapResource> Bitmaps() {
-  return {Bitmap(201, 32, "large", ListPictures()), Bitmap(208, 16, "small", ListPictures()),
-          Bitmap(204, 16, "toolbar",
+  return {Bitmap(IDB_LARGE_IMAGES, 32, "large", ListPictures()),
+          Bitmap(IDB_SMALL_IMAGES, 16, "small", ListPictures()),
+          Bitmap(IDR_FORMS, 16, "toolbar",
                  {{"schedule", "schedule"},
                   {"delete", "delete"},
                   {"modify", "modify"},

@@ -1,6 +1,7 @@
 #include "platform/com/OleControl.h"
 
-#include "platform/langrt/LangRt.h"
+#include "platform/ui/DialogTemplate.h"
+#include "platform/ui/FrameworkIds.h"
 
 COleControl::COleControl(REFIID dispatchIid, REFIID eventsIid)
     : events_(qv::com::MakeObject<qv::com::ConnectionPoint>(eventsIid)),
@@ -100,10 +101,11 @@ HRESULT COleControl::DoVerb(LONG verb) {
   if (pages.empty())
     return E_NOTIMPL;
   std::string name = GetUserTypeName();
-  // The system names a sheet after its object in the user's language.
-  const bool german = qv::UserLanguage() == qv::Language::kGerman;
-  std::string caption = german ? (name.empty() ? "Eigenschaften" : "Eigenschaften von " + name)
-                               : (name.empty() ? "Properties" : name + " Properties");
+  // The sheet is named after its object, in the language of the current resource module.
+  std::string caption =
+      qv::LoadFrameworkString(name.empty() ? AFX_IDS_PROPERTIES : AFX_IDS_PROPERTIES_OF);
+  if (std::size_t at = caption.find("%1"); !name.empty() && at != std::string::npos)
+    caption.replace(at, 2, name);
   // The control stays while the sheet is open, whatever its container lets go of meanwhile.
   IUnknown* self = static_cast<IDispatch*>(this);
   qv::com::ComPtr<IUnknown> held(self);

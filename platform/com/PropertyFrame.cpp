@@ -1,13 +1,13 @@
 #include "platform/com/PropertyFrame.h"
 
-#include "platform/langrt/LangRt.h"
-
 #include <algorithm>
 #include <utility>
 #include <vector>
 
 #include "platform/ui/Controls.h"
 #include "platform/ui/Dialog.h"
+#include "platform/ui/DialogTemplate.h"
+#include "platform/ui/FrameworkIds.h"
 
 namespace qv::com {
 namespace {
@@ -133,17 +133,17 @@ DialogTemplate SheetTemplate(const std::string& caption, int pageCx, int pageCy,
   t.font = "MS Sans Serif";
   t.items.push_back({"SysTabControl32", AFX_IDC_TAB_CONTROL, "", kChild | WS_TABSTOP, kMargin,
                      kMargin, tabCx, tabCy});
-  // The sheet's own buttons speak the user's language, as the system's sheets do.
-  const bool german = qv::UserLanguage() == qv::Language::kGerman;
+  // The sheet's own buttons speak the language of the current resource module.
   int x = cx - kMargin - 3 * kButtonWidth - 2 * kButtonGap;
-  t.items.push_back({"Button", IDOK, "OK", kChild | WS_TABSTOP | BS_DEFPUSHBUTTON, x, buttonsY,
-                     kButtonWidth, kButtonHeight});
+  t.items.push_back({"Button", IDOK, LoadFrameworkString(AFX_IDS_OK),
+                     kChild | WS_TABSTOP | BS_DEFPUSHBUTTON, x, buttonsY, kButtonWidth,
+                     kButtonHeight});
   x += kButtonWidth + kButtonGap;
-  t.items.push_back({"Button", IDCANCEL, german ? "Abbrechen" : "Cancel",
+  t.items.push_back({"Button", IDCANCEL, LoadFrameworkString(AFX_IDS_CANCEL),
                      kChild | WS_TABSTOP | BS_PUSHBUTTON, x, buttonsY, kButtonWidth,
                      kButtonHeight});
   x += kButtonWidth + kButtonGap;
-  t.items.push_back({"Button", ID_APPLY_NOW, german ? "\xDC&bernehmen" : "&Apply",
+  t.items.push_back({"Button", ID_APPLY_NOW, LoadFrameworkString(AFX_IDS_APPLY),
                      kChild | WS_TABSTOP | WS_DISABLED | BS_PUSHBUTTON, x, buttonsY, kButtonWidth,
                      kButtonHeight});
   return t;

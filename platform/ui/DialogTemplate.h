@@ -77,6 +77,10 @@ class ResourceModule {
 // The current module's string of `id`; "" when there is none (or no module).
 std::string LoadModuleString(UINT id);
 
+// A text of the framework's own (platform/ui/FrameworkIds.h): the current module's string of
+// `id` when it has one, else the framework's English; "" for an id the framework does not know.
+std::string LoadFrameworkString(UINT id);
+
 // The module resources are taken from: null until the program's start-up sets the module's
 // own (resources/Dialogs.h), and a language module may replace it.
 const ResourceModule* CurrentResourceModule();

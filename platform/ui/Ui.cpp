@@ -3,13 +3,14 @@
 #include <algorithm>
 #include <deque>
 
-#include "platform/langrt/LangRt.h"
 #include "platform/ole/DragLoop.h"
 #include "platform/profile/Profile.h"
 #include "platform/registry/Registry.h"
 #include "platform/ui/Clipboard.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/Dialog.h"
+#include "platform/ui/DialogTemplate.h"
+#include "platform/ui/FrameworkIds.h"
 #include "platform/ui/ListCtrl.h"
 #include "platform/ui/Menu.h"
 #include "platform/ui/MessageBox.h"
@@ -95,24 +96,24 @@ class CMessageBoxDlg : public CDialog {
     }
     t.items.push_back({"Static", kMessageTextId, std::string(text), WS_CHILD | WS_VISIBLE, left, 10,
                        230 - left, 32});
-    // The buttons speak the user's language, as the system's own boxes do.
-    const bool german = qv::UserLanguage() == qv::Language::kGerman;
-    const char* yes = german ? "&Ja" : "&Yes";
-    const char* no = german ? "&Nein" : "&No";
-    const char* cancel = german ? "Abbrechen" : "Cancel";
-    std::vector<std::pair<int, const char*>> buttons;
+    // The buttons speak the language of the current resource module.
+    const std::string ok = LoadFrameworkString(AFX_IDS_OK);
+    const std::string yes = LoadFrameworkString(AFX_IDS_YES);
+    const std::string no = LoadFrameworkString(AFX_IDS_NO);
+    const std::string cancel = LoadFrameworkString(AFX_IDS_CANCEL);
+    std::vector<std::pair<int, std::string>> buttons;
     switch (type & MB_TYPEMASK) {
       case MB_YESNO:
         buttons = {{IDYES, yes}, {IDNO, no}};
         break;
       case MB_OKCANCEL:
-        buttons = {{IDOK, "OK"}, {IDCANCEL, cancel}};
+        buttons = {{IDOK, ok}, {IDCANCEL, cancel}};
         break;
       case MB_YESNOCANCEL:
         buttons = {{IDYES, yes}, {IDNO, no}, {IDCANCEL, cancel}};
         break;
       default:
-        buttons = {{IDOK, "OK"}};
+        buttons = {{IDOK, ok}};
         break;
     }
     int x = 240 - 55 * static_cast<int>(buttons.size());

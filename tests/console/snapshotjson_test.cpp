@@ -11,13 +11,12 @@
 
 #include "console/InputJson.h"
 #include "console/SnapshotJson.h"
+#include "resources/ResourceIds.h"
 #include "tests/host/ScriptedConsole.h"
 
 namespace {
 
 using nlohmann::json;
-
-constexpr UINT kModify = 32768;
 
 class SnapshotJson : public ScriptedConsole {
  protected:
@@ -128,7 +127,7 @@ TEST_F(SnapshotJson, ASessionAsThePageSeesIt) {
       .Then([&] {
         Send({{"kind", "select"}, {"target", list}, {"index", -1}});
       })
-      .Then([&] { View()->SendMessage(WM_COMMAND, MAKEWPARAM(kModify, 0)); })
+      .Then([&] { View()->SendMessage(WM_COMMAND, MAKEWPARAM(ID_FORMS_MODIFY, 0)); })
       .Then([&] {
         json s = Take("box");
         ASSERT_EQ(s["modals"].size(), 1u);
@@ -145,7 +144,7 @@ TEST_F(SnapshotJson, ASessionAsThePageSeesIt) {
       .Then([&] {
         json s = qv::console::SnapshotToJson(qv::ui::TakeSnapshot());
         ASSERT_EQ(s["modals"].size(), 1u);
-        const json* edit = Find(s["modals"][0], 1013);
+        const json* edit = Find(s["modals"][0], IDC_FORM_NAME);
         ASSERT_NE(edit, nullptr);
         // Characters Windows-1252 cannot hold become "?"; the rest of the text is kept.
         Send({{"kind", "text"},
@@ -158,24 +157,24 @@ TEST_F(SnapshotJson, ASessionAsThePageSeesIt) {
         const json& editor = s["modals"][0];
         EXPECT_EQ(editor["text"], "Create a Custom Data Form");
         EXPECT_EQ(editor["rect"]["right"].get<int>() - editor["rect"]["left"].get<int>(), 287);
-        const json* edit = Find(editor, 1013);
+        const json* edit = Find(editor, IDC_FORM_NAME);
         EXPECT_EQ((*edit)["text"], "B\u00FCro \u20AC ?? ?");  // back as UTF-8
-        EXPECT_EQ(qv::ui::TakeSnapshot().Top()->Find(1013)->text, "B\xFCro \x80 ?? ?");
+        EXPECT_EQ(qv::ui::TakeSnapshot().Top()->Find(IDC_FORM_NAME)->text, "B\xFCro \x80 ?? ?");
         EXPECT_EQ((*Find(editor, 1))["isDefault"], true);
         // The style as names: what each control draws as, shown, a tab stop.
         EXPECT_EQ((*Find(editor, 1))["kind"], "push");
         EXPECT_EQ((*Find(editor, 1))["tabStop"], true);
         EXPECT_EQ((*Find(editor, 1))["visible"], true);
         EXPECT_EQ((*edit)["kind"], "singleLine");
-        EXPECT_EQ((*Find(editor, 1020))["kind"], "list");
-        EXPECT_EQ((*Find(editor, 1020))["className"], "ListBox");
+        EXPECT_EQ((*Find(editor, IDC_QUESTION_LIST))["kind"], "list");
+        EXPECT_EQ((*Find(editor, IDC_QUESTION_LIST))["className"], "ListBox");
         qv::ui::CloseWindow();
       })
       .Then([&] { qv::ui::SelectAt(list, Row("New starters")); })
       .Then([&] { qv::ui::KeyAt(list, VK_RETURN); })
       .Then([&] {
         json s = Take("group");
-        const json* forms = Find(s["modals"][0], 1022);
+        const json* forms = Find(s["modals"][0], IDC_GROUP_FORMS);
         ASSERT_NE(forms, nullptr);
         EXPECT_EQ((*forms)["lines"].size(), (*forms)["checks"].size());
         qv::ui::Click(IDCANCEL);

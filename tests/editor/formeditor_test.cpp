@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "platform/process/WinExec.h"
+#include "resources/ResourceIds.h"
 #include "tests/editor/EditorFixture.h"
 
 namespace ui = qv::ui;
@@ -15,29 +16,29 @@ class FormEditor : public EditorFixture {
   // Steps that add one question through the question dialog (and its items, if any).
   void AddQuestion(const std::string& text, const std::string& inventory, const std::string& note,
                    int radio, bool required, const Texts& items = {}) {
-    user_.Then([] { ui::Click(1012); });
+    user_.Then([] { ui::Click(IDC_ADD_QUESTION); });
     user_.Then([=] {
       EXPECT_EQ(Top().text, "Add Question");
-      ui::Type(1000, text);
-      ui::Type(1002, inventory);
-      ui::Type(1003, note);
+      ui::Type(IDC_QUESTION_TEXT, text);
+      ui::Type(IDC_INVENTORY_NAME, inventory);
+      ui::Type(IDC_QUESTION_DESCRIPTION, note);
       ui::Click(radio);
       if (required)
-        ui::Click(201);
+        ui::Click(IDC_REQUIRED);
     });
     user_.Then([radio] {
-      EXPECT_EQ(Control(1).text, radio == 1004 ? "&Finish" : "&Next >");
-      ui::Click(1);
+      EXPECT_EQ(Control(1).text, radio == IDC_EDIT_BOX ? "&Finish" : "&Next >");
+      ui::Click(IDOK);
     });
-    if (radio == 1004)
+    if (radio == IDC_EDIT_BOX)
       return;
     user_.Then([=] {
       EXPECT_EQ(Top().text, "Add Items");
       for (const std::string& item : items) {
-        ui::Type(1010, item);
-        ui::Key(1010, VK_RETURN);  // Enter presses "&Insert"
+        ui::Type(IDC_ITEM_NAME, item);
+        ui::Key(IDC_ITEM_NAME, VK_RETURN);  // Enter presses "&Insert"
       }
-      ui::Click(1);
+      ui::Click(IDOK);
     });
   }
 };
@@ -48,29 +49,31 @@ TEST_F(FormEditor, MakesTheOfficeSurveyThroughTheDialogsAlone) {
   doc_.GetFormMap()->RemoveKey("Office survey");  // a console without it
   user_.Then([] {
     EXPECT_EQ(Top().text, "Create a Custom Data Form");
-    EXPECT_TRUE(Control(1013).focused);
-    ui::Type(1013, "Office survey");
-    ui::Type(1014, "Where and how you work");
+    EXPECT_TRUE(Control(IDC_FORM_NAME).focused);
+    ui::Type(IDC_FORM_NAME, "Office survey");
+    ui::Type(IDC_FORM_DESCRIPTION, "Where and how you work");
   });
-  AddQuestion("Room number", "Room", "As printed on the door", 1004, true);
-  AddQuestion("Which floor?", "Floor", "", 1006, false, {"Ground", "First", "Second"});
+  AddQuestion("Room number", "Room", "As printed on the door", IDC_EDIT_BOX, true);
+  AddQuestion("Which floor?", "Floor", "", IDC_COMBO_FIXED_LIST, false,
+              {"Ground", "First", "Second"});
   user_.Then([] {
-    EXPECT_EQ(Lines(1020), (Texts{"Room number", "Which floor?"}));
-    EXPECT_EQ(Control(1020).selection, 1);  // the line after the one selected before
-    ui::Click(1017);
+    EXPECT_EQ(Lines(IDC_QUESTION_LIST), (Texts{"Room number", "Which floor?"}));
+    EXPECT_EQ(Control(IDC_QUESTION_LIST).selection, 1);  // the line after the one selected before
+    ui::Click(IDC_PAGE_BREAK);
   });
   user_.Then([] {
-    EXPECT_EQ(Lines(1020), (Texts{"Room number", "Which floor?", "-----Page Break-----"}));
-    EXPECT_EQ(Control(1020).selection, 2);
-    EXPECT_FALSE(Enabled(1015));  // a page break is not edited
-    EXPECT_FALSE(Enabled(1019));
+    EXPECT_EQ(Lines(IDC_QUESTION_LIST),
+              (Texts{"Room number", "Which floor?", "-----Page Break-----"}));
+    EXPECT_EQ(Control(IDC_QUESTION_LIST).selection, 2);
+    EXPECT_FALSE(Enabled(IDC_EDIT_QUESTION));  // a page break is not edited
+    EXPECT_FALSE(Enabled(IDC_MOVE_DOWN));
   });
-  AddQuestion("Color, if any", "Color", "Pick or type one", 1005, false,
+  AddQuestion("Color, if any", "Color", "Pick or type one", IDC_COMBO_EDIT_LIST, false,
               {"Red", "Blue, dark", "Green"});
   user_.Then([] {
-    EXPECT_EQ(Lines(1020).size(), 4u);
-    EXPECT_EQ(Lines(1020)[3], "Color, if any");
-    ui::Click(1);
+    EXPECT_EQ(Lines(IDC_QUESTION_LIST).size(), 4u);
+    EXPECT_EQ(Lines(IDC_QUESTION_LIST)[3], "Color, if any");
+    ui::Click(IDOK);
   });
   RunEditor();
 
@@ -89,10 +92,10 @@ TEST_F(FormEditor, OpeningAndClosingRewritesEscapeOnANewFormSavesNothing) {
       ReplaceValue(world_.Bytes(std::string(kShare) + "FRM1A.FRM"), "LastModifiedDate", "1"));
   user_.Then([] {
     EXPECT_EQ(Top().text, "Edit a Custom Data Form");
-    EXPECT_EQ(Control(1013).text, "Office survey");
-    EXPECT_EQ(Lines(1020),
+    EXPECT_EQ(Control(IDC_FORM_NAME).text, "Office survey");
+    EXPECT_EQ(Lines(IDC_QUESTION_LIST),
               (Texts{"Room number", "Which floor?", "-----Page Break-----", "Color, if any"}));
-    ui::Click(1);
+    ui::Click(IDOK);
   });
   RunEditor(1, "Office survey");
   EXPECT_EQ(modified_, 1);
@@ -111,24 +114,24 @@ TEST_F(FormEditor, OpeningAndClosingRewritesEscapeOnANewFormSavesNothing) {
 }
 
 TEST_F(FormEditor, NameChecksKeepTheDialogOpen) {
-  user_.Then([] { ui::Click(1); });
+  user_.Then([] { ui::Click(IDOK); });
   Box("A form name must be entered.");
   user_.Then([] {
-    ui::Type(1013, "office SURVEY");
-    ui::Click(1);
+    ui::Type(IDC_FORM_NAME, "office SURVEY");
+    ui::Click(IDOK);
   });
   Box("Duplicate form names are not allowed.");
   user_.Then([] {
-    EXPECT_EQ(Control(1013).text, "");
-    EXPECT_TRUE(Control(1013).focused);
-    ui::Type(1013, "Desk - chair");
-    ui::Click(1);
+    EXPECT_EQ(Control(IDC_FORM_NAME).text, "");
+    EXPECT_TRUE(Control(IDC_FORM_NAME).focused);
+    ui::Type(IDC_FORM_NAME, "Desk - chair");
+    ui::Click(IDOK);
   });
   Box("The character sequence \" - \" is not allowed as part of the form name.");
   user_.Then([] {
-    EXPECT_TRUE(Control(1013).focused);
-    ui::Type(1013, "Desk-chair");
-    ui::Key(1013, VK_RETURN);
+    EXPECT_TRUE(Control(IDC_FORM_NAME).focused);
+    ui::Type(IDC_FORM_NAME, "Desk-chair");
+    ui::Key(IDC_FORM_NAME, VK_RETURN);
   });
   RunEditor();
   EXPECT_EQ(result_, IDOK);
@@ -139,8 +142,8 @@ TEST_F(FormEditor, NameChecksKeepTheDialogOpen) {
   // Renaming a form only in letter case passes, and saves into a new file.
   before_ = FormFiles();
   user_.Then([] {
-    ui::Type(1013, "OFFICE SURVEY");
-    ui::Click(1);
+    ui::Type(IDC_FORM_NAME, "OFFICE SURVEY");
+    ui::Click(IDOK);
   });
   RunEditor(1, "Office survey");
   ASSERT_EQ(NewForms().size(), 1u);
@@ -150,50 +153,53 @@ TEST_F(FormEditor, NameChecksKeepTheDialogOpen) {
 
 TEST_F(FormEditor, DeleteMovesAndDragsChangeLinesAndEntriesTogether) {
   user_.Then([] {
-    EXPECT_EQ(Lines(1020).size(), 4u);
-    ui::Click(1015);  // Edit with nothing selected
+    EXPECT_EQ(Lines(IDC_QUESTION_LIST).size(), 4u);
+    ui::Click(IDC_EDIT_QUESTION);  // Edit with nothing selected
   });
   Box("Select an item from the question list.");
   user_.Then([] {
-    ui::Click(1017);  // Page Break with nothing selected: nothing
-    ui::Select(1020, 0);
+    ui::Click(IDC_PAGE_BREAK);  // Page Break with nothing selected: nothing
+    ui::Select(IDC_QUESTION_LIST, 0);
   });
   user_.Then([] {
-    EXPECT_FALSE(Enabled(1018));
-    EXPECT_TRUE(Enabled(1019));
-    ui::Click(202);
+    EXPECT_FALSE(Enabled(IDC_MOVE_UP));
+    EXPECT_TRUE(Enabled(IDC_MOVE_DOWN));
+    ui::Click(IDC_DELETE_QUESTION);
   });
   Box("Delete 'Room number'?", IDNO);
   user_.Then([] {
-    EXPECT_EQ(Lines(1020)[0], "Room number");
-    ui::Select(1020, 1);
-    ui::Key(1020, VK_DELETE);
+    EXPECT_EQ(Lines(IDC_QUESTION_LIST)[0], "Room number");
+    ui::Select(IDC_QUESTION_LIST, 1);
+    ui::Key(IDC_QUESTION_LIST, VK_DELETE);
   });
   Box("Delete 'Which floor?'?", IDYES);
   user_.Then([] {
     // The line that moved into its place is selected.
-    EXPECT_EQ(Lines(1020), (Texts{"Room number", "-----Page Break-----", "Color, if any"}));
-    EXPECT_EQ(Control(1020).selection, 1);
-    ui::Select(1020, 2);
-    ui::Click(1018);
+    EXPECT_EQ(Lines(IDC_QUESTION_LIST),
+              (Texts{"Room number", "-----Page Break-----", "Color, if any"}));
+    EXPECT_EQ(Control(IDC_QUESTION_LIST).selection, 1);
+    ui::Select(IDC_QUESTION_LIST, 2);
+    ui::Click(IDC_MOVE_UP);
   });
   user_.Then([] {
-    EXPECT_EQ(Lines(1020), (Texts{"Room number", "Color, if any", "-----Page Break-----"}));
-    EXPECT_EQ(Control(1020).selection, 1);
-    ui::Drag(1020, 0, 2);  // lands before the page break
+    EXPECT_EQ(Lines(IDC_QUESTION_LIST),
+              (Texts{"Room number", "Color, if any", "-----Page Break-----"}));
+    EXPECT_EQ(Control(IDC_QUESTION_LIST).selection, 1);
+    ui::Drag(IDC_QUESTION_LIST, 0, 2);  // lands before the page break
   });
   user_.Then([] {
-    EXPECT_EQ(Lines(1020), (Texts{"Color, if any", "Room number", "-----Page Break-----"}));
-    EXPECT_EQ(Control(1020).selection, 1);
-    EXPECT_EQ(Control(1020).insertMark, -1);
-    ui::Select(1020, 2);
-    ui::Key(1020, VK_DELETE);
+    EXPECT_EQ(Lines(IDC_QUESTION_LIST),
+              (Texts{"Color, if any", "Room number", "-----Page Break-----"}));
+    EXPECT_EQ(Control(IDC_QUESTION_LIST).selection, 1);
+    EXPECT_EQ(Control(IDC_QUESTION_LIST).insertMark, -1);
+    ui::Select(IDC_QUESTION_LIST, 2);
+    ui::Key(IDC_QUESTION_LIST, VK_DELETE);
   });
   Box("Delete '-----Page Break-----'?", IDYES);
   user_.Then([] {
-    EXPECT_EQ(Control(1020).selection, 1);  // the new last line
-    EXPECT_FALSE(Enabled(1019));
-    ui::Click(1);
+    EXPECT_EQ(Control(IDC_QUESTION_LIST).selection, 1);  // the new last line
+    EXPECT_FALSE(Enabled(IDC_MOVE_DOWN));
+    ui::Click(IDOK);
   });
   RunEditor(1, "Office survey");
   std::string bytes = world_.Bytes(std::string(kShare) + "FRM1A.FRM");
@@ -207,34 +213,34 @@ TEST_F(FormEditor, DeleteMovesAndDragsChangeLinesAndEntriesTogether) {
 }
 
 TEST_F(FormEditor, DragFirstOntoFourthLandsAtThirdAndAddPlacesAfterTheSelection) {
-  user_.Then([] { ui::Drag(1020, 0, 3); });
+  user_.Then([] { ui::Drag(IDC_QUESTION_LIST, 0, 3); });
   user_.Then([] {
-    EXPECT_EQ(Lines(1020),
+    EXPECT_EQ(Lines(IDC_QUESTION_LIST),
               (Texts{"Which floor?", "-----Page Break-----", "Room number", "Color, if any"}));
-    EXPECT_EQ(Control(1020).selection, 2);
-    ui::Select(1020, 1);
+    EXPECT_EQ(Control(IDC_QUESTION_LIST).selection, 2);
+    ui::Select(IDC_QUESTION_LIST, 1);
   });
   // Add with line 1 selected puts the question after it, at line 2, and selects line 2.
-  user_.Then([] { ui::Click(1012); });
+  user_.Then([] { ui::Click(IDC_ADD_QUESTION); });
   user_.Then([] {
-    ui::Type(1000, "Desk");
-    ui::Type(1002, "Desk");
-    ui::Click(1);
+    ui::Type(IDC_QUESTION_TEXT, "Desk");
+    ui::Type(IDC_INVENTORY_NAME, "Desk");
+    ui::Click(IDOK);
   });
   user_.Then([] {
-    EXPECT_EQ(Lines(1020)[2], "Desk");
-    EXPECT_EQ(Control(1020).selection, 2);
+    EXPECT_EQ(Lines(IDC_QUESTION_LIST)[2], "Desk");
+    EXPECT_EQ(Control(IDC_QUESTION_LIST).selection, 2);
     // Add, then Finish at once: nothing is added.
-    ui::Click(1012);
+    ui::Click(IDC_ADD_QUESTION);
   });
-  user_.Then([] { ui::Click(1); });
+  user_.Then([] { ui::Click(IDOK); });
   user_.Then([] {
-    EXPECT_EQ(Lines(1020).size(), 5u);
+    EXPECT_EQ(Lines(IDC_QUESTION_LIST).size(), 5u);
     ui::Key(0, VK_F1);
   });
   user_.Then([] {
     EXPECT_EQ(qv::LastHelpRequest().data, 103u);
-    ui::Click(1);
+    ui::Click(IDOK);
   });
   RunEditor(1, "Office survey");
   std::string bytes = world_.Bytes(std::string(kShare) + "FRM1A.FRM");
@@ -250,76 +256,76 @@ TEST_F(FormEditor, DragStepByStepShowsTheInsertionMarkUntilTheDropOrCancel) {
   const Texts before{"Room number", "Which floor?", "-----Page Break-----", "Color, if any"};
   const Texts moved{"Which floor?", "-----Page Break-----", "Room number", "Color, if any"};
   user_.Then([] {
-    EXPECT_TRUE(Control(1020).dragList);
-    EXPECT_EQ(Control(1020).insertMark, -1);
-    ui::Select(1020, 0);  // the press
-    ui::BeginDrag(1020, 0);
+    EXPECT_TRUE(Control(IDC_QUESTION_LIST).dragList);
+    EXPECT_EQ(Control(IDC_QUESTION_LIST).insertMark, -1);
+    ui::Select(IDC_QUESTION_LIST, 0);  // the press
+    ui::BeginDrag(IDC_QUESTION_LIST, 0);
   });
   user_.Then([&] {
-    EXPECT_EQ(Control(1020).insertMark, 0);
-    ui::DragOverLine(1020, 1);
+    EXPECT_EQ(Control(IDC_QUESTION_LIST).insertMark, 0);
+    ui::DragOverLine(IDC_QUESTION_LIST, 1);
   });
   user_.Then([&] {
-    EXPECT_EQ(Control(1020).insertMark, 1);
-    ui::DragOverLine(1020, -1);  // over no line
+    EXPECT_EQ(Control(IDC_QUESTION_LIST).insertMark, 1);
+    ui::DragOverLine(IDC_QUESTION_LIST, -1);  // over no line
   });
   user_.Then([&] {
-    EXPECT_EQ(Control(1020).insertMark, -1);
-    ui::DragOverLine(1020, 3);
+    EXPECT_EQ(Control(IDC_QUESTION_LIST).insertMark, -1);
+    ui::DragOverLine(IDC_QUESTION_LIST, 3);
   });
   user_.Then([&] {
-    EXPECT_EQ(Control(1020).insertMark, 3);
-    EXPECT_EQ(Lines(1020), before);  // nothing moves before the drop
-    EXPECT_EQ(Control(1020).selection, 0);
+    EXPECT_EQ(Control(IDC_QUESTION_LIST).insertMark, 3);
+    EXPECT_EQ(Lines(IDC_QUESTION_LIST), before);  // nothing moves before the drop
+    EXPECT_EQ(Control(IDC_QUESTION_LIST).selection, 0);
     ui::Drop();
   });
   user_.Then([&] {
-    EXPECT_EQ(Lines(1020), moved);
-    EXPECT_EQ(Control(1020).selection, 2);
-    EXPECT_EQ(Control(1020).insertMark, -1);
-    EXPECT_TRUE(Enabled(1018));  // the enable rules ran for the line selected
+    EXPECT_EQ(Lines(IDC_QUESTION_LIST), moved);
+    EXPECT_EQ(Control(IDC_QUESTION_LIST).selection, 2);
+    EXPECT_EQ(Control(IDC_QUESTION_LIST).insertMark, -1);
+    EXPECT_TRUE(Enabled(IDC_MOVE_UP));  // the enable rules ran for the line selected
     // A begin at a line not selected selects it as the press does; Escape cancels the drag.
-    ui::BeginDrag(1020, 3);
-    ui::DragOverLine(1020, 0);
+    ui::BeginDrag(IDC_QUESTION_LIST, 3);
+    ui::DragOverLine(IDC_QUESTION_LIST, 0);
   });
   user_.Then([&] {
-    EXPECT_EQ(Control(1020).selection, 3);
-    EXPECT_EQ(Control(1020).insertMark, 0);
-    ui::Key(1020, VK_ESCAPE);
+    EXPECT_EQ(Control(IDC_QUESTION_LIST).selection, 3);
+    EXPECT_EQ(Control(IDC_QUESTION_LIST).insertMark, 0);
+    ui::Key(IDC_QUESTION_LIST, VK_ESCAPE);
   });
   user_.Then([&] {
     EXPECT_EQ(Top().text, "Edit a Custom Data Form");  // the dialog did not take the Escape
-    EXPECT_EQ(Lines(1020), moved);
-    EXPECT_EQ(Control(1020).insertMark, -1);
-    ui::BeginDrag(1020, 0);
-    ui::DragOverLine(1020, 2);
+    EXPECT_EQ(Lines(IDC_QUESTION_LIST), moved);
+    EXPECT_EQ(Control(IDC_QUESTION_LIST).insertMark, -1);
+    ui::BeginDrag(IDC_QUESTION_LIST, 0);
+    ui::DragOverLine(IDC_QUESTION_LIST, 2);
     ui::CancelDrag();  // a release outside the list
   });
   user_.Then([&] {
-    EXPECT_EQ(Lines(1020), moved);
-    EXPECT_EQ(Control(1020).selection, 0);
-    EXPECT_EQ(Control(1020).insertMark, -1);
+    EXPECT_EQ(Lines(IDC_QUESTION_LIST), moved);
+    EXPECT_EQ(Control(IDC_QUESTION_LIST).selection, 0);
+    EXPECT_EQ(Control(IDC_QUESTION_LIST).insertMark, -1);
     ui::Drop();  // no drag runs any more
-    ui::BeginDrag(1020, 4);
+    ui::BeginDrag(IDC_QUESTION_LIST, 4);
   });
   user_.Then([&] {
     EXPECT_EQ(ui::InputProblems(), (Texts{"no drag is running", "drag from: there is no line 4"}));
     ui::ClearInputProblems();
     // A drag that other input meets is cancelled, and the input carried out.
-    ui::BeginDrag(1020, 1);
-    ui::DragOverLine(1020, 3);
-    ui::Select(1020, 3);
+    ui::BeginDrag(IDC_QUESTION_LIST, 1);
+    ui::DragOverLine(IDC_QUESTION_LIST, 3);
+    ui::Select(IDC_QUESTION_LIST, 3);
   });
   user_.Then([&] {
-    EXPECT_EQ(Lines(1020), moved);
-    EXPECT_EQ(Control(1020).selection, 3);
-    EXPECT_EQ(Control(1020).insertMark, -1);
+    EXPECT_EQ(Lines(IDC_QUESTION_LIST), moved);
+    EXPECT_EQ(Control(IDC_QUESTION_LIST).selection, 3);
+    EXPECT_EQ(Control(IDC_QUESTION_LIST).insertMark, -1);
     ui::Drop();
   });
   user_.Then([] {
     EXPECT_EQ(ui::InputProblems(), (Texts{"no drag is running"}));
     ui::ClearInputProblems();
-    ui::Click(1);
+    ui::Click(IDOK);
   });
   RunEditor(1, "Office survey");
   std::string bytes = world_.Bytes(std::string(kShare) + "FRM1A.FRM");
@@ -330,8 +336,8 @@ TEST_F(FormEditor, DragStepByStepShowsTheInsertionMarkUntilTheDropOrCancel) {
 
 TEST_F(FormEditor, PreviewSavesOnceStartsTheViewerAndReportsFailures) {
   user_.Then([] {
-    ui::Type(1013, "Desk check");
-    ui::Click(203);
+    ui::Type(IDC_FORM_NAME, "Desk check");
+    ui::Click(IDC_PREVIEW);
   });
   user_.Then([this] {
     ASSERT_EQ(NewForms().size(), 1u);
@@ -340,25 +346,25 @@ TEST_F(FormEditor, PreviewSavesOnceStartsTheViewerAndReportsFailures) {
               std::string(kShare) + "QVCstm32.exe /d /i=\\\\CORE1\\QVLOGON\\" + NewForms()[0]);
     EXPECT_EQ(qv::LastWinExec().result, qv::kWinExecStarted);
     // A second preview after a change rewrites the file the first one made.
-    ui::Type(1014, "Second look");
-    ui::Click(203);
+    ui::Type(IDC_FORM_DESCRIPTION, "Second look");
+    ui::Click(IDC_PREVIEW);
   });
   user_.Then([this] {
     ASSERT_EQ(NewForms().size(), 1u);
     EXPECT_NE(world_.Bytes(kShare + NewForms()[0]).find("FormDescription=Second look\r\n"),
               std::string::npos);
     std::filesystem::remove(world_.Host(std::string(kShare) + "QVCstm32.exe"));
-    ui::Click(203);
+    ui::Click(IDC_PREVIEW);
   });
   Box("Could not launch the form viewer for the following reason:   The file was not found.");
   user_.Then([this] {
     world_.Put(std::string(kShare) + "QVCstm32.exe", "not a program\r\n");  // not executable
-    ui::Click(203);
+    ui::Click(IDC_PREVIEW);
   });
   Box("Could not launch the form viewer for the following reason:   The .EXE file is invalid.");
   user_.Then([] {
-    ui::Type(1014, "Not written");
-    ui::Click(1);
+    ui::Type(IDC_FORM_DESCRIPTION, "Not written");
+    ui::Click(IDOK);
   });
   RunEditor();
   EXPECT_EQ(previewed_, 1);
@@ -368,19 +374,19 @@ TEST_F(FormEditor, PreviewSavesOnceStartsTheViewerAndReportsFailures) {
 
 TEST_F(FormEditor, PreviewOfARenamedFormSavesANewFileEachTimeAndKeepsTheOpeningName) {
   user_.Then([] {
-    ui::Type(1013, "Office survey 2");
-    ui::Click(203);
+    ui::Type(IDC_FORM_NAME, "Office survey 2");
+    ui::Click(IDC_PREVIEW);
   });
   user_.Then([this] {
     EXPECT_EQ(NewForms().size(), 1u);
-    ui::Type(1014, "Changed");
-    ui::Click(203);
+    ui::Type(IDC_FORM_DESCRIPTION, "Changed");
+    ui::Click(IDC_PREVIEW);
   });
   user_.Then([this] {
     EXPECT_EQ(NewForms().size(), 2u);
     // Back to the name it opened with: no duplicate, though the form map holds that name.
-    ui::Type(1013, "Office survey");
-    ui::Click(1);
+    ui::Type(IDC_FORM_NAME, "Office survey");
+    ui::Click(IDOK);
   });
   RunEditor(1, "Office survey");
   EXPECT_EQ(result_, IDOK);
@@ -392,9 +398,9 @@ TEST_F(FormEditor, PreviewWhoseSaveFailsLeavesTheFormToBeSavedOnClose) {
   const std::filesystem::path share =
       std::filesystem::path(world_.Host(std::string(kShare) + "FRM1A.FRM")).parent_path();
   user_.Then([&share] {
-    ui::Type(1013, "Desk check");
+    ui::Type(IDC_FORM_NAME, "Desk check");
     std::filesystem::remove_all(share);  // the share takes no new file
-    ui::Click(203);
+    ui::Click(IDC_PREVIEW);
   });
   user_.Then([] {
     EXPECT_EQ(Top().text, "Custom Data Forms");
@@ -410,7 +416,7 @@ TEST_F(FormEditor, PreviewWhoseSaveFailsLeavesTheFormToBeSavedOnClose) {
   });
   user_.Then([&share] {
     std::filesystem::create_directories(share);
-    ui::Click(1);
+    ui::Click(IDOK);
   });
   RunEditor();
   EXPECT_EQ(modified_, 1);
@@ -422,23 +428,23 @@ TEST_F(FormEditor, PreviewWhoseSaveFailsLeavesTheFormToBeSavedOnClose) {
 
 TEST_F(FormEditor, PreviewedNewFormIsRewrittenAndStillNameChecked) {
   user_.Then([] {
-    ui::Type(1013, "office survey");  // a preview does not check the name
-    ui::Click(203);
+    ui::Type(IDC_FORM_NAME, "office survey");  // a preview does not check the name
+    ui::Click(IDC_PREVIEW);
   });
   user_.Then([this] {
     EXPECT_EQ(NewForms().size(), 1u);
-    ui::Click(1);
+    ui::Click(IDOK);
   });
   Box("Duplicate form names are not allowed.");
   user_.Then([] {
-    ui::Type(1013, "Desk check");
-    ui::Click(203);
+    ui::Type(IDC_FORM_NAME, "Desk check");
+    ui::Click(IDC_PREVIEW);
   });
   user_.Then([this] {
     std::vector<std::string> made = NewForms();
     ASSERT_EQ(made.size(), 1u) << "the second preview rewrites the first one's file";
     EXPECT_NE(world_.Bytes(kShare + made[0]).find("FormName=Desk check\r\n"), std::string::npos);
-    ui::Click(1);
+    ui::Click(IDOK);
   });
   RunEditor();
   EXPECT_EQ(result_, IDOK);
@@ -449,22 +455,23 @@ TEST_F(FormEditor, KeysWorkInTheFilledQuestionListBeforeAnyClick) {
   // The list filled on load has its caret on line 0 and nothing selected; Down moves on from
   // the caret.
   user_.Then([] {
-    EXPECT_EQ(Control(1020).caret, 0);
-    EXPECT_EQ(Control(1020).selection, -1);
-    ui::Key(1020, VK_DOWN);
+    EXPECT_EQ(Control(IDC_QUESTION_LIST).caret, 0);
+    EXPECT_EQ(Control(IDC_QUESTION_LIST).selection, -1);
+    ui::Key(IDC_QUESTION_LIST, VK_DOWN);
   });
   user_.Then([] {
-    EXPECT_EQ(Control(1020).selection, 1);
-    ui::Click(1);
+    EXPECT_EQ(Control(IDC_QUESTION_LIST).selection, 1);
+    ui::Click(IDOK);
   });
   RunEditor(1, "Office survey");
 
   // Delete takes the caret line.
-  user_.Then([] { ui::Key(1020, VK_DELETE); });
+  user_.Then([] { ui::Key(IDC_QUESTION_LIST, VK_DELETE); });
   Box("Delete 'Room number'?", IDYES);
   user_.Then([] {
-    EXPECT_EQ(Lines(1020), (Texts{"Which floor?", "-----Page Break-----", "Color, if any"}));
-    ui::Click(1);
+    EXPECT_EQ(Lines(IDC_QUESTION_LIST),
+              (Texts{"Which floor?", "-----Page Break-----", "Color, if any"}));
+    ui::Click(IDOK);
   });
   RunEditor(1, "Office survey");
   EXPECT_EQ(world_.Bytes(std::string(kShare) + "FRM1A.FRM").find("Room number"), std::string::npos);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "editor/ItemListDlg.h"
+#include "resources/ResourceIds.h"
 #include "tests/editor/EditorFixture.h"
 
 namespace ui = qv::ui;
@@ -33,27 +34,27 @@ class ItemList : public EditorFixture {
 TEST_F(ItemList, ShowsSortedKeepsEnteredOrderAndUndoesOnCancel) {
   user_.Then([] {
     for (const char* text : {"Cherry", "Apple", "Banana"}) {
-      ui::Type(1010, text);
-      ui::Click(6);
+      ui::Type(IDC_ITEM_NAME, text);
+      ui::Click(IDC_INSERT_ITEM);
     }
   });
   user_.Then([] {
-    EXPECT_EQ(Lines(1011), (Texts{"Apple", "Banana", "Cherry"}));
-    EXPECT_EQ(Control(1010).text, "");
-    ui::Click(1);
+    EXPECT_EQ(Lines(IDC_ITEM_LIST), (Texts{"Apple", "Banana", "Cherry"}));
+    EXPECT_EQ(Control(IDC_ITEM_NAME).text, "");
+    ui::Click(IDOK);
   });
   EXPECT_EQ(Run(CFormField::kEditList), IDOK);
   EXPECT_EQ(Stored(), (Texts{"Cherry", "Apple", "Banana"}));
 
   // Insert one, delete one (by double-click, which puts its text back in the box), Cancel.
   user_.Then([] {
-    ui::Type(1010, "Damson");
-    ui::Click(6);
-    ui::DoubleClick(1011, 0);
+    ui::Type(IDC_ITEM_NAME, "Damson");
+    ui::Click(IDC_INSERT_ITEM);
+    ui::DoubleClick(IDC_ITEM_LIST, 0);
   });
   user_.Then([] {
-    EXPECT_EQ(Control(1010).text, "Apple");
-    EXPECT_EQ(Lines(1011), (Texts{"Banana", "Cherry", "Damson"}));
+    EXPECT_EQ(Control(IDC_ITEM_NAME).text, "Apple");
+    EXPECT_EQ(Lines(IDC_ITEM_LIST), (Texts{"Banana", "Cherry", "Damson"}));
     ui::Key(0, VK_ESCAPE);
   });
   EXPECT_EQ(Run(CFormField::kEditList), IDCANCEL);
@@ -62,14 +63,14 @@ TEST_F(ItemList, ShowsSortedKeepsEnteredOrderAndUndoesOnCancel) {
   // A fixed list may not be left empty: the message, and the items stay until Cancel.
   user_.Then([] {
     for (int i = 0; i < 3; ++i) {
-      ui::Select(1011, 0);
-      ui::Key(1011, VK_DELETE);
+      ui::Select(IDC_ITEM_LIST, 0);
+      ui::Key(IDC_ITEM_LIST, VK_DELETE);
     }
-    ui::Click(1);
+    ui::Click(IDOK);
   });
   Box("At least one item must be entered for the Combo box - (fixed list) field type.");
   user_.Then([] {
-    EXPECT_TRUE(Control(1010).focused);
+    EXPECT_TRUE(Control(IDC_ITEM_NAME).focused);
     ui::Key(0, VK_ESCAPE);
   });
   EXPECT_EQ(Run(CFormField::kFixedList), IDCANCEL);
@@ -81,11 +82,11 @@ TEST_F(ItemList, DeletingOneOfTwoEqualLinesRemovesThatLinesOwnItem) {
   field_.AddItem("Other");
   field_.AddItem("Same");
   user_.Then([] {
-    EXPECT_EQ(Lines(1011), (Texts{"Other", "Same", "Same"}));
-    ui::Select(1011, 1);  // the top "Same" line: the newer item
-    ui::Click(7);
+    EXPECT_EQ(Lines(IDC_ITEM_LIST), (Texts{"Other", "Same", "Same"}));
+    ui::Select(IDC_ITEM_LIST, 1);  // the top "Same" line: the newer item
+    ui::Click(IDC_DELETE_ITEM);
   });
-  user_.Then([] { ui::Click(1); });
+  user_.Then([] { ui::Click(IDOK); });
   EXPECT_EQ(Run(CFormField::kEditList), IDOK);
   ASSERT_EQ(field_.items.size(), 2u);
   EXPECT_EQ(field_.items[0]->text, "Same");
@@ -102,13 +103,13 @@ TEST_F(ItemList, ListsInWordOrderWithTheNewestOfEqualLinesOnTop) {
   // clang-format on
   user_.Then([] {
     for (const std::string& text : entered) {
-      ui::Type(1010, text);
-      ui::Click(6);
+      ui::Type(IDC_ITEM_NAME, text);
+      ui::Click(IDC_INSERT_ITEM);
     }
   });
   user_.Then([] {
-    EXPECT_EQ(Lines(1011), listed);
-    ui::Click(1);
+    EXPECT_EQ(Lines(IDC_ITEM_LIST), listed);
+    ui::Click(IDOK);
   });
   EXPECT_EQ(Run(CFormField::kEditList), IDOK);
 }

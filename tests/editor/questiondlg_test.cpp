@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "editor/QuestionDlg.h"
+#include "resources/ResourceIds.h"
 #include "tests/editor/EditorFixture.h"
 
 namespace ui = qv::ui;
@@ -68,46 +69,46 @@ TEST_F(QuestionDialog, ChecksInOrderAndOnlyTheHyphenMovesTheFocus) {
   CFormField fresh;
   user_.Then([] {
     EXPECT_EQ(Top().text, "Add Question");
-    EXPECT_TRUE(Control(1000).focused);
-    EXPECT_EQ(Control(1004).checked, BST_CHECKED);
+    EXPECT_TRUE(Control(IDC_QUESTION_TEXT).focused);
+    EXPECT_EQ(Control(IDC_EDIT_BOX).checked, BST_CHECKED);
     EXPECT_EQ(Control(1).text, "&Finish");
     EXPECT_TRUE(Control(1).isDefault);
     // " - " is looked at before the empty question text.
-    ui::Type(1002, "Left - Right");
-    ui::Click(1000);
-    ui::Key(1000, VK_RETURN);
+    ui::Type(IDC_INVENTORY_NAME, "Left - Right");
+    ui::Click(IDC_QUESTION_TEXT);
+    ui::Key(IDC_QUESTION_TEXT, VK_RETURN);
   });
-  Rejected(kHyphen, 1002);
+  Rejected(kHyphen, IDC_INVENTORY_NAME);
   user_.Then([] {
-    ui::Type(1002, "Left-Right");  // a hyphen not between two blanks is allowed
-    ui::Click(1000);
-    ui::Key(1000, VK_RETURN);
+    ui::Type(IDC_INVENTORY_NAME, "Left-Right");  // a hyphen not between two blanks is allowed
+    ui::Click(IDC_QUESTION_TEXT);
+    ui::Key(IDC_QUESTION_TEXT, VK_RETURN);
   });
-  Rejected(kFilledIn, 1000);
+  Rejected(kFilledIn, IDC_QUESTION_TEXT);
   user_.Then([] {
-    ui::Type(1000, "ROOM NUMBER");
-    ui::Key(1000, VK_RETURN);
+    ui::Type(IDC_QUESTION_TEXT, "ROOM NUMBER");
+    ui::Key(IDC_QUESTION_TEXT, VK_RETURN);
   });
-  Rejected(kDuplicateText, 1000);
+  Rejected(kDuplicateText, IDC_QUESTION_TEXT);
   user_.Then([] {
-    ui::Type(1000, "Desk");
-    ui::Type(1002, "fLOOR");
-    ui::Key(1002, VK_RETURN);
+    ui::Type(IDC_QUESTION_TEXT, "Desk");
+    ui::Type(IDC_INVENTORY_NAME, "fLOOR");
+    ui::Key(IDC_INVENTORY_NAME, VK_RETURN);
   });
-  Rejected(kDuplicateId, 1002);
+  Rejected(kDuplicateId, IDC_INVENTORY_NAME);
   user_.Then([] {
-    ui::Type(1002, "Desk-Side");
-    ui::Type(1003, "Where you sit");
-    ui::Click(1006);
+    ui::Type(IDC_INVENTORY_NAME, "Desk-Side");
+    ui::Type(IDC_QUESTION_DESCRIPTION, "Where you sit");
+    ui::Click(IDC_COMBO_FIXED_LIST);
   });
   user_.Then([] {
     EXPECT_EQ(Control(1).text, "&Next >");
-    ui::Click(1004);
+    ui::Click(IDC_EDIT_BOX);
   });
   user_.Then([] {
     EXPECT_EQ(Control(1).text, "&Finish");
-    ui::Click(201);
-    ui::Key(1003, VK_RETURN);
+    ui::Click(IDC_REQUIRED);
+    ui::Key(IDC_QUESTION_DESCRIPTION, VK_RETURN);
   });
   EXPECT_EQ(Run(0, &fresh), IDOK);
   EXPECT_EQ(dirty_, 1);
@@ -123,9 +124,9 @@ TEST_F(QuestionDialog, FinishAtOnceIsCleanAndHelpAsksForContext101) {
   CFormField fresh;
   int helpBefore = qv::LastHelpRequest().count;
   user_.Then([] {
-    ui::Key(1000, VK_F1);
-    ui::Click(9);
-    ui::Click(1);
+    ui::Key(IDC_QUESTION_TEXT, VK_F1);
+    ui::Click(IDHELP);
+    ui::Click(IDOK);
   });
   EXPECT_EQ(Run(0, &fresh), IDOK);
   EXPECT_EQ(dirty_, 0);
@@ -141,13 +142,13 @@ TEST_F(QuestionDialog, EditSkipsItsOwnEntryAndCancelPutsTheTextsBack) {
   // itself is skipped, and the inventory name stays unbraced in the record.
   user_.Then([] {
     EXPECT_EQ(Top().text, "Edit Question");
-    EXPECT_EQ(Control(1000).text, "Room number");
-    EXPECT_EQ(Control(1002).text, "Room");
-    EXPECT_EQ(Control(1004).checked, BST_CHECKED);
-    EXPECT_EQ(Control(201).checked, BST_UNCHECKED);
-    EXPECT_FALSE(Control(1000).modified);
-    ui::Click(201);
-    ui::Click(1);
+    EXPECT_EQ(Control(IDC_QUESTION_TEXT).text, "Room number");
+    EXPECT_EQ(Control(IDC_INVENTORY_NAME).text, "Room");
+    EXPECT_EQ(Control(IDC_EDIT_BOX).checked, BST_CHECKED);
+    EXPECT_EQ(Control(IDC_REQUIRED).checked, BST_UNCHECKED);
+    EXPECT_FALSE(Control(IDC_QUESTION_TEXT).modified);
+    ui::Click(IDC_REQUIRED);
+    ui::Click(IDOK);
   });
   EXPECT_EQ(Run(1, room_), IDOK);
   EXPECT_EQ(dirty_, 1);
@@ -156,13 +157,13 @@ TEST_F(QuestionDialog, EditSkipsItsOwnEntryAndCancelPutsTheTextsBack) {
 
   // A rejected duplicate, then Cancel: the record gets its earlier texts back.
   user_.Then([] {
-    EXPECT_EQ(Control(201).checked, BST_CHECKED);
-    ui::Type(1000, "which FLOOR?");
-    ui::Type(1003, "never stored");
-    ui::Click(1);
+    EXPECT_EQ(Control(IDC_REQUIRED).checked, BST_CHECKED);
+    ui::Type(IDC_QUESTION_TEXT, "which FLOOR?");
+    ui::Type(IDC_QUESTION_DESCRIPTION, "never stored");
+    ui::Click(IDOK);
   });
   Box(kDuplicateText);
-  user_.Then([] { ui::Key(1000, VK_ESCAPE); });
+  user_.Then([] { ui::Key(IDC_QUESTION_TEXT, VK_ESCAPE); });
   EXPECT_EQ(Run(1, room_), IDCANCEL);
   EXPECT_EQ(dirty_, 0);
   EXPECT_EQ(room_->questionText, "Room number");
@@ -173,11 +174,11 @@ TEST_F(QuestionDialog, EditSkipsItsOwnEntryAndCancelPutsTheTextsBack) {
 TEST_F(QuestionDialog, AnEntryWithoutTypeShowsNoRadioAndKeepsItsType) {
   CFormField* bare = AddEntry("Notes", "Notes", CFormField::kNoControl);
   user_.Then([] {
-    for (int radio : {1004, 1005, 1006})
+    for (int radio : {IDC_EDIT_BOX, IDC_COMBO_EDIT_LIST, IDC_COMBO_FIXED_LIST})
       EXPECT_EQ(Control(radio).checked, BST_UNCHECKED) << radio;
     EXPECT_EQ(Control(1).text, "&Finish");
-    ui::Type(1000, "Other notes");
-    ui::Click(1);
+    ui::Type(IDC_QUESTION_TEXT, "Other notes");
+    ui::Click(IDOK);
   });
   EXPECT_EQ(Run(1, bare), IDOK);
   EXPECT_EQ(bare->questionText, "Other notes");
@@ -186,10 +187,11 @@ TEST_F(QuestionDialog, AnEntryWithoutTypeShowsNoRadioAndKeepsItsType) {
 
 TEST_F(QuestionDialog, NextOnAnUnchangedListOpensItsItemsAndEndsWithOkEvenOnCancel) {
   user_.Then([] {
-    EXPECT_EQ(Control(1006).checked, BST_CHECKED);  // type 1 is the fixed list, shown last
-    EXPECT_EQ(Control(1005).checked, BST_UNCHECKED);
+    EXPECT_EQ(Control(IDC_COMBO_FIXED_LIST).checked,
+              BST_CHECKED);  // type 1 is the fixed list, shown last
+    EXPECT_EQ(Control(IDC_COMBO_EDIT_LIST).checked, BST_UNCHECKED);
     EXPECT_EQ(Control(1).text, "&Next >");
-    ui::Click(1);
+    ui::Click(IDOK);
   });
   user_.Then([] {
     ui::Snapshot s = ui::TakeSnapshot();
@@ -197,10 +199,10 @@ TEST_F(QuestionDialog, NextOnAnUnchangedListOpensItsItemsAndEndsWithOkEvenOnCanc
     EXPECT_EQ(s.modals[0].text, "Edit Question");
     EXPECT_FALSE(s.modals[0].enabled);
     EXPECT_EQ(Top().text, "Add Items");
-    EXPECT_EQ(Lines(1011), (Texts{"First", "Ground"}));
-    ui::Type(1010, "Third");
-    ui::Click(6);
-    ui::Key(1010, VK_ESCAPE);
+    EXPECT_EQ(Lines(IDC_ITEM_LIST), (Texts{"First", "Ground"}));
+    ui::Type(IDC_ITEM_NAME, "Third");
+    ui::Click(IDC_INSERT_ITEM);
+    ui::Key(IDC_ITEM_NAME, VK_ESCAPE);
   });
   EXPECT_EQ(Run(1, floor_), IDOK);
   EXPECT_EQ(dirty_, 0);
@@ -210,10 +212,10 @@ TEST_F(QuestionDialog, NextOnAnUnchangedListOpensItsItemsAndEndsWithOkEvenOnCanc
 
   // The edit-list radio is type 2.
   user_.Then([] {
-    ui::Click(1005);
-    ui::Click(1);
+    ui::Click(IDC_COMBO_EDIT_LIST);
+    ui::Click(IDOK);
   });
-  user_.Then([] { ui::Click(1); });
+  user_.Then([] { ui::Click(IDOK); });
   EXPECT_EQ(Run(1, floor_), IDOK);
   EXPECT_EQ(floor_->controlType, CFormField::kEditList);
 }

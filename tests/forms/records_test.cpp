@@ -7,6 +7,7 @@
 
 #include "forms/CustomForm.h"
 #include "forms/FieldException.h"
+#include "resources/ResourceIds.h"
 #include "resources/StringTable.h"
 #include "tests/TestWorld.h"
 
@@ -142,22 +143,22 @@ TEST(FormRecordsStrings, TableLookupExceptionsAndFormatting) {
   EXPECT_EQ("Field memory allocation error!", memory.GetMessage());
   EXPECT_EQ(32803u, parsing.GetMessageId());
   EXPECT_EQ("Field parsing error!", parsing.GetMessage());
-  EXPECT_EQ("Modify a Form\nModify", LoadResString(32768));
+  EXPECT_EQ("Modify a Form\nModify", LoadResString(ID_FORMS_MODIFY));
   EXPECT_EQ(
       "The Form Designer tool cannot run because its database registration failed.  You may "
       "need to run TBLFIX to update tables.",
-      LoadResString(32785));
-  EXPECT_EQ("Unable to allocate memory for the form!", LoadResString(32798));
+      LoadResString(IDS_REGISTRATION_FAILED));
+  EXPECT_EQ("Unable to allocate memory for the form!", LoadResString(IDS_FORM_ALLOCATION_FAILED));
   EXPECT_EQ("At least one item must be entered for the Combo box - (fixed list) field type.",
-            LoadResString(32825));
+            LoadResString(IDS_FIXED_LIST_NEEDS_ITEM));
   EXPECT_EQ("", LoadResString(0) + LoadResString(32769));  // ids the table lacks
 
-  EXPECT_EQ("Delete 'Office survey'?", AfxFormatString1(32800, "Office survey"));
+  EXPECT_EQ("Delete 'Office survey'?", AfxFormatString1(IDS_DELETE_PROMPT, "Office survey"));
   EXPECT_EQ("Could not launch the form viewer for the following reason:   The file was not found.",
-            AfxFormatString1(32795, LoadResString(32797)));
+            AfxFormatString1(IDS_EXEC_FILE_NOT_FOUND, LoadResString(IDS_VIEWER_LAUNCH_FAILED)));
   // Replacements are not scanned again.
-  EXPECT_EQ("Delete '%2'?", AfxFormatString2(32800, "%2", "x"));
-  std::string text = AfxFormatString2(32822, "a%2b", "CORE1");
+  EXPECT_EQ("Delete '%2'?", AfxFormatString2(IDS_DELETE_PROMPT, "%2", "x"));
+  std::string text = AfxFormatString2(IDS_SAVE_FAILED, "a%2b", "CORE1");
   EXPECT_NE(std::string::npos, text.find("the form \"a%2b\".\nIf this"));
   EXPECT_NE(std::string::npos, text.find("core server \"CORE1\"."));
 }

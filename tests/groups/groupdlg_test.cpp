@@ -15,6 +15,7 @@
 #include "platform/ui/Ui.h"
 #include "platform/ui/WaitCursor.h"
 #include "resources/Dialogs.h"
+#include "resources/ResourceIds.h"
 #include "tests/TestWorld.h"
 #include "view/CustomDoc.h"
 #include "view/CustomView.h"
@@ -84,7 +85,7 @@ class GroupDialog : public ::testing::Test {
   }
   // The checked lines of the form list.
   static Texts Checked() {
-    ui::WindowState list = Control(1022);
+    ui::WindowState list = Control(IDC_GROUP_FORMS);
     Texts checked;
     for (std::size_t i = 0; i < list.lines.size() && i < list.checks.size(); ++i)
       if (list.checks[i] == 1)
@@ -149,11 +150,11 @@ TEST_F(GroupDialog, UntouchedNewGroupWritesNothingAndHelpOpensAtTheDialog) {
   int helpBefore = qv::LastHelpRequest().count;
   user_.Then([] {
     EXPECT_EQ(Top().text, "Select Multiple Forms to Distribute");
-    EXPECT_EQ(Control(1022).lines, kMapOrder);
+    EXPECT_EQ(Control(IDC_GROUP_FORMS).lines, kMapOrder);
     EXPECT_EQ(Checked(), Texts{});
-    EXPECT_EQ(Control(1021).text, "");
-    EXPECT_TRUE(Control(1021).focused);
-    ui::Click(9);
+    EXPECT_EQ(Control(IDC_GROUP_NAME).text, "");
+    EXPECT_TRUE(Control(IDC_GROUP_NAME).focused);
+    ui::Click(IDHELP);
     ui::Key(0, VK_F1);
   });
   user_.Then([] { ui::Click(IDOK); });
@@ -169,34 +170,34 @@ TEST_F(GroupDialog, UntouchedNewGroupWritesNothingAndHelpOpensAtTheDialog) {
 
 TEST_F(GroupDialog, NewGroupRefusalsInOrderThenSavedWithEachCheckedFormOnce) {
   user_.Then([] {
-    ui::Type(1021, "Desk check");
-    ui::Type(1021, "");  // a change, and no name and no form: the form check comes first
+    ui::Type(IDC_GROUP_NAME, "Desk check");
+    ui::Type(IDC_GROUP_NAME, "");  // a change, and no name and no form: the form check comes first
     ui::Click(IDOK);
   });
   Box(kNoForm);
   user_.Then([] {
-    ui::Type(1021, "Desk check");
+    ui::Type(IDC_GROUP_NAME, "Desk check");
     ui::Click(IDOK);
   });
   Box(kNoForm);
   user_.Then([] {
-    ui::Type(1021, "");
-    ui::Check(1022, Line("Hardware"));
+    ui::Type(IDC_GROUP_NAME, "");
+    ui::Check(IDC_GROUP_FORMS, Line("Hardware"));
     ui::Click(IDOK);
   });
   Box(kNoName);
   user_.Then([] {
-    EXPECT_TRUE(Control(1021).focused);
-    ui::Type(1021, "NEW STARTERS");
+    EXPECT_TRUE(Control(IDC_GROUP_NAME).focused);
+    ui::Type(IDC_GROUP_NAME, "NEW STARTERS");
     ui::Click(IDOK);
   });
   Box(kDuplicate);
   user_.Then([] {
-    EXPECT_EQ(Control(1021).text, "");
-    EXPECT_TRUE(Control(1021).focused);
+    EXPECT_EQ(Control(IDC_GROUP_NAME).text, "");
+    EXPECT_TRUE(Control(IDC_GROUP_NAME).focused);
     EXPECT_EQ(Checked(), Texts{"Hardware"});
-    ui::Type(1021, "Desk check");
-    ui::Check(1022, Line("Location"));
+    ui::Type(IDC_GROUP_NAME, "Desk check");
+    ui::Check(IDC_GROUP_FORMS, Line("Location"));
     ui::Click(IDOK);
   });
   Run(CFormGroupDlg::kModeCreate, "");
@@ -220,8 +221,8 @@ TEST_F(GroupDialog, ModifyAndOkAtOnceRewritesTheFileAndTheScheduledGroupsScript)
   // configuration's name differs in letter case only, so it belongs to the group.
   LONG configuration = AddConfiguration("NEW STARTERS");
   user_.Then([] {
-    EXPECT_EQ(Control(1021).text, "New starters");
-    EXPECT_EQ(Control(1022).lines, kMapOrder);
+    EXPECT_EQ(Control(IDC_GROUP_NAME).text, "New starters");
+    EXPECT_EQ(Control(IDC_GROUP_FORMS).lines, kMapOrder);
     EXPECT_EQ(Checked(), (Texts{"Asset tag", "Contact details"}));
     ui::Click(IDOK);
   });
@@ -244,8 +245,8 @@ TEST_F(GroupDialog, ModifyAndOkAtOnceRewritesTheFileAndTheScheduledGroupsScript)
 
   // A changed membership reaches the script too.
   user_.Then([] {
-    ui::Check(1022, Line("Contact details"));
-    ui::Check(1022, Line("Location"));
+    ui::Check(IDC_GROUP_FORMS, Line("Contact details"));
+    ui::Check(IDC_GROUP_FORMS, Line("Location"));
     ui::Click(IDOK);
   });
   Run(CFormGroupDlg::kModeModify, "New starters");
@@ -256,9 +257,9 @@ TEST_F(GroupDialog, ModifyAndOkAtOnceRewritesTheFileAndTheScheduledGroupsScript)
 
 TEST_F(GroupDialog, RenamedGroupIsAddedBesideTheOld) {
   user_.Then([] {
-    ui::Type(1021, "Leavers");
-    ui::Check(1022, Line("Asset tag"));
-    ui::Check(1022, Line("Office survey"));
+    ui::Type(IDC_GROUP_NAME, "Leavers");
+    ui::Check(IDC_GROUP_FORMS, Line("Asset tag"));
+    ui::Check(IDC_GROUP_FORMS, Line("Office survey"));
     ui::Click(IDOK);
   });
   Run(CFormGroupDlg::kModeModify, "New starters");
@@ -272,18 +273,18 @@ TEST_F(GroupDialog, RenamedGroupIsAddedBesideTheOld) {
 // before the checks, so a name of blanks is no name and " new starters " is a duplicate.
 TEST_F(GroupDialog, BlanksAroundTheNameAreDroppedBeforeTheChecks) {
   user_.Then([] {
-    ui::Type(1021, " \t ");
-    ui::Check(1022, Line("Hardware"));
+    ui::Type(IDC_GROUP_NAME, " \t ");
+    ui::Check(IDC_GROUP_FORMS, Line("Hardware"));
     ui::Click(IDOK);
   });
   Box(kNoName);
   user_.Then([] {
-    ui::Type(1021, " new starters ");
+    ui::Type(IDC_GROUP_NAME, " new starters ");
     ui::Click(IDOK);
   });
   Box(kDuplicate);
   user_.Then([] {
-    ui::Type(1021, "  Desk check\t");
+    ui::Type(IDC_GROUP_NAME, "  Desk check\t");
     ui::Click(IDOK);
   });
   Run(CFormGroupDlg::kModeCreate, "");
@@ -294,8 +295,8 @@ TEST_F(GroupDialog, BlanksAroundTheNameAreDroppedBeforeTheChecks) {
 
   // The opening name with blanks around it is the group opened: its forms are replaced.
   user_.Then([] {
-    ui::Type(1021, " Desk check ");
-    ui::Check(1022, Line("Location"));
+    ui::Type(IDC_GROUP_NAME, " Desk check ");
+    ui::Check(IDC_GROUP_FORMS, Line("Location"));
     ui::Click(IDOK);
   });
   Run(CFormGroupDlg::kModeModify, "Desk check");
@@ -307,15 +308,16 @@ TEST_F(GroupDialog, BlanksAroundTheNameAreDroppedBeforeTheChecks) {
 
 TEST_F(GroupDialog, ModifyRefusalsLeaveTheFileAndCancelClearsTheChange) {
   user_.Then([] {
-    ui::Type(1021, "New Starters");  // only the letter case differs: the old group has the name
+    ui::Type(IDC_GROUP_NAME,
+             "New Starters");  // only the letter case differs: the old group has the name
     ui::Click(IDOK);
   });
   Box(kDuplicate);
   user_.Then([] {
-    EXPECT_EQ(Control(1021).text, "");
-    ui::Type(1021, "New starters");
-    ui::Check(1022, Line("Asset tag"));
-    ui::Check(1022, Line("Contact details"));
+    EXPECT_EQ(Control(IDC_GROUP_NAME).text, "");
+    ui::Type(IDC_GROUP_NAME, "New starters");
+    ui::Check(IDC_GROUP_FORMS, Line("Asset tag"));
+    ui::Check(IDC_GROUP_FORMS, Line("Contact details"));
     ui::Click(IDOK);
   });
   Box(kNoForm);
@@ -357,10 +359,10 @@ TEST_F(GroupDialog, AFormOfTwoGroupsIsCheckedOnlyForTheGroupOpened) {
 TEST_F(GroupDialog, ACheckMarkAloneIsAChange) {
   user_.Then([] {
     CDialog* dialog = ui::ModalWindows().back();
-    auto* list = dynamic_cast<CCheckListBox*>(dialog->GetDlgItem(1022));
+    auto* list = dynamic_cast<CCheckListBox*>(dialog->GetDlgItem(IDC_GROUP_FORMS));
     ASSERT_NE(list, nullptr);
     list->SetCheck(Line("Hardware"), BST_CHECKED);
-    dialog->SendMessage(WM_COMMAND, MAKEWPARAM(1022, CLBN_CHKCHANGE), list->Handle());
+    dialog->SendMessage(WM_COMMAND, MAKEWPARAM(IDC_GROUP_FORMS, CLBN_CHKCHANGE), list->Handle());
     ui::Click(IDOK);
   });
   Box(kNoName);

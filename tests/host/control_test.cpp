@@ -11,6 +11,7 @@
 #include "platform/registry/Registry.h"
 #include "platform/ui/Dialog.h"
 #include "platform/ui/Menu.h"
+#include "resources/ResourceIds.h"
 #include "tests/host/ScriptedConsole.h"
 #include "tools/qvccfg/Commands.h"
 #include "tools/qvccfg/Json.h"
@@ -18,11 +19,6 @@
 #include "view/CustomDoc.h"
 
 namespace {
-
-constexpr UINT kModify = 32768, kNewForm = 32770, kSchedule = 32771, kDelete = 32772,
-               kProperties = 32773, kLargeIcons = 32778, kSmallIcons = 32779, kList = 32780,
-               kDetails = 32781, kScheduleButton = 32783, kDeleteButton = 32784,
-               kMultipleForms = 32786, kRefresh = 32787;
 
 std::string UserHive(TestWorld& world) {
   qv::FlushRegistry();
@@ -71,8 +67,9 @@ TEST_F(Control, StartsInOrderAndShowsTheShareInLargeIcons) {
         ids.push_back(button.id);
         images.push_back(button.image);
       }
-  EXPECT_EQ(ids, (std::vector<UINT>{kScheduleButton, 0, kDeleteButton, kModify, kRefresh, 0,
-                                    kLargeIcons, kSmallIcons, kList, kDetails, 0, kMultipleForms}));
+  EXPECT_EQ(ids, (std::vector<UINT>{ID_TOOLBAR_SCHEDULE, 0, ID_TOOLBAR_DELETE, ID_FORMS_MODIFY,
+                                    ID_TOOLBAR_REFRESH, 0, ID_VIEW_LARGEICONS, ID_VIEW_SMALLICONS,
+                                    ID_VIEW_LIST, ID_VIEW_DETAILS, 0, ID_TOOLBAR_MULTIPLEFORMS}));
   EXPECT_EQ(images[4], "refresh");
   EXPECT_EQ(images[11], "multiple forms");
 }
@@ -81,12 +78,13 @@ TEST_F(Control, DispatchMethodsByIdAnswerAsTheConsoleExpects) {
   Open();
   BSTR prompt = nullptr;
   ASSERT_EQ(Call(CQVccfgCtrl::kGetMessageString,
-                 {VARIANT::FromLong(kRefresh), VARIANT::RefString(&prompt)}),
+                 {VARIANT::FromLong(ID_TOOLBAR_REFRESH), VARIANT::RefString(&prompt)}),
             S_OK);
   EXPECT_EQ(qv::com::BstrText(prompt), "Refresh item information");
   SysFreeString(prompt);
   prompt = nullptr;
-  Call(CQVccfgCtrl::kGetMessageString, {VARIANT::FromLong(32808), VARIANT::RefString(&prompt)});
+  Call(CQVccfgCtrl::kGetMessageString,
+       {VARIANT::FromLong(IDS_ADD_NEW_FORM), VARIANT::RefString(&prompt)});
   EXPECT_EQ(qv::com::BstrText(prompt), "Add new form");  // no newline: the whole string
   SysFreeString(prompt);
   prompt = nullptr;
@@ -106,20 +104,21 @@ TEST_F(Control, DispatchMethodsByIdAnswerAsTheConsoleExpects) {
   std::vector<qv::ui::MenuItemState> items = qv::ui::MenuItems(top[0].popup);
   ASSERT_EQ(items.size(), 2u);
   EXPECT_EQ(items[0].text, "&New Form...");
-  EXPECT_EQ(items[0].id, kNewForm);
+  EXPECT_EQ(items[0].id, ID_FORMS_NEWFORM);
   EXPECT_EQ(items[1].text, "&Modify...");
-  EXPECT_EQ(items[1].id, kModify);
+  EXPECT_EQ(items[1].id, ID_FORMS_MODIFY);
 
   // Enabling for the console's menus: New Form always, the rest only with a form selected,
   // the toolbar's own commands never.
-  EXPECT_EQ(ConsoleEnables(kNewForm), 1);
-  for (UINT id : {kModify, kSchedule, kDelete, kProperties, kMultipleForms, kRefresh, 12345u})
+  EXPECT_EQ(ConsoleEnables(ID_FORMS_NEWFORM), 1);
+  for (UINT id : {ID_FORMS_MODIFY, ID_FORMS_SCHEDULE, ID_FORMS_DELETE, ID_FORMS_PROPERTIES,
+                  ID_TOOLBAR_MULTIPLEFORMS, ID_TOOLBAR_REFRESH, 12345u})
     EXPECT_EQ(ConsoleEnables(id), 0) << id;
   View()->SetItemState(Row("Office survey"), LVIS_SELECTED, LVIS_SELECTED);
-  for (UINT id : {kModify, kSchedule, kDelete, kProperties})
+  for (UINT id : {ID_FORMS_MODIFY, ID_FORMS_SCHEDULE, ID_FORMS_DELETE, ID_FORMS_PROPERTIES})
     EXPECT_EQ(ConsoleEnables(id), 1) << id;
-  EXPECT_EQ(ConsoleEnables(kMultipleForms), 0);
-  EXPECT_EQ(ConsoleEnables(kRefresh), 0);
+  EXPECT_EQ(ConsoleEnables(ID_TOOLBAR_MULTIPLEFORMS), 0);
+  EXPECT_EQ(ConsoleEnables(ID_TOOLBAR_REFRESH), 0);
   // A handle that names nothing does nothing.
   EXPECT_EQ(Call(CQVccfgCtrl::kOnUpdateCommandUI, {VARIANT::FromLong(99999)}), S_OK);
   // Wrong argument kinds are refused by the dispatch table.
@@ -170,22 +169,22 @@ TEST_F(Control, TheTimerKeepsTheToolbarCurrentAndTheAddNewRowDisablesCommands) {
         Tick();
       })
       .Then([&] {
-        for (UINT id : {kScheduleButton, kDeleteButton, kModify})
+        for (UINT id : {ID_TOOLBAR_SCHEDULE, ID_TOOLBAR_DELETE, ID_FORMS_MODIFY})
           EXPECT_TRUE(Button(id).enabled) << id;
-        EXPECT_TRUE(Button(kMultipleForms).enabled);  // the form map has forms
-        EXPECT_TRUE(Button(kLargeIcons).checked);
-        EXPECT_FALSE(Button(kDetails).checked);
+        EXPECT_TRUE(Button(ID_TOOLBAR_MULTIPLEFORMS).enabled);  // the form map has forms
+        EXPECT_TRUE(Button(ID_VIEW_LARGEICONS).checked);
+        EXPECT_FALSE(Button(ID_VIEW_DETAILS).checked);
         qv::ui::SelectAt(list, Row("Add new form"));
       })
       .Then([&] {
         // Not yet: the states follow at the next tick.
-        EXPECT_TRUE(Button(kModify).enabled);
+        EXPECT_TRUE(Button(ID_FORMS_MODIFY).enabled);
         Tick();
       })
       .Then([&] {
-        for (UINT id : {kScheduleButton, kDeleteButton, kModify})
+        for (UINT id : {ID_TOOLBAR_SCHEDULE, ID_TOOLBAR_DELETE, ID_FORMS_MODIFY})
           EXPECT_FALSE(Button(id).enabled) << id;
-        EXPECT_EQ(ConsoleEnables(kProperties), 0);
+        EXPECT_EQ(ConsoleEnables(ID_FORMS_PROPERTIES), 0);
         qv::ui::RightClickAt(list, Row("Add new form"));  // no menu for this row
       })
       .Then([] {
@@ -200,8 +199,8 @@ TEST_F(Control, MultipleFormsIsDisabledWhileTheFormMapIsEmpty) {
     std::filesystem::remove(world_.Host(std::string("\\\\CORE1\\qvlogon\\") + file));
   Open();
   user_.Then([] { Tick(); }).Then([&] {
-    EXPECT_FALSE(Button(kMultipleForms).enabled);
-    EXPECT_TRUE(Button(kRefresh).enabled);
+    EXPECT_FALSE(Button(ID_TOOLBAR_MULTIPLEFORMS).enabled);
+    EXPECT_TRUE(Button(ID_TOOLBAR_REFRESH).enabled);
   });
   Run();
 }
@@ -211,39 +210,39 @@ TEST_F(Control, HoveringAButtonShowsItsTipAndTellsTheConsoleItsPrompt) {
   qv::ui::SetIdleStatusText("Ready");
   int bar = ToolBar()->Handle();
   // Every button has its tip from the start, shown or not; asking for it tells no prompt.
-  EXPECT_EQ(Button(kDetails).tip, "Details");
-  EXPECT_EQ(Button(kRefresh).tip, "Refresh");
-  EXPECT_FALSE(Button(kRefresh).tipShown);
+  EXPECT_EQ(Button(ID_VIEW_DETAILS).tip, "Details");
+  EXPECT_EQ(Button(ID_TOOLBAR_REFRESH).tip, "Refresh");
+  EXPECT_FALSE(Button(ID_TOOLBAR_REFRESH).tipShown);
   EXPECT_TRUE(sink_->status.empty());
-  user_.Then([&] { qv::ui::Hover(bar, ButtonIndex(kRefresh)); })
+  user_.Then([&] { qv::ui::Hover(bar, ButtonIndex(ID_TOOLBAR_REFRESH)); })
       .Then([&] {
-        EXPECT_TRUE(Button(kRefresh).tipShown);
+        EXPECT_TRUE(Button(ID_TOOLBAR_REFRESH).tipShown);
         EXPECT_EQ(sink_->status, (std::vector<std::string>{"Refresh item information"}));
         EXPECT_EQ(qv::ui::TakeSnapshot().status, "Refresh item information");
-        qv::ui::Hover(bar, ButtonIndex(kMultipleForms));
+        qv::ui::Hover(bar, ButtonIndex(ID_TOOLBAR_MULTIPLEFORMS));
       })
       .Then([&] {
-        EXPECT_FALSE(Button(kRefresh).tipShown);
-        EXPECT_TRUE(Button(kMultipleForms).tipShown);
-        EXPECT_EQ(Button(kMultipleForms).tip, "Multiple forms");
+        EXPECT_FALSE(Button(ID_TOOLBAR_REFRESH).tipShown);
+        EXPECT_TRUE(Button(ID_TOOLBAR_MULTIPLEFORMS).tipShown);
+        EXPECT_EQ(Button(ID_TOOLBAR_MULTIPLEFORMS).tip, "Multiple forms");
         EXPECT_EQ(sink_->status.back(), "Add a new multiple form");
         qv::ui::Hover(bar, -1);
       })
       .Then([&] {
-        EXPECT_FALSE(Button(kMultipleForms).tipShown);
+        EXPECT_FALSE(Button(ID_TOOLBAR_MULTIPLEFORMS).tipShown);
         EXPECT_EQ(qv::ui::TakeSnapshot().status, "Ready");
         qv::ui::SelectAt(ListHandle(), Row("Office survey"));
         Tick();
       })
       // A press hides the tip: the prompt does not outlive the dialog the button opened.
-      .Then([&] { qv::ui::Hover(bar, ButtonIndex(kModify)); })
+      .Then([&] { qv::ui::Hover(bar, ButtonIndex(ID_FORMS_MODIFY)); })
       .Then([&] {
         EXPECT_EQ(qv::ui::TakeSnapshot().status, "Modify a Form");
-        qv::ui::ClickAt(bar, ButtonIndex(kModify));
+        qv::ui::ClickAt(bar, ButtonIndex(ID_FORMS_MODIFY));
       })
       .Then([&] {
         ASSERT_NE(qv::ui::TakeSnapshot().Top(), nullptr);
-        EXPECT_FALSE(Button(kModify).tipShown);
+        EXPECT_FALSE(Button(ID_FORMS_MODIFY).tipShown);
         qv::ui::CloseWindow();
       })
       .Then([&] {
@@ -257,14 +256,14 @@ TEST_F(Control, HoveringAButtonShowsItsTipAndTellsTheConsoleItsPrompt) {
 TEST_F(Control, PresentationsAndTheirRadioMarksAndTheSettingsKeptAtTheEnd) {
   Open();
   int bar = ToolBar()->Handle();
-  user_.Then([&] { qv::ui::ClickAt(bar, ButtonIndex(kDetails)); })
+  user_.Then([&] { qv::ui::ClickAt(bar, ButtonIndex(ID_VIEW_DETAILS)); })
       .Then([&] {
         EXPECT_EQ(ListState().style & LVS_TYPEMASK, LVS_REPORT);
         Tick();
       })
       .Then([&] {
-        EXPECT_TRUE(Button(kDetails).checked);
-        EXPECT_FALSE(Button(kLargeIcons).checked);
+        EXPECT_TRUE(Button(ID_VIEW_DETAILS).checked);
+        EXPECT_FALSE(Button(ID_VIEW_LARGEICONS).checked);
         // The user drags the name column's divider; a drag past any sense is refused.
         qv::ui::DragColumnDivider(ListHandle(), 0, 150);
         qv::ui::DragColumnDivider(ListHandle(), 1, -5);
@@ -274,7 +273,7 @@ TEST_F(Control, PresentationsAndTheirRadioMarksAndTheSettingsKeptAtTheEnd) {
         EXPECT_EQ(ListState().columnWidths, (std::vector<int>{150, 192}));
         EXPECT_EQ(qv::ui::InputProblems().size(), 2u);
         qv::ui::ClearInputProblems();
-        qv::ui::ClickAt(bar, ButtonIndex(kList));
+        qv::ui::ClickAt(bar, ButtonIndex(ID_VIEW_LIST));
       })
       .Then([&] {
         EXPECT_EQ(ListState().style & LVS_TYPEMASK, LVS_LIST);
@@ -353,7 +352,7 @@ TEST_F(Control, ClosingTheEditorOfAnExistingFormRefreshesAndKeepsTheRow) {
   Open();
   int list = ListHandle();
   user_.Then([&] { qv::ui::SelectAt(list, Row("Office survey")); })
-      .Then([&] { View()->SendMessage(WM_COMMAND, MAKEWPARAM(kModify, 0)); })
+      .Then([&] { View()->SendMessage(WM_COMMAND, MAKEWPARAM(ID_FORMS_MODIFY, 0)); })
       .Then([&] {
         ASSERT_NE(qv::ui::TakeSnapshot().Top(), nullptr);
         EXPECT_EQ(qv::ui::TakeSnapshot().Top()->text, "Edit a Custom Data Form");
@@ -376,15 +375,15 @@ TEST_F(Control, OnCommandCarriesOutOnlyItsFiveCommands) {
   Open();
   world_.Put("\\\\CORE1\\qvlogon\\FRMLATE.FRM", "[Form]\r\nFormName=Late form\r\n");
   // Properties without a selection: nothing at all, not even the box Modify shows.
-  EXPECT_EQ(Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(kProperties)}), S_OK);
-  View()->SendMessage(WM_COMMAND, MAKEWPARAM(kProperties, 0));
+  EXPECT_EQ(Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(ID_FORMS_PROPERTIES)}), S_OK);
+  View()->SendMessage(WM_COMMAND, MAKEWPARAM(ID_FORMS_PROPERTIES, 0));
   EXPECT_EQ(user_.RanOut(), 0) << "a box or dialog opened";
 
   View()->SetItemState(Row("Office survey"), LVIS_SELECTED, LVIS_SELECTED);
   const qv::ui::WindowState before = ListState();
   const std::size_t fired = sink_->fired.size();
-  for (UINT id : {kRefresh, kMultipleForms, kScheduleButton, kDeleteButton, kDetails, kSmallIcons,
-                  kList, 12345u}) {
+  for (UINT id : {ID_TOOLBAR_REFRESH, ID_TOOLBAR_MULTIPLEFORMS, ID_TOOLBAR_SCHEDULE,
+                  ID_TOOLBAR_DELETE, ID_VIEW_DETAILS, ID_VIEW_SMALLICONS, ID_VIEW_LIST, 12345u}) {
     EXPECT_EQ(Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(id)}), S_OK);
     EXPECT_EQ(user_.RanOut(), 0) << id << ": a box or dialog opened";
     qv::ui::WindowState list = ListState();
@@ -399,7 +398,7 @@ TEST_F(Control, OnCommandCarriesOutOnlyItsFiveCommands) {
   user_
       .Then([&] {
         View()->SetItemState(Row("New starters"), LVIS_SELECTED, LVIS_SELECTED);
-        Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(kProperties)});
+        Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(ID_FORMS_PROPERTIES)});
       })
       .Then([] {
         EXPECT_EQ(qv::ui::TakeSnapshot().Top()->text, "Select Multiple Forms to Distribute");
@@ -412,11 +411,14 @@ TEST_F(Control, OnCommandCarriesOutOnlyItsFiveCommands) {
 TEST_F(Control, ANewFormMadeInTheEditorIsListedLastAndSelected) {
   Open();
   // A refresh saves the order of the rows: a form made afterwards comes below them all.
-  View()->SendMessage(WM_COMMAND, MAKEWPARAM(kRefresh, 0));
-  user_.Then([&] { EXPECT_EQ(Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(kNewForm)}), S_OK); })
+  View()->SendMessage(WM_COMMAND, MAKEWPARAM(ID_TOOLBAR_REFRESH, 0));
+  user_
+      .Then([&] {
+        EXPECT_EQ(Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(ID_FORMS_NEWFORM)}), S_OK);
+      })
       .Then([] {
         EXPECT_EQ(qv::ui::TakeSnapshot().Top()->text, "Create a Custom Data Form");
-        qv::ui::Type(1013, "Desk check");
+        qv::ui::Type(IDC_FORM_NAME, "Desk check");
       })
       .Then([] { qv::ui::Click(IDOK); })
       .Then([&] {
@@ -431,7 +433,7 @@ TEST_F(Control, ANewFormMadeInTheEditorIsListedLastAndSelected) {
 TEST_F(Control, ModifyWithoutASelectionSaysSoAndEnterOpensTheSelectedGroup) {
   Open();
   int list = ListHandle();
-  user_.Then([&] { View()->SendMessage(WM_COMMAND, MAKEWPARAM(kModify, 0)); })
+  user_.Then([&] { View()->SendMessage(WM_COMMAND, MAKEWPARAM(ID_FORMS_MODIFY, 0)); })
       .Then([] {
         qv::ui::WindowState box = *qv::ui::TakeSnapshot().Top();
         EXPECT_EQ(box.text, "Custom Data Forms");
@@ -443,7 +445,7 @@ TEST_F(Control, ModifyWithoutASelectionSaysSoAndEnterOpensTheSelectedGroup) {
       .Then([] {
         qv::ui::WindowState dialog = *qv::ui::TakeSnapshot().Top();
         EXPECT_EQ(dialog.text, "Select Multiple Forms to Distribute");
-        EXPECT_EQ(dialog.Find(1021)->text, "New starters");
+        EXPECT_EQ(dialog.Find(IDC_GROUP_NAME)->text, "New starters");
         qv::ui::Click(IDCANCEL);
       })
       .Then([&] {
@@ -472,7 +474,7 @@ TEST_F(Control, RefreshShowsWhatQvccfgListPrints) {
   qv::json::Value printed;
   ASSERT_TRUE(qv::json::Parse(out, &printed, nullptr));
   Open();
-  View()->SendMessage(WM_COMMAND, MAKEWPARAM(kRefresh, 0));
+  View()->SendMessage(WM_COMMAND, MAKEWPARAM(ID_TOOLBAR_REFRESH, 0));
   ASSERT_EQ(printed.size(), static_cast<std::size_t>(View()->GetItemCount()));
   const qv::ui::WindowState list = ListState();
   for (int row = 0; row < View()->GetItemCount(); ++row) {

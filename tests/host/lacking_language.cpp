@@ -3,6 +3,7 @@
 // string.
 #include "languages/de/GermanResources.h"
 #include "platform/langrt/LangRt.h"
+#include "resources/ResourceIds.h"
 
 namespace {
 
@@ -11,7 +12,7 @@ class WithoutDisplayName : public qv::ResourceModule {
   const DialogTemplate* FindDialog(int id) const override { return German().FindDialog(id); }
   const BitmapResource* FindBitmap(int id) const override { return German().FindBitmap(id); }
   const char* FindString(UINT id) const override {
-    return id == 32782 ? nullptr : German().FindString(id);
+    return id == IDS_PLUGIN_NAME ? nullptr : German().FindString(id);
   }
   const MenuResource* FindMenu(int id) const override { return German().FindMenu(id); }
   const ToolBarResource* FindToolBar(int id) const override { return German().FindToolBar(id); }

@@ -29,6 +29,7 @@
 #include "platform/ui/Timers.h"
 #include "platform/ui/Ui.h"
 #include "platform/ui/Wnd.h"
+#include "resources/ResourceIds.h"
 #include "resources/StringTable.h"
 #include "tests/TestWorld.h"
 #include "tools/world/Install.h"
@@ -275,7 +276,7 @@ TEST_F(Module, ThePlugInGivesTheRegisteredControlWhichAnswersByNameAndId) {
     EXPECT_EQ(byLibrary, byControl) << name;
   }
   qv::com::Bstr message;
-  VARIANT args[] = {VARIANT::FromLong(32787), VARIANT::RefString(message.Out())};
+  VARIANT args[] = {VARIANT::FromLong(ID_TOOLBAR_REFRESH), VARIANT::RefString(message.Out())};
   ASSERT_EQ(dispatch->Invoke(4, DISPATCH_METHOD, args, nullptr), S_OK);
   EXPECT_EQ(message.Text(), "Refresh item information");
 
@@ -495,8 +496,8 @@ TEST_F(Module, WithGermanChosenTheModuleSpeaksGermanThroughout) {
   setenv("LANG", "de_DE.UTF-8", 1);
   Install();
   const qv::ResourceModule& german = qv::GermanResources();
-  EXPECT_EQ(DisplayName(), german.FindString(32782));
-  EXPECT_EQ(qv::AppName(), german.FindString(32809));
+  EXPECT_EQ(DisplayName(), german.FindString(IDS_PLUGIN_NAME));
+  EXPECT_EQ(qv::AppName(), german.FindString(IDS_APP_NAME));
   EXPECT_TRUE(qv::HelpFilePath().ends_with("/help/QVCCDEU.HLP/index.html>ref"))
       << qv::HelpFilePath();
 
@@ -510,13 +511,14 @@ TEST_F(Module, WithGermanChosenTheModuleSpeaksGermanThroughout) {
   std::vector<std::string> texts;
   for (const qv::ui::WindowState& shown : qv::ui::TakeSnapshot().windows)
     CollectTexts(shown, &texts);
-  EXPECT_NE(std::find(texts.begin(), texts.end(), german.FindString(32808)), texts.end())
+  EXPECT_NE(std::find(texts.begin(), texts.end(), german.FindString(IDS_ADD_NEW_FORM)), texts.end())
       << "the add-new row is not German";
   VARIANT none[1];
   VARIANT menu;
   ASSERT_EQ(control->Invoke(1, DISPATCH_METHOD, std::span<const VARIANT>(none, 0), &menu), S_OK);
   CollectMenu(static_cast<HMENU>(menu.Long()), &texts);
-  for (LONG id : {32768, 32770, 32771, 32772, 32773, 32787}) {
+  for (UINT id : {ID_FORMS_MODIFY, ID_FORMS_NEWFORM, ID_FORMS_SCHEDULE, ID_FORMS_DELETE,
+                  ID_FORMS_PROPERTIES, ID_TOOLBAR_REFRESH}) {
     qv::com::Bstr prompt;
     VARIANT args[] = {VARIANT::FromLong(id), VARIANT::RefString(prompt.Out())};
     control->Invoke(4, DISPATCH_METHOD, args, nullptr);
@@ -524,7 +526,7 @@ TEST_F(Module, WithGermanChosenTheModuleSpeaksGermanThroughout) {
   }
   {
     ReadingUser user;
-    VARIANT args[] = {VARIANT::FromLong(32770)};  // New Form
+    VARIANT args[] = {VARIANT::FromLong(ID_FORMS_NEWFORM)};  // New Form
     control->Invoke(3, DISPATCH_METHOD, args, nullptr);
     qv::ui::RunMessageLoop();
     ASSERT_FALSE(user.captions.empty()) << "the form editor did not open";
@@ -546,7 +548,7 @@ TEST_F(Module, ALanguageLibraryWithoutTheDisplayNameGivesPlugIn) {
   CoFreeUnusedLibraries();
   setenv("LC_ALL", "de_AT", 1);
   EXPECT_EQ(DisplayName(), "PlugIn");
-  EXPECT_EQ(qv::AppName(), qv::GermanResources().FindString(32809));
+  EXPECT_EQ(qv::AppName(), qv::GermanResources().FindString(IDS_APP_NAME));
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "languages/de/GermanResources.h"
 #include "platform/com/PropertyFrame.h"
 #include "resources/Dialogs.h"
+#include "resources/ResourceIds.h"
 #include "tests/host/ScriptedConsole.h"
 
 namespace {
@@ -263,7 +264,7 @@ TEST_F(PropertiesVerb, ShowsThePageOfTheCurrentResourceModule) {
     EXPECT_EQ(tabs->lines, std::vector<std::string>{"Allgemein"});
     std::vector<qv::ui::WindowState> page = PageControls(*s.Top());
     ASSERT_EQ(page.size(), 1u);
-    EXPECT_EQ(page[0].text, qv::GermanResources().FindDialog(200)->items[0].text);
+    EXPECT_EQ(page[0].text, qv::GermanResources().FindDialog(IDD_PROPPAGE_QVCCFG)->items[0].text);
     qv::ui::Click(IDOK);
   });
   EXPECT_EQ(control_->DoVerb(OLEIVERB_PROPERTIES), S_OK);

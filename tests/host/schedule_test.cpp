@@ -13,12 +13,11 @@
 #include "platform/path/HostFile.h"
 #include "platform/profile/Profile.h"
 #include "platform/registry/Registry.h"
+#include "resources/ResourceIds.h"
 #include "tests/host/ScriptedConsole.h"
 #include "tools/console/TaskHost.h"
 
 namespace {
-
-constexpr UINT kSchedule = 32771, kDelete = 32772, kScheduleButton = 32783, kDeleteButton = 32784;
 
 const std::string kShare = "\\\\CORE1\\qvlogon\\";
 const std::string kGroupFile = kShare + "FDGRPLST.GPS";
@@ -111,7 +110,7 @@ TEST_F(Scheduling, AFormIsScheduledOnceAndThenHandedOverWithItsConfiguration) {
   int list = ListHandle();
   int bar = ToolBar()->Handle();
   user_.Then([&] { qv::ui::RightClickAt(list, Row("Office survey")); })
-      .Then([] { qv::ui::PickMenuItem(kSchedule); })
+      .Then([] { qv::ui::PickMenuItem(ID_FORMS_SCHEDULE); })
       .Then([&] {
         EXPECT_EQ(world_.Bytes(kScripts + "Office survey.ini"), Script({"FRM1A.FRM"}));
         EXPECT_EQ(DatabaseBytes(),
@@ -134,7 +133,7 @@ TEST_F(Scheduling, AFormIsScheduledOnceAndThenHandedOverWithItsConfiguration) {
         std::filesystem::remove(world_.Host(kScripts + "Office survey.ini"));
         Tick();
       })
-      .Then([&] { qv::ui::ClickAt(bar, ButtonIndex(kScheduleButton)); })
+      .Then([&] { qv::ui::ClickAt(bar, ButtonIndex(ID_TOOLBAR_SCHEDULE)); })
       .Then([&] {
         EXPECT_EQ(world_.Bytes(kScripts + "Office survey.ini"), Script({"FRM1A.FRM"}));
         EXPECT_EQ(DatabaseBytes(),
@@ -160,12 +159,12 @@ TEST_F(Scheduling, NamesMatchWithoutCaseAndOnlyTheFirstConfigurationOfANameCount
 
   user_.Then([&] { qv::ui::SelectAt(list, Row("Asset tag")); })
       .Then([&] {
-        ASSERT_EQ(Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(kSchedule)}), S_OK);
+        ASSERT_EQ(Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(ID_FORMS_SCHEDULE)}), S_OK);
         EXPECT_EQ(LastHandOver().record.configurationId, asset);  // no configuration added
         EXPECT_EQ(std::string(LastHandOver().record.name), "Asset tag");
         EXPECT_EQ(world_.Bytes(kScripts + "Asset tag.ini"), Script({"FRM2B7.FRM"}));
         // The scheduled form cannot be deleted.
-        Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(kDelete)});
+        Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(ID_FORMS_DELETE)});
       })
       .Then([] {
         EXPECT_EQ(Answer(IDYES), (std::pair<std::string, std::string>{"Custom Data Forms",
@@ -181,7 +180,7 @@ TEST_F(Scheduling, NamesMatchWithoutCaseAndOnlyTheFirstConfigurationOfANameCount
         qv::ui::SelectAt(list, Row("Office survey"));
       })
       .Then([&] {
-        Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(kSchedule)});
+        Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(ID_FORMS_SCHEDULE)});
         EXPECT_EQ(DatabaseBytes(),
                   Database(8,
                            "config 2 1 \"ASSET TAG\" 0 \"\"\n"
@@ -205,7 +204,7 @@ TEST_F(Scheduling, AFormAndAGroupOfOneNameShareAConfigurationAndAScript) {
   int bar = ToolBar()->Handle();
   user_.Then([&] { qv::ui::SelectAt(list, Row("New starters")); })
       .Then([] { Tick(); })
-      .Then([&] { qv::ui::ClickAt(bar, ButtonIndex(kScheduleButton)); })
+      .Then([&] { qv::ui::ClickAt(bar, ButtonIndex(ID_TOOLBAR_SCHEDULE)); })
       .Then([&] {
         EXPECT_EQ(world_.Bytes(kScripts + "New starters.ini"), Script({"FRM2B7.FRM", "FRM3C.FRM"}));
         EXPECT_EQ(DatabaseBytes(), Database(4,
@@ -219,7 +218,7 @@ TEST_F(Scheduling, AFormAndAGroupOfOneNameShareAConfigurationAndAScript) {
         EXPECT_EQ(ListState().images[static_cast<std::size_t>(Row("New starters"))], "form");
         qv::ui::SelectAt(list, Row("New starters"));
       })
-      .Then([&] { qv::ui::ClickAt(bar, ButtonIndex(kScheduleButton)); })
+      .Then([&] { qv::ui::ClickAt(bar, ButtonIndex(ID_TOOLBAR_SCHEDULE)); })
       .Then([&] {
         EXPECT_EQ(LastHandOver().record.configurationId, 2);
         EXPECT_EQ(world_.Bytes(kScripts + "New starters.ini"), Script({"FRMNS.FRM"}));
@@ -237,9 +236,9 @@ TEST_F(Scheduling, TheAddNewRowSchedulesAndDeletesNothingAndStaysSelected) {
   std::map<std::string, std::string> before = Files();
   user_.Then([&] { qv::ui::SelectAt(list, Row("Add new form")); })
       .Then([&] {
-        Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(kSchedule)});
-        View()->SendMessage(WM_COMMAND, MAKEWPARAM(kScheduleButton, 0));
-        Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(kDelete)});
+        Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(ID_FORMS_SCHEDULE)});
+        View()->SendMessage(WM_COMMAND, MAKEWPARAM(ID_TOOLBAR_SCHEDULE, 0));
+        Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(ID_FORMS_DELETE)});
         qv::ui::KeyAt(list, VK_DELETE);
       })
       .Then([&] {
@@ -257,7 +256,7 @@ TEST_F(Scheduling, DeletingTheLastRowRemovesTheFormEverywhereAndSelectsTheRowBef
   int list = ListHandle();
   user_.Then([&] { qv::ui::SelectAt(list, Row("Contact details")); })
       .Then([&] {
-        Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(kSchedule)});
+        Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(ID_FORMS_SCHEDULE)});
         EXPECT_EQ(CConsoleTaskHost::Unschedule("contact DETAILS"), 1);
         ASSERT_TRUE(world_.Exists(kScripts + "Contact details.ini"));
         qv::ui::KeyAt(list, VK_DELETE);
@@ -309,7 +308,7 @@ TEST_F(Scheduling, AnsweringNoChangesNothingAndGivesTheListTheFocus) {
       .Then([&] {
         before = Files();
         control_->GetFrame()->SetFocus();
-        qv::ui::PickMenuItem(kDelete);
+        qv::ui::PickMenuItem(ID_FORMS_DELETE);
       })
       .Then([] { EXPECT_EQ(Answer(IDNO).second, "Delete 'Office survey'?"); })
       .Then([&] {
@@ -327,14 +326,14 @@ TEST_F(Scheduling, AFormInAScheduledGroupIsRefusedUntilTheGroupsTaskIsRemoved) {
   std::map<std::string, std::string> before;
   user_.Then([&] { qv::ui::SelectAt(list, Row("New starters")); })
       .Then([&] {
-        Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(kSchedule)});
+        Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(ID_FORMS_SCHEDULE)});
         qv::ui::SelectAt(list, Row("Asset tag"));
       })
       .Then([] { Tick(); })
       .Then([&] {
         before = Files();
         control_->GetFrame()->SetFocus();
-        qv::ui::ClickAt(bar, ButtonIndex(kDeleteButton));
+        qv::ui::ClickAt(bar, ButtonIndex(ID_TOOLBAR_DELETE));
       })
       .Then([] { Answer(IDYES); })
       .Then([] {
@@ -351,7 +350,7 @@ TEST_F(Scheduling, AFormInAScheduledGroupIsRefusedUntilTheGroupsTaskIsRemoved) {
         EXPECT_EQ(state.caret, Row("Asset tag"));
         // The console removes the group's task: the same deletion goes through.
         EXPECT_EQ(CConsoleTaskHost::Unschedule("New starters"), 1);
-        qv::ui::ClickAt(bar, ButtonIndex(kDeleteButton));
+        qv::ui::ClickAt(bar, ButtonIndex(ID_TOOLBAR_DELETE));
       })
       .Then([] { Answer(IDYES); })
       .Then([&] {
@@ -374,9 +373,9 @@ TEST_F(Scheduling, DeletingAGroupKeepsItsFormsAndRemovesOnlyItsFirstConfiguratio
   std::map<std::string, std::string> before;
   user_.Then([&] { qv::ui::SelectAt(list, Row("New starters")); })
       .Then([&] {
-        Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(kSchedule)});
+        Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(ID_FORMS_SCHEDULE)});
         before = Files();
-        Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(kDelete)});
+        Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(ID_FORMS_DELETE)});
       })
       .Then([] { Answer(IDYES); })
       .Then([] {
@@ -388,10 +387,10 @@ TEST_F(Scheduling, DeletingAGroupKeepsItsFormsAndRemovesOnlyItsFirstConfiguratio
         // A second configuration of the name: the first loses its task, Schedule adds another
         // and the console schedules that one. The first is the one tested: no task uses it.
         EXPECT_EQ(CConsoleTaskHost::Unschedule("New starters"), 1);
-        Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(kSchedule)});
+        Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(ID_FORMS_SCHEDULE)});
         EXPECT_EQ(LastHandOver().record.configurationId, 4);
         EXPECT_EQ(LastHandOver().taskId, 5);
-        Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(kDelete)});
+        Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(ID_FORMS_DELETE)});
       })
       .Then([] { EXPECT_EQ(Answer(IDYES).second, "Delete 'New starters'?"); })
       .Then([&] {
@@ -426,10 +425,10 @@ TEST_F(Scheduling, DeletingANameWithABackslashRemovesNoOtherFile) {
   AddConfiguration("sub\\x");
   int list = ListHandle();
   user_.Then([&] { qv::ui::SelectAt(list, Row("..\\Other")); })
-      .Then([&] { Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(kDelete)}); })
+      .Then([&] { Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(ID_FORMS_DELETE)}); })
       .Then([] { EXPECT_EQ(Answer(IDYES).second, "Delete '..\\Other'?"); })
       .Then([&] { qv::ui::SelectAt(list, Row("sub\\x")); })
-      .Then([&] { Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(kDelete)}); })
+      .Then([&] { Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(ID_FORMS_DELETE)}); })
       .Then([] { EXPECT_EQ(Answer(IDYES).second, "Delete 'sub\\x'?"); })
       .Then([&] {
         EXPECT_TRUE(qv::ui::TakeSnapshot().modals.empty());
@@ -454,7 +453,7 @@ TEST_F(Scheduling, ANameWithoutAScriptIsToldThatItsTaskCannotRun) {
   int list = ListHandle();
   std::map<std::string, std::string> before;
   user_.Then([&] { qv::ui::SelectAt(list, Row("What?")); })
-      .Then([&] { Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(kSchedule)}); })
+      .Then([&] { Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(ID_FORMS_SCHEDULE)}); })
       .Then([] {
         EXPECT_EQ(Answer(IDOK),
                   (std::pair<std::string, std::string>{
@@ -471,7 +470,7 @@ TEST_F(Scheduling, ANameWithoutAScriptIsToldThatItsTaskCannotRun) {
       })
       .Then([&] {
         before = Files();
-        Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(kSchedule)});
+        Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(ID_FORMS_SCHEDULE)});
       })
       .Then([&] {
         EXPECT_EQ(Answer(IDOK).second, "The task '" + longName +

@@ -17,6 +17,7 @@
 #include "platform/ui/ImageList.h"
 #include "platform/ui/Wnd.h"
 #include "resources/Dialogs.h"
+#include "resources/ResourceIds.h"
 
 namespace fs = std::filesystem;
 using Texts = std::vector<std::string>;
@@ -135,22 +136,23 @@ TEST_P(ModuleImages, EveryImageHasAWellFormedPictureOfItsSize) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Bitmaps, ModuleImages,
-    ::testing::Values(Expected{201, 32, kListImages}, Expected{208, 16, kListImages},
-                      Expected{204,
-                               16,
-                               {"schedule", "delete", "modify", "refresh", "large icons",
-                                "small icons", "list", "details", "multiple forms"}}),
-    [](const ::testing::TestParamInfo<Expected>& info) {
-      return "Bitmap" + std::to_string(info.param.id);
-    });
+INSTANTIATE_TEST_SUITE_P(Bitmaps, ModuleImages,
+                         ::testing::Values(Expected{IDB_LARGE_IMAGES, 32, kListImages},
+                                           Expected{IDB_SMALL_IMAGES, 16, kListImages},
+                                           Expected{IDR_FORMS,
+                                                    16,
+                                                    {"schedule", "delete", "modify", "refresh",
+                                                     "large icons", "small icons", "list",
+                                                     "details", "multiple forms"}}),
+                         [](const ::testing::TestParamInfo<Expected>& info) {
+                           return "Bitmap" + std::to_string(info.param.id);
+                         });
 
 // The icon of a dialog template (a static of SS_ICON, "control" for the about box) has its
 // 32 x 32 picture as images/icon/<name>.svg, beside the programs too.
 TEST(DialogIcons, EachIconOfATemplateHasAPicture) {
   qv::SetResourceModule(&qv::OwnResources());
-  const DialogTemplate* about = qv::CurrentResourceModule()->FindDialog(1);
+  const DialogTemplate* about = qv::CurrentResourceModule()->FindDialog(IDD_ABOUTBOX_QVCCFG);
   qv::SetResourceModule(nullptr);
   ASSERT_NE(about, nullptr);
   int icons = 0;

@@ -8,14 +8,10 @@
 #include "platform/file/FileApi.h"
 #include "platform/text/CaseFold.h"
 #include "platform/ui/MessageBox.h"
+#include "resources/ResourceIds.h"
 #include "resources/StringTable.h"
 
 namespace {
-
-constexpr UINT kCaption = 32810;  // "Custom Data Forms"
-constexpr UINT kCannotRunName = 33024;
-constexpr UINT kCannotRunNoDirectory = 33025;
-constexpr UINT kCannotRunNotWritten = 33026;
 
 // The script file name that configuration `id` holds as its data; "" when it holds none, or
 // there is no such configuration.
@@ -77,7 +73,7 @@ int CConsoleTaskHost::Unschedule(const std::string& name) {
 UINT CConsoleTaskHost::WhyCannotRun(LONG configurationId, const std::string& scriptsDirectory) {
   const std::string file = ScriptOf(configurationId);
   if (file.empty())
-    return kCannotRunNotWritten;
+    return IDS_TASK_SCRIPT_NOT_WRITTEN;
   // The script writer names a script "<name>.ini" and writes no other file.
   constexpr std::string_view kExtension = ".ini";
   std::string name = file;
@@ -85,14 +81,14 @@ UINT CConsoleTaskHost::WhyCannotRun(LONG configurationId, const std::string& scr
       qv::EqualsNoCase(std::string_view(name).substr(name.size() - kExtension.size()), kExtension))
     name.resize(name.size() - kExtension.size());
   if (!CDistributionTask::IsScriptName(name))
-    return kCannotRunName;
+    return IDS_TASK_NAME_BAD_CHARACTER;
   if (scriptsDirectory.empty())
-    return kCannotRunNoDirectory;
-  return qv::WinFileExists((scriptsDirectory + file).c_str()) ? 0 : kCannotRunNotWritten;
+    return IDS_TASK_NO_SCRIPTS_DIRECTORY;
+  return qv::WinFileExists((scriptsDirectory + file).c_str()) ? 0 : IDS_TASK_SCRIPT_NOT_WRITTEN;
 }
 
 void CConsoleTaskHost::TellCannotRun(const std::string& taskName, UINT why) {
-  MessageBoxA(nullptr, AfxFormatString1(why, taskName).c_str(), LoadResString(kCaption).c_str(),
+  MessageBoxA(nullptr, AfxFormatString1(why, taskName).c_str(), LoadResString(IDS_CAPTION).c_str(),
               MB_OK | MB_ICONEXCLAMATION);
 }
 

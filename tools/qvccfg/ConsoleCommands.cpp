@@ -19,6 +19,7 @@
 #include "platform/ui/Controls.h"
 #include "platform/ui/ListCtrl.h"
 #include "platform/ui/Ui.h"
+#include "resources/ResourceIds.h"
 #include "resources/StringTable.h"
 #include "tools/console/TaskHost.h"
 #include "tools/qvccfg/Commands.h"
@@ -30,9 +31,6 @@
 
 namespace qv {
 namespace {
-
-constexpr UINT kModify = 32768, kSchedule = 32771, kDelete = 32772, kMultipleForms = 32786;
-constexpr int kGroupNameBox = 1021, kFormList = 1022;
 
 // "\\<core server>\qvlogon\", as the console view builds it.
 std::string FormsSharePath() {
@@ -206,7 +204,7 @@ int ScheduleCommand(const std::string& utf8Name, bool group, std::string* out, s
   HostedControl console;
   if (int status = SelectRow(console, name, data, err); status != 0)
     return status;
-  console.Command(kSchedule);
+  console.Command(ID_FORMS_SCHEDULE);
   if (int status = Told(console.User(), err); status != 0)
     return status;
   if (console.Host().HandedOver().empty()) {
@@ -318,7 +316,7 @@ int DeleteCommand(const std::string& utf8Name, bool group, std::string* /*out*/,
   if (int status = SelectRow(console, name, data, err); status != 0)
     return status;
   console.User().answerYes = true;
-  console.Command(kDelete);
+  console.Command(ID_FORMS_DELETE);
   if (int status = Told(console.User(), err); status != 0)
     return status;
   if (console.User().questions.empty()) {
@@ -366,13 +364,13 @@ int GroupCommand(const std::string& utf8Name, const std::vector<std::string>& ut
   // The user names a new group, then sets each form's check mark and presses OK.
   console.User().fillGroupDialog = [&](const ui::WindowState& dialog) {
     if (!change)
-      ui::Type(kGroupNameBox, name);
-    const ui::WindowState* list = dialog.Find(kFormList);
+      ui::Type(IDC_GROUP_NAME, name);
+    const ui::WindowState* list = dialog.Find(IDC_GROUP_FORMS);
     for (std::size_t line = 0; line < list->lines.size(); ++line) {
       bool wanted = std::find(forms.begin(), forms.end(), list->lines[line]) != forms.end();
       bool checked = line < list->checks.size() && list->checks[line] == BST_CHECKED;
       if (wanted != checked)
-        ui::Check(kFormList, static_cast<int>(line));
+        ui::Check(IDC_GROUP_FORMS, static_cast<int>(line));
     }
     ui::Click(IDOK);
   };
@@ -381,10 +379,10 @@ int GroupCommand(const std::string& utf8Name, const std::vector<std::string>& ut
       *err = "qvccfg: " + Quoted(name) + " could not be selected; nothing was changed\n";
       return 2;
     }
-    console.Command(kModify);
+    console.Command(ID_FORMS_MODIFY);
   } else {
     HostedControl::Tick();
-    console.ClickToolbar(kMultipleForms);
+    console.ClickToolbar(ID_TOOLBAR_MULTIPLEFORMS);
   }
   std::vector<std::string> problems = ui::InputProblems();
   int status = Told(console.User(), err);

@@ -8,6 +8,7 @@
 #include "platform/ui/Controls.h"
 #include "platform/ui/FrameWnd.h"
 #include "platform/ui/Timers.h"
+#include "resources/ResourceIds.h"
 #include "tools/qvccfg/Commands.h"
 #include "tools/qvccfg/Json.h"
 
@@ -18,7 +19,6 @@ namespace {
 // The Form Designer's plug-in, as the console's plug-in key names it.
 constexpr char kFormDesignerPlugIn[] = "{A48C4D90-9281-11d1-8971-00A0C9323807}";
 constexpr int kBoxText = 0xFFFF;  // the text of a message box
-constexpr int kFormList = 1022;   // the group dialog's list of forms
 const CRect kControlRect{0, 0, 640, 420};
 
 // The image each kind of row shows.
@@ -55,7 +55,7 @@ bool ConsoleUser::WaitForInput() {
   const ui::WindowState* top = snapshot.Top();
   if (top == nullptr)
     return false;
-  if (top->Find(kFormList) != nullptr) {
+  if (top->Find(IDC_GROUP_FORMS) != nullptr) {
     if (fillGroupDialog && !filled_) {
       filled_ = true;
       fillGroupDialog(*top);
