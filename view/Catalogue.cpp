@@ -3,11 +3,11 @@
 #include <list>
 #include <unordered_set>
 
+#include "forms/CustomDoc.h"
 #include "forms/ProfileFile.h"
 #include "platform/file/FileApi.h"
 #include "platform/registry/AppProfile.h"
 #include "resources/StringTable.h"
-#include "view/CustomDoc.h"
 
 namespace {
 
