@@ -42,7 +42,7 @@
 #include "platform/ui/Timers.h"
 #include "platform/ui/Ui.h"
 #include "resources/Dialogs.h"
-#include "tools/console/TaskHost.h"
+#include "tools/hosting/TaskHost.h"
 #include "view/CustomFrame.h"
 #include "view/CustomView.h"
 

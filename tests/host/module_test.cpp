@@ -31,7 +31,7 @@
 #include "platform/ui/Wnd.h"
 #include "resources/StringTable.h"
 #include "tests/TestWorld.h"
-#include "tools/world/Install.h"
+#include "tools/common/Install.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "platform/profile/Profile.h"
 #include "platform/registry/Registry.h"
 #include "tests/host/ScriptedConsole.h"
-#include "tools/console/TaskHost.h"
+#include "tools/hosting/TaskHost.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include "platform/ui/Controls.h"
 #include "platform/ui/FrameWnd.h"
 #include "platform/ui/Timers.h"
-#include "tools/qvccfg/Commands.h"
-#include "tools/qvccfg/Json.h"
+#include "tools/common/Json.h"
+#include "tools/common/Programs.h"
 
 namespace qv {
 
