@@ -20,13 +20,13 @@
 #include <vector>
 
 #include "distribution/DistributionTask.h"
+#include "forms/CustomDoc.h"
 #include "platform/path/HostFile.h"
 #include "platform/profile/Profile.h"
 #include "platform/registry/AppProfile.h"
 #include "platform/registry/Registry.h"
 #include "tests/TestWorld.h"
 #include "view/Catalogue.h"
-#include "view/CustomDoc.h"
 
 namespace {
 

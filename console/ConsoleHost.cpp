@@ -27,10 +27,10 @@
 #include "platform/ui/Menu.h"
 #include "platform/ui/Ui.h"
 #include "resources/ResourceIds.h"
-#include "tools/console/ControlSite.h"
-#include "tools/frmtask/TaskRuns.h"
-#include "tools/text/Cp1252.h"
-#include "tools/viewer/Viewer.h"
+#include "tools/common/Cp1252.h"
+#include "tools/common/TaskRuns.h"
+#include "tools/common/ViewerPages.h"
+#include "tools/hosting/ControlSite.h"
 
 extern char** environ;
 

@@ -27,7 +27,7 @@
 
 #include "console/InputJson.h"
 #include "platform/path/HostFile.h"
-#include "tools/qvccfg/Json.h"
+#include "tools/common/Json.h"
 
 namespace qv::console {
 namespace {

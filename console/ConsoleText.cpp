@@ -4,7 +4,7 @@
 
 #include "platform/langrt/LangRt.h"
 #include "resources/StringTable.h"
-#include "tools/text/Cp1252.h"
+#include "tools/common/Cp1252.h"
 
 namespace qv::console {
 namespace {

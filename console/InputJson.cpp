@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "platform/ui/Ui.h"
-#include "tools/text/Cp1252.h"
+#include "tools/common/Cp1252.h"
 
 namespace qv::console {
 namespace {

@@ -4,7 +4,7 @@
 
 #include "platform/ui/ListCtrl.h"
 #include "platform/ui/Menu.h"
-#include "tools/text/Cp1252.h"
+#include "tools/common/Cp1252.h"
 
 namespace qv::console {
 namespace {

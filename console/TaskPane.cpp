@@ -8,8 +8,8 @@
 #include "platform/ole/GlobalMemory.h"
 #include "platform/tasklib/TaskLib.h"
 #include "platform/ui/Clipboard.h"
-#include "tools/console/TaskHost.h"
-#include "tools/text/Cp1252.h"
+#include "tools/common/Cp1252.h"
+#include "tools/hosting/TaskHost.h"
 
 namespace qv::console {
 namespace {

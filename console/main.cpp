@@ -40,9 +40,9 @@
 #include "platform/registry/Registry.h"
 #include "platform/ui/Ui.h"
 #include "platform/ui/Wnd.h"
-#include "tools/qvccfg/Commands.h"
-#include "tools/world/DefaultWorld.h"
-#include "tools/world/Install.h"
+#include "tools/common/DefaultWorld.h"
+#include "tools/common/Install.h"
+#include "tools/common/Programs.h"
 
 namespace {
 

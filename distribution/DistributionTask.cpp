@@ -4,12 +4,12 @@
 #include <optional>
 
 #include "distribution/RemoteRegistry.h"
+#include "forms/CustomDoc.h"
 #include "forms/ProfileFile.h"
 #include "groups/FormGroupList.h"
 #include "platform/file/FileApi.h"
 #include "platform/tasklib/TaskLib.h"
 #include "platform/ui/WaitCursor.h"
-#include "view/CustomDoc.h"
 
 namespace {
 constexpr const char* kSection = "MACHINES";

@@ -9,11 +9,11 @@
 
 #include "editor/QuestionDlg.h"
 #include "editor/QuestionListBox.h"
+#include "forms/CustomDoc.h"
 #include "forms/CustomForm.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/Dialog.h"
 #include "resources/ResourceIds.h"
-#include "view/CustomDoc.h"
 
 class CFormEditorDlg : public CDialog {
  public:

@@ -10,7 +10,7 @@
 #include <system_error>
 
 #include "platform/path/World.h"
-#include "tools/world/DefaultWorld.h"
+#include "tools/common/DefaultWorld.h"
 
 namespace qv::fuzz {
 

@@ -43,7 +43,7 @@
 #include "platform/ui/Ui.h"
 #include "resources/Dialogs.h"
 #include "resources/ResourceIds.h"
-#include "tools/console/TaskHost.h"
+#include "tools/hosting/TaskHost.h"
 #include "view/CustomFrame.h"
 #include "view/CustomView.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "tools/qvccfg/Json.h"
+#include "tools/common/Json.h"
 
 namespace json = qv::json;
 

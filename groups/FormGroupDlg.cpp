@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "distribution/DistributionTask.h"
+#include "forms/CustomDoc.h"
 #include "platform/profile/IniText.h"
 #include "platform/tasklib/TaskLib.h"
 #include "platform/text/CaseFold.h"
@@ -10,11 +10,9 @@
 #include "platform/ui/WaitCursor.h"
 #include "resources/ResourceIds.h"
 #include "resources/StringTable.h"
-#include "view/CustomDoc.h"
-#include "view/CustomView.h"
 
 CFormGroupDlg::CFormGroupDlg(CWnd* parent, int mode, CCustomDoc* document,
-                             const std::string& groupName, CCustomView* view)
+                             const std::string& groupName, IGroupScheduling* view)
     : CDialog(kTemplate, parent), m_pDocument(document), m_bNewName(mode), m_pView(view) {
   char server[256] = {};
   GetCoreServerName(server, sizeof server);
@@ -156,12 +154,8 @@ void CFormGroupDlg::OnOK() {
 
   // A scheduled group's task copies what its script lists: the script follows the group.
   TaskConfigRecord record{};
-  if (m_pView != nullptr && m_pView->IsScheduled(&record, m_strGroupName) == 1) {
-    CDistributionTask& task = m_pView->GetDistributionTask();
-    task.SetName(m_strGroupName);
-    task.SetGroup(1);
-    task.WriteScript();
-  }
+  if (m_pView != nullptr && m_pView->IsScheduled(&record, m_strGroupName) == 1)
+    m_pView->WriteGroupScript(m_strGroupName);
 
   EndDialog(IDOK);
 }

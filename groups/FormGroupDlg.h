@@ -12,12 +12,12 @@
 #include <vector>
 
 #include "groups/FormGroupList.h"
+#include "groups/GroupScheduling.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/Dialog.h"
 #include "resources/ResourceIds.h"
 
 class CCustomDoc;
-class CCustomView;
 
 class CFormGroupDlg : public CDialog {
  public:
@@ -28,7 +28,7 @@ class CFormGroupDlg : public CDialog {
   // Mode 1 makes a new group (the name is then empty), mode 0 changes the group `groupName`.
   // Loads the group list file of the core server's forms share.
   CFormGroupDlg(CWnd* parent, int mode, CCustomDoc* document, const std::string& groupName,
-                CCustomView* view);
+                IGroupScheduling* view);
   ~CFormGroupDlg() override;
 
   // 1 once the name or the form list changed; back to 0 on Cancel. The view refreshes its
@@ -67,6 +67,6 @@ class CFormGroupDlg : public CDialog {
   std::unique_ptr<CFormGroupList> m_pGroupList;
   int m_bChanged = 0;
   std::vector<std::string> m_selectedForms;
-  CCustomView* m_pView;
+  IGroupScheduling* m_pView;
   std::string m_strOpeningName;
 };

@@ -2,8 +2,6 @@
 
 #include <cstring>
 
-#include "view/CustomView.h"
-
 #include "platform/file/FileApi.h"
 #include "platform/profile/Profile.h"
 
@@ -177,7 +175,8 @@ CFormGroup* CFormGroupList::FindGroupWithForm(const std::string& formName,
   return nullptr;
 }
 
-bool CFormGroupList::IsFormInScheduledGroup(const CCustomView& view, const std::string& formName) {
+bool CFormGroupList::IsFormInScheduledGroup(const IGroupScheduling& view,
+                                            const std::string& formName) {
   std::vector<std::string> noted;
   Rewind();
   for (CFormGroup* group = GetFirstGroup(); group != nullptr; group = GetNextGroup()) {

@@ -15,14 +15,13 @@
 // Names are compared exactly (letter case counts).
 #pragma once
 
-class CCustomView;
-
 #include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "forms/ProfileFile.h"
+#include "groups/GroupScheduling.h"
 
 class CGroupFormEntry {
  public:
@@ -105,7 +104,7 @@ class CFormGroupList {
   bool RemoveGroup(const std::string& name);
   // True when a group that lists the form (exact name) is scheduled: the groups are noted in
   // order (a group that lists the form twice, twice) and each is asked of the view.
-  bool IsFormInScheduledGroup(const CCustomView& view, const std::string& formName);
+  bool IsFormInScheduledGroup(const IGroupScheduling& view, const std::string& formName);
   // Removes the form from every group and saves; false (nothing written) when no group
   // listed it.
   bool RemoveFormFromAllGroups(const std::string& formName);

@@ -18,11 +18,12 @@
 #include "platform/com/OleControl.h"
 #include "platform/tasklib/TaskLib.h"
 #include "platform/ui/Menu.h"
+#include "view/HostControl.h"
 
 class CCustomFrame;
 class CCustomView;
 
-class CQVccfgCtrl : public COleControl {
+class CQVccfgCtrl : public COleControl, public IHostControl {
  public:
   static constexpr CLSID kClassId{
       0xAE399777, 0x76F3, 0x11D1, {0x89, 0x69, 0x00, 0xA0, 0xC9, 0x32, 0x38, 0x07}};
@@ -59,16 +60,16 @@ class CQVccfgCtrl : public COleControl {
   void OnUpdateCommandUI(LONG cmdUI);
   void OnCommand(LONG id);
   // The string of `id` up to its first newline, as a new string the caller frees.
-  void GetMessageString(LONG id, BSTR* message);
+  void GetMessageString(LONG id, BSTR* message) override;
   void OnInitialUpdate(LONG lParam);
   void OnNetmapSelChange();
   void AboutBox();
 
   // The console's database pointer (a handle); 0 when the console gave none.
-  LONG GetDatabasePointer() const { return m_databasePointer; }
+  LONG GetDatabasePointer() const override { return m_databasePointer; }
   // Hands `record` to the console's host object; its method's result, 0 when there is none.
-  LONG CallHostClassInterface(TaskRecord* record);
-  void FireNoLogStatus(const char* text);
+  LONG CallHostClassInterface(TaskRecord* record) override;
+  void FireNoLogStatus(const char* text) override;
 
   CCustomFrame* GetFrame() const { return m_pFrame; }
   CCustomView* GetView() const;

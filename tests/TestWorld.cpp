@@ -13,7 +13,7 @@
 #include "platform/path/HostFile.h"
 #include "platform/profile/Profile.h"
 #include "platform/registry/Registry.h"
-#include "tools/world/DefaultWorld.h"
+#include "tools/common/DefaultWorld.h"
 
 TestWorld::TestWorld() {
   std::string pattern = (std::filesystem::temp_directory_path() / "qvworld.XXXXXX").string();

@@ -3,12 +3,12 @@
 #include <list>
 #include <unordered_set>
 
+#include "forms/CustomDoc.h"
 #include "forms/ProfileFile.h"
 #include "platform/file/FileApi.h"
 #include "platform/registry/AppProfile.h"
 #include "resources/ResourceIds.h"
 #include "resources/StringTable.h"
-#include "view/CustomDoc.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include "view/CustomFrame.h"
 
-#include "host/QVccfgCtrl.h"
-#include "view/CustomDoc.h"
+#include "forms/CustomDoc.h"
 #include "view/CustomView.h"
+#include "view/HostControl.h"
 
 IMPLEMENT_DYNCREATE(CCustomFrame)
 
@@ -56,7 +56,7 @@ int CCustomFrame::OnCreate() {
 }
 
 BOOL CCustomFrame::OnToolTipText(UINT id, NMHDR* header, LRESULT* result) {
-  if (auto* control = dynamic_cast<CQVccfgCtrl*>(GetParent())) {
+  if (auto* control = dynamic_cast<IHostControl*>(GetParent())) {
     BSTR prompt = nullptr;
     control->GetMessageString(static_cast<long>(header->idFrom), &prompt);
     control->FireNoLogStatus(prompt != nullptr ? prompt : "");

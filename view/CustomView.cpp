@@ -8,9 +8,9 @@
 #include "distribution/RemoteRegistry.h"
 #include "distribution/TaskDataSource.h"
 #include "editor/FormEditorDlg.h"
+#include "forms/CustomDoc.h"
 #include "groups/FormGroupDlg.h"
 #include "groups/FormGroupList.h"
-#include "host/QVccfgCtrl.h"
 #include "platform/file/FileApi.h"
 #include "platform/registry/AppProfile.h"
 #include "platform/ui/Clipboard.h"
@@ -20,7 +20,6 @@
 #include "platform/ui/WaitCursor.h"
 #include "resources/ResourceIds.h"
 #include "resources/StringTable.h"
-#include "view/CustomDoc.h"
 
 IMPLEMENT_DYNCREATE(CCustomView)
 
@@ -144,15 +143,15 @@ BOOL CCustomView::PreCreateWindow(CREATESTRUCT& cs) {
   return TRUE;
 }
 
-CQVccfgCtrl* CCustomView::GetControl() const {
+IHostControl* CCustomView::GetControl() const {
   const CFrameWnd* frame = const_cast<CCustomView*>(this)->GetParentFrame();
-  return frame != nullptr ? dynamic_cast<CQVccfgCtrl*>(frame->GetParent()) : nullptr;
+  return frame != nullptr ? dynamic_cast<IHostControl*>(frame->GetParent()) : nullptr;
 }
 
 int CCustomView::OnCreate() {
   if (CListView::OnCreate() == -1)
     return -1;
-  if (CQVccfgCtrl* control = GetControl())
+  if (IHostControl* control = GetControl())
     m_databasePointer = control->GetDatabasePointer();
   if (m_databasePointer != 0) {
     SnapinRecord snapin{};
@@ -230,6 +229,12 @@ std::string CCustomView::GetScriptsDirectory() const {
 
 int CCustomView::IsScheduled(TaskConfigRecord* record, const std::string& name) const {
   return ::IsScheduled(record, name.c_str());
+}
+
+void CCustomView::WriteGroupScript(const std::string& name) {
+  m_distributionTask.SetName(name);
+  m_distributionTask.SetGroup(1);
+  m_distributionTask.WriteScript();
 }
 
 int CCustomView::FindConfiguration(TaskConfigRecord* record, const std::string& name) const {
@@ -402,7 +407,7 @@ void CCustomView::Schedule() {
     task.configurationId = config.id;
   }
   std::memcpy(task.name, name.c_str(), name.size() + 1);
-  if (CQVccfgCtrl* control = GetControl())
+  if (IHostControl* control = GetControl())
     control->CallHostClassInterface(&task);
 }
 

@@ -11,15 +11,16 @@
 #include <string>
 
 #include "distribution/DistributionTask.h"
+#include "groups/GroupScheduling.h"
 #include "platform/tasklib/TaskLib.h"
 #include "platform/ui/ImageList.h"
 #include "platform/ui/View.h"
 #include "view/Catalogue.h"
+#include "view/HostControl.h"
 
 class CCustomDoc;
-class CQVccfgCtrl;
 
-class CCustomView : public CListView {
+class CCustomView : public CListView, public IGroupScheduling {
   DECLARE_DYNCREATE(CCustomView)
 
  public:
@@ -50,16 +51,19 @@ class CCustomView : public CListView {
   std::string GetScriptsDirectory() const;
   // 1 when the configuration of that name exists and a task uses it; the record then holds
   // the configuration, also when no task uses it.
-  int IsScheduled(TaskConfigRecord* record, const std::string& name) const;
+  int IsScheduled(TaskConfigRecord* record, const std::string& name) const override;
   // 1 when a configuration of that name exists (the record then holds it).
   int FindConfiguration(TaskConfigRecord* record, const std::string& name) const;
 
   CDistributionTask& GetDistributionTask() { return m_distributionTask; }
+  // The group dialog's rewrite of a scheduled group's script: SetName(name), SetGroup(1) and
+  // WriteScript on the distribution task.
+  void WriteGroupScript(const std::string& name) override;
   int GetViewType() const { return m_viewType; }
   std::uintptr_t GetDatabasePointer() const { return m_databasePointer; }
   LONG GetSnapinId() const { return m_snapinId; }
   // The control the view's frame lies in; null when it lies in no control.
-  CQVccfgCtrl* GetControl() const;
+  IHostControl* GetControl() const;
 
   // The commands whose work lies in scheduling and deletion.
   void Schedule();

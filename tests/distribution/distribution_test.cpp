@@ -8,13 +8,13 @@
 #include "distribution/Configurations.h"
 #include "distribution/DistributionTask.h"
 #include "distribution/RemoteRegistry.h"
+#include "forms/CustomDoc.h"
 #include "groups/FormGroupList.h"
 #include "platform/path/HostFile.h"
 #include "platform/profile/Profile.h"
 #include "platform/registry/Registry.h"
 #include "platform/ui/WaitCursor.h"
 #include "tests/TestWorld.h"
-#include "view/CustomDoc.h"
 
 namespace {
 

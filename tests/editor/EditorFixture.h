@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "editor/FormEditorDlg.h"
+#include "forms/CustomDoc.h"
 #include "platform/ui/Ui.h"
 #include "resources/Dialogs.h"
 #include "tests/TestWorld.h"
-#include "view/CustomDoc.h"
 
 class EditorFixture : public ::testing::Test {
  protected:

@@ -11,13 +11,13 @@
 #include <vector>
 
 #include "distribution/Configurations.h"
+#include "forms/CustomDoc.h"
 #include "platform/tasklib/TaskLib.h"
 #include "platform/ui/Ui.h"
 #include "platform/ui/WaitCursor.h"
 #include "resources/Dialogs.h"
 #include "resources/ResourceIds.h"
 #include "tests/TestWorld.h"
-#include "view/CustomDoc.h"
 #include "view/CustomView.h"
 
 namespace ui = qv::ui;

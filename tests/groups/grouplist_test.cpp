@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/profile/Profile.h"
@@ -156,6 +157,57 @@ TEST(GroupList, ReplaceAndFindMatchNamesExactly) {
   ASSERT_NE(nullptr, next);
   EXPECT_EQ("B", next->GetFormName());
   EXPECT_EQ("Same: P Q;same: B;Same: P Q;", Describe(list));
+}
+
+// A view whose scheduled names are given, and that notes every name it is asked about.
+class ScheduledNames : public IGroupScheduling {
+ public:
+  explicit ScheduledNames(Names scheduled) : scheduled_(std::move(scheduled)) {}
+  int IsScheduled(TaskConfigRecord* record, const std::string& name) const override {
+    EXPECT_NE(record, nullptr);
+    asked.push_back(name);
+    for (const std::string& s : scheduled_)
+      if (s == name)
+        return 1;
+    return 0;
+  }
+  void WriteGroupScript(const std::string& name) override {
+    ADD_FAILURE() << "the scheduled-group test wrote the script of " << name;
+  }
+  mutable Names asked;
+
+ private:
+  Names scheduled_;
+};
+
+TEST(GroupList, ScheduledGroupTestAsksTheViewForEachListingGroupInOrder) {
+  TestWorld world;
+  world.Put(kFile,
+            "[Group1]\r\nName=First\r\nForm1=Hardware\r\nForm2=Hardware\r\n"
+            "[Group2]\r\nName=Other\r\nForm1=Location\r\n"
+            "[Group3]\r\nName=Last\r\nForm1=hardware\r\nForm2=Hardware\r\n");
+  CFormGroupList list(kFile);
+
+  // A group that lists the form twice is asked about twice; a name in another case is not
+  // the form; nothing scheduled: false.
+  ScheduledNames none({"Other"});
+  EXPECT_FALSE(list.IsFormInScheduledGroup(none, "Hardware"));
+  EXPECT_EQ(none.asked, (Names{"First", "First", "Last"}));
+
+  // The first group that reports a task ends the questions.
+  ScheduledNames first({"First", "Last"});
+  EXPECT_TRUE(list.IsFormInScheduledGroup(first, "Hardware"));
+  EXPECT_EQ(first.asked, (Names{"First"}));
+
+  ScheduledNames last({"Last"});
+  EXPECT_TRUE(list.IsFormInScheduledGroup(last, "Hardware"));
+  EXPECT_EQ(last.asked, (Names{"First", "First", "Last"}));
+
+  // A form no group lists asks nothing; the list is as it was read.
+  ScheduledNames all({"First", "Other", "Last"});
+  EXPECT_FALSE(list.IsFormInScheduledGroup(all, "Nowhere"));
+  EXPECT_TRUE(all.asked.empty());
+  EXPECT_EQ("First: Hardware Hardware;Other: Location;Last: hardware Hardware;", Describe(list));
 }
 
 }  // namespace

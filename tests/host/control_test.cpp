@@ -7,16 +7,16 @@
 
 #include "platform/path/HostFile.h"
 
+#include "forms/CustomDoc.h"
 #include "platform/com/Bstr.h"
 #include "platform/registry/Registry.h"
 #include "platform/ui/Dialog.h"
 #include "platform/ui/Menu.h"
 #include "resources/ResourceIds.h"
 #include "tests/host/ScriptedConsole.h"
+#include "tools/common/Install.h"
+#include "tools/common/Json.h"
 #include "tools/qvccfg/Commands.h"
-#include "tools/qvccfg/Json.h"
-#include "tools/world/Install.h"
-#include "view/CustomDoc.h"
 
 namespace {
 

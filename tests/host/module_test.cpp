@@ -32,7 +32,7 @@
 #include "resources/ResourceIds.h"
 #include "resources/StringTable.h"
 #include "tests/TestWorld.h"
-#include "tools/world/Install.h"
+#include "tools/common/Install.h"
 
 namespace {
 

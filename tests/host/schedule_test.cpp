@@ -15,7 +15,7 @@
 #include "platform/registry/Registry.h"
 #include "resources/ResourceIds.h"
 #include "tests/host/ScriptedConsole.h"
-#include "tools/console/TaskHost.h"
+#include "tools/hosting/TaskHost.h"
 
 namespace {
 

@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "forms/CustomDoc.h"
 #include "groups/FormGroupDlg.h"
 #include "platform/com/Bstr.h"
 #include "platform/path/HostFile.h"
@@ -27,7 +28,6 @@
 #include "resources/StringTable.h"
 #include "tests/editor/EditorFixture.h"
 #include "tests/host/ScriptedConsole.h"
-#include "view/CustomDoc.h"
 #include "view/CustomView.h"
 
 namespace ui = qv::ui;

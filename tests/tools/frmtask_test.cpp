@@ -12,8 +12,8 @@
 #include "platform/path/HostFile.h"
 #include "tests/TestWorld.h"
 #include "tests/tools/ChildProgram.h"
+#include "tools/common/TaskRuns.h"
 #include "tools/frmtask/FrmTask.h"
-#include "tools/frmtask/TaskRuns.h"
 
 namespace fs = std::filesystem;
 

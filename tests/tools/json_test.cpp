@@ -1,4 +1,4 @@
-#include "tools/qvccfg/Json.h"
+#include "tools/common/Json.h"
 
 #include <gtest/gtest.h>
 

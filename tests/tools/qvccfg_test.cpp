@@ -12,8 +12,9 @@
 #include "platform/path/World.h"
 #include "platform/profile/Profile.h"
 #include "tests/tools/ChildProgram.h"
+#include "tools/common/Json.h"
+#include "tools/common/Programs.h"
 #include "tools/qvccfg/Commands.h"
-#include "tools/qvccfg/Json.h"
 
 namespace fs = std::filesystem;
 

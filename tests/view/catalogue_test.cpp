@@ -5,11 +5,11 @@
 #include <filesystem>
 #include <string>
 
+#include "forms/CustomDoc.h"
 #include "platform/file/FileApi.h"
 #include "platform/profile/Profile.h"
 #include "platform/registry/AppProfile.h"
 #include "tests/TestWorld.h"
-#include "view/CustomDoc.h"
 
 namespace {
 

@@ -21,7 +21,7 @@
 #include "platform/profile/IniText.h"
 #include "platform/profile/Profile.h"
 #include "platform/text/CaseFold.h"
-#include "tools/qvccfg/Commands.h"
+#include "tools/common/Programs.h"
 
 namespace qv {
 namespace {

@@ -21,7 +21,7 @@
 // that is no Windows path of the world, wildcards before the last name) is refused on its
 // own, with the reason, and the lines after it still run.
 //
-// After each client one record goes to the world's record file (tools/frmtask/TaskRuns.h),
+// After each client one record goes to the world's record file (tools/common/TaskRuns.h),
 // and one line "CLIENT: ok" or "CLIENT: N of M lines failed" to standard output; the reasons
 // go to standard error. The world is --world DIR, else $QVCCFG_WORLD, else
 // $HOME/.qvccfg/world; it is never made here.
@@ -33,7 +33,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/frmtask/TaskRuns.h"
+#include "tools/common/TaskRuns.h"
 
 namespace qv {
 

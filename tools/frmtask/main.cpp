@@ -1,8 +1,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/common/Programs.h"
 #include "tools/frmtask/FrmTask.h"
-#include "tools/qvccfg/Commands.h"
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);

@@ -8,6 +8,7 @@
 #include "distribution/Configurations.h"
 #include "distribution/RemoteRegistry.h"
 #include "distribution/TaskDataSource.h"
+#include "forms/CustomDoc.h"
 #include "groups/FormGroupDlg.h"
 #include "groups/FormGroupList.h"
 #include "platform/ole/DropTarget.h"
@@ -21,13 +22,12 @@
 #include "platform/ui/Ui.h"
 #include "resources/ResourceIds.h"
 #include "resources/StringTable.h"
-#include "tools/console/TaskHost.h"
-#include "tools/qvccfg/Commands.h"
+#include "tools/common/Json.h"
+#include "tools/common/Programs.h"
+#include "tools/hosting/TaskHost.h"
 #include "tools/qvccfg/HostedControl.h"
-#include "tools/qvccfg/Json.h"
 #include "tools/qvccfg/Listings.h"
 #include "view/Catalogue.h"
-#include "view/CustomDoc.h"
 
 namespace qv {
 namespace {
@@ -164,20 +164,15 @@ std::string FieldText(const char* field, std::size_t size) {
 // The configuration of that id as `qvccfg tasks` prints it; null when there is none.
 json::Value ConfigurationOf(LONG id) {
   TaskConfigRecord config;
-  std::memset(&config, 0, sizeof config);
-  LONG handle = FindFirstTaskConfiguration(kSnapinName, &config);
-  for (BOOL more = handle != -1; more; more = FindNextTaskConfiguration(handle, &config)) {
-    if (config.id != id)
-      continue;
-    json::Value item = json::Object{};
-    item["id"] = config.id;
-    item["snapinId"] = config.snapinId;
-    item["name"] = FieldText(config.name, sizeof config.name);
-    const char* data = static_cast<const char*>(TaskDataAddress(config.data));
-    item["data"] = data == nullptr ? std::string() : FieldText(data, config.dataLength);
-    return item;
-  }
-  return {};
+  if (!CConsoleTaskHost::FindConfigurationById(id, &config))
+    return {};
+  json::Value item = json::Object{};
+  item["id"] = config.id;
+  item["snapinId"] = config.snapinId;
+  item["name"] = FieldText(config.name, sizeof config.name);
+  const char* data = static_cast<const char*>(TaskDataAddress(config.data));
+  item["data"] = data == nullptr ? std::string() : FieldText(data, config.dataLength);
+  return item;
 }
 
 // The user clicks the row in the control: 0; else the exit status with the lines for the user

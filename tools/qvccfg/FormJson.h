@@ -9,7 +9,7 @@
 #include <string>
 
 #include "forms/CustomForm.h"
-#include "tools/qvccfg/Json.h"
+#include "tools/common/Json.h"
 
 namespace qv {
 

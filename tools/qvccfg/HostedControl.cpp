@@ -9,8 +9,8 @@
 #include "platform/ui/FrameWnd.h"
 #include "platform/ui/Timers.h"
 #include "resources/ResourceIds.h"
-#include "tools/qvccfg/Commands.h"
-#include "tools/qvccfg/Json.h"
+#include "tools/common/Json.h"
+#include "tools/common/Programs.h"
 
 namespace qv {
 

@@ -13,7 +13,7 @@
 #include <memory>
 
 #include "platform/ui/Ui.h"
-#include "tools/console/ControlSite.h"
+#include "tools/hosting/ControlSite.h"
 
 namespace qv {
 

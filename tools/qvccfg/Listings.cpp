@@ -6,16 +6,16 @@
 #include "distribution/Configurations.h"
 #include "distribution/DistributionTask.h"
 #include "distribution/RemoteRegistry.h"
+#include "forms/CustomDoc.h"
 #include "groups/FormGroupList.h"
 #include "platform/file/FileApi.h"
 #include "platform/profile/Profile.h"
 #include "platform/tasklib/TaskLib.h"
 #include "platform/ui/ListCtrl.h"
-#include "tools/qvccfg/Commands.h"
+#include "tools/common/Json.h"
+#include "tools/common/Programs.h"
 #include "tools/qvccfg/HostedControl.h"
-#include "tools/qvccfg/Json.h"
 #include "view/Catalogue.h"
-#include "view/CustomDoc.h"
 
 namespace qv {
 namespace {

@@ -8,8 +8,8 @@
 #include "platform/com/Registration.h"
 #include "platform/path/World.h"
 #include "platform/registry/Registry.h"
-#include "tools/qvccfg/Commands.h"
-#include "tools/qvccfg/Json.h"
+#include "tools/common/Json.h"
+#include "tools/common/Programs.h"
 
 namespace qv {
 namespace {

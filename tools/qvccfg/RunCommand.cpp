@@ -16,8 +16,8 @@
 #include "platform/path/World.h"
 #include "platform/tasklib/TaskLib.h"
 #include "platform/text/CaseFold.h"
-#include "tools/qvccfg/Commands.h"
-#include "tools/qvccfg/Json.h"
+#include "tools/common/Json.h"
+#include "tools/common/Programs.h"
 
 extern char** environ;
 

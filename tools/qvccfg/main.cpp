@@ -1,6 +1,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/common/Programs.h"
 #include "tools/qvccfg/Commands.h"
 
 int main(int argc, char** argv) {

@@ -11,7 +11,7 @@
 #include "platform/path/HostFile.h"
 #include "platform/path/World.h"
 #include "platform/text/CaseFold.h"
-#include "tools/qvccfg/Commands.h"
+#include "tools/common/Programs.h"
 #include "tools/viewer/FormPage.h"
 
 namespace qv {

@@ -21,10 +21,9 @@
 #include <string>
 #include <vector>
 
-namespace qv {
+#include "tools/common/ViewerPages.h"
 
-// The page of no form, in the viewer's folder of the world.
-inline constexpr char kNoFormPage[] = "no-form.html";
+namespace qv {
 
 // Takes the form file from the viewer's switches. False with one line in *err when the
 // switches are wrong or name no file.

@@ -1,7 +1,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/qvccfg/Commands.h"
+#include "tools/common/Programs.h"
 #include "tools/viewer/Viewer.h"
 
 int main(int argc, char** argv) {

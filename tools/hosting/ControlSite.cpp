@@ -1,4 +1,4 @@
-#include "tools/console/ControlSite.h"
+#include "tools/hosting/ControlSite.h"
 
 #include "host/HostInterfaces.h"
 #include "platform/com/Bstr.h"

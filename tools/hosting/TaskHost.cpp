@@ -1,4 +1,4 @@
-#include "tools/console/TaskHost.h"
+#include "tools/hosting/TaskHost.h"
 
 #include <cstring>
 
@@ -17,15 +17,10 @@ namespace {
 // there is no such configuration.
 std::string ScriptOf(LONG id) {
   TaskConfigRecord config;
-  std::memset(&config, 0, sizeof config);
-  LONG handle = FindFirstTaskConfiguration(kSnapinName, &config);
-  for (BOOL more = handle != -1; more; more = FindNextTaskConfiguration(handle, &config)) {
-    if (config.id != id)
-      continue;
-    const char* data = static_cast<const char*>(qv::TaskDataAddress(config.data));
-    return data != nullptr ? std::string(data, config.dataLength) : std::string();
-  }
-  return "";
+  if (!CConsoleTaskHost::FindConfigurationById(id, &config))
+    return "";
+  const char* data = static_cast<const char*>(qv::TaskDataAddress(config.data));
+  return data != nullptr ? std::string(data, config.dataLength) : std::string();
 }
 
 }  // namespace
@@ -90,6 +85,16 @@ UINT CConsoleTaskHost::WhyCannotRun(LONG configurationId, const std::string& scr
 void CConsoleTaskHost::TellCannotRun(const std::string& taskName, UINT why) {
   MessageBoxA(nullptr, AfxFormatString1(why, taskName).c_str(), LoadResString(IDS_CAPTION).c_str(),
               MB_OK | MB_ICONEXCLAMATION);
+}
+
+bool CConsoleTaskHost::FindConfigurationById(LONG id, TaskConfigRecord* config) {
+  std::memset(config, 0, sizeof *config);
+  LONG handle = FindFirstTaskConfiguration(kSnapinName, config);
+  for (BOOL more = handle != -1; more; more = FindNextTaskConfiguration(handle, config)) {
+    if (config->id == id)
+      return true;
+  }
+  return false;
 }
 
 void* CConsoleTaskHost::FindInterface(REFIID iid) {

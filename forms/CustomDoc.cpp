@@ -1,4 +1,4 @@
-#include "view/CustomDoc.h"
+#include "forms/CustomDoc.h"
 
 #include <new>
 

@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "tools/text/Cp1252.h"
+#include "tools/common/Cp1252.h"
 
 namespace qv::json {
 
@@ -55,7 +55,7 @@ inline std::string Write(const Value& v, bool pretty) {
   return v.dump(pretty ? 2 : -1, ' ', false, Value::error_handler_t::replace);
 }
 
-// The system's Windows-1252 texts and the UTF-8 of JSON (tools/text/Cp1252.h).
+// The system's Windows-1252 texts and the UTF-8 of JSON (tools/common/Cp1252.h).
 using text::Cp1252ToUtf8;
 using text::Utf8ToCp1252;
 

@@ -1,4 +1,4 @@
-#include "tools/frmtask/TaskRuns.h"
+#include "tools/common/TaskRuns.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -13,7 +13,7 @@
 #include "platform/path/HostFile.h"
 #include "platform/path/World.h"
 #include "platform/text/CaseFold.h"
-#include "tools/qvccfg/Json.h"
+#include "tools/common/Json.h"
 
 namespace qv {
 namespace {

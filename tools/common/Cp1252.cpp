@@ -1,4 +1,4 @@
-#include "tools/text/Cp1252.h"
+#include "tools/common/Cp1252.h"
 
 namespace qv::text {
 namespace {

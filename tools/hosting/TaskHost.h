@@ -47,6 +47,10 @@ class CConsoleTaskHost final : public qv::com::Object<IConsoleTaskHost> {
   // The message box that says a task cannot run and why (`why` from WhyCannotRun).
   static void TellCannotRun(const std::string& taskName, UINT why);
 
+  // The configuration of the snap-in "Execute Ini Script" whose id is `id`, in *config (its
+  // data handle is valid until the next find call); false when there is none.
+  static bool FindConfigurationById(LONG id, TaskConfigRecord* config);
+
  private:
   void* FindInterface(REFIID iid) override;
 

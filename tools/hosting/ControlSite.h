@@ -15,7 +15,7 @@
 #include "platform/com/Guid.h"
 #include "platform/com/OleControl.h"
 #include "platform/ui/Menu.h"
-#include "tools/console/TaskHost.h"
+#include "tools/hosting/TaskHost.h"
 
 namespace qv {
 

@@ -1,4 +1,4 @@
-#include "tools/world/DefaultWorld.h"
+#include "tools/common/DefaultWorld.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "tools/world/Install.h"
+#include "tools/common/Install.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
