@@ -14,6 +14,7 @@
 #include "platform/profile/Profile.h"
 #include "platform/registry/Registry.h"
 #include "tests/host/ScriptedConsole.h"
+#include "tests/support/Support.h"
 #include "tools/console/TaskHost.h"
 
 namespace {
@@ -24,38 +25,12 @@ const std::string kShare = "\\\\CORE1\\qvlogon\\";
 const std::string kGroupFile = kShare + "FDGRPLST.GPS";
 const std::string kScripts = "\\\\CORE1\\QVMAIN\\SCRIPTS\\";
 
-// The console database after the control registered its snap-in, with `records` after it.
-std::string Database(int next, const std::string& records) {
-  return "qvnx-console-database 1\nnext " + std::to_string(next) +
-         "\nsnapin 1 \"Execute Ini Script\" \"FrmTask.exe\" \"\"\n" + records;
-}
-
-std::string Script(const std::vector<std::string>& files) {
-  std::string script = "[MACHINES]\r\nREMDEL0=\\QVCLIENT\\*.FRM\r\n";
-  for (std::size_t i = 0; i < files.size(); ++i)
-    script += "REMCOPY" + std::to_string(i) + "=\\\\CORE1\\QVMAIN\\QVLOGON\\" + files[i] +
-              ", \\QVCLIENT\\" + files[i] + ", TOREMOTE\r\n";
-  return script;
-}
+const auto Database = ConsoleDatabase;
+const std::string kSurveyScript = GoldenFile("office-survey.ini");
+const std::string kStartersScript = GoldenFile("new-starters.ini");
 
 const std::string kNewStarters =
     "[Group1]\r\nName=New starters\r\nForm1=Asset tag\r\nForm2=Contact details\r\n";
-
-// The files that differ between two readings (added, removed or changed), by path: a short
-// failure message even when a program file is among them.
-std::vector<std::string> Changed(const std::map<std::string, std::string>& before,
-                                 const std::map<std::string, std::string>& after) {
-  std::vector<std::string> changed;
-  for (const auto& [path, bytes] : before) {
-    auto now = after.find(path);
-    if (now == after.end() || now->second != bytes)
-      changed.push_back(path);
-  }
-  for (const auto& [path, bytes] : after)
-    if (before.count(path) == 0)
-      changed.push_back(path);
-  return changed;
-}
 
 class Scheduling : public ScriptedConsole {
  protected:
@@ -71,11 +46,7 @@ class Scheduling : public ScriptedConsole {
   std::map<std::string, std::string> Files() const {
     qv::FlushProfiles();
     qv::FlushRegistry();
-    std::map<std::string, std::string> files;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(world_.Dir()))
-      if (entry.is_regular_file())
-        qv::ReadHostFile(entry.path().string(), &files[entry.path().string()]);
-    return files;
+    return FolderTree(world_.Dir());
   }
   // A configuration of the snap-in added as another console would; its id.
   LONG AddConfiguration(const char* name) {
@@ -113,7 +84,7 @@ TEST_F(Scheduling, AFormIsScheduledOnceAndThenHandedOverWithItsConfiguration) {
   user_.Then([&] { qv::ui::RightClickAt(list, Row("Office survey")); })
       .Then([] { qv::ui::PickMenuItem(kSchedule); })
       .Then([&] {
-        EXPECT_EQ(world_.Bytes(kScripts + "Office survey.ini"), Script({"FRM1A.FRM"}));
+        EXPECT_EQ(world_.Bytes(kScripts + "Office survey.ini"), kSurveyScript);
         EXPECT_EQ(DatabaseBytes(),
                   Database(4,
                            "config 2 1 \"Office survey\" 17 \"Office survey.ini\"\n"
@@ -136,7 +107,7 @@ TEST_F(Scheduling, AFormIsScheduledOnceAndThenHandedOverWithItsConfiguration) {
       })
       .Then([&] { qv::ui::ClickAt(bar, ButtonIndex(kScheduleButton)); })
       .Then([&] {
-        EXPECT_EQ(world_.Bytes(kScripts + "Office survey.ini"), Script({"FRM1A.FRM"}));
+        EXPECT_EQ(world_.Bytes(kScripts + "Office survey.ini"), kSurveyScript);
         EXPECT_EQ(DatabaseBytes(),
                   Database(5,
                            "config 2 1 \"Office survey\" 17 \"Office survey.ini\"\n"
@@ -163,7 +134,8 @@ TEST_F(Scheduling, NamesMatchWithoutCaseAndOnlyTheFirstConfigurationOfANameCount
         ASSERT_EQ(Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(kSchedule)}), S_OK);
         EXPECT_EQ(LastHandOver().record.configurationId, asset);  // no configuration added
         EXPECT_EQ(std::string(LastHandOver().record.name), "Asset tag");
-        EXPECT_EQ(world_.Bytes(kScripts + "Asset tag.ini"), Script({"FRM2B7.FRM"}));
+        EXPECT_EQ(world_.Bytes(kScripts + "Asset tag.ini"),
+                  ReplaceAll(kSurveyScript, "FRM1A", "FRM2B7"));
         // The scheduled form cannot be deleted.
         Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(kDelete)});
       })
@@ -207,7 +179,7 @@ TEST_F(Scheduling, AFormAndAGroupOfOneNameShareAConfigurationAndAScript) {
       .Then([] { Tick(); })
       .Then([&] { qv::ui::ClickAt(bar, ButtonIndex(kScheduleButton)); })
       .Then([&] {
-        EXPECT_EQ(world_.Bytes(kScripts + "New starters.ini"), Script({"FRM2B7.FRM", "FRM3C.FRM"}));
+        EXPECT_EQ(world_.Bytes(kScripts + "New starters.ini"), kStartersScript);
         EXPECT_EQ(DatabaseBytes(), Database(4,
                                             "config 2 1 \"New starters\" 16 \"New starters.ini\"\n"
                                             "task 3 \"New starters\" 2\n"));
@@ -222,7 +194,8 @@ TEST_F(Scheduling, AFormAndAGroupOfOneNameShareAConfigurationAndAScript) {
       .Then([&] { qv::ui::ClickAt(bar, ButtonIndex(kScheduleButton)); })
       .Then([&] {
         EXPECT_EQ(LastHandOver().record.configurationId, 2);
-        EXPECT_EQ(world_.Bytes(kScripts + "New starters.ini"), Script({"FRMNS.FRM"}));
+        EXPECT_EQ(world_.Bytes(kScripts + "New starters.ini"),
+                  ReplaceAll(kSurveyScript, "FRM1A", "FRMNS"));
         EXPECT_EQ(DatabaseBytes(), Database(5,
                                             "config 2 1 \"New starters\" 16 \"New starters.ini\"\n"
                                             "task 3 \"New starters\" 2\n"
@@ -279,29 +252,12 @@ TEST_F(Scheduling, DeletingTheLastRowRemovesTheFormEverywhereAndSelectsTheRowBef
   Run();
 }
 
-// A form without a configuration has no script of its own: a file of its name in the scripts
-// folder belongs to something else and stays.
-TEST_F(Scheduling, DeletingAFormWithoutAConfigurationLeavesTheScriptsAlone) {
+// No changes nothing and gives the list the focus. A form without a configuration has no
+// script of its own: a file of its name in the scripts folder belongs to something else and
+// stays when the form is deleted.
+TEST_F(Scheduling, NoKeepsTheFormAndYesLeavesTheScriptsAlone) {
   const std::string script = kScripts + "Office survey.ini";
-  world_.Put(script, Script({"FRM2B7.FRM"}));
-  Open();
-  int list = ListHandle();
-  std::string database;
-  user_.Then([&] { qv::ui::SelectAt(list, Row("Office survey")); })
-      .Then([&] {
-        database = DatabaseBytes();
-        qv::ui::KeyAt(list, VK_DELETE);
-      })
-      .Then([] { EXPECT_EQ(Answer(IDYES).second, "Delete 'Office survey'?"); })
-      .Then([&] {
-        EXPECT_FALSE(world_.Exists(kShare + "FRM1A.FRM"));
-        EXPECT_EQ(world_.Bytes(script), Script({"FRM2B7.FRM"}));
-        EXPECT_EQ(DatabaseBytes(), database);
-      });
-  Run();
-}
-
-TEST_F(Scheduling, AnsweringNoChangesNothingAndGivesTheListTheFocus) {
+  world_.Put(script, "another's");
   Open();
   int list = ListHandle();
   std::map<std::string, std::string> before;
@@ -316,6 +272,13 @@ TEST_F(Scheduling, AnsweringNoChangesNothingAndGivesTheListTheFocus) {
         EXPECT_EQ(Changed(before, Files()), std::vector<std::string>{});
         EXPECT_TRUE(ListState().focused);
         EXPECT_EQ(ListState().selection, Row("Office survey"));
+        qv::ui::KeyAt(list, VK_DELETE);
+      })
+      .Then([] { Answer(IDYES); })
+      .Then([&] {
+        EXPECT_FALSE(world_.Exists(kShare + "FRM1A.FRM"));
+        EXPECT_EQ(world_.Bytes(script), "another's");
+        EXPECT_EQ(Files().at("console.db"), before.at("console.db"));
       });
   Run();
 }
