@@ -5,9 +5,8 @@
 #include <cstring>
 #include <filesystem>
 
-#include "platform/path/HostFile.h"
-
 #include "platform/com/Bstr.h"
+#include "platform/path/HostFile.h"
 #include "platform/registry/Registry.h"
 #include "platform/ui/Dialog.h"
 #include "platform/ui/Menu.h"
@@ -44,37 +43,13 @@ TEST_F(Control, StartsInOrderAndShowsTheShareInLargeIcons) {
   ASSERT_EQ(FindSnapin("Execute Ini Script", &snapin), TRUE);
   EXPECT_EQ(std::string(snapin.program), "FrmTask.exe");
   EXPECT_EQ(View()->GetSnapinId(), snapin.id);
-  EXPECT_NE(TaskDataClipboardFormat(), 0u);
 
-  qv::ui::WindowState list = ListState();
-  EXPECT_EQ(list.className, "SysListView32");
-  EXPECT_EQ(list.style & LVS_TYPEMASK, LVS_ICON);  // no profile values: large icons
-  EXPECT_EQ(list.style & (LVS_SINGLESEL | LVS_SHOWSELALWAYS), LVS_SINGLESEL | LVS_SHOWSELALWAYS);
-  EXPECT_EQ(list.columns, (std::vector<std::string>{"Form Name", "Form Description"}));
-  EXPECT_EQ(list.columnWidths, (std::vector<int>{2 * 9 * 6, 2 * 16 * 6}));
-  EXPECT_EQ(list.lines, (std::vector<std::string>{"Add new form", "New starters", "Office survey",
-                                                  "Asset tag", "Contact details"}));
-  EXPECT_EQ(list.images,
-            (std::vector<std::string>{"add new form", "group", "form", "form", "form"}));
-  EXPECT_TRUE(list.pixels);
-  // The frame fills the control; the toolbar lies at its top, the list below it.
-  const CRect frame = control_->GetFrame()->Rect();
-  EXPECT_EQ(frame, (CRect{0, 0, kWidth, kHeight}));
-  EXPECT_EQ(ToolBar()->Rect().top, 0);
+  // The list, its columns and the toolbar as the page sees them are the snapshot fixture's;
+  // what it does not show: one row at a time, and the selection shown without the focus.
+  const UINT style = ListState().style;
+  EXPECT_EQ(style & (LVS_SINGLESEL | LVS_SHOWSELALWAYS), LVS_SINGLESEL | LVS_SHOWSELALWAYS);
+  EXPECT_EQ(control_->GetFrame()->Rect(), (CRect{0, 0, kWidth, kHeight}));
   EXPECT_EQ(View()->Rect().top, ToolBar()->Rect().bottom);
-  // The toolbar: its buttons in order with their images.
-  std::vector<UINT> ids;
-  std::vector<std::string> images;
-  for (const qv::ui::WindowState& window : qv::ui::TakeSnapshot().windows)
-    if (const qv::ui::WindowState* bar = window.Find(AFX_IDW_TOOLBAR))
-      for (const qv::ui::ToolButtonState& button : bar->buttons) {
-        ids.push_back(button.id);
-        images.push_back(button.image);
-      }
-  EXPECT_EQ(ids, (std::vector<UINT>{kScheduleButton, 0, kDeleteButton, kModify, kRefresh, 0,
-                                    kLargeIcons, kSmallIcons, kList, kDetails, 0, kMultipleForms}));
-  EXPECT_EQ(images[4], "refresh");
-  EXPECT_EQ(images[11], "multiple forms");
 }
 
 TEST_F(Control, DispatchMethodsByIdAnswerAsTheConsoleExpects) {
@@ -97,18 +72,15 @@ TEST_F(Control, DispatchMethodsByIdAnswerAsTheConsoleExpects) {
   VARIANT first, second;
   ASSERT_EQ(Call(CQVccfgCtrl::kGetSharedMenu, {}, &first), S_OK);
   Call(CQVccfgCtrl::kGetSharedMenu, {}, &second);
-  EXPECT_NE(first.Long(), 0);
   EXPECT_EQ(first.Long(), second.Long());  // one menu, held
-  auto menu = static_cast<HMENU>(first.Long());
-  std::vector<qv::ui::MenuItemState> top = qv::ui::MenuItems(menu);
+  std::vector<qv::ui::MenuItemState> top = qv::ui::MenuItems(static_cast<HMENU>(first.Long()));
   ASSERT_EQ(top.size(), 1u);
   EXPECT_EQ(top[0].text, "Fo&rms");
-  std::vector<qv::ui::MenuItemState> items = qv::ui::MenuItems(top[0].popup);
-  ASSERT_EQ(items.size(), 2u);
-  EXPECT_EQ(items[0].text, "&New Form...");
-  EXPECT_EQ(items[0].id, kNewForm);
-  EXPECT_EQ(items[1].text, "&Modify...");
-  EXPECT_EQ(items[1].id, kModify);
+  std::vector<std::pair<std::string, UINT>> items;
+  for (const qv::ui::MenuItemState& item : qv::ui::MenuItems(top[0].popup))
+    items.emplace_back(item.text, item.id);
+  EXPECT_EQ(items, (std::vector<std::pair<std::string, UINT>>{{"&New Form...", kNewForm},
+                                                              {"&Modify...", kModify}}));
 
   // Enabling for the console's menus: New Form always, the rest only with a form selected,
   // the toolbar's own commands never.
@@ -210,10 +182,9 @@ TEST_F(Control, HoveringAButtonShowsItsTipAndTellsTheConsoleItsPrompt) {
   Open();
   qv::ui::SetIdleStatusText("Ready");
   int bar = ToolBar()->Handle();
-  // Every button has its tip from the start, shown or not; asking for it tells no prompt.
-  EXPECT_EQ(Button(kDetails).tip, "Details");
-  EXPECT_EQ(Button(kRefresh).tip, "Refresh");
-  EXPECT_FALSE(Button(kRefresh).tipShown);
+  // Every button has its tip from the start (the fixture shows them); asking for one tells
+  // no prompt.
+  EXPECT_FALSE(Button(kRefresh).tip.empty());
   EXPECT_TRUE(sink_->status.empty());
   user_.Then([&] { qv::ui::Hover(bar, ButtonIndex(kRefresh)); })
       .Then([&] {
@@ -225,7 +196,6 @@ TEST_F(Control, HoveringAButtonShowsItsTipAndTellsTheConsoleItsPrompt) {
       .Then([&] {
         EXPECT_FALSE(Button(kRefresh).tipShown);
         EXPECT_TRUE(Button(kMultipleForms).tipShown);
-        EXPECT_EQ(Button(kMultipleForms).tip, "Multiple forms");
         EXPECT_EQ(sink_->status.back(), "Add a new multiple form");
         qv::ui::Hover(bar, -1);
       })
@@ -316,48 +286,32 @@ TEST_F(Control, AKeyboardMenuRequestOpensThePopUpAtTheSelectedIcon) {
         EXPECT_EQ(menu.x, (icon.left + icon.right) / 2);
         EXPECT_EQ(menu.y, (icon.top + icon.bottom) / 2);
         EXPECT_EQ(menu.flags, TPM_CENTERALIGN | TPM_RIGHTBUTTON);
-        ASSERT_EQ(menu.items.size(), 3u);
-        EXPECT_EQ(menu.items[0].text, "&Schedule a Form");
-        EXPECT_EQ(menu.items[1].text, "&Delete\tDel");
-        EXPECT_EQ(menu.items[2].text, "&Modify...");
+        EXPECT_EQ(menu.items.size(), 3u);
         qv::ui::PickMenuItem(0);  // dismissed
       })
       .Then([] { EXPECT_FALSE(qv::ui::TakeSnapshot().menu.open); });
   Run();
 }
 
-TEST_F(Control, ClosingTheEditorWithoutChangesDoesNotRefresh) {
+// A new form closed untouched has nothing to save and the list is not read anew. Loading a
+// form into the editor puts its name into the name box, which counts as a change: a form
+// opened by Modify and closed untouched is rewritten, the list is read anew, and the row that
+// was selected stays selected.
+TEST_F(Control, ClosingTheEditorRefreshesOnlyAfterAChange) {
   Open();
   int list = ListHandle();
-  const std::string late = "\\\\CORE1\\qvlogon\\FRMLATE.FRM";
   user_.Then([&] { qv::ui::DoubleClickAt(list, Row("Add new form")); })
       .Then([&] {
-        ASSERT_NE(qv::ui::TakeSnapshot().Top(), nullptr);
-        EXPECT_EQ(qv::ui::TakeSnapshot().Top()->text, "Create a Custom Data Form");
-        world_.Put(late, "[Form]\r\nFormName=Late form\r\n");
-        qv::ui::CloseWindow();  // nothing typed: nothing to save
+        world_.Put("\\\\CORE1\\qvlogon\\FRMLATE.FRM", "[Form]\r\nFormName=Late form\r\n");
+        qv::ui::CloseWindow();
       })
       .Then([&] {
-        EXPECT_TRUE(qv::ui::TakeSnapshot().modals.empty());
         EXPECT_EQ(ListState().lines.size(), 5u);  // not refreshed
-        qv::ui::KeyAt(list, VK_F5);
+        qv::ui::SelectAt(list, Row("Office survey"));
       })
-      .Then([&] { EXPECT_EQ(ListState().lines.back(), "Late form"); });
-  Run();
-}
-
-// Loading a form into the editor puts its name into the name box, which counts as a change:
-// a form opened by Modify and closed untouched is rewritten, so the list is read anew, and the
-// row that was selected stays selected.
-TEST_F(Control, ClosingTheEditorOfAnExistingFormRefreshesAndKeepsTheRow) {
-  Open();
-  int list = ListHandle();
-  user_.Then([&] { qv::ui::SelectAt(list, Row("Office survey")); })
       .Then([&] { View()->SendMessage(WM_COMMAND, MAKEWPARAM(kModify, 0)); })
       .Then([&] {
-        ASSERT_NE(qv::ui::TakeSnapshot().Top(), nullptr);
         EXPECT_EQ(qv::ui::TakeSnapshot().Top()->text, "Edit a Custom Data Form");
-        world_.Put("\\\\CORE1\\qvlogon\\FRMLATE.FRM", "[Form]\r\nFormName=Late form\r\n");
         qv::ui::CloseWindow();
       })
       .Then([&] {
@@ -433,17 +387,13 @@ TEST_F(Control, ModifyWithoutASelectionSaysSoAndEnterOpensTheSelectedGroup) {
   int list = ListHandle();
   user_.Then([&] { View()->SendMessage(WM_COMMAND, MAKEWPARAM(kModify, 0)); })
       .Then([] {
-        qv::ui::WindowState box = *qv::ui::TakeSnapshot().Top();
-        EXPECT_EQ(box.text, "Custom Data Forms");
-        EXPECT_EQ(box.Find(0xFFFF)->text, "Select an item.");
+        EXPECT_EQ(qv::ui::TakeSnapshot().Top()->Find(0xFFFF)->text, "Select an item.");
         qv::ui::Click(IDOK);
       })
       .Then([&] { qv::ui::SelectAt(list, Row("New starters")); })
       .Then([&] { qv::ui::KeyAt(list, VK_RETURN); })
       .Then([] {
-        qv::ui::WindowState dialog = *qv::ui::TakeSnapshot().Top();
-        EXPECT_EQ(dialog.text, "Select Multiple Forms to Distribute");
-        EXPECT_EQ(dialog.Find(1021)->text, "New starters");
+        EXPECT_EQ(qv::ui::TakeSnapshot().Top()->Find(1021)->text, "New starters");
         qv::ui::Click(IDCANCEL);
       })
       .Then([&] {
@@ -451,8 +401,7 @@ TEST_F(Control, ModifyWithoutASelectionSaysSoAndEnterOpensTheSelectedGroup) {
         EXPECT_EQ(Call(DISPID_ABOUTBOX), S_OK);  // runs its own modal loop
       });
   user_.Then([] {
-    qv::ui::WindowState about = *qv::ui::TakeSnapshot().Top();
-    EXPECT_EQ(about.text, "About QVccfg Control");
+    EXPECT_EQ(qv::ui::TakeSnapshot().Top()->text, "About QVccfg Control");
     qv::ui::Click(IDOK);
   });
   Run();
