@@ -71,7 +71,7 @@ describe('pages and languages', () => {
     }
   });
 
-  test('in German: the list, the menus and a dialog', async () => {
+  test('in German: the list, the menus, a dialog, the viewer\'s words and the stop notice', async () => {
     const s = await session(browser, {}, { env: { LANG: 'de_DE.UTF-8', LC_ALL: '', LANGUAGE: '' } });
     try {
       const { page } = s;
