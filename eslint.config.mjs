@@ -11,7 +11,7 @@ export default [
     languageOptions: { sourceType: 'module', globals: globals.browser },
   },
   {
-    files: ['console/web/dev/**/*.mjs', 'tests/**/*.mjs', 'bench/*.mjs'],
+    files: ['console/web/dev/**/*.mjs', 'tests/**/*.mjs', 'bench/*.mjs', 'scripts/*.mjs'],
     languageOptions: { sourceType: 'module', globals: { ...globals.node, ...globals.browser } },
   },
 ];

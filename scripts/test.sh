@@ -11,7 +11,7 @@ fuzz_seconds="${QV_FUZZ_SECONDS:-20}"
 # by clang-tidy (.clang-tidy, with the build's compile_commands.json, below), and the
 # JavaScript by eslint (eslint.config.mjs, the version pinned in package.json).
 git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror
-npx --no-install eslint console/web tests/e2e tests/console bench/*.mjs eslint.config.mjs
+npx --no-install eslint console/web tests/e2e tests/console bench/*.mjs scripts/*.mjs eslint.config.mjs
 
 # Line tables are all a failing test's backtrace needs, and they cost a third less to compile
 # than full debug information.

@@ -1,13 +1,16 @@
 // The page's protocol: the control's window tree as JSON, and the page's input checked
 // before it reaches the framework's queue.
 //
-// With QV_WEB_FIXTURE set to a file name, the snapshots of the scripted session are also
-// written there, by name; console/web/dev/fixture.json is made so and the page's dev mode
-// renders it.
+// The snapshots of the scripted session below are the committed console/web/dev/fixture.json,
+// which the page's dev mode renders; the test fails when they drift apart. To make the file
+// anew after a deliberate change, run the session with QV_WEB_FIXTURE set to it:
+//   QV_WEB_FIXTURE=$PWD/console/web/dev/fixture.json
+//   build/qvtests --gtest_filter=SnapshotJson.ASessionAsThePageSeesIt
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <fstream>
+#include <set>
 
 #include "console/InputJson.h"
 #include "console/SnapshotJson.h"
@@ -18,6 +21,23 @@ namespace {
 
 using nlohmann::json;
 
+constexpr UINT kModify = ID_FORMS_MODIFY;
+
+// Window handles count up for the whole process: the fixture holds them as a session that
+// started first would have them, its control's window being handle 1.
+void Rebase(json* value, int by, const char* key = "") {
+  static const std::set<std::string> kHandles = {"handle", "owner", "over", "target"};
+  if (value->is_object()) {
+    for (auto& [member, inner] : value->items())
+      Rebase(&inner, by, member.c_str());
+  } else if (value->is_array()) {
+    for (json& inner : *value)
+      Rebase(&inner, by);
+  } else if (value->is_number_integer() && kHandles.count(key) != 0 && value->get<int>() != 0) {
+    *value = value->get<int>() - by;
+  }
+}
+
 class SnapshotJson : public ScriptedConsole {
  protected:
   // Posts one input the page would send; the test fails when it is refused.
@@ -27,7 +47,9 @@ class SnapshotJson : public ScriptedConsole {
   }
   json Take(const char* name) {
     json snapshot = qv::console::SnapshotToJson(qv::ui::TakeSnapshot());
-    fixture_[name] = snapshot;
+    json rebased = snapshot;
+    Rebase(&rebased, control_->Handle() - 1);
+    session_[name] = rebased;
     return snapshot;
   }
   static const json* Find(const json& window, int id) {
@@ -41,12 +63,23 @@ class SnapshotJson : public ScriptedConsole {
     }
     return nullptr;
   }
-  void WriteFixture() const {
-    if (const char* path = std::getenv("QV_WEB_FIXTURE"))
-      std::ofstream(path, std::ios::binary) << fixture_.dump(1) << "\n";
+  // The session against the committed fixture, snapshot by snapshot; or the fixture written.
+  void CompareWithFixture() const {
+    if (const char* path = std::getenv("QV_WEB_FIXTURE")) {
+      std::ofstream(path, std::ios::binary) << session_.dump(1) << "\n";
+      return;
+    }
+    std::ifstream in(QV_WEB_FIXTURE_FILE, std::ios::binary);
+    json fixture = json::parse(in, nullptr, false);
+    ASSERT_TRUE(fixture.is_object()) << "cannot read " << QV_WEB_FIXTURE_FILE;
+    for (const auto& [name, snapshot] : session_.items())
+      EXPECT_EQ(fixture.value(name, json()), snapshot)
+          << "console/web/dev/fixture.json has drifted at \"" << name
+          << "\": make it anew as this file's header says";
+    EXPECT_EQ(fixture.size(), session_.size());
   }
 
-  json fixture_ = json::object();
+  json session_ = json::object();
 };
 
 TEST_F(SnapshotJson, ASessionAsThePageSeesIt) {
@@ -64,44 +97,12 @@ TEST_F(SnapshotJson, ASessionAsThePageSeesIt) {
       .Then([&] {
         json s = Take("list");
         EXPECT_EQ(s["status"], "B\u00FCro \u20AC 5");
-        EXPECT_EQ(s["waitCursor"], false);
-        EXPECT_TRUE(s["modals"].empty());
-        EXPECT_EQ(s["menu"]["open"], false);
-        EXPECT_FALSE(s["menu"].contains("items"));
-        EXPECT_EQ(s["drag"]["running"], false);
-        ASSERT_EQ(s["windows"].size(), 1u);
-        const json* view = Find(s["windows"][0], AFX_IDW_PANE_FIRST);
-        ASSERT_NE(view, nullptr);
-        qv::ui::WindowState state = ListState();
-        EXPECT_EQ((*view)["className"], "SysListView32");
-        EXPECT_EQ((*view)["handle"], list);
-        EXPECT_EQ((*view)["kind"], "icon");
-        EXPECT_EQ((*view)["pixels"], true);
-        EXPECT_EQ((*view)["rect"]["bottom"], state.rect.bottom);
-        EXPECT_EQ((*view)["selection"], Row("Office survey"));
-        EXPECT_EQ((*view)["columns"], json({"Form Name", "Form Description"}));
-        EXPECT_EQ((*view)["columnWidths"], json(state.columnWidths));
-        EXPECT_EQ((*view)["images"][0], "add new form");
-        EXPECT_EQ((*view)["rows"].size(), state.rows.size());
-        EXPECT_EQ((*view)["rows"][2][0], "Office survey");
-        EXPECT_FALSE(view->contains("checks"));  // empty arrays are left out
-        const json* toolbar = Find(s["windows"][0], AFX_IDW_TOOLBAR);
-        ASSERT_NE(toolbar, nullptr);
-        EXPECT_EQ((*toolbar)["buttons"].size(), 12u);
-        EXPECT_EQ((*toolbar)["buttons"][1]["id"], 0);  // a separator
-        EXPECT_EQ((*toolbar)["buttons"][4]["image"], "refresh");
-        EXPECT_EQ((*toolbar)["buttons"][3]["enabled"], true);  // Modify: a form is selected
-        // Each button carries its tip before any hover, shown or not.
-        EXPECT_EQ((*toolbar)["buttons"][9]["tip"], "Details");
-        EXPECT_EQ((*toolbar)["buttons"][9]["tipShown"], false);
+        EXPECT_FALSE(Find(s["windows"][0], AFX_IDW_PANE_FIRST)->contains("checks"));
         // The page's hover over Details, then its click.
         Send({{"kind", "hover"}, {"target", bar}, {"index", 9}});
       })
       .Then([&] {
-        json s = Take("hover");
-        const json* toolbar = Find(s["windows"][0], AFX_IDW_TOOLBAR);
-        ASSERT_NE(toolbar, nullptr);
-        EXPECT_EQ((*toolbar)["buttons"][9]["tipShown"], true);
+        Take("hover");
         Send({{"kind", "click"}, {"target", bar}, {"index", 9}});
       })
       .Then([&] {
@@ -109,33 +110,20 @@ TEST_F(SnapshotJson, ASessionAsThePageSeesIt) {
         Send({{"kind", "hover"}, {"target", bar}, {"index", -1}});
       })
       .Then([&] {
-        json s = Take("details");
-        const json* view = Find(s["windows"][0], AFX_IDW_PANE_FIRST);
-        EXPECT_EQ((*view)["kind"], "report");
-        EXPECT_EQ((*Find(s["windows"][0], AFX_IDW_TOOLBAR))["buttons"][9]["checked"], true);
+        Take("details");
         Send({{"kind", "key"}, {"target", list}, {"key", VK_APPS}});
       })
       .Then([&] {
-        json s = Take("menu");
-        EXPECT_EQ(s["menu"]["open"], true);
-        EXPECT_EQ(s["menu"]["owner"], list);
-        EXPECT_EQ(s["menu"]["align"], "center");  // the view opens it centred
-        ASSERT_FALSE(s["menu"]["items"].empty());
-        EXPECT_TRUE(s["menu"]["items"][0]["text"].is_string());
+        EXPECT_EQ(Take("menu")["menu"]["owner"], list);
         Send({{"kind", "menuPick"}, {"index", -1}});
       })
       .Then([&] {
         Send({{"kind", "select"}, {"target", list}, {"index", -1}});
       })
-      .Then([&] { View()->SendMessage(WM_COMMAND, MAKEWPARAM(ID_FORMS_MODIFY, 0)); })
+      .Then([&] { View()->SendMessage(WM_COMMAND, MAKEWPARAM(kModify, 0)); })
       .Then([&] {
         json s = Take("box");
         ASSERT_EQ(s["modals"].size(), 1u);
-        EXPECT_EQ(s["modals"][0]["text"], "Custom Data Forms");
-        EXPECT_EQ(s["modals"][0]["pixels"], false);
-        const json* text = Find(s["modals"][0], 0xFFFF);
-        ASSERT_NE(text, nullptr);
-        EXPECT_EQ((*text)["text"], "Select an item.");
         Send({{"kind", "key"}, {"target", s["modals"][0]["handle"]}, {"key", VK_RETURN}});
       })
       .Then([&] {
@@ -153,34 +141,18 @@ TEST_F(SnapshotJson, ASessionAsThePageSeesIt) {
       })
       .Then([&] {
         json s = Take("editor");
-        ASSERT_EQ(s["modals"].size(), 1u);
-        const json& editor = s["modals"][0];
-        EXPECT_EQ(editor["text"], "Create a Custom Data Form");
-        EXPECT_EQ(editor["rect"]["right"].get<int>() - editor["rect"]["left"].get<int>(), 287);
-        const json* edit = Find(editor, IDC_FORM_NAME);
-        EXPECT_EQ((*edit)["text"], "B\u00FCro \u20AC ?? ?");  // back as UTF-8
+        EXPECT_EQ((*Find(s["modals"][0], IDC_FORM_NAME))["text"], "B\u00FCro \u20AC ?? ?");
         EXPECT_EQ(qv::ui::TakeSnapshot().Top()->Find(IDC_FORM_NAME)->text, "B\xFCro \x80 ?? ?");
-        EXPECT_EQ((*Find(editor, 1))["isDefault"], true);
-        // The style as names: what each control draws as, shown, a tab stop.
-        EXPECT_EQ((*Find(editor, 1))["kind"], "push");
-        EXPECT_EQ((*Find(editor, 1))["tabStop"], true);
-        EXPECT_EQ((*Find(editor, 1))["visible"], true);
-        EXPECT_EQ((*edit)["kind"], "singleLine");
-        EXPECT_EQ((*Find(editor, IDC_QUESTION_LIST))["kind"], "list");
-        EXPECT_EQ((*Find(editor, IDC_QUESTION_LIST))["className"], "ListBox");
         qv::ui::CloseWindow();
       })
       .Then([&] { qv::ui::SelectAt(list, Row("New starters")); })
       .Then([&] { qv::ui::KeyAt(list, VK_RETURN); })
       .Then([&] {
-        json s = Take("group");
-        const json* forms = Find(s["modals"][0], IDC_GROUP_FORMS);
-        ASSERT_NE(forms, nullptr);
-        EXPECT_EQ((*forms)["lines"].size(), (*forms)["checks"].size());
+        Take("group");
         qv::ui::Click(IDCANCEL);
       });
   Run();
-  WriteFixture();
+  CompareWithFixture();
 }
 
 // Each input breaks the shape in one way; none may reach the queue. The list's selection

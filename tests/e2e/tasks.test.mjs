@@ -70,6 +70,8 @@ describe('tasks', () => {
       await page.keyboard.press('Delete');
       let box = dialog(page, 'Custom Data Forms');
       await expectText(box.locator('.ctl-static'), "Delete 'Office survey'?", 'the question');
+      assert.ok(await box.locator('.title-bar').getByRole('button', { name: 'Close' }).isDisabled(),
+        "a Yes/No box's close box is greyed");
       await box.getByRole('button', { name: 'Yes' }).click();
       await expectText(box.locator('.ctl-static'),
         'Unable to delete Office survey, because it is currently a scheduled task.', 'the refusal');

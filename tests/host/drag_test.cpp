@@ -16,6 +16,7 @@
 #include "platform/profile/Profile.h"
 #include "platform/ui/Clipboard.h"
 #include "tests/host/ScriptedConsole.h"
+#include "tests/support/Support.h"
 
 namespace {
 
@@ -121,9 +122,7 @@ TEST_F(Drag, ATargetThatAsksTwiceGetsTheSameBlockAndTheScriptWrittenTwice) {
   EXPECT_EQ(pane.blocks[0], Block(added[0].id, View()->GetSnapinId(), "Office survey"));
   EXPECT_EQ(pane.blocks[1], pane.blocks[0]);
   EXPECT_EQ(pane.flags, (std::vector<UINT>{0x2042, 0x2042}));
-  EXPECT_EQ(Script("Office survey"),
-            "[MACHINES]\r\nREMDEL0=\\QVCLIENT\\*.FRM\r\n"
-            "REMCOPY0=\\\\CORE1\\QVMAIN\\QVLOGON\\FRM1A.FRM, \\QVCLIENT\\FRM1A.FRM, TOREMOTE\r\n");
+  EXPECT_EQ(Script("Office survey"), GoldenFile("office-survey.ini"));
   EXPECT_EQ(ListState().selection, Row("Office survey"));
 }
 
@@ -166,13 +165,8 @@ TEST_F(Drag, AScheduledGroupAndAScheduledFormEachGetTheirOwnScript) {
       .Then([] { qv::ui::Drop(); });
   Run();
   EXPECT_EQ(Configurations().size(), 2u);  // nothing added
-  EXPECT_EQ(Script("New starters"),
-            "[MACHINES]\r\nREMDEL0=\\QVCLIENT\\*.FRM\r\n"
-            "REMCOPY0=\\\\CORE1\\QVMAIN\\QVLOGON\\FRM2B7.FRM, \\QVCLIENT\\FRM2B7.FRM, TOREMOTE\r\n"
-            "REMCOPY1=\\\\CORE1\\QVMAIN\\QVLOGON\\FRM3C.FRM, \\QVCLIENT\\FRM3C.FRM, TOREMOTE\r\n");
-  EXPECT_EQ(Script("Contact details"),
-            "[MACHINES]\r\nREMDEL0=\\QVCLIENT\\*.FRM\r\n"
-            "REMCOPY0=\\\\CORE1\\QVMAIN\\QVLOGON\\FRM3C.FRM, \\QVCLIENT\\FRM3C.FRM, TOREMOTE\r\n");
+  EXPECT_EQ(Script("New starters"), GoldenFile("new-starters.ini"));
+  EXPECT_EQ(Script("Contact details"), GoldenFile("contact-details.ini"));
   ASSERT_EQ(pane.blocks.size(), 2u);
   // A configuration without data gives a block of the record alone.
   EXPECT_EQ(pane.blocks[0].size(), sizeof(TaskConfigRecord));

@@ -104,7 +104,6 @@ TEST_F(PlugIn, AnswersItsMethodsInTheirOrder) {
   CLSID control = GUID_NULL;
   EXPECT_EQ(plugIn->GetControlClsid(3, &control), 1);
   EXPECT_EQ(qv::com::FormatGuid(control), "{AE399777-76F3-11D1-8969-00A0C9323807}");
-  EXPECT_EQ(control, CQVccfgCtrl::kClassId);
   EXPECT_EQ(plugIn->DeclineRequest(1, 2), 0);
 
   ComPtr<RecordingConsole> console = MakeObject<RecordingConsole>();
@@ -114,11 +113,8 @@ TEST_F(PlugIn, AnswersItsMethodsInTheirOrder) {
   EXPECT_EQ(plugIn->CallBackHost(0, console.Get()), -7);
   EXPECT_EQ(console->callBacks, 2);
   EXPECT_EQ(console->others, 0);
-}
 
-TEST_F(PlugIn, AnswersOnlyItsInterfaceAndIUnknown) {
-  ComPtr<IConsolePlugIn> plugIn = Make();
-  ASSERT_TRUE(plugIn);
+  // Only its own interface and IUnknown, which lead back to the same object.
   void* other = &other;
   EXPECT_EQ(plugIn->QueryInterface(IID_IDispatch, &other), E_NOINTERFACE);
   EXPECT_EQ(other, nullptr);
@@ -200,18 +196,11 @@ TEST_F(PropertiesVerb, ShowsTheGeneralPageWhoseApplyStaysDisabledAndOkChangesNot
         EXPECT_EQ(tabs->selection, 0);
         std::vector<qv::ui::WindowState> page = PageControls(sheet);
         ASSERT_EQ(page.size(), 1u);
-        EXPECT_EQ(page[0].className, "Static");
         EXPECT_EQ(page[0].text, "No properties can be set for this control.");
         const qv::ui::WindowState* ok = sheet.Find(IDOK);
-        const qv::ui::WindowState* cancel = sheet.Find(IDCANCEL);
         const qv::ui::WindowState* apply = sheet.Find(ID_APPLY_NOW);
-        ASSERT_TRUE(ok != nullptr && cancel != nullptr && apply != nullptr);
-        EXPECT_EQ(ok->text, "OK");
-        EXPECT_TRUE(ok->enabled);
+        ASSERT_TRUE(ok != nullptr && apply != nullptr);
         EXPECT_TRUE(ok->isDefault);
-        EXPECT_EQ(cancel->text, "Cancel");
-        EXPECT_TRUE(cancel->enabled);
-        EXPECT_EQ(apply->text, "&Apply");
         EXPECT_FALSE(apply->enabled);
         shown = true;
         qv::ui::Click(ID_APPLY_NOW);  // refused: the button is disabled
@@ -252,16 +241,19 @@ TEST_F(PropertiesVerb, CancelEscapeAndTheCloseBoxCloseTheSheet) {
   EXPECT_EQ(BorderStyle(), 0);
 }
 
-TEST_F(PropertiesVerb, ShowsThePageOfTheCurrentResourceModule) {
+// The sheet is made from the current resource module; verbs other than Properties open
+// nothing.
+TEST_F(PropertiesVerb, ShowsThePageOfTheCurrentResourceModuleAndNoOtherVerb) {
   Open();
   ASSERT_EQ(created_, S_OK);
+  EXPECT_EQ(control_->DoVerb(0), E_NOTIMPL);
+  EXPECT_EQ(control_->DoVerb(-1), E_NOTIMPL);
+  EXPECT_TRUE(qv::ui::ModalWindows().empty());
   qv::SetResourceModule(&qv::GermanResources());
   user_.Then([&] {
     qv::ui::Snapshot s = qv::ui::TakeSnapshot();
     ASSERT_EQ(s.modals.size(), 1u);
-    const qv::ui::WindowState* tabs = s.Top()->Find(AFX_IDC_TAB_CONTROL);
-    ASSERT_NE(tabs, nullptr);
-    EXPECT_EQ(tabs->lines, std::vector<std::string>{"Allgemein"});
+    EXPECT_EQ(s.Top()->Find(AFX_IDC_TAB_CONTROL)->lines, std::vector<std::string>{"Allgemein"});
     std::vector<qv::ui::WindowState> page = PageControls(*s.Top());
     ASSERT_EQ(page.size(), 1u);
     EXPECT_EQ(page[0].text, qv::GermanResources().FindDialog(IDD_PROPPAGE_QVCCFG)->items[0].text);
@@ -269,15 +261,6 @@ TEST_F(PropertiesVerb, ShowsThePageOfTheCurrentResourceModule) {
   });
   EXPECT_EQ(control_->DoVerb(OLEIVERB_PROPERTIES), S_OK);
   EXPECT_EQ(user_.Pending(), 0u);
-}
-
-TEST_F(PropertiesVerb, OtherVerbsAreNotCarriedOut) {
-  Open();
-  ASSERT_EQ(created_, S_OK);
-  user_.Then([] { ADD_FAILURE() << "a window opened"; });
-  EXPECT_EQ(control_->DoVerb(0), E_NOTIMPL);
-  EXPECT_EQ(control_->DoVerb(-1), E_NOTIMPL);
-  EXPECT_EQ(user_.Pending(), 1u);
 }
 
 }  // namespace

@@ -15,46 +15,24 @@
 #include "platform/registry/Registry.h"
 #include "resources/ResourceIds.h"
 #include "tests/host/ScriptedConsole.h"
+#include "tests/support/Support.h"
 #include "tools/hosting/TaskHost.h"
 
 namespace {
+
+constexpr UINT kSchedule = ID_FORMS_SCHEDULE, kDelete = ID_FORMS_DELETE,
+               kScheduleButton = ID_TOOLBAR_SCHEDULE, kDeleteButton = ID_TOOLBAR_DELETE;
 
 const std::string kShare = "\\\\CORE1\\qvlogon\\";
 const std::string kGroupFile = kShare + "FDGRPLST.GPS";
 const std::string kScripts = "\\\\CORE1\\QVMAIN\\SCRIPTS\\";
 
-// The console database after the control registered its snap-in, with `records` after it.
-std::string Database(int next, const std::string& records) {
-  return "qvnx-console-database 1\nnext " + std::to_string(next) +
-         "\nsnapin 1 \"Execute Ini Script\" \"FrmTask.exe\" \"\"\n" + records;
-}
-
-std::string Script(const std::vector<std::string>& files) {
-  std::string script = "[MACHINES]\r\nREMDEL0=\\QVCLIENT\\*.FRM\r\n";
-  for (std::size_t i = 0; i < files.size(); ++i)
-    script += "REMCOPY" + std::to_string(i) + "=\\\\CORE1\\QVMAIN\\QVLOGON\\" + files[i] +
-              ", \\QVCLIENT\\" + files[i] + ", TOREMOTE\r\n";
-  return script;
-}
+const auto Database = ConsoleDatabase;
+const std::string kSurveyScript = GoldenFile("office-survey.ini");
+const std::string kStartersScript = GoldenFile("new-starters.ini");
 
 const std::string kNewStarters =
     "[Group1]\r\nName=New starters\r\nForm1=Asset tag\r\nForm2=Contact details\r\n";
-
-// The files that differ between two readings (added, removed or changed), by path: a short
-// failure message even when a program file is among them.
-std::vector<std::string> Changed(const std::map<std::string, std::string>& before,
-                                 const std::map<std::string, std::string>& after) {
-  std::vector<std::string> changed;
-  for (const auto& [path, bytes] : before) {
-    auto now = after.find(path);
-    if (now == after.end() || now->second != bytes)
-      changed.push_back(path);
-  }
-  for (const auto& [path, bytes] : after)
-    if (before.count(path) == 0)
-      changed.push_back(path);
-  return changed;
-}
 
 class Scheduling : public ScriptedConsole {
  protected:
@@ -70,11 +48,7 @@ class Scheduling : public ScriptedConsole {
   std::map<std::string, std::string> Files() const {
     qv::FlushProfiles();
     qv::FlushRegistry();
-    std::map<std::string, std::string> files;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(world_.Dir()))
-      if (entry.is_regular_file())
-        qv::ReadHostFile(entry.path().string(), &files[entry.path().string()]);
-    return files;
+    return FolderTree(world_.Dir());
   }
   // A configuration of the snap-in added as another console would; its id.
   LONG AddConfiguration(const char* name) {
@@ -110,9 +84,9 @@ TEST_F(Scheduling, AFormIsScheduledOnceAndThenHandedOverWithItsConfiguration) {
   int list = ListHandle();
   int bar = ToolBar()->Handle();
   user_.Then([&] { qv::ui::RightClickAt(list, Row("Office survey")); })
-      .Then([] { qv::ui::PickMenuItem(ID_FORMS_SCHEDULE); })
+      .Then([] { qv::ui::PickMenuItem(kSchedule); })
       .Then([&] {
-        EXPECT_EQ(world_.Bytes(kScripts + "Office survey.ini"), Script({"FRM1A.FRM"}));
+        EXPECT_EQ(world_.Bytes(kScripts + "Office survey.ini"), kSurveyScript);
         EXPECT_EQ(DatabaseBytes(),
                   Database(4,
                            "config 2 1 \"Office survey\" 17 \"Office survey.ini\"\n"
@@ -133,9 +107,9 @@ TEST_F(Scheduling, AFormIsScheduledOnceAndThenHandedOverWithItsConfiguration) {
         std::filesystem::remove(world_.Host(kScripts + "Office survey.ini"));
         Tick();
       })
-      .Then([&] { qv::ui::ClickAt(bar, ButtonIndex(ID_TOOLBAR_SCHEDULE)); })
+      .Then([&] { qv::ui::ClickAt(bar, ButtonIndex(kScheduleButton)); })
       .Then([&] {
-        EXPECT_EQ(world_.Bytes(kScripts + "Office survey.ini"), Script({"FRM1A.FRM"}));
+        EXPECT_EQ(world_.Bytes(kScripts + "Office survey.ini"), kSurveyScript);
         EXPECT_EQ(DatabaseBytes(),
                   Database(5,
                            "config 2 1 \"Office survey\" 17 \"Office survey.ini\"\n"
@@ -159,12 +133,13 @@ TEST_F(Scheduling, NamesMatchWithoutCaseAndOnlyTheFirstConfigurationOfANameCount
 
   user_.Then([&] { qv::ui::SelectAt(list, Row("Asset tag")); })
       .Then([&] {
-        ASSERT_EQ(Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(ID_FORMS_SCHEDULE)}), S_OK);
+        ASSERT_EQ(Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(kSchedule)}), S_OK);
         EXPECT_EQ(LastHandOver().record.configurationId, asset);  // no configuration added
         EXPECT_EQ(std::string(LastHandOver().record.name), "Asset tag");
-        EXPECT_EQ(world_.Bytes(kScripts + "Asset tag.ini"), Script({"FRM2B7.FRM"}));
+        EXPECT_EQ(world_.Bytes(kScripts + "Asset tag.ini"),
+                  ReplaceAll(kSurveyScript, "FRM1A", "FRM2B7"));
         // The scheduled form cannot be deleted.
-        Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(ID_FORMS_DELETE)});
+        Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(kDelete)});
       })
       .Then([] {
         EXPECT_EQ(Answer(IDYES), (std::pair<std::string, std::string>{"Custom Data Forms",
@@ -180,7 +155,7 @@ TEST_F(Scheduling, NamesMatchWithoutCaseAndOnlyTheFirstConfigurationOfANameCount
         qv::ui::SelectAt(list, Row("Office survey"));
       })
       .Then([&] {
-        Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(ID_FORMS_SCHEDULE)});
+        Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(kSchedule)});
         EXPECT_EQ(DatabaseBytes(),
                   Database(8,
                            "config 2 1 \"ASSET TAG\" 0 \"\"\n"
@@ -204,9 +179,9 @@ TEST_F(Scheduling, AFormAndAGroupOfOneNameShareAConfigurationAndAScript) {
   int bar = ToolBar()->Handle();
   user_.Then([&] { qv::ui::SelectAt(list, Row("New starters")); })
       .Then([] { Tick(); })
-      .Then([&] { qv::ui::ClickAt(bar, ButtonIndex(ID_TOOLBAR_SCHEDULE)); })
+      .Then([&] { qv::ui::ClickAt(bar, ButtonIndex(kScheduleButton)); })
       .Then([&] {
-        EXPECT_EQ(world_.Bytes(kScripts + "New starters.ini"), Script({"FRM2B7.FRM", "FRM3C.FRM"}));
+        EXPECT_EQ(world_.Bytes(kScripts + "New starters.ini"), kStartersScript);
         EXPECT_EQ(DatabaseBytes(), Database(4,
                                             "config 2 1 \"New starters\" 16 \"New starters.ini\"\n"
                                             "task 3 \"New starters\" 2\n"));
@@ -218,10 +193,11 @@ TEST_F(Scheduling, AFormAndAGroupOfOneNameShareAConfigurationAndAScript) {
         EXPECT_EQ(ListState().images[static_cast<std::size_t>(Row("New starters"))], "form");
         qv::ui::SelectAt(list, Row("New starters"));
       })
-      .Then([&] { qv::ui::ClickAt(bar, ButtonIndex(ID_TOOLBAR_SCHEDULE)); })
+      .Then([&] { qv::ui::ClickAt(bar, ButtonIndex(kScheduleButton)); })
       .Then([&] {
         EXPECT_EQ(LastHandOver().record.configurationId, 2);
-        EXPECT_EQ(world_.Bytes(kScripts + "New starters.ini"), Script({"FRMNS.FRM"}));
+        EXPECT_EQ(world_.Bytes(kScripts + "New starters.ini"),
+                  ReplaceAll(kSurveyScript, "FRM1A", "FRMNS"));
         EXPECT_EQ(DatabaseBytes(), Database(5,
                                             "config 2 1 \"New starters\" 16 \"New starters.ini\"\n"
                                             "task 3 \"New starters\" 2\n"
@@ -236,9 +212,9 @@ TEST_F(Scheduling, TheAddNewRowSchedulesAndDeletesNothingAndStaysSelected) {
   std::map<std::string, std::string> before = Files();
   user_.Then([&] { qv::ui::SelectAt(list, Row("Add new form")); })
       .Then([&] {
-        Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(ID_FORMS_SCHEDULE)});
-        View()->SendMessage(WM_COMMAND, MAKEWPARAM(ID_TOOLBAR_SCHEDULE, 0));
-        Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(ID_FORMS_DELETE)});
+        Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(kSchedule)});
+        View()->SendMessage(WM_COMMAND, MAKEWPARAM(kScheduleButton, 0));
+        Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(kDelete)});
         qv::ui::KeyAt(list, VK_DELETE);
       })
       .Then([&] {
@@ -256,7 +232,7 @@ TEST_F(Scheduling, DeletingTheLastRowRemovesTheFormEverywhereAndSelectsTheRowBef
   int list = ListHandle();
   user_.Then([&] { qv::ui::SelectAt(list, Row("Contact details")); })
       .Then([&] {
-        Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(ID_FORMS_SCHEDULE)});
+        Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(kSchedule)});
         EXPECT_EQ(CConsoleTaskHost::Unschedule("contact DETAILS"), 1);
         ASSERT_TRUE(world_.Exists(kScripts + "Contact details.ini"));
         qv::ui::KeyAt(list, VK_DELETE);
@@ -278,29 +254,12 @@ TEST_F(Scheduling, DeletingTheLastRowRemovesTheFormEverywhereAndSelectsTheRowBef
   Run();
 }
 
-// A form without a configuration has no script of its own: a file of its name in the scripts
-// folder belongs to something else and stays.
-TEST_F(Scheduling, DeletingAFormWithoutAConfigurationLeavesTheScriptsAlone) {
+// No changes nothing and gives the list the focus. A form without a configuration has no
+// script of its own: a file of its name in the scripts folder belongs to something else and
+// stays when the form is deleted.
+TEST_F(Scheduling, NoKeepsTheFormAndYesLeavesTheScriptsAlone) {
   const std::string script = kScripts + "Office survey.ini";
-  world_.Put(script, Script({"FRM2B7.FRM"}));
-  Open();
-  int list = ListHandle();
-  std::string database;
-  user_.Then([&] { qv::ui::SelectAt(list, Row("Office survey")); })
-      .Then([&] {
-        database = DatabaseBytes();
-        qv::ui::KeyAt(list, VK_DELETE);
-      })
-      .Then([] { EXPECT_EQ(Answer(IDYES).second, "Delete 'Office survey'?"); })
-      .Then([&] {
-        EXPECT_FALSE(world_.Exists(kShare + "FRM1A.FRM"));
-        EXPECT_EQ(world_.Bytes(script), Script({"FRM2B7.FRM"}));
-        EXPECT_EQ(DatabaseBytes(), database);
-      });
-  Run();
-}
-
-TEST_F(Scheduling, AnsweringNoChangesNothingAndGivesTheListTheFocus) {
+  world_.Put(script, "another's");
   Open();
   int list = ListHandle();
   std::map<std::string, std::string> before;
@@ -308,13 +267,20 @@ TEST_F(Scheduling, AnsweringNoChangesNothingAndGivesTheListTheFocus) {
       .Then([&] {
         before = Files();
         control_->GetFrame()->SetFocus();
-        qv::ui::PickMenuItem(ID_FORMS_DELETE);
+        qv::ui::PickMenuItem(kDelete);
       })
       .Then([] { EXPECT_EQ(Answer(IDNO).second, "Delete 'Office survey'?"); })
       .Then([&] {
         EXPECT_EQ(Changed(before, Files()), std::vector<std::string>{});
         EXPECT_TRUE(ListState().focused);
         EXPECT_EQ(ListState().selection, Row("Office survey"));
+        qv::ui::KeyAt(list, VK_DELETE);
+      })
+      .Then([] { Answer(IDYES); })
+      .Then([&] {
+        EXPECT_FALSE(world_.Exists(kShare + "FRM1A.FRM"));
+        EXPECT_EQ(world_.Bytes(script), "another's");
+        EXPECT_EQ(Files().at("console.db"), before.at("console.db"));
       });
   Run();
 }
@@ -326,14 +292,14 @@ TEST_F(Scheduling, AFormInAScheduledGroupIsRefusedUntilTheGroupsTaskIsRemoved) {
   std::map<std::string, std::string> before;
   user_.Then([&] { qv::ui::SelectAt(list, Row("New starters")); })
       .Then([&] {
-        Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(ID_FORMS_SCHEDULE)});
+        Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(kSchedule)});
         qv::ui::SelectAt(list, Row("Asset tag"));
       })
       .Then([] { Tick(); })
       .Then([&] {
         before = Files();
         control_->GetFrame()->SetFocus();
-        qv::ui::ClickAt(bar, ButtonIndex(ID_TOOLBAR_DELETE));
+        qv::ui::ClickAt(bar, ButtonIndex(kDeleteButton));
       })
       .Then([] { Answer(IDYES); })
       .Then([] {
@@ -350,7 +316,7 @@ TEST_F(Scheduling, AFormInAScheduledGroupIsRefusedUntilTheGroupsTaskIsRemoved) {
         EXPECT_EQ(state.caret, Row("Asset tag"));
         // The console removes the group's task: the same deletion goes through.
         EXPECT_EQ(CConsoleTaskHost::Unschedule("New starters"), 1);
-        qv::ui::ClickAt(bar, ButtonIndex(ID_TOOLBAR_DELETE));
+        qv::ui::ClickAt(bar, ButtonIndex(kDeleteButton));
       })
       .Then([] { Answer(IDYES); })
       .Then([&] {
@@ -373,9 +339,9 @@ TEST_F(Scheduling, DeletingAGroupKeepsItsFormsAndRemovesOnlyItsFirstConfiguratio
   std::map<std::string, std::string> before;
   user_.Then([&] { qv::ui::SelectAt(list, Row("New starters")); })
       .Then([&] {
-        Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(ID_FORMS_SCHEDULE)});
+        Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(kSchedule)});
         before = Files();
-        Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(ID_FORMS_DELETE)});
+        Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(kDelete)});
       })
       .Then([] { Answer(IDYES); })
       .Then([] {
@@ -387,10 +353,10 @@ TEST_F(Scheduling, DeletingAGroupKeepsItsFormsAndRemovesOnlyItsFirstConfiguratio
         // A second configuration of the name: the first loses its task, Schedule adds another
         // and the console schedules that one. The first is the one tested: no task uses it.
         EXPECT_EQ(CConsoleTaskHost::Unschedule("New starters"), 1);
-        Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(ID_FORMS_SCHEDULE)});
+        Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(kSchedule)});
         EXPECT_EQ(LastHandOver().record.configurationId, 4);
         EXPECT_EQ(LastHandOver().taskId, 5);
-        Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(ID_FORMS_DELETE)});
+        Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(kDelete)});
       })
       .Then([] { EXPECT_EQ(Answer(IDYES).second, "Delete 'New starters'?"); })
       .Then([&] {
@@ -425,10 +391,10 @@ TEST_F(Scheduling, DeletingANameWithABackslashRemovesNoOtherFile) {
   AddConfiguration("sub\\x");
   int list = ListHandle();
   user_.Then([&] { qv::ui::SelectAt(list, Row("..\\Other")); })
-      .Then([&] { Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(ID_FORMS_DELETE)}); })
+      .Then([&] { Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(kDelete)}); })
       .Then([] { EXPECT_EQ(Answer(IDYES).second, "Delete '..\\Other'?"); })
       .Then([&] { qv::ui::SelectAt(list, Row("sub\\x")); })
-      .Then([&] { Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(ID_FORMS_DELETE)}); })
+      .Then([&] { Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(kDelete)}); })
       .Then([] { EXPECT_EQ(Answer(IDYES).second, "Delete 'sub\\x'?"); })
       .Then([&] {
         EXPECT_TRUE(qv::ui::TakeSnapshot().modals.empty());
@@ -453,7 +419,7 @@ TEST_F(Scheduling, ANameWithoutAScriptIsToldThatItsTaskCannotRun) {
   int list = ListHandle();
   std::map<std::string, std::string> before;
   user_.Then([&] { qv::ui::SelectAt(list, Row("What?")); })
-      .Then([&] { Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(ID_FORMS_SCHEDULE)}); })
+      .Then([&] { Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(kSchedule)}); })
       .Then([] {
         EXPECT_EQ(Answer(IDOK),
                   (std::pair<std::string, std::string>{
@@ -470,7 +436,7 @@ TEST_F(Scheduling, ANameWithoutAScriptIsToldThatItsTaskCannotRun) {
       })
       .Then([&] {
         before = Files();
-        Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(ID_FORMS_SCHEDULE)});
+        Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(kSchedule)});
       })
       .Then([&] {
         EXPECT_EQ(Answer(IDOK).second, "The task '" + longName +

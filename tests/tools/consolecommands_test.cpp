@@ -15,7 +15,8 @@
 #include "platform/path/HostFile.h"
 #include "platform/path/World.h"
 #include "platform/profile/Profile.h"
-#include "tests/tools/ChildProgram.h"
+#include "tests/support/ChildProgram.h"
+#include "tests/support/Support.h"
 #include "tools/common/Json.h"
 #include "tools/qvccfg/Commands.h"
 
@@ -53,13 +54,9 @@ class ConsoleCommands : public ::testing::Test {
     return bytes;
   }
   bool Exists(const std::string& path) const { return fs::exists(world_ + "/" + path); }
-  // Every file below `folder` of the world, with its bytes.
+  // Every entry below `folder` of the world.
   std::map<std::string, std::string> Files(const std::string& folder = "") const {
-    std::map<std::string, std::string> files;
-    for (const auto& entry : fs::recursive_directory_iterator(world_ + "/" + folder))
-      if (entry.is_regular_file())
-        qv::ReadHostFile(entry.path().string(), &files[entry.path().string()]);
-    return files;
+    return FolderTree(world_ + "/" + folder);
   }
   // What the system stores: the core server's files and the console database.
   std::map<std::string, std::string> Stored() const {
@@ -75,18 +72,8 @@ const std::string kForms = "CORE1/D/Apps/Main/QVLOGON/";
 const std::string kScripts = "CORE1/D/Apps/Main/SCRIPTS/";
 const std::string kGroupFile = kForms + "FDGRPLST.GPS";
 
-std::string Database(int next, const std::string& records) {
-  return "qvnx-console-database 1\nnext " + std::to_string(next) +
-         "\nsnapin 1 \"Execute Ini Script\" \"FrmTask.exe\" \"\"\n" + records;
-}
-
-std::string Script(const std::vector<std::string>& files) {
-  std::string script = "[MACHINES]\r\nREMDEL0=\\QVCLIENT\\*.FRM\r\n";
-  for (std::size_t i = 0; i < files.size(); ++i)
-    script += "REMCOPY" + std::to_string(i) + "=\\\\CORE1\\QVMAIN\\QVLOGON\\" + files[i] +
-              ", \\QVCLIENT\\" + files[i] + ", TOREMOTE\r\n";
-  return script;
-}
+const auto Database = ConsoleDatabase;
+const std::string kSurveyScript = GoldenFile("office-survey.ini");
 
 std::string Scheduled(int configuration, const std::string& name, int task) {
   return "{\n  \"configuration\": {\n    \"id\": " + std::to_string(configuration) +
@@ -96,35 +83,13 @@ std::string Scheduled(int configuration, const std::string& name, int task) {
          "\",\n    \"configurationId\": " + std::to_string(configuration) + "\n  }\n}\n";
 }
 
-// The files that differ between two readings (added, removed or changed), by path: a short
-// failure message even when a program file is among them.
-std::vector<std::string> Changed(const std::map<std::string, std::string>& before,
-                                 const std::map<std::string, std::string>& after) {
-  std::vector<std::string> changed;
-  for (const auto& [path, bytes] : before) {
-    auto now = after.find(path);
-    if (now == after.end() || now->second != bytes)
-      changed.push_back(path);
-  }
-  for (const auto& [path, bytes] : after)
-    if (before.count(path) == 0)
-      changed.push_back(path);
-  return changed;
-}
-
-bool OneLine(const std::string& text) {
-  return !text.empty() && text.back() == '\n' &&
-         std::none_of(text.begin(), text.end() - 1,
-                      [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
-}
-
 }  // namespace
 
 TEST_F(ConsoleCommands, ScheduleAddsOneConfigurationAndATaskEachTime) {
   ASSERT_EQ(Run({"schedule", "Office survey"}), 0) << err;
   EXPECT_EQ(out, Scheduled(2, "Office survey", 3));
   EXPECT_EQ(err, "");
-  EXPECT_EQ(Bytes(kScripts + "Office survey.ini"), Script({"FRM1A.FRM"}));
+  EXPECT_EQ(Bytes(kScripts + "Office survey.ini"), kSurveyScript);
   EXPECT_EQ(Bytes("console.db"), Database(4,
                                           "config 2 1 \"Office survey\" 17 \"Office survey.ini\"\n"
                                           "task 3 \"Office survey\" 2\n"));
@@ -132,18 +97,18 @@ TEST_F(ConsoleCommands, ScheduleAddsOneConfigurationAndATaskEachTime) {
   fs::remove(world_ + "/" + kScripts + "Office survey.ini");
   ASSERT_EQ(Run({"schedule", "Office survey"}), 0) << err;
   EXPECT_EQ(out, Scheduled(2, "Office survey", 4));
-  EXPECT_EQ(Bytes(kScripts + "Office survey.ini"), Script({"FRM1A.FRM"}));
+  EXPECT_EQ(Bytes(kScripts + "Office survey.ini"), kSurveyScript);
 
   ASSERT_EQ(Run({"schedule", "--group", "New starters"}), 0) << err;
   EXPECT_EQ(out, Scheduled(5, "New starters", 6));
-  EXPECT_EQ(Bytes(kScripts + "New starters.ini"), Script({"FRM2B7.FRM", "FRM3C.FRM"}));
+  EXPECT_EQ(Bytes(kScripts + "New starters.ini"), GoldenFile("new-starters.ini"));
 
   // A name typed in UTF-8 is the form's Windows-1252 name.
   ASSERT_TRUE(qv::WriteHostFileAtomic(world_ + "/" + kForms + "FRMCAFE.FRM",
                                       "[Form]\r\nFormName=Caf\xE9\r\n"));
   ASSERT_EQ(Run({"schedule", "Caf\xC3\xA9"}), 0) << err;
   EXPECT_EQ(out, Scheduled(7, "Caf\xC3\xA9", 8));
-  EXPECT_EQ(Bytes(kScripts + "Caf\xE9.ini"), Script({"FRMCAFE.FRM"}));
+  EXPECT_EQ(Bytes(kScripts + "Caf\xE9.ini"), ReplaceAll(kSurveyScript, "FRM1A", "FRMCAFE"));
   EXPECT_EQ(Bytes("console.db"), Database(9,
                                           "config 2 1 \"Office survey\" 17 \"Office survey.ini\"\n"
                                           "config 5 1 \"New starters\" 16 \"New starters.ini\"\n"
@@ -231,7 +196,7 @@ TEST_F(ConsoleCommands, GroupMakesAndChangesAGroupThroughTheDialog) {
             "[Group1]\r\nName=New starters\r\nForm1=Asset tag\r\n"
             "Form2=Contact details\r\n[Group2]\r\nName=Desk check\r\n"
             "Form1=Contact details\r\n");
-  EXPECT_EQ(Bytes(kScripts + "Desk check.ini"), Script({"FRM3C.FRM"}));
+  EXPECT_EQ(Bytes(kScripts + "Desk check.ini"), GoldenFile("contact-details.ini"));
 }
 
 TEST_F(ConsoleCommands, BadArgumentsAndUnknownRowsAreOneLineAndChangeNothing) {
@@ -296,9 +261,7 @@ TEST_F(ConsoleCommands, DragRendersTheBlockAsOftenAsThePaneAsksAndWritesTheScrip
   EXPECT_EQ(blocks[0].at("data").get<std::string>(), "Office survey.ini");
   EXPECT_EQ(printed.at("script").get<std::string>(),
             "\\\\CORE1\\QVMAIN\\SCRIPTS\\Office survey.ini");
-  EXPECT_EQ(Bytes(kScripts + "Office survey.ini"),
-            "[MACHINES]\r\nREMDEL0=\\QVCLIENT\\*.FRM\r\n"
-            "REMCOPY0=\\\\CORE1\\QVMAIN\\QVLOGON\\FRM1A.FRM, \\QVCLIENT\\FRM1A.FRM, TOREMOTE\r\n");
+  EXPECT_EQ(Bytes(kScripts + "Office survey.ini"), kSurveyScript);
   // The configuration stays; a pane that asks nothing gets no script and another one.
   ASSERT_EQ(Run({"drag", "Asset tag", "--renders", "0"}), 0) << err;
   EXPECT_FALSE(Exists(kScripts + "Asset tag.ini"));
@@ -368,11 +331,9 @@ TEST_F(ConsoleCommands, RunCarriesTheScheduledScriptOutOnEveryClient) {
   ASSERT_EQ(Run({"run", "new STARTERS"}), 0) << err;
   EXPECT_EQ(out, "PC-ANNA: ok\nPC-BEN: ok\n");
   for (const char* client : {"PC-ANNA", "PC-BEN"}) {
-    const std::string folder = world_ + "/" + client + "/C/QVCLIENT/";
-    EXPECT_EQ(
-        (std::map<std::string, std::string>{{folder + "FRM2B7.FRM", Bytes(kForms + "FRM2B7.FRM")},
-                                            {folder + "FRM3C.FRM", Bytes(kForms + "FRM3C.FRM")}}),
-        Files(std::string(client) + "/C/QVCLIENT"))
+    EXPECT_EQ((std::map<std::string, std::string>{{"FRM2B7.FRM", Bytes(kForms + "FRM2B7.FRM")},
+                                                  {"FRM3C.FRM", Bytes(kForms + "FRM3C.FRM")}}),
+              Files(std::string(client) + "/C/QVCLIENT"))
         << client;
   }
   // One record per client, under the configuration's own name.

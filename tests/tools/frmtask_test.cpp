@@ -11,7 +11,8 @@
 
 #include "platform/path/HostFile.h"
 #include "tests/TestWorld.h"
-#include "tests/tools/ChildProgram.h"
+#include "tests/support/ChildProgram.h"
+#include "tests/support/Support.h"
 #include "tools/common/TaskRuns.h"
 #include "tools/frmtask/FrmTask.h"
 
@@ -27,22 +28,7 @@ std::string Copy(const std::string& source, const std::string& destination) {
   return source + ", " + destination + ", TOREMOTE";
 }
 
-// The entries below a host folder (relative paths, hidden ones too): a file's bytes, "<dir>" or
-// "<link>"; links are not followed.
-std::map<std::string, std::string> Tree(const std::string& folder) {
-  std::map<std::string, std::string> entries;
-  for (auto it = fs::recursive_directory_iterator(folder); it != fs::end(it); ++it) {
-    std::string& entry = entries[fs::relative(it->path(), folder).string()];
-    fs::file_status status = it->symlink_status();
-    if (fs::is_symlink(status))
-      entry = "<link>";
-    else if (fs::is_directory(status))
-      entry = "<dir>";
-    else
-      EXPECT_TRUE(qv::ReadHostFile(it->path().string(), &entry)) << it->path();
-  }
-  return entries;
-}
+const auto Tree = FolderTree;
 
 struct Outcome {
   int status = -1;

@@ -53,9 +53,6 @@ TEST(JsonParse, BadDocumentsGiveOneLineWithPosition) {
       {"   ",
        "line 1, column 4: syntax error while parsing value - unexpected end of input; expected "
        "'[', '{', or a literal"},
-      {"[1,]",
-       "line 1, column 4: syntax error while parsing value - unexpected ']'; expected '[', '{', "
-       "or a literal"},
       // The library's own position would be "line 3, column 0" here, after the line end.
       {"{\n  \"a\": 1,\n  \"b\" 2\n}",
        "line 3, column 7: syntax error while parsing object separator - unexpected number "
@@ -63,9 +60,6 @@ TEST(JsonParse, BadDocumentsGiveOneLineWithPosition) {
       {"[\"\xC3\xA9\"\r\n, x]",
        "line 2, column 3: syntax error while parsing value - invalid literal; last read: "
        "'\"\xC3\xA9\"<U+000D><U+000A>, x'"},
-      {"\"a\x01\"",
-       "line 1, column 3: syntax error while parsing value - invalid string: control character "
-       "U+0001 (SOH) must be escaped to \\u0001; last read: '\"a<U+0001>'"},
       {"truex",
        "line 1, column 5: syntax error while parsing value - invalid literal; last read: 'truex'; "
        "expected end of input"},

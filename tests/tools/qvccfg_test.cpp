@@ -11,7 +11,8 @@
 #include "platform/path/HostFile.h"
 #include "platform/path/World.h"
 #include "platform/profile/Profile.h"
-#include "tests/tools/ChildProgram.h"
+#include "tests/support/ChildProgram.h"
+#include "tests/support/Support.h"
 #include "tools/common/Json.h"
 #include "tools/common/Programs.h"
 #include "tools/qvccfg/Commands.h"
@@ -72,14 +73,6 @@ class QvccfgTest : public ::testing::Test {
 };
 
 const std::string kShare = "\\\\CORE1\\qvlogon\\";
-
-// An error is one line: it ends in the one line break it holds, and no other control
-// character reaches the terminal.
-bool OneLine(const std::string& text) {
-  return !text.empty() && text.back() == '\n' &&
-         std::none_of(text.begin(), text.end() - 1,
-                      [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
-}
 
 const char kNewForm[] = R"({
   "name": "Desk check",

@@ -12,6 +12,7 @@
 #include "platform/process/WinExec.h"
 #include "platform/profile/Profile.h"
 #include "tests/TestWorld.h"
+#include "tests/support/Support.h"
 #include "tools/viewer/FormPage.h"
 #include "tools/viewer/Viewer.h"
 
@@ -45,56 +46,12 @@ size_t Count(const std::string& text, const std::string& what) {
   return n;
 }
 
+// The sample form as its client's user sees it: two pages (Room and Floor on the first), the
+// required question marked, an edit box, a fixed list that starts with nothing chosen and an
+// editable one whose texts with commas come back whole; self-contained, nothing runs.
 TEST(FormPage, OfficeSurveyAsTheClientSeesIt) {
   TestWorld world;
-  std::string page = LoadAndRender(kSurvey);
-  EXPECT_EQ(page.rfind("<!DOCTYPE html>\n", 0), 0u);
-  EXPECT_NE(page.find("<meta charset=\"windows-1252\">"), std::string::npos);
-  EXPECT_NE(page.find("<title>Office survey</title>"), std::string::npos);
-  EXPECT_NE(page.find("<h1>Office survey</h1>"), std::string::npos);
-  EXPECT_NE(page.find("<p class=\"description\">Where and how you work</p>"), std::string::npos);
-  // Self-contained: nothing is fetched and nothing runs.
-  EXPECT_EQ(page.find("<script"), std::string::npos);
-  EXPECT_EQ(page.find("<link"), std::string::npos);
-  EXPECT_EQ(page.find("src="), std::string::npos);
-
-  // The page break splits the form into two pages; Room and Floor on the first.
-  EXPECT_EQ(Count(page, "<section class=\"page\""), 2u);
-  std::string first = Between(page, "<section class=\"page\" id=\"page-1\">", "</section>");
-  std::string second = Between(page, "<section class=\"page\" id=\"page-2\">", "</section>");
-  ASSERT_NE(first, "");
-  ASSERT_NE(second, "");
-  EXPECT_NE(first.find("<h2>Page 1 of 2</h2>"), std::string::npos);
-  EXPECT_NE(second.find("<h2>Page 2 of 2</h2>"), std::string::npos);
-  EXPECT_NE(first.find("href=\"#page-2\""), std::string::npos);
-  EXPECT_NE(second.find("href=\"#page-1\""), std::string::npos);
-
-  // Room: required, with its note and an edit box.
-  EXPECT_NE(first.find("<label class=\"text\" for=\"q1\">Room number<span class=\"required\" "
-                       "title=\"An answer is required\">*</span></label>\n"
-                       "<p class=\"note\">As printed on the door</p>\n"
-                       "<input type=\"text\" id=\"q1\" name=\"Room\" required>\n"),
-            std::string::npos)
-      << first;
-  // Floor: not required, a fixed list that starts with nothing chosen.
-  EXPECT_NE(first.find("<label class=\"text\" for=\"q2\">Which floor?</label>\n"
-                       "<select id=\"q2\" name=\"Floor\">\n<option value=\"\"></option>\n"
-                       "<option>Ground</option>\n<option>First</option>\n"
-                       "<option>Second</option>\n</select>\n"),
-            std::string::npos)
-      << first;
-  // Color, on the second page: an editable list; texts with commas come back whole.
-  EXPECT_EQ(second.find("q1"), std::string::npos);
-  EXPECT_NE(second.find("<label class=\"text\" for=\"q4\">Color, if any</label>\n"
-                        "<p class=\"note\">Pick or type one</p>\n"
-                        "<input type=\"text\" id=\"q4\" name=\"Color\" list=\"q4-choices\">\n"
-                        "<datalist id=\"q4-choices\">\n<option value=\"Red\"></option>\n"
-                        "<option value=\"Blue, dark\"></option>\n"
-                        "<option value=\"Green\"></option>\n</datalist>\n"),
-            std::string::npos)
-      << second;
-  // One required question, one mark, plus the legend that explains it.
-  EXPECT_EQ(Count(page, "<span class=\"required\""), 2u);
+  EXPECT_EQ(LoadAndRender(kSurvey), GoldenFile("office-survey.html"));
 }
 
 TEST(FormPage, SeparatorsPlainTextAndEscaping) {
@@ -127,29 +84,18 @@ TEST(FormPage, SeparatorsPlainTextAndEscaping) {
   EXPECT_EQ(page.find("<b>"), std::string::npos);
 }
 
-TEST(FormPage, EveryPageBreakStartsAPage) {
-  CFormDefinition form;
-  form.Append(Marker(CFormField::kPageBreak));
-  form.Append(Question(CFormField::kEditBox, "A", "A", false));
-  form.Append(Marker(CFormField::kPageBreak));
-  std::string page = qv::RenderFormPage(form);
-  EXPECT_NE(page.find("<title>Untitled form</title>"), std::string::npos);
-  EXPECT_EQ(Count(page, "<section class=\"page\""), 3u);
-  EXPECT_NE(Between(page, "id=\"page-2\"", "</section>").find("id=\"q2\""), std::string::npos);
-  EXPECT_NE(page.find("<h2>Page 3 of 3</h2>"), std::string::npos);
-}
-
 TEST(ViewerArgs, OneStringOrSeveral) {
-  std::string file, err;
-  ASSERT_TRUE(qv::ParseViewerArgs({"/d /i=" + kSurvey}, &file, &err)) << err;
-  EXPECT_EQ(file, kSurvey);
-  ASSERT_TRUE(qv::ParseViewerArgs({"/d", "/i=" + kSurvey}, &file, &err)) << err;
-  EXPECT_EQ(file, kSurvey);
-  ASSERT_TRUE(qv::ParseViewerArgs({"/I=" + kShare + "My", "Form.FRM", "/D"}, &file, &err));
-  EXPECT_EQ(file, kShare + "My Form.FRM");
-  ASSERT_TRUE(qv::ParseViewerArgs({"/i=\"" + kShare + "A B.FRM\""}, &file, &err));
-  EXPECT_EQ(file, kShare + "A B.FRM");
-  EXPECT_EQ(err, "");
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"/d /i=" + kSurvey}, kSurvey},
+      {{"/d", "/i=" + kSurvey}, kSurvey},
+      {{"/I=" + kShare + "My", "Form.FRM", "/D"}, kShare + "My Form.FRM"},
+      {{"/i=\"" + kShare + "A B.FRM\""}, kShare + "A B.FRM"},
+  };
+  for (const auto& [args, expected] : cases) {
+    std::string file, err;
+    ASSERT_TRUE(qv::ParseViewerArgs(args, &file, &err)) << err;
+    EXPECT_EQ(file, expected);
+  }
 }
 
 TEST(ViewerArgs, BadSwitchesAreRefusedWithOneLine) {
@@ -222,36 +168,34 @@ TEST(Viewer, AnEmptyPathShowsThatThereIsNoFormYet) {
   std::string page;
   ASSERT_TRUE(qv::ReadHostFile(pagePath, &page));
   EXPECT_EQ(page, qv::RenderNoFormPage());
-  std::string english = qv::RenderNoFormPage(qv::Language::kEnglish);
-  EXPECT_NE(english.find("<html lang=\"en\">"), std::string::npos);
-  EXPECT_NE(english.find("<h1>No form to show yet</h1>"), std::string::npos);
-  EXPECT_NE(english.find("There is no form to show yet"), std::string::npos);
-  std::string german = qv::RenderNoFormPage(qv::Language::kGerman);
-  EXPECT_NE(german.find("<html lang=\"de\">"), std::string::npos);
-  EXPECT_NE(german.find("<h1>Noch kein Formular</h1>"), std::string::npos);
-  EXPECT_NE(german.find("Es gibt noch kein Formular zum Anzeigen"), std::string::npos);
+  EXPECT_NE(qv::RenderNoFormPage(qv::Language::kEnglish).find("<h1>No form to show yet</h1>"),
+            std::string::npos);
+  EXPECT_NE(qv::RenderNoFormPage(qv::Language::kGerman).find("<h1>Noch kein Formular</h1>"),
+            std::string::npos);
 }
 
 // A German user reads the viewer's own words in German (the page is Windows-1252).
+// Every page break starts a page, the first one too.
 TEST(FormPage, TheViewersWordsInTheUsersLanguage) {
   CFormDefinition form;
+  form.Append(Marker(CFormField::kPageBreak));
   form.Append(Question(CFormField::kEditBox, "A", "A", true));
   form.Append(Marker(CFormField::kPageBreak));
   form.Append(Question(CFormField::kEditBox, "B", "B", false));
   std::string german = qv::RenderFormPage(form, qv::Language::kGerman);
   EXPECT_NE(german.find("<html lang=\"de\">"), std::string::npos);
   EXPECT_NE(german.find("<title>Formular ohne Namen</title>"), std::string::npos);
-  EXPECT_NE(german.find("<h2>Seite 1 von 2</h2>"), std::string::npos);
+  EXPECT_EQ(Count(german, "<section class=\"page\""), 3u);
+  EXPECT_NE(Between(german, "id=\"page-2\"", "</section>").find("id=\"q2\""), std::string::npos);
+  EXPECT_NE(german.find("<h2>Seite 1 von 3</h2>"), std::string::npos);
   EXPECT_NE(german.find(">Weiter &gt;</a>"), std::string::npos);
   EXPECT_NE(german.find(">&lt; Zur\374ck</a>"), std::string::npos);
   EXPECT_NE(german.find("</span> Eine Antwort ist erforderlich.</p>"), std::string::npos);
-  EXPECT_NE(german.find("title=\"Eine Antwort ist erforderlich\""), std::string::npos);
   for (const char* english : {"Page ", "Next", "Back", "An answer"})
     EXPECT_EQ(german.find(english), std::string::npos) << english;
   std::string english = qv::RenderFormPage(form, qv::Language::kEnglish);
-  EXPECT_NE(english.find("<h2>Page 2 of 2</h2>"), std::string::npos);
-  EXPECT_NE(english.find(">&lt; Back</a>"), std::string::npos);
-  EXPECT_NE(english.find("</span> An answer is required.</p>"), std::string::npos);
+  EXPECT_NE(english.find("<title>Untitled form</title>"), std::string::npos);
+  EXPECT_NE(english.find("<h2>Page 3 of 3</h2>"), std::string::npos);
 }
 
 TEST(Viewer, UnreadableFormOrWorldIsStatusTwo) {

@@ -1,8 +1,8 @@
 // Pictures of every window of the console, in English and in German, for a person to look at:
-//   QV_BUILD_DIR=build node tests/e2e/screenshots.mjs OUTDIR
+//   QV_BUILD_DIR=build node scripts/screenshots.mjs OUTDIR
 import fs from 'node:fs';
 import path from 'node:path';
-import { dialog, FORMS, launchBrowser, pressTool, row, session, until } from './console.mjs';
+import { dialog, FORMS, launchBrowser, pressTool, row, session, until } from '../tests/e2e/console.mjs';
 
 const out = path.resolve(process.argv[2] || 'screenshots');
 fs.mkdirSync(out, { recursive: true });
