@@ -142,14 +142,6 @@ TEST(FormRecordsStrings, TableLookupExceptionsAndFormatting) {
   EXPECT_EQ("Field memory allocation error!", memory.GetMessage());
   EXPECT_EQ(32803u, parsing.GetMessageId());
   EXPECT_EQ("Field parsing error!", parsing.GetMessage());
-  EXPECT_EQ("Modify a Form\nModify", LoadResString(32768));
-  EXPECT_EQ(
-      "The Form Designer tool cannot run because its database registration failed.  You may "
-      "need to run TBLFIX to update tables.",
-      LoadResString(32785));
-  EXPECT_EQ("Unable to allocate memory for the form!", LoadResString(32798));
-  EXPECT_EQ("At least one item must be entered for the Combo box - (fixed list) field type.",
-            LoadResString(32825));
   EXPECT_EQ("", LoadResString(0) + LoadResString(32769));  // ids the table lacks
 
   EXPECT_EQ("Delete 'Office survey'?", AfxFormatString1(32800, "Office survey"));

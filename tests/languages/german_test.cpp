@@ -567,8 +567,8 @@ TEST(GermanResources, HasTheMenusToolbarAndBitmapsOfTheModule) {
 
 namespace {
 
-// Every German text, byte for byte, against the committed list: a changed translation shows
-// as a changed line. QV_UPDATE_GOLDEN=1 writes the list anew.
+// Every text of the module and of the German module, byte for byte, against the committed
+// lists: a changed text shows as a changed line. QV_UPDATE_GOLDEN=1 writes the lists anew.
 std::string Escaped(const std::string& text) {
   std::string out;
   for (unsigned char c : text) {
@@ -589,27 +589,35 @@ void DumpMenu(const std::vector<MenuItemResource>& items, const std::string& whe
     DumpMenu(item.popup, where + ">", out);
   }
 }
-
-}  // namespace
-
-TEST(GermanResources, EveryTextIsTheCommittedOne) {
+std::string Dump(const qv::ResourceModule& m) {
   std::string dump;
-  for (int id : StringIds(German()))
-    dump += "string " + std::to_string(id) + " " + Escaped(German().FindString(id)) + "\n";
-  for (int id : DialogIds(German())) {
-    const DialogTemplate* t = German().FindDialog(id);
+  for (int id : StringIds(m))
+    dump += "string " + std::to_string(id) + " " + Escaped(m.FindString(id)) + "\n";
+  for (int id : DialogIds(m)) {
+    const DialogTemplate* t = m.FindDialog(id);
     dump += "dialog " + std::to_string(id) + " " + Escaped(t->caption) + "\n";
     for (const DialogItemTemplate& item : t->items)
       dump += "  " + std::to_string(item.id) + " " + Escaped(item.text) + "\n";
   }
-  for (int id : MenuIds(German()))
-    DumpMenu(German().FindMenu(id)->items, "menu " + std::to_string(id), &dump);
-  const std::string path = std::string(QV_TEST_DATA) + "/golden/german-texts.txt";
-  if (std::getenv("QV_UPDATE_GOLDEN") != nullptr)
-    std::ofstream(path, std::ios::binary) << dump;
-  std::ifstream in(path, std::ios::binary);
-  const std::string golden((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  EXPECT_EQ(dump, golden) << "compare with " << path;
+  for (int id : MenuIds(m))
+    DumpMenu(m.FindMenu(id)->items, "menu " + std::to_string(id), &dump);
+  return dump;
+}
+
+}  // namespace
+
+TEST(GermanResources, EveryTextOfBothModulesIsTheCommittedOne) {
+  for (const auto& [module, name] :
+       {std::pair{&Own(), "texts-en.txt"}, {&German(), "texts-de.txt"}}) {
+    const std::string dump = Dump(*module);
+    const std::string path = std::string(QV_TEST_DATA) + "/golden/" + name;
+    if (std::getenv("QV_UPDATE_GOLDEN") != nullptr)
+      std::ofstream(path, std::ios::binary) << dump;
+    std::ifstream in(path, std::ios::binary);
+    const std::string golden((std::istreambuf_iterator<char>(in)),
+                             std::istreambuf_iterator<char>());
+    EXPECT_EQ(dump, golden) << "compare with " << path;
+  }
 }
 
 // ---- 2. A scripted user in German: every window and box on the way shows no English.
