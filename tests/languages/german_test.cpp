@@ -877,12 +877,7 @@ TEST_F(GermanControl, TheListToolbarMenusPromptsAndBoxesAreGerman) {
         qv::ui::PickMenuItem(kDelete);
       });
   Box("deleting a form", IDNO);
-  user_.Then([&] { qv::ui::DoubleClickAt(list, 0); })
-      .Then([] {
-        ExpectGerman("editor from the list");
-        qv::ui::CloseWindow();
-      })
-      .Then([&] { EXPECT_EQ(Call(DISPID_ABOUTBOX), S_OK); });
+  user_.Then([&] { EXPECT_EQ(Call(DISPID_ABOUTBOX), S_OK); });
   user_.Then([] {
     ExpectGerman("about box");
     qv::ui::Click(IDOK);
