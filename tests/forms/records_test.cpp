@@ -143,14 +143,6 @@ TEST(FormRecordsStrings, TableLookupExceptionsAndFormatting) {
   EXPECT_EQ("Field memory allocation error!", memory.GetMessage());
   EXPECT_EQ(32803u, parsing.GetMessageId());
   EXPECT_EQ("Field parsing error!", parsing.GetMessage());
-  EXPECT_EQ("Modify a Form\nModify", LoadResString(ID_FORMS_MODIFY));
-  EXPECT_EQ(
-      "The Form Designer tool cannot run because its database registration failed.  You may "
-      "need to run TBLFIX to update tables.",
-      LoadResString(IDS_REGISTRATION_FAILED));
-  EXPECT_EQ("Unable to allocate memory for the form!", LoadResString(IDS_FORM_ALLOCATION_FAILED));
-  EXPECT_EQ("At least one item must be entered for the Combo box - (fixed list) field type.",
-            LoadResString(IDS_FIXED_LIST_NEEDS_ITEM));
   EXPECT_EQ("", LoadResString(0) + LoadResString(32769));  // ids the table lacks
 
   EXPECT_EQ("Delete 'Office survey'?", AfxFormatString1(IDS_DELETE_PROMPT, "Office survey"));

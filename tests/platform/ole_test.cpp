@@ -35,11 +35,13 @@ CLIPFORMAT TestFormat() {
 
 // Renders "payload <n>" for the n-th rendering into a block it makes as the task data is made
 // (moveable, shareable, zero-filled), through a stream that leaves the block to the medium.
-// With failAfterAllocating it puts a block into the medium and then reports failure.
+// With failAfterAllocating it puts a block into the medium and then reports failure; with
+// fillAs it claims success with an empty medium of that kind.
 class CountingSource : public COleDataSource {
  public:
   int renders = 0;
   bool failAfterAllocating = false;
+  DWORD fillAs = TYMED_NULL;
   DWORD tymedAsked = 0;
 
   BOOL OnRenderData(LPFORMATETC format, LPSTGMEDIUM medium) override {
@@ -47,6 +49,10 @@ class CountingSource : public COleDataSource {
     if ((format->tymed & TYMED_HGLOBAL) == 0)
       return FALSE;
     ++renders;
+    if (fillAs != TYMED_NULL) {
+      medium->tymed = fillAs;
+      return TRUE;
+    }
     std::string payload = "payload " + std::to_string(renders);
     if (medium->tymed == TYMED_NULL) {
       medium->hGlobal = GlobalAlloc(0x2042, payload.size());
@@ -234,13 +240,18 @@ TEST(OleData, ADataSourceRendersOnlyWhenAskedAndEachTimeItIsAsked) {
     EXPECT_EQ(medium.hGlobal, 0u);
     EXPECT_EQ(qv::ole::LiveGlobalBlocks(), live);
     source.failAfterAllocating = false;
+    // So does one that fills the medium with another kind than was asked for.
+    source.fillAs = TYMED_ISTREAM;
+    EXPECT_EQ(object->GetData(&asked, &medium), E_FAIL);
+    EXPECT_EQ(medium.tymed, TYMED_NULL);
+    source.fillAs = TYMED_NULL;
 
     // The drop target's side: available formats, and blocks the caller frees.
     COleDataObject data(object.Get());
     EXPECT_EQ(data.IsDataAvailable(format), TRUE);
     EXPECT_EQ(data.IsDataAvailable(otherFormat), FALSE);
     HGLOBAL block = data.GetGlobalData(format);
-    EXPECT_EQ(BytesOf(block), "payload 4");
+    EXPECT_EQ(BytesOf(block), "payload 5");
     GlobalFree(block);
     EXPECT_EQ(data.GetGlobalData(otherFormat), 0u);
   }
