@@ -157,3 +157,17 @@ inline constexpr UINT IDS_PANE_NO_FORMS = 0xE22A;
 inline constexpr UINT IDS_PANE_CONFIGURATIONS = 0xE22B;
 inline constexpr UINT IDS_PANE_NO_CONFIGURATIONS = 0xE22C;
 inline constexpr UINT IDS_PAGE_STOPPED = 0xE22D;
+
+// ---- The form viewer's own words on its pages, 0xE300 to 0xE3FF. They are plain text; the
+// viewer escapes them for HTML.
+
+inline constexpr UINT IDS_VIEWER_LANGUAGE = 0xE300;  // the page's language tag: "en"
+inline constexpr UINT IDS_VIEWER_UNTITLED = 0xE301;
+inline constexpr UINT IDS_VIEWER_REQUIRED = 0xE302;         // the required mark's tooltip
+inline constexpr UINT IDS_VIEWER_REQUIRED_LEGEND = 0xE303;  // what the mark means
+inline constexpr UINT IDS_VIEWER_PAGE = 0xE304;             // "Page " N
+inline constexpr UINT IDS_VIEWER_OF = 0xE305;               // " of " M
+inline constexpr UINT IDS_VIEWER_BACK = 0xE306;
+inline constexpr UINT IDS_VIEWER_NEXT = 0xE307;
+inline constexpr UINT IDS_VIEWER_NO_FORM = 0xE308;
+inline constexpr UINT IDS_VIEWER_NO_FORM_TEXT = 0xE309;

@@ -128,6 +128,19 @@ const StringEntry kStrings[] = {
     {IDS_PANE_CONFIGURATIONS, "Configurations"},
     {IDS_PANE_NO_CONFIGURATIONS, "None."},
     {IDS_PAGE_STOPPED, "The console is no longer running. Start it again, then reload this page."},
+    // The form viewer's pages.
+    {IDS_VIEWER_LANGUAGE, "en"},
+    {IDS_VIEWER_UNTITLED, "Untitled form"},
+    {IDS_VIEWER_REQUIRED, "An answer is required"},
+    {IDS_VIEWER_REQUIRED_LEGEND, "An answer is required."},
+    {IDS_VIEWER_PAGE, "Page "},
+    {IDS_VIEWER_OF, " of "},
+    {IDS_VIEWER_BACK, "< Back"},
+    {IDS_VIEWER_NEXT, "Next >"},
+    {IDS_VIEWER_NO_FORM, "No form to show yet"},
+    {IDS_VIEWER_NO_FORM_TEXT,
+     "There is no form to show yet: the new form has neither a name nor questions. Give it a "
+     "name and questions, then choose Preview again."},
 };
 
 // Replaces %1 .. %<count> in one pass, so a replacement text is never scanned again.

@@ -157,6 +157,21 @@ const StringEntry kStrings[] = {
     {IDS_PANE_NO_CONFIGURATIONS, "Keine."},
     {IDS_PAGE_STOPPED,
      "Die Konsole l\xE4uft nicht mehr. Starten Sie sie erneut und laden Sie dann diese Seite neu."},
+    // The form viewer's pages.
+    {IDS_VIEWER_LANGUAGE, "de"},
+    {IDS_VIEWER_UNTITLED, "Formular ohne Namen"},
+    {IDS_VIEWER_REQUIRED, "Eine Antwort ist erforderlich"},
+    {IDS_VIEWER_REQUIRED_LEGEND, "Eine Antwort ist erforderlich."},
+    {IDS_VIEWER_PAGE, "Seite "},
+    {IDS_VIEWER_OF, " von "},
+    {IDS_VIEWER_BACK,
+     "< Zur\xFC"
+     "ck"},
+    {IDS_VIEWER_NEXT, "Weiter >"},
+    {IDS_VIEWER_NO_FORM, "Noch kein Formular"},
+    {IDS_VIEWER_NO_FORM_TEXT,
+     "Es gibt noch kein Formular zum Anzeigen: Das neue Formular hat noch keinen Namen und keine "
+     "Fragen. Geben Sie ihm einen Namen und Fragen, und w\xE4hlen Sie dann erneut Vorschau."},
 };
 
 constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;

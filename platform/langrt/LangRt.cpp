@@ -217,42 +217,7 @@ int QVlocaleconv(QVLCONV* record) {
 }
 
 HINSTANCE NL_LOADLANGUAGELIBRARY(HINSTANCE module, const char* key) {
-  if (!UsableKey(key))
-    return Fail(kNoLibrary, "the key names no file");
-  const char* code = qv::LanguageCode(qv::UserLanguage());
-  if (code[0] == '\0')
-    return Fail(kNoLibrary, "the user's language is the module's own");
-  const fs::path folder = FolderOr(LanguageFolderSetting(), module, "languages");
-  std::error_code error;
-  if (!fs::is_directory(folder, error))
-    return Fail(kNoFolder, "no folder " + folder.string());
-  const fs::path file = folder / (std::string(key) + code + ".DLL");
-  if (!IsFile(file))
-    return Fail(kNoLibrary, "no file " + file.string());
-
-  void* library = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (library == nullptr) {
-    const char* why = dlerror();
-    return Fail(kNotALibrary, why != nullptr ? why : "dlopen failed");
-  }
-  auto entry = reinterpret_cast<qv::LanguageEntry>(dlsym(library, qv::kLanguageEntryName));
-  const qv::ResourceModule* resources = entry != nullptr ? entry(qv::kLanguageInterface) : nullptr;
-  if (resources == nullptr) {
-    dlclose(library);
-    return Fail(kNoEntry, entry == nullptr ? "no entry point in " + file.string()
-                                           : "the entry of " + file.string() + " gives nothing");
-  }
-
-  std::vector<LoadedLibrary>& libraries = Libraries();
-  std::uintptr_t index = 0;
-  while (index < libraries.size() && libraries[index].library != library)
-    ++index;
-  if (index < libraries.size())
-    dlclose(library);  // loaded before: the table keeps the first reference
-  else
-    libraries.push_back({library, resources});
-  Problem().clear();
-  return reinterpret_cast<HINSTANCE>(kFirstHandle + index);
+  return qv::LoadLanguageLibrary(module, key, qv::UserLanguage());
 }
 
 int NL_GetHelpLanguageFileName(HINSTANCE module, const char* key, char* buffer) {
@@ -295,6 +260,45 @@ Language UserLanguage() {
 
 const char* LanguageCode(Language language) {
   return language == Language::kGerman ? "DEU" : "";
+}
+
+HINSTANCE LoadLanguageLibrary(HINSTANCE module, const char* key, Language language) {
+  if (!UsableKey(key))
+    return Fail(kNoLibrary, "the key names no file");
+  const char* code = LanguageCode(language);
+  if (code[0] == '\0')
+    return Fail(kNoLibrary, "the language is the module's own");
+  const fs::path folder = FolderOr(LanguageFolderSetting(), module, "languages");
+  std::error_code error;
+  if (!fs::is_directory(folder, error))
+    return Fail(kNoFolder, "no folder " + folder.string());
+  const fs::path file = folder / (std::string(key) + code + ".DLL");
+  if (!IsFile(file))
+    return Fail(kNoLibrary, "no file " + file.string());
+
+  void* library = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (library == nullptr) {
+    const char* why = dlerror();
+    return Fail(kNotALibrary, why != nullptr ? why : "dlopen failed");
+  }
+  auto entry = reinterpret_cast<LanguageEntry>(dlsym(library, kLanguageEntryName));
+  const ResourceModule* resources = entry != nullptr ? entry(kLanguageInterface) : nullptr;
+  if (resources == nullptr) {
+    dlclose(library);
+    return Fail(kNoEntry, entry == nullptr ? "no entry point in " + file.string()
+                                           : "the entry of " + file.string() + " gives nothing");
+  }
+
+  std::vector<LoadedLibrary>& libraries = Libraries();
+  std::uintptr_t index = 0;
+  while (index < libraries.size() && libraries[index].library != library)
+    ++index;
+  if (index < libraries.size())
+    dlclose(library);  // loaded before: the table keeps the first reference
+  else
+    libraries.push_back({library, resources});
+  Problem().clear();
+  return reinterpret_cast<HINSTANCE>(kFirstHandle + index);
 }
 
 std::string ModuleFolder(const void* address) {

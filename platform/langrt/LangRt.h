@@ -137,6 +137,11 @@ Language UserLanguage();
 // none, whose files are the module's own.
 const char* LanguageCode(Language language);
 
+// NL_LOADLANGUAGELIBRARY for `language` rather than the user's: the same file of that
+// language, the same handles and the same values below 32 (2 for English and none). For a
+// program that shows a page in a language it is asked for.
+HINSTANCE LoadLanguageLibrary(HINSTANCE module, const char* key, Language language);
+
 // The folder of the file that holds `address` (a loaded program or library), as the dynamic
 // linker knows it; the running program's folder for null, or when the address lies in no
 // loaded file. The folder is absolute, without "." or ".." and with links resolved; a relative

@@ -227,6 +227,21 @@ TEST_F(LangRt, NoLanguageLibraryForEnglishNoLanguageOrAnUnknownOne) {
   EXPECT_EQ(Value(NL_LOADLANGUAGELIBRARY(nullptr, "QVCC")), 2u);
 }
 
+// A page asked for in a language gets that language's library whatever the user's language.
+TEST_F(LangRt, ALanguageAskedForLoadsItsLibraryWhateverTheUsersLanguage) {
+  Set("LANG", "en_US.UTF-8");
+  HINSTANCE handle = qv::LoadLanguageLibrary(nullptr, "QVCC", qv::Language::kGerman);
+  ASSERT_GE(Value(handle), 32u) << qv::LanguageLibraryProblem();
+  ASSERT_NE(qv::LanguageResources(handle), nullptr);
+  EXPECT_STREQ(qv::LanguageResources(handle)->FindString(32809), "Formular-Designer");
+  for (qv::Language own : {qv::Language::kEnglish, qv::Language::kNone})
+    EXPECT_EQ(Value(qv::LoadLanguageLibrary(nullptr, "QVCC", own)), 2u);
+  German();
+  EXPECT_EQ(NL_LOADLANGUAGELIBRARY(nullptr, "QVCC"), handle);
+  EXPECT_EQ(Value(qv::LoadLanguageLibrary(nullptr, "QVCC", qv::Language::kEnglish)), 2u);
+  EXPECT_EQ(Value(qv::LoadLanguageLibrary(nullptr, "QV CC", qv::Language::kGerman)), 2u);
+}
+
 TEST_F(LangRt, AKeyThatNamesNoFileLoadsNothing) {
   German();
   for (const char* key : {"", "../QVCC", "QV CC", "QVCC/x", "QVCC.DLL"}) {

@@ -5,6 +5,8 @@
 
 #include "forms/FormDefinition.h"
 #include "forms/FormField.h"
+#include "resources/ResourceIds.h"
+#include "tools/common/ModuleText.h"
 
 namespace qv {
 namespace {
@@ -29,45 +31,13 @@ const char kStyle[] =
     "padding-top:.8em}\n"
     "nav a{color:#00c}\n";
 
-// The page's own words, in the order of Word.
-enum Word {
-  kLang,
-  kUntitled,
-  kRequired,
-  kRequiredLegend,
-  kPage,
-  kOf,
-  kBack,
-  kNext,
-  kNoForm,
-  kNoFormText
-};
-struct Words {
-  const char* english;
-  const char* german;  // Windows-1252, as the page is
-};
-constexpr Words kWords[] = {
-    {"en", "de"},
-    {"Untitled form", "Formular ohne Namen"},
-    {"An answer is required", "Eine Antwort ist erforderlich"},
-    {"An answer is required.", "Eine Antwort ist erforderlich."},
-    {"Page ", "Seite "},
-    {" of ", " von "},
-    {"&lt; Back", "&lt; Zur\374ck"},
-    {"Next &gt;", "Weiter &gt;"},
-    {"No form to show yet", "Noch kein Formular"},
-    {"There is no form to show yet: the new form has neither a name nor questions. Give it a "
-     "name and questions, then choose Preview again.",
-     "Es gibt noch kein Formular zum Anzeigen: Das neue Formular hat noch keinen Namen und keine "
-     "Fragen. Geben Sie ihm einen Namen und Fragen, und w\344hlen Sie dann erneut Vorschau."},
-};
-
-const char* Say(Language language, Word word) {
-  return language == Language::kGerman ? kWords[word].german : kWords[word].english;
+// One of the page's own words in `language`, escaped for the page.
+std::string Say(Language language, UINT id) {
+  return EscapeHtml(ModuleText(id, language));
 }
 
 std::string Head(Language language, const std::string& title) {
-  return "<!DOCTYPE html>\n<html lang=\"" + std::string(Say(language, kLang)) +
+  return "<!DOCTYPE html>\n<html lang=\"" + Say(language, IDS_VIEWER_LANGUAGE) +
          "\">\n<head>\n<meta charset=\"windows-1252\">\n"
          "<meta name=\"viewport\" content=\"width=device-width\">\n<title>" +
          title + "</title>\n<style>\n" + kStyle + "</style>\n</head>\n<body>\n";
@@ -116,7 +86,7 @@ void RenderQuestion(const CFormField& q, const std::string& id, Language languag
   *html += EscapeHtml(q.questionText);
   if (q.required)
     *html +=
-        "<span class=\"required\" title=\"" + std::string(Say(language, kRequired)) + "\">*</span>";
+        "<span class=\"required\" title=\"" + Say(language, IDS_VIEWER_REQUIRED) + "\">*</span>";
   *html += hasControl ? "</label>\n" : "</span>\n";
   if (!q.description.empty())
     *html += "<p class=\"note\">" + EscapeHtml(q.description) + "</p>\n";
@@ -179,20 +149,22 @@ std::string EscapeHtml(std::string_view text) {
 }
 
 std::string RenderFormPage(const CFormDefinition& form, Language language) {
-  std::string title = form.formName.empty() ? Say(language, kUntitled) : EscapeHtml(form.formName);
+  std::string title =
+      form.formName.empty() ? Say(language, IDS_VIEWER_UNTITLED) : EscapeHtml(form.formName);
   std::string html = Head(language, title) + "<header>\n<h1>" + title + "</h1>\n";
   if (!form.formDescription.empty())
     html += "<p class=\"description\">" + EscapeHtml(form.formDescription) + "</p>\n";
   if (AnyRequired(form))
     html += "<p class=\"legend\"><span class=\"required\">*</span> " +
-            std::string(Say(language, kRequiredLegend)) + "</p>\n";
+            Say(language, IDS_VIEWER_REQUIRED_LEGEND) + "</p>\n";
   html += "</header>\n";
 
   std::vector<std::vector<Placed>> pages = SplitPages(form);
   int count = static_cast<int>(pages.size());
   for (int page = 1; page <= count; ++page) {
-    html += "<section class=\"page\" id=\"" + PageId(page) + "\">\n<h2>" + Say(language, kPage) +
-            std::to_string(page) + Say(language, kOf) + std::to_string(count) + "</h2>\n";
+    html += "<section class=\"page\" id=\"" + PageId(page) + "\">\n<h2>" +
+            Say(language, IDS_VIEWER_PAGE) + std::to_string(page) + Say(language, IDS_VIEWER_OF) +
+            std::to_string(count) + "</h2>\n";
     for (const Placed& placed : pages[page - 1]) {
       if (placed.entry->kind == CFormField::kSeparator)
         html += "<hr>\n";
@@ -201,11 +173,12 @@ std::string RenderFormPage(const CFormDefinition& form, Language language) {
     }
     if (count > 1) {
       html += "<nav>";
-      html += page > 1 ? "<a href=\"#" + PageId(page - 1) + "\">" + Say(language, kBack) + "</a>"
+      html += page > 1 ? "<a href=\"#" + PageId(page - 1) + "\">" + Say(language, IDS_VIEWER_BACK) +
+                             "</a>"
                        : "<span></span>";
-      html += page < count
-                  ? "<a href=\"#" + PageId(page + 1) + "\">" + Say(language, kNext) + "</a>"
-                  : "<span></span>";
+      html += page < count ? "<a href=\"#" + PageId(page + 1) + "\">" +
+                                 Say(language, IDS_VIEWER_NEXT) + "</a>"
+                           : "<span></span>";
       html += "</nav>\n";
     }
     html += "</section>\n";
@@ -215,9 +188,9 @@ std::string RenderFormPage(const CFormDefinition& form, Language language) {
 }
 
 std::string RenderNoFormPage(Language language) {
-  std::string title = Say(language, kNoForm);
+  std::string title = Say(language, IDS_VIEWER_NO_FORM);
   return Head(language, title) + "<header>\n<h1>" + title + "</h1>\n<p class=\"description\">" +
-         Say(language, kNoFormText) + "</p>\n</header>\n</body>\n</html>\n";
+         Say(language, IDS_VIEWER_NO_FORM_TEXT) + "</p>\n</header>\n</body>\n</html>\n";
 }
 
 }  // namespace qv

@@ -22,7 +22,8 @@ std::string EscapeHtml(std::string_view text);
 // required, its description and its control: an edit box, a drop-down list with a fixed set
 // of choices, an edit box with suggested choices, or nothing for a question without a
 // control. Separators are rules. Back and Next links move between pages. The page's own words
-// are in `language` (German, else English).
+// are in `language`, from its language library beside the program (tools/common/ModuleText.h),
+// else English.
 std::string RenderFormPage(const CFormDefinition& form, Language language = UserLanguage());
 
 // The page shown when there is no form file yet (a new form previewed before it was saved):
