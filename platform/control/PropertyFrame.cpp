@@ -1,4 +1,4 @@
-#include "platform/com/PropertyFrame.h"
+#include "platform/control/PropertyFrame.h"
 
 #include "platform/langrt/LangRt.h"
 

@@ -3,8 +3,8 @@
 // and do on disk agrees with every profile write made before.
 #pragma once
 
-#include "platform/WinError.h"
-#include "platform/wintypes.h"
+#include "platform/base/WinError.h"
+#include "platform/base/wintypes.h"
 
 inline constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
 

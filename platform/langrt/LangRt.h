@@ -27,8 +27,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/base/wintypes.h"
 #include "platform/ui/DialogTemplate.h"
-#include "platform/wintypes.h"
 
 // ---- Locale
 
