@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <deque>
 
-#include "platform/langrt/LangRt.h"
 #include "platform/ole/DragLoop.h"
 #include "platform/profile/Profile.h"
 #include "platform/registry/Registry.h"
+#include "platform/text/Language.h"
 #include "platform/ui/Clipboard.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/Dialog.h"
