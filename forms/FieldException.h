@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "platform/wintypes.h"
+#include "platform/base/wintypes.h"
 #include "resources/ResourceIds.h"
 
 class CFieldException {

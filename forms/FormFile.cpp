@@ -184,7 +184,7 @@ bool CCustomForm::CreateFormFile() {
   constexpr int kNameTries = 64;
   for (int tries = 0; tries < kNameTries; ++tries) {
     char temp[kTempPathSize] = {};
-    if (GetTempFileNameA(share.c_str(), "FRM", 0, temp) == 0)
+    if (qv::ReserveTempFileName(share.c_str(), "FRM", ".FRM", temp) == 0)
       break;
     std::string path = qv::ToUpper(temp);
     std::size_t cut = path.find(".TMP");

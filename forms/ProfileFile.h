@@ -13,7 +13,7 @@
 
 #include <string>
 
-#include "platform/wintypes.h"
+#include "platform/base/wintypes.h"
 
 class CProfileFile {
  public:

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/profile/IniText.h"
+#include "platform/text/IniText.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view input(reinterpret_cast<const char*>(data), size);

@@ -3,9 +3,9 @@
 #include <new>
 
 #include "forms/CustomDoc.h"
-#include "platform/profile/IniText.h"
 #include "platform/tasklib/TaskLib.h"
 #include "platform/text/CaseFold.h"
+#include "platform/text/IniText.h"
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/WaitCursor.h"
 #include "resources/ResourceIds.h"

@@ -6,9 +6,9 @@
 // IPlugInConsole is the console's end that CallBackHost is given.
 #pragma once
 
+#include "platform/base/wintypes.h"
 #include "platform/com/Guid.h"
 #include "platform/com/Unknown.h"
-#include "platform/wintypes.h"
 
 inline constexpr IID IID_IConsolePlugIn{
     0xB3D339B0, 0x7EAE, 0x11D0, {0xBE, 0x61, 0x00, 0xA0, 0xC9, 0x1E, 0xF7, 0xB9}};

@@ -2,7 +2,7 @@
 // answers by it). Every live plug-in object holds one lock.
 #pragma once
 
-#include "platform/wintypes.h"
+#include "platform/base/wintypes.h"
 
 // The locks held now.
 LONG ModuleLockCount();

@@ -4,8 +4,8 @@
 // HKEY_CURRENT_USER\Software\Arvex\Quovant\QVNX\QVccfg.
 #pragma once
 
-#include "platform/com/ControlModule.h"
-#include "platform/wintypes.h"
+#include "platform/base/wintypes.h"
+#include "platform/control/ControlModule.h"
 
 class CQVccfgApp : public COleControlModule {
  public:

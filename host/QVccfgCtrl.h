@@ -15,7 +15,7 @@
 
 #include "host/ModuleLock.h"
 #include "platform/com/Guid.h"
-#include "platform/com/OleControl.h"
+#include "platform/control/OleControl.h"
 #include "platform/tasklib/TaskLib.h"
 #include "platform/ui/Menu.h"
 #include "view/HostControl.h"

@@ -6,9 +6,9 @@
 
 #include "host/ConsolePlugIn.h"
 #include "host/ModuleLock.h"
+#include "platform/base/wintypes.h"
 #include "platform/com/Guid.h"
 #include "platform/com/Unknown.h"
-#include "platform/wintypes.h"
 #include "resources/ResourceIds.h"
 
 class CQVccfgPlugIn final : public qv::com::Object<IConsolePlugIn> {

@@ -4,9 +4,9 @@
 #pragma once
 
 #include "host/ModuleLock.h"
+#include "platform/base/wintypes.h"
 #include "platform/com/Guid.h"
-#include "platform/com/PropertyPage.h"
-#include "platform/wintypes.h"
+#include "platform/control/PropertyPage.h"
 #include "resources/ResourceIds.h"
 
 class CQVccfgPropPage final : public COlePropertyPage {

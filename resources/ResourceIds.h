@@ -6,8 +6,8 @@
 // tooltip. A dialog's id is also the help context of its Help button and F1.
 #pragma once
 
+#include "platform/base/wintypes.h"
 #include "platform/ui/FrameworkIds.h"
-#include "platform/wintypes.h"
 
 // ---- The control (its name, its property page and its about box)
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "platform/wintypes.h"
+#include "platform/base/wintypes.h"
 
 // The string of `id` in the current resource module (the module's own table while none is
 // set), or "" when there is none.

@@ -15,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/wintypes.h"
+#include "platform/base/wintypes.h"
 
 using BSTR = char*;
 

@@ -3,10 +3,10 @@
 // for a new object and the interface it wants.
 #pragma once
 
+#include "platform/base/wintypes.h"
 #include "platform/com/Guid.h"
 #include "platform/com/HResult.h"
 #include "platform/com/Unknown.h"
-#include "platform/wintypes.h"
 
 inline constexpr IID IID_IClassFactory{0x00000001, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 

@@ -14,11 +14,11 @@
 #include <utility>
 #include <vector>
 
+#include "platform/base/wintypes.h"
 #include "platform/com/Dispatch.h"
 #include "platform/com/Guid.h"
 #include "platform/com/HResult.h"
 #include "platform/com/Unknown.h"
-#include "platform/wintypes.h"
 
 inline constexpr IID IID_IConnectionPoint{
     0xB196B286, 0xBAB4, 0x101A, {0xB6, 0x9C, 0x00, 0xDD, 0x01, 0x0E, 0xF9, 0xB4}};

@@ -20,10 +20,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/base/wintypes.h"
 #include "platform/com/Guid.h"
 #include "platform/com/HResult.h"
 #include "platform/com/Unknown.h"
-#include "platform/wintypes.h"
 
 // Where the object runs: only in this process, from a module it loads.
 inline constexpr DWORD CLSCTX_INPROC_SERVER = 0x1;

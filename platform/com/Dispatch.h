@@ -15,11 +15,11 @@
 #include <variant>
 #include <vector>
 
+#include "platform/base/wintypes.h"
 #include "platform/com/Bstr.h"
 #include "platform/com/Guid.h"
 #include "platform/com/HResult.h"
 #include "platform/com/Unknown.h"
-#include "platform/wintypes.h"
 
 struct IDispatch;
 

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/base/wintypes.h"
 #include "platform/com/Guid.h"
 #include "platform/registry/Registry.h"
-#include "platform/wintypes.h"
 
 namespace qv::com {
 

@@ -21,10 +21,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/base/wintypes.h"
 #include "platform/com/Dispatch.h"
 #include "platform/com/Guid.h"
 #include "platform/com/HResult.h"
-#include "platform/wintypes.h"
 
 using LCID = DWORD;
 

@@ -16,9 +16,9 @@
 #include <cstddef>
 #include <utility>
 
+#include "platform/base/wintypes.h"
 #include "platform/com/Guid.h"
 #include "platform/com/HResult.h"
-#include "platform/wintypes.h"
 
 inline constexpr IID IID_IUnknown{0x00000000, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 

@@ -74,27 +74,34 @@ struct FindHandle {
   FindState state;
 };
 
-// A name GetTempFileNameA hands out with this prefix, or the ".frm" a new form's save turns
-// it into: the prefix, one to four hexadecimal digits, ".tmp" or ".frm" (case ignored).
-bool ReservedName(const std::string& prefix, const char* name) {
-  std::size_t length = std::strlen(name), digits = length - prefix.size() - 4;
-  if (length < prefix.size() + 5 || digits > 4 ||
-      !qv::EqualsNoCase(std::string_view(name, prefix.size()), prefix))
+// A name a reservation with this prefix hands out with the extension `ext`: the prefix, one to
+// four hexadecimal digits and `ext` (case ignored).
+bool HandedOut(const std::string& prefix, std::string_view name, std::string_view ext) {
+  if (ext.empty() || name.size() < prefix.size() + 1 + ext.size())
+    return false;
+  std::size_t digits = name.size() - prefix.size() - ext.size();
+  if (digits > 4 || !qv::EqualsNoCase(name.substr(0, prefix.size()), prefix) ||
+      !qv::EqualsNoCase(name.substr(name.size() - ext.size()), ext))
     return false;
   for (std::size_t i = prefix.size(); i < prefix.size() + digits; ++i) {
     if (!std::isxdigit(static_cast<unsigned char>(name[i])))
       return false;
   }
-  std::string_view ext(name + length - 4, 4);
-  return qv::EqualsNoCase(ext, ".tmp") || qv::EqualsNoCase(ext, ".frm");
+  return true;
 }
 
-// A save killed between reserving its name and writing its form leaves an empty reserved
+// A reserved ".tmp" name, or the name with the companion extension its caller turns it into.
+bool ReservedName(const std::string& prefix, const char* name, std::string_view companion) {
+  return HandedOut(prefix, name, ".tmp") || HandedOut(prefix, name, companion);
+}
+
+// A caller killed between reserving a name and writing its file leaves an empty reserved
 // file that nothing will ever use. The next reservation in the folder removes such files once
-// nothing has touched them for a while (a save under way fills its file within moments).
+// nothing has touched them for a while (a caller under way fills its file within moments).
 constexpr long long kStaleReservationSeconds = 10 * 60;
 
-void RemoveStaleReservations(const std::string& folder, const std::string& prefix) {
+void RemoveStaleReservations(const std::string& folder, const std::string& prefix,
+                             std::string_view companion) {
   DIR* dir = ::opendir(folder.c_str());
   if (dir == nullptr)
     return;
@@ -102,7 +109,7 @@ void RemoveStaleReservations(const std::string& folder, const std::string& prefi
   clock_gettime(CLOCK_REALTIME, &now);
   while (dirent* entry = ::readdir(dir)) {
     struct stat st {};
-    if (ReservedName(prefix, entry->d_name) &&
+    if (ReservedName(prefix, entry->d_name, companion) &&
         ::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
         S_ISREG(st.st_mode) && st.st_size == 0 && st.st_nlink == 1 &&
         !qv::ReadOnlyMode(st.st_mode) && st.st_mtim.tv_sec + kStaleReservationSeconds <= now.tv_sec)
@@ -205,42 +212,43 @@ BOOL FindClose(HANDLE handle) {
   return TRUE;
 }
 
-UINT GetTempFileNameA(const char* dir, const char* prefix, UINT unique, char* out) {
-  if (dir == nullptr || out == nullptr)
-    return 0;
+namespace {
+
+std::string NameBase(const char* dir, const char* prefix) {
   std::string base = dir;
   if (base.empty() || base.back() != '\\')
     base += '\\';
-  base += std::string(prefix != nullptr ? prefix : "").substr(0, 3);
-  auto nameOf = [&](UINT number, const char* ext) {
-    char hex[16];
-    std::snprintf(hex, sizeof hex, "%x", number);
-    return base + hex + ext;
-  };
-  if (unique != 0) {
-    std::string path = nameOf(unique & 0xFFFF, ".tmp");
-    if (path.size() >= MAX_PATH)
-      return 0;
-    std::memcpy(out, path.c_str(), path.size() + 1);
-    return unique & 0xFFFF;
-  }
+  return base + std::string(prefix != nullptr ? prefix : "").substr(0, 3);
+}
+
+std::string NumberedName(const std::string& base, UINT number, std::string_view ext) {
+  char hex[16];
+  std::snprintf(hex, sizeof hex, "%x", number);
+  return base + hex + std::string(ext);
+}
+
+UINT Reserve(const char* dir, const char* prefix, std::string_view companion, char* out) {
+  if (dir == nullptr || out == nullptr)
+    return 0;
+  const std::string base = NameBase(dir, prefix);
   qv::FlushProfiles();
   if (std::string folder; Map(dir, &folder))
-    RemoveStaleReservations(folder, std::string(prefix != nullptr ? prefix : "").substr(0, 3));
+    RemoveStaleReservations(folder, std::string(prefix != nullptr ? prefix : "").substr(0, 3),
+                            companion);
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);
   UINT number = static_cast<UINT>((now.tv_nsec / 1000000 + now.tv_sec * 1000) & 0xFFFF);
   for (UINT tries = 0; tries < 0xFFFF; ++tries, number = number >= 0xFFFF ? 1 : number + 1) {
     if (number == 0)
       number = 1;
-    std::string path = nameOf(number, ".tmp");
-    std::string host, frm;
+    std::string path = NumberedName(base, number, ".tmp");
+    std::string host, other;
     if (path.size() >= MAX_PATH || !Map(path.c_str(), &host))
       return 0;
-    if (!Map(nameOf(number, ".frm").c_str(), &frm))
+    if (!companion.empty() && !Map(NumberedName(base, number, companion).c_str(), &other))
       return 0;
     struct stat st {};
-    if (::lstat(host.c_str(), &st) == 0 || ::lstat(frm.c_str(), &st) == 0)
+    if (::lstat(host.c_str(), &st) == 0 || (!other.empty() && ::lstat(other.c_str(), &st) == 0))
       continue;
     int fd = ::open(host.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) {
@@ -253,6 +261,21 @@ UINT GetTempFileNameA(const char* dir, const char* prefix, UINT unique, char* ou
     return number;
   }
   return 0;
+}
+
+}  // namespace
+
+UINT GetTempFileNameA(const char* dir, const char* prefix, UINT unique, char* out) {
+  if (dir == nullptr || out == nullptr)
+    return 0;
+  if (unique != 0) {
+    std::string path = NumberedName(NameBase(dir, prefix), unique & 0xFFFF, ".tmp");
+    if (path.size() >= MAX_PATH)
+      return 0;
+    std::memcpy(out, path.c_str(), path.size() + 1);
+    return unique & 0xFFFF;
+  }
+  return Reserve(dir, prefix, {}, out);
 }
 
 int WinRename(const char* from, const char* to) {
@@ -291,6 +314,10 @@ int WinRemove(const char* path) {
 }
 
 namespace qv {
+UINT ReserveTempFileName(const char* dir, const char* prefix, const char* companion, char* out) {
+  return Reserve(dir, prefix, companion != nullptr ? companion : "", out);
+}
+
 bool MatchesFilePattern(const char* pattern, const char* name) {
   return Matches(pattern, name);
 }

@@ -3,8 +3,8 @@
 // and do on disk agrees with every profile write made before.
 #pragma once
 
-#include "platform/WinError.h"
-#include "platform/wintypes.h"
+#include "platform/base/WinError.h"
+#include "platform/base/wintypes.h"
 
 inline constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
 
@@ -38,11 +38,11 @@ void SetLastError(DWORD error);
 
 // Creates an empty file "<dir>\<up to 3 chars of prefix><hex>.tmp" and writes its Windows path
 // into out (MAX_PATH characters). With unique 0 the number starts from the clock and goes up,
-// wrapping from FFFF to 1, past every number whose ".tmp" or ".frm" file exists (case
-// ignored). Returns the number used, 0 on failure (refused path, folder missing, all taken).
-// With unique 0 it first removes the leftovers of saves killed halfway: empty files of this
-// prefix's names (".tmp", or the ".frm" a new form's save renames it to) that nothing has
-// touched for ten minutes.
+// wrapping from FFFF to 1, past every number whose ".tmp" file exists (case ignored). Returns
+// the number used, 0 on failure (refused path, folder missing, all taken). With unique 0 it
+// first removes the leftovers of reservations whose users were killed halfway: empty ".tmp"
+// files of this prefix's names that nothing has touched for ten minutes. With unique other
+// than 0 it only writes the name of that number (its low 16 bits), creating nothing.
 UINT GetTempFileNameA(const char* dir, const char* prefix, UINT unique, char* out);
 
 // rename() as on Windows: fails when the target exists. 0 on success, -1 on failure with errno
@@ -57,6 +57,11 @@ int WinRename(const char* from, const char* to);
 int WinRemove(const char* path);
 
 namespace qv {
+// GetTempFileNameA with unique 0 for a caller that renames its reserved ".tmp" file to the same
+// name with the extension `companion` (".FRM"): numbers whose file of either extension exists
+// are passed over, and the leftovers removed first are empty files of either extension. A
+// null or empty `companion` reserves as GetTempFileNameA does.
+UINT ReserveTempFileName(const char* dir, const char* prefix, const char* companion, char* out);
 // True when the Windows path names an existing regular file.
 bool WinFileExists(const char* path);
 // True when `name` matches `pattern` as FindFirstFileA matches the last component of its

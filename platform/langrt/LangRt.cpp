@@ -240,24 +240,6 @@ int NL_GetHelpLanguageFileName(HINSTANCE module, const char* key, char* buffer) 
 
 namespace qv {
 
-Language LanguageOfLocale(std::string_view name) {
-  std::string language(name.substr(0, name.find_first_of("_.@")));
-  for (char& c : language)
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  if (language == "de")
-    return Language::kGerman;
-  if (language == "en")
-    return Language::kEnglish;
-  return Language::kNone;
-}
-
-Language UserLanguage() {
-  for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"})
-    if (const char* value = NonEmptyEnv(variable))
-      return LanguageOfLocale(value);
-  return Language::kNone;
-}
-
 const char* LanguageCode(Language language) {
   return language == Language::kGerman ? "DEU" : "";
 }

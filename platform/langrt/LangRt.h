@@ -1,14 +1,8 @@
 // The localisation library (langrt32): the locale of the library's number and money
 // conventions, the user's language, the language resource module and the help file name.
 //
-// The user's language is chosen as Linux programs choose the language of their messages:
-// from the first of the environment variables LC_ALL, LC_MESSAGES and LANG that is set and
-// not empty. The language is the part of that locale name before any "_", "." or "@", its
-// letter case ignored: "de", "de_DE", "de_AT.UTF-8" and "de_CH@euro" are German, "en_US" is
-// English, and "C", "POSIX", an empty name or any other language give no language. LANGUAGE
-// (GNU's list of fall-back languages) is not read, and locale aliases ("german") are not
-// resolved. English is the module's own language: it has no language library and its help is
-// the module's own.
+// The user's language is chosen from the environment (platform/text/Language.h). English is
+// the module's own language: it has no language library and its help is the module's own.
 //
 // Where the files lie, for a module whose file is <folder>/<module file> and the key "QVCC":
 //   <folder>/languages/QVCC<LANG>.DLL      the language library, e.g. QVCCDEU.DLL for German
@@ -27,8 +21,9 @@
 #include <string>
 #include <string_view>
 
+#include "platform/base/wintypes.h"
+#include "platform/text/Language.h"
 #include "platform/ui/DialogTemplate.h"
-#include "platform/wintypes.h"
 
 // ---- Locale
 
@@ -127,12 +122,7 @@ int NL_GetHelpLanguageFileName(HINSTANCE module, const char* key, char* buffer);
 
 namespace qv {
 
-enum class Language { kNone, kEnglish, kGerman };
-
-// The language of a locale name (see the head of this file).
-Language LanguageOfLocale(std::string_view name);
-// The user's language: that of the first of LC_ALL, LC_MESSAGES and LANG set and not empty.
-Language UserLanguage();
+// The user's language (qv::UserLanguage) is declared in platform/text/Language.h.
 // The three letters that name the language's files: "DEU" for German; "" for English and
 // none, whose files are the module's own.
 const char* LanguageCode(Language language);

@@ -6,8 +6,8 @@
 // nowhere; platform/ole/DragLoop.h runs it.
 #pragma once
 
+#include "platform/base/wintypes.h"
 #include "platform/com/HResult.h"
-#include "platform/wintypes.h"
 
 using DROPEFFECT = DWORD;
 using SCODE = HRESULT;

@@ -1,6 +1,7 @@
 #include "platform/ole/DragLoop.h"
 
 #include "platform/ole/DropTarget.h"
+#include "platform/ui/Clipboard.h"
 #include "platform/ui/Ui.h"
 
 namespace qv::ole {
@@ -92,6 +93,33 @@ bool GoesOn(Drag& drag, BOOL escapePressed, DWORD keyState) {
   return true;
 }
 
+// The running drag as the framework's loop sees it: the loop hands it every input while it
+// runs, and the snapshot shows it.
+class FrameworkDrag final : public qv::ui::ModalDrag {
+ public:
+  bool Running() const override { return RunningDrag().running; }
+  bool CarryOutInput(const UserInput& input, std::string* problem) override {
+    return CarryOutDragInput(input, problem);
+  }
+  void Cancel() override { CancelRunningDrag(); }
+  qv::ui::DragState State() const override {
+    const RunningDragState& drag = RunningDrag();
+    qv::ui::DragState shown;
+    shown.running = drag.running;
+    for (CLIPFORMAT format : drag.formats) {
+      char name[256];
+      int length = GetClipboardFormatNameA(format, name, sizeof name);
+      shown.formats.push_back(length > 0 ? std::string(name, static_cast<std::size_t>(length))
+                                         : "#" + std::to_string(format));
+    }
+    shown.allowedEffects = drag.allowedEffects;
+    shown.over = drag.over;
+    shown.target = drag.target;
+    shown.effect = drag.effect;
+    return shown;
+  }
+};
+
 }  // namespace
 
 DROPEFFECT RunDrag(IDataObject* data, COleDropSource* source, DWORD allowedEffects,
@@ -105,7 +133,8 @@ DROPEFFECT RunDrag(IDataObject* data, COleDropSource* source, DWORD allowedEffec
   drag.state.formats = formats;
   drag.state.allowedEffects = allowedEffects;
   g_drag = &drag;
-  qv::ui::RunDragLoop();
+  FrameworkDrag loopDrag;
+  qv::ui::RunDragLoop(loopDrag);
   if (drag.state.running)
     Finish(drag, false);
   g_drag = nullptr;

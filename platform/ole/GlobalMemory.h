@@ -13,7 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/wintypes.h"
+#include "platform/base/wintypes.h"
 
 using HGLOBAL = std::uint32_t;  // 0 is no block
 using SIZE_T = std::size_t;

@@ -11,8 +11,8 @@
 #include <system_error>
 
 #include "platform/path/HostFile.h"
-#include "platform/profile/IniText.h"
 #include "platform/text/CaseFold.h"
+#include "platform/text/IniText.h"
 
 namespace qv {
 namespace {

@@ -26,7 +26,7 @@
 
 #include <string>
 
-#include "platform/wintypes.h"
+#include "platform/base/wintypes.h"
 
 inline constexpr UINT SW_HIDE = 0;
 inline constexpr UINT SW_SHOWNORMAL = 1;

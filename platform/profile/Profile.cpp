@@ -17,7 +17,7 @@
 #include "platform/path/ChangeWatch.h"
 #include "platform/path/HostFile.h"
 #include "platform/path/World.h"
-#include "platform/profile/IniText.h"
+#include "platform/text/IniText.h"
 
 namespace qv {
 namespace {

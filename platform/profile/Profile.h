@@ -44,7 +44,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/wintypes.h"
+#include "platform/base/wintypes.h"
 
 // Copies the value (or `def` when absent) into out (size including the NUL) and returns the
 // number of characters copied. Null section or key, or a file the world refuses, give `def`.

@@ -20,7 +20,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/wintypes.h"
+#include "platform/base/wintypes.h"
 
 namespace qv {
 

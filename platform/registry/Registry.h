@@ -20,8 +20,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/WinError.h"
-#include "platform/wintypes.h"
+#include "platform/base/WinError.h"
+#include "platform/base/wintypes.h"
 
 struct HKEY__;
 using HKEY = HKEY__*;

@@ -13,8 +13,8 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/com/HandleTable.h"
-#include "platform/wintypes.h"
+#include "platform/base/HandleTable.h"
+#include "platform/base/wintypes.h"
 
 struct TaskConfigRecord {
   std::int32_t id;  // -1 in a record to be added

@@ -2,7 +2,7 @@
 // same name (without regard to letter case) for the life of the process.
 #pragma once
 
-#include "platform/wintypes.h"
+#include "platform/base/wintypes.h"
 
 // The format's id; 0 for a null or empty name.
 UINT RegisterClipboardFormatA(const char* name);

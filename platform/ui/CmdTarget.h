@@ -14,8 +14,8 @@
 
 #include <cstdint>
 
-#include "platform/com/HandleTable.h"
-#include "platform/wintypes.h"
+#include "platform/base/HandleTable.h"
+#include "platform/base/wintypes.h"
 
 using UINT_PTR = std::uintptr_t;
 using WPARAM = std::uintptr_t;

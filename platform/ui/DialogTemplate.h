@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/wintypes.h"
+#include "platform/base/wintypes.h"
 
 struct DialogItemTemplate {
   std::string className;  // "Edit", "ListBox", "Button", "Static"

@@ -7,7 +7,7 @@
 // commands and of the framework's command ids.
 #pragma once
 
-#include "platform/wintypes.h"
+#include "platform/base/wintypes.h"
 
 inline constexpr UINT AFX_IDS_OK = 0xE100;             // "OK"
 inline constexpr UINT AFX_IDS_CANCEL = 0xE101;         // "Cancel"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/wintypes.h"
+#include "platform/base/wintypes.h"
 
 using COLORREF = DWORD;
 inline constexpr COLORREF RGB(int r, int g, int b) {

@@ -21,9 +21,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/base/wintypes.h"
 #include "platform/ui/ImageList.h"
 #include "platform/ui/Wnd.h"
-#include "platform/wintypes.h"
 
 using DWORD_PTR = std::uintptr_t;
 

@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/wintypes.h"
+#include "platform/base/wintypes.h"
 
 class CMapStringToString {
  public:

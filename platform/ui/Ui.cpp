@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <deque>
+#include <utility>
 
-#include "platform/ole/DragLoop.h"
 #include "platform/profile/Profile.h"
 #include "platform/registry/Registry.h"
-#include "platform/ui/Clipboard.h"
+#include "platform/text/Language.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/Dialog.h"
 #include "platform/ui/DialogTemplate.h"
@@ -39,6 +39,11 @@ std::vector<std::string>& Problems() {
 EventSource* g_source = nullptr;
 std::string g_status;
 std::string g_idleStatus;
+ModalDrag* g_drag = nullptr;  // the drag whose loop runs
+
+bool DragRunning() {
+  return g_drag != nullptr && g_drag->Running();
+}
 
 // A message box as a modal window of the framework: its icon, its text and its buttons.
 class CMessageBoxDlg : public CDialog {
@@ -192,9 +197,9 @@ void Dispatch(const UserInput& input) {
     return;
   }
   // A running drag takes every input: its own, Escape, or anything else, which cancels it.
-  if (qv::ole::RunningDrag().running) {
+  if (DragRunning()) {
     std::string why;
-    if (!qv::ole::CarryOutDragInput(input, &why))
+    if (!g_drag->CarryOutInput(input, &why))
       Problem(why);
     return;
   }
@@ -412,13 +417,15 @@ void RunMenuLoop() {
           });
 }
 
-void RunDragLoop() {
-  RunLoop([] { return !qv::ole::RunningDrag().running; },
-          [](int) {
+void RunDragLoop(ModalDrag& drag) {
+  ModalDrag* outer = std::exchange(g_drag, &drag);
+  RunLoop([] { return !DragRunning(); },
+          [&drag](int) {
             Problem("no more input: the drag was cancelled");
-            qv::ole::CancelRunningDrag();
+            drag.Cancel();
             return true;
           });
+  g_drag = outer;
 }
 
 void RunMessageLoop() {
@@ -452,21 +459,8 @@ Snapshot TakeSnapshot() {
     for (const MenuItemState& item : MenuItems(open.menu))
       snapshot.menu.items.push_back({item.text, item.id, item.separator, item.popup != 0});
   }
-  const qv::ole::RunningDragState& drag = qv::ole::RunningDrag();
-  if (drag.running) {
-    snapshot.drag.running = true;
-    for (CLIPFORMAT format : drag.formats) {
-      char name[256];
-      int length = GetClipboardFormatNameA(format, name, sizeof name);
-      snapshot.drag.formats.push_back(length > 0
-                                          ? std::string(name, static_cast<std::size_t>(length))
-                                          : "#" + std::to_string(format));
-    }
-    snapshot.drag.allowedEffects = drag.allowedEffects;
-    snapshot.drag.over = drag.over;
-    snapshot.drag.target = drag.target;
-    snapshot.drag.effect = drag.effect;
-  }
+  if (DragRunning())
+    snapshot.drag = g_drag->State();
   snapshot.status = g_status;
   snapshot.waitCursor = qv::WaitCursorDepth() > 0;
   return snapshot;

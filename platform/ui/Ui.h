@@ -177,8 +177,25 @@ void PushModal(CDialog* dialog);
 void PopModal(CDialog* dialog);
 // The loop of a tracked pop-up menu (platform/ui/Menu.h): until it is picked or dismissed.
 void RunMenuLoop();
-// The loop of a drag (platform/ole/DragLoop.h): until it is dropped or cancelled.
-void RunDragLoop();
+// A drag that takes every input while it runs: OLE drag and drop (platform/ole/DragLoop.h),
+// which lives above this framework, hands its drag to RunDragLoop.
+class ModalDrag {
+ public:
+  // True while the drag takes input.
+  virtual bool Running() const = 0;
+  // Carries out one input. False, with *problem, for input the drag could not carry out.
+  virtual bool CarryOutInput(const UserInput& input, std::string* problem) = 0;
+  // There is no more input: the drag is cancelled.
+  virtual void Cancel() = 0;
+  // The drag as the snapshot shows it.
+  virtual DragState State() const = 0;
+
+ protected:
+  ~ModalDrag() = default;
+};
+// The loop of a drag: until it is dropped or cancelled. While `drag` runs, every input goes to
+// it.
+void RunDragLoop(ModalDrag& drag);
 // The host's loop: carries out input and timers until the event source has no more input.
 void RunMessageLoop();
 

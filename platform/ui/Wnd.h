@@ -25,8 +25,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/base/wintypes.h"
 #include "platform/ui/CmdTarget.h"
-#include "platform/wintypes.h"
 
 inline constexpr UINT WM_CREATE = 0x0001;
 inline constexpr UINT WM_DESTROY = 0x0002;

@@ -11,7 +11,7 @@
 #include "host/QVccfgPlugIn.h"
 #include "host/QVccfgPropPage.h"
 #include "languages/de/GermanResources.h"
-#include "platform/com/PropertyFrame.h"
+#include "platform/control/PropertyFrame.h"
 #include "resources/Dialogs.h"
 #include "resources/ResourceIds.h"
 #include "tests/host/ScriptedConsole.h"

@@ -12,13 +12,13 @@
 #include <utility>
 #include <vector>
 
+#include "platform/base/HandleTable.h"
 #include "platform/com/Bstr.h"
 #include "platform/com/ClassFactory.h"
 #include "platform/com/ConnectionPoint.h"
 #include "platform/com/Dispatch.h"
 #include "platform/com/Guid.h"
 #include "platform/com/HResult.h"
-#include "platform/com/HandleTable.h"
 #include "platform/com/Unknown.h"
 
 namespace {

@@ -112,12 +112,12 @@ TEST(FileApi, AFolderThatCannotBeListedIsNotTakenForAnEmptyOne) {
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
 }
 
-TEST(FileApi, TempNamesNeverCollideWithTmpOrFrmFiles) {
+TEST(FileApi, TempNamesNeverCollideWithTmpOrCompanionFiles) {
   TestWorld w;
   std::set<std::string> seen;
   for (int i = 0; i < 40; ++i) {
     char path[MAX_PATH];
-    UINT n = GetTempFileNameA("\\\\CORE1\\qvlogon", "FRMX", 0, path);
+    UINT n = qv::ReserveTempFileName("\\\\CORE1\\qvlogon", "FRMX", ".frm", path);
     ASSERT_NE(n, 0u);
     std::string p = path;
     ASSERT_EQ(p.rfind("\\\\CORE1\\qvlogon\\FRM", 0), 0u) << p;
@@ -381,9 +381,12 @@ TEST(FileApi, AnEmptyReservationLeftByAKilledSaveGoesAtTheNextReservation) {
     Age(dir + "/" + name, 3600);
   ASSERT_EQ(::chmod((dir + "/frm8.frm").c_str(), 0444), 0);
   char path[MAX_PATH];
+  // A plain reservation knows only its own ".tmp" files.
   ASSERT_NE(GetTempFileNameA(share.c_str(), "FRM", 0, path), 0u);
-  EXPECT_FALSE(w.Exists(share + "FRM9.FRM"));  // old and empty: gone
   EXPECT_FALSE(w.Exists(share + "FRMa.tmp"));
+  EXPECT_TRUE(w.Exists(share + "FRM9.FRM"));
+  ASSERT_NE(qv::ReserveTempFileName(share.c_str(), "FRM", ".frm", path), 0u);
+  EXPECT_FALSE(w.Exists(share + "FRM9.FRM"));  // old and empty: gone
   EXPECT_TRUE(w.Exists(share + "FRM7.FRM"));   // a save under way
   EXPECT_TRUE(w.Exists(share + "frm8.frm"));   // read-only
   EXPECT_TRUE(w.Exists(share + "FRMB.FRM"));   // a form

@@ -11,8 +11,8 @@
 
 #include "platform/file/FileApi.h"
 #include "platform/path/HostFile.h"
-#include "platform/profile/IniText.h"
 #include "platform/profile/Profile.h"
+#include "platform/text/IniText.h"
 #include "tests/TestWorld.h"
 
 namespace fs = std::filesystem;

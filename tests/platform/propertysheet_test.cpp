@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "platform/com/Dispatch.h"
-#include "platform/com/OleControl.h"
-#include "platform/com/PropertyFrame.h"
-#include "platform/com/PropertyPage.h"
+#include "platform/control/OleControl.h"
+#include "platform/control/PropertyFrame.h"
+#include "platform/control/PropertyPage.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/Ui.h"
 

@@ -7,8 +7,8 @@
 
 #include <string>
 
+#include "platform/base/wintypes.h"
 #include "platform/langrt/LangRt.h"
-#include "platform/wintypes.h"
 
 namespace qv {
 

@@ -18,9 +18,9 @@
 #include "platform/file/FileApi.h"
 #include "platform/path/HostFile.h"
 #include "platform/path/World.h"
-#include "platform/profile/IniText.h"
 #include "platform/profile/Profile.h"
 #include "platform/text/CaseFold.h"
+#include "platform/text/IniText.h"
 #include "tools/common/Programs.h"
 
 namespace qv {

@@ -13,7 +13,7 @@
 
 #include "platform/com/Dispatch.h"
 #include "platform/com/Guid.h"
-#include "platform/com/OleControl.h"
+#include "platform/control/OleControl.h"
 #include "platform/ui/Menu.h"
 #include "tools/hosting/TaskHost.h"
 

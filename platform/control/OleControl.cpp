@@ -1,4 +1,4 @@
-#include "platform/com/OleControl.h"
+#include "platform/control/OleControl.h"
 
 #include "platform/ui/DialogTemplate.h"
 #include "platform/ui/FrameworkIds.h"

@@ -1,4 +1,4 @@
-#include "platform/profile/IniText.h"
+#include "platform/text/IniText.h"
 
 #include "platform/text/CaseFold.h"
 

@@ -4,7 +4,7 @@
 // id), and places it through IControlWindow, our small stand-in for the in-place activation
 // of a control: make its window inside a window of the container, or destroy it, and carry
 // out a verb (the Properties verb shows the control's property pages in the framework's
-// property sheet, platform/com/PropertyFrame.h).
+// property sheet, platform/control/PropertyFrame.h).
 //
 // The count of references starts at 1, the creator's. When the last reference goes,
 // OnFinalRelease runs: by default it destroys the window and deletes the control.
@@ -16,8 +16,8 @@
 
 #include "platform/com/ConnectionPoint.h"
 #include "platform/com/Dispatch.h"
-#include "platform/com/PropertyFrame.h"
 #include "platform/com/Unknown.h"
+#include "platform/control/PropertyFrame.h"
 #include "platform/ui/Wnd.h"
 
 // The verb that shows an object's property pages.

@@ -1,5 +1,5 @@
 // Property pages: the pages a control lists for its Properties verb, which the framework's
-// property sheet (platform/com/PropertyFrame.h) shows one tab each.
+// property sheet (platform/control/PropertyFrame.h) shows one tab each.
 //
 // IPropertyPage is what the sheet asks of a page: its tab text and size, a window inside the
 // sheet, whether it holds changes, and to apply them to the objects it edits. The page tells
@@ -16,11 +16,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/base/wintypes.h"
 #include "platform/com/Guid.h"
 #include "platform/com/HResult.h"
 #include "platform/com/Unknown.h"
 #include "platform/ui/Dialog.h"
-#include "platform/wintypes.h"
 
 inline constexpr IID IID_IPropertyPageSite{
     0xB196B28C, 0xBAB4, 0x101A, {0xB6, 0x9C, 0x00, 0xAA, 0x00, 0x34, 0x1D, 0x07}};

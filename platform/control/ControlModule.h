@@ -12,7 +12,7 @@
 
 #include <string>
 
-#include "platform/wintypes.h"
+#include "platform/base/wintypes.h"
 
 class COleControlModule {
  public:

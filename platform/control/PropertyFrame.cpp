@@ -1,4 +1,4 @@
-#include "platform/com/PropertyFrame.h"
+#include "platform/control/PropertyFrame.h"
 
 #include <algorithm>
 #include <utility>

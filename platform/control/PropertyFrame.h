@@ -2,7 +2,7 @@
 // the control, with one tab per property page (by the page's caption), the page of the
 // selected tab inside, and the buttons OK, Cancel and Apply.
 //
-// Apply is disabled until a page says it holds changes (platform/com/PropertyPage.h); it then
+// Apply is disabled until a page says it holds changes (platform/control/PropertyPage.h); it then
 // writes the changes of every changed page to the objects and is disabled again. OK does the
 // same and closes the sheet; Cancel, Escape and the close box close it without writing
 // anything. A page whose changes its objects refuse keeps the sheet open on OK.
@@ -15,8 +15,8 @@
 #include <string>
 
 #include "platform/com/Guid.h"
-#include "platform/com/PropertyPage.h"
 #include "platform/com/Unknown.h"
+#include "platform/control/PropertyPage.h"
 #include "platform/ui/Wnd.h"
 
 // The ids of the sheet's own controls.

@@ -2,7 +2,7 @@
 // file functions' last error (platform/file/FileApi.h).
 #pragma once
 
-#include "platform/wintypes.h"
+#include "platform/base/wintypes.h"
 
 inline constexpr LONG ERROR_SUCCESS = 0;
 inline constexpr LONG ERROR_FILE_NOT_FOUND = 2;

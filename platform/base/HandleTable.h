@@ -22,7 +22,7 @@
 #include <limits>
 #include <map>
 
-#include "platform/wintypes.h"
+#include "platform/base/wintypes.h"
 
 namespace qv::com {
 

@@ -1,4 +1,4 @@
-#include "platform/com/PropertyPage.h"
+#include "platform/control/PropertyPage.h"
 
 COlePropertyPage::COlePropertyPage(int templateId, UINT captionId)
     : CDialog(templateId), templateId_(templateId), captionId_(captionId) {}

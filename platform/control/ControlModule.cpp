@@ -1,4 +1,4 @@
-#include "platform/com/ControlModule.h"
+#include "platform/control/ControlModule.h"
 
 #include "platform/registry/AppProfile.h"
 #include "platform/ui/MessageBox.h"
