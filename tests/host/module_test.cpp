@@ -7,8 +7,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -30,6 +28,7 @@
 #include "resources/ResourceIds.h"
 #include "resources/StringTable.h"
 #include "tests/TestWorld.h"
+#include "tests/support/Support.h"
 #include "tools/common/Install.h"
 
 namespace {
@@ -49,25 +48,6 @@ const GUID kLibrary{0xAE399774, 0x76F3, 0x11D1, {0x89, 0x69, 0x00, 0xA0, 0xC9, 0
 const IID kDispatchIid{
     0xAE399775, 0x76F3, 0x11D1, {0x89, 0x69, 0x00, 0xA0, 0xC9, 0x32, 0x38, 0x07}};
 const IID kEventsIid{0xAE399776, 0x76F3, 0x11D1, {0x89, 0x69, 0x00, 0xA0, 0xC9, 0x32, 0x38, 0x07}};
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find("\r\n", start);
-    if (end == std::string::npos)
-      end = text.size();
-    lines.push_back(text.substr(start, end - start));
-    start = end + 2;
-  }
-  return lines;
-}
-
-std::string Bytes(const std::string& host) {
-  std::string bytes;
-  qv::ReadHostFile(host, &bytes);
-  return bytes;
-}
 
 // The control made by its class id and placed in a window of its own, as the console does;
 // taken down when it goes.
@@ -99,15 +79,8 @@ class Module : public ::testing::Test {
   void SetUp() override {
     CoFreeUnusedLibraries();
     ASSERT_TRUE(qv::com::LoadedModules().empty()) << "a module of another test is still loaded";
-    // The user's language: none (the module's own, English) unless a test says otherwise.
-    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"})
-      unsetenv(name);
   }
-  void TearDown() override {
-    CoFreeUnusedLibraries();
-    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"})
-      unsetenv(name);
-  }
+  void TearDown() override { CoFreeUnusedLibraries(); }
 
   void Install() {
     std::string why;
@@ -116,8 +89,8 @@ class Module : public ::testing::Test {
     EXPECT_EQ(result, S_OK);
     ASSERT_TRUE(qv::FlushRegistry());
   }
-  std::string Hive() { return Bytes(world_.World().RegistryDir("ADMIN7") + "/HKLM.reg"); }
-  std::string UserHive() { return Bytes(world_.World().RegistryDir("ADMIN7") + "/HKCU.reg"); }
+  std::string Hive() { return FileBytes(world_.World().RegistryDir("ADMIN7") + "/HKLM.reg"); }
+  std::string UserHive() { return FileBytes(world_.World().RegistryDir("ADMIN7") + "/HKCU.reg"); }
   std::string ModuleHost() { return world_.Host(kModulePath); }
   // Calls an entry point of the installed module.
   HRESULT Call(const char* entry) {
@@ -155,16 +128,17 @@ class Module : public ::testing::Test {
   }
 
   TestWorld world_;
+  // The user's language: none (the module's own, English) unless a test says otherwise.
+  ClearedEnvironment language_{{"LC_ALL", "LC_MESSAGES", "LANG"}};
 };
 
 // The hive after registration, line by line; registering again changes nothing, so there is
 // one plug-in key.
 TEST_F(Module, RegistrationWritesTheClassesTheLibraryAndOnePlugInKey) {
   Install();
-  std::ifstream golden(std::string(QV_TEST_DATA) + "/registry/registered.reg", std::ios::binary);
-  std::string expected((std::istreambuf_iterator<char>(golden)), std::istreambuf_iterator<char>());
+  std::string expected = FileBytes(std::string(QV_TEST_DATA) + "/registry/registered.reg");
   ASSERT_FALSE(expected.empty());
-  std::vector<std::string> want = Lines(expected), got = Lines(Hive());
+  std::vector<std::string> want = Lines(expected, "\r\n"), got = Lines(Hive(), "\r\n");
   for (std::size_t i = 0; i < std::max(want.size(), got.size()); ++i) {
     EXPECT_EQ(i < got.size() ? got[i] : "<missing>", i < want.size() ? want[i] : "<extra>")
         << "line " << i + 1;
@@ -232,7 +206,7 @@ TEST_F(Module, RegistrationFailsForAModuleOutsideTheWorldAndForADamagedHive) {
   HRESULT result = S_OK;
   EXPECT_FALSE(qv::InstallModule(&why, &result));
   EXPECT_EQ(static_cast<unsigned>(result), 0x80040200u);
-  EXPECT_EQ(Bytes(host), "REGEDIT4\r\nnot a key\r\n");
+  EXPECT_EQ(FileBytes(host), "REGEDIT4\r\nnot a key\r\n");
   qv::TakeRegistryProblems();
 }
 
@@ -341,7 +315,7 @@ TEST_F(Module, StartUpUsesTheModulesOwnResourcesAndItsProfileKey) {
   EXPECT_EQ(qv::HelpFilePath(), folder + "/help/QVCC.HLP/index.html>ref");
   ASSERT_EQ(PlacedControl().made, S_OK);
   ASSERT_TRUE(qv::FlushRegistry());
-  std::vector<std::string> lines = Lines(UserHive());
+  std::vector<std::string> lines = Lines(UserHive(), "\r\n");
   ASSERT_GE(lines.size(), 3u);
   EXPECT_EQ(lines[2], "[HKEY_CURRENT_USER\\Software\\Arvex\\Quovant\\QVNX\\QVccfg]");
   for (const std::string& line : lines) {

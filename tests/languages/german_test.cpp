@@ -13,7 +13,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <map>
 #include <string>
 #include <utility>
@@ -32,6 +31,7 @@
 #include "resources/StringTable.h"
 #include "tests/editor/EditorFixture.h"
 #include "tests/host/ScriptedConsole.h"
+#include "tests/support/Support.h"
 #include "view/CustomView.h"
 
 namespace ui = qv::ui;
@@ -140,15 +140,6 @@ bool LooksLikeUtf8(const std::string& text) {
   return false;
 }
 
-Texts SplitLines(const std::string& text) {
-  Texts lines;
-  std::size_t start = 0;
-  for (std::size_t at; (at = text.find('\n', start)) != std::string::npos; start = at + 1)
-    lines.push_back(text.substr(start, at - start));
-  lines.push_back(text.substr(start));
-  return lines;
-}
-
 // Whether `line` is what the English `pattern` shows once its placeholders are filled in
 // (each placeholder stands for any text, also none).
 bool MatchesPattern(const std::string& pattern, const std::string& line) {
@@ -211,7 +202,7 @@ class EnglishTexts {
   }
   // The English line that a line of `text` shows; "" when none does.
   std::string Match(const std::string& text) const {
-    for (const std::string& line : SplitLines(text)) {
+    for (const std::string& line : Lines(text)) {
       std::string shown = Shown(line);
       if (SameInBothLanguages(shown))
         continue;
@@ -224,7 +215,7 @@ class EnglishTexts {
 
  private:
   void Add(const std::string& text) {
-    for (const std::string& line : SplitLines(text))
+    for (const std::string& line : Lines(text))
       if (HasLetter(line))
         lines_.push_back(Shown(line));
   }
@@ -428,14 +419,14 @@ TEST(GermanResources, HasEveryStringOfTheModuleWithItsPlaceholdersAndNoOther) {
     SCOPED_TRACE("string " + std::to_string(id) + " \"" + en + "\" -> \"" + de + "\"");
     EXPECT_EQ(Shape(en), Shape(de));
     EXPECT_EQ(Mnemonics(en).size(), Mnemonics(de).size());
-    EXPECT_EQ(SplitLines(en).size(), SplitLines(de).size());
+    EXPECT_EQ(Lines(en).size(), Lines(de).size());
     EXPECT_FALSE(LooksLikeUtf8(de));
     EXPECT_EQ(de.find('\r'), std::string::npos);
     if (!SameInBothLanguages(en)) {
       EXPECT_NE(en, de) << "not translated";
     }
     // A command's prompt and tooltip: each translated, but for a word both languages share.
-    Texts enLines = SplitLines(en), deLines = SplitLines(de);
+    Texts enLines = Lines(en), deLines = Lines(de);
     for (std::size_t i = 0; i < enLines.size() && i < deLines.size(); ++i) {
       if (!SameInBothLanguages(deLines[i])) {
         EXPECT_NE(enLines[i], deLines[i]) << "line " << i << " not translated";
@@ -616,10 +607,7 @@ TEST(GermanResources, EveryTextOfBothModulesIsTheCommittedOne) {
     const std::string path = std::string(QV_TEST_DATA) + "/golden/" + name;
     if (std::getenv("QV_UPDATE_GOLDEN") != nullptr)
       std::ofstream(path, std::ios::binary) << dump;
-    std::ifstream in(path, std::ios::binary);
-    const std::string golden((std::istreambuf_iterator<char>(in)),
-                             std::istreambuf_iterator<char>());
-    EXPECT_EQ(dump, golden) << "compare with " << path;
+    EXPECT_EQ(dump, GoldenFile(name)) << "compare with " << path;
   }
 }
 

@@ -20,17 +20,12 @@
 #include "platform/com/Guid.h"
 #include "platform/com/HResult.h"
 #include "platform/com/Unknown.h"
+#include "tests/support/Support.h"
 
 namespace {
 
 using qv::com::ComPtr;
 using qv::com::MakeObject;
-
-GUID Parsed(const char* text) {
-  GUID guid{};
-  EXPECT_TRUE(qv::com::ParseGuid(text, &guid)) << text;
-  return guid;
-}
 
 // An outgoing interface of the test's widget.
 const IID kEvents = Parsed("{6F1E0C2A-3B4D-4E5F-8A9B-0C1D2E3F4A5B}");

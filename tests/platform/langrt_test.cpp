@@ -17,15 +17,13 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <map>
-#include <optional>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "languages/de/GermanResources.h"
 #include "resources/Dialogs.h"
+#include "tests/support/Support.h"
 
 namespace fs = std::filesystem;
 
@@ -37,17 +35,6 @@ extern "C" const char* __lsan_default_suppressions() {
 }
 
 namespace {
-
-fs::path ProgramFolder() {
-  return fs::read_symlink("/proc/self/exe").parent_path();
-}
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
 
 std::uintptr_t Value(HINSTANCE handle) {
   return reinterpret_cast<std::uintptr_t>(handle);
@@ -76,27 +63,12 @@ class TempFolder {
 // locale, and leaves the environment as it found it.
 class LangRt : public ::testing::Test {
  protected:
-  static constexpr const char* kVariables[] = {
-      "LC_ALL",   "LC_MESSAGES", "LANG",       "LANGUAGE", "LC_COLLATE",
-      "LC_CTYPE", "LC_MONETARY", "LC_NUMERIC", "LC_TIME",  "LOCPATH"};
-
   LangRt() {
-    for (const char* name : kVariables) {
-      const char* value = std::getenv(name);
-      saved_[name] = value != nullptr ? std::optional<std::string>(value) : std::nullopt;
-      unsetenv(name);
-    }
     qv::SetLanguageFolder("");
     qv::SetHelpFolder("");
     QVsetlocale(QV_LC_ALL, "C");
   }
   ~LangRt() override {
-    for (const auto& [name, value] : saved_) {
-      if (value)
-        setenv(name.c_str(), value->c_str(), 1);
-      else
-        unsetenv(name.c_str());
-    }
     qv::SetLanguageFolder("");
     qv::SetHelpFolder("");
     QVsetlocale(QV_LC_ALL, "C");
@@ -106,7 +78,8 @@ class LangRt : public ::testing::Test {
   static void German() { Set("LANG", "de_DE.UTF-8"); }
 
  private:
-  std::map<std::string, std::optional<std::string>> saved_;
+  ClearedEnvironment environment_{{"LC_ALL", "LC_MESSAGES", "LANG", "LANGUAGE", "LC_COLLATE",
+                                   "LC_CTYPE", "LC_MONETARY", "LC_NUMERIC", "LC_TIME", "LOCPATH"}};
 };
 
 // ---- The user's language
@@ -554,7 +527,7 @@ Page ParsePage(const fs::path& file) {
     Page page;
     std::string open;  // "title" or "h1" while inside one
   } state;
-  const std::string bytes = ReadFile(file);
+  const std::string bytes = FileBytes(file);
   XML_Parser parser = XML_ParserCreate("UTF-8");
   XML_SetUserData(parser, &state);
   XML_SetElementHandler(
@@ -618,9 +591,9 @@ TEST(HelpPages, EveryContextHasAPageInBothLanguagesAndTheBuildCopiesThem) {
     ASSERT_TRUE(fs::is_directory(built));
     EXPECT_EQ(HtmlFiles(built), expected);
     for (const std::string& name : expected)
-      EXPECT_TRUE(ReadFile(built / name) == ReadFile(source / name)) << name << " is not a copy";
-    EXPECT_TRUE(ReadFile(built / "help.css") ==
-                ReadFile(fs::path(QV_RESOURCES) / "help" / "help.css"));
+      EXPECT_TRUE(FileBytes(built / name) == FileBytes(source / name)) << name << " is not a copy";
+    EXPECT_TRUE(FileBytes(built / "help.css") ==
+                FileBytes(fs::path(QV_RESOURCES) / "help" / "help.css"));
     for (int context : kContexts)
       EXPECT_EQ(fs::path(qv::HelpPage((built / "index.html").string() + ">ref",
                                       static_cast<DWORD>(context))),

@@ -15,6 +15,7 @@
 #include "platform/path/World.h"
 #include "platform/profile/Profile.h"
 #include "tests/TestWorld.h"
+#include "tests/support/Support.h"
 
 namespace fs = std::filesystem;
 
@@ -240,12 +241,6 @@ void Age(const std::string& path, long seconds) {
   ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << path;
 }
 
-std::string HostBytes(const std::string& path) {
-  std::string bytes;
-  EXPECT_TRUE(qv::ReadHostFile(path, &bytes)) << path;
-  return bytes;
-}
-
 }  // namespace
 
 TEST(HostRoot, NothingIsMadeWrittenOpenedOrRemovedThroughALinkOutOfTheWorld) {
@@ -273,7 +268,7 @@ TEST(HostRoot, NothingIsMadeWrittenOpenedOrRemovedThroughALinkOutOfTheWorld) {
   }
   // Outside, nothing came or went, and the file kept its bytes.
   EXPECT_EQ(std::distance(fs::directory_iterator(outside), fs::directory_iterator()), 1);
-  EXPECT_EQ(HostBytes(outside + "/file"), "outside");
+  EXPECT_EQ(FileBytes(outside + "/file"), "outside");
   EXPECT_TRUE(fs::is_symlink(w.Dir() + "/link"));
 
   // Inside, all of it works, links that stay inside included.
@@ -295,7 +290,8 @@ TEST(HostFile, AReadOnlyFileIsNeitherReplacedNorRemovedEvenByRoot) {
   TestWorld w;
   const std::string form = "\\\\CORE1\\qvlogon\\FRM1A.FRM";
   const std::string host = w.Host(form);
-  const std::string before = HostBytes(host);
+  const std::string before = FileBytes(host);
+  ASSERT_FALSE(before.empty()) << host;
   for (mode_t mode : {0444, 0400, 0555, 0000}) {
     ASSERT_EQ(::chmod(host.c_str(), mode), 0);
     errno = 0;
@@ -316,7 +312,7 @@ TEST(HostFile, AReadOnlyFileIsNeitherReplacedNorRemovedEvenByRoot) {
   // One write bit, anyone's, makes it writable again.
   ASSERT_EQ(::chmod(host.c_str(), 0464), 0);
   EXPECT_TRUE(qv::WriteHostFileAtomic(host, "new"));
-  EXPECT_EQ(HostBytes(host), "new");
+  EXPECT_EQ(FileBytes(host), "new");
 }
 
 TEST(HostFile, NamesUpToTheLongestFitAndTheirTemporaryNamesAreKnown) {
@@ -328,7 +324,7 @@ TEST(HostFile, NamesUpToTheLongestFitAndTheirTemporaryNamesAreKnown) {
     name += ".ini";
     EXPECT_TRUE(qv::WriteHostFileAtomic(folder + "/" + name, "x")) << length;
     EXPECT_TRUE(qv::WriteHostFileAtomic(folder + "/" + name, "y")) << length;  // replaced
-    EXPECT_EQ(HostBytes(folder + "/" + name), "y");
+    EXPECT_EQ(FileBytes(folder + "/" + name), "y");
     std::string temp = qv::HostTempTemplate(name);
     EXPECT_LE(temp.size(), qv::kMaxNameBytes) << length;
     EXPECT_EQ(temp.substr(temp.size() - 7), ".XXXXXX");

@@ -12,14 +12,9 @@
 #include "platform/control/PropertyPage.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/Ui.h"
+#include "tests/support/Support.h"
 
 namespace {
-
-GUID Parsed(const char* text) {
-  GUID guid{};
-  EXPECT_TRUE(qv::com::ParseGuid(text, &guid)) << text;
-  return guid;
-}
 
 constexpr int kBorderPage = 9100, kOtherPage = 9101;  // templates and captions
 constexpr int kBorderCheck = 1001;

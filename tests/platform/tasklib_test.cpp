@@ -13,6 +13,7 @@
 #include "platform/path/HostFile.h"
 #include "platform/path/World.h"
 #include "tests/TestWorld.h"
+#include "tests/support/Support.h"
 
 namespace {
 
@@ -27,11 +28,7 @@ class TaskLibTest : public ::testing::Test {
   }
 
   std::string DatabasePath() { return world_.World().DatabaseHostPath(); }
-  std::string DatabaseBytes() {
-    std::string bytes;
-    qv::ReadHostFile(DatabasePath(), &bytes);
-    return bytes;
-  }
+  std::string DatabaseBytes() { return FileBytes(DatabasePath()); }
 
   LONG RegisterSnapin() {
     EXPECT_EQ(RegisterTaskSnapin(kSnapin, "FrmTask.exe", ""), TRUE);

@@ -5,11 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <ostream>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -18,18 +16,12 @@
 #include "platform/ui/Wnd.h"
 #include "resources/Dialogs.h"
 #include "resources/ResourceIds.h"
+#include "tests/support/Support.h"
 
 namespace fs = std::filesystem;
 using Texts = std::vector<std::string>;
 
 namespace {
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
 
 // The root element of an XML text: its name and attributes; empty name when the text is not
 // well-formed XML (why in `error`).
@@ -64,11 +56,6 @@ Root ParseRoot(const std::string& text, std::string* error) {
   return root;
 }
 
-// The folder of this program, where the build puts the copies.
-fs::path ProgramFolder() {
-  return fs::read_symlink("/proc/self/exe").parent_path();
-}
-
 struct Expected {
   int id;
   int size;
@@ -89,7 +76,7 @@ void ExpectPicture(const std::string& file, int size) {
   EXPECT_EQ(fs::path(file).extension(), ".svg");
   const fs::path source = fs::path(QV_RESOURCES) / file;
   ASSERT_TRUE(fs::is_regular_file(source));
-  const std::string text = ReadFile(source);
+  const std::string text = FileBytes(source);
   EXPECT_LT(text.size(), 4096u) << "a small picture";
   std::string error;
   Root root = ParseRoot(text, &error);
@@ -107,7 +94,7 @@ void ExpectPicture(const std::string& file, int size) {
   if (viewBox) {
     EXPECT_EQ(root.attributes["viewBox"], "0 0 " + side + " " + side);
   }
-  EXPECT_EQ(ReadFile(ProgramFolder() / file), text) << "not copied beside the programs";
+  EXPECT_EQ(FileBytes(ProgramFolder() / file), text) << "not copied beside the programs";
 }
 
 class ModuleImages : public ::testing::TestWithParam<Expected> {

@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 
 #include "platform/path/HostFile.h"
 
@@ -64,4 +68,48 @@ std::string ReplaceAll(std::string text, const std::string& from, const std::str
 std::string ConsoleDatabase(int next, const std::string& records) {
   return "qvnx-console-database 1\nnext " + std::to_string(next) +
          "\nsnapin 1 \"Execute Ini Script\" \"FrmTask.exe\" \"\"\n" + records;
+}
+
+std::string FileBytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+fs::path ProgramFolder() {
+  return fs::read_symlink("/proc/self/exe").parent_path();
+}
+
+GUID Parsed(const char* text) {
+  GUID guid{};
+  EXPECT_TRUE(qv::com::ParseGuid(text, &guid)) << text;
+  return guid;
+}
+
+std::vector<std::string> Lines(const std::string& text, const std::string& separator) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  for (std::size_t at; (at = text.find(separator, start)) != std::string::npos;
+       start = at + separator.size())
+    lines.push_back(text.substr(start, at - start));
+  lines.push_back(text.substr(start));
+  return lines;
+}
+
+ClearedEnvironment::ClearedEnvironment(const std::vector<std::string>& names) {
+  for (const std::string& name : names) {
+    const char* value = std::getenv(name.c_str());
+    saved_.emplace_back(name, value != nullptr ? std::optional<std::string>(value) : std::nullopt);
+    unsetenv(name.c_str());
+  }
+}
+
+ClearedEnvironment::~ClearedEnvironment() {
+  for (const auto& [name, value] : saved_) {
+    if (value)
+      setenv(name.c_str(), value->c_str(), 1);
+    else
+      unsetenv(name.c_str());
+  }
 }
