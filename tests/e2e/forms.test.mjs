@@ -1,17 +1,31 @@
-// Making a form through the dialogs alone, and a group of forms through the group dialog.
+// Making forms through the dialogs alone, by keyboard and by mouse, and a group of forms through
+// the group dialog. The cases run in order on one console, in a world without the Office survey
+// and without groups: each goes on from what the one before left. The keyboard cases use the
+// menubar (F10, arrows, Alt+letter, Escape), a dialog's mnemonics, its Tab order, and Enter on
+// the default button or the focused one; they make the form "Keys".
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';
 import { after, before, describe, test } from 'node:test';
 import {
-  dialog, expectTexts, FORMS, filesIn, launchBrowser, expectNames, session, until, pressTool,
+  dialog, expectText, expectTexts, FORMS, filesIn, launchBrowser, expectNames, session, until, pressTool,
 } from './console.mjs';
 
 const here = path.dirname(new URL(import.meta.url).pathname);
 
 let browser;
-before(async () => { browser = await launchBrowser(); });
-after(async () => { await browser?.close(); });
+let s;
+let page;
+let world;
+before(async () => {
+  browser = await launchBrowser();
+  s = await session(browser, { without: ['Office survey'], groups: false });
+  ({ page, world } = s);
+});
+after(async () => {
+  await s?.close();
+  await browser?.close();
+});
 
 // One question through the question dialog, and its items through the item list dialog.
 async function addQuestion(page, { text, inventory, note = '', required = false, type = 'Edit box', items = [] }) {
@@ -51,86 +65,173 @@ async function addQuestion(page, { text, inventory, note = '', required = false,
   await question.waitFor({ state: 'detached' });
 }
 
+// The focused control by its name: its label, or its own text.
+function focused() {
+  return page.evaluate(() => {
+    const n = document.activeElement;
+    if (!n || n === document.body) return null;
+    const label = n.labels?.[0] || document.getElementById(n.getAttribute('aria-labelledby') || '');
+    return (n.getAttribute('aria-label') || (label || n).textContent).trim();
+  });
+}
+
+function expectFocus(name, what) {
+  return until(focused, (v) => v === name, what);
+}
+
+async function tabs(key, names) {
+  for (const name of names) {
+    await page.keyboard.press(key);
+    await expectFocus(name, `${key} onto ${name}`);
+  }
+}
+
+const openTitle = () => page.locator('.menubar-entry.open .menubar-title');
+const editor = () => dialog(page, 'Create a Custom Data Form');
+const question = () => dialog(page, 'Add Question');
+
+describe('the keyboard', () => {
+  test('the menubar: F10, arrows, Escape, Alt+letter and an item letter', async () => {
+    await page.keyboard.press('F10');
+    await expectText(openTitle(), 'File', 'F10 opens the first menu');
+    await page.keyboard.press('ArrowLeft');
+    await expectText(openTitle(), 'Help', 'left from the first is the last');
+    for (const name of ['File', 'View', 'Forms']) {
+      await page.keyboard.press('ArrowRight');
+      await expectText(openTitle(), name, `right onto ${name}`);
+    }
+    await page.keyboard.press('ArrowDown');
+    await expectTexts(page.locator('.menubar-entry.open .menu-item.active .menu-text'), ['New Form...'], 'down');
+    await expectText(page.getByRole('status'), 'New Form', "the item's prompt");
+    await page.keyboard.press('Escape');
+    await until(() => openTitle().count(), (n) => n === 0, 'Escape closes the menu');
+    await expectText(page.getByRole('status'), 'Ready', 'ready again');
+
+    await page.keyboard.press('Alt+R');
+    await expectText(openTitle(), 'Forms', 'Alt+R opens Fo&rms');
+    await page.keyboard.press('n');
+    await editor().waitFor();
+    assert.equal(await openTitle().count(), 0, 'the pick closed the menu');
+  });
+
+  test("a dialog's mnemonics: labels focus their box, buttons are pressed", async () => {
+    await page.keyboard.press('Alt+F');
+    await expectFocus('Form name:', 'Alt+F');
+    await page.keyboard.type('Keys');
+    await page.keyboard.press('Alt+D');
+    await expectFocus('Description:', 'Alt+D');
+    await page.keyboard.press('Alt+A');
+    await question().waitFor();
+    await expectFocus('Question text:', 'the new window focuses its first box');
+    const radio = (name) => question().getByRole('radio', { name });
+    await page.keyboard.press('Alt+O');
+    await until(() => radio('Combo box - (fixed list)').isChecked(), (v) => v, 'Alt+O chooses the fixed list');
+    await page.keyboard.press('Alt+E');
+    await until(() => radio('Edit box').isChecked(), (v) => v, 'Alt+E the edit box again');
+    await page.keyboard.press('Alt+M');
+    await until(() => question().getByRole('checkbox').isChecked(), (v) => v, 'Alt+M checks the box');
+  });
+
+  test('Tab and Shift+Tab go round the tab stops in template order', async () => {
+    await page.keyboard.press('Alt+Q');
+    await expectFocus('Question text:', 'Alt+Q');
+    await tabs('Tab', ['Inventory name:', 'Description:', 'Edit box', 'Make the control a required field to fill out',
+      'Finish', 'Cancel', 'Help', 'Question text:']);
+    await tabs('Shift+Tab', ['Help', 'Cancel', 'Finish']);
+  });
+
+  test('Enter presses the default button, or the push button that has the focus', async () => {
+    await page.keyboard.press('Alt+Q');
+    await page.keyboard.type('Room number');
+    await page.keyboard.press('Alt+I');
+    await page.keyboard.type('Room');
+    await page.keyboard.press('Enter');
+    await question().waitFor({ state: 'detached' });
+    const lines = editor().getByRole('listbox').getByRole('option');
+    await expectTexts(lines, ['Room number'], 'Finish added the question');
+
+    await page.keyboard.press('Alt+A');
+    await question().waitFor();
+    await page.keyboard.type('Not kept');
+    await tabs('Shift+Tab', ['Help', 'Cancel']);
+    await page.keyboard.press('Enter');
+    await question().waitFor({ state: 'detached' });
+    await expectTexts(lines, ['Room number'], 'Cancel added nothing');
+
+    await page.keyboard.press('Alt+F');
+    await expectFocus('Form name:', 'back in the name');
+    await page.keyboard.press('Enter');
+    await editor().waitFor({ state: 'detached' });
+    await expectNames(page, ['Add new form', 'Asset tag', 'Contact details', 'Keys'], 'Close saved the form');
+  });
+});
+
 describe('forms and groups', () => {
   test('the Office survey made through the dialogs is saved as its file', async () => {
-    const s = await session(browser, { without: ['Office survey'] });
-    try {
-      const { page, world } = s;
-      const before = filesIn(world, FORMS);
-      await expectNames(page, ['Add new form', 'Asset tag', 'Contact details', 'New starters'],
-        'the list before');
+    const before = filesIn(world, FORMS);
+    await expectNames(page, ['Add new form', 'Asset tag', 'Contact details', 'Keys'], 'the list before');
 
-      await page.getByRole('menubar').getByRole('menuitem', { name: 'Forms' }).click();
-      await page.getByRole('menu', { name: 'Forms' }).getByRole('menuitem', { name: 'New Form...' }).click();
-      const editor = dialog(page, 'Create a Custom Data Form');
-      await editor.getByLabel('Form name:').fill('Office survey');
-      await editor.getByLabel('Description:').fill('Where and how you work');
+    await page.getByRole('menubar').getByRole('menuitem', { name: 'Forms' }).click();
+    await page.getByRole('menu', { name: 'Forms' }).getByRole('menuitem', { name: 'New Form...' }).click();
+    const editor = dialog(page, 'Create a Custom Data Form');
+    await editor.getByLabel('Form name:').fill('Office survey');
+    await editor.getByLabel('Description:').fill('Where and how you work');
 
-      const lines = editor.getByRole('listbox').getByRole('option');
-      await addQuestion(page, { text: 'Room number', inventory: 'Room', note: 'As printed on the door', required: true });
-      await expectTexts(lines, ['Room number'], 'the first question');
-      await lines.filter({ hasText: 'Room number' }).click();
-      await addQuestion(page, {
-        text: 'Which floor?', inventory: 'Floor', type: 'Combo box - (fixed list)', items: ['Ground', 'First', 'Second'],
-      });
-      await expectTexts(lines, ['Room number', 'Which floor?'], 'two questions');
-      await lines.filter({ hasText: 'Which floor?' }).click();
-      await editor.getByRole('button', { name: 'Page Break' }).click();
-      await expectTexts(lines, ['Room number', 'Which floor?', '-----Page Break-----'], 'the page break');
-      await lines.filter({ hasText: 'Page Break' }).click();
-      await addQuestion(page, {
-        text: 'Color, if any', inventory: 'Color', note: 'Pick or type one', type: 'Combo box - (edit list)',
-        items: ['Red', 'Blue, dark', 'Green'],
-      });
-      await expectTexts(lines, ['Room number', 'Which floor?', '-----Page Break-----', 'Color, if any'], 'all entries');
+    const lines = editor.getByRole('listbox').getByRole('option');
+    await addQuestion(page, { text: 'Room number', inventory: 'Room', note: 'As printed on the door', required: true });
+    await expectTexts(lines, ['Room number'], 'the first question');
+    await lines.filter({ hasText: 'Room number' }).click();
+    await addQuestion(page, {
+      text: 'Which floor?', inventory: 'Floor', type: 'Combo box - (fixed list)', items: ['Ground', 'First', 'Second'],
+    });
+    await expectTexts(lines, ['Room number', 'Which floor?'], 'two questions');
+    await lines.filter({ hasText: 'Which floor?' }).click();
+    await editor.getByRole('button', { name: 'Page Break' }).click();
+    await expectTexts(lines, ['Room number', 'Which floor?', '-----Page Break-----'], 'the page break');
+    await lines.filter({ hasText: 'Page Break' }).click();
+    await addQuestion(page, {
+      text: 'Color, if any', inventory: 'Color', note: 'Pick or type one', type: 'Combo box - (edit list)',
+      items: ['Red', 'Blue, dark', 'Green'],
+    });
+    await expectTexts(lines, ['Room number', 'Which floor?', '-----Page Break-----', 'Color, if any'], 'all entries');
 
-      await editor.locator('.dialog-body').getByRole('button', { name: 'Close' }).click();
-      await editor.waitFor({ state: 'detached' });
-      await expectNames(page, ['Add new form', 'Asset tag', 'Contact details', 'New starters', 'Office survey'],
-        'the new form is listed');
+    await editor.locator('.dialog-body').getByRole('button', { name: 'Close' }).click();
+    await editor.waitFor({ state: 'detached' });
+    await expectNames(page, ['Add new form', 'Asset tag', 'Contact details', 'Keys', 'Office survey'],
+      'the new form is listed');
 
-      const made = filesIn(world, FORMS).filter((f) => !before.includes(f));
-      assert.equal(made.length, 1, `one new file: ${made}`);
-      assert.match(made[0], /^FRM[0-9A-F]{1,4}\.FRM$/);
-      const saved = fs.readFileSync(path.join(world, FORMS, made[0]), 'latin1');
-      const expected = fs.readFileSync(path.join(here, 'data', 'office-survey.FRM'), 'latin1');
-      const dates = (text) => text.replace(/^(CreationDate|LastModifiedDate)=\d+\r$/gm, '$1=*\r');
-      assert.equal(dates(saved), dates(expected));
-      const stamp = saved.match(/^CreationDate=(\d+)\r$/m);
-      assert.ok(stamp && Math.abs(Number(stamp[1]) - Date.now() / 1000) < 600, 'created now');
-    } finally {
-      await s.close();
-    }
+    const made = filesIn(world, FORMS).filter((f) => !before.includes(f));
+    assert.equal(made.length, 1, `one new file: ${made}`);
+    assert.match(made[0], /^FRM[0-9A-F]{1,4}\.FRM$/);
+    const saved = fs.readFileSync(path.join(world, FORMS, made[0]), 'latin1');
+    const expected = fs.readFileSync(path.join(here, 'data', 'office-survey.FRM'), 'latin1');
+    const dates = (text) => text.replace(/^(CreationDate|LastModifiedDate)=\d+\r$/gm, '$1=*\r');
+    assert.equal(dates(saved), dates(expected));
+    const stamp = saved.match(/^CreationDate=(\d+)\r$/m);
+    assert.ok(stamp && Math.abs(Number(stamp[1]) - Date.now() / 1000) < 600, 'created now');
   });
 
   test('Multiple forms makes a group that the list shows', async () => {
-    const s = await session(browser, { groups: false });
-    try {
-      const { page, world } = s;
-      await expectNames(page, ['Add new form', 'Asset tag', 'Contact details', 'Office survey'],
-        'no group yet');
-      await pressTool(page, 'Multiple forms');
-      const group = dialog(page, 'Select Multiple Forms to Distribute');
-      await group.getByLabel('Name of new group:').fill('Front desk');
-      const forms = group.getByRole('listbox').getByRole('option');
-      await until(async () => (await forms.allTextContents()).sort().join('|'), (v) => v === 'Asset tag|Contact details|Office survey', 'the forms offered');
-      for (const name of ['Office survey', 'Contact details']) {
-        const line = forms.filter({ hasText: name });
-        // The box drawn before the line checks it.
-        await line.locator('.lb-check').click();
-        await until(() => line.getAttribute('aria-checked'), (v) => v === 'true', `${name} checked`);
-      }
-      await group.getByRole('button', { name: 'OK' }).click();
-      await group.waitFor({ state: 'detached' });
-      await expectNames(page, ['Add new form', 'Asset tag', 'Contact details', 'Office survey', 'Front desk'],
-        'the group is listed');
-      const file = fs.readFileSync(path.join(world, FORMS, 'FDGRPLST.GPS'), 'latin1');
-      assert.match(file, /Name=Front desk\r\n/);
-      assert.match(file, /Form\d=Office survey\r\n/);
-      assert.match(file, /Form\d=Contact details\r\n/);
-      assert.doesNotMatch(file, /Asset tag/);
-    } finally {
-      await s.close();
+    await expectNames(page, ['Add new form', 'Asset tag', 'Contact details', 'Keys', 'Office survey'], 'no group yet');
+    await pressTool(page, 'Multiple forms');
+    const group = dialog(page, 'Select Multiple Forms to Distribute');
+    await group.getByLabel('Name of new group:').fill('Front desk');
+    const forms = group.getByRole('listbox').getByRole('option');
+    await until(async () => (await forms.allTextContents()).sort().join('|'), (v) => v === 'Asset tag|Contact details|Keys|Office survey', 'the forms offered');
+    for (const name of ['Office survey', 'Contact details']) {
+      const line = forms.filter({ hasText: name });
+      // The box drawn before the line checks it.
+      await line.locator('.lb-check').click();
+      await until(() => line.getAttribute('aria-checked'), (v) => v === 'true', `${name} checked`);
     }
+    await group.getByRole('button', { name: 'OK' }).click();
+    await group.waitFor({ state: 'detached' });
+    await expectNames(page, ['Add new form', 'Asset tag', 'Contact details', 'Keys', 'Office survey', 'Front desk'],
+      'the group is listed');
+    const file = fs.readFileSync(path.join(world, FORMS, 'FDGRPLST.GPS'), 'latin1');
+    assert.match(file, /Name=Front desk\r\n/);
+    assert.match(file, /Form\d=Office survey\r\n/);
+    assert.match(file, /Form\d=Contact details\r\n/);
+    assert.doesNotMatch(file, /Asset tag/);
   });
 });

@@ -119,14 +119,14 @@ TEST_F(ConsoleCommands, ScheduleAddsOneConfigurationAndATaskEachTime) {
                                           "task 8 \"Caf\\xE9\" 7\n"));
 }
 
+// What the deletion does to the files is the console's own (the view's tests); here, how
+// qvccfg reports a refusal and that its unschedule lets the same deletion through.
 TEST_F(ConsoleCommands, ARefusedDeletionGoesThroughOnceTheGroupIsUnscheduled) {
   ASSERT_EQ(Run({"schedule", "New starters", "--group"}), 0) << err;
   std::map<std::string, std::string> before = Stored();
   EXPECT_EQ(Run({"delete", "Asset tag", "--yes"}), 1);
   EXPECT_EQ(err, "qvccfg: Unable to delete Asset tag, because it is currently a scheduled task.\n");
   EXPECT_EQ(out, "");
-  EXPECT_EQ(Changed(before, Stored()), Names{});
-  EXPECT_EQ(Run({"delete", "New starters", "--group", "--yes"}), 1);
   EXPECT_EQ(Changed(before, Stored()), Names{});
   // The real program says so by its status too.
   ChildResult child =
@@ -135,22 +135,9 @@ TEST_F(ConsoleCommands, ARefusedDeletionGoesThroughOnceTheGroupIsUnscheduled) {
   EXPECT_TRUE(OneLine(child.err)) << child.err;
 
   ASSERT_EQ(Run({"unschedule", "new STARTERS"}), 0) << err;
-  EXPECT_EQ(Bytes("console.db"),
-            Database(4, "config 2 1 \"New starters\" 16 \"New starters.ini\"\n"));
   ASSERT_EQ(Run({"delete", "Asset tag", "--yes"}), 0) << err;
   EXPECT_EQ(out, "");
   EXPECT_FALSE(Exists(kForms + "FRM2B7.FRM"));
-  EXPECT_EQ(Bytes(kGroupFile), "[Group1]\r\nName=New starters\r\nForm1=Contact details\r\n");
-
-  // The group goes with its configuration and script; its forms stay.
-  ASSERT_EQ(Run({"delete", "--yes", "New starters", "--group"}), 0) << err;
-  EXPECT_FALSE(Exists(kGroupFile));
-  EXPECT_FALSE(Exists(kScripts + "New starters.ini"));
-  EXPECT_TRUE(Exists(kForms + "FRM3C.FRM"));
-  EXPECT_EQ(Bytes("console.db"), Database(4, ""));
-  ASSERT_EQ(Run({"list"}), 0);
-  EXPECT_EQ(out.find("New starters"), std::string::npos) << out;
-  EXPECT_NE(out.find("Contact details"), std::string::npos) << out;
 }
 
 TEST_F(ConsoleCommands, GroupMakesAndChangesAGroupThroughTheDialog) {
