@@ -183,6 +183,7 @@ TEST(Guid, ParsesFormatsAndOrders) {
       {"{A48C4D90-9281-11d1-8971-00A0C9323807}", "{A48C4D90-9281-11D1-8971-00A0C9323807}"},
       {"525746D0-9BF9-11D0-837B-00A0C91EF7B9", "{525746D0-9BF9-11D0-837B-00A0C91EF7B9}"},
       {"{FFFFFFFF-FFFF-FFFF-FFFF-FFFFFFFFFFFF}", "{FFFFFFFF-FFFF-FFFF-FFFF-FFFFFFFFFFFF}"},
+      {"{abcdef09-afbe-cd01-ef23-456789abcdef}", "{ABCDEF09-AFBE-CD01-EF23-456789ABCDEF}"},
   };
   for (const auto& [text, formatted] : cases)
     EXPECT_EQ(qv::com::FormatGuid(Parsed(text)), formatted) << text;
