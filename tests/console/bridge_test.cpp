@@ -42,6 +42,16 @@ struct Model {
 // console's, made on the UI thread, and not made in an instant.
 class Bridge : public ::testing::Test {
  protected:
+  // Every job ran on the UI thread, and each poster's jobs in the order it posted them.
+  void ExpectEveryJobOnTheUiThreadInItsPostersOrder(int posters, int jobs) {
+    for (std::thread::id id : model_.ranOn)
+      EXPECT_EQ(id, model_.uiThread);
+    std::vector<int> inOrder;
+    for (int j = 0; j < jobs; ++j)
+      inOrder.push_back(j);
+    for (int p = 0; p < posters; ++p)
+      EXPECT_EQ(model_.ranByPoster[p], inOrder) << "poster " << p;
+  }
   Bridge()
       : bridge_([this] {
           return json{{"ran", model_.ran}, {"modal", model_.modal}, {"jobs", model_.ranByPoster}}
@@ -138,13 +148,7 @@ TEST_F(Bridge, JobsOfSeveralThreadsRunOnTheUiThreadInTheirOrder) {
   bridge_.Stop();
   ui_.join();
   ASSERT_EQ(model_.ranOn.size(), std::size_t{kPosters * kJobs});
-  for (std::thread::id id : model_.ranOn)
-    EXPECT_EQ(id, model_.uiThread);
-  std::vector<int> inOrder;
-  for (int j = 0; j < kJobs; ++j)
-    inOrder.push_back(j);
-  for (int p = 0; p < kPosters; ++p)
-    EXPECT_EQ(model_.ranByPoster[p], inOrder) << "poster " << p;
+  ExpectEveryJobOnTheUiThreadInItsPostersOrder(kPosters, kJobs);
 }
 
 TEST_F(Bridge, StateAfterAnswersAnOlderVersionAtOnceAndWaitsForANewerOne) {
@@ -308,13 +312,7 @@ TEST_F(Server, CommandsOfSeveralConnectionsRunOnTheUiThreadInTheirOrder) {
   bridge_.Stop();
   ui_.join();
   EXPECT_EQ(model_.ran, kPosters * kJobs);
-  for (std::thread::id id : model_.ranOn)
-    EXPECT_EQ(id, model_.uiThread);
-  std::vector<int> inOrder;
-  for (int j = 0; j < kJobs; ++j)
-    inOrder.push_back(j);
-  for (int p = 0; p < kPosters; ++p)
-    EXPECT_EQ(model_.ranByPoster[p], inOrder) << "poster " << p;
+  ExpectEveryJobOnTheUiThreadInItsPostersOrder(kPosters, kJobs);
 }
 
 TEST_F(Server, ALongPollIsAnsweredByTheNextStateOrAtTheStop) {
