@@ -1,7 +1,5 @@
-// The German language module: it holds every resource the module holds, with the same
-// placeholders, controls and commands, its texts are the committed ones and its layouts give
-// them room. A scripted user who runs the form editing dialogs, the group dialog and the
-// control in German reads every text of the window tree at each step and meets no English.
+// The German module holds every resource of the module's own, alike but for its texts, which
+// are the committed ones; a user of the dialogs and the control in German meets no English.
 #include "languages/de/GermanResources.h"
 
 #include <gtest/gtest.h>
@@ -14,7 +12,9 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <regex>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -39,62 +39,45 @@ using Texts = std::vector<std::string>;
 
 namespace {
 
-const qv::ResourceModule& Own() {
-  return qv::OwnResources();
-}
-const qv::ResourceModule& German() {
-  return qv::GermanResources();
-}
+constexpr auto& Own = qv::OwnResources;
+constexpr auto& German = qv::GermanResources;
 
-// ---- What a module holds: resource ids are 16 bits, so every id is asked for.
-
-std::vector<int> IdsWhere(const std::function<bool(int)>& has) {
+// The ids of one kind of resource a module holds: ids are 16 bits, so every id is asked for.
+template <auto Find>
+std::vector<int> Ids(const qv::ResourceModule& m) {
   std::vector<int> ids;
   for (int id = 0; id <= 0xFFFF; ++id)
-    if (has(id))
+    if ((m.*Find)(id) != nullptr)
       ids.push_back(id);
   return ids;
 }
-std::vector<int> StringIds(const qv::ResourceModule& m) {
-  return IdsWhere([&](int id) { return m.FindString(static_cast<UINT>(id)) != nullptr; });
-}
-std::vector<int> DialogIds(const qv::ResourceModule& m) {
-  return IdsWhere([&](int id) { return m.FindDialog(id) != nullptr; });
-}
-std::vector<int> MenuIds(const qv::ResourceModule& m) {
-  return IdsWhere([&](int id) { return m.FindMenu(id) != nullptr; });
-}
-std::vector<int> ToolBarIds(const qv::ResourceModule& m) {
-  return IdsWhere([&](int id) { return m.FindToolBar(id) != nullptr; });
-}
-std::vector<int> BitmapIds(const qv::ResourceModule& m) {
-  return IdsWhere([&](int id) { return m.FindBitmap(id) != nullptr; });
+constexpr auto StringIds = &Ids<&qv::ResourceModule::FindString>;
+constexpr auto DialogIds = &Ids<&qv::ResourceModule::FindDialog>;
+constexpr auto MenuIds = &Ids<&qv::ResourceModule::FindMenu>;
+
+// Calls `compare` with each resource of a kind that the module holds and the German module's
+// resource of the same id, once the German module is found to hold the same ids.
+template <auto Find, typename Compare>
+void ForEachPair(const Compare& compare) {
+  const std::vector<int> ids = Ids<Find>(Own());
+  ASSERT_FALSE(ids.empty());
+  EXPECT_EQ(Ids<Find>(German()), ids);
+  for (int id : ids)
+    if (auto* de = (German().*Find)(id))
+      compare(id, (Own().*Find)(id), de);
 }
 
 // ---- Texts
 
-// What code fills into a text or what shapes it, in sorted order: its placeholders (%1, %2,
-// %s), line breaks, tabs, runs of two or more blanks and a blank at its end.
+// What code fills into a text or shapes it: placeholders, breaks, tabs, runs of blanks.
 Texts Shape(const std::string& text) {
-  Texts parts;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '%' && i + 1 < text.size()) {
-      parts.push_back(text.substr(i, 2));
-      ++i;
-    } else if (text[i] == '\n') {
-      parts.push_back("line break");
-    } else if (text[i] == '\t') {
-      parts.push_back("tab");
-    } else if (text[i] == ' ' && i + 1 < text.size() && text[i + 1] == ' ') {
-      parts.push_back("blanks");
-      while (i + 1 < text.size() && text[i + 1] == ' ')
-        ++i;
-    }
-  }
-  if (!text.empty() && text.back() == ' ')
-    parts.push_back("blank at the end");
-  std::sort(parts.begin(), parts.end());
-  return parts;
+  static const std::regex parts("%.|\n|\t|  +| $");
+  Texts found;
+  for (auto it = std::sregex_iterator(text.begin(), text.end(), parts);
+       it != std::sregex_iterator(); ++it)
+    found.push_back(it->length() > 1 && it->str()[0] == ' ' ? "blanks" : it->str());
+  std::sort(found.begin(), found.end());
+  return found;
 }
 
 // A Windows-1252 letter folded to lower case.
@@ -107,13 +90,9 @@ unsigned char Fold(unsigned char c) {
 // The mnemonics of a text: each character after a single "&", folded.
 std::vector<unsigned char> Mnemonics(const std::string& text) {
   std::vector<unsigned char> found;
-  for (std::size_t i = 0; i + 1 < text.size(); ++i) {
-    if (text[i] != '&')
-      continue;
-    if (text[i + 1] != '&')
-      found.push_back(Fold(static_cast<unsigned char>(text[i + 1])));
-    ++i;
-  }
+  for (std::size_t i = 0; i + 1 < text.size(); ++i)
+    if (text[i] == '&' && text[++i] != '&')
+      found.push_back(Fold(static_cast<unsigned char>(text[i])));
   return found;
 }
 
@@ -128,8 +107,7 @@ std::string Shown(const std::string& text) {
   return shown;
 }
 
-// A text written as UTF-8 instead of Windows-1252 holds a lead byte followed by a
-// continuation byte.
+// A text written as UTF-8 instead of Windows-1252: a lead byte, then a continuation byte.
 bool LooksLikeUtf8(const std::string& text) {
   for (std::size_t i = 0; i + 1 < text.size(); ++i) {
     auto lead = static_cast<unsigned char>(text[i]);
@@ -140,35 +118,18 @@ bool LooksLikeUtf8(const std::string& text) {
   return false;
 }
 
-// Whether `line` is what the English `pattern` shows once its placeholders are filled in
-// (each placeholder stands for any text, also none).
-bool MatchesPattern(const std::string& pattern, const std::string& line) {
-  Texts pieces(1);
-  for (std::size_t i = 0; i < pattern.size(); ++i) {
-    if (pattern[i] == '%' && i + 1 < pattern.size() &&
-        (pattern[i + 1] == '1' || pattern[i + 1] == '2' || pattern[i + 1] == 's')) {
-      pieces.emplace_back();
-      ++i;
-    } else {
-      pieces.back() += pattern[i];
-    }
-  }
-  if (pieces.size() == 1)
-    return line == pieces[0];
-  const std::string& first = pieces.front();
-  const std::string& last = pieces.back();
-  if (line.size() < first.size() + last.size() || line.compare(0, first.size(), first) != 0 ||
-      line.compare(line.size() - last.size(), last.size(), last) != 0)
+// Whether `line` is the English `pattern` with its placeholders filled in with any text.
+bool Matches(const char* pattern, const char* line) {
+  if (pattern[0] == '%' && (pattern[1] == '1' || pattern[1] == '2' || pattern[1] == 's')) {
+    do {
+      if (Matches(pattern + 2, line))
+        return true;
+    } while (*line++ != '\0');
     return false;
-  std::size_t at = first.size();
-  const std::size_t end = line.size() - last.size();
-  for (std::size_t i = 1; i + 1 < pieces.size(); ++i) {
-    std::size_t found = line.find(pieces[i], at);
-    if (found == std::string::npos || found + pieces[i].size() > end)
-      return false;
-    at = found + pieces[i].size();
   }
-  return true;
+  if (*pattern == '\0' || *pattern != *line)
+    return *pattern == *line;
+  return Matches(pattern + 1, line + 1);
 }
 
 bool HasLetter(const std::string& text) {
@@ -184,49 +145,47 @@ bool SameInBothLanguages(const std::string& shown) {
          shown == "Clients";
 }
 
-// Every line of the module's own string table, dialog templates and menus, as shown.
-class EnglishTexts {
- public:
-  EnglishTexts() {
-    for (int id : StringIds(Own()))
-      Add(Own().FindString(static_cast<UINT>(id)));
-    for (int id : DialogIds(Own())) {
-      const DialogTemplate* t = Own().FindDialog(id);
-      Add(t->caption);
-      for (const DialogItemTemplate& item : t->items)
-        if ((item.style & 0x1F) != SS_ICON)  // an icon's name, not a text
-          Add(item.text);
-    }
-    for (int id : MenuIds(Own()))
-      AddMenu(Own().FindMenu(id)->items);
+// Every text of a module (strings, dialogs' captions and controls, menus) with its place.
+using TextVisitor = std::function<void(const std::string& where, const std::string& text)>;
+void ForEachText(const qv::ResourceModule& m, const TextVisitor& visit) {
+  for (int id : StringIds(m))
+    visit("string " + std::to_string(id), m.FindString(static_cast<UINT>(id)));
+  for (int id : DialogIds(m)) {
+    const DialogTemplate* t = m.FindDialog(id);
+    visit("dialog " + std::to_string(id), t->caption);
+    for (const DialogItemTemplate& item : t->items)
+      visit("  " + std::to_string(item.id), item.text);
   }
-  // The English line that a line of `text` shows; "" when none does.
-  std::string Match(const std::string& text) const {
-    for (const std::string& line : Lines(text)) {
-      std::string shown = Shown(line);
-      if (SameInBothLanguages(shown))
-        continue;
-      for (const std::string& pattern : lines_)
-        if (MatchesPattern(pattern, shown))
-          return pattern;
-    }
-    return "";
-  }
+  std::function<void(const std::vector<MenuItemResource>&, const std::string&)> menu =
+      [&](const std::vector<MenuItemResource>& items, const std::string& where) {
+        for (const MenuItemResource& item : items) {
+          visit(where + " " + std::to_string(item.id), item.text);
+          menu(item.popup, where + ">");
+        }
+      };
+  for (int id : MenuIds(m))
+    menu(m.FindMenu(id)->items, "menu " + std::to_string(id));
+}
 
- private:
-  void Add(const std::string& text) {
-    for (const std::string& line : Lines(text))
-      if (HasLetter(line))
-        lines_.push_back(Shown(line));
+// The English line, as shown, that a line of `text` shows; "" when none does.
+std::string EnglishIn(const std::string& text) {
+  static const Texts english = [] {
+    Texts lines;
+    ForEachText(Own(), [&lines](const std::string&, const std::string& text) {
+      for (const std::string& line : Lines(text))
+        if (HasLetter(line))
+          lines.push_back(Shown(line));
+    });
+    return lines;
+  }();
+  for (const std::string& line : Lines(text)) {
+    std::string shown = Shown(line);
+    for (const std::string& pattern : english)
+      if (!SameInBothLanguages(shown) && Matches(pattern.c_str(), shown.c_str()))
+        return pattern;
   }
-  void AddMenu(const std::vector<MenuItemResource>& items) {
-    for (const MenuItemResource& item : items) {
-      Add(item.text);
-      AddMenu(item.popup);
-    }
-  }
-  Texts lines_;
-};
+  return "";
+}
 
 // Every text of the snapshot that a user reads, with the place it stands.
 using Seen = std::vector<std::pair<std::string, std::string>>;
@@ -234,13 +193,12 @@ void CollectWindow(const ui::WindowState& w, const std::string& place, Seen* see
   std::string here = place + "/" + w.className + "#" + std::to_string(w.id);
   if (!(w.className == "Static" && (w.style & 0x1F) == SS_ICON))
     seen->emplace_back(here, w.text);
-  for (const std::string& line : w.lines)
-    seen->emplace_back(here + " line", line);
-  for (const std::string& column : w.columns)
-    seen->emplace_back(here + " column", column);
-  for (const std::vector<std::string>& row : w.rows)
-    for (const std::string& cell : row)
-      seen->emplace_back(here + " row", cell);
+  std::vector<Texts> lists = w.rows;
+  lists.push_back(w.lines);
+  lists.push_back(w.columns);
+  for (const Texts& list : lists)
+    for (const std::string& text : list)
+      seen->emplace_back(here + " line", text);
   for (const ui::ToolButtonState& button : w.buttons)
     seen->emplace_back(here + " tip " + std::to_string(button.id), button.tip);
   for (const ui::WindowState& child : w.children)
@@ -258,46 +216,47 @@ Seen Collect(const ui::Snapshot& s) {
   return seen;
 }
 
-// The texts of the window tree now that show an English line of the module, each as
-// "place: text".
-Texts EnglishShown() {
-  static const EnglishTexts english;
+// A German text is shaped as the module's, in Windows-1252, and no line of it is English.
+void ExpectTranslated(const std::string& en, const std::string& de, const std::string& where) {
+  SCOPED_TRACE(where + " \"" + en + "\" -> \"" + de + "\"");
+  EXPECT_EQ(Shape(en), Shape(de));
+  EXPECT_EQ(Mnemonics(en).size(), Mnemonics(de).size());
+  EXPECT_EQ(Lines(en).size(), Lines(de).size());
+  EXPECT_FALSE(LooksLikeUtf8(de));
+  EXPECT_EQ(de.find('\r'), std::string::npos);
+  EXPECT_EQ(EnglishIn(de), "") << "not translated";
+}
+
+// The texts of the window tree that show English, as "place: text"; counts those read.
+Texts EnglishShown(int* read = nullptr) {
   Texts found;
-  for (const auto& [place, text] : Collect(ui::TakeSnapshot()))
-    if (!english.Match(text).empty())
+  for (const auto& [place, text] : Collect(ui::TakeSnapshot())) {
+    if (read != nullptr && !text.empty())
+      ++*read;
+    if (!EnglishIn(text).empty())
       found.push_back(place + ": " + text);
+  }
   return found;
 }
 
 // Reads every text of the window tree and fails for each one that shows English.
 void ExpectGerman(const std::string& where) {
-  Seen seen = Collect(ui::TakeSnapshot());
-  int texts = 0;
-  for (const auto& [place, text] : seen)
-    texts += text.empty() ? 0 : 1;
-  EXPECT_GT(texts, 1) << where << ": nothing to read";
-  for (const std::string& english : EnglishShown())
+  int read = 0;
+  for (const std::string& english : EnglishShown(&read))
     ADD_FAILURE() << where << ": English text at " << english;
+  EXPECT_GT(read, 1) << where << ": nothing to read";
 }
 
 // ---- Layout: about 4 dialog units a character.
 
 constexpr int kUnitsPerCharacter = 4;
 
-// What a control draws beside its text: a push button's edges, the mark of a radio button
-// or check box, the indents of a group box's title.
+// What a control draws beside its text: edges, the mark of a check box, a title's indents.
 int Margin(const DialogItemTemplate& item) {
+  const auto type = item.style & BS_TYPEMASK;
   if (item.className != "Button")
     return 0;
-  switch (item.style & BS_TYPEMASK) {
-    case BS_AUTOCHECKBOX:
-    case BS_AUTORADIOBUTTON:
-      return 12;
-    case BS_GROUPBOX:
-      return 8;
-    default:
-      return 4;
-  }
+  return type == BS_AUTOCHECKBOX || type == BS_AUTORADIOBUTTON ? 12 : type == BS_GROUPBOX ? 8 : 4;
 }
 // Whether `text` fits into the control; a label as tall as two lines wraps onto the second.
 bool Fits(const std::string& text, const DialogItemTemplate& item) {
@@ -305,67 +264,7 @@ bool Fits(const std::string& text, const DialogItemTemplate& item) {
   int needed = static_cast<int>(Shown(text).size()) * kUnitsPerCharacter + Margin(item);
   return needed <= item.cx * lines;
 }
-// A caption shares its bar with the close box.
-bool CaptionFits(const std::string& caption, const DialogTemplate& t) {
-  return static_cast<int>(caption.size()) * kUnitsPerCharacter + 24 <= t.cx;
-}
-bool Overlap(const DialogItemTemplate& a, const DialogItemTemplate& b) {
-  return a.x < b.x + b.cx && b.x < a.x + a.cx && a.y < b.y + b.cy && b.y < a.y + a.cy;
-}
-bool IsFrame(const DialogItemTemplate& item) {  // a group box or an etched line
-  return (item.className == "Button" && (item.style & BS_TYPEMASK) == BS_GROUPBOX) ||
-         (item.className == "Static" && (item.style & 0x1F) == SS_ETCHEDHORZ);
-}
-
-// The texts code puts on a dialog's controls or its caption while it runs, by dialog: the
-// question dialog's default button and edit caption, the editor's edit caption.
-std::multimap<int, std::pair<int, UINT>> RunTimeTexts() {
-  return {{101, {IDOK, IDS_FINISH}},
-          {101, {IDOK, IDS_NEXT}},
-          {101, {0, IDS_EDIT_QUESTION_CAPTION}},
-          {103, {0, IDS_EDIT_FORM_CAPTION}}};
-}
-
-// The layout rules a dialog keeps.
-void ExpectLaidOut(const DialogTemplate& t, const qv::ResourceModule& module) {
-  SCOPED_TRACE("dialog " + std::to_string(t.id));
-  if (!t.caption.empty()) {
-    EXPECT_TRUE(CaptionFits(t.caption, t)) << t.caption;
-  }
-  for (std::size_t i = 0; i < t.items.size(); ++i) {
-    const DialogItemTemplate& item = t.items[i];
-    EXPECT_GE(item.x, 0);
-    EXPECT_GE(item.y, 0);
-    EXPECT_LE(item.x + item.cx, t.cx) << item.id << " \"" << item.text << "\" leaves the dialog";
-    EXPECT_LE(item.y + item.cy, t.cy) << item.id << " \"" << item.text << "\" leaves the dialog";
-    if ((item.style & 0x1F) != SS_ICON || item.className != "Static") {
-      EXPECT_TRUE(Fits(item.text, item)) << item.id << " \"" << item.text << "\" " << item.cx;
-    }
-    for (std::size_t j = i + 1; j < t.items.size(); ++j) {
-      if (!IsFrame(item) && !IsFrame(t.items[j])) {
-        EXPECT_FALSE(Overlap(item, t.items[j]))
-            << "\"" << item.text << "\" and \"" << t.items[j].text << "\"";
-      }
-    }
-  }
-  for (const auto& [dialog, text] : RunTimeTexts()) {
-    if (dialog != t.id)
-      continue;
-    std::string shown = module.FindString(text.second);
-    if (text.first == 0) {
-      EXPECT_TRUE(CaptionFits(shown, t)) << shown;
-      continue;
-    }
-    for (const DialogItemTemplate& item : t.items) {
-      if (item.id == text.first) {
-        EXPECT_TRUE(Fits(shown, item)) << shown << " on " << item.id;
-      }
-    }
-  }
-}
-
-// Mnemonics that two controls of a dialog, or two items of a menu, share; the default
-// button's texts that code sets count with the dialog.
+// Mnemonics that two controls of a dialog, or two items of a menu, share.
 std::string SharedMnemonics(const Texts& texts) {
   std::map<unsigned char, Texts> owners;
   for (const std::string& text : texts)
@@ -379,6 +278,56 @@ std::string SharedMnemonics(const Texts& texts) {
   return clashes;
 }
 
+bool Overlap(const DialogItemTemplate& a, const DialogItemTemplate& b) {
+  return a.x < b.x + b.cx && b.x < a.x + a.cx && a.y < b.y + b.cy && b.y < a.y + a.cy;
+}
+bool IsFrame(const DialogItemTemplate& item) {  // a group box or an etched line
+  return (item.className == "Button" && (item.style & BS_TYPEMASK) == BS_GROUPBOX) ||
+         (item.className == "Static" && (item.style & 0x1F) == SS_ETCHEDHORZ);
+}
+
+// A dialog's template, and the template with each text code puts on a control or caption.
+std::vector<DialogTemplate> AsShown(const DialogTemplate& t, const qv::ResourceModule& module) {
+  const std::multimap<int, std::pair<int, UINT>> texts = {{101, {IDOK, IDS_FINISH}},
+                                                          {101, {IDOK, IDS_NEXT}},
+                                                          {101, {0, IDS_EDIT_QUESTION_CAPTION}},
+                                                          {103, {0, IDS_EDIT_FORM_CAPTION}}};
+  std::vector<DialogTemplate> shown = {t};
+  for (auto [it, end] = texts.equal_range(t.id); it != end; ++it) {
+    const auto [control, string] = it->second;
+    shown.push_back(t);
+    for (DialogItemTemplate& item : shown.back().items)
+      if (item.id == control)
+        item.text = module.FindString(string);
+    if (control == 0)
+      shown.back().caption = module.FindString(string);
+  }
+  return shown;
+}
+
+// Caption and controls fit, controls lie inside, overlap only frames, share no mnemonic.
+void ExpectLaidOut(const DialogTemplate& t) {
+  SCOPED_TRACE("dialog " + std::to_string(t.id) + " \"" + t.caption + "\"");
+  EXPECT_LE(static_cast<int>(t.caption.size()) * kUnitsPerCharacter + 24, t.cx);
+  Texts texts;
+  for (std::size_t i = 0; i < t.items.size(); ++i) {
+    const DialogItemTemplate& item = t.items[i];
+    SCOPED_TRACE(std::to_string(item.id) + " \"" + item.text + "\"");
+    EXPECT_TRUE(item.x >= 0 && item.y >= 0 && item.x + item.cx <= t.cx && item.y + item.cy <= t.cy)
+        << "leaves the dialog";
+    if ((item.style & 0x1F) != SS_ICON || item.className != "Static") {
+      EXPECT_TRUE(Fits(item.text, item)) << item.cx;
+    }
+    for (std::size_t j = i + 1; j < t.items.size(); ++j) {
+      if (!IsFrame(item) && !IsFrame(t.items[j])) {
+        EXPECT_FALSE(Overlap(item, t.items[j])) << "and \"" << t.items[j].text << "\"";
+      }
+    }
+    texts.push_back(item.text);
+  }
+  EXPECT_EQ(SharedMnemonics(texts), "");
+}
+
 void ExpectSameMenu(const std::vector<MenuItemResource>& english,
                     const std::vector<MenuItemResource>& german, const std::string& where) {
   ASSERT_EQ(english.size(), german.size()) << where;
@@ -387,15 +336,11 @@ void ExpectSameMenu(const std::vector<MenuItemResource>& english,
     const MenuItemResource& en = english[i];
     const MenuItemResource& de = german[i];
     std::string here = where + "/" + en.text;
-    EXPECT_EQ(en.id, de.id) << here;
-    EXPECT_EQ(en.separator, de.separator) << here;
-    EXPECT_EQ(en.popup.empty(), de.popup.empty()) << here;
-    EXPECT_EQ(Shape(en.text), Shape(de.text)) << here << " -> " << de.text;
-    EXPECT_EQ(Mnemonics(en.text).size(), Mnemonics(de.text).size()) << here << " -> " << de.text;
-    if (!en.separator) {
-      EXPECT_NE(Shown(en.text), Shown(de.text)) << here << " is not translated";
-    }
-    EXPECT_FALSE(LooksLikeUtf8(de.text)) << de.text;
+    EXPECT_EQ(std::make_tuple(de.id, de.separator, de.popup.empty()),
+              std::make_tuple(en.id, en.separator, en.popup.empty()))
+        << here;
+    if (!en.separator)
+      ExpectTranslated(en.text, de.text, here);
     level.push_back(de.text);
     ExpectSameMenu(en.popup, de.popup, here);
   }
@@ -407,162 +352,69 @@ void ExpectSameMenu(const std::vector<MenuItemResource>& english,
 // ---- 1. The German module holds what the module holds.
 
 TEST(GermanResources, HasEveryStringOfTheModuleWithItsPlaceholdersAndNoOther) {
-  std::vector<int> ids = StringIds(Own());
-  ASSERT_FALSE(ids.empty());
-  EXPECT_EQ(StringIds(German()), ids);
-  for (int id : ids) {
-    std::string en = Own().FindString(static_cast<UINT>(id));
-    const char* found = German().FindString(static_cast<UINT>(id));
-    if (found == nullptr)
-      continue;  // reported by the id comparison
-    std::string de = found;
-    SCOPED_TRACE("string " + std::to_string(id) + " \"" + en + "\" -> \"" + de + "\"");
-    EXPECT_EQ(Shape(en), Shape(de));
-    EXPECT_EQ(Mnemonics(en).size(), Mnemonics(de).size());
-    EXPECT_EQ(Lines(en).size(), Lines(de).size());
-    EXPECT_FALSE(LooksLikeUtf8(de));
-    EXPECT_EQ(de.find('\r'), std::string::npos);
-    if (!SameInBothLanguages(en)) {
-      EXPECT_NE(en, de) << "not translated";
-    }
-    // A command's prompt and tooltip: each translated, but for a word both languages share.
-    Texts enLines = Lines(en), deLines = Lines(de);
-    for (std::size_t i = 0; i < enLines.size() && i < deLines.size(); ++i) {
-      if (!SameInBothLanguages(deLines[i])) {
-        EXPECT_NE(enLines[i], deLines[i]) << "line " << i << " not translated";
-      }
-    }
-  }
+  ForEachPair<&qv::ResourceModule::FindString>([](int id, const char* en, const char* de) {
+    ExpectTranslated(en, de, "string " + std::to_string(id));
+  });
 }
 
-TEST(GermanResources, HasEveryDialogWithTheSameControlsAndThePropertyPage) {
-  std::vector<int> ids = DialogIds(Own());
-  ASSERT_FALSE(ids.empty());
-  // The property page's template: the German module carries it also while the module's own
-  // resources lack it.
-  std::vector<int> expected = ids;
-  if (std::find(ids.begin(), ids.end(), 200) == ids.end())
-    expected.insert(std::upper_bound(expected.begin(), expected.end(), 200), 200);
-  EXPECT_EQ(DialogIds(German()), expected);
-  for (int id : ids) {
-    const DialogTemplate* en = Own().FindDialog(id);
-    const DialogTemplate* de = German().FindDialog(id);
-    ASSERT_NE(de, nullptr) << id;
-    SCOPED_TRACE("dialog " + std::to_string(id));
-    EXPECT_EQ(de->id, id);
-    EXPECT_EQ(de->style, en->style);
-    EXPECT_EQ(de->font, en->font);
-    EXPECT_EQ(de->pointSize, en->pointSize);
-    if (!en->caption.empty()) {  // a page's caption is a string, not the template's
-      EXPECT_NE(de->caption, en->caption);
-    }
-    EXPECT_FALSE(LooksLikeUtf8(de->caption));
-    ASSERT_EQ(de->items.size(), en->items.size());
-    for (std::size_t i = 0; i < en->items.size(); ++i) {
-      const DialogItemTemplate& e = en->items[i];
-      const DialogItemTemplate& d = de->items[i];
-      SCOPED_TRACE("item " + std::to_string(i) + " \"" + e.text + "\" -> \"" + d.text + "\"");
-      EXPECT_EQ(d.id, e.id);
-      EXPECT_EQ(d.className, e.className);
-      EXPECT_EQ(d.style, e.style);
-      EXPECT_EQ(Mnemonics(d.text).size(), Mnemonics(e.text).size());
-      EXPECT_EQ(d.text.empty(), e.text.empty());
-      EXPECT_FALSE(LooksLikeUtf8(d.text));
-      if ((e.style & 0x1F) == SS_ICON && e.className == "Static") {
-        EXPECT_EQ(d.text, e.text) << "an icon is named as in the module";
-      } else if (!e.text.empty() && !SameInBothLanguages(Shown(d.text))) {
-        EXPECT_NE(Shown(d.text), Shown(e.text)) << "not translated";
-      }
-      // An edit box that does not scroll takes as many characters as its width shows: the
-      // German box takes as many as the module's.
-      if (e.className == "Edit" && (e.style & (ES_AUTOHSCROLL | ES_MULTILINE)) == 0) {
-        EXPECT_EQ(d.cx, e.cx);
-      }
-    }
-  }
-}
-
-TEST(GermanResources, ThePropertyPageIsAChildPageWithOneLineOfText) {
-  const DialogTemplate* page = German().FindDialog(200);
-  ASSERT_NE(page, nullptr);
-  EXPECT_EQ(page->style & (WS_CHILD | WS_POPUP | WS_CAPTION), WS_CHILD);
-  ASSERT_EQ(page->items.size(), 1u);
-  EXPECT_TRUE(EnglishTexts().Match(page->items[0].text).empty());
-}
-
-TEST(GermanResources, LayoutsGiveTheGermanTextsRoomAndMnemonicsAreUnique) {
-  // The rules hold for the module's own layouts: they are what a layout is measured by.
-  for (int id : DialogIds(Own()))
-    ExpectLaidOut(*Own().FindDialog(id), Own());
-  for (int id : DialogIds(German())) {
-    const DialogTemplate& t = *German().FindDialog(id);
-    ExpectLaidOut(t, German());
-    Texts texts;
-    for (const DialogItemTemplate& item : t.items)
-      texts.push_back(item.text);
-    EXPECT_EQ(SharedMnemonics(texts), "") << "dialog " << id;
-    // With each text that code puts on a control in place of the template's.
-    for (const auto& [dialog, text] : RunTimeTexts()) {
-      if (dialog != id || text.first == 0)
-        continue;
-      Texts shown = texts;
-      for (std::size_t i = 0; i < t.items.size(); ++i)
-        if (t.items[i].id == text.first)
-          shown[i] = German().FindString(text.second);
-      EXPECT_EQ(SharedMnemonics(shown), "") << "dialog " << id << " with string " << text.second;
-    }
-  }
+TEST(GermanResources, HasEveryDialogWithTheSameControlsLaidOutWithRoom) {
+  ForEachPair<&qv::ResourceModule::FindDialog>(
+      [](int id, const DialogTemplate* en, const DialogTemplate* de) {
+        const std::string where = "dialog " + std::to_string(id);
+        // The module's own layout keeps the rules too: it is what they are measured by.
+        for (const DialogTemplate& shown : AsShown(*en, Own()))
+          ExpectLaidOut(shown);
+        for (const DialogTemplate& shown : AsShown(*de, German()))
+          ExpectLaidOut(shown);
+        EXPECT_EQ(std::make_tuple(de->id, de->style, de->font, de->pointSize, de->items.size()),
+                  std::make_tuple(id, en->style, en->font, en->pointSize, en->items.size()))
+            << where;
+        if (!en->caption.empty())  // a page's caption is a string, not the template's
+          ExpectTranslated(en->caption, de->caption, where);
+        for (std::size_t i = 0; i < en->items.size() && i < de->items.size(); ++i) {
+          const DialogItemTemplate& e = en->items[i];
+          const DialogItemTemplate& d = de->items[i];
+          const std::string here = where + " item " + std::to_string(i);
+          EXPECT_EQ(std::make_tuple(d.id, d.className, d.style, d.text.empty()),
+                    std::make_tuple(e.id, e.className, e.style, e.text.empty()))
+              << here;
+          if ((e.style & 0x1F) == SS_ICON && e.className == "Static") {
+            EXPECT_EQ(d.text, e.text) << here << ": an icon is named as in the module";
+          } else if (!e.text.empty()) {
+            ExpectTranslated(e.text, d.text, here);
+          }
+          // A box that does not scroll takes as many characters as its width shows.
+          if (e.className == "Edit" && (e.style & (ES_AUTOHSCROLL | ES_MULTILINE)) == 0) {
+            EXPECT_EQ(d.cx, e.cx) << here;
+          }
+        }
+      });
   // The check that finds a clash finds one.
   EXPECT_NE(SharedMnemonics({"&Hilfe", "&Hinzuf\xFCgen"}), "");
   EXPECT_NE(SharedMnemonics({"&\xC4ndern", "Nur &\xE4ltere"}), "");  // folded as Windows does
 }
 
 TEST(GermanResources, HasTheMenusToolbarAndBitmapsOfTheModule) {
-  std::vector<int> menus = MenuIds(Own());
-  ASSERT_FALSE(menus.empty());
-  EXPECT_EQ(MenuIds(German()), menus);
-  for (int id : menus)
-    ExpectSameMenu(Own().FindMenu(id)->items, German().FindMenu(id)->items,
-                   "menu " + std::to_string(id));
-
-  std::vector<int> bars = ToolBarIds(Own());
-  ASSERT_FALSE(bars.empty());
-  EXPECT_EQ(ToolBarIds(German()), bars);
-  for (int id : bars) {
-    const ToolBarResource* en = Own().FindToolBar(id);
-    const ToolBarResource* de = German().FindToolBar(id);
-    ASSERT_NE(de, nullptr);
-    EXPECT_EQ(de->buttons, en->buttons);
-    EXPECT_EQ(de->buttonWidth, en->buttonWidth);
-    EXPECT_EQ(de->buttonHeight, en->buttonHeight);
-    // Each button's prompt and tip are German strings of the module.
-    for (UINT button : de->buttons) {
-      if (button != 0) {
-        EXPECT_NE(German().FindString(button), nullptr) << button;
-      }
-    }
-  }
-
-  std::vector<int> bitmaps = BitmapIds(Own());
-  ASSERT_FALSE(bitmaps.empty());
-  EXPECT_EQ(BitmapIds(German()), bitmaps);
-  for (int id : bitmaps) {
-    const BitmapResource* en = Own().FindBitmap(id);
-    const BitmapResource* de = German().FindBitmap(id);
-    ASSERT_NE(de, nullptr);
-    EXPECT_NE(de, en) << "a copy, held by the German module";
-    EXPECT_EQ(de->id, en->id);
-    EXPECT_EQ(de->width, en->width);
-    EXPECT_EQ(de->height, en->height);
-    EXPECT_EQ(de->images, en->images);
-    EXPECT_EQ(de->files, en->files);
-  }
+  ForEachPair<&qv::ResourceModule::FindMenu>(
+      [](int id, const MenuResource* en, const MenuResource* de) {
+        ExpectSameMenu(en->items, de->items, "menu " + std::to_string(id));
+      });
+  ForEachPair<&qv::ResourceModule::FindToolBar>(
+      [](int, const ToolBarResource* en, const ToolBarResource* de) {
+        EXPECT_EQ(std::tie(de->buttons, de->buttonWidth, de->buttonHeight),
+                  std::tie(en->buttons, en->buttonWidth, en->buttonHeight));
+      });
+  ForEachPair<&qv::ResourceModule::FindBitmap>(
+      [](int, const BitmapResource* en, const BitmapResource* de) {
+        EXPECT_NE(de, en) << "a copy, held by the German module";
+        EXPECT_EQ(std::tie(de->id, de->width, de->height, de->images, de->files),
+                  std::tie(en->id, en->width, en->height, en->images, en->files));
+      });
 }
 
 namespace {
 
-// Every text of the module and of the German module, byte for byte, against the committed
-// lists: a changed text shows as a changed line. QV_UPDATE_GOLDEN=1 writes the lists anew.
+// Both modules' texts against the committed lists; QV_UPDATE_GOLDEN=1 writes them anew.
 std::string Escaped(const std::string& text) {
   std::string out;
   for (unsigned char c : text) {
@@ -576,25 +428,11 @@ std::string Escaped(const std::string& text) {
   }
   return out;
 }
-void DumpMenu(const std::vector<MenuItemResource>& items, const std::string& where,
-              std::string* out) {
-  for (const MenuItemResource& item : items) {
-    *out += where + " " + std::to_string(item.id) + " " + Escaped(item.text) + "\n";
-    DumpMenu(item.popup, where + ">", out);
-  }
-}
 std::string Dump(const qv::ResourceModule& m) {
   std::string dump;
-  for (int id : StringIds(m))
-    dump += "string " + std::to_string(id) + " " + Escaped(m.FindString(id)) + "\n";
-  for (int id : DialogIds(m)) {
-    const DialogTemplate* t = m.FindDialog(id);
-    dump += "dialog " + std::to_string(id) + " " + Escaped(t->caption) + "\n";
-    for (const DialogItemTemplate& item : t->items)
-      dump += "  " + std::to_string(item.id) + " " + Escaped(item.text) + "\n";
-  }
-  for (int id : MenuIds(m))
-    DumpMenu(m.FindMenu(id)->items, "menu " + std::to_string(id), &dump);
+  ForEachText(m, [&dump](const std::string& where, const std::string& text) {
+    dump += where + " " + Escaped(text) + "\n";
+  });
   return dump;
 }
 
@@ -615,10 +453,7 @@ TEST(GermanResources, EveryTextOfBothModulesIsTheCommittedOne) {
 
 namespace {
 
-const char kAppName[] = "Formular-Designer";
-
-// Makes the German module current and names the application from its string IDS_APP_NAME, as the
-// module's start-up does once a language module is loaded; puts both back at the end.
+// The German module current and the application named from it, as the start-up does.
 class InGerman {
  public:
   InGerman() : appName_(qv::AppName()) {
@@ -626,42 +461,53 @@ class InGerman {
     qv::SetAppName(LoadResString(IDS_APP_NAME));
   }
   ~InGerman() { qv::SetAppName(appName_); }
-  InGerman(const InGerman&) = delete;
-  InGerman& operator=(const InGerman&) = delete;
 
  private:
   std::string appName_;
 };
 
-// A step that reads a message box captioned `caption`, then answers it.
-void ReadBox(ui::ScriptedUser& user, const std::string& where, const char* caption,
-             int answer = IDOK) {
-  user.Then([where, caption, answer] {
-    ExpectGerman(where);
+// A scripted user's steps, each named by where it stands: it reads every text, then acts.
+using Steps = std::vector<std::pair<std::string, std::function<void()>>>;
+void Walk(ui::ScriptedUser& user, const Steps& steps) {
+  for (const auto& [where, act] : steps)
+    user.Then([where, act] {
+      ExpectGerman(where);
+      act();
+    });
+}
+std::function<void()> Press(int id) {
+  return [id] { ui::Click(id); };
+}
+// Answers the message box on top.
+std::function<void()> Answer(int answer = IDOK) {
+  return [answer] {
     ui::Snapshot s = ui::TakeSnapshot();
-    ASSERT_TRUE(s.Top() != nullptr && s.Top()->Find(0xFFFF) != nullptr) << where << ": no box";
-    EXPECT_EQ(s.Top()->text, caption) << where;
+    ASSERT_TRUE(s.Top() != nullptr && s.Top()->Find(0xFFFF) != nullptr) << "no box";
     ui::Click(answer);
-  });
+  };
+}
+// Types into edit boxes, then clicks `button`.
+std::function<void()> Fill(const std::vector<std::pair<int, std::string>>& fields, int button) {
+  return [fields, button] {
+    for (const auto& [id, text] : fields)
+      ui::Type(id, text);
+    ui::Click(button);
+  };
+}
+// Selects a line of a list box, then clicks `button`.
+std::function<void()> Pick(int list, int line, int button) {
+  return [=] {
+    ui::Select(list, line);
+    ui::Click(button);
+  };
 }
 
-class GermanEditor : public EditorFixture {
- protected:
-  void Read(const std::string& where, std::function<void()> then) {
-    user_.Then([where, then] {
-      ExpectGerman(where);
-      then();
-    });
-  }
-  void Box(const std::string& where, int answer = IDOK) { ReadBox(user_, where, kAppName, answer); }
-
-  InGerman german_;
-};
+using GermanEditor = EditorFixture;
+using GermanControl = ScriptedConsole;  // the control as the console hosts it
 
 }  // namespace
 
 TEST_F(GermanEditor, TheEnglishModuleFailsTheCheckThatTheGermanOnePasses) {
-  qv::SetResourceModule(&qv::OwnResources());
   Texts english;
   user_.Then([&english] {
     english = EnglishShown();
@@ -674,83 +520,49 @@ TEST_F(GermanEditor, TheEnglishModuleFailsTheCheckThatTheGermanOnePasses) {
   EXPECT_GT(english.size(), 10u);
 }
 
-TEST_F(GermanEditor, EveryDialogAndBoxOfMakingAFormIsGerman) {
-  Read("new form", [] { ui::Click(1); });
-  Box("no name");
-  user_.Then([] {
-    ui::Type(IDC_FORM_NAME, "Arbeitsplatz - Stuhl");
-    ui::Click(1);
-  });
-  Box("hyphen in the name");
-  user_.Then([] {
-    ui::Type(IDC_FORM_NAME, "office SURVEY");
-    ui::Click(1);
-  });
-  Box("duplicate form name");
-  user_.Then([] {
-    ui::Type(IDC_FORM_NAME, "Arbeitsplatz");
-    ui::Click(IDC_EDIT_QUESTION);
-  });
-  Box("nothing selected");
-  user_.Then([] { ui::Click(IDC_ADD_QUESTION); });
-  Read("question dialog", [] {
-    ui::Type(IDC_QUESTION_TEXT, "Raumnummer");
-    ui::Click(IDC_COMBO_FIXED_LIST);
-  });
-  Read("question dialog, fixed list", [] { ui::Click(1); });
-  Box("no inventory name");
-  user_.Then([] {
-    ui::Type(IDC_INVENTORY_NAME, "Raum - Nr");
-    ui::Click(1);
-  });
-  Box("hyphen in the inventory name");
-  user_.Then([] {
-    ui::Type(IDC_INVENTORY_NAME, "Raum");
-    ui::Click(1);
-  });
-  Read("item list", [] { ui::Click(1); });
-  Box("fixed list without items");
-  user_.Then([] {
-    ui::Type(IDC_ITEM_NAME, "Keller");
-    ui::Key(IDC_ITEM_NAME, VK_RETURN);
-    ui::Click(1);
-  });
-  user_.Then([] {
-    ui::Select(IDC_QUESTION_LIST, 0);
-    ui::Click(IDC_PAGE_BREAK);
-  });
-  Read("page break", [] { ui::Click(IDC_ADD_QUESTION); });
-  user_.Then([] {
-    ui::Type(IDC_QUESTION_TEXT, "RAUMNUMMER");
-    ui::Type(IDC_INVENTORY_NAME, "Etage");
-    ui::Click(1);
-  });
-  Box("duplicate question");
-  user_.Then([] {
-    ui::Type(IDC_QUESTION_TEXT, "Welche Etage?");
-    ui::Type(IDC_INVENTORY_NAME, "raum");
-    ui::Click(1);
-  });
-  Box("duplicate inventory name");
-  user_.Then([] { ui::Click(IDCANCEL); });
-  user_.Then([] {
-    ui::Select(IDC_QUESTION_LIST, 0);
-    ui::Click(IDC_EDIT_QUESTION);
-  });
-  Read("question dialog, editing", [] { ui::Click(IDCANCEL); });
-  user_.Then([] {
-    ui::Select(IDC_QUESTION_LIST, 1);
-    ui::Click(202);
-  });
-  Box("deleting the page break", IDNO);
-  user_.Then([this] {
-    std::filesystem::remove(world_.Host(std::string(kShare) + "QVCstm32.exe"));
-    ui::Click(203);
-  });
-  Box("viewer missing");
-  Read("after the preview", [] { ui::Click(1); });
+TEST_F(GermanEditor, EveryDialogAndBoxOfTheFormEditorIsGerman) {
+  InGerman german;
+  std::filesystem::remove(world_.Host(std::string(kShare) + "QVCstm32.exe"));  // no viewer
+  Walk(user_,
+       {
+           {"new form", Press(IDOK)},
+           {"no name", Answer()},
+           {"form", Fill({{IDC_FORM_NAME, "Arbeitsplatz - Stuhl"}}, IDOK)},
+           {"hyphen in the name", Answer()},
+           {"form", Fill({{IDC_FORM_NAME, "office SURVEY"}}, IDOK)},
+           {"duplicate form name", Answer()},
+           {"form", Fill({{IDC_FORM_NAME, "Arbeitsplatz"}}, IDC_EDIT_QUESTION)},
+           {"nothing selected", Answer()},
+           {"form", Press(IDC_ADD_QUESTION)},
+           {"question", Fill({{IDC_QUESTION_TEXT, "Raumnummer"}}, IDC_COMBO_FIXED_LIST)},
+           {"question, fixed list", Press(IDOK)},
+           {"no inventory name", Answer()},
+           {"question", Fill({{IDC_INVENTORY_NAME, "Raum - Nr"}}, IDOK)},
+           {"hyphen in the inventory name", Answer()},
+           {"question", Fill({{IDC_INVENTORY_NAME, "Raum"}}, IDOK)},
+           {"item list", Press(IDOK)},
+           {"fixed list without items", Answer()},
+           {"item list", [] { ui::Type(IDC_ITEM_NAME, "Keller"); }},
+           {"item list", [] { ui::Key(IDC_ITEM_NAME, VK_RETURN); }},
+           {"item list", Press(IDOK)},
+           {"form", Pick(IDC_QUESTION_LIST, 0, IDC_PAGE_BREAK)},
+           {"page break", Press(IDC_ADD_QUESTION)},
+           {"question",
+            Fill({{IDC_QUESTION_TEXT, "RAUMNUMMER"}, {IDC_INVENTORY_NAME, "Etage"}}, IDOK)},
+           {"duplicate question", Answer()},
+           {"question",
+            Fill({{IDC_QUESTION_TEXT, "Welche Etage?"}, {IDC_INVENTORY_NAME, "raum"}}, IDOK)},
+           {"duplicate inventory name", Answer()},
+           {"question", Press(IDCANCEL)},
+           {"form", Pick(IDC_QUESTION_LIST, 0, IDC_EDIT_QUESTION)},
+           {"question, editing", Press(IDCANCEL)},
+           {"form", Pick(IDC_QUESTION_LIST, 1, IDC_DELETE_QUESTION)},
+           {"deleting the page break", Answer(IDNO)},
+           {"form", Press(IDC_PREVIEW)},
+           {"viewer missing", Answer()},
+           {"after the preview", Press(IDOK)},
+       });
   RunEditor();
-
   EXPECT_EQ(result_, IDOK);
   std::vector<std::string> made = NewForms();
   ASSERT_EQ(made.size(), 1u);
@@ -758,57 +570,37 @@ TEST_F(GermanEditor, EveryDialogAndBoxOfMakingAFormIsGerman) {
   std::string bytes = world_.Bytes(kShare + made[0]);
   EXPECT_NE(bytes.find("=PAGEBREAK\r\n"), std::string::npos) << bytes;
   EXPECT_EQ(bytes.find("Seitenumbruch"), std::string::npos) << bytes;
-}
 
-TEST_F(GermanEditor, AMalformedLineAndAFailedSaveAreReportedInGerman) {
+  // Editing: a malformed line, reported before the dialog shows; a save the share refuses.
   world_.Put(std::string(kShare) + "FRMBAD.FRM",
              "[Form]\r\nFormName=Schadhaft\r\nField1=EDIT, Raum\r\nField2=PAGEBREAK\r\n");
   doc_.GetFormMap()->SetAt("Schadhaft", std::string(kShare) + "FRMBAD.FRM");
-  Box("malformed line");  // loading comes before the dialog's first step
-  Read("editing a form", [] {
-    EXPECT_EQ(Lines(IDC_QUESTION_LIST).back(), German().FindString(IDS_PAGE_BREAK));
-    ui::Key(0, VK_ESCAPE);
-  });
+  Walk(user_, {{"malformed line", Answer()}, {"editing a form", [] { ui::Key(0, VK_ESCAPE); }}});
   RunEditor(1, "Schadhaft");
-
   const std::filesystem::path share =
       std::filesystem::path(world_.Host(std::string(kShare) + "FRM1A.FRM")).parent_path();
-  user_.Then([&share] {
-    ui::Type(IDC_FORM_NAME, "Neue Umfrage");
-    std::filesystem::remove_all(share);  // the share takes no new file
-    ui::Click(203);
-  });
-  ReadBox(user_, "failed save", German().FindString(IDS_CAPTION));
-  Box("viewer not started");
-  user_.Then([&share] {
-    std::filesystem::create_directories(share);
-    ui::Key(0, VK_ESCAPE);
-  });
+  Walk(user_, {{"editing a form", [&share] { std::filesystem::remove_all(share); }},
+               {"editing a form", Fill({{IDC_FORM_NAME, "Neue Umfrage"}}, IDC_PREVIEW)},
+               {"failed save", Answer()},
+               {"viewer not started", Answer()},
+               {"editing a form", [&share] { std::filesystem::create_directories(share); }},
+               {"editing a form", [] { ui::Key(0, VK_ESCAPE); }}});
   RunEditor(1, "Office survey");
 }
 
 TEST_F(GermanEditor, TheGroupDialogRefusesInGerman) {
+  InGerman german;
   CCustomView view;
   view.GetDistributionTask().SetDocument(&doc_);
-  const char* caption = German().FindString(IDS_CAPTION);
-  Read("group dialog", [] {
-    ui::Type(IDC_GROUP_NAME, "Neue Gruppe");
-    ui::Click(IDOK);
-  });
-  ReadBox(user_, "no form chosen", caption);
-  user_.Then([] {
-    ui::Type(IDC_GROUP_NAME, "");
-    ui::Check(IDC_GROUP_FORMS, 0);
-    ui::Click(IDOK);
-  });
-  ReadBox(user_, "no group name", caption);
-  user_.Then([] {
-    ui::Type(IDC_GROUP_NAME, "NEW STARTERS");
-    ui::Click(IDOK);
-  });
-  ReadBox(user_, "duplicate group name", caption);
-  user_.Then([] { ui::Click(IDCANCEL); });
-  Read("group dialog, changing a group", [] { ui::Click(IDCANCEL); });
+  Walk(user_, {{"group dialog", Fill({{IDC_GROUP_NAME, "Neue Gruppe"}}, IDOK)},
+               {"no form chosen", Answer()},
+               {"group dialog", [] { ui::Check(IDC_GROUP_FORMS, 0); }},
+               {"group dialog", Fill({{IDC_GROUP_NAME, ""}}, IDOK)},
+               {"no group name", Answer()},
+               {"group dialog", Fill({{IDC_GROUP_NAME, "NEW STARTERS"}}, IDOK)},
+               {"duplicate group name", Answer()},
+               {"group dialog", Press(IDCANCEL)},
+               {"group dialog, changing a group", Press(IDCANCEL)}});
   for (auto [mode, name] : {std::pair{CFormGroupDlg::kModeCreate, ""},
                             std::pair{CFormGroupDlg::kModeModify, "New starters"}}) {
     CFormGroupDlg dialog(nullptr, mode, &doc_, name, &view);
@@ -818,103 +610,63 @@ TEST_F(GermanEditor, TheGroupDialogRefusesInGerman) {
   FreeDatabasePtr();
 }
 
-namespace {
-
-// The control as the console hosts it, in German.
-class GermanControl : public ScriptedConsole {
- protected:
-  static constexpr UINT kModify = ID_FORMS_MODIFY, kDelete = ID_FORMS_DELETE;
-
-  void Box(const std::string& where, int answer = IDOK) {
-    ReadBox(user_, where, German().FindString(IDS_CAPTION), answer);
-  }
-
-  InGerman german_;
-};
-
-}  // namespace
-
 TEST_F(GermanControl, TheListToolbarMenusPromptsAndBoxesAreGerman) {
+  InGerman german;
   Open();
   ASSERT_EQ(created_, S_OK);
-  int bar = ToolBar()->Handle();
-  int list = ListHandle();
-  user_.Then([&] {
-    ExpectGerman("the list");
-    View()->SendMessage(WM_COMMAND, MAKEWPARAM(kModify, 0));  // nothing selected
-  });
-  Box("nothing selected");
-  // Each button's tip, and its prompt in the console's status bar.
-  static const EnglishTexts english;
-  for (UINT button : German().FindToolBar(204)->buttons) {
-    if (button == 0)
-      continue;
-    user_.Then([&, button] { qv::ui::Hover(bar, ButtonIndex(button)); }).Then([&, button] {
-      ASSERT_FALSE(sink_->status.empty());
-      EXPECT_EQ(english.Match(sink_->status.back()), "") << sink_->status.back();
-      EXPECT_NE(Button(button).tip, "");
-      ExpectGerman("tip of " + std::to_string(button));
-    });
-  }
-  user_.Then([&] {
-    qv::ui::Hover(bar, -1);
-    qv::ui::ClickAt(bar, ButtonIndex(ID_VIEW_DETAILS));  // details: the column headers
-  });
-  user_.Then([&] { qv::ui::SelectAt(list, Row("Asset tag")); })
-      .Then([&] { qv::ui::KeyAt(list, VK_APPS); })
-      .Then([] {
-        ASSERT_TRUE(qv::ui::TakeSnapshot().menu.open);
-        ExpectGerman("details and the pop-up menu");
-        qv::ui::PickMenuItem(kDelete);
-      });
-  Box("deleting a form", IDNO);
-  user_.Then([&] { EXPECT_EQ(Call(DISPID_ABOUTBOX), S_OK); });
-  user_.Then([] {
-    ExpectGerman("about box");
-    qv::ui::Click(IDOK);
-  });
-  Run();
-  EXPECT_NE(Row("Asset tag"), -1);
-
-  // What the console shows of the control: its shared menu and the prompts of its commands.
-  VARIANT menu;
-  ASSERT_EQ(Call(CQVccfgCtrl::kGetSharedMenu, {}, &menu), S_OK);
-  std::vector<qv::ui::MenuItemState> top = qv::ui::MenuItems(static_cast<HMENU>(menu.Long()));
-  ASSERT_EQ(top.size(), 1u);
-  Texts shown = {top[0].text};
-  for (const qv::ui::MenuItemState& item : qv::ui::MenuItems(top[0].popup)) {
-    shown.push_back(item.text);
-    BSTR prompt = nullptr;
-    ASSERT_EQ(Call(CQVccfgCtrl::kGetMessageString,
-                   {VARIANT::FromLong(static_cast<LONG>(item.id)), VARIANT::RefString(&prompt)}),
-              S_OK);
-    shown.push_back(qv::com::BstrText(prompt));
-    SysFreeString(prompt);
-  }
-  for (const std::string& text : shown)
-    EXPECT_EQ(english.Match(text), "") << text;
-}
-
-TEST_F(GermanControl, AScheduledFormIsRefusedInGerman) {
-  Open();
   TaskConfigRecord record{};
   record.id = -1;
   record.snapinId = View()->GetSnapinId();
   std::strcpy(record.name, "Contact details");
   ASSERT_EQ(AddTaskConfiguration(&record), TRUE);
   ASSERT_GT(qv::AddTask("Contact details", record.id), 0);
-  user_.Then([&] { qv::ui::SelectAt(ListHandle(), Row("Contact details")); }).Then([&] {
-    View()->SendMessage(WM_COMMAND, MAKEWPARAM(kDelete, 0));
-  });
-  Box("deleting a form", IDYES);
-  Box("a task holds the form");
+  const int bar = ToolBar()->Handle(), list = ListHandle();
+  auto command = [this](UINT id) {
+    return [this, id] { View()->SendMessage(WM_COMMAND, MAKEWPARAM(id, 0)); };
+  };
+  Steps steps = {{"the list", command(ID_FORMS_MODIFY)}, {"nothing selected", Answer()}};
+  // Each button's prompt in the console's status bar, read at the step after.
+  std::vector<UINT> buttons = German().FindToolBar(IDR_FORMS)->buttons;
+  std::erase(buttons, 0u);
+  for (UINT button : buttons)
+    steps.emplace_back("the list", [&, button] { ui::Hover(bar, ButtonIndex(button)); });
+  Walk(user_, steps);
+  Walk(user_, {{"the list, a prompt shown", [&] { ui::Hover(bar, -1); }},
+               {"the list", [&] { ui::ClickAt(bar, ButtonIndex(ID_VIEW_DETAILS)); }},
+               {"details", [&] { ui::SelectAt(list, Row("Asset tag")); }},
+               {"details", [&] { ui::KeyAt(list, VK_APPS); }},
+               {"the pop-up menu", [] { ui::PickMenuItem(ID_FORMS_DELETE); }},
+               {"deleting a form", Answer(IDNO)},
+               {"details", [&] { ui::SelectAt(list, Row("Contact details")); }},
+               {"details", command(ID_FORMS_DELETE)},
+               {"deleting a scheduled form", Answer(IDYES)},
+               {"a task holds the form", Answer()},
+               {"details", [&] { EXPECT_EQ(Call(DISPID_ABOUTBOX), S_OK); }},
+               {"about box", Press(IDOK)}});
   Run();
+  EXPECT_GE(sink_->status.size(), buttons.size());
+  EXPECT_NE(Row("Asset tag"), -1);
   EXPECT_NE(Row("Contact details"), -1);
+
+  // What the console shows of the control: its shared menu and the prompts of its commands.
+  VARIANT menu;
+  ASSERT_EQ(Call(CQVccfgCtrl::kGetSharedMenu, {}, &menu), S_OK);
+  std::vector<ui::MenuItemState> top = ui::MenuItems(static_cast<HMENU>(menu.Long()));
+  ASSERT_EQ(top.size(), 1u);
+  EXPECT_EQ(EnglishIn(top[0].text), "") << top[0].text;
+  for (const ui::MenuItemState& item : ui::MenuItems(top[0].popup)) {
+    qv::com::Bstr prompt;
+    ASSERT_EQ(Call(CQVccfgCtrl::kGetMessageString, {VARIANT::FromLong(static_cast<LONG>(item.id)),
+                                                    VARIANT::RefString(prompt.Out())}),
+              S_OK);
+    EXPECT_EQ(EnglishIn(item.text) + EnglishIn(prompt.Text()), "") << item.text;
+  }
 }
 
 TEST_F(GermanControl, AFailedSnapinRegistrationIsReportedInGerman) {
+  InGerman german;
   ASSERT_TRUE(qv::WriteHostFileAtomic(world_.World().DatabaseHostPath(), "not a database\n"));
-  ReadBox(user_, "registration failed", kAppName);
+  Walk(user_, {{"registration failed", Answer()}});
   Open();
   EXPECT_EQ(created_, E_FAIL);
 }
