@@ -1,5 +1,4 @@
-// Our COM layer through its public face: GUIDs, reference counts, strings, calls by dispatch
-// id, events to advised sinks, and handles for 32-bit parameters.
+// Our COM layer: GUIDs, reference counts, strings, calls by id, events and 32-bit handles.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -30,6 +29,7 @@ using Texts = std::vector<std::string>;
 const IID kEvents = Parsed("{6F1E0C2A-3B4D-4E5F-8A9B-0C1D2E3F4A5B}");
 
 constexpr WORD kCall = DISPATCH_METHOD, kGet = DISPATCH_PROPERTYGET, kPut = DISPATCH_PROPERTYPUT;
+constexpr VARTYPE kRef = VT_BYREF;
 struct Target {};
 
 // A member's code that runs `body` and answers S_OK.
@@ -76,18 +76,14 @@ class Widget final : public qv::com::Object<IDispatch, IConnectionPointContainer
       {1, "Twice", kCall, {VT_I4}, Ok([](Args a, VARIANT* r) {
          *r = VARIANT::FromLong(2 * a[0].Long());
        })},
-      {2, "Greeting", kCall, {VT_I4, VT_BYREF | VT_BSTR}, Ok([](Args a, VARIANT*) {
+      {2, "Greeting", kCall, {VT_I4, kRef | VT_BSTR}, Ok([](Args a, VARIANT*) {
          std::string text = "Greeting " + std::to_string(a[0].Long()) + " \xE4";
          *a[1].StringRef() = SysAllocString(text.c_str());
        })},
-      {3, "Length", kCall, {VT_BSTR, VT_BYREF | VT_I4}, Ok([](Args a, VARIANT*) {
+      {3, "Length", kCall, {VT_BSTR, kRef | VT_I4}, Ok([](Args a, VARIANT*) {
          *a[1].LongRef() = static_cast<LONG>(SysStringLen(a[0].String()));
        })},
-      {4,
-       "Self",
-       kCall,
-       {VT_BYREF | VT_DISPATCH, VT_BYREF | VT_UNKNOWN},
-       Ok([this](Args a, VARIANT*) {
+      {4, "Self", kCall, {kRef | VT_DISPATCH, kRef | VT_UNKNOWN}, Ok([this](Args a, VARIANT*) {
          AddRef();
          *a[0].DispatchRef() = this;
          AddRef();
@@ -102,8 +98,7 @@ class Widget final : public qv::com::Object<IDispatch, IConnectionPointContainer
   }};
 };
 
-// A container's event sink: writes "<name>:<id>:<first argument>" into a shared log and
-// answers an out long with the length of its name.
+// An event sink: logs "<name>:<id>:<first argument>", answers an out long with len(name).
 class Sink final : public qv::com::Object<IDispatch> {
  public:
   Sink(std::string name, Texts* log, bool answersEvents = true)
@@ -134,8 +129,7 @@ class Sink final : public qv::com::Object<IDispatch> {
 
 }  // namespace
 
-// Text in either case, braced or bare, reads in the Windows layout and formats upper-case in
-// braces; anything else is refused and leaves the output alone.
+// Either case, braced or bare, reads; anything else is refused and leaves the output alone.
 TEST(Guid, ParsesFormatsRefusesAndOrders) {
   const std::pair<const char*, const char*> cases[] = {
       {"{A48C4D90-9281-11d1-8971-00A0C9323807}", "{A48C4D90-9281-11D1-8971-00A0C9323807}"},
@@ -170,8 +164,7 @@ TEST(Guid, ParsesFormatsRefusesAndOrders) {
   EXPECT_TRUE(low < high && !(high < low) && !IsEqualGUID(low, high));
 }
 
-// An object goes with its last reference; every interface gives the same IUnknown; what it
-// does not implement is refused.
+// An object goes with its last reference, has one IUnknown, and refuses unknown ids.
 TEST(Unknown, CountsReferencesAndAnswersKnownIdsOnly) {
   ComPtr<Widget> widget = MakeObject<Widget>();
   void* found = &found;
@@ -221,8 +214,7 @@ TEST(Bstr, AllocatesCopiesHandsOverAndFreesCountingLiveStrings) {
   EXPECT_EQ(qv::com::LiveStringCount(), before);
 }
 
-// A VARIANT holds one kind: another kind reads as 0 or null, never reinterpreted; it owns its
-// string, and a copy owns another.
+// A VARIANT never reads one kind as another, and owns its string (a copy owns another).
 TEST(Variant, HoldsOneKindAndOwnsItsString) {
   const std::size_t before = qv::com::LiveStringCount();
   LONG number = 0;
@@ -248,8 +240,7 @@ TEST(Variant, HoldsOneKindAndOwnsItsString) {
   EXPECT_EQ(qv::com::LiveStringCount(), before);
 }
 
-// Calls by id with each kind of argument, names found without regard to case, and nothing
-// leaked.
+// Calls by id with each kind of argument, names found case-blind, and nothing leaked.
 TEST(Dispatch, InvokesByIdWithEachKindOfArgument) {
   const std::size_t before = qv::com::LiveStringCount();
   {
@@ -330,8 +321,7 @@ TEST(Dispatch, RefusesWrongMembersCountsAndKinds) {
   EXPECT_EQ(number, 0);
 }
 
-// Events reach the advised sinks in order, the last one's answer wins; a sink without the
-// events' interface and an interface not served are refused; the point holds its sinks.
+// Events reach the advised sinks in order; what the point does not serve is refused.
 TEST(ConnectionPoint, AdvisesFiresInOrderAndUnadvises) {
   Texts log;
   ComPtr<Widget> widget = MakeObject<Widget>();
@@ -381,8 +371,7 @@ TEST(ConnectionPoint, AdvisesFiresInOrderAndUnadvises) {
   second->Release();
 }
 
-// Handles (for addresses too wide for a 32-bit parameter) are non-zero, one per
-// registration, resolve until unregistered or out of scope, and wrap past the largest to 1.
+// Handles for addresses too wide for 32 bits: non-zero, unique while live, wrap to 1.
 TEST(HandleTable, GivesNonZeroHandlesThatResolveUntilUnregistered) {
   qv::com::HandleTable<Target> table;
   Target a, b;

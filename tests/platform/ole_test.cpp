@@ -1,5 +1,4 @@
-// The OLE drag layer: global memory, streams over it, data sources that render when asked,
-// and drags run by a scripted user over windows with and without drop targets.
+// The OLE drag layer: global memory, streams, data sources, and drags by a scripted user.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -82,8 +81,7 @@ class GlobalSource : public COleDataSource {
   }
 };
 
-// Blocks keep their flags and size, fill as asked, lock by count (and do not move or resize
-// while locked), resize in place, and name nothing once freed.
+// Blocks lock by count and stay put while locked, resize in place, and go when freed.
 TEST(OleMemory, BlocksKeepTheirFlagsLockResizeAndFree) {
   std::size_t live = qv::ole::LiveGlobalBlocks();
   HGLOBAL block = GlobalAlloc(0x2042, 16), unfilled = GlobalAlloc(GMEM_MOVEABLE, 4);
@@ -115,8 +113,7 @@ TEST(OleMemory, BlocksKeepTheirFlagsLockResizeAndFree) {
   EXPECT_EQ(qv::ole::LiveGlobalBlocks(), live);
 }
 
-// A stream writes at its position, grows its block (not while it is locked), refuses moves
-// before the start, and frees the block only when asked to.
+// A stream writes at its position, grows its block unless locked, frees it only if asked.
 TEST(OleMemory, AStreamWritesAtItsPositionGrowsTheBlockAndMayLeaveIt) {
   std::size_t live = qv::ole::LiveGlobalBlocks();
   HGLOBAL block = GlobalAlloc(GHND, 4);
@@ -174,8 +171,7 @@ TEST(OleMemory, AStreamWritesAtItsPositionGrowsTheBlockAndMayLeaveIt) {
   EXPECT_EQ(qv::ole::LiveGlobalBlocks(), live);
 }
 
-// Rendering happens only when the data is asked for, each time; what was not offered, or not
-// as it was offered, is refused without rendering; a failed rendering leaves no block behind.
+// Rendered when asked, each time; what was not offered is refused; failures leave no block.
 TEST(OleData, ADataSourceRendersOnlyWhenAskedAndEachTimeItIsAsked) {
   std::size_t live = qv::ole::LiveGlobalBlocks();
   CLIPFORMAT format = TestFormat();
@@ -308,8 +304,7 @@ Step Over(const CWnd& window) {
 const Step kDrop = [] { ui::Drop(); };
 constexpr DWORD kAnyEffect = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
 
-// A console: a list to drag from (no target), a pane that is a drop target with an item in
-// it, and a second pane with a target of its own.
+// A console: a list without a target, a pane with a target and an item, another pane.
 class Drags : public ::testing::Test {
  protected:
   Drags() {

@@ -23,8 +23,7 @@ namespace {
 
 const std::string kShare = "\\\\CORE1\\qvlogon\\";
 
-// Opens the world of `w` once `from` in its world.ini is replaced by `to` (by a pattern when
-// `from` is one); null, with `why`, when refused.
+// The world of `w` opened anew with the pattern `from` in its world.ini replaced by `to`.
 std::unique_ptr<qv::World> Reopened(const TestWorld& w, const std::string& from,
                                     const std::string& to, std::string* why) {
   std::string ini;
@@ -62,8 +61,7 @@ TEST(WorldPath, SharesAndDrivesMapOntoOneFolderWithoutRegardToCase) {
   EXPECT_FALSE(w.World().HostToWindows("/etc/passwd", &win));
 }
 
-// Every path that would leave the world, or that cannot be named there, is refused with a
-// reason: on the console, and on a client (which has its own C: and nothing else).
+// Every path that would leave the world, or cannot be named there, is refused with a reason.
 TEST(WorldPath, RefusesWhatWouldLeaveTheWorldOrCannotBeNamed) {
   TestWorld w;
   std::vector<std::string> refused = {
@@ -135,8 +133,7 @@ TEST(World, DriveFoldersLinkedOutOfTheWorldAreRefused) {
   EXPECT_FALSE(w.World().Contains("/etc/passwd"));
 }
 
-// World names: at most 15 characters to a computer; clients are computers of the world,
-// mapped on their own drives; a world naming a client it does not describe is refused.
+// Computer names of at most 15 characters; clients are described computers on own drives.
 TEST(World, ComputerNamesAndClients) {
   TestWorld w;
   EXPECT_EQ(w.World().Clients(), (std::vector<std::string>{"PC-ANNA", "PC-BEN"}));
@@ -167,8 +164,7 @@ TEST(World, ComputerNamesAndClients) {
   EXPECT_EQ(opened->Clients(), std::vector<std::string>{"PC-BEN"});
 }
 
-// A listing gives the regular files that match, in name order; a folder that cannot be
-// listed is not an empty one: the last error tells them apart.
+// Matching regular files in name order; a folder that cannot be listed is not an empty one.
 TEST(FileApi, ListsMatchingRegularFilesInNameOrder) {
   TestWorld w;
   for (const char* name : {"b.frm", "a.FrM", "c.frmx", "plain"})
@@ -193,10 +189,11 @@ TEST(FileApi, ListsMatchingRegularFilesInNameOrder) {
   FindClose(find);
 }
 
-TEST(FileApi, TempNamesNeverCollideWithTmpOrCompanionFiles) {
+// Reserved names never collide; old empty leftovers of killed saves go, nothing else does.
+TEST(FileApi, ReservationsNeverCollideAndClearWhatKilledSavesLeft) {
   TestWorld w;
-  std::set<std::string> seen;
   char path[MAX_PATH];
+  std::set<std::string> seen;
   for (int i = 0; i < 40; ++i) {
     UINT n = qv::ReserveTempFileName("\\\\CORE1\\qvlogon", "FRMX", ".frm", path);
     ASSERT_NE(n, 0u);
@@ -211,12 +208,7 @@ TEST(FileApi, TempNamesNeverCollideWithTmpOrCompanionFiles) {
     w.Put(kShare + next, "x");
   }
   EXPECT_EQ(GetTempFileNameA("\\\\CORE1\\nope", "FRM", 0, path), 0u);
-}
 
-// A save killed after its rename leaves an empty form, one killed before it an empty
-// reservation: old, empty and writable, they go at the next reservation; nothing else does.
-TEST(FileApi, AnEmptyReservationLeftByAKilledSaveGoesAtTheNextReservation) {
-  TestWorld w;
   const std::string dir = w.Dir() + "/CORE1/D/Apps/Main/QVLOGON";
   for (const char* name : {"FRM9.FRM", "FRMa.tmp", "FRM7.FRM", "frm8.frm", "XFRM1.FRM"})
     w.Put(kShare + name, "");
@@ -224,7 +216,6 @@ TEST(FileApi, AnEmptyReservationLeftByAKilledSaveGoesAtTheNextReservation) {
   for (const char* name : {"FRM9.FRM", "FRMa.tmp", "FRMB.FRM", "XFRM1.FRM", "frm8.frm"})
     Age(dir + "/" + name, 3600);
   ASSERT_EQ(::chmod((dir + "/frm8.frm").c_str(), 0444), 0);
-  char path[MAX_PATH];
   // A plain reservation knows only its own ".tmp" files.
   ASSERT_NE(GetTempFileNameA(kShare.c_str(), "FRM", 0, path), 0u);
   EXPECT_FALSE(w.Exists(kShare + "FRMa.tmp"));
@@ -320,8 +311,7 @@ TEST(HostFile, AReadOnlyFileIsNeitherReplacedNorRemovedEvenByRoot) {
   EXPECT_EQ(FileBytes(host), "new");
 }
 
-// Names up to the longest a folder takes are written and replaced; their temporary names fit
-// and are known as ours, and nothing else is.
+// Names up to the longest are replaced; their temporary names fit and are known as ours.
 TEST(HostFile, NamesUpToTheLongestFitAndTheirTemporaryNamesAreKnown) {
   TestWorld w;
   const std::string folder = w.Dir() + "/long";

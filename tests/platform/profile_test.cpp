@@ -29,8 +29,7 @@ std::string Read(const char* section, const char* key, const char* file = kFile,
   return out;
 }
 
-// Sets a host file's modification time, a minute back by default, so the two-second rule that
-// distrusts fresh files does not apply.
+// Sets a host file's modification time, by default back past the rule that distrusts fresh files.
 void Age(const std::string& host, time_t when = time(nullptr) - 60) {
   struct timespec times[2] = {{0, UTIME_OMIT}, {when, 0}};
   ASSERT_EQ(utimensat(AT_FDCWD, host.c_str(), times, 0), 0);

@@ -109,8 +109,7 @@ TEST_F(TaskLibTest, CallsFailWithoutDatabasePointer) {
   EXPECT_EQ(FindSnapin(kSnapin, &snapin), TRUE);
 }
 
-// Snap-ins are found by name without regard to case, once each; names longer than a record
-// holds are refused.
+// Snap-ins are found case-blind, once each; names longer than a record holds are refused.
 TEST_F(TaskLibTest, CoreServerNameAndSnapins) {
   char buffer[256];
   std::string name = world_.World().CoreServerName();
@@ -327,8 +326,7 @@ TEST_F(TaskLibTest, DamagedFileIsNeverOverwritten) {
   EXPECT_EQ(qv::TaskLibraryProblem(), "");
 }
 
-// A database of 100,000 snap-ins and 10,000 configurations is read and checked in a moment;
-// one snap-in name repeated in another case at the end spoils it.
+// A large database is checked in one pass; a name repeated in another case spoils it.
 TEST_F(TaskLibTest, LargeDatabaseIsCheckedInOnePass) {
   constexpr int kSnapins = 100000, kConfigurations = 10000;
   std::string records;

@@ -1,5 +1,4 @@
-// The framework where the form dialogs do not reach it: the list view control, the check list
-// box, radio groups, Enter on a focused push button, and message box keys.
+// The framework where the form dialogs do not reach it: list view, check list, dialog keys.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -63,8 +62,7 @@ class TestDialog : public CDialog {
   Make make_;
 };
 
-// A list view that handles its own double-click (reflected) and records the messages a view
-// derived from it would see.
+// A list view that takes its own double-click and logs what a view derived from it sees.
 class RecordingList : public CListCtrl {
  public:
   explicit RecordingList(Texts* log) {

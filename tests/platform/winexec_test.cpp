@@ -53,9 +53,7 @@ class WinExecTest : public ::testing::Test {
   TestWorld world;
 };
 
-// What cannot be run gives Windows' numbers: 2 for no such file (or no folder given: Windows
-// would search its path, we have none), 3 for a path refused or a folder missing, 11 for a
-// file that is not a program.
+// Windows' numbers: 2 no file or no folder given (no search path), 3 bad path, 11 no program.
 TEST_F(WinExecTest, WhatCannotRunGivesWindowsErrorNumbers) {
   PutProgram(kShare + "plain.exe", "#!/bin/sh\necho never\n", 0644);
   PutProgram(kShare + "junk.exe", "MZ this is no program\n", 0755);  // execve refuses it
@@ -89,8 +87,7 @@ TEST_F(WinExecTest, WhatCannotRunGivesWindowsErrorNumbers) {
   qv::World::SetCurrent(&world.World());
 }
 
-// The rest of the line after the program, blanks kept, is one argument; a quoted program may
-// hold blanks; ".exe" is added to a name without an extension, as Windows does.
+// The rest of the line is one argument; a quoted program may hold blanks; ".exe" is added.
 TEST_F(WinExecTest, StartsTheProgramWithTheRestAsOneArgument) {
   PutMarkerScript(kShare + "QVCstm32.exe");
   std::string line = kShare + "QVCstm32.exe /d /i=" + kShare + "FRM1A.FRM";
@@ -117,8 +114,7 @@ TEST_F(WinExecTest, StartsTheProgramWithTheRestAsOneArgument) {
   EXPECT_EQ(WaitForMarker(), "0\n");  // nothing after the program: no argument
 }
 
-// The child sees the profile writes made before, and gets none of our open files and no
-// input.
+// The child sees earlier profile writes, and gets none of our open files and no input.
 TEST_F(WinExecTest, ProfileWritesReachTheDiskFirstAndOpenFilesStayHere) {
   ASSERT_TRUE(WritePrivateProfileStringA("Form", "FormName", "Seen by the child",
                                          (kShare + "FRM1A.FRM").c_str()));
