@@ -13,7 +13,8 @@
 
 namespace {
 
-std::vector<std::string> g_log;
+using Texts = std::vector<std::string>;
+Texts g_log;
 
 class LogDoc : public CDocument {
   DECLARE_DYNCREATE(LogDoc)
@@ -48,11 +49,13 @@ class LogFrame : public CFrameWnd {
   ~LogFrame() override { g_log.push_back("frame deleted"); }
 };
 
+// The window around the frame: a command, the menu's command, and its timers.
 class Host : public CWnd {
  public:
   Host() {
     OnCommandId(103, [] { g_log.push_back("host 103"); });
     OnCommandId(32771, [] { g_log.push_back("host 32771"); });
+    Create("Host", "", WS_VISIBLE, CRect{0, 0, 300, 200}, nullptr, 0);
   }
   void OnTimer(UINT_PTR id) override { g_log.push_back("timer " + std::to_string(id)); }
 };
@@ -77,17 +80,16 @@ class Frames : public ::testing::Test {
     qv::ui::UseManualClock(false);
     qv::SetResourceModule(nullptr);
   }
+  Host host_;
 };
 
 TEST_F(Frames, CommandsGoToTheViewItsDocumentTheFrameThenTheWindowAround) {
-  Host host;
-  host.Create("Host", "", WS_VISIBLE, CRect{0, 0, 300, 200}, nullptr, 0);
   auto* document = static_cast<LogDoc*>(RUNTIME_CLASS(LogDoc)->CreateObject());
   CCreateContext context;
   context.m_pNewViewClass = RUNTIME_CLASS(LogView);
   context.m_pCurrentDoc = document;
   auto* frame = new LogFrame();
-  ASSERT_EQ(frame->Create("", "", WS_CHILD | WS_VISIBLE, CRect{0, 0, 300, 200}, &host, nullptr, 0,
+  ASSERT_EQ(frame->Create("", "", WS_CHILD | WS_VISIBLE, CRect{0, 0, 300, 200}, &host_, nullptr, 0,
                           &context),
             TRUE);
   auto* view = dynamic_cast<LogView*>(frame->GetDescendantWindow(AFX_IDW_PANE_FIRST));
@@ -96,35 +98,33 @@ TEST_F(Frames, CommandsGoToTheViewItsDocumentTheFrameThenTheWindowAround) {
   EXPECT_EQ(view->GetDocument(), document);
   EXPECT_EQ(view->GetParentFrame(), frame);
   EXPECT_EQ(view->Rect(), (CRect{0, 0, 300, 200}));
-
   for (UINT id : {100u, 101u, 102u, 103u, 104u})
     frame->SendMessage(WM_COMMAND, MAKEWPARAM(id, 0));
-  EXPECT_EQ(g_log, (std::vector<std::string>{"document 100", "view 101", "frame 102", "host 103"}));
+  EXPECT_EQ(g_log, (Texts{"document 100", "view 101", "frame 102", "host 103"}));
 
-  // Update handlers: the view's own answer; a command handler alone enables; none disables.
+  // Update handlers: the view's own answer; a command handler alone enables; none disables,
+  // unless told not to.
   RecordingUI ui;
-  for (auto [id, enabled] : {std::pair{110u, 0}, {111u, 1}, {100u, 1}, {112u, 0}}) {
+  for (auto [id, disable, enabled] : {std::tuple{110u, true, 0},
+                                      {111u, true, 1},
+                                      {100u, true, 1},
+                                      {112u, true, 0},
+                                      {112u, false, -1}}) {
     ui.m_nID = id;
     ui.enabled = -1;
-    ui.DoUpdate(frame, true);
+    ui.DoUpdate(frame, disable);
     EXPECT_EQ(ui.enabled, enabled) << id;
   }
-  ui.m_nID = 112;
-  ui.enabled = -1;
-  ui.DoUpdate(frame, false);
-  EXPECT_EQ(ui.enabled, -1);  // left alone when told not to disable
 
   // The frame's window takes its view with it; the last view takes its document.
   g_log.clear();
   frame->DestroyWindow();
-  EXPECT_EQ(g_log, (std::vector<std::string>{"view deleted", "document deleted", "frame deleted"}));
+  EXPECT_EQ(g_log, (Texts{"view deleted", "document deleted", "frame deleted"}));
 }
 
 TEST_F(Frames, TimersFireOnTheClockOncePerDueAndStopWithTheirWindow) {
-  Host host;
-  host.Create("Host", "", WS_VISIBLE, CRect{0, 0, 10, 10}, nullptr, 0);
-  EXPECT_EQ(host.SetTimer(7, 300), 7u);
-  EXPECT_EQ(host.SetTimer(0, 300), 0u);
+  EXPECT_EQ(host_.SetTimer(7, 300), 7u);
+  EXPECT_EQ(host_.SetTimer(0, 300), 0u);
   qv::ui::AdvanceClock(299);
   EXPECT_EQ(qv::ui::DeliverDueTimers(), 0);
   EXPECT_EQ(qv::ui::NextTimerDue(), 1);
@@ -133,19 +133,19 @@ TEST_F(Frames, TimersFireOnTheClockOncePerDueAndStopWithTheirWindow) {
   qv::ui::AdvanceClock(900);  // three periods late: one tick, not three
   EXPECT_EQ(qv::ui::DeliverDueTimers(), 1);
   EXPECT_EQ(qv::ui::DeliverDueTimers(), 0);
-  EXPECT_EQ(g_log, (std::vector<std::string>{"timer 7", "timer 7"}));
-  EXPECT_EQ(host.KillTimer(7), TRUE);
-  EXPECT_EQ(host.KillTimer(7), FALSE);
-  host.SetTimer(8, 100);
-  host.DestroyWindow();
+  EXPECT_EQ(g_log, (Texts{"timer 7", "timer 7"}));
+  EXPECT_EQ(host_.KillTimer(7), TRUE);
+  EXPECT_EQ(host_.KillTimer(7), FALSE);
+  host_.SetTimer(8, 100);
+  host_.DestroyWindow();
   qv::ui::AdvanceClock(1000);
   EXPECT_EQ(qv::ui::DeliverDueTimers(), 0);
   EXPECT_EQ(qv::ui::NextTimerDue(), -1);
 }
 
+// A tracked menu returns the picked command, or sends it to its owner; other input dismisses
+// it and is dropped; a command it has not is refused.
 TEST_F(Frames, ATrackedMenuIsPickedDismissedOrReturnsItsCommand) {
-  Host host;
-  host.Create("Host", "", WS_VISIBLE, CRect{0, 0, 10, 10}, nullptr, 0);
   CMenu menu;
   ASSERT_EQ(menu.LoadMenu(207), TRUE);
   CMenu* popup = menu.GetSubMenu(0);
@@ -157,29 +157,25 @@ TEST_F(Frames, ATrackedMenuIsPickedDismissedOrReturnsItsCommand) {
 
   qv::ui::ScriptedUser user;
   user.Then([] { qv::ui::PickMenuItem(32773); });
-  EXPECT_EQ(popup->TrackPopupMenu(TPM_RETURNCMD, 5, 6, &host), 32773);
+  EXPECT_EQ(popup->TrackPopupMenu(TPM_RETURNCMD, 5, 6, &host_), 32773);
   EXPECT_FALSE(qv::ui::OpenMenu().open);
-
-  // Other input dismisses the menu and is dropped; a command it has not is refused.
   user.Then([] {
         EXPECT_TRUE(qv::ui::TakeSnapshot().menu.open);
         qv::ui::PickMenuItem(99);
       })
-      .Then([&] { qv::ui::ClickAt(host.Handle()); });
-  EXPECT_EQ(popup->TrackPopupMenu(TPM_RIGHTBUTTON, 0, 0, &host), FALSE);
+      .Then([&] { qv::ui::ClickAt(host_.Handle()); });
+  EXPECT_EQ(popup->TrackPopupMenu(TPM_RIGHTBUTTON, 0, 0, &host_), FALSE);
   ASSERT_EQ(qv::ui::InputProblems().size(), 2u);
   EXPECT_NE(qv::ui::InputProblems()[0].find("no command 99"), std::string::npos);
   EXPECT_NE(qv::ui::InputProblems()[1].find("dismissed"), std::string::npos);
-  qv::ui::ClearInputProblems();
 
-  // A pick sends the command to the owner; the menu's handle names nothing once destroyed.
   HMENU handle = menu.GetSafeHmenu();
   user.Then([] { qv::ui::PickMenuItem(32771); });
   g_log.clear();
-  EXPECT_EQ(popup->TrackPopupMenu(0, 0, 0, &host), TRUE);
-  EXPECT_EQ(g_log, (std::vector<std::string>{"host 32771"}));
+  EXPECT_EQ(popup->TrackPopupMenu(0, 0, 0, &host_), TRUE);
+  EXPECT_EQ(g_log, (Texts{"host 32771"}));
   menu.DestroyMenu();
-  EXPECT_FALSE(qv::ui::IsMenu(handle));
+  EXPECT_FALSE(qv::ui::IsMenu(handle));  // the handle names nothing once destroyed
 }
 
 }  // namespace

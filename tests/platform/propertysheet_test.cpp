@@ -13,6 +13,7 @@
 #include "platform/ui/Controls.h"
 #include "platform/ui/Ui.h"
 #include "tests/support/Support.h"
+#include "tests/support/WindowTree.h"
 
 namespace {
 
@@ -55,12 +56,10 @@ class BorderPage final : public COlePropertyPage {
   HRESULT OnApply() override {
     for (const qv::com::ComPtr<IUnknown>& object : GetObjects()) {
       qv::com::ComPtr<IDispatch> dispatch;
-      if (FAILED(object.As(IID_IDispatch, &dispatch)))
-        return E_FAIL;
       VARIANT value[] = {VARIANT::FromShort(border_)};
-      HRESULT result = dispatch->Invoke(DISPID_BORDERSTYLE, DISPATCH_PROPERTYPUT, value, nullptr);
-      if (FAILED(result))
-        return result;
+      if (FAILED(object.As(IID_IDispatch, &dispatch)) ||
+          FAILED(dispatch->Invoke(DISPID_BORDERSTYLE, DISPATCH_PROPERTYPUT, value, nullptr)))
+        return E_FAIL;
     }
     return S_OK;
   }
@@ -117,23 +116,7 @@ class PropertySheet : public ::testing::Test {
     qv::ui::ClearInputProblems();
     EXPECT_TRUE(qv::ui::ModalWindows().empty());
   }
-  static qv::ui::WindowState Sheet() {
-    qv::ui::Snapshot s = qv::ui::TakeSnapshot();
-    EXPECT_EQ(s.modals.size(), 1u);
-    return s.modals.empty() ? qv::ui::WindowState{} : s.modals.back();
-  }
-  static bool ApplyEnabled() {
-    const qv::ui::WindowState sheet = Sheet();
-    const qv::ui::WindowState* apply = sheet.Find(ID_APPLY_NOW);
-    EXPECT_NE(apply, nullptr);
-    return apply != nullptr && apply->enabled;
-  }
-  static void ClickBorder() {
-    const qv::ui::WindowState sheet = Sheet();
-    const qv::ui::WindowState* check = sheet.Find(kBorderCheck);
-    ASSERT_NE(check, nullptr);
-    qv::ui::ClickAt(check->handle);
-  }
+  static void ClickBorder() { qv::ui::ClickAt(TopControl(kBorderCheck).handle); }
   SHORT Border() const { return widget_->GetBorderStyle(); }
 
   SheetResources resources_;
@@ -144,35 +127,31 @@ class PropertySheet : public ::testing::Test {
 TEST_F(PropertySheet, OffersApplyWhileAPageHoldsChangesAndSwitchesPagesByTab) {
   user_
       .Then([&] {
-        qv::ui::WindowState sheet = Sheet();
-        EXPECT_EQ(sheet.text, "Widget Properties");
-        const qv::ui::WindowState* tabs = sheet.Find(AFX_IDC_TAB_CONTROL);
-        ASSERT_NE(tabs, nullptr);
-        EXPECT_EQ(tabs->lines, (std::vector<std::string>{"Border", "Other"}));
-        EXPECT_EQ(tabs->selection, 0);
-        EXPECT_NE(sheet.Find(kBorderCheck), nullptr);
-        EXPECT_FALSE(ApplyEnabled());
+        EXPECT_EQ(qv::ui::TakeSnapshot().modals.size(), 1u);
+        EXPECT_EQ(TopWindow().text, "Widget Properties");
+        EXPECT_EQ(TopControl(AFX_IDC_TAB_CONTROL).lines,
+                  (std::vector<std::string>{"Border", "Other"}));
+        EXPECT_EQ(TopControl(AFX_IDC_TAB_CONTROL).selection, 0);
+        EXPECT_FALSE(TopControl(ID_APPLY_NOW).enabled);
         ClickBorder();
       })
       .Then([&] {
-        EXPECT_TRUE(ApplyEnabled());
+        EXPECT_TRUE(TopControl(ID_APPLY_NOW).enabled);
         EXPECT_EQ(Border(), 0) << "written before Apply";
         qv::ui::Click(ID_APPLY_NOW);
       })
       .Then([&] {
         EXPECT_EQ(Border(), 1);
-        EXPECT_FALSE(ApplyEnabled());
+        EXPECT_FALSE(TopControl(ID_APPLY_NOW).enabled);
         qv::ui::Select(AFX_IDC_TAB_CONTROL, 1);
       })
       .Then([&] {
-        qv::ui::WindowState sheet = Sheet();
+        qv::ui::WindowState sheet = TopWindow();
         EXPECT_EQ(sheet.Find(AFX_IDC_TAB_CONTROL)->selection, 1);
         EXPECT_EQ(sheet.Find(kBorderCheck), nullptr) << "the first page is still shown";
-        bool other = false;
-        for (const qv::ui::WindowState& child : sheet.children)
-          if (child.id == kOtherPage && !child.children.empty())
-            other = child.children[0].text == "Nothing else";
-        EXPECT_TRUE(other);
+        const qv::ui::WindowState* other = sheet.Find(kOtherPage);
+        ASSERT_TRUE(other != nullptr && !other->children.empty());
+        EXPECT_EQ(other->children[0].text, "Nothing else");
         qv::ui::Key(0, VK_ESCAPE);
       });
   Show();

@@ -8,6 +8,7 @@
 #include "platform/registry/Hive.h"
 #include "platform/registry/Registry.h"
 #include "tests/TestWorld.h"
+#include "tests/support/Support.h"
 
 namespace {
 
@@ -16,6 +17,8 @@ const char kInstall[] = "SOFTWARE\\Arvex\\Quovant\\QVNX\\Install";
 std::string HivePath(TestWorld& world, const char* computer, const char* file) {
   return world.World().RegistryDir(computer) + "/" + file;
 }
+
+const char kAppKey[] = "Arvex\\Quovant\\QVNX\\QVccfg";
 
 std::string Query(HKEY key, const char* name, LONG* error) {
   char buffer[64] = {};
@@ -71,7 +74,7 @@ TEST(Registry, RemoteValuesAndConnections) {
   LONG error = 0;
   EXPECT_EQ("D:\\Apps\\Main", Query(key, "main path", &error));
   EXPECT_EQ(ERROR_SUCCESS, error);
-  Query(key, "Other", &error);
+  EXPECT_EQ("", Query(key, "Other", &error));
   EXPECT_EQ(ERROR_FILE_NOT_FOUND, error);
 
   char small[4];
@@ -137,14 +140,12 @@ TEST(Registry, DeletesAndEnumeratesKeys) {
   EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegDeleteKeyA(key, "Beta\\{x-11d1}"));
   RegCloseKey(key);
   ASSERT_TRUE(qv::FlushRegistry());
-  std::string hive;
-  ASSERT_TRUE(qv::ReadHostFile(HivePath(world, "ADMIN7", "HKLM.reg"), &hive));
   EXPECT_EQ(
       "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\P\\Beta]\r\n\r\n"
       "[HKEY_LOCAL_MACHINE\\Software\\P\\alpha]\r\n\r\n"
       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\{1}\\InprocServer32]\r\n"
       "@=\"C:\\\\M.OCX\"\r\n",
-      hive);
+      FileBytes(HivePath(world, "ADMIN7", "HKLM.reg")));
   EXPECT_EQ(ERROR_ACCESS_DENIED, RegDeleteKeyA(HKEY_CLASSES_ROOT, nullptr));
   EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyA(HKEY_CLASSES_ROOT, "CLSID\\{1}\\InprocServer32"));
   EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyA(HKEY_CLASSES_ROOT, "CLSID\\{1}"));
@@ -157,8 +158,7 @@ TEST(Registry, UnreachableComputerAndDamagedHive) {
   TestWorld world;
   std::string ini;
   ASSERT_TRUE(qv::ReadHostFile(world.Dir() + "/world.ini", &ini));
-  std::size_t at = ini.find("Reachable=1");  // CORE1 comes first
-  ini.replace(at, 11, "Reachable=0");
+  ini.replace(ini.find("Reachable=1"), 11, "Reachable=0");  // CORE1 comes first
   ASSERT_TRUE(qv::WriteHostFileAtomic(world.Dir() + "/world.ini", ini));
   std::string why;
   auto cut = qv::World::Open(world.Dir(), &why);
@@ -179,9 +179,7 @@ TEST(Registry, UnreachableComputerAndDamagedHive) {
   const BYTE value[] = "v";
   EXPECT_EQ(ERROR_BADDB, RegSetValueExA(root, "x", 0, REG_SZ, value, sizeof value));
   EXPECT_TRUE(qv::FlushRegistry());
-  std::string bytes;
-  ASSERT_TRUE(qv::ReadHostFile(hive, &bytes));
-  EXPECT_EQ(damaged, bytes);
+  EXPECT_EQ(damaged, FileBytes(hive));
   std::vector<std::string> problems = qv::TakeRegistryProblems();
   ASSERT_EQ(problems.size(), 1u);
   EXPECT_NE(std::string::npos, problems[0].find("is damaged (line 3:"));
@@ -192,7 +190,7 @@ TEST(Registry, UnreachableComputerAndDamagedHive) {
 TEST(AppProfile, ValuesLieUnderTheApplicationKey) {
   TestWorld world;
   qv::AppProfile profile;
-  profile.SetRegistryKey("Arvex\\Quovant\\QVNX\\QVccfg");
+  profile.SetRegistryKey(kAppKey);
   EXPECT_EQ("none", profile.GetProfileString("", "Item0", "none"));
   EXPECT_TRUE(profile.WriteProfileString("", "Item0", "Add new form"));
   EXPECT_TRUE(profile.WriteProfileString("", "Item1", "Office \"survey\""));
@@ -205,12 +203,10 @@ TEST(AppProfile, ValuesLieUnderTheApplicationKey) {
   EXPECT_FALSE(profile.WriteProfileString("", "Bad", "two\nlines"));
   ASSERT_TRUE(qv::FlushRegistry());
 
-  std::string bytes;
-  ASSERT_TRUE(qv::ReadHostFile(HivePath(world, "ADMIN7", "HKCU.reg"), &bytes));
   EXPECT_EQ(
       "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Arvex\\Quovant\\QVNX\\QVccfg]\r\n"
       "\"Item1\"=\"Office \\\"survey\\\"\"\r\n\"LastViewType\"=dword:00000003\r\n",
-      bytes);
+      FileBytes(HivePath(world, "ADMIN7", "HKCU.reg")));
   // Another program's change to the file is seen.
   ASSERT_TRUE(qv::WriteHostFileAtomic(
       HivePath(world, "ADMIN7", "HKCU.reg"),
@@ -222,12 +218,10 @@ TEST(AppProfile, ValuesLieUnderTheApplicationKey) {
   EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegOpenKeyExA(HKEY_LOCAL_MACHINE, kInstall, 0, 0, &key));
 }
 
-}  // namespace
-
 TEST(Registry, AHiveThatCannotBeReadOrLiesOutsideTheWorldIsLeftAlone) {
   TestWorld world;
   qv::AppProfile profile;
-  profile.SetRegistryKey("Arvex\\Quovant\\QVNX\\QVccfg");
+  profile.SetRegistryKey(kAppKey);
   // Something that is not a file where the user's hive belongs: nothing reads or replaces it.
   const std::string hive = HivePath(world, "ADMIN7", "HKCU.reg");
   std::filesystem::create_directory(hive);
@@ -248,11 +242,11 @@ TEST(Registry, AHiveThatCannotBeReadOrLiesOutsideTheWorldIsLeftAlone) {
   std::filesystem::create_directory_symlink(outside, world.World().RegistryDir("ADMIN7"));
   EXPECT_FALSE(profile.WriteProfileString("", "Item0", "Add new form"));
   EXPECT_TRUE(qv::FlushRegistry());
-  std::string bytes;
-  ASSERT_TRUE(qv::ReadHostFile(outside + "/HKCU.reg", &bytes));
-  EXPECT_EQ("REGEDIT4\r\n", bytes);
+  EXPECT_EQ("REGEDIT4\r\n", FileBytes(outside + "/HKCU.reg"));
   problems = qv::TakeRegistryProblems();
   ASSERT_EQ(problems.size(), 1u);
   EXPECT_NE(problems[0].find("lies outside the world"), std::string::npos) << problems[0];
   std::filesystem::remove_all(outside);
 }
+
+}  // namespace
