@@ -34,10 +34,7 @@ class QuestionDialog : public EditorFixture {
     CQuestionDlg dialog(nullptr, editMode, entry, &entries_);
     int result = static_cast<int>(dialog.DoModal());
     dirty_ = dialog.GetDirty();
-    EXPECT_EQ(user_.Pending(), 0u) << "steps left over";
-    EXPECT_EQ(user_.RanOut(), 0) << "the dialog waited for input that never came";
-    for (const std::string& problem : ui::InputProblems())
-      ADD_FAILURE() << "input problem: " << problem;
+    Finished();
     return result;
   }
   // A step that expects the message box, answers it and then sees the focus on `focusId`.
@@ -55,7 +52,6 @@ class QuestionDialog : public EditorFixture {
   CFormField* floor_ = nullptr;
   int dirty_ = -1;
 };
-
 }  // namespace
 
 TEST_F(QuestionDialog, ChecksInOrderAndOnlyTheHyphenMovesTheFocus) {
@@ -187,13 +183,4 @@ TEST_F(QuestionDialog, NextOnAnUnchangedListOpensItsItemsAndEndsWithOkEvenOnCanc
   EXPECT_EQ(Run(1, floor_), IDOK);
   EXPECT_EQ(dirty_, 0);
   EXPECT_EQ(Describe(*floor_), "LISTBOX NR Floor|Which floor?|[Ground][First]|");
-
-  // The edit-list radio is type 2.
-  user_.Then([] {
-    ui::Click(IDC_COMBO_EDIT_LIST);
-    ui::Click(IDOK);
-  });
-  user_.Then([] { ui::Click(IDOK); });
-  EXPECT_EQ(Run(1, floor_), IDOK);
-  EXPECT_EQ(floor_->controlType, CFormField::kEditList);
 }

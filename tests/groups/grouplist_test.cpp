@@ -50,11 +50,8 @@ TEST_F(GroupList, WorkedExampleAndNewSectionNames) {
   EXPECT_EQ("Site survey: Hardware Location;Desk check: Hardware;", Describe(again));
   again.AddGroup("Third", {});
   again.AddGroup("Fourth", {"X"});
-  CFormGroup* last = nullptr;
-  for (CFormGroup* g = again.GetFirstGroup(); g != nullptr; g = again.GetNextGroup())
-    last = g;
-  ASSERT_NE(nullptr, last);
-  EXPECT_EQ("Group4", last->GetSectionName());
+  ASSERT_NE(nullptr, again.FindGroupWithForm("X", "Fourth"));
+  EXPECT_EQ("Group4", again.FindGroupWithForm("X", "Fourth")->GetSectionName());
   EXPECT_EQ(4, again.GetGroupCount());
   again.Save();
   EXPECT_EQ(

@@ -178,6 +178,7 @@ TEST_F(Control, TheTimerKeepsTheToolbarCurrentAndTheAddNewRowDisablesCommands) {
   Run();
 }
 
+// (That a press hides the tip and its prompt is the browser tests'.)
 TEST_F(Control, HoveringAButtonShowsItsTipAndTellsTheConsoleItsPrompt) {
   Open();
   qv::ui::SetIdleStatusText("Ready");
@@ -201,23 +202,6 @@ TEST_F(Control, HoveringAButtonShowsItsTipAndTellsTheConsoleItsPrompt) {
       })
       .Then([&] {
         EXPECT_FALSE(Button(kMultipleForms).tipShown);
-        EXPECT_EQ(qv::ui::TakeSnapshot().status, "Ready");
-        qv::ui::SelectAt(ListHandle(), Row("Office survey"));
-        Tick();
-      })
-      // A press hides the tip: the prompt does not outlive the dialog the button opened.
-      .Then([&] { qv::ui::Hover(bar, ButtonIndex(kModify)); })
-      .Then([&] {
-        EXPECT_EQ(qv::ui::TakeSnapshot().status, "Modify a Form");
-        qv::ui::ClickAt(bar, ButtonIndex(kModify));
-      })
-      .Then([&] {
-        ASSERT_NE(qv::ui::TakeSnapshot().Top(), nullptr);
-        EXPECT_FALSE(Button(kModify).tipShown);
-        qv::ui::CloseWindow();
-      })
-      .Then([&] {
-        EXPECT_TRUE(qv::ui::TakeSnapshot().modals.empty());
         EXPECT_EQ(qv::ui::TakeSnapshot().status, "Ready");
       });
   Run();
@@ -255,14 +239,13 @@ TEST_F(Control, PresentationsAndTheirRadioMarksAndTheSettingsKeptAtTheEnd) {
   Close();
   qv::FlushRegistry();
   const std::string hive = FileBytes(world_.World().RegistryDir("ADMIN7") + "/HKCU.reg");
-  EXPECT_NE(hive.find("\"LastViewType\"=dword:00000003\r\n"), std::string::npos) << hive;
-  EXPECT_NE(hive.find("\"NameColWidth\"=dword:00000096\r\n"), std::string::npos) << hive;
-  EXPECT_NE(hive.find("\"DescColWidth\"=dword:000000c0\r\n"), std::string::npos) << hive;
-  EXPECT_NE(hive.find("\"Item0\"=\"Add new form\"\r\n\"Item1\"=\"New starters\"\r\n"
-                      "\"Item2\"=\"Office survey\"\r\n\"Item3\"=\"Asset tag\"\r\n"
-                      "\"Item4\"=\"Contact details\"\r\n"),
-            std::string::npos)
-      << hive;
+  for (const char* kept :
+       {"\"LastViewType\"=dword:00000003\r\n", "\"NameColWidth\"=dword:00000096\r\n",
+        "\"DescColWidth\"=dword:000000c0\r\n",
+        "\"Item0\"=\"Add new form\"\r\n\"Item1\"=\"New starters\"\r\n\"Item2\"=\"Office "
+        "survey\"\r\n"
+        "\"Item3\"=\"Asset tag\"\r\n\"Item4\"=\"Contact details\"\r\n"})
+    EXPECT_NE(hive.find(kept), std::string::npos) << kept << " in " << hive;
   // The next control starts where this one ended.
   Open();
   EXPECT_EQ(ListState().style & LVS_TYPEMASK, LVS_LIST);

@@ -71,13 +71,13 @@ class Scheduling : public ScriptedConsole {
   int list_ = 0, bar_ = 0;
 };
 
+// The configuration, the tasks and the script of a form scheduled twice are the console
+// commands' tests; here, the hand-over, and the pop-up menu's and the toolbar's ways.
 TEST_F(Scheduling, AFormIsScheduledOnceAndThenHandedOverWithItsConfiguration) {
   Start();
   user_.Then([&] { qv::ui::RightClickAt(list_, Row("Office survey")); })
       .Then([] { qv::ui::PickMenuItem(kSchedule); })
       .Then([&] {
-        EXPECT_EQ(world_.Bytes(kScripts + "Office survey.ini"), kSurveyScript);
-        EXPECT_EQ(Database(), ConsoleDatabase(4, kSurveyConfig + "task 3 \"Office survey\" 2\n"));
         EXPECT_EQ(sink_->classRequests, Texts{"{AF21E513-8690-11D0-BE62-00A0C91EF7B9}"});
         TaskRecord handed{};  // the name and the configuration, nothing else
         std::strcpy(handed.name, "Office survey");
@@ -85,15 +85,11 @@ TEST_F(Scheduling, AFormIsScheduledOnceAndThenHandedOverWithItsConfiguration) {
         EXPECT_EQ(std::memcmp(&LastHandOver().record, &handed, sizeof handed), 0);
         EXPECT_EQ(LastHandOver().frameWindow, control_->GetFrame()->Handle());
         EXPECT_EQ(LastHandOver().taskId, 3);
-        // Scheduled now: the toolbar's Schedule adds no configuration and rewrites the script.
-        std::filesystem::remove(world_.Host(kScripts + "Office survey.ini"));
       });
   Press(kScheduleButton);
   user_.Then([&] {
-    EXPECT_EQ(world_.Bytes(kScripts + "Office survey.ini"), kSurveyScript);
     EXPECT_EQ(Database(), ConsoleDatabase(5, kSurveyConfig + "task 3 \"Office survey\" 2\n"
                                                              "task 4 \"Office survey\" 2\n"));
-    EXPECT_EQ(host_->HandedOver().size(), 2u);
     EXPECT_EQ(ListState().selection, Row("Office survey"));
   });
   Run();
