@@ -327,7 +327,9 @@ TEST_F(Control, OnCommandCarriesOutOnlyItsFiveCommands) {
         Command(kProperties);
       })
       .Then([] {
-        EXPECT_EQ(qv::ui::TakeSnapshot().Top()->text, "Select Multiple Forms to Distribute");
+        qv::ui::Snapshot s = qv::ui::TakeSnapshot();
+        ASSERT_NE(s.Top(), nullptr) << "no dialog";
+        EXPECT_EQ(s.Top()->text, "Select Multiple Forms to Distribute");
         qv::ui::Click(IDCANCEL);
       })
       .Then([&] { EXPECT_EQ(ListState().selection, Row("New starters")); });

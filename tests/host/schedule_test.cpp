@@ -285,41 +285,21 @@ TEST_F(Scheduling, AScheduledGroupKeepsItselfAndItsFormsUntilItsTaskIsRemoved) {
   Run();
 }
 
-// A name that holds a backslash could never have had a script (the writer refuses it), so its
-// deletion removes no file outside the scripts folder, nor one in a folder below it.
-TEST_F(Scheduling, DeletingANameWithABackslashRemovesNoOtherFile) {
+// A name that can have no script is scheduled as the view asks, and the console says at once
+// that the task cannot run, and why; a name longer than a task's name field makes no task.
+// Since a name that holds a backslash could never have had a script, its deletion removes no
+// file outside the scripts folder, nor one in a folder below it.
+TEST_F(Scheduling, NamesThatCanHaveNoScriptAreToldSoAndTouchNoOtherFile) {
+  const std::string longName(301, 'g');
   const std::string mainFile = "\\\\CORE1\\QVMAIN\\Other.ini", subFile = kScripts + "sub\\x.ini";
+  world_.Put(kShare + "FRM8.FRM", "[Form]\r\nFormName=What?\r\n");
   world_.Put(kShare + "FRM9.FRM", "[Form]\r\nFormName=..\\Other\r\n");
-  world_.Put(kGroupFile, kNewStarters + "[Group2]\r\nName=sub\\x\r\nForm1=Asset tag\r\n");
+  world_.Put(kGroupFile,
+             kNewStarters + "[Group2]\r\nName=" + longName +
+                 "\r\nForm1=Asset tag\r\n[Group3]\r\nName=sub\\x\r\nForm1=Asset tag\r\n");
   world_.Put(mainFile, "main");
   std::filesystem::create_directories(world_.Host(kScripts + "sub"));
   world_.Put(subFile, "sub");
-  Start();
-  AddConfiguration("..\\Other");
-  AddConfiguration("sub\\x");
-  for (const char* name : {"..\\Other", "sub\\x"}) {
-    OnRow(name, kDelete);
-    Box("Delete '" + std::string(name) + "'?", IDYES);
-  }
-  user_.Then([&] {
-    EXPECT_TRUE(qv::ui::TakeSnapshot().modals.empty());
-    // Both were deleted, with their configurations, and the files their names would reach
-    // are untouched.
-    EXPECT_FALSE(world_.Exists(kShare + "FRM9.FRM"));
-    EXPECT_EQ(world_.Bytes(kGroupFile), kNewStarters);
-    EXPECT_EQ(Database(), ConsoleDatabase(4, ""));
-    EXPECT_EQ(world_.Bytes(mainFile), "main");
-    EXPECT_EQ(world_.Bytes(subFile), "sub");
-  });
-  Run();
-}
-
-// A name that can have no script is scheduled as the view asks, and the console says at once
-// that the task cannot run, and why; a name longer than a task's name field makes no task.
-TEST_F(Scheduling, ANameWithoutAScriptIsToldThatItsTaskCannotRun) {
-  const std::string longName(301, 'g');
-  world_.Put(kShare + "FRM9.FRM", "[Form]\r\nFormName=What?\r\n");
-  world_.Put(kGroupFile, kNewStarters + "[Group2]\r\nName=" + longName + "\r\nForm1=Asset tag\r\n");
   Start();
   std::map<std::string, std::string> before;
   OnRow("What?", kSchedule);
@@ -338,6 +318,23 @@ TEST_F(Scheduling, ANameWithoutAScriptIsToldThatItsTaskCannotRun) {
     EXPECT_TRUE(qv::ui::TakeSnapshot().modals.empty());
     EXPECT_EQ(Changed(before, Files()), Texts{});
     EXPECT_EQ(host_->HandedOver().size(), 1u);
+    AddConfiguration("..\\Other");
+    AddConfiguration("sub\\x");
+  });
+  for (const char* name : {"..\\Other", "sub\\x"}) {
+    OnRow(name, kDelete);
+    Box("Delete '" + std::string(name) + "'?", IDYES);
+  }
+  user_.Then([&] {
+    // Both were deleted, with their configurations; the files their names would reach stay.
+    EXPECT_FALSE(world_.Exists(kShare + "FRM9.FRM"));
+    EXPECT_EQ(world_.Bytes(kGroupFile),
+              kNewStarters + "[Group2]\r\nName=" + longName + "\r\nForm1=Asset tag\r\n");
+    EXPECT_EQ(Database(), ConsoleDatabase(6,
+                                          "config 2 1 \"What?\" 9 \"What?.ini\"\n"
+                                          "task 3 \"What?\" 2\n"));
+    EXPECT_EQ(world_.Bytes(mainFile), "main");
+    EXPECT_EQ(world_.Bytes(subFile), "sub");
   });
   Run();
 }
