@@ -28,7 +28,7 @@ const std::string kScripts = "\\\\CORE1\\QVMAIN\\SCRIPTS\\";
 const std::string kSurveyScript = GoldenFile("office-survey.ini");
 const std::string kNewStarters =
     "[Group1]\r\nName=New starters\r\nForm1=Asset tag\r\nForm2=Contact details\r\n";
-// The console database's line of the first configuration scheduling adds, and a refusal.
+// The database lines of the first configuration a schedule adds, and a refusal.
 const std::string kSurveyConfig = "config 2 1 \"Office survey\" 17 \"Office survey.ini\"\n";
 const std::string kStartersConfig = "config 2 1 \"New starters\" 16 \"New starters.ini\"\n";
 const std::string kAssetTagRefused =
@@ -40,6 +40,7 @@ class Scheduling : public ScriptedConsole {
   Scheduling() : host_(qv::com::MakeObject<CConsoleTaskHost>()) { sink_->host = host_.Get(); }
   ~Scheduling() override { Close(); }
 
+  // Opens the control and notes the handles of its list and toolbar.
   void Start() {
     Open();
     list_ = ListHandle();
@@ -59,6 +60,7 @@ class Scheduling : public ScriptedConsole {
       Command(id);
     });
   }
+  // Steps: the timer ticks (the toolbar's states follow), then the user presses `button`.
   void Press(UINT button) {
     user_.Then([] { Tick(); }).Then([this, button] { qv::ui::ClickAt(bar_, ButtonIndex(button)); });
   }
