@@ -37,6 +37,10 @@ class EditorFixture : public ::testing::Test {
       previewed_ = dialog.GetPreviewed();
     }
     EXPECT_EQ(doc_.GetCurrentForm(), nullptr);
+    Finished();
+  }
+  // After a dialog's run: every step was taken, none was missing, all input was carried out.
+  void Finished() {
     EXPECT_EQ(user_.Pending(), 0u) << "steps left over";
     EXPECT_EQ(user_.RanOut(), 0) << "the dialogs waited for input that never came";
     for (const std::string& problem : qv::ui::InputProblems())

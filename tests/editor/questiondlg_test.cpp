@@ -19,21 +19,14 @@ constexpr const char* kHyphen =
 class QuestionDialog : public EditorFixture {
  protected:
   QuestionDialog() {
-    room_ = AddEntry("Room number", "{Room}", CFormField::kEditBox);
-    entries_.push_back(std::make_unique<CFormField>());
-    entries_.back()->kind = CFormField::kSeparator;
-    entries_.back()->marker = true;
-    floor_ = AddEntry("Which floor?", "Floor", CFormField::kFixedList);
-    floor_->AddItem("Ground");
-    floor_->AddItem("First");
+    room_ = AddEntry(Question(CFormField::kEditBox, "{Room}", "Room number", false));
+    AddEntry(Marker(CFormField::kSeparator));
+    floor_ = AddEntry(
+        Question(CFormField::kFixedList, "Floor", "Which floor?", false, "", {"Ground", "First"}));
   }
-  CFormField* AddEntry(const char* text, const char* inventory, int type) {
-    entries_.push_back(std::make_unique<CFormField>());
-    CFormField* entry = entries_.back().get();
-    entry->questionText = text;
-    entry->inventoryName = inventory;
-    entry->controlType = type;
-    return entry;
+  CFormField* AddEntry(std::unique_ptr<CFormField> entry) {
+    entries_.push_back(std::move(entry));
+    return entries_.back().get();
   }
 
   // Runs the dialog as the form editor does and returns its result; the dirty flag is kept.
@@ -41,10 +34,7 @@ class QuestionDialog : public EditorFixture {
     CQuestionDlg dialog(nullptr, editMode, entry, &entries_);
     int result = static_cast<int>(dialog.DoModal());
     dirty_ = dialog.GetDirty();
-    EXPECT_EQ(user_.Pending(), 0u) << "steps left over";
-    EXPECT_EQ(user_.RanOut(), 0) << "the dialog waited for input that never came";
-    for (const std::string& problem : ui::InputProblems())
-      ADD_FAILURE() << "input problem: " << problem;
+    Finished();
     return result;
   }
   // A step that expects the message box, answers it and then sees the focus on `focusId`.
@@ -62,7 +52,6 @@ class QuestionDialog : public EditorFixture {
   CFormField* floor_ = nullptr;
   int dirty_ = -1;
 };
-
 }  // namespace
 
 TEST_F(QuestionDialog, ChecksInOrderAndOnlyTheHyphenMovesTheFocus) {
@@ -73,29 +62,28 @@ TEST_F(QuestionDialog, ChecksInOrderAndOnlyTheHyphenMovesTheFocus) {
     EXPECT_EQ(Control(IDC_EDIT_BOX).checked, BST_CHECKED);
     EXPECT_EQ(Control(1).text, "&Finish");
     EXPECT_TRUE(Control(1).isDefault);
-    // " - " is looked at before the empty question text.
-    ui::Type(IDC_INVENTORY_NAME, "Left - Right");
-    ui::Click(IDC_QUESTION_TEXT);
-    ui::Key(IDC_QUESTION_TEXT, VK_RETURN);
   });
-  Rejected(kHyphen, IDC_INVENTORY_NAME);
-  user_.Then([] {
-    ui::Type(IDC_INVENTORY_NAME, "Left-Right");  // a hyphen not between two blanks is allowed
-    ui::Click(IDC_QUESTION_TEXT);
-    ui::Key(IDC_QUESTION_TEXT, VK_RETURN);
-  });
-  Rejected(kFilledIn, IDC_QUESTION_TEXT);
-  user_.Then([] {
-    ui::Type(IDC_QUESTION_TEXT, "ROOM NUMBER");
-    ui::Key(IDC_QUESTION_TEXT, VK_RETURN);
-  });
-  Rejected(kDuplicateText, IDC_QUESTION_TEXT);
-  user_.Then([] {
-    ui::Type(IDC_QUESTION_TEXT, "Desk");
-    ui::Type(IDC_INVENTORY_NAME, "fLOOR");
-    ui::Key(IDC_INVENTORY_NAME, VK_RETURN);
-  });
-  Rejected(kDuplicateId, IDC_INVENTORY_NAME);
+  // Each try: the texts typed (null: as they were), Enter in the question text, the refusal
+  // and where the focus is then. " - " is looked at before the empty question text, and a
+  // hyphen not between two blanks is allowed.
+  const struct {
+    const char *question, *inventory, *refusal;
+    int focus;
+  } tries[] = {{nullptr, "Left - Right", kHyphen, IDC_INVENTORY_NAME},
+               {nullptr, "Left-Right", kFilledIn, IDC_QUESTION_TEXT},
+               {"ROOM NUMBER", nullptr, kDuplicateText, IDC_QUESTION_TEXT},
+               {"Desk", "fLOOR", kDuplicateId, IDC_QUESTION_TEXT}};
+  for (const auto& t : tries) {
+    user_.Then([t] {
+      if (t.question != nullptr)
+        ui::Type(IDC_QUESTION_TEXT, t.question);
+      if (t.inventory != nullptr)
+        ui::Type(IDC_INVENTORY_NAME, t.inventory);
+      ui::Click(IDC_QUESTION_TEXT);
+      ui::Key(IDC_QUESTION_TEXT, VK_RETURN);
+    });
+    Rejected(t.refusal, t.focus);
+  }
   user_.Then([] {
     ui::Type(IDC_INVENTORY_NAME, "Desk-Side");
     ui::Type(IDC_QUESTION_DESCRIPTION, "Where you sit");
@@ -112,15 +100,10 @@ TEST_F(QuestionDialog, ChecksInOrderAndOnlyTheHyphenMovesTheFocus) {
   });
   EXPECT_EQ(Run(0, &fresh), IDOK);
   EXPECT_EQ(dirty_, 1);
-  EXPECT_EQ(fresh.questionText, "Desk");
-  EXPECT_EQ(fresh.inventoryName, "Desk-Side");
-  EXPECT_EQ(fresh.description, "Where you sit");
-  EXPECT_EQ(fresh.controlType, CFormField::kEditBox);
-  EXPECT_TRUE(fresh.required);
-  EXPECT_TRUE(fresh.items.empty());
+  EXPECT_EQ(Describe(fresh), "EDIT R Desk-Side|Desk||Where you sit");
 }
 
-TEST_F(QuestionDialog, FinishAtOnceIsCleanAndHelpAsksForContext101) {
+TEST_F(QuestionDialog, FinishAtOnceIsCleanHelpAsksForContext101AndNoTypeStaysNone) {
   CFormField fresh;
   int helpBefore = qv::LastHelpRequest().count;
   user_.Then([] {
@@ -133,8 +116,19 @@ TEST_F(QuestionDialog, FinishAtOnceIsCleanAndHelpAsksForContext101) {
   EXPECT_EQ(qv::LastHelpRequest().count, helpBefore + 2);
   EXPECT_EQ(qv::LastHelpRequest().command, HELP_CONTEXT);
   EXPECT_EQ(qv::LastHelpRequest().data, 101u);
-  EXPECT_EQ(fresh.questionText, "");
-  EXPECT_EQ(fresh.controlType, CFormField::kNoControl);
+  EXPECT_EQ(Describe(fresh), "NONE NR |||");
+
+  // An entry without a type shows no radio button and keeps its type.
+  CFormField* bare = AddEntry(Question(CFormField::kNoControl, "Notes", "Notes", false));
+  user_.Then([] {
+    for (int radio : {IDC_EDIT_BOX, IDC_COMBO_EDIT_LIST, IDC_COMBO_FIXED_LIST})
+      EXPECT_EQ(Control(radio).checked, BST_UNCHECKED) << radio;
+    EXPECT_EQ(Control(1).text, "&Finish");
+    ui::Type(IDC_QUESTION_TEXT, "Other notes");
+    ui::Click(IDOK);
+  });
+  EXPECT_EQ(Run(1, bare), IDOK);
+  EXPECT_EQ(Describe(*bare), "NONE NR Notes|Other notes||");
 }
 
 TEST_F(QuestionDialog, EditSkipsItsOwnEntryAndCancelPutsTheTextsBack) {
@@ -152,8 +146,7 @@ TEST_F(QuestionDialog, EditSkipsItsOwnEntryAndCancelPutsTheTextsBack) {
   });
   EXPECT_EQ(Run(1, room_), IDOK);
   EXPECT_EQ(dirty_, 1);
-  EXPECT_EQ(room_->inventoryName, "Room");
-  EXPECT_TRUE(room_->required);
+  EXPECT_EQ(Describe(*room_), "EDIT R Room|Room number||");
 
   // A rejected duplicate, then Cancel: the record gets its earlier texts back.
   user_.Then([] {
@@ -166,29 +159,12 @@ TEST_F(QuestionDialog, EditSkipsItsOwnEntryAndCancelPutsTheTextsBack) {
   user_.Then([] { ui::Key(IDC_QUESTION_TEXT, VK_ESCAPE); });
   EXPECT_EQ(Run(1, room_), IDCANCEL);
   EXPECT_EQ(dirty_, 0);
-  EXPECT_EQ(room_->questionText, "Room number");
-  EXPECT_EQ(room_->inventoryName, "Room");
-  EXPECT_EQ(room_->description, "");
-}
-
-TEST_F(QuestionDialog, AnEntryWithoutTypeShowsNoRadioAndKeepsItsType) {
-  CFormField* bare = AddEntry("Notes", "Notes", CFormField::kNoControl);
-  user_.Then([] {
-    for (int radio : {IDC_EDIT_BOX, IDC_COMBO_EDIT_LIST, IDC_COMBO_FIXED_LIST})
-      EXPECT_EQ(Control(radio).checked, BST_UNCHECKED) << radio;
-    EXPECT_EQ(Control(1).text, "&Finish");
-    ui::Type(IDC_QUESTION_TEXT, "Other notes");
-    ui::Click(IDOK);
-  });
-  EXPECT_EQ(Run(1, bare), IDOK);
-  EXPECT_EQ(bare->questionText, "Other notes");
-  EXPECT_EQ(bare->controlType, CFormField::kNoControl);
+  EXPECT_EQ(Describe(*room_), "EDIT R Room|Room number||");
 }
 
 TEST_F(QuestionDialog, NextOnAnUnchangedListOpensItsItemsAndEndsWithOkEvenOnCancel) {
   user_.Then([] {
-    EXPECT_EQ(Control(IDC_COMBO_FIXED_LIST).checked,
-              BST_CHECKED);  // type 1 is the fixed list, shown last
+    EXPECT_EQ(Control(IDC_COMBO_FIXED_LIST).checked, BST_CHECKED);  // type 1, shown last
     EXPECT_EQ(Control(IDC_COMBO_EDIT_LIST).checked, BST_UNCHECKED);
     EXPECT_EQ(Control(1).text, "&Next >");
     ui::Click(IDOK);
@@ -206,16 +182,5 @@ TEST_F(QuestionDialog, NextOnAnUnchangedListOpensItsItemsAndEndsWithOkEvenOnCanc
   });
   EXPECT_EQ(Run(1, floor_), IDOK);
   EXPECT_EQ(dirty_, 0);
-  ASSERT_EQ(floor_->items.size(), 2u);
-  EXPECT_EQ(floor_->items[1]->text, "First");
-  EXPECT_EQ(floor_->controlType, CFormField::kFixedList);
-
-  // The edit-list radio is type 2.
-  user_.Then([] {
-    ui::Click(IDC_COMBO_EDIT_LIST);
-    ui::Click(IDOK);
-  });
-  user_.Then([] { ui::Click(IDOK); });
-  EXPECT_EQ(Run(1, floor_), IDOK);
-  EXPECT_EQ(floor_->controlType, CFormField::kEditList);
+  EXPECT_EQ(Describe(*floor_), "LISTBOX NR Floor|Which floor?|[Ground][First]|");
 }

@@ -7,17 +7,13 @@
 
 #include <cstring>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "distribution/Configurations.h"
-#include "forms/CustomDoc.h"
 #include "platform/tasklib/TaskLib.h"
-#include "platform/ui/Ui.h"
 #include "platform/ui/WaitCursor.h"
-#include "resources/Dialogs.h"
 #include "resources/ResourceIds.h"
-#include "tests/TestWorld.h"
+#include "tests/editor/EditorFixture.h"
 #include "tests/support/Support.h"
 #include "view/CustomView.h"
 
@@ -26,11 +22,8 @@ using Texts = std::vector<std::string>;
 
 namespace {
 
-constexpr const char* kShare = "\\\\CORE1\\qvlogon\\";
 constexpr const char* kGroupFile = "\\\\CORE1\\qvlogon\\FDGRPLST.GPS";
-constexpr const char* kScripts = "\\\\CORE1\\QVMAIN\\SCRIPTS\\";
-// The default world's group list.
-constexpr const char* kNewStarters =
+const std::string kNewStarters =
     "[Group1]\r\nName=New starters\r\nForm1=Asset tag\r\nForm2=Contact details\r\n";
 
 const char kNoForm[] = "At least one form must be selected in order to schedule this group.";
@@ -41,48 +34,24 @@ const char kDuplicate[] = "Duplicate group names are not allowed.";
 // neither the order the names went in nor their sorted order.
 const Texts kMapOrder = {"Asset tag", "Location", "Office survey", "Hardware", "Contact details"};
 
-class GroupDialog : public ::testing::Test {
+class GroupDialog : public EditorFixture {
  protected:
   GroupDialog() {
-    qv::SetResourceModule(&qv::OwnResources());
-    ui::ClearInputProblems();
-    for (const auto& [name, file] :
-         std::vector<std::pair<std::string, std::string>>{{"Office survey", "FRM1A.FRM"},
-                                                          {"Asset tag", "FRM2B7.FRM"},
-                                                          {"Contact details", "FRM3C.FRM"},
-                                                          {"Hardware", "FRM4D.FRM"},
-                                                          {"Location", "FRM5E.FRM"}})
-      doc_.GetFormMap()->SetAt(name, kShare + file);
+    doc_.GetFormMap()->SetAt("Hardware", std::string(kShare) + "FRM4D.FRM");
+    doc_.GetFormMap()->SetAt("Location", std::string(kShare) + "FRM5E.FRM");
     view_.GetDistributionTask().SetDocument(&doc_);
   }
-  ~GroupDialog() override {
-    FreeDatabasePtr();
-    qv::SetResourceModule(nullptr);
-  }
+  ~GroupDialog() override { FreeDatabasePtr(); }
 
-  // Runs the dialog as the view does: mode 1 with no name makes a group, mode 0 changes one.
-  void Run(int mode, const std::string& name) {
+  // Runs the dialog as the view does: kModeCreate makes a group, kModeModify changes one.
+  void Run(int mode, const std::string& name = "") {
     {
       CFormGroupDlg dialog(nullptr, mode, &doc_, name, &view_);
       EXPECT_EQ(qv::WaitCursorDepth(), 0);
       result_ = static_cast<int>(dialog.DoModal());
       changed_ = dialog.GetChanged();
     }
-    EXPECT_EQ(user_.Pending(), 0u) << "steps left over";
-    EXPECT_EQ(user_.RanOut(), 0) << "the dialog waited for input that never came";
-    for (const std::string& problem : ui::InputProblems())
-      ADD_FAILURE() << "input problem: " << problem;
-  }
-
-  static ui::WindowState Top() {
-    ui::Snapshot s = ui::TakeSnapshot();
-    return s.Top() != nullptr ? *s.Top() : ui::WindowState();
-  }
-  static ui::WindowState Control(int id) {
-    ui::WindowState top = Top();
-    const ui::WindowState* found = top.Find(id);
-    EXPECT_NE(found, nullptr) << "no control " << id << " in \"" << top.text << "\"";
-    return found != nullptr ? *found : ui::WindowState();
+    Finished();
   }
   // The checked lines of the form list.
   static Texts Checked() {
@@ -100,13 +69,22 @@ class GroupDialog : public ::testing::Test {
     ADD_FAILURE() << "no line " << form;
     return -1;
   }
-  // A step that expects the dialog's box with `text`: caption "Custom Data Forms", one OK
-  // button, no icon. It answers OK.
-  void Box(const std::string& text) {
-    user_.Then([text] {
+  // A step: the user types `name` (unless null), clicks the check boxes of `forms` and presses
+  // OK; then, unless `refusal` is null, the dialog's box with that text (caption "Custom Data
+  // Forms", one OK button, no icon), answered.
+  void Try(const char* name, const Texts& forms, const char* refusal = nullptr) {
+    user_.Then([name, forms] {
+      if (name != nullptr)
+        ui::Type(IDC_GROUP_NAME, name);
+      for (const std::string& form : forms)
+        ui::Check(IDC_GROUP_FORMS, Line(form));
+      ui::Click(IDOK);
+    });
+    if (refusal == nullptr)
+      return;
+    user_.Then([refusal] {
       ui::WindowState box = Top();
-      const ui::WindowState* shown = box.Find(0xFFFF);
-      EXPECT_EQ(shown != nullptr ? shown->text : "(no box)", text);
+      EXPECT_EQ(BoxText(), refusal);
       EXPECT_EQ(box.text, "Custom Data Forms");
       EXPECT_EQ(box.children.size(), 2u) << "the text and an OK button, no icon";
       EXPECT_NE(box.Find(IDOK), nullptr);
@@ -132,12 +110,9 @@ class GroupDialog : public ::testing::Test {
     return record.id;
   }
 
-  TestWorld world_;
-  CCustomDoc doc_;
   CCustomView view_;
-  ui::ScriptedUser user_;
   int database_ = 0;
-  int result_ = 0, changed_ = -1;
+  int changed_ = -1;
 };
 
 TEST_F(GroupDialog, UntouchedNewGroupWritesNothingAndHelpOpensAtTheDialog) {
@@ -151,9 +126,8 @@ TEST_F(GroupDialog, UntouchedNewGroupWritesNothingAndHelpOpensAtTheDialog) {
     ui::Click(9);
     ui::Key(0, VK_F1);
   });
-  user_.Then([] { ui::Click(IDOK); });
-  Run(CFormGroupDlg::kModeCreate, "");
-
+  Try(nullptr, {});
+  Run(CFormGroupDlg::kModeCreate);
   EXPECT_EQ(result_, IDOK);
   EXPECT_EQ(changed_, 0);
   EXPECT_EQ(world_.Bytes(kGroupFile), kNewStarters);
@@ -162,46 +136,36 @@ TEST_F(GroupDialog, UntouchedNewGroupWritesNothingAndHelpOpensAtTheDialog) {
   EXPECT_EQ(qv::LastHelpRequest().command, HELP_CONTEXT);
 }
 
+// The refusals in their order; the group list file reads names back trimmed, so the blanks
+// around a typed name are dropped before the checks: blanks alone are no name, " new
+// starters " is a duplicate.
 TEST_F(GroupDialog, NewGroupRefusalsInOrderThenSavedWithEachCheckedFormOnce) {
-  user_.Then([] {
-    ui::Type(IDC_GROUP_NAME, "Desk check");
-    ui::Type(IDC_GROUP_NAME, "");  // a change, and no name and no form: the form check comes first
-    ui::Click(IDOK);
-  });
-  Box(kNoForm);
-  user_.Then([] {
-    ui::Type(IDC_GROUP_NAME, "Desk check");
-    ui::Click(IDOK);
-  });
-  Box(kNoForm);
-  user_.Then([] {
-    ui::Type(IDC_GROUP_NAME, "");
-    ui::Check(IDC_GROUP_FORMS, Line("Hardware"));
-    ui::Click(IDOK);
-  });
-  Box(kNoName);
-  user_.Then([] {
-    EXPECT_TRUE(Control(IDC_GROUP_NAME).focused);
-    ui::Type(IDC_GROUP_NAME, "NEW STARTERS");
-    ui::Click(IDOK);
-  });
-  Box(kDuplicate);
+  user_.Then([] { ui::Type(IDC_GROUP_NAME, "Desk check"); });  // a change
+  Try("", {}, kNoForm);  // no name and no form: the form check comes first
+  Try("Desk check", {}, kNoForm);
+  Try(" \t ", {"Hardware"}, kNoName);
+  user_.Then([] { EXPECT_TRUE(Control(IDC_GROUP_NAME).focused); });
+  Try(" new STARTERS ", {}, kDuplicate);
   user_.Then([] {
     EXPECT_EQ(Control(IDC_GROUP_NAME).text, "");
     EXPECT_TRUE(Control(IDC_GROUP_NAME).focused);
     EXPECT_EQ(Checked(), Texts{"Hardware"});
-    ui::Type(IDC_GROUP_NAME, "Desk check");
-    ui::Check(IDC_GROUP_FORMS, Line("Location"));
-    ui::Click(IDOK);
   });
-  Run(CFormGroupDlg::kModeCreate, "");
-
+  Try("  Desk check\t", {"Location"});
+  Run(CFormGroupDlg::kModeCreate);
   EXPECT_EQ(result_, IDOK);
   EXPECT_EQ(changed_, 1);
   // The forms in the list's order, not the order they were checked in; each once.
-  EXPECT_EQ(world_.Bytes(kGroupFile), std::string(kNewStarters) +
-                                          "[Group2]\r\nName=Desk check\r\nForm1=Location\r\n" +
-                                          "Form2=Hardware\r\n");
+  const std::string made =
+      kNewStarters + "[Group2]\r\nName=Desk check\r\nForm1=Location\r\nForm2=Hardware\r\n";
+  EXPECT_EQ(world_.Bytes(kGroupFile), made);
+
+  // The opening name with blanks around it is the group opened: its forms are replaced.
+  Try(" Desk check ", {"Hardware"});
+  Run(CFormGroupDlg::kModeModify, "Desk check");
+  EXPECT_EQ(result_, IDOK);
+  EXPECT_EQ(world_.Bytes(kGroupFile),
+            kNewStarters + "[Group2]\r\nName=Desk check\r\nForm1=Location\r\n");
 }
 
 TEST_F(GroupDialog, ModifyAndOkAtOnceRewritesTheFileAndTheScheduledGroupsScript) {
@@ -209,7 +173,7 @@ TEST_F(GroupDialog, ModifyAndOkAtOnceRewritesTheFileAndTheScheduledGroupsScript)
   world_.Put(kGroupFile,
              "[Group1]\r\nName = New starters\r\n\r\nForm1=Asset tag\r\nForm2=Contact details\r\n"
              "Form4=Hardware\r\n");
-  const std::string script = std::string(kScripts) + "New starters.ini";
+  const std::string script = "\\\\CORE1\\QVMAIN\\SCRIPTS\\New starters.ini";
 
   // A configuration that no task uses: the file is rewritten, no script is written. The
   // configuration's name differs in letter case only, so it belongs to the group.
@@ -218,8 +182,8 @@ TEST_F(GroupDialog, ModifyAndOkAtOnceRewritesTheFileAndTheScheduledGroupsScript)
     EXPECT_EQ(Control(IDC_GROUP_NAME).text, "New starters");
     EXPECT_EQ(Control(IDC_GROUP_FORMS).lines, kMapOrder);
     EXPECT_EQ(Checked(), (Texts{"Asset tag", "Contact details"}));
-    ui::Click(IDOK);
   });
+  Try(nullptr, {});
   Run(CFormGroupDlg::kModeModify, "New starters");
   EXPECT_EQ(result_, IDOK);
   EXPECT_EQ(changed_, 1);  // putting the name into the box was a change
@@ -228,122 +192,48 @@ TEST_F(GroupDialog, ModifyAndOkAtOnceRewritesTheFileAndTheScheduledGroupsScript)
 
   // Scheduled: the script is written for the group's forms.
   ASSERT_NE(qv::AddTask("New starters", configuration), -1);
-  world_.Put(kGroupFile,
-             "[Group1]\r\nName=New starters\r\nForm1=Asset tag\r\n\r\n"
-             "Form2=Contact details\r\n");
-  user_.Then([] { ui::Click(IDOK); });
+  world_.Put(kGroupFile, ReplaceAll(kNewStarters, "tag\r\n", "tag\r\n\r\n"));
+  Try(nullptr, {});
   Run(CFormGroupDlg::kModeModify, "New starters");
   EXPECT_EQ(result_, IDOK);
   EXPECT_EQ(world_.Bytes(kGroupFile), kNewStarters);
   EXPECT_EQ(world_.Bytes(script), GoldenFile("new-starters.ini"));
-
-  // A changed membership reaches the script too.
-  user_.Then([] {
-    ui::Check(IDC_GROUP_FORMS, Line("Contact details"));
-    ui::Check(IDC_GROUP_FORMS, Line("Location"));
-    ui::Click(IDOK);
-  });
-  Run(CFormGroupDlg::kModeModify, "New starters");
-  EXPECT_EQ(world_.Bytes(kGroupFile),
-            "[Group1]\r\nName=New starters\r\nForm1=Asset tag\r\nForm2=Location\r\n");
-  EXPECT_EQ(world_.Bytes(script), ReplaceAll(GoldenFile("new-starters.ini"), "FRM3C", "FRM5E"));
-}
-
-// The group list file reads names back trimmed: the blanks around a typed name are dropped
-// before the checks, so a name of blanks is no name and " new starters " is a duplicate.
-TEST_F(GroupDialog, BlanksAroundTheNameAreDroppedBeforeTheChecks) {
-  user_.Then([] {
-    ui::Type(IDC_GROUP_NAME, " \t ");
-    ui::Check(IDC_GROUP_FORMS, Line("Hardware"));
-    ui::Click(IDOK);
-  });
-  Box(kNoName);
-  user_.Then([] {
-    ui::Type(IDC_GROUP_NAME, " new starters ");
-    ui::Click(IDOK);
-  });
-  Box(kDuplicate);
-  user_.Then([] {
-    ui::Type(IDC_GROUP_NAME, "  Desk check\t");
-    ui::Click(IDOK);
-  });
-  Run(CFormGroupDlg::kModeCreate, "");
-  EXPECT_EQ(result_, IDOK);
-  const std::string made =
-      std::string(kNewStarters) + "[Group2]\r\nName=Desk check\r\nForm1=Hardware\r\n";
-  EXPECT_EQ(world_.Bytes(kGroupFile), made);
-
-  // The opening name with blanks around it is the group opened: its forms are replaced.
-  user_.Then([] {
-    ui::Type(IDC_GROUP_NAME, " Desk check ");
-    ui::Check(IDC_GROUP_FORMS, Line("Location"));
-    ui::Click(IDOK);
-  });
-  Run(CFormGroupDlg::kModeModify, "Desk check");
-  EXPECT_EQ(result_, IDOK);
-  EXPECT_EQ(world_.Bytes(kGroupFile), std::string(kNewStarters) +
-                                          "[Group2]\r\nName=Desk check\r\nForm1=Location\r\n"
-                                          "Form2=Hardware\r\n");
 }
 
 TEST_F(GroupDialog, ModifyRefusalsAndCancelLeaveTheFileAndANewNameAddsAGroup) {
-  user_.Then([] {
-    ui::Type(IDC_GROUP_NAME,
-             "New Starters");  // only the letter case differs: the old group has the name
-    ui::Click(IDOK);
-  });
-  Box(kDuplicate);
-  user_.Then([] {
-    EXPECT_EQ(Control(IDC_GROUP_NAME).text, "");
-    ui::Type(IDC_GROUP_NAME, "New starters");
-    ui::Check(IDC_GROUP_FORMS, Line("Asset tag"));
-    ui::Check(IDC_GROUP_FORMS, Line("Contact details"));
-    ui::Click(IDOK);
-  });
-  Box(kNoForm);
+  // Only the letter case differs: the old group has the name.
+  Try("New Starters", {}, kDuplicate);
+  user_.Then([] { EXPECT_EQ(Control(IDC_GROUP_NAME).text, ""); });
+  Try("New starters", {"Asset tag", "Contact details"}, kNoForm);
   user_.Then([] { ui::Click(IDCANCEL); });
   Run(CFormGroupDlg::kModeModify, "New starters");
-
   EXPECT_EQ(result_, IDCANCEL);
   EXPECT_EQ(changed_, 0);
   EXPECT_EQ(world_.Bytes(kGroupFile), kNewStarters);
 
   // A new name: the group is added beside the old one.
-  user_.Then([] {
-    ui::Type(IDC_GROUP_NAME, "Leavers");
-    ui::Check(IDC_GROUP_FORMS, Line("Asset tag"));
-    ui::Check(IDC_GROUP_FORMS, Line("Office survey"));
-    ui::Click(IDOK);
-  });
+  Try("Leavers", {"Asset tag", "Office survey"});
   Run(CFormGroupDlg::kModeModify, "New starters");
   EXPECT_EQ(result_, IDOK);
-  EXPECT_EQ(world_.Bytes(kGroupFile), std::string(kNewStarters) +
-                                          "[Group2]\r\nName=Leavers\r\nForm1=Office survey\r\n" +
-                                          "Form2=Contact details\r\n");
+  EXPECT_EQ(world_.Bytes(kGroupFile),
+            kNewStarters +
+                "[Group2]\r\nName=Leavers\r\nForm1=Office survey\r\nForm2=Contact details\r\n");
 }
 
 TEST_F(GroupDialog, AFormOfTwoGroupsIsCheckedOnlyForTheGroupOpened) {
-  world_.Put(kGroupFile, std::string(kNewStarters) +
+  world_.Put(kGroupFile, kNewStarters +
                              "[Group2]\r\nName=Desk check\r\nForm1=Asset tag\r\n"
                              "[Group3]\r\nName=DESK CHECK\r\nForm1=Contact details\r\n");
-  user_.Then([] {
-    EXPECT_EQ(Checked(), Texts{"Asset tag"});
-    ui::Key(0, VK_ESCAPE);
-  });
-  Run(CFormGroupDlg::kModeModify, "Desk check");
-  EXPECT_EQ(result_, IDCANCEL);
-
-  user_.Then([] {
-    EXPECT_EQ(Checked(), (Texts{"Asset tag", "Contact details"}));
-    ui::Key(0, VK_ESCAPE);
-  });
-  Run(CFormGroupDlg::kModeModify, "New starters");
-
-  user_.Then([] {
-    EXPECT_EQ(Checked(), Texts{});
-    ui::Key(0, VK_ESCAPE);
-  });
-  Run(CFormGroupDlg::kModeCreate, "");
+  const std::pair<const char*, Texts> opened[] = {
+      {"Desk check", {"Asset tag"}}, {"New starters", {"Asset tag", "Contact details"}}, {"", {}}};
+  for (const auto& [name, checked] : opened) {
+    user_.Then([checked = checked] {
+      EXPECT_EQ(Checked(), checked);
+      ui::Key(0, VK_ESCAPE);
+    });
+    Run(*name != '\0' ? CFormGroupDlg::kModeModify : CFormGroupDlg::kModeCreate, name);
+    EXPECT_EQ(result_, IDCANCEL) << name;
+  }
 }
 
 // A click on the check box of the line already selected changes no selection: the list then
@@ -356,11 +246,10 @@ TEST_F(GroupDialog, ACheckMarkAloneIsAChange) {
     ASSERT_NE(list, nullptr);
     list->SetCheck(Line("Hardware"), BST_CHECKED);
     dialog->SendMessage(WM_COMMAND, MAKEWPARAM(IDC_GROUP_FORMS, CLBN_CHKCHANGE), list->Handle());
-    ui::Click(IDOK);
   });
-  Box(kNoName);
+  Try(nullptr, {}, kNoName);
   user_.Then([] { ui::Key(0, VK_ESCAPE); });
-  Run(CFormGroupDlg::kModeCreate, "");
+  Run(CFormGroupDlg::kModeCreate);
   EXPECT_EQ(result_, IDCANCEL);
   EXPECT_EQ(world_.Bytes(kGroupFile), kNewStarters);
 }

@@ -28,9 +28,13 @@ std::string Describe(CFormGroupList& list) {
   return text;
 }
 
-TEST(GroupList, WorkedExampleAndNewSectionNames) {
-  TestWorld world;
-  world.Put(kFile, "");
+class GroupList : public ::testing::Test {
+ protected:
+  TestWorld world_;
+};
+
+TEST_F(GroupList, WorkedExampleAndNewSectionNames) {
+  world_.Put(kFile, "");
   CFormGroupList list(kFile);
   EXPECT_EQ(1, list.IsValid());
   EXPECT_EQ(0, list.GetGroupCount());
@@ -40,37 +44,33 @@ TEST(GroupList, WorkedExampleAndNewSectionNames) {
   EXPECT_EQ(
       "[Group1]\r\nName=Site survey\r\nForm1=Hardware\r\nForm2=Location\r\n"
       "[Group2]\r\nName=Desk check\r\nForm1=Hardware\r\n",
-      world.Bytes(kFile));
+      world_.Bytes(kFile));
 
   CFormGroupList again(kFile);
   EXPECT_EQ("Site survey: Hardware Location;Desk check: Hardware;", Describe(again));
   again.AddGroup("Third", {});
   again.AddGroup("Fourth", {"X"});
-  CFormGroup* last = nullptr;
-  for (CFormGroup* g = again.GetFirstGroup(); g != nullptr; g = again.GetNextGroup())
-    last = g;
-  ASSERT_NE(nullptr, last);
-  EXPECT_EQ("Group4", last->GetSectionName());
+  ASSERT_NE(nullptr, again.FindGroupWithForm("X", "Fourth"));
+  EXPECT_EQ("Group4", again.FindGroupWithForm("X", "Fourth")->GetSectionName());
   EXPECT_EQ(4, again.GetGroupCount());
   again.Save();
   EXPECT_EQ(
       "[Group1]\r\nName=Site survey\r\nForm1=Hardware\r\nForm2=Location\r\n"
       "[Group2]\r\nName=Desk check\r\nForm1=Hardware\r\n"
       "[Group3]\r\nName=Third\r\n[Group4]\r\nName=Fourth\r\nForm1=X\r\n",
-      world.Bytes(kFile));
+      world_.Bytes(kFile));
 }
 
-TEST(GroupList, ReadingStopsAtGapsAndSaveRenumbers) {
-  TestWorld world;
-  world.Put(kFile,
-            "[Group1]\r\nName=A\r\nForm1=F1\r\nForm2=F2\r\nForm4=F4\r\n"
-            "[Group3]\r\nName=C\r\nForm1=F1\r\n");
+TEST_F(GroupList, ReadingStopsAtGapsAndSaveRenumbers) {
+  world_.Put(kFile,
+             "[Group1]\r\nName=A\r\nForm1=F1\r\nForm2=F2\r\nForm4=F4\r\n"
+             "[Group3]\r\nName=C\r\nForm1=F1\r\n");
   CFormGroupList gap(kFile);
   EXPECT_EQ("A: F1 F2;", Describe(gap));
   gap.Save();
-  EXPECT_EQ("[Group1]\r\nName=A\r\nForm1=F1\r\nForm2=F2\r\n", world.Bytes(kFile));
+  EXPECT_EQ("[Group1]\r\nName=A\r\nForm1=F1\r\nForm2=F2\r\n", world_.Bytes(kFile));
 
-  world.Put(kFile, "[Group1]\r\nName=A\r\n[Group2]\r\nName=\r\nForm1=F\r\n[Group3]\r\nName=C\r\n");
+  world_.Put(kFile, "[Group1]\r\nName=A\r\n[Group2]\r\nName=\r\nForm1=F\r\n[Group3]\r\nName=C\r\n");
   CFormGroupList empty(kFile);
   EXPECT_EQ("A:;", Describe(empty));
 
@@ -81,46 +81,44 @@ TEST(GroupList, ReadingStopsAtGapsAndSaveRenumbers) {
   EXPECT_EQ(nullptr, missing.GetFirstGroup());
   missing.AddGroup("New", {"F"});
   missing.Save();
-  EXPECT_EQ("[Group1]\r\nName=New\r\nForm1=F\r\n", world.Bytes(kNew));
+  EXPECT_EQ("[Group1]\r\nName=New\r\nForm1=F\r\n", world_.Bytes(kNew));
 }
 
-TEST(GroupList, RemovingGroupsAndForms) {
-  TestWorld world;
+TEST_F(GroupList, RemovingGroupsAndForms) {
   const std::string three =
       "[Group1]\r\nName=One\r\nForm1=X\r\nForm2=Y\r\nForm3=X\r\n[Group2]\r\nName=Two\r\nForm1=X\r\n"
       "[Group3]\r\nname=Three\r\nform1=Y\r\n";
-  world.Put(kFile, three);
+  world_.Put(kFile, three);
   {
     // Nothing to remove: false, and the file keeps its bytes.
     CFormGroupList list(kFile);
     EXPECT_FALSE(list.RemoveGroup("one"));
     EXPECT_FALSE(list.RemoveFormFromAllGroups("Z"));
-    EXPECT_EQ(three, world.Bytes(kFile));
+    EXPECT_EQ(three, world_.Bytes(kFile));
 
     EXPECT_TRUE(list.RemoveGroup("One"));
     EXPECT_EQ(2, list.GetGroupCount());
     EXPECT_EQ("[Group1]\r\nName=Two\r\nForm1=X\r\n[Group2]\r\nName=Three\r\nForm1=Y\r\n",
-              world.Bytes(kFile));
+              world_.Bytes(kFile));
   }
-  world.Put(kFile, three);
+  world_.Put(kFile, three);
   CFormGroupList list(kFile);
   // One entry per group goes; a group that loses its last form keeps its name.
   EXPECT_TRUE(list.RemoveFormFromAllGroups("X"));
   EXPECT_EQ(
       "[Group1]\r\nName=One\r\nForm1=Y\r\nForm2=X\r\n[Group2]\r\nName=Two\r\n"
       "[Group3]\r\nName=Three\r\nForm1=Y\r\n",
-      world.Bytes(kFile));
+      world_.Bytes(kFile));
 }
 
 // A read of the file that failed while the list was loaded (here a folder stood in its place,
 // and the file came back before the save) leaves a list that lacks what the error hid: saving
 // it would drop every other group, so nothing is saved.
-TEST(GroupList, AListReadInPartIsNeverSaved) {
-  TestWorld world;
+TEST_F(GroupList, AListReadInPartIsNeverSaved) {
   const std::string groups = "[Group1]\r\nName=Keep\r\nForm1=F\r\n";
-  world.Put(kFile, groups);
+  world_.Put(kFile, groups);
   qv::FlushProfiles();
-  std::string host = world.Host(kFile);
+  std::string host = world_.Host(kFile);
   std::filesystem::rename(host, host + ".away");
   std::filesystem::create_directory(host);
   CFormGroupList list(kFile);
@@ -130,19 +128,18 @@ TEST(GroupList, AListReadInPartIsNeverSaved) {
   std::filesystem::rename(host + ".away", host);
   list.AddGroup("New", {"F"});
   list.Save();
-  EXPECT_EQ(groups, world.Bytes(kFile));
+  EXPECT_EQ(groups, world_.Bytes(kFile));
   CFormGroupList whole(kFile);  // read whole, it saves again
   EXPECT_FALSE(whole.ReadFailed());
   whole.AddGroup("New", {"F"});
   whole.Save();
-  EXPECT_EQ(groups + "[Group2]\r\nName=New\r\nForm1=F\r\n", world.Bytes(kFile));
+  EXPECT_EQ(groups + "[Group2]\r\nName=New\r\nForm1=F\r\n", world_.Bytes(kFile));
 }
 
-TEST(GroupList, ReplaceAndFindMatchNamesExactly) {
-  TestWorld world;
-  world.Put(kFile,
-            "[Group1]\r\nName=Same\r\nForm1=A\r\n[Group2]\r\nName=same\r\nForm1=B\r\n"
-            "[Group3]\r\nName=Same\r\nForm1=C\r\n");
+TEST_F(GroupList, ReplaceAndFindMatchNamesExactly) {
+  world_.Put(kFile,
+             "[Group1]\r\nName=Same\r\nForm1=A\r\n[Group2]\r\nName=same\r\nForm1=B\r\n"
+             "[Group3]\r\nName=Same\r\nForm1=C\r\n");
   CFormGroupList list(kFile);
   list.ReplaceGroupForms("Same", {"P", "Q"});
   EXPECT_EQ("Same: P Q;same: B;Same: P Q;", Describe(list));
@@ -180,33 +177,31 @@ class ScheduledNames : public IGroupScheduling {
   Names scheduled_;
 };
 
-TEST(GroupList, ScheduledGroupTestAsksTheViewForEachListingGroupInOrder) {
-  TestWorld world;
-  world.Put(kFile,
-            "[Group1]\r\nName=First\r\nForm1=Hardware\r\nForm2=Hardware\r\n"
-            "[Group2]\r\nName=Other\r\nForm1=Location\r\n"
-            "[Group3]\r\nName=Last\r\nForm1=hardware\r\nForm2=Hardware\r\n");
+TEST_F(GroupList, ScheduledGroupTestAsksTheViewForEachListingGroupInOrder) {
+  world_.Put(kFile,
+             "[Group1]\r\nName=First\r\nForm1=Hardware\r\nForm2=Hardware\r\n"
+             "[Group2]\r\nName=Other\r\nForm1=Location\r\n"
+             "[Group3]\r\nName=Last\r\nForm1=hardware\r\nForm2=Hardware\r\n");
   CFormGroupList list(kFile);
-
-  // A group that lists the form twice is asked about twice; a name in another case is not
-  // the form; nothing scheduled: false.
-  ScheduledNames none({"Other"});
-  EXPECT_FALSE(list.IsFormInScheduledGroup(none, "Hardware"));
-  EXPECT_EQ(none.asked, (Names{"First", "First", "Last"}));
-
-  // The first group that reports a task ends the questions.
-  ScheduledNames first({"First", "Last"});
-  EXPECT_TRUE(list.IsFormInScheduledGroup(first, "Hardware"));
-  EXPECT_EQ(first.asked, (Names{"First"}));
-
-  ScheduledNames last({"Last"});
-  EXPECT_TRUE(list.IsFormInScheduledGroup(last, "Hardware"));
-  EXPECT_EQ(last.asked, (Names{"First", "First", "Last"}));
-
-  // A form no group lists asks nothing; the list is as it was read.
-  ScheduledNames all({"First", "Other", "Last"});
-  EXPECT_FALSE(list.IsFormInScheduledGroup(all, "Nowhere"));
-  EXPECT_TRUE(all.asked.empty());
+  // A group that lists the form twice is asked about twice, a name in another case is not the
+  // form, the first group that reports a task ends the questions, and a form no group lists
+  // asks nothing.
+  struct Case {
+    Names scheduled;
+    const char* form;
+    bool expected;
+    Names asked;
+  };
+  const Case cases[] = {{{"Other"}, "Hardware", false, {"First", "First", "Last"}},
+                        {{"First", "Last"}, "Hardware", true, {"First"}},
+                        {{"Last"}, "Hardware", true, {"First", "First", "Last"}},
+                        {{"First", "Other", "Last"}, "Nowhere", false, {}}};
+  for (const Case& c : cases) {
+    ScheduledNames view(c.scheduled);
+    EXPECT_EQ(list.IsFormInScheduledGroup(view, c.form), c.expected) << c.asked.size();
+    EXPECT_EQ(view.asked, c.asked);
+  }
+  // The list is as it was read.
   EXPECT_EQ("First: Hardware Hardware;Other: Location;Last: hardware Hardware;", Describe(list));
 }
 

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -118,6 +119,36 @@ class ScriptedConsole : public ::testing::Test {
     qv::com::ScopedHandle<CCmdUI> handle(qv::ui::CmdUIHandles(), &ui);
     EXPECT_EQ(Call(CQVccfgCtrl::kOnUpdateCommandUI, {VARIANT::FromLong(handle.Get())}), S_OK);
     return ui.enabled;
+  }
+
+  // The console's menu command `id`, routed through OnCommand as the console does.
+  HRESULT Command(UINT id) {
+    return Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(static_cast<LONG>(id))});
+  }
+  // A configuration of the snap-in added as another console would (with a task of its name
+  // when `withTask`); its id.
+  LONG AddConfiguration(const char* name, bool withTask = false) {
+    TaskConfigRecord record{};
+    record.id = -1;
+    record.snapinId = View()->GetSnapinId();
+    std::strcpy(record.name, name);
+    EXPECT_EQ(AddTaskConfiguration(&record), TRUE) << name;
+    if (withTask) {
+      EXPECT_GT(qv::AddTask(name, record.id), 0) << name;
+    }
+    return record.id;
+  }
+  // A step that expects the message box `caption`/`text` on top and answers it with `button`.
+  void Box(const std::string& text, int button = IDOK,
+           const std::string& caption = "Custom Data Forms") {
+    user_.Then([text, button, caption] {
+      qv::ui::Snapshot s = qv::ui::TakeSnapshot();
+      const qv::ui::WindowState* box = s.Top();
+      ASSERT_TRUE(box != nullptr && box->Find(0xFFFF) != nullptr) << "no box: " << text;
+      EXPECT_EQ(box->Find(0xFFFF)->text, text);
+      EXPECT_EQ(box->text, caption);
+      qv::ui::Click(button);
+    });
   }
 
   // Runs the scripted user's steps on the control (and any dialog they open) to their end.

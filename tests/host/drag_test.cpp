@@ -12,8 +12,6 @@
 #include "platform/ole/DataObject.h"
 #include "platform/ole/DropTarget.h"
 #include "platform/ole/GlobalMemory.h"
-#include "platform/path/HostFile.h"
-#include "platform/profile/Profile.h"
 #include "platform/ui/Clipboard.h"
 #include "tests/host/ScriptedConsole.h"
 #include "tests/support/Support.h"
@@ -90,11 +88,14 @@ class Drag : public ScriptedConsole {
     input.index = Row(row);
     qv::ui::Post(input);
   }
-  std::string Script(const std::string& name) {
-    qv::FlushProfiles();
-    std::string bytes;
-    qv::ReadHostFile(world_.Host("\\\\CORE1\\QVMAIN\\SCRIPTS\\" + name + ".ini"), &bytes);
-    return bytes;
+  // Steps: drag `row` over the pane and drop it there.
+  void DropOn(const std::string& row, const TaskPane& pane) {
+    user_.Then([this, row] { DragRow(row); })
+        .Then([&pane] { qv::ui::DragOver(pane.Handle()); })
+        .Then([] { qv::ui::Drop(); });
+  }
+  std::string Script(const std::string& name) const {
+    return world_.Bytes("\\\\CORE1\\QVMAIN\\SCRIPTS\\" + name + ".ini");
   }
 };
 
@@ -118,9 +119,8 @@ TEST_F(Drag, ATargetThatAsksTwiceGetsTheSameBlockAndTheScriptWrittenTwice) {
   Run();
   std::vector<TaskConfigRecord> added = Configurations();
   ASSERT_EQ(added.size(), 1u);  // added at the start of the drag
-  ASSERT_EQ(pane.blocks.size(), 2u);
-  EXPECT_EQ(pane.blocks[0], Block(added[0].id, View()->GetSnapinId(), "Office survey"));
-  EXPECT_EQ(pane.blocks[1], pane.blocks[0]);
+  EXPECT_EQ(pane.blocks, (std::vector<std::string>(
+                             2, Block(added[0].id, View()->GetSnapinId(), "Office survey"))));
   EXPECT_EQ(pane.flags, (std::vector<UINT>{0x2042, 0x2042}));
   EXPECT_EQ(Script("Office survey"), GoldenFile("office-survey.ini"));
   EXPECT_EQ(ListState().selection, Row("Office survey"));
@@ -128,15 +128,12 @@ TEST_F(Drag, ATargetThatAsksTwiceGetsTheSameBlockAndTheScriptWrittenTwice) {
 
 TEST_F(Drag, EveryDragOfAnUnusedConfigurationAddsAnotherAndTheAddNewRowOffersNothing) {
   Open();
-  user_.Then([&] { DragRow("Asset tag"); })
-      .Then([] { qv::ui::CancelDrag(); })
-      .Then([&] { DragRow("Asset tag"); })
-      .Then([] { qv::ui::CancelDrag(); })
-      .Then([&] { DragRow("Add new form"); })
-      .Then([&] {
-        EXPECT_FALSE(qv::ui::TakeSnapshot().drag.running);
-        EXPECT_EQ(ListState().selection, Row("Add new form"));
-      });
+  for (int i = 0; i < 2; ++i)
+    user_.Then([&] { DragRow("Asset tag"); }).Then([] { qv::ui::CancelDrag(); });
+  user_.Then([&] { DragRow("Add new form"); }).Then([&] {
+    EXPECT_FALSE(qv::ui::TakeSnapshot().drag.running);
+    EXPECT_EQ(ListState().selection, Row("Add new form"));
+  });
   Run();
   std::vector<TaskConfigRecord> added = Configurations();
   ASSERT_EQ(added.size(), 2u);  // cancelled or not
@@ -149,20 +146,10 @@ TEST_F(Drag, AScheduledGroupAndAScheduledFormEachGetTheirOwnScript) {
   Open();
   TaskPane pane(1);
   // Scheduled beforehand, the group and the form keep their configurations.
-  for (const char* name : {"New starters", "Contact details"}) {
-    TaskConfigRecord record{};
-    record.id = -1;
-    record.snapinId = View()->GetSnapinId();
-    std::strcpy(record.name, name);
-    ASSERT_EQ(AddTaskConfiguration(&record), TRUE);
-    ASSERT_GT(qv::AddTask(name, record.id), 0);
-  }
-  user_.Then([&] { DragRow("New starters"); })
-      .Then([&] { qv::ui::DragOver(pane.Handle()); })
-      .Then([] { qv::ui::Drop(); })
-      .Then([&] { DragRow("Contact details"); })
-      .Then([&] { qv::ui::DragOver(pane.Handle()); })
-      .Then([] { qv::ui::Drop(); });
+  AddConfiguration("New starters", true);
+  AddConfiguration("Contact details", true);
+  DropOn("New starters", pane);
+  DropOn("Contact details", pane);
   Run();
   EXPECT_EQ(Configurations().size(), 2u);  // nothing added
   EXPECT_EQ(Script("New starters"), GoldenFile("new-starters.ini"));

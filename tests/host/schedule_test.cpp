@@ -10,7 +10,6 @@
 #include <filesystem>
 #include <map>
 
-#include "platform/path/HostFile.h"
 #include "platform/profile/Profile.h"
 #include "platform/registry/Registry.h"
 #include "resources/ResourceIds.h"
@@ -26,50 +25,44 @@ constexpr UINT kSchedule = ID_FORMS_SCHEDULE, kDelete = ID_FORMS_DELETE,
 const std::string kShare = "\\\\CORE1\\qvlogon\\";
 const std::string kGroupFile = kShare + "FDGRPLST.GPS";
 const std::string kScripts = "\\\\CORE1\\QVMAIN\\SCRIPTS\\";
-
-const auto Database = ConsoleDatabase;
 const std::string kSurveyScript = GoldenFile("office-survey.ini");
-const std::string kStartersScript = GoldenFile("new-starters.ini");
-
 const std::string kNewStarters =
     "[Group1]\r\nName=New starters\r\nForm1=Asset tag\r\nForm2=Contact details\r\n";
+// The database lines of the first configuration a schedule adds, and a refusal.
+const std::string kSurveyConfig = "config 2 1 \"Office survey\" 17 \"Office survey.ini\"\n";
+const std::string kStartersConfig = "config 2 1 \"New starters\" 16 \"New starters.ini\"\n";
+const std::string kAssetTagRefused =
+    "Unable to delete Asset tag, because it is currently a scheduled task.";
+using Texts = std::vector<std::string>;
 
 class Scheduling : public ScriptedConsole {
  protected:
   Scheduling() : host_(qv::com::MakeObject<CConsoleTaskHost>()) { sink_->host = host_.Get(); }
   ~Scheduling() override { Close(); }
 
-  std::string DatabaseBytes() {
-    std::string bytes;
-    qv::ReadHostFile(world_.World().DatabaseHostPath(), &bytes);
-    return bytes;
+  // Opens the control and notes the handles of its list and toolbar.
+  void Start() {
+    Open();
+    list_ = ListHandle();
+    bar_ = ToolBar()->Handle();
   }
+
+  std::string Database() { return FileBytes(world_.World().DatabaseHostPath()); }
   // Every file of the world with its bytes, once the caches have written what they hold.
   std::map<std::string, std::string> Files() const {
     qv::FlushProfiles();
     qv::FlushRegistry();
     return FolderTree(world_.Dir());
   }
-  // A configuration of the snap-in added as another console would; its id.
-  LONG AddConfiguration(const char* name) {
-    TaskConfigRecord record{};
-    record.id = -1;
-    record.snapinId = View()->GetSnapinId();
-    std::strcpy(record.name, name);
-    EXPECT_EQ(AddTaskConfiguration(&record), TRUE);
-    return record.id;
+  // Steps: the user selects `row`, then the console carries out its command `id`.
+  void OnRow(const std::string& row, UINT id) {
+    user_.Then([this, row] { qv::ui::SelectAt(list_, Row(row)); }).Then([this, id] {
+      Command(id);
+    });
   }
-  // The message box on top: its caption and text; then the user presses `button`.
-  static std::pair<std::string, std::string> Answer(int button) {
-    qv::ui::Snapshot snapshot = qv::ui::TakeSnapshot();
-    const qv::ui::WindowState* box = snapshot.Top();
-    if (box == nullptr || box->Find(0xFFFF) == nullptr) {
-      ADD_FAILURE() << "no message box";
-      return {};
-    }
-    std::pair<std::string, std::string> shown{box->text, box->Find(0xFFFF)->text};
-    qv::ui::Click(button);
-    return shown;
+  // Steps: the timer ticks (the toolbar's states follow), then the user presses `button`.
+  void Press(UINT button) {
+    user_.Then([] { Tick(); }).Then([this, button] { qv::ui::ClickAt(bar_, ButtonIndex(button)); });
   }
   const CConsoleTaskHost::HandOverRecord& LastHandOver() const {
     EXPECT_FALSE(host_->HandedOver().empty());
@@ -77,377 +70,274 @@ class Scheduling : public ScriptedConsole {
   }
 
   qv::com::ComPtr<CConsoleTaskHost> host_;
+  int list_ = 0, bar_ = 0;
 };
 
+// The configuration, the tasks and the script of a form scheduled twice are the console
+// commands' tests; here, the hand-over, and the pop-up menu's and the toolbar's ways.
 TEST_F(Scheduling, AFormIsScheduledOnceAndThenHandedOverWithItsConfiguration) {
-  Open();
-  int list = ListHandle();
-  int bar = ToolBar()->Handle();
-  user_.Then([&] { qv::ui::RightClickAt(list, Row("Office survey")); })
+  Start();
+  user_.Then([&] { qv::ui::RightClickAt(list_, Row("Office survey")); })
       .Then([] { qv::ui::PickMenuItem(kSchedule); })
       .Then([&] {
-        EXPECT_EQ(world_.Bytes(kScripts + "Office survey.ini"), kSurveyScript);
-        EXPECT_EQ(DatabaseBytes(),
-                  Database(4,
-                           "config 2 1 \"Office survey\" 17 \"Office survey.ini\"\n"
-                           "task 3 \"Office survey\" 2\n"));
-        EXPECT_EQ(sink_->classRequests,
-                  std::vector<std::string>{"{AF21E513-8690-11D0-BE62-00A0C91EF7B9}"});
-        const auto& handed = LastHandOver();
-        EXPECT_EQ(std::string(handed.record.name), "Office survey");
-        EXPECT_EQ(handed.record.configurationId, 2);
-        TaskRecord zero{};
-        std::strcpy(zero.name, "Office survey");
-        zero.configurationId = 2;
-        EXPECT_EQ(std::memcmp(&handed.record, &zero, sizeof zero), 0);  // nothing else set
-        EXPECT_EQ(handed.frameWindow, control_->GetFrame()->Handle());
-        EXPECT_EQ(handed.taskId, 3);
-        // Scheduled now: the toolbar's Schedule adds no configuration, rewrites the script and
-        // hands over the configuration's id again.
-        std::filesystem::remove(world_.Host(kScripts + "Office survey.ini"));
-        Tick();
-      })
-      .Then([&] { qv::ui::ClickAt(bar, ButtonIndex(kScheduleButton)); })
-      .Then([&] {
-        EXPECT_EQ(world_.Bytes(kScripts + "Office survey.ini"), kSurveyScript);
-        EXPECT_EQ(DatabaseBytes(),
-                  Database(5,
-                           "config 2 1 \"Office survey\" 17 \"Office survey.ini\"\n"
-                           "task 3 \"Office survey\" 2\n"
-                           "task 4 \"Office survey\" 2\n"));
-        EXPECT_EQ(host_->HandedOver().size(), 2u);
-        EXPECT_EQ(LastHandOver().record.configurationId, 2);
-        EXPECT_EQ(ListState().selection, Row("Office survey"));
+        EXPECT_EQ(sink_->classRequests, Texts{"{AF21E513-8690-11D0-BE62-00A0C91EF7B9}"});
+        TaskRecord handed{};  // the name and the configuration, nothing else
+        std::strcpy(handed.name, "Office survey");
+        handed.configurationId = 2;
+        EXPECT_EQ(std::memcmp(&LastHandOver().record, &handed, sizeof handed), 0);
+        EXPECT_EQ(LastHandOver().frameWindow, control_->GetFrame()->Handle());
+        EXPECT_EQ(LastHandOver().taskId, 3);
       });
+  Press(kScheduleButton);
+  user_.Then([&] {
+    EXPECT_EQ(Database(), ConsoleDatabase(5, kSurveyConfig + "task 3 \"Office survey\" 2\n"
+                                                             "task 4 \"Office survey\" 2\n"));
+    EXPECT_EQ(ListState().selection, Row("Office survey"));
+  });
   Run();
 }
 
 TEST_F(Scheduling, NamesMatchWithoutCaseAndOnlyTheFirstConfigurationOfANameCounts) {
-  Open();
-  // Made by other consoles: ASSET TAG runs as a task named "asset TAG"; OFFICE SURVEY has no
-  // task.
+  Start();
+  // Made by other consoles: ASSET TAG runs as a task named "asset TAG"; OFFICE SURVEY has none.
   LONG asset = AddConfiguration("ASSET TAG");
   ASSERT_GT(qv::AddTask("asset TAG", asset), 0);
   AddConfiguration("OFFICE SURVEY");
-  int list = ListHandle();
-
-  user_.Then([&] { qv::ui::SelectAt(list, Row("Asset tag")); })
-      .Then([&] {
-        ASSERT_EQ(Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(kSchedule)}), S_OK);
-        EXPECT_EQ(LastHandOver().record.configurationId, asset);  // no configuration added
-        EXPECT_EQ(std::string(LastHandOver().record.name), "Asset tag");
-        EXPECT_EQ(world_.Bytes(kScripts + "Asset tag.ini"),
-                  ReplaceAll(kSurveyScript, "FRM1A", "FRM2B7"));
-        // The scheduled form cannot be deleted.
-        Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(kDelete)});
-      })
-      .Then([] {
-        EXPECT_EQ(Answer(IDYES), (std::pair<std::string, std::string>{"Custom Data Forms",
-                                                                      "Delete 'Asset tag'?"}));
-      })
-      .Then([] {
-        EXPECT_EQ(Answer(IDOK).second,
-                  "Unable to delete Asset tag, because it is currently a scheduled task.");
-      })
-      .Then([&] {
-        EXPECT_TRUE(world_.Exists(kShare + "FRM2B7.FRM"));
-        // OFFICE SURVEY exists but runs no task: Office survey gets a second configuration.
-        qv::ui::SelectAt(list, Row("Office survey"));
-      })
-      .Then([&] {
-        Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(kSchedule)});
-        EXPECT_EQ(DatabaseBytes(),
-                  Database(8,
-                           "config 2 1 \"ASSET TAG\" 0 \"\"\n"
-                           "config 4 1 \"OFFICE SURVEY\" 0 \"\"\n"
-                           "config 6 1 \"Office survey\" 17 \"Office survey.ini\"\n"
-                           "task 3 \"asset TAG\" 2\n"
-                           "task 5 \"Asset tag\" 2\n"
-                           "task 7 \"Office survey\" 6\n"));
-        // Lookups keep finding the first one, which still runs no task.
-        TaskConfigRecord found{};
-        EXPECT_EQ(View()->FindConfiguration(&found, "office survey"), 1);
-        EXPECT_EQ(found.id, 4);
-        EXPECT_EQ(View()->IsScheduled(&found, "Office survey"), 0);
-      });
+  OnRow("Asset tag", kSchedule);
+  user_.Then([&] {
+    EXPECT_EQ(LastHandOver().record.configurationId, asset);  // no configuration added
+    EXPECT_EQ(world_.Bytes(kScripts + "Asset tag.ini"),
+              ReplaceAll(kSurveyScript, "FRM1A", "FRM2B7"));
+    Command(kDelete);  // a scheduled form cannot be deleted
+  });
+  Box("Delete 'Asset tag'?", IDYES);
+  Box(kAssetTagRefused);
+  // OFFICE SURVEY exists but runs no task: Office survey gets a second configuration.
+  OnRow("Office survey", kSchedule);
+  user_.Then([&] {
+    EXPECT_TRUE(world_.Exists(kShare + "FRM2B7.FRM"));
+    EXPECT_EQ(Database(), ConsoleDatabase(8,
+                                          "config 2 1 \"ASSET TAG\" 0 \"\"\n"
+                                          "config 4 1 \"OFFICE SURVEY\" 0 \"\"\n"
+                                          "config 6 1 \"Office survey\" 17 \"Office survey.ini\"\n"
+                                          "task 3 \"asset TAG\" 2\n"
+                                          "task 5 \"Asset tag\" 2\n"
+                                          "task 7 \"Office survey\" 6\n"));
+    // Lookups keep finding the first one, which still runs no task.
+    TaskConfigRecord found{};
+    EXPECT_EQ(View()->IsScheduled(&found, "Office survey"), 0);
+    EXPECT_EQ(found.id, 4);
+  });
   Run();
 }
 
 TEST_F(Scheduling, AFormAndAGroupOfOneNameShareAConfigurationAndAScript) {
-  Open();
-  int list = ListHandle();
-  int bar = ToolBar()->Handle();
-  user_.Then([&] { qv::ui::SelectAt(list, Row("New starters")); })
-      .Then([] { Tick(); })
-      .Then([&] { qv::ui::ClickAt(bar, ButtonIndex(kScheduleButton)); })
+  Start();
+  user_.Then([&] { qv::ui::SelectAt(list_, Row("New starters")); });
+  Press(kScheduleButton);
+  user_
       .Then([&] {
-        EXPECT_EQ(world_.Bytes(kScripts + "New starters.ini"), kStartersScript);
-        EXPECT_EQ(DatabaseBytes(), Database(4,
-                                            "config 2 1 \"New starters\" 16 \"New starters.ini\"\n"
-                                            "task 3 \"New starters\" 2\n"));
+        EXPECT_EQ(world_.Bytes(kScripts + "New starters.ini"), GoldenFile("new-starters.ini"));
+        EXPECT_EQ(Database(), ConsoleDatabase(4, kStartersConfig + "task 3 \"New starters\" 2\n"));
         // A form of the group's name arrives; its row replaces the group's.
         world_.Put(kShare + "FRMNS.FRM", "[Form]\r\nFormName=New starters\r\n");
-        qv::ui::KeyAt(list, VK_F5);
+        qv::ui::KeyAt(list_, VK_F5);
       })
       .Then([&] {
         EXPECT_EQ(ListState().images[static_cast<std::size_t>(Row("New starters"))], "form");
-        qv::ui::SelectAt(list, Row("New starters"));
-      })
-      .Then([&] { qv::ui::ClickAt(bar, ButtonIndex(kScheduleButton)); })
-      .Then([&] {
-        EXPECT_EQ(LastHandOver().record.configurationId, 2);
-        EXPECT_EQ(world_.Bytes(kScripts + "New starters.ini"),
-                  ReplaceAll(kSurveyScript, "FRM1A", "FRMNS"));
-        EXPECT_EQ(DatabaseBytes(), Database(5,
-                                            "config 2 1 \"New starters\" 16 \"New starters.ini\"\n"
-                                            "task 3 \"New starters\" 2\n"
-                                            "task 4 \"New starters\" 2\n"));
+        qv::ui::SelectAt(list_, Row("New starters"));
       });
+  Press(kScheduleButton);
+  user_.Then([&] {
+    EXPECT_EQ(world_.Bytes(kScripts + "New starters.ini"),
+              ReplaceAll(kSurveyScript, "FRM1A", "FRMNS"));
+    EXPECT_EQ(Database(), ConsoleDatabase(5, kStartersConfig + "task 3 \"New starters\" 2\n"
+                                                               "task 4 \"New starters\" 2\n"));
+  });
   Run();
 }
 
 TEST_F(Scheduling, TheAddNewRowSchedulesAndDeletesNothingAndStaysSelected) {
-  Open();
-  int list = ListHandle();
+  Start();
   std::map<std::string, std::string> before = Files();
-  user_.Then([&] { qv::ui::SelectAt(list, Row("Add new form")); })
-      .Then([&] {
-        Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(kSchedule)});
-        View()->SendMessage(WM_COMMAND, MAKEWPARAM(kScheduleButton, 0));
-        Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(kDelete)});
-        qv::ui::KeyAt(list, VK_DELETE);
-      })
-      .Then([&] {
-        EXPECT_TRUE(qv::ui::TakeSnapshot().modals.empty());  // not even the question
-        EXPECT_TRUE(host_->HandedOver().empty());
-        EXPECT_TRUE(sink_->classRequests.empty());
-        EXPECT_EQ(ListState().selection, 0);
-        EXPECT_EQ(Changed(before, Files()), std::vector<std::string>{});
-      });
+  user_.Then([&] { qv::ui::SelectAt(list_, Row("Add new form")); }).Then([&] {
+    Command(kSchedule);
+    View()->SendMessage(WM_COMMAND, MAKEWPARAM(kScheduleButton, 0));
+    Command(kDelete);
+    qv::ui::KeyAt(list_, VK_DELETE);
+  });
+  user_.Then([&] {
+    EXPECT_TRUE(qv::ui::TakeSnapshot().modals.empty());  // not even the question
+    EXPECT_TRUE(host_->HandedOver().empty());
+    EXPECT_TRUE(sink_->classRequests.empty());
+    EXPECT_EQ(ListState().selection, 0);
+    EXPECT_EQ(Changed(before, Files()), Texts{});
+  });
   Run();
 }
 
-TEST_F(Scheduling, DeletingTheLastRowRemovesTheFormEverywhereAndSelectsTheRowBefore) {
-  Open();
-  int list = ListHandle();
-  user_.Then([&] { qv::ui::SelectAt(list, Row("Contact details")); })
-      .Then([&] {
-        Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(kSchedule)});
-        EXPECT_EQ(CConsoleTaskHost::Unschedule("contact DETAILS"), 1);
-        ASSERT_TRUE(world_.Exists(kScripts + "Contact details.ini"));
-        qv::ui::KeyAt(list, VK_DELETE);
-      })
-      .Then([] { EXPECT_EQ(Answer(IDYES).second, "Delete 'Contact details'?"); })
-      .Then([&] {
-        EXPECT_TRUE(qv::ui::TakeSnapshot().modals.empty());
-        EXPECT_FALSE(world_.Exists(kShare + "FRM3C.FRM"));
-        EXPECT_EQ(world_.Bytes(kGroupFile), "[Group1]\r\nName=New starters\r\nForm1=Asset tag\r\n");
-        EXPECT_FALSE(world_.Exists(kScripts + "Contact details.ini"));
-        EXPECT_EQ(DatabaseBytes(), Database(4, ""));
-        qv::ui::WindowState state = ListState();
-        EXPECT_EQ(state.lines, (std::vector<std::string>{"Add new form", "New starters",
-                                                         "Office survey", "Asset tag"}));
-        EXPECT_EQ(state.selection, 3);
-        EXPECT_EQ(state.caret, 3);
-        EXPECT_TRUE(state.focused);
-      });
-  Run();
-}
-
-// No changes nothing and gives the list the focus. A form without a configuration has no
-// script of its own: a file of its name in the scripts folder belongs to something else and
-// stays when the form is deleted.
-TEST_F(Scheduling, NoKeepsTheFormAndYesLeavesTheScriptsAlone) {
+// No changes nothing and gives the list the focus; Yes deletes the form from the share, the
+// group list, the scripts and the database, and selects the row before the last. A form
+// without a configuration has no script: a file of its name in the scripts folder stays.
+TEST_F(Scheduling, NoKeepsTheFormAndYesRemovesItEverywhereButFromAnothersScript) {
   const std::string script = kScripts + "Office survey.ini";
   world_.Put(script, "another's");
-  Open();
-  int list = ListHandle();
+  Start();
   std::map<std::string, std::string> before;
-  user_.Then([&] { qv::ui::RightClickAt(list, Row("Office survey")); })
-      .Then([&] {
-        before = Files();
-        control_->GetFrame()->SetFocus();
-        qv::ui::PickMenuItem(kDelete);
-      })
-      .Then([] { EXPECT_EQ(Answer(IDNO).second, "Delete 'Office survey'?"); })
-      .Then([&] {
-        EXPECT_EQ(Changed(before, Files()), std::vector<std::string>{});
-        EXPECT_TRUE(ListState().focused);
-        EXPECT_EQ(ListState().selection, Row("Office survey"));
-        qv::ui::KeyAt(list, VK_DELETE);
-      })
-      .Then([] { Answer(IDYES); })
-      .Then([&] {
-        EXPECT_FALSE(world_.Exists(kShare + "FRM1A.FRM"));
-        EXPECT_EQ(world_.Bytes(script), "another's");
-        EXPECT_EQ(Files().at("console.db"), before.at("console.db"));
-      });
+  user_.Then([&] { qv::ui::RightClickAt(list_, Row("Office survey")); }).Then([&] {
+    before = Files();
+    control_->GetFrame()->SetFocus();
+    qv::ui::PickMenuItem(kDelete);
+  });
+  Box("Delete 'Office survey'?", IDNO);
+  user_.Then([&] {
+    EXPECT_EQ(Changed(before, Files()), Texts{});
+    EXPECT_TRUE(ListState().focused);
+    EXPECT_EQ(ListState().selection, Row("Office survey"));
+    qv::ui::KeyAt(list_, VK_DELETE);
+  });
+  Box("Delete 'Office survey'?", IDYES);
+  user_.Then([&] {
+    EXPECT_FALSE(world_.Exists(kShare + "FRM1A.FRM"));
+    EXPECT_EQ(world_.Bytes(script), "another's");
+    EXPECT_EQ(Files().at("console.db"), before.at("console.db"));
+  });
+  OnRow("Contact details", kSchedule);
+  user_.Then([&] {
+    EXPECT_EQ(CConsoleTaskHost::Unschedule("contact DETAILS"), 1);
+    ASSERT_TRUE(world_.Exists(kScripts + "Contact details.ini"));
+    qv::ui::KeyAt(list_, VK_DELETE);
+  });
+  Box("Delete 'Contact details'?", IDYES);
+  user_.Then([&] {
+    EXPECT_TRUE(qv::ui::TakeSnapshot().modals.empty());
+    EXPECT_FALSE(world_.Exists(kShare + "FRM3C.FRM"));
+    EXPECT_EQ(world_.Bytes(kGroupFile), "[Group1]\r\nName=New starters\r\nForm1=Asset tag\r\n");
+    EXPECT_FALSE(world_.Exists(kScripts + "Contact details.ini"));
+    EXPECT_EQ(Database(), ConsoleDatabase(4, ""));
+    qv::ui::WindowState state = ListState();
+    EXPECT_EQ(state.lines, (Texts{"Add new form", "New starters", "Asset tag"}));
+    EXPECT_EQ(state.selection, 2);
+    EXPECT_EQ(state.caret, 2);
+    EXPECT_TRUE(state.focused);
+  });
   Run();
 }
 
-TEST_F(Scheduling, AFormInAScheduledGroupIsRefusedUntilTheGroupsTaskIsRemoved) {
-  Open();
-  int list = ListHandle();
-  int bar = ToolBar()->Handle();
+// A scheduled group refuses the deletion of its forms and its own; once the console removes
+// its task both go through. The group's forms stay, and only the first configuration of its
+// name goes, with the script.
+TEST_F(Scheduling, AScheduledGroupKeepsItselfAndItsFormsUntilItsTaskIsRemoved) {
+  Start();
   std::map<std::string, std::string> before;
-  user_.Then([&] { qv::ui::SelectAt(list, Row("New starters")); })
-      .Then([&] {
-        Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(kSchedule)});
-        qv::ui::SelectAt(list, Row("Asset tag"));
-      })
-      .Then([] { Tick(); })
-      .Then([&] {
-        before = Files();
-        control_->GetFrame()->SetFocus();
-        qv::ui::ClickAt(bar, ButtonIndex(kDeleteButton));
-      })
-      .Then([] { Answer(IDYES); })
-      .Then([] {
-        EXPECT_EQ(Answer(IDOK),
-                  (std::pair<std::string, std::string>{
-                      "Custom Data Forms",
-                      "Unable to delete Asset tag, because it is currently a scheduled task."}));
-      })
-      .Then([&] {
-        EXPECT_EQ(Changed(before, Files()), std::vector<std::string>{});  // nothing at all
-        qv::ui::WindowState state = ListState();
-        EXPECT_TRUE(state.focused);
-        EXPECT_EQ(state.selection, Row("Asset tag"));
-        EXPECT_EQ(state.caret, Row("Asset tag"));
-        // The console removes the group's task: the same deletion goes through.
-        EXPECT_EQ(CConsoleTaskHost::Unschedule("New starters"), 1);
-        qv::ui::ClickAt(bar, ButtonIndex(kDeleteButton));
-      })
-      .Then([] { Answer(IDYES); })
-      .Then([&] {
-        EXPECT_TRUE(qv::ui::TakeSnapshot().modals.empty());
-        EXPECT_FALSE(world_.Exists(kShare + "FRM2B7.FRM"));
-        EXPECT_EQ(world_.Bytes(kGroupFile),
-                  "[Group1]\r\nName=New starters\r\nForm1=Contact details\r\n");
-        // The group keeps its configuration and script.
-        EXPECT_EQ(DatabaseBytes(),
-                  Database(4, "config 2 1 \"New starters\" 16 \"New starters.ini\"\n"));
-        EXPECT_TRUE(world_.Exists(kScripts + "New starters.ini"));
-        EXPECT_EQ(ListState().selection, Row("Contact details"));  // the old index
-      });
-  Run();
-}
-
-TEST_F(Scheduling, DeletingAGroupKeepsItsFormsAndRemovesOnlyItsFirstConfiguration) {
-  Open();
-  int list = ListHandle();
-  std::map<std::string, std::string> before;
-  user_.Then([&] { qv::ui::SelectAt(list, Row("New starters")); })
-      .Then([&] {
-        Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(kSchedule)});
-        before = Files();
-        Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(kDelete)});
-      })
-      .Then([] { Answer(IDYES); })
-      .Then([] {
-        EXPECT_EQ(Answer(IDOK).second,
-                  "Unable to delete New starters, because it is currently a scheduled task.");
-      })
-      .Then([&] {
-        EXPECT_EQ(Changed(before, Files()), std::vector<std::string>{});
-        // A second configuration of the name: the first loses its task, Schedule adds another
-        // and the console schedules that one. The first is the one tested: no task uses it.
-        EXPECT_EQ(CConsoleTaskHost::Unschedule("New starters"), 1);
-        Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(kSchedule)});
-        EXPECT_EQ(LastHandOver().record.configurationId, 4);
-        EXPECT_EQ(LastHandOver().taskId, 5);
-        Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(kDelete)});
-      })
-      .Then([] { EXPECT_EQ(Answer(IDYES).second, "Delete 'New starters'?"); })
-      .Then([&] {
-        EXPECT_TRUE(qv::ui::TakeSnapshot().modals.empty());
-        EXPECT_FALSE(world_.Exists(kGroupFile));  // saved without groups
-        for (const char* form : {"FRM1A.FRM", "FRM2B7.FRM", "FRM3C.FRM"})
-          EXPECT_TRUE(world_.Exists(kShare + form)) << form;
-        EXPECT_FALSE(world_.Exists(kScripts + "New starters.ini"));
-        EXPECT_EQ(DatabaseBytes(), Database(6,
-                                            "config 4 1 \"New starters\" 16 \"New starters.ini\"\n"
-                                            "task 5 \"New starters\" 4\n"));
-        qv::ui::WindowState state = ListState();
-        EXPECT_EQ(state.lines, (std::vector<std::string>{"Add new form", "Office survey",
-                                                         "Asset tag", "Contact details"}));
-        EXPECT_EQ(state.selection, 1);
-      });
-  Run();
-}
-
-// A name that holds a backslash could never have had a script (the writer refuses it), so its
-// deletion removes no file outside the scripts folder, nor one in a folder below it.
-TEST_F(Scheduling, DeletingANameWithABackslashRemovesNoOtherFile) {
-  const std::string mainFile = "\\\\CORE1\\QVMAIN\\Other.ini";
-  const std::string subFile = kScripts + "sub\\x.ini";
-  world_.Put(kShare + "FRM9.FRM", "[Form]\r\nFormName=..\\Other\r\n");
-  world_.Put(kGroupFile, kNewStarters + "[Group2]\r\nName=sub\\x\r\nForm1=Asset tag\r\n");
-  world_.Put(mainFile, "main");
-  std::filesystem::create_directories(world_.Host(kScripts + "sub"));
-  world_.Put(subFile, "sub");
-  Open();
-  AddConfiguration("..\\Other");
-  AddConfiguration("sub\\x");
-  int list = ListHandle();
-  user_.Then([&] { qv::ui::SelectAt(list, Row("..\\Other")); })
-      .Then([&] { Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(kDelete)}); })
-      .Then([] { EXPECT_EQ(Answer(IDYES).second, "Delete '..\\Other'?"); })
-      .Then([&] { qv::ui::SelectAt(list, Row("sub\\x")); })
-      .Then([&] { Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(kDelete)}); })
-      .Then([] { EXPECT_EQ(Answer(IDYES).second, "Delete 'sub\\x'?"); })
-      .Then([&] {
-        EXPECT_TRUE(qv::ui::TakeSnapshot().modals.empty());
-        // Both were deleted, with their configurations ...
-        EXPECT_FALSE(world_.Exists(kShare + "FRM9.FRM"));
-        EXPECT_EQ(world_.Bytes(kGroupFile), kNewStarters);
-        EXPECT_EQ(DatabaseBytes(), Database(4, ""));
-        // ... and the files their names would reach are untouched.
-        EXPECT_EQ(world_.Bytes(mainFile), "main");
-        EXPECT_EQ(world_.Bytes(subFile), "sub");
-      });
+  OnRow("New starters", kSchedule);
+  user_.Then([&] { qv::ui::SelectAt(list_, Row("Asset tag")); });
+  user_.Then([] { Tick(); }).Then([&] {
+    before = Files();
+    control_->GetFrame()->SetFocus();
+    qv::ui::ClickAt(bar_, ButtonIndex(kDeleteButton));
+  });
+  Box("Delete 'Asset tag'?", IDYES);
+  Box(kAssetTagRefused);
+  user_.Then([&] {
+    qv::ui::WindowState state = ListState();
+    EXPECT_TRUE(state.focused);
+    EXPECT_EQ(state.selection, Row("Asset tag"));
+    EXPECT_EQ(state.caret, Row("Asset tag"));
+  });
+  OnRow("New starters", kDelete);
+  Box("Delete 'New starters'?", IDYES);
+  Box("Unable to delete New starters, because it is currently a scheduled task.");
+  user_.Then([&] {
+    EXPECT_EQ(Changed(before, Files()), Texts{});  // nothing at all
+    EXPECT_EQ(CConsoleTaskHost::Unschedule("New starters"), 1);
+  });
+  OnRow("Asset tag", kDelete);
+  Box("Delete 'Asset tag'?", IDYES);
+  user_.Then([&] {
+    EXPECT_FALSE(world_.Exists(kShare + "FRM2B7.FRM"));
+    EXPECT_EQ(world_.Bytes(kGroupFile),
+              "[Group1]\r\nName=New starters\r\nForm1=Contact details\r\n");
+    // The group keeps its configuration and script.
+    EXPECT_EQ(Database(), ConsoleDatabase(4, kStartersConfig));
+    EXPECT_TRUE(world_.Exists(kScripts + "New starters.ini"));
+    EXPECT_EQ(ListState().selection, Row("Contact details"));  // the old index
+    // Schedule adds a second configuration, which the console schedules; the first, which no
+    // task uses, is the one the group's deletion removes.
+  });
+  OnRow("New starters", kSchedule);
+  user_.Then([&] {
+    EXPECT_EQ(LastHandOver().record.configurationId, 4);
+    EXPECT_EQ(LastHandOver().taskId, 5);
+    Command(kDelete);
+  });
+  Box("Delete 'New starters'?", IDYES);
+  user_.Then([&] {
+    EXPECT_TRUE(qv::ui::TakeSnapshot().modals.empty());
+    EXPECT_FALSE(world_.Exists(kGroupFile));  // saved without groups
+    for (const char* form : {"FRM1A.FRM", "FRM3C.FRM"})
+      EXPECT_TRUE(world_.Exists(kShare + form)) << form;
+    EXPECT_FALSE(world_.Exists(kScripts + "New starters.ini"));
+    EXPECT_EQ(Database(), ConsoleDatabase(6,
+                                          "config 4 1 \"New starters\" 16 \"New starters.ini\"\n"
+                                          "task 5 \"New starters\" 4\n"));
+    EXPECT_EQ(ListState().lines, (Texts{"Add new form", "Office survey", "Contact details"}));
+    EXPECT_EQ(ListState().selection, 1);
+  });
   Run();
 }
 
 // A name that can have no script is scheduled as the view asks, and the console says at once
 // that the task cannot run, and why; a name longer than a task's name field makes no task.
-TEST_F(Scheduling, ANameWithoutAScriptIsToldThatItsTaskCannotRun) {
+// Since a name that holds a backslash could never have had a script, its deletion removes no
+// file outside the scripts folder, nor one in a folder below it.
+TEST_F(Scheduling, NamesThatCanHaveNoScriptAreToldSoAndTouchNoOtherFile) {
   const std::string longName(301, 'g');
-  world_.Put(kShare + "FRM9.FRM", "[Form]\r\nFormName=What?\r\n");
-  world_.Put(kGroupFile, kNewStarters + "[Group2]\r\nName=" + longName + "\r\nForm1=Asset tag\r\n");
-  Open();
-  int list = ListHandle();
+  const std::string mainFile = "\\\\CORE1\\QVMAIN\\Other.ini", subFile = kScripts + "sub\\x.ini";
+  world_.Put(kShare + "FRM8.FRM", "[Form]\r\nFormName=What?\r\n");
+  world_.Put(kShare + "FRM9.FRM", "[Form]\r\nFormName=..\\Other\r\n");
+  world_.Put(kGroupFile,
+             kNewStarters + "[Group2]\r\nName=" + longName +
+                 "\r\nForm1=Asset tag\r\n[Group3]\r\nName=sub\\x\r\nForm1=Asset tag\r\n");
+  world_.Put(mainFile, "main");
+  std::filesystem::create_directories(world_.Host(kScripts + "sub"));
+  world_.Put(subFile, "sub");
+  Start();
   std::map<std::string, std::string> before;
-  user_.Then([&] { qv::ui::SelectAt(list, Row("What?")); })
-      .Then([&] { Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(kSchedule)}); })
-      .Then([] {
-        EXPECT_EQ(Answer(IDOK),
-                  (std::pair<std::string, std::string>{
-                      "Custom Data Forms",
-                      "The task 'What?' cannot run: its name holds a character that a file name "
-                      "cannot hold (\\ / : * ? \" < > |), so it has no distribution script."}));
-      })
-      .Then([&] {
-        EXPECT_EQ(DatabaseBytes(), Database(4,
-                                            "config 2 1 \"What?\" 9 \"What?.ini\"\n"
-                                            "task 3 \"What?\" 2\n"));
-        EXPECT_EQ(LastHandOver().taskId, 3);
-        qv::ui::SelectAt(list, Row(longName));
-      })
-      .Then([&] {
-        before = Files();
-        Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(kSchedule)});
-      })
-      .Then([&] {
-        EXPECT_EQ(Answer(IDOK).second, "The task '" + longName +
-                                           "' cannot run: a task's name may hold at most 255 "
-                                           "characters.");
-      })
-      .Then([&] {
-        EXPECT_TRUE(qv::ui::TakeSnapshot().modals.empty());
-        EXPECT_EQ(Changed(before, Files()), std::vector<std::string>{});
-        EXPECT_EQ(host_->HandedOver().size(), 1u);
-      });
+  OnRow("What?", kSchedule);
+  Box("The task 'What?' cannot run: its name holds a character that a file name cannot hold "
+      "(\\ / : * ? \" < > |), so it has no distribution script.");
+  user_.Then([&] {
+    EXPECT_EQ(Database(), ConsoleDatabase(4,
+                                          "config 2 1 \"What?\" 9 \"What?.ini\"\n"
+                                          "task 3 \"What?\" 2\n"));
+    EXPECT_EQ(LastHandOver().taskId, 3);
+    before = Files();
+  });
+  OnRow(longName, kSchedule);
+  Box("The task '" + longName + "' cannot run: a task's name may hold at most 255 characters.");
+  user_.Then([&] {
+    EXPECT_TRUE(qv::ui::TakeSnapshot().modals.empty());
+    EXPECT_EQ(Changed(before, Files()), Texts{});
+    EXPECT_EQ(host_->HandedOver().size(), 1u);
+    AddConfiguration("..\\Other");
+    AddConfiguration("sub\\x");
+  });
+  for (const char* name : {"..\\Other", "sub\\x"}) {
+    OnRow(name, kDelete);
+    Box("Delete '" + std::string(name) + "'?", IDYES);
+  }
+  user_.Then([&] {
+    // Both were deleted, with their configurations; the files their names would reach stay.
+    EXPECT_FALSE(world_.Exists(kShare + "FRM9.FRM"));
+    EXPECT_EQ(world_.Bytes(kGroupFile),
+              kNewStarters + "[Group2]\r\nName=" + longName + "\r\nForm1=Asset tag\r\n");
+    EXPECT_EQ(Database(), ConsoleDatabase(6,
+                                          "config 2 1 \"What?\" 9 \"What?.ini\"\n"
+                                          "task 3 \"What?\" 2\n"));
+    EXPECT_EQ(world_.Bytes(mainFile), "main");
+    EXPECT_EQ(world_.Bytes(subFile), "sub");
+  });
   Run();
 }
 
