@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "platform/ui/DialogTemplate.h"
-#include "platform/ui/ImageList.h"
 #include "platform/ui/Wnd.h"
 #include "resources/Dialogs.h"
 #include "resources/ResourceIds.h"
@@ -95,10 +94,6 @@ TEST(ModuleImages, EveryImageHasAWellFormedPictureOfItsSize) {
     EXPECT_EQ(std::set<std::string>(bitmap->files.begin(), bitmap->files.end()).size(),
               bitmap->files.size())
         << "each image has a picture of its own";
-    // The image list that the list view and the toolbar cut from the bitmap.
-    CImageList images;
-    EXPECT_TRUE(images.Create(expected.id, expected.size, 0, 0));
-    EXPECT_EQ(images.GetImageCount(), static_cast<int>(expected.names.size()));
     for (const std::string& file : bitmap->files)
       ExpectPicture(file, expected.size);
   }

@@ -5,15 +5,19 @@
 #include <stdlib.h>
 
 #include <filesystem>
+#include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "platform/path/World.h"
 #include "platform/profile/Profile.h"
 #include "tests/support/Support.h"
+#include "tools/common/Json.h"
 #include "tools/qvccfg/Commands.h"
 
 using Args = std::vector<std::string>;
+using Files = std::map<std::string, std::string>;
 
 class QvccfgWorld : public ::testing::Test {
  protected:
@@ -37,10 +41,20 @@ class QvccfgWorld : public ::testing::Test {
     err.clear();
     return qv::RunQvccfg(args, &out, &err);
   }
-  // The bytes of a file of the world ("" when missing).
+  // The bytes of a file of the world ("" when missing), and every entry below a folder of it.
   std::string Bytes(const std::string& path) const { return FileBytes(world_ + "/" + path); }
-  // What the last command printed, without its line end.
+  Files Tree(const std::string& folder = "") const { return FolderTree(world_ + "/" + folder); }
+  // What the last command printed: without its line end, and as JSON.
   std::string Printed() const { return out.substr(0, out.size() - 1); }
+  qv::json::Value Json() const {
+    qv::json::Value printed;
+    EXPECT_TRUE(qv::json::Parse(out, &printed, nullptr)) << out;
+    return printed;
+  }
+  std::string WriteJson(const std::string& text) const {
+    std::ofstream(dir_ + "/in.json", std::ios::binary) << text;
+    return dir_ + "/in.json";
+  }
 
   std::string dir_, world_, out, err;
 };

@@ -2,37 +2,26 @@
 // (Asset tag, Contact details) and the forms Office survey, Asset tag and Contact details.
 #include <algorithm>
 #include <filesystem>
-#include <map>
 #include <string>
 #include <vector>
 
 #include "platform/path/HostFile.h"
 #include "tests/support/ChildProgram.h"
 #include "tests/tools/QvccfgWorld.h"
-#include "tools/common/Json.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
 using Names = std::vector<std::string>;
-using Files = std::map<std::string, std::string>;
 
 class ConsoleCommands : public QvccfgWorld {
  protected:
-  bool Exists(const std::string& path) const { return fs::exists(world_ + "/" + path); }
-  // Every entry below `folder` of the world.
-  Files Tree(const std::string& folder = "") const { return FolderTree(world_ + "/" + folder); }
   // What the system stores: the core server's files and the console database.
   Files Stored() const {
     Files files = Tree("CORE1");
     files["console.db"] = Bytes("console.db");
     return files;
-  }
-  qv::json::Value Json() const {
-    qv::json::Value printed;
-    EXPECT_TRUE(qv::json::Parse(out, &printed, nullptr)) << out;
-    return printed;
   }
 };
 
@@ -107,7 +96,7 @@ TEST_F(ConsoleCommands, ARefusedDeletionGoesThroughOnceTheGroupIsUnscheduled) {
   ASSERT_EQ(Run({"unschedule", "new STARTERS"}), 0) << err;
   ASSERT_EQ(Run({"delete", "Asset tag", "--yes"}), 0) << err;
   EXPECT_EQ(out, "");
-  EXPECT_FALSE(Exists(kForms + "FRM2B7.FRM"));
+  EXPECT_FALSE(fs::exists(world_ + "/" + kForms + "FRM2B7.FRM"));
 }
 
 TEST_F(ConsoleCommands, GroupMakesAndChangesAGroupThroughTheDialog) {
@@ -207,7 +196,7 @@ TEST_F(ConsoleCommands, DragRendersTheBlockAsOftenAsThePaneAsksAndWritesTheScrip
   EXPECT_EQ(Bytes(kScripts + "Office survey.ini"), kSurveyScript);
   // The configuration stays; a pane that asks nothing gets no script and another one.
   ASSERT_EQ(Run({"drag", "Asset tag", "--renders", "0"}), 0) << err;
-  EXPECT_FALSE(Exists(kScripts + "Asset tag.ini"));
+  EXPECT_FALSE(fs::exists(world_ + "/" + kScripts + "Asset tag.ini"));
   EXPECT_EQ(Bytes("console.db"),
             ConsoleDatabase(4, kSurveyConfig + "config 3 1 \"Asset tag\" 13 \"Asset tag.ini\"\n"));
 }

@@ -1,4 +1,3 @@
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -7,35 +6,15 @@
 #include "platform/path/HostFile.h"
 #include "tests/support/ChildProgram.h"
 #include "tests/tools/QvccfgWorld.h"
-#include "tools/common/Json.h"
 #include "tools/common/Programs.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-class QvccfgTest : public QvccfgWorld {
- protected:
-  void SetUp() override {
-    QvccfgWorld::SetUp();
-    forms_ = world_ + "/CORE1/D/Apps/Main/QVLOGON/";
-  }
-  static std::vector<std::string> Listing(const std::string& folder) {
-    std::vector<std::string> names;
-    std::error_code ec;
-    for (const auto& e : fs::directory_iterator(folder, ec))
-      names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-  }
-  std::string WriteJson(const std::string& text) {
-    std::ofstream(dir_ + "/in.json", std::ios::binary) << text;
-    return dir_ + "/in.json";
-  }
+using QvccfgTest = QvccfgWorld;
 
-  std::string forms_;
-};
-
+const std::string kForms = "CORE1/D/Apps/Main/QVLOGON/";
 const std::string kShare = "\\\\CORE1\\qvlogon\\";
 
 const char kNewForm[] = R"({
@@ -55,7 +34,7 @@ const char kNewForm[] = R"({
 // Each row: a command, its status, a part of its output and of its error ("": none); an error
 // of a line is one line.
 TEST_F(QvccfgTest, InitWhereShowCheckAndTasks) {
-  const std::string bad = forms_ + "BAD.FRM";  // a damaged form
+  const std::string bad = world_ + "/" + kForms + "BAD.FRM";  // a damaged form
   std::ofstream(bad, std::ios::binary) << "[Form]\r\nFormName=Bad\r\nField1=EDIT, only two\r\n";
   const struct {
     Args args;
@@ -63,11 +42,11 @@ TEST_F(QvccfgTest, InitWhereShowCheckAndTasks) {
     std::string out, err;
   } cases[] = {
       {{"init"}, 2, "", "nothing was changed"},  // never over an existing world
-      {{"where", "\\\\core1\\QVLOGON\\frm1a.frm"}, 0, forms_ + "FRM1A.FRM\n", ""},
+      {{"where", "\\\\core1\\QVLOGON\\frm1a.frm"}, 0, world_ + "/" + kForms + "FRM1A.FRM\n", ""},
       {{"where", "\\\\CORE1\\qvlogon\\..\\..\\x"}, 2, "", "leaves its share"},
       {{"show", kShare + "FRM1A.FRM"}, 0, "\"name\": \"Office survey\"", ""},
       {{"show", kShare + "FRM1A.FRM"}, 0, "\"messages\": []", ""},
-      {{"check", forms_ + "FRM2B7.FRM"}, 0, "", ""},
+      {{"check", world_ + "/" + kForms + "FRM2B7.FRM"}, 0, "", ""},
       {{"show", bad}, 0, "\"messages\": [\n    \"Field parsing error!\"\n  ]", ""},
       {{"check", bad}, 1, "", "Field parsing error!"},
       {{"show", "/etc/passwd"}, 2, "", "is not inside the world"},
@@ -91,12 +70,12 @@ TEST_F(QvccfgTest, InitWhereShowCheckAndTasks) {
 }
 
 TEST_F(QvccfgTest, ImportSavesANewFormAndExportGivesItBack) {
-  std::vector<std::string> before = Listing(forms_);
+  const Files before = Tree(kForms);
   ASSERT_EQ(Run({"import", WriteJson(kNewForm)}), 0) << err;
   // The new file's whole name is upper-cased, share included.
   ASSERT_EQ(out.rfind("\\\\CORE1\\QVLOGON\\FRM", 0), 0u) << out;
   const std::string win = Printed();
-  ASSERT_EQ(Listing(forms_).size(), before.size() + 1);
+  ASSERT_EQ(Tree(kForms).size(), before.size() + 1);
   ASSERT_EQ(Run({"where", win}), 0);
   std::string bytes = FileBytes(Printed());
   std::size_t form = bytes.find("[Form]\r\n");
@@ -134,7 +113,7 @@ TEST_F(QvccfgTest, OnlyInitMakesAWorld) {
   }
 
   // A world that lost its description is not made again over its groups.
-  std::string groups = forms_ + "FDGRPLST.GPS";
+  std::string groups = world_ + "/" + kForms + "FDGRPLST.GPS";
   ASSERT_TRUE(qv::WriteHostFileAtomic(groups, "[Group1]\r\nName=Ours\r\n"));
   fs::remove(world_ + "/world.ini");
   EXPECT_EQ(Run({"groups"}), 2);
@@ -149,7 +128,7 @@ TEST_F(QvccfgTest, OnlyInitMakesAWorld) {
     fs::create_directories(folder + "/" + name);
     EXPECT_EQ(RunIn(folder, {"init"}), 2) << name;
     EXPECT_TRUE(OneLine(err)) << err;
-    EXPECT_EQ(Listing(folder), std::vector<std::string>{name});
+    EXPECT_EQ(FolderTree(folder), (Files{{name, "<dir>"}}));
   }
 }
 
@@ -183,13 +162,13 @@ TEST_F(QvccfgTest, TheProgramFailsWithOneLine) {
       EXPECT_NE(r.err.find("standard output"), std::string::npos) << r.err;
     }
   }
-  EXPECT_TRUE(Listing(cwd).empty());
+  EXPECT_TRUE(FolderTree(cwd).empty());
 }
 
 // An endless input is read no further than the 16 MB limit; a program that read on would run
 // out of the address space it is given (not under the address sanitizer, which needs more).
 TEST_F(QvccfgTest, ImportStopsReadingAtTheSizeLimit) {
-  std::vector<std::string> before = Listing(forms_);
+  const Files before = Tree(kForms);
   ChildRun run{.args = {"--world", world_, "import", "/dev/zero"}, .memoryLimitMb = 2048};
 #if defined(__SANITIZE_ADDRESS__)
   run.memoryLimitMb = 0;
@@ -203,7 +182,7 @@ TEST_F(QvccfgTest, ImportStopsReadingAtTheSizeLimit) {
   EXPECT_TRUE(OneLine(r.err)) << r.err;
   EXPECT_NE(r.err.find("larger than"), std::string::npos) << r.err;
   EXPECT_LT(r.maxRssKb, 200 * 1024);
-  EXPECT_EQ(Listing(forms_), before);
+  EXPECT_EQ(Tree(kForms), before);
 }
 
 // Each bad document is refused with one line naming what is wrong, and writes nothing.
@@ -249,7 +228,7 @@ TEST_F(QvccfgTest, BadImportsWriteNothing) {
       {with("\"Arm, soft\"", "line\rbreak"), "entries[2].items[1]: "},
       {with("\"Arm, soft\"", "trailing "), "entries[2]: "},
   };
-  std::vector<std::string> before = Listing(forms_);
+  const Files before = Tree(kForms);
   for (const auto& [json, where] : bad) {
     EXPECT_EQ(Run({"import", WriteJson(json)}), 2) << where;
     EXPECT_TRUE(OneLine(err)) << err;
@@ -257,7 +236,7 @@ TEST_F(QvccfgTest, BadImportsWriteNothing) {
     EXPECT_EQ(out, "");
   }
   EXPECT_EQ(Run({"import", dir_ + "/none.json"}), 2);
-  EXPECT_EQ(Listing(forms_), before);
+  EXPECT_EQ(Tree(kForms), before);
 
   // Quotation marks inside a field line are plain text and come back as they are.
   ASSERT_EQ(Run({"import", WriteJson(with("\"Chair kind\"", "\"Desk\" number"))}), 0) << err;
@@ -274,16 +253,13 @@ TEST_F(QvccfgTest, ExportedFormsImportUnderANewName) {
   };
   for (const char* file : {"FRM1A.FRM", "FRM2B7.FRM", "FRM3C.FRM"}) {
     ASSERT_EQ(Run({"export", kShare + file}), 0) << err;
-    qv::json::Value original, copy;
-    ASSERT_TRUE(qv::json::Parse(out, &original, nullptr)) << out;
+    const qv::json::Value original = Json();
     qv::json::Value renamed = original;
-    std::string name = original.at("name").get<std::string>() + " (copy)";
-    renamed["name"] = name;
+    renamed["name"] = original.at("name").get<std::string>() + " (copy)";
     ASSERT_EQ(Run({"import", WriteJson(qv::json::Write(renamed, true))}), 0) << file << ": " << err;
     ASSERT_EQ(Run({"export", Printed()}), 0) << err;
-    ASSERT_TRUE(qv::json::Parse(out, &copy, nullptr)) << out;
-    EXPECT_EQ(copy.at("name").get<std::string>(), name);
-    EXPECT_EQ(essence(copy), essence(original)) << file << "\n" << out;
+    EXPECT_EQ(Json().at("name"), renamed.at("name"));
+    EXPECT_EQ(essence(Json()), essence(original)) << file << "\n" << out;
   }
 }
 
