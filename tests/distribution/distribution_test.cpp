@@ -15,63 +15,59 @@
 #include "platform/registry/Registry.h"
 #include "platform/ui/WaitCursor.h"
 #include "tests/TestWorld.h"
+#include "tests/support/Support.h"
 
 namespace {
+
+using Names = std::vector<std::string>;
 
 // The default world with its world.ini edited ("Console=ADMIN7" -> "Console=CORE1", ...),
 // current while the object lives.
 class EditedWorld {
  public:
-  EditedWorld(TestWorld& base, const std::string& from, const std::string& to) : base_(base) {
-    std::string ini;
-    EXPECT_TRUE(qv::ReadHostFile(base.Dir() + "/world.ini", &ini));
-    ini.replace(ini.find(from), from.size(), to);
-    EXPECT_TRUE(qv::WriteHostFileAtomic(base.Dir() + "/world.ini", ini));
+  EditedWorld(TestWorld& base, const std::string& from, const std::string& to)
+      : base_(base), ini_(base.Dir() + "/world.ini"), saved_(FileBytes(ini_)) {
+    EXPECT_TRUE(qv::WriteHostFileAtomic(ini_, ReplaceAll(saved_, from, to)));
     std::string why;
     world_ = qv::World::Open(base.Dir(), &why);
     EXPECT_NE(nullptr, world_) << why;
     qv::World::SetCurrent(world_.get());
     qv::ClearConnectionLog();
   }
-  ~EditedWorld() { qv::World::SetCurrent(&base_.World()); }
+  ~EditedWorld() {
+    qv::World::SetCurrent(&base_.World());
+    qv::WriteHostFileAtomic(ini_, saved_);
+  }
 
  private:
   TestWorld& base_;
+  const std::string ini_, saved_;
   std::unique_ptr<qv::World> world_;
 };
 
-using Names = std::vector<std::string>;
-
-TEST(ScriptsDirectory, RemoteCoreAndConsoleOnTheCore) {
+// The scripts directory as the console finds it, and the connections to the core's registry
+// it cancels afterwards (none open stays open); every failure gives "".
+TEST(ScriptsDirectory, RemoteCoreConsoleOnTheCoreAndFailures) {
   TestWorld world;
-  qv::ClearConnectionLog();
-  EXPECT_EQ("\\\\CORE1\\QVMAIN\\SCRIPTS\\", FindScriptsDirectory());
-  EXPECT_EQ(Names{"\\\\CORE1\\ipc$"}, qv::CancelledConnections());
-  EXPECT_TRUE(qv::OpenConnections().empty());
-  EXPECT_EQ(0, qv::WaitCursorDepth());
-  {
-    EditedWorld lower(world, "CoreServer=CORE1", "CoreServer=core1");
-    EXPECT_EQ("\\\\CORE1\\QVMAIN\\SCRIPTS\\", FindScriptsDirectory());
-    EXPECT_EQ(Names{"\\\\CORE1\\ipc$"}, qv::CancelledConnections());
-  }
-  {
-    EditedWorld onCore(world, "Console=ADMIN7", "Console=core1");
-    EXPECT_EQ("D:\\Apps\\Main\\SCRIPTS\\", FindScriptsDirectory());
-    EXPECT_TRUE(qv::CancelledConnections().empty());
-  }
-}
-
-TEST(ScriptsDirectory, EveryFailureGivesEmpty) {
-  TestWorld world;
-  {
-    EditedWorld none(world, "CoreServer=CORE1", "CoreServer=");
-    EXPECT_EQ("", FindScriptsDirectory());
-    EXPECT_TRUE(qv::CancelledConnections().empty());  // no registry was reached
-  }
-  {
-    EditedWorld away(world, "Reachable=1", "Reachable=0");
-    EXPECT_EQ("", FindScriptsDirectory());
+  const Names ipc = {"\\\\CORE1\\ipc$"};
+  const struct {
+    const char *from, *to;
+    std::string directory;
+    Names cancelled;
+  } cases[] = {
+      {"CoreServer=CORE1", "CoreServer=CORE1", "\\\\CORE1\\QVMAIN\\SCRIPTS\\", ipc},
+      {"CoreServer=CORE1", "CoreServer=core1", "\\\\CORE1\\QVMAIN\\SCRIPTS\\", ipc},
+      {"Console=ADMIN7", "Console=core1", "D:\\Apps\\Main\\SCRIPTS\\", {}},
+      {"CoreServer=CORE1", "CoreServer=", "", {}},  // no registry was reached
+      {"CORE1]\r\nReachable=1", "CORE1]\r\nReachable=0", "", ipc},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.to);
+    EditedWorld edited(world, c.from, c.to);
+    EXPECT_EQ(c.directory, FindScriptsDirectory());
+    EXPECT_EQ(c.cancelled, qv::CancelledConnections());
     EXPECT_TRUE(qv::OpenConnections().empty());
+    EXPECT_EQ(0, qv::WaitCursorDepth());
   }
   // Without "Main Path" even a remote core, which would not use the value, gives nothing.
   ASSERT_TRUE(qv::WriteHostFileAtomic(world.World().RegistryDir("CORE1") + "/HKLM.reg",
@@ -79,7 +75,7 @@ TEST(ScriptsDirectory, EveryFailureGivesEmpty) {
                                       "\\Quovant\\QVNX\\Install]\r\n\"Other\"=\"x\"\r\n"));
   qv::ClearConnectionLog();
   EXPECT_EQ("", FindScriptsDirectory());
-  EXPECT_EQ(Names{"\\\\CORE1\\ipc$"}, qv::CancelledConnections());
+  EXPECT_EQ(ipc, qv::CancelledConnections());
   EXPECT_TRUE(qv::OpenConnections().empty());
 }
 
@@ -104,47 +100,36 @@ class ScriptTest : public ::testing::Test {
   std::unique_ptr<CDistributionTask> task_;
 };
 
-const char kLine0[] =
-    "REMCOPY0=\\\\CORE1\\QVMAIN\\QVLOGON\\FRM1A.FRM, \\QVCLIENT\\FRM1A.FRM, TOREMOTE\r\n";
-const char kLine1[] =
-    "REMCOPY1=\\\\CORE1\\QVMAIN\\QVLOGON\\FRM2B.FRM, \\QVCLIENT\\FRM2B.FRM, TOREMOTE\r\n";
-const char kHead[] = "[MACHINES]\r\nREMDEL0=\\QVCLIENT\\*.FRM\r\n";
-
-TEST_F(ScriptTest, WorkedExampleFromAnotherComputerAndOnTheCore) {
-  Groups("[Group1]\r\nName=Onboarding\r\nForm1=Asset\r\nForm2=Contact\r\n");
-  EXPECT_EQ(std::string(kHead) + kLine0 + kLine1, Write("Onboarding", 1));
-  EXPECT_TRUE(task_->GetFormFiles().empty());
-  EXPECT_EQ(Names{"\\\\CORE1\\ipc$"}, qv::CancelledConnections());
-
-  EditedWorld onCore(world_, "Console=ADMIN7", "Console=CORE1");
-  task_->WriteScript();
-  EXPECT_EQ(std::string(kHead) +
-                "REMCOPY0=D:\\Apps\\Main\\QVLOGON\\FRM1A.FRM, \\QVCLIENT\\FRM1A.FRM, TOREMOTE\r\n"
-                "REMCOPY1=D:\\Apps\\Main\\QVLOGON\\FRM2B.FRM, \\QVCLIENT\\FRM2B.FRM, TOREMOTE\r\n",
-            world_.Bytes("\\\\CORE1\\QVMAIN\\SCRIPTS\\Onboarding.ini"));
+// A script line that copies `file` from the forms share (`share`) to the client.
+std::string CopyLine(int n, const char* file, const std::string& share = "\\\\CORE1\\QVMAIN\\") {
+  return "REMCOPY" + std::to_string(n) + "=" + share + "QVLOGON\\" + file + ", \\QVCLIENT\\" +
+         file + ", TOREMOTE\r\n";
 }
+const std::string kHead = "[MACHINES]\r\nREMDEL0=\\QVCLIENT\\*.FRM\r\n";
+const std::string kAsset = kHead + CopyLine(0, "FRM1A.FRM");
+const std::string kBoth = kAsset + CopyLine(1, "FRM2B.FRM");
 
-TEST_F(ScriptTest, MembersMissingRepeatedAndLaterGroups) {
+// A group's forms in its order, one missing left out, one named twice copied twice; the first
+// group of a name counts; a script written again is replaced whole; on the core the script
+// names the forms by their drive path.
+TEST_F(ScriptTest, GroupsAndFormsFromAnotherComputerAndOnTheCore) {
   Groups(
       "[Group1]\r\nName=Trio\r\nForm1=Asset\r\nForm2=Gone\r\nForm3=Contact\r\n"
       "[Group2]\r\nName=Twice\r\nForm1=Contact\r\nForm2=Contact\r\n"
       "[Group3]\r\nName=Trio\r\nForm1=Contact\r\n");
-  EXPECT_EQ(std::string(kHead) + kLine0 + kLine1, Write("Trio", 1));
-  EXPECT_EQ(
-      std::string(kHead) +
-          "REMCOPY0=\\\\CORE1\\QVMAIN\\QVLOGON\\FRM2B.FRM, \\QVCLIENT\\FRM2B.FRM, TOREMOTE\r\n"
-          "REMCOPY1=\\\\CORE1\\QVMAIN\\QVLOGON\\FRM2B.FRM, \\QVCLIENT\\FRM2B.FRM, TOREMOTE\r\n",
-      Write("Twice", 1));
+  EXPECT_EQ(kBoth, Write("Trio", 1));
+  EXPECT_TRUE(task_->GetFormFiles().empty());
+  EXPECT_EQ(Names{"\\\\CORE1\\ipc$"}, qv::CancelledConnections());
+  EXPECT_EQ(kHead + CopyLine(0, "FRM2B.FRM") + CopyLine(1, "FRM2B.FRM"), Write("Twice", 1));
   // A group or form that is not there: the script only clears the client.
   EXPECT_EQ(kHead, Write("trio", 1));
   EXPECT_EQ(kHead, Write("Nobody", 0));
-  // Writing again replaces the whole script; a form is found by its exact name.
-  EXPECT_EQ(std::string(kHead) + kLine0, Write("Asset", 0));
+  EXPECT_EQ(kAsset, Write("Asset", 0));  // a form is found by its exact name
   Groups("[Group1]\r\nName=Trio\r\nForm1=Contact\r\n");
-  EXPECT_EQ(
-      std::string(kHead) +
-          "REMCOPY0=\\\\CORE1\\QVMAIN\\QVLOGON\\FRM2B.FRM, \\QVCLIENT\\FRM2B.FRM, TOREMOTE\r\n",
-      Write("Trio", 1));
+  EXPECT_EQ(kHead + CopyLine(0, "FRM2B.FRM"), Write("Trio", 1));
+
+  EditedWorld onCore(world_, "Console=ADMIN7", "Console=CORE1");
+  EXPECT_EQ(kHead + CopyLine(0, "FRM1A.FRM", "D:\\Apps\\Main\\"), Write("Asset", 0));
 }
 
 TEST_F(ScriptTest, NamesThatLeaveTheScriptsDirectoryWriteNothing) {
@@ -166,15 +151,14 @@ TEST_F(ScriptTest, NamesThatLeaveTheScriptsDirectoryWriteNothing) {
 // delete every client's forms. The old script stays as it was.
 TEST_F(ScriptTest, NoScriptIsMadeFromAShareOrGroupListThatCouldNotBeRead) {
   Groups("[Group1]\r\nName=Onboarding\r\nForm1=Asset\r\nForm2=Contact\r\n");
-  const std::string group = std::string(kHead) + kLine0 + kLine1;
-  EXPECT_EQ(group, Write("Onboarding", 1));
+  EXPECT_EQ(kBoth, Write("Onboarding", 1));
   EXPECT_TRUE(task_->ScriptWritten());
-  EXPECT_EQ(std::string(kHead) + kLine0, Write("Asset", 0));
+  EXPECT_EQ(kAsset, Write("Asset", 0));
 
   document_.SetFormMapListingError(ERROR_READ_FAULT);
-  EXPECT_EQ(std::string(kHead) + kLine0, Write("Asset", 0));
+  EXPECT_EQ(kAsset, Write("Asset", 0));
   EXPECT_FALSE(task_->ScriptWritten());
-  EXPECT_EQ(group, Write("Onboarding", 1));
+  EXPECT_EQ(kBoth, Write("Onboarding", 1));
   EXPECT_TRUE(task_->GetFormFiles().empty());
   document_.SetFormMapListingError(0);
 
@@ -183,14 +167,14 @@ TEST_F(ScriptTest, NoScriptIsMadeFromAShareOrGroupListThatCouldNotBeRead) {
   std::string list = world_.Host("\\\\CORE1\\qvlogon\\FDGRPLST.GPS");
   std::filesystem::remove(list);
   std::filesystem::create_directory(list);
-  EXPECT_EQ(group, Write("Onboarding", 1));
+  EXPECT_EQ(kBoth, Write("Onboarding", 1));
   EXPECT_FALSE(task_->ScriptWritten());
-  CFormGroupList groups("\\\\CORE1\\qvlogon\\FDGRPLST.GPS");
-  EXPECT_TRUE(groups.ReadFailed());
-  EXPECT_EQ(std::string(kHead) + kLine0, Write("Asset", 0));  // a form needs no group list
+  EXPECT_TRUE(CFormGroupList("\\\\CORE1\\qvlogon\\FDGRPLST.GPS").ReadFailed());
+  EXPECT_EQ(kAsset, Write("Asset", 0));  // a form needs no group list
   EXPECT_TRUE(task_->ScriptWritten());
 }
 
+// The console's view has the same through its scheduling tests; here, each rule alone.
 TEST(Configurations, FirstOfANameCountsAndCaseIsIgnored) {
   TestWorld world;
   int database = 0;
@@ -198,37 +182,28 @@ TEST(Configurations, FirstOfANameCountsAndCaseIsIgnored) {
   ASSERT_TRUE(RegisterTaskSnapin(kSnapinName, kSnapinProgram, ""));
   SnapinRecord snapin{};
   ASSERT_TRUE(FindSnapin(kSnapinName, &snapin));
-  static char data[] = "Asset.ini";
   auto add = [&](const char* name) {
     TaskConfigRecord record{};
     record.id = -1;
     record.snapinId = snapin.id;
     std::strcpy(record.name, name);
-    record.data = qv::RegisterTaskData(data);
-    record.dataLength = sizeof data - 1;
     EXPECT_TRUE(AddTaskConfiguration(&record));
     return record.id;
   };
   TaskConfigRecord found{};
   EXPECT_EQ(0, FindConfiguration(&found, "Asset"));
-  LONG first = add("ASSET");
-  LONG second = add("Asset");
-  add("Other");
+  LONG first = add("ASSET"), second = add("Asset");
   ASSERT_EQ(1, FindConfiguration(&found, "asset"));
   EXPECT_EQ(first, found.id);
   EXPECT_EQ(0, IsScheduled(&found, "Asset"));
   EXPECT_EQ(first, found.id);  // the record holds the configuration also when unscheduled
-
   // A task on the second configuration of the name does not count; one on the first does.
   ASSERT_NE(-1, qv::AddTask("Asset", second));
   EXPECT_EQ(0, IsScheduled(&found, "Asset"));
   ASSERT_NE(-1, qv::AddTask("aSSET", first));
   EXPECT_EQ(1, IsScheduled(&found, "Asset"));
-  EXPECT_EQ(0, IsScheduled(&found, "Other"));
-
   std::string longName(256, 'a');  // one more than the name field holds
-  EXPECT_EQ(0, FindConfiguration(&found, longName.c_str()));
-  EXPECT_EQ(0, IsScheduled(&found, longName.c_str()));
+  EXPECT_EQ(0, FindConfiguration(&found, longName.c_str()) + IsScheduled(&found, longName.c_str()));
   FreeDatabasePtr();
 }
 

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <tuple>
 
 #include "forms/ProfileFile.h"
 #include "tests/TestWorld.h"
@@ -37,17 +36,16 @@ TEST(ProfileFileRead, ValuesSectionsAndMissingOnes) {
   EXPECT_EQ("1 " + value.substr(0, 8195), Read(file, "S", "K"));
 }
 
-TEST(ProfileFilePath, UnboundAndInvalidatedPaths) {
+// A file without a path, or whose path was made invalid, reads nothing and writes nothing;
+// ReadDefault needs the section, the key and the path set.
+TEST(ProfileFilePath, UnboundInvalidatedAndDefaults) {
   TestWorld world;
   world.Put(kFile, "[S]\r\nK=v\r\n");
-  CProfileFile unbound;
+  CProfileFile unbound, file(kFile);
   EXPECT_EQ("", unbound.GetPath());
   EXPECT_EQ("0 kept", Read(unbound, "S", "K"));
   EXPECT_EQ(0, unbound.WriteString("S", "K", "w"));
   EXPECT_EQ("0 kept", Read(CProfileFile(""), "S", "K"));
-
-  CProfileFile file(kFile);
-  EXPECT_EQ("1 v", Read(file, "S", "K"));
   file.SetPath("");
   EXPECT_EQ(kFile, file.GetPath());
   EXPECT_EQ("0 kept", Read(file, "S", "K"));
@@ -55,24 +53,19 @@ TEST(ProfileFilePath, UnboundAndInvalidatedPaths) {
   EXPECT_EQ("[S]\r\nK=v\r\n", world.Bytes(kFile));
   file.SetPath(kFile);
   EXPECT_EQ("1 v", Read(file, "S", "K"));
-}
 
-TEST(ProfileFileRead, DefaultSectionAndKey) {
-  TestWorld world;
-  world.Put(kFile, "[Group1]\r\nForm1=Office survey\r\n");
-  CProfileFile file(kFile), unbound;
   EXPECT_EQ("0 kept", Read(file));
-  file.SetSection("Group1");
+  file.SetSection("S");
   EXPECT_EQ("0 kept", Read(file));  // key not set
-  file.SetKey("Form1");
-  EXPECT_EQ("1 Office survey", Read(file));
+  file.SetKey("K");
+  EXPECT_EQ("1 v", Read(file));
   file.SetSection("");
   EXPECT_EQ("0 kept", Read(file));
-  file.SetSection("Group1");
+  file.SetSection("S");
   file.SetKey("");
   EXPECT_EQ("0 kept", Read(file));
-  unbound.SetSection("Group1");
-  unbound.SetKey("Form1");
+  unbound.SetSection("S");
+  unbound.SetKey("K");
   EXPECT_EQ("0 kept", Read(unbound));
 }
 
@@ -88,9 +81,11 @@ TEST(ProfileFileWrite, CreatesAppendsAndReplaces) {
   EXPECT_EQ("0 kept", Read(file, "Header", "Version"));
 }
 
-TEST(ProfileFileText, QuoteAndUnquote) {
+TEST(ProfileFileText, QuoteUnquoteAndGetField) {
   CProfileFile text;
-  const std::tuple<const char*, const char*, const char*> cases[] = {
+  const struct {
+    const char *in, *quoted, *unquoted;
+  } quoting[] = {
       {"a,b", "{a,b}", "a,b"},
       {"{a, b}", "{{a, b}}", "a, b"},
       {"{{a, b}}", "{{{a, b}}}", "{a, b}"},
@@ -98,18 +93,19 @@ TEST(ProfileFileText, QuoteAndUnquote) {
       {"}x{", "}x{", "}x{"},
       {"{open", "{open", "{open"},
   };
-  for (const auto& [in, quotedText, unquotedText] : cases) {
-    std::string quoted = in, unquoted = in;
+  for (const auto& c : quoting) {
+    std::string quoted = c.in, unquoted = c.in;
     text.QuoteText(quoted);
     text.UnquoteText(unquoted);
-    EXPECT_EQ(quotedText, quoted) << in;
-    EXPECT_EQ(unquotedText, unquoted) << in;
+    EXPECT_EQ(c.quoted, quoted) << c.in;
+    EXPECT_EQ(c.unquoted, unquoted) << c.in;
   }
-}
 
-TEST(ProfileFileText, GetField) {
-  CProfileFile text;
-  const std::tuple<const char*, int, int, const char*> cases[] = {
+  const struct {
+    const char* line;
+    int n, result;
+    const char* field;
+  } fields[] = {
       {"EDIT, Color, {Red, Green}, NR, ", 3, 1, "{Red, Green}"},
       {"EDIT, Color, {Red, Green}, NR, ", 5, 1, ""},  // after the last comma
       {"EDIT, Color, {Red, Green}, NR, ", 6, 0, ""},
@@ -123,10 +119,10 @@ TEST(ProfileFileText, GetField) {
       {"x}, y", 2, 1, "y"},
       {"", 1, 0, ""},
   };
-  for (const auto& [line, n, result, expected] : cases) {
+  for (const auto& c : fields) {
     std::string out = "stale";
-    EXPECT_EQ(result, text.GetField(line, n, out)) << line << " #" << n;
-    EXPECT_EQ(expected, out) << line << " #" << n;
+    EXPECT_EQ(c.result, text.GetField(c.line, c.n, out)) << c.line << " #" << c.n;
+    EXPECT_EQ(c.field, out) << c.line << " #" << c.n;
   }
 }
 

@@ -6,13 +6,11 @@
 
 #include <filesystem>
 #include <map>
-#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "platform/ui/DialogTemplate.h"
-#include "platform/ui/ImageList.h"
 #include "platform/ui/Wnd.h"
 #include "resources/Dialogs.h"
 #include "resources/ResourceIds.h"
@@ -23,50 +21,27 @@ using Texts = std::vector<std::string>;
 
 namespace {
 
-// The root element of an XML text: its name and attributes; empty name when the text is not
-// well-formed XML (why in `error`).
-struct Root {
-  std::string name;
-  std::map<std::string, std::string> attributes;
-};
-Root ParseRoot(const std::string& text, std::string* error) {
-  Root root;
-  bool seen = false;
-  struct State {
-    Root* root;
-    bool* seen;
-  } state{&root, &seen};
+// The attributes of the root element of an XML text, with its name as "" (why in `error`
+// when the text is not well-formed XML).
+std::map<std::string, std::string> ParseRoot(const std::string& text, std::string* error) {
+  std::map<std::string, std::string> root;
   XML_Parser parser = XML_ParserCreate(nullptr);
-  XML_SetUserData(parser, &state);
+  XML_SetUserData(parser, &root);
   XML_SetStartElementHandler(parser, [](void* data, const XML_Char* name, const XML_Char** atts) {
-    auto* s = static_cast<State*>(data);
-    if (*s->seen)
+    auto& r = *static_cast<std::map<std::string, std::string>*>(data);
+    if (!r.empty())
       return;
-    *s->seen = true;
-    s->root->name = name;
+    r[""] = name;
     for (int i = 0; atts[i] != nullptr; i += 2)
-      s->root->attributes[atts[i]] = atts[i + 1];
+      r[atts[i]] = atts[i + 1];
   });
   if (XML_Parse(parser, text.data(), static_cast<int>(text.size()), 1) != XML_STATUS_OK) {
     *error = std::string(XML_ErrorString(XML_GetErrorCode(parser))) + " at line " +
              std::to_string(XML_GetCurrentLineNumber(parser));
-    root = Root();
   }
   XML_ParserFree(parser);
   return root;
 }
-
-struct Expected {
-  int id;
-  int size;
-  Texts names;
-};
-
-void PrintTo(const Expected& expected, std::ostream* out) {
-  *out << "bitmap " << expected.id;
-}
-
-const Texts kListImages = {"add new form", "form", "group"};
 
 // The picture `file` (relative to resources/) is well-formed SVG of `size` x `size` and the
 // build has copied it beside the programs.
@@ -79,67 +54,52 @@ void ExpectPicture(const std::string& file, int size) {
   const std::string text = FileBytes(source);
   EXPECT_LT(text.size(), 4096u) << "a small picture";
   std::string error;
-  Root root = ParseRoot(text, &error);
+  auto root = ParseRoot(text, &error);
   ASSERT_EQ(error, "");
-  EXPECT_EQ(root.name, "svg");
-  EXPECT_EQ(root.attributes["xmlns"], "http://www.w3.org/2000/svg");
+  EXPECT_EQ(root[""], "svg");
+  EXPECT_EQ(root["xmlns"], "http://www.w3.org/2000/svg");
   const std::string side = std::to_string(size);
-  const bool sized = root.attributes.count("width") != 0 || root.attributes.count("height") != 0;
-  const bool viewBox = root.attributes.count("viewBox") != 0;
-  EXPECT_TRUE(sized || viewBox) << "no width, height or viewBox";
-  if (sized) {
-    EXPECT_EQ(root.attributes["width"], side);
-    EXPECT_EQ(root.attributes["height"], side);
-  }
-  if (viewBox) {
-    EXPECT_EQ(root.attributes["viewBox"], "0 0 " + side + " " + side);
+  EXPECT_EQ(root["width"] + " " + root["height"], side + " " + side);
+  if (root.count("viewBox") != 0) {
+    EXPECT_EQ(root["viewBox"], "0 0 " + side + " " + side);
   }
   EXPECT_EQ(FileBytes(ProgramFolder() / file), text) << "not copied beside the programs";
 }
 
-class ModuleImages : public ::testing::TestWithParam<Expected> {
- protected:
-  ModuleImages() { qv::SetResourceModule(&qv::OwnResources()); }
-  ~ModuleImages() override { qv::SetResourceModule(nullptr); }
-};
-
-TEST_P(ModuleImages, EveryImageHasAWellFormedPictureOfItsSize) {
-  const Expected& expected = GetParam();
-  const BitmapResource* bitmap = qv::CurrentResourceModule()->FindBitmap(expected.id);
-  ASSERT_NE(bitmap, nullptr);
-  EXPECT_EQ(bitmap->images, expected.names);
-  ASSERT_EQ(bitmap->files.size(), expected.names.size());
-  EXPECT_EQ(bitmap->height, expected.size);
-  EXPECT_EQ(bitmap->width, expected.size * static_cast<int>(expected.names.size()));
-  EXPECT_EQ(std::set<std::string>(bitmap->files.begin(), bitmap->files.end()).size(),
-            bitmap->files.size())
-      << "each image has a picture of its own";
-  // The image list that the list view and the toolbar cut from the bitmap.
-  CImageList list;
-  EXPECT_TRUE(list.Create(expected.id, expected.size, 0, 0));
-  EXPECT_EQ(list.GetImageCount(), static_cast<int>(expected.names.size()));
-  for (const std::string& file : bitmap->files)
-    ExpectPicture(file, expected.size);
-}
-
-INSTANTIATE_TEST_SUITE_P(Bitmaps, ModuleImages,
-                         ::testing::Values(Expected{IDB_LARGE_IMAGES, 32, kListImages},
-                                           Expected{IDB_SMALL_IMAGES, 16, kListImages},
-                                           Expected{IDR_FORMS,
-                                                    16,
-                                                    {"schedule", "delete", "modify", "refresh",
-                                                     "large icons", "small icons", "list",
-                                                     "details", "multiple forms"}}),
-                         [](const ::testing::TestParamInfo<Expected>& info) {
-                           return "Bitmap" + std::to_string(info.param.id);
-                         });
-
-// The icon of a dialog template (a static of SS_ICON, "control" for the about box) has its
-// 32 x 32 picture as images/icon/<name>.svg.
-TEST(DialogIcons, EachIconOfATemplateHasAPicture) {
-  qv::SetResourceModule(&qv::OwnResources());
+TEST(ModuleImages, EveryImageHasAWellFormedPictureOfItsSize) {
+  const Texts list = {"add new form", "form", "group"};
+  const struct {
+    int id, size;
+    Texts names;
+  } bitmaps[] = {
+      {IDB_LARGE_IMAGES, 32, list},
+      {IDB_SMALL_IMAGES, 16, list},
+      {IDR_FORMS,
+       16,
+       {"schedule", "delete", "modify", "refresh", "large icons", "small icons", "list", "details",
+        "multiple forms"}},
+  };
+  struct Module {
+    Module() { qv::SetResourceModule(&qv::OwnResources()); }
+    ~Module() { qv::SetResourceModule(nullptr); }
+  } module;
+  for (const auto& expected : bitmaps) {
+    SCOPED_TRACE(expected.id);
+    const BitmapResource* bitmap = qv::CurrentResourceModule()->FindBitmap(expected.id);
+    ASSERT_NE(bitmap, nullptr);
+    EXPECT_EQ(bitmap->images, expected.names);
+    ASSERT_EQ(bitmap->files.size(), expected.names.size());
+    EXPECT_EQ(bitmap->height, expected.size);
+    EXPECT_EQ(bitmap->width, expected.size * static_cast<int>(expected.names.size()));
+    EXPECT_EQ(std::set<std::string>(bitmap->files.begin(), bitmap->files.end()).size(),
+              bitmap->files.size())
+        << "each image has a picture of its own";
+    for (const std::string& file : bitmap->files)
+      ExpectPicture(file, expected.size);
+  }
+  // The icon of a dialog template (a static of SS_ICON, "control" for the about box) has its
+  // 32 x 32 picture as images/icon/<name>.svg.
   const DialogTemplate* about = qv::CurrentResourceModule()->FindDialog(IDD_ABOUTBOX_QVCCFG);
-  qv::SetResourceModule(nullptr);
   ASSERT_NE(about, nullptr);
   int icons = 0;
   for (const DialogItemTemplate& item : about->items) {

@@ -3,9 +3,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <ctime>
 #include <filesystem>
 #include <map>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -17,110 +19,104 @@
 #include "tools/frmtask/FrmTask.h"
 
 namespace fs = std::filesystem;
+using Files = std::map<std::string, std::string>;
+using Names = std::vector<std::string>;
 
 namespace {
 
 const std::string kScripts = "\\\\CORE1\\QVMAIN\\SCRIPTS\\";
 const std::string kSurvey = "\\\\CORE1\\QVMAIN\\QVLOGON\\FRM1A.FRM";
 const std::string kAsset = "\\\\CORE1\\QVMAIN\\QVLOGON\\FRM2B7.FRM";
+const std::string kClearClient = "[MACHINES]\r\nREMDEL0=\\QVCLIENT\\*.FRM\r\n";
 
 std::string Copy(const std::string& source, const std::string& destination) {
   return source + ", " + destination + ", TOREMOTE";
 }
+// "REMCOPYn=source, \QVCLIENT\file, TOREMOTE".
+std::string CopyLine(int n, const std::string& source, const std::string& file) {
+  return "REMCOPY" + std::to_string(n) + "=" + Copy(source, "\\QVCLIENT\\" + file) + "\r\n";
+}
 
-const auto Tree = FolderTree;
+class FrmTaskTest : public ::testing::Test {
+ protected:
+  int Frm(std::vector<std::string> args) {
+    args.insert(args.begin(), {"--world", w.Dir()});
+    out.clear();
+    err.clear();
+    return qv::RunFrmTask(args, &out, &err);
+  }
+  // The host folder of a client's C:\QVCLIENT.
+  std::string Client(const std::string& client) const {
+    return w.Dir() + "/" + client + "/C/QVCLIENT/";
+  }
+  // The task's records, "client task|script ok|failed: key=result..." each, in file order.
+  Names Runs(const std::string& task) const {
+    Names runs;
+    for (const qv::ClientRun& run : qv::ReadTaskRuns(w.Dir(), task)) {
+      EXPECT_GT(run.time, 0);
+      runs.push_back(run.client + " " + run.task + "|" + run.script +
+                     (run.ok ? " ok:" : " failed:"));
+      for (const qv::RunLine& line : run.lines)
+        runs.back() += " " + line.key + "=" + line.result;
+    }
+    return runs;
+  }
 
-struct Outcome {
-  int status = -1;
+  TestWorld w;
   std::string out, err;
 };
 
-Outcome Frm(const TestWorld& world, std::vector<std::string> args) {
-  args.insert(args.begin(), {"--world", world.Dir()});
-  Outcome run;
-  run.status = qv::RunFrmTask(args, &run.out, &run.err);
-  return run;
-}
-
 }  // namespace
 
-TEST(FrmTask, DeliversTheScriptsFormsToEveryClientAndRecordsEachRun) {
-  TestWorld w;
+// Every client gets the script's forms (REMDEL0's files go, REMCOPY lines after a gap in the
+// numbers are not read), and each client's run is recorded.
+TEST_F(FrmTaskTest, DeliversTheScriptsFormsToEveryClientAndRecordsEachRun) {
   for (const char* client : {"PC-ANNA", "PC-BEN"}) {
-    std::string folder = w.Dir() + "/" + client + "/C/QVCLIENT/";
-    ASSERT_TRUE(qv::WriteHostFileAtomic(folder + "OLD.FRM", "old"));
-    ASSERT_TRUE(qv::WriteHostFileAtomic(folder + "gone.frm", "old"));
-    ASSERT_TRUE(qv::WriteHostFileAtomic(folder + "keep.frmx", "kept"));
-    ASSERT_TRUE(qv::WriteHostFileAtomic(folder + "FRM1A.FRM", "stale copy"));
+    for (const char* file : {"OLD.FRM", "gone.frm", "keep.frmx", "FRM1A.FRM"})
+      ASSERT_TRUE(qv::WriteHostFileAtomic(Client(client) + file, file));
   }
-  w.Put(kScripts + "Office survey.ini",
-        "[MACHINES]\r\nREMDEL0=\\QVCLIENT\\*.FRM\r\nREMCOPY0=" +
-            Copy(kSurvey, "\\QVCLIENT\\FRM1A.FRM") +
-            "\r\nREMCOPY1=" + Copy(kAsset, "\\QVCLIENT\\FRM2B7.FRM") +
-            "\r\nREMCOPY3=" + Copy(kAsset, "\\QVCLIENT\\GAP.FRM") + "\r\n");
-
-  Outcome run = Frm(w, {"Office survey.ini"});
-  EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.out, "PC-ANNA: ok\nPC-BEN: ok\n");
-  EXPECT_EQ(run.err, "");
-  const std::map<std::string, std::string> delivered = {
-      {"FRM1A.FRM", w.Bytes(kSurvey)}, {"FRM2B7.FRM", w.Bytes(kAsset)}, {"keep.frmx", "kept"}};
+  w.Put(kScripts + "Office survey.ini", kClearClient + CopyLine(0, kSurvey, "FRM1A.FRM") +
+                                            CopyLine(1, kAsset, "FRM2B7.FRM") +
+                                            CopyLine(3, kAsset, "GAP.FRM"));
+  EXPECT_EQ(Frm({"Office survey.ini"}), 0) << err;
+  EXPECT_EQ(out, "PC-ANNA: ok\nPC-BEN: ok\n");
+  EXPECT_EQ(err, "");
+  const Files delivered = {
+      {"FRM1A.FRM", w.Bytes(kSurvey)}, {"FRM2B7.FRM", w.Bytes(kAsset)}, {"keep.frmx", "keep.frmx"}};
   for (const char* client : {"PC-ANNA", "PC-BEN"})
-    EXPECT_EQ(Tree(w.Dir() + "/" + client + "/C/QVCLIENT"), delivered) << client;
-
-  std::vector<qv::ClientRun> runs = qv::ReadTaskRuns(w.Dir(), "OFFICE SURVEY");
-  ASSERT_EQ(runs.size(), 2u);
-  for (std::size_t i = 0; i < runs.size(); ++i) {
-    EXPECT_EQ(runs[i].client, i == 0 ? "PC-ANNA" : "PC-BEN");
-    EXPECT_EQ(runs[i].task, "Office survey");
-    EXPECT_EQ(runs[i].script, "Office survey.ini");
-    EXPECT_TRUE(runs[i].ok);
-    EXPECT_GT(runs[i].time, 0);
-    ASSERT_EQ(runs[i].lines.size(), 3u);  // REMCOPY3 lies beyond the gap
-    EXPECT_EQ(runs[i].lines[0].key, "REMDEL0");
-    EXPECT_EQ(runs[i].lines[0].value, "\\QVCLIENT\\*.FRM");
-    EXPECT_EQ(runs[i].lines[2].key, "REMCOPY1");
-    for (const qv::RunLine& line : runs[i].lines)
-      EXPECT_EQ(line.result, "ok") << line.key;
-  }
-  EXPECT_TRUE(qv::ReadTaskRuns(w.Dir(), "Asset tag").empty());
+    EXPECT_EQ(FolderTree(Client(client)), delivered) << client;
+  const std::string done = " ok: REMDEL0=ok REMCOPY0=ok REMCOPY1=ok";
+  EXPECT_EQ(Runs("OFFICE SURVEY"), (Names{"PC-ANNA Office survey|Office survey.ini" + done,
+                                          "PC-BEN Office survey|Office survey.ini" + done}));
+  EXPECT_TRUE(Runs("Asset tag").empty());
 
   // A script named by its Windows path, one client named in another case, a task name given.
-  ASSERT_TRUE(qv::WriteHostFileAtomic(w.Dir() + "/PC-BEN/C/QVCLIENT/FRM2B7.FRM", "changed"));
-  run = Frm(w, {"--task", "Survey", kScripts + "office SURVEY.ini", "pc-ben"});
-  EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.out, "PC-BEN: ok\n");
-  EXPECT_EQ(Tree(w.Dir() + "/PC-BEN/C/QVCLIENT"), delivered);
-  runs = qv::ReadTaskRuns(w.Dir(), "survey");
-  ASSERT_EQ(runs.size(), 1u);
-  EXPECT_EQ(runs[0].client, "PC-BEN");
-  EXPECT_EQ(runs[0].script, kScripts + "office SURVEY.ini");
-  EXPECT_EQ(qv::ReadTaskRuns(w.Dir(), "").size(), 3u);
-
+  ASSERT_TRUE(qv::WriteHostFileAtomic(Client("PC-BEN") + "FRM2B7.FRM", "changed"));
+  EXPECT_EQ(Frm({"--task", "Survey", kScripts + "office SURVEY.ini", "pc-ben"}), 0) << err;
+  EXPECT_EQ(out, "PC-BEN: ok\n");
+  EXPECT_EQ(FolderTree(Client("PC-BEN")), delivered);
+  EXPECT_EQ(Runs("survey"), Names{"PC-BEN Survey|" + kScripts + "office SURVEY.ini" + done});
   // The built program, as the task system starts it.
   ChildResult child =
       RunChild("FrmTask.exe", {.args = {"--world", w.Dir(), "Office survey.ini", "PC-ANNA"}});
   EXPECT_EQ(child.status, 0) << child.err;
-  EXPECT_EQ(qv::ReadTaskRuns(w.Dir(), "Office survey").size(), 3u);
+  EXPECT_EQ(Runs("").size(), 4u);
 }
 
-TEST(FrmTask, RefusesLinesThatLeaveTheClientOrTheWorld) {
-  TestWorld w;
+TEST_F(FrmTaskTest, RefusesLinesThatLeaveTheClientOrTheWorld) {
   const std::string outside = w.Dir() + "-outside";
   fs::create_directories(outside);
   ASSERT_TRUE(qv::WriteHostFileAtomic(outside + "/secret.FRM", "secret"));
-  const std::string anna = w.Dir() + "/PC-ANNA/C";
-  fs::create_directory_symlink(outside, anna + "/QVCLIENT/link");
-  ASSERT_TRUE(qv::WriteHostFileAtomic(anna + "/QVCLIENT/OLD.FRM", "old"));
-  const std::map<std::string, std::string> worldBefore = Tree(w.Dir());
+  fs::create_directory_symlink(outside, Client("PC-ANNA") + "link");
+  ASSERT_TRUE(qv::WriteHostFileAtomic(Client("PC-ANNA") + "OLD.FRM", "old"));
+  const Files worldBefore = FolderTree(w.Dir());
 
-  struct Case {
+  const std::string good = "\\QVCLIENT\\NEW.FRM";
+  const struct {
     const char* key;
     std::string value;
     const char* why;  // a part of the reason recorded
-  };
-  const std::string good = "\\QVCLIENT\\NEW.FRM";
-  const std::vector<Case> cases = {
+  } cases[] = {
       {"REMDEL0", "\\QVCLIENT\\..\\..\\*", "climbs"},
       {"REMDEL0", "\\*\\*.FRM", "only in the last name"},
       {"REMDEL0", "D:\\QVCLIENT\\*.FRM", "drive C:"},
@@ -143,85 +139,57 @@ TEST(FrmTask, RefusesLinesThatLeaveTheClientOrTheWorld) {
       {"REMCOPY0", kSurvey + ", " + good, "separated by commas"},
       {"REMCOPY0", kSurvey + ", " + good + ", FROMREMOTE", "only copies TOREMOTE"},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     qv::TaskScript script{{{c.key, c.value, ""}, {"REMCOPY1", Copy(kAsset, good), ""}}};
     qv::ClientRun run = qv::RunScriptOnClient(w.World(), script, "PC-ANNA");
-    EXPECT_FALSE(run.ok) << c.value;
     ASSERT_EQ(run.lines.size(), 2u);
-    EXPECT_NE(run.lines[0].result.find(c.why), std::string::npos)
-        << c.value << ": " << run.lines[0].result;
-    // The refusal stops only its own line.
-    EXPECT_EQ(run.lines[1].result, "ok") << c.value;
+    EXPECT_FALSE(run.ok) << c.value;
+    EXPECT_NE(run.lines[0].result.find(c.why), std::string::npos) << run.lines[0].result;
+    EXPECT_EQ(run.lines[1].result, "ok") << c.value;  // the refusal stops only its own line
   }
   // Only the good line's file is new; nothing else anywhere was touched.
-  std::map<std::string, std::string> expected = worldBefore;
+  Files expected = worldBefore;
   expected["PC-ANNA/C/QVCLIENT/NEW.FRM"] = w.Bytes(kAsset);
-  EXPECT_EQ(Tree(w.Dir()), expected);
-  EXPECT_EQ(Tree(outside), (std::map<std::string, std::string>{{"secret.FRM", "secret"}}));
-
-  // Through the program: status 1, the reasons on stderr and in the record.
-  w.Put(kScripts + "Bad.ini", "[MACHINES]\r\nREMDEL0=D:\\*.FRM\r\nREMCOPY0=" +
-                                  Copy("\\\\CORE1\\qvlogon\\NONE.FRM", good) + "\r\n");
-  Outcome run = Frm(w, {"Bad.ini", "PC-BEN"});
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.out, "PC-BEN: 2 of 2 lines failed\n");
-  EXPECT_NE(run.err.find("FrmTask: PC-BEN: REMDEL0=D:\\*.FRM: only the client's drive C:"),
-            std::string::npos)
-      << run.err;
-  std::vector<qv::ClientRun> runs = qv::ReadTaskRuns(w.Dir(), "Bad");
-  ASSERT_EQ(runs.size(), 1u);
-  EXPECT_FALSE(runs[0].ok);
-  ASSERT_EQ(runs[0].lines.size(), 2u);
-  EXPECT_NE(runs[0].lines[1].result.find("was not found"), std::string::npos);
+  EXPECT_EQ(FolderTree(w.Dir()), expected);
+  EXPECT_EQ(FolderTree(outside), (Files{{"secret.FRM", "secret"}}));
   fs::remove_all(outside);
 }
 
-TEST(FrmTask, ReadOnlyFormsStayAndAKilledRunsHiddenFilesAreSweptAway) {
-  TestWorld w;
-  const std::string folder = w.Dir() + "/PC-ANNA/C/QVCLIENT/";
-  ASSERT_TRUE(qv::WriteHostFileAtomic(folder + "LOCKED.FRM", "locked"));
-  ASSERT_TRUE(qv::WriteHostFileAtomic(folder + "FRM1A.FRM", "read-only copy"));
+// Read-only forms stay; the hidden files of a killed run's copies, unchanged for an hour, are
+// swept away, and that of a copy under way stays.
+TEST_F(FrmTaskTest, ReadOnlyFormsStayAndAKilledRunsHiddenFilesAreSweptAway) {
+  const std::string folder = Client("PC-ANNA");
+  for (const char* file : {"LOCKED.FRM", "FRM1A.FRM"}) {
+    ASSERT_TRUE(qv::WriteHostFileAtomic(folder + file, file));
+    ASSERT_EQ(::chmod((folder + file).c_str(), 0444), 0);
+  }
   ASSERT_TRUE(qv::WriteHostFileAtomic(folder + "OLD.FRM", "old"));
-  ASSERT_EQ(::chmod((folder + "LOCKED.FRM").c_str(), 0444), 0);
-  ASSERT_EQ(::chmod((folder + "FRM1A.FRM").c_str(), 0444), 0);
-  // Three kills in the middle of copies left their hidden files; one copy is under way.
-  const long hour = 3600;
   for (const char* temp : {".FRM1A.FRM.a1B2c3", ".FRM2B7.FRM.Zz9Yy8", ".GONE.FRM.000000"}) {
     ASSERT_TRUE(qv::WriteHostFileAtomic(folder + temp, std::string(1000, 'x')));
-    timespec old[2] = {{std::time(nullptr) - hour, 0}, {std::time(nullptr) - hour, 0}};
+    timespec old[2] = {{std::time(nullptr) - 3600, 0}, {std::time(nullptr) - 3600, 0}};
     ASSERT_EQ(::utimensat(AT_FDCWD, (folder + temp).c_str(), old, 0), 0);
   }
   ASSERT_TRUE(qv::WriteHostFileAtomic(folder + ".FRM2B7.FRM.nowNow", "under way"));
-  w.Put(kScripts + "Ro.ini", "[MACHINES]\r\nREMDEL0=\\QVCLIENT\\*.FRM\r\nREMCOPY0=" +
-                                 Copy(kSurvey, "\\QVCLIENT\\FRM1A.FRM") +
-                                 "\r\nREMCOPY1=" + Copy(kAsset, "\\QVCLIENT\\FRM2B7.FRM") + "\r\n");
-  Outcome run = Frm(w, {"Ro.ini", "PC-ANNA"});
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.out, "PC-ANNA: 2 of 3 lines failed\n");
-  std::vector<qv::ClientRun> runs = qv::ReadTaskRuns(w.Dir(), "Ro");
+  w.Put(kScripts + "Ro.ini",
+        kClearClient + CopyLine(0, kSurvey, "FRM1A.FRM") + CopyLine(1, kAsset, "FRM2B7.FRM"));
+  EXPECT_EQ(Frm({"Ro.ini", "PC-ANNA"}), 1);
+  EXPECT_EQ(out, "PC-ANNA: 2 of 3 lines failed\n");
+  Names runs = Runs("Ro");
   ASSERT_EQ(runs.size(), 1u);
-  ASSERT_EQ(runs[0].lines.size(), 3u);
-  EXPECT_NE(runs[0].lines[0].result.find("read-only"), std::string::npos)
-      << runs[0].lines[0].result;
-  EXPECT_NE(runs[0].lines[1].result.find("cannot write"), std::string::npos)
-      << runs[0].lines[1].result;
-  EXPECT_EQ(runs[0].lines[2].result, "ok");
-  EXPECT_EQ(Tree(w.Dir() + "/PC-ANNA/C/QVCLIENT"),
-            (std::map<std::string, std::string>{{"LOCKED.FRM", "locked"},
-                                                {"FRM1A.FRM", "read-only copy"},
-                                                {"FRM2B7.FRM", w.Bytes(kAsset)},
-                                                {".FRM2B7.FRM.nowNow", "under way"}}));
+  EXPECT_TRUE(std::regex_match(runs[0], std::regex(".* REMDEL0=.*read-only REMCOPY0=cannot write "
+                                                   "\\\\QVCLIENT\\\\FRM1A.FRM.* REMCOPY1=ok")))
+      << runs[0];
+  EXPECT_EQ(FolderTree(folder), (Files{{"LOCKED.FRM", "LOCKED.FRM"},
+                                       {"FRM1A.FRM", "FRM1A.FRM"},
+                                       {"FRM2B7.FRM", w.Bytes(kAsset)},
+                                       {".FRM2B7.FRM.nowNow", "under way"}}));
 }
 
 // The exit status is that of every client, not of the last one: a client in the middle that
 // fails makes the run fail, while the clients before and after it still get their forms.
-TEST(FrmTask, AFailedClientInTheMiddleFailsTheRunAndEachRecordSaysItsOwn) {
-  TestWorld w;
-  std::string ini;
-  ASSERT_TRUE(qv::ReadHostFile(w.Dir() + "/world.ini", &ini));
-  const std::string clients = "Clients=PC-ANNA,PC-BEN\r\n";
-  ASSERT_NE(ini.find(clients), std::string::npos);
-  ini.replace(ini.find(clients), clients.size(), "Clients=PC-ANNA,PC-BEN,PC-CARL\r\n");
+TEST_F(FrmTaskTest, AFailedClientInTheMiddleFailsTheRunAndEachRecordSaysItsOwn) {
+  std::string ini = ReplaceAll(FileBytes(w.Dir() + "/world.ini"), "Clients=PC-ANNA,PC-BEN\r\n",
+                               "Clients=PC-ANNA,PC-BEN,PC-CARL\r\n");
   ASSERT_TRUE(qv::WriteHostFileAtomic(
       w.Dir() + "/world.ini",
       ini + "\r\n[Computer PC-CARL]\r\nReachable=1\r\nDrive C=PC-CARL/C\r\n"));
@@ -229,48 +197,36 @@ TEST(FrmTask, AFailedClientInTheMiddleFailsTheRunAndEachRecordSaysItsOwn) {
   // PC-BEN's folder is a link out of the world: both lines are refused there.
   const std::string outside = w.Dir() + "-outside";
   fs::create_directories(outside);
-  fs::remove_all(w.Dir() + "/PC-BEN/C/QVCLIENT");
+  fs::remove_all(Client("PC-BEN"));
   fs::create_directory_symlink(outside, w.Dir() + "/PC-BEN/C/QVCLIENT");
-  w.Put(kScripts + "Survey.ini", "[MACHINES]\r\nREMDEL0=\\QVCLIENT\\*.FRM\r\nREMCOPY0=" +
-                                     Copy(kSurvey, "\\QVCLIENT\\FRM1A.FRM") + "\r\n");
+  w.Put(kScripts + "Survey.ini", kClearClient + CopyLine(0, kSurvey, "FRM1A.FRM"));
 
-  Outcome run = Frm(w, {"Survey.ini"});
-  EXPECT_EQ(run.status, 1) << run.err;
-  EXPECT_EQ(run.out, "PC-ANNA: ok\nPC-BEN: 2 of 2 lines failed\nPC-CARL: ok\n");
-  EXPECT_NE(run.err.find("FrmTask: PC-BEN: REMCOPY0="), std::string::npos) << run.err;
-  EXPECT_EQ(run.err.find("PC-ANNA"), std::string::npos) << run.err;
-  EXPECT_EQ(run.err.find("PC-CARL"), std::string::npos) << run.err;
+  EXPECT_EQ(Frm({"Survey.ini"}), 1) << err;
+  EXPECT_EQ(out, "PC-ANNA: ok\nPC-BEN: 2 of 2 lines failed\nPC-CARL: ok\n");
+  // Each refused line on stderr: "client: key=value: reason".
+  EXPECT_TRUE(
+      std::regex_match(err, std::regex("FrmTask: PC-BEN: REMDEL0=\\\\QVCLIENT\\\\\\*\\.FRM: "
+                                       "[^\n]*symbolic link[^\n]*\nFrmTask: PC-BEN: "
+                                       "REMCOPY0=[^\n]*symbolic link[^\n]*\n")))
+      << err;
   for (const char* client : {"PC-ANNA", "PC-CARL"})
-    EXPECT_EQ(Tree(w.Dir() + "/" + client + "/C/QVCLIENT"),
-              (std::map<std::string, std::string>{{"FRM1A.FRM", w.Bytes(kSurvey)}}))
-        << client;
+    EXPECT_EQ(FolderTree(Client(client)), (Files{{"FRM1A.FRM", w.Bytes(kSurvey)}})) << client;
   EXPECT_TRUE(fs::is_empty(outside));
-
-  std::vector<qv::ClientRun> runs = qv::ReadTaskRuns(w.Dir(), "Survey");
+  Names runs = Runs("Survey");
   ASSERT_EQ(runs.size(), 3u);
-  const char* const names[] = {"PC-ANNA", "PC-BEN", "PC-CARL"};
-  for (std::size_t i = 0; i < runs.size(); ++i) {
-    EXPECT_EQ(runs[i].client, names[i]);
-    EXPECT_EQ(runs[i].ok, i != 1) << names[i];
-    ASSERT_EQ(runs[i].lines.size(), 2u) << names[i];
-    for (const qv::RunLine& line : runs[i].lines) {
-      if (i == 1)
-        EXPECT_NE(line.result.find("symbolic link"), std::string::npos) << line.result;
-      else
-        EXPECT_EQ(line.result, "ok") << names[i] << " " << line.key;
-    }
-  }
-
+  EXPECT_EQ(runs[0], "PC-ANNA Survey|Survey.ini ok: REMDEL0=ok REMCOPY0=ok");
+  EXPECT_EQ(runs[2], "PC-CARL Survey|Survey.ini ok: REMDEL0=ok REMCOPY0=ok");
+  EXPECT_TRUE(std::regex_match(runs[1], std::regex("PC-BEN Survey\\|Survey.ini failed: REMDEL0=.*"
+                                                   "symbolic link.* REMCOPY0=.*symbolic link.*")))
+      << runs[1];
   // The built program says the same by its exit status.
-  ChildResult child = RunChild("FrmTask.exe", {.args = {"--world", w.Dir(), "Survey.ini"}});
-  EXPECT_EQ(child.status, 1) << child.err;
+  EXPECT_EQ(RunChild("FrmTask.exe", {.args = {"--world", w.Dir(), "Survey.ini"}}).status, 1);
   fs::remove_all(outside);
 }
 
-TEST(FrmTask, BadArgumentsNoWorldOrNoScriptDoNothing) {
-  TestWorld w;
+TEST_F(FrmTaskTest, BadArgumentsNoWorldOrNoScriptDoNothing) {
   w.Put(kScripts + "Empty.ini", "[Other]\r\nREMDEL0=\\QVCLIENT\\*.FRM\r\n");
-  w.Put(kScripts + "Good.ini", "[MACHINES]\r\nREMDEL0=\\QVCLIENT\\*.FRM\r\n");
+  w.Put(kScripts + "Good.ini", kClearClient);
   const std::vector<std::vector<std::string>> bad = {
       {},
       {"--task"},
@@ -284,67 +240,55 @@ TEST(FrmTask, BadArgumentsNoWorldOrNoScriptDoNothing) {
       {"\\\\CORE1\\qvlogon\\..\\..\\x.ini"},  // refused by the world
   };
   for (const auto& args : bad) {
-    Outcome run = Frm(w, args);
-    EXPECT_EQ(run.status, 2) << (args.empty() ? "" : args.back());
-    EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err.rfind("FrmTask: ", 0), 0u) << run.err;
+    EXPECT_EQ(Frm(args), 2) << (args.empty() ? "" : args.back());
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(err.rfind("FrmTask: ", 0), 0u) << err;
   }
-  std::string out, err;
   EXPECT_EQ(qv::RunFrmTask({"--world", w.Dir() + "/none", "Good.ini"}, &out, &err), 2);
   EXPECT_FALSE(fs::exists(qv::TaskRunsPath(w.Dir())));
   EXPECT_FALSE(fs::exists(w.Dir() + "/none"));
 }
 
-TEST(TaskRuns, LinesAreOneJsonObjectEachAndTornLinesAreNeverRead) {
-  TestWorld w;
-  qv::ClientRun run;
-  run.time = 904737600;
-  run.task = "Caf\xE9";
-  run.script = "Caf\xE9.ini";
-  run.client = "PC-ANNA";
-  run.ok = false;
-  run.lines = {{"REMDEL0", "\\QVCLIENT\\*.FRM", "ok"},
-               {"REMCOPY0", "a, b, TOREMOTE", "the source a is not a Windows path of the world"}};
+// A record is one line of JSON; a line that a crash cut short gets its end and is never read,
+// and a record file that is not the world's own is never written.
+TEST_F(FrmTaskTest, TaskRunsAreLinesOfJsonAndTornLinesAreNeverRead) {
+  qv::ClientRun run{
+      904737600,
+      "Caf\xE9",
+      "Caf\xE9.ini",
+      "PC-ANNA",
+      false,
+      {{"REMDEL0", "\\QVCLIENT\\*.FRM", "ok"}, {"REMCOPY0", "a, b, TOREMOTE", "bad"}}};
   const std::string line =
       "{\"time\":904737600,\"task\":\"Caf\xC3\xA9\",\"script\":\"Caf\xC3\xA9.ini\","
       "\"client\":\"PC-ANNA\",\"ok\":false,\"lines\":[{\"key\":\"REMDEL0\",\"value\":"
       "\"\\\\QVCLIENT\\\\*.FRM\",\"result\":\"ok\"},{\"key\":\"REMCOPY0\",\"value\":\"a, b, "
-      "TOREMOTE\",\"result\":\"the source a is not a Windows path of the world\"}]}";
-  EXPECT_EQ(qv::TaskRunLine(run), line);
-
+      "TOREMOTE\",\"result\":\"bad\"}]}";
+  const std::string path = qv::TaskRunsPath(w.Dir());
   std::string why;
   ASSERT_TRUE(qv::AppendTaskRun(w.Dir(), run, &why)) << why;
-  // A crash left half a line; a line of another shape is no record either.
-  const std::string path = qv::TaskRunsPath(w.Dir());
-  std::string bytes;
-  ASSERT_TRUE(qv::ReadHostFile(path, &bytes));
-  EXPECT_EQ(bytes, line + "\n");
-  ASSERT_TRUE(qv::WriteHostFileAtomic(path, bytes + "[1,2]\n" + line.substr(0, 40)));
+  EXPECT_EQ(FileBytes(path), line + "\n");
+  // Half a line, and a line of another shape that is no record either.
+  const std::string torn = line + "\n[1,2]\n" + line.substr(0, 40);
+  ASSERT_TRUE(qv::WriteHostFileAtomic(path, torn));
   run.client = "PC-BEN";
   run.task = "CAF\xC9";
   ASSERT_TRUE(qv::AppendTaskRun(w.Dir(), run, &why)) << why;
-  ASSERT_TRUE(qv::ReadHostFile(path, &bytes));
-  EXPECT_EQ(bytes.substr(bytes.size() - 41 - qv::TaskRunLine(run).size() - 1),
-            line.substr(0, 40) + "\n" + qv::TaskRunLine(run) + "\n");
+  EXPECT_EQ(FileBytes(path), torn + "\n" +
+                                 ReplaceAll(ReplaceAll(line, "PC-ANNA", "PC-BEN"),
+                                            "Caf\xC3\xA9\",\"script", "CAF\xC3\x89\",\"script") +
+                                 "\n");
+  EXPECT_EQ(Runs("caf\xE9"), (Names{"PC-ANNA Caf\xE9|Caf\xE9.ini failed: REMDEL0=ok REMCOPY0=bad",
+                                    "PC-BEN CAF\xC9|Caf\xE9.ini failed: REMDEL0=ok REMCOPY0=bad"}));
 
-  std::vector<qv::ClientRun> runs = qv::ReadTaskRuns(w.Dir(), "caf\xE9");
-  ASSERT_EQ(runs.size(), 2u);
-  EXPECT_EQ(runs[0].client, "PC-ANNA");
-  EXPECT_EQ(runs[1].client, "PC-BEN");
-  EXPECT_EQ(runs[1].task, "CAF\xC9");
-  EXPECT_EQ(runs[0].lines.size(), 2u);
-  EXPECT_EQ(runs[0].lines[1].result, run.lines[1].result);
-
-  // A record file that a link leads out of the world is never written.
+  // A folder linked out of the world, a second name (a hard link) or a symbolic link of a file
+  // elsewhere, a read-only file: each keeps every byte.
   const std::string outside = w.Dir() + "-runs";
   fs::create_directories(outside);
   fs::remove_all(w.Dir() + "/tasks");
   fs::create_directory_symlink(outside, w.Dir() + "/tasks");
   EXPECT_FALSE(qv::AppendTaskRun(w.Dir(), run, &why));
   EXPECT_TRUE(fs::is_empty(outside));
-
-  // Nor is one that is a second name (a hard link) or a symbolic link of a file elsewhere, or
-  // one that is read-only: each keeps every byte.
   fs::remove(w.Dir() + "/tasks");
   fs::create_directories(w.Dir() + "/tasks");
   ASSERT_TRUE(qv::WriteHostFileAtomic(outside + "/other", "other\n"));
@@ -357,8 +301,8 @@ TEST(TaskRuns, LinesAreOneJsonObjectEachAndTornLinesAreNeverRead) {
     else
       ASSERT_TRUE(qv::WriteHostFileAtomic(path, "kept\n") && ::chmod(path.c_str(), 0444) == 0);
     EXPECT_FALSE(qv::AppendTaskRun(w.Dir(), run, &why)) << planted;
-    ASSERT_TRUE(qv::ReadHostFile(planted == 2 ? path : outside + "/other", &bytes));
-    EXPECT_EQ(bytes, planted == 2 ? "kept\n" : "other\n") << planted;
+    EXPECT_EQ(FileBytes(planted == 2 ? path : outside + "/other"),
+              planted == 2 ? "kept\n" : "other\n");
   }
   fs::remove_all(outside);
 }

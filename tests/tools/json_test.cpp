@@ -1,3 +1,5 @@
+// Our layer over the JSON library: error lines with our line and column, the depth and size
+// limits, integers, Windows-1252 texts and the object reader's messages.
 #include "tools/common/Json.h"
 
 #include <gtest/gtest.h>
@@ -20,15 +22,14 @@ json::Value MustParse(std::string_view text) {
   return v;
 }
 
+// The error line of text that must be refused, which leaves the output as it was.
 std::string ParseError(std::string_view text) {
   json::Value v("untouched");
   std::string error;
   EXPECT_FALSE(json::Parse(text, &v, &error)) << text;
-  EXPECT_EQ(v, json::Value("untouched")) << "output changed on failure for " << text;
+  EXPECT_EQ(v, json::Value("untouched")) << text;
   return error;
 }
-
-using Pairs = std::vector<std::pair<std::string, std::string>>;
 
 std::string Nested(int depth, std::string_view inner) {
   return std::string(depth, '[') + std::string(inner) + std::string(depth, ']');
@@ -36,20 +37,8 @@ std::string Nested(int depth, std::string_view inner) {
 
 }  // namespace
 
-TEST(JsonParse, GoodDocuments) {
-  EXPECT_EQ(MustParse(" true "), json::Value(true));
-  EXPECT_EQ(MustParse("\xEF\xBB\xBF[]"), json::Value(json::Array{}));
-  EXPECT_EQ(MustParse(R"("\u00e9\ud83d\ude00")"), json::Value("\xC3\xA9\xF0\x9F\x98\x80"));
-  // Members keep the order of the text; a member named twice keeps its place and the last value.
-  EXPECT_EQ(json::Write(MustParse(R"({"b":1,"a":[true,null],"b":"x"})"), false),
-            R"({"b":"x","a":[true,null]})");
-  // Brackets inside strings do not count towards the depth.
-  EXPECT_EQ(MustParse(Nested(2, "\"[[{\\\"" + std::string(100, '[') + "\"")).at(0).at(0),
-            json::Value("[[{\"" + std::string(100, '[')));
-}
-
 TEST(JsonParse, BadDocumentsGiveOneLineWithPosition) {
-  const Pairs cases = {
+  const std::pair<std::string, std::string> cases[] = {
       {"   ",
        "line 1, column 4: syntax error while parsing value - unexpected end of input; expected "
        "'[', '{', or a literal"},
@@ -60,21 +49,18 @@ TEST(JsonParse, BadDocumentsGiveOneLineWithPosition) {
       {"[\"\xC3\xA9\"\r\n, x]",
        "line 2, column 3: syntax error while parsing value - invalid literal; last read: "
        "'\"\xC3\xA9\"<U+000D><U+000A>, x'"},
-      {"truex",
-       "line 1, column 5: syntax error while parsing value - invalid literal; last read: 'truex'; "
-       "expected end of input"},
       {"[-1e400]", "number overflow parsing '-1e400'"},
       // The library would stop at the NUL byte and take what came before for the document.
       {std::string("[1]\0x", 5), "line 1, column 4: unexpected NUL byte"},
-      {std::string("[\"\\\0\"]", 6), "line 1, column 4: unexpected NUL byte"},
-  };
-  for (const auto& [text, error] : cases) {
+      {std::string("[\"\\\0\"]", 6), "line 1, column 4: unexpected NUL byte"}};
+  for (const auto& [text, error] : cases)
     EXPECT_EQ(ParseError(text), error) << text;
-  }
-  // The error pointer may be null.
+  // The error pointer may be null; members keep the order of the text.
   json::Value v;
-  EXPECT_TRUE(!json::Parse("[", &v, nullptr) && json::Parse("[7]", &v, nullptr));
-  EXPECT_EQ(v, json::Value(json::Array{7}));
+  EXPECT_TRUE(!json::Parse("[", &v, nullptr) && json::Parse(R"({"b":1,"a":2})", &v, nullptr));
+  EXPECT_EQ(json::Write(v, false), R"({"b":1,"a":2})");
+  // Bytes that are not UTF-8 (Windows-1252 text not converted) are written, not thrown at.
+  EXPECT_EQ(json::Write(json::Value("a\xE9z"), false), "\"a\xEF\xBF\xBDz\"");
 }
 
 TEST(JsonParse, DepthAndSizeLimits) {
@@ -82,19 +68,16 @@ TEST(JsonParse, DepthAndSizeLimits) {
   const std::string deep = "arrays and objects are nested deeper than 64 levels";
   EXPECT_EQ(json::Write(MustParse(Nested(64, "1")), false), Nested(64, "1"));
   EXPECT_EQ(ParseError(Nested(65, "")), "line 1, column 65: " + deep);
-  // Objects count as levels too.
-  std::string objects;
+  std::string objects;  // objects count as levels too
   for (int i = 0; i < 64; ++i)
     objects += "{\"k\":";
   EXPECT_EQ(ParseError(objects + "[]" + std::string(64, '}')), "line 1, column 321: " + deep);
-  MustParse(objects + "1" + std::string(64, '}'));
   // Far deeper than the limit is refused without running out of stack.
   EXPECT_EQ(ParseError(std::string(1000000, '[')), "line 1, column 65: " + deep);
-
-  // Counted outside strings only, without parsing.
-  EXPECT_EQ(json::DeeperThan(R"({"text":"a \"[[[\" b","x":[1,{"y":[]}]})", 3), 34u);
-  EXPECT_EQ(json::DeeperThan(R"({"text":"a \"[[[\" b","x":[1,{"y":[]}]})", 4), std::string::npos);
-  EXPECT_EQ(json::DeeperThan(R"({"text":"\\"}[[[)", 2), 15u);  // "\\" ends the string
+  // Brackets inside strings do not count; "\\" ends a string; closing ones count down.
+  EXPECT_EQ(MustParse(Nested(2, "\"[[{\\\"" + std::string(100, '[') + "\"")).at(0).at(0),
+            json::Value("[[{\"" + std::string(100, '[')));
+  EXPECT_EQ(json::DeeperThan(R"({"text":"\\"}[[[)", 2), 15u);
   EXPECT_EQ(json::DeeperThan("[]{}[]", 1), std::string::npos);
 
   ASSERT_EQ(json::kMaxInputSize, 16u * 1024u * 1024u);
@@ -104,7 +87,7 @@ TEST(JsonParse, DepthAndSizeLimits) {
   EXPECT_EQ(ParseError(biggest + " "), "the document is larger than 16777216 bytes");
 }
 
-TEST(JsonValue, IntegersAndEquality) {
+TEST(JsonValue, Integers) {
   json::Value doc = MustParse(R"({"n":3,"s":"3","f":2.5,"big":1e19,"neg":-9223372036854775808})");
   const auto kMin = std::numeric_limits<std::int64_t>::min();
   const auto kMax = std::numeric_limits<std::int64_t>::max();
@@ -119,46 +102,21 @@ TEST(JsonValue, IntegersAndEquality) {
   EXPECT_EQ(n, 99);
   EXPECT_TRUE(json::GetInteger(three, 3, 3, &n) && n == 3);
   EXPECT_TRUE(json::GetInteger(*json::Find(doc, "neg"), kMin, kMax, &n) && n == kMin);
-  // Integers made by code count as doubles too.
   EXPECT_TRUE(json::GetInteger(json::Value(kMin), kMin, kMin, &n) && n == kMin);
   EXPECT_FALSE(json::GetInteger(json::Value(kMax), kMin, kMax, &n));  // 2^63 as a double
   EXPECT_EQ(json::Find(three, "n"), nullptr);
   EXPECT_EQ(json::Find(doc, "missing"), nullptr);
-  // Equality: members in order; numbers as doubles.
-  EXPECT_EQ(MustParse(R"({"a":1,"b":2})"), MustParse(R"({"a":1.0,"b":2e0})"));
-  EXPECT_NE(MustParse(R"({"a":1,"b":2})"), MustParse(R"({"b":2,"a":1})"));
-  EXPECT_NE(MustParse("[1]"), MustParse("[1,1]"));
-  EXPECT_NE(json::Value("1"), json::Value(1));
-}
-
-TEST(JsonWrite, PrettyCompactAndNotUtf8) {
-  json::Value doc = json::Object{{"name", "Form"}, {"entries", json::Array{1, json::Object{}}}};
-  EXPECT_EQ(json::Write(doc, true),
-            "{\n  \"name\": \"Form\",\n  \"entries\": [\n    1,\n    {}\n  ]\n}");
-  EXPECT_EQ(json::Write(doc, false), R"({"name":"Form","entries":[1,{}]})");
-  // Bytes that are not UTF-8 (Windows-1252 text not converted) are written, not thrown at.
-  EXPECT_EQ(json::Write(json::Value("a\xE9z"), false), "\"a\xEF\xBF\xBDz\"");
 }
 
 TEST(JsonCp1252, EveryByteRoundTrips) {
-  std::string all;
+  std::string all, back;
   for (int b = 0; b < 256; ++b)
     all.push_back(static_cast<char>(b));
-  std::string utf8 = json::Cp1252ToUtf8(all);
-  std::string back;
-  ASSERT_TRUE(json::Utf8ToCp1252(utf8, &back));
+  ASSERT_TRUE(json::Utf8ToCp1252(json::Cp1252ToUtf8(all), &back));
   EXPECT_EQ(back, all);
-
-  // Through a JSON document and back.
-  json::Value doc = MustParse(json::Write(json::Value(utf8), true));
-  ASSERT_TRUE(json::Utf8ToCp1252(doc.get<std::string>(), &back));
-  EXPECT_EQ(back, all);
-
-  // Known points (the way back is the round trip above): euro sign, an unused byte, Y and y
-  // diaeresis, e acute.
+  // Euro sign, an unused byte, Y and y diaeresis, e acute.
   EXPECT_EQ(json::Cp1252ToUtf8("\x80\x81\x9F\xFF\xE9"),
             "\xE2\x82\xAC\xC2\x81\xC5\xB8\xC3\xBF\xC3\xA9");
-
   // No byte for these, or not UTF-8 at all: false and the output untouched.
   for (std::string bad : {"\xC2\x80", "\xC2\x82", "\xC2\x9F", "\xC4\x80", "\xE4\xB8\xAD",
                           "\xF0\x9F\x98\x80", "\xC0\x80", "\xED\xA0\x80", "\xFF", "ok\xC3"}) {
@@ -168,26 +126,30 @@ TEST(JsonCp1252, EveryByteRoundTrips) {
   }
 }
 
-TEST(JsonObjectReader, ReadsKnownMembersAndReportsFirstProblem) {
+TEST(JsonObjectReader, ReadsKnownMembersAndReportsTheFirstProblem) {
   json::Value entry =
       MustParse(R"({"text":"Caf\u00e9 \u20ac","control":2,"visible":true,"items":["a"]})");
-
-  {
-    json::ObjectReader r(entry, "entries[2]");
-    std::string text;
-    int control = -1, width = 42;
-    bool visible = false;
-    EXPECT_TRUE(r.Text("text", &text) && r.Int("control", 0, 3, &control) &&
-                r.Bool("visible", &visible) && r.ArrayMember("items") != nullptr);
-    EXPECT_TRUE(text == "Caf\xE9 \x80" && control == 2 && visible) << text << control;
-    EXPECT_FALSE(r.Int("width", 0, 10, &width, json::ObjectReader::Need::kOptional));
-    EXPECT_EQ(width, 42);  // an optional member that is absent
-    EXPECT_TRUE(r.Finish() && r.error().empty()) << r.error();
-    EXPECT_EQ(json::ElementPath(r.PathOf("items"), 0), "entries[2].items[0]");
-  }
+  json::ObjectReader good(entry, "entries[2]");
+  std::string text, kept = "kept";
+  int control = -1, width = 42;
+  bool visible = false;
+  EXPECT_TRUE(good.Text("text", &text) && good.Int("control", 0, 3, &control) &&
+              good.Bool("visible", &visible) && good.ArrayMember("items") != nullptr);
+  EXPECT_TRUE(text == "Caf\xE9 \x80" && control == 2 && visible) << text << control;
+  EXPECT_FALSE(good.Int("width", 0, 10, &width, json::ObjectReader::Need::kOptional));
+  EXPECT_EQ(width, 42);  // an optional member that is absent
+  EXPECT_TRUE(good.Finish() && good.error().empty()) << good.error();
+  EXPECT_EQ(json::ElementPath(good.PathOf("items"), 0), "entries[2].items[0]");
+  // At the document's root the messages name the member alone; a failed read leaves the output.
+  json::ObjectReader root(entry, ""), missing(entry, "");
+  EXPECT_FALSE(root.String("control", &kept) || missing.String("title", &kept));
+  EXPECT_EQ(kept, "kept");
+  root.Fail("title", "a later problem");  // never replaces the first
+  EXPECT_EQ(root.error() + "/" + missing.error(),
+            "control: expected a string/missing member \"title\"");
 
   // Each case reads text "t", integer "c" (0 to 3), bool "v" and array "i", in that order.
-  const Pairs cases = {
+  const std::pair<std::string, std::string> cases[] = {
       {R"({"t":"a","c":4,"v":true,"i":[]})", "e.c: expected an integer from 0 to 3"},
       {R"({"t":"a","c":1.5,"v":true,"i":[]})", "e.c: expected an integer from 0 to 3"},
       {R"({"t":"a","v":true,"i":[]})", "e: missing member \"c\""},
@@ -198,51 +160,15 @@ TEST(JsonObjectReader, ReadsKnownMembersAndReportsFirstProblem) {
       {R"({"t":"a","c":1,"v":true,"i":{}})", "e.i: expected an array"},
       {R"({"t":"a","c":1,"v":true,"i":[],"colour":1})", "e: unknown member \"colour\""},
       {R"({"t\u0001":"a","t":"a","c":1,"v":true,"i":[]})", "e: unknown member \"t\\u0001\""},
-      {"[]", "e: expected an object"},
-  };
+      {"[]", "e: expected an object"}};
   for (const auto& [document, error] : cases) {
     json::Value doc = MustParse(document);
     json::ObjectReader r(doc, "e");
-    std::string text;
-    int control = 0;
-    bool visible = false;
     r.Text("t", &text);
     r.Int("c", 0, 3, &control);
     r.Bool("v", &visible);
     r.ArrayMember("i");
-    EXPECT_FALSE(r.Finish()) << document;
-    EXPECT_FALSE(r.ok());
+    EXPECT_FALSE(r.Finish() || r.ok()) << document;
     EXPECT_EQ(r.error(), error) << document;
   }
-}
-
-TEST(JsonObjectReader, DocumentRootAndOwnChecks) {
-  json::Value doc = MustParse(R"({"name":5,"form":{"id":"x"}})");
-  json::ObjectReader r(doc, "");
-  std::string name = "kept";
-  EXPECT_FALSE(r.String("name", &name));
-  EXPECT_EQ(name, "kept");
-  EXPECT_EQ(r.error(), "name: expected a string");
-  // Later problems do not replace the first.
-  EXPECT_EQ(r.ObjectMember("form"), nullptr);
-  r.Fail("form", "something else");
-  EXPECT_FALSE(r.Finish());
-  EXPECT_EQ(r.error(), "name: expected a string");
-
-  json::ObjectReader missing(doc, "");
-  EXPECT_FALSE(missing.String("title", &name));
-  EXPECT_EQ(missing.error(), "missing member \"title\"");
-
-  json::ObjectReader own(doc, "");
-  const json::Value* form = own.ObjectMember("form");
-  ASSERT_NE(form, nullptr);
-  json::ObjectReader inner(*form, own.PathOf("form"));
-  std::string id;
-  EXPECT_TRUE(inner.String("id", &id));
-  inner.Fail("id", "is not a form id");
-  EXPECT_EQ(inner.error(), "form.id: is not a form id");
-  own.Fail("", "has no entries");
-  EXPECT_EQ(own.error(), "has no entries");
-  EXPECT_FALSE(own.Finish());  // "name" was never asked for, but the first error stays
-  EXPECT_EQ(own.error(), "has no entries");
 }

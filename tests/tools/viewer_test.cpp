@@ -2,18 +2,15 @@
 #include <sys/stat.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <thread>
-#include <utility>
 #include <vector>
 
 #include "forms/CustomForm.h"
 #include "platform/path/HostFile.h"
 #include "platform/process/WinExec.h"
-#include "platform/profile/Profile.h"
 #include "tests/TestWorld.h"
 #include "tests/support/Support.h"
 #include "tools/viewer/FormPage.h"
@@ -26,27 +23,16 @@ namespace {
 const std::string kShare = "\\\\CORE1\\qvlogon\\";
 const std::string kSurvey = kShare + "FRM1A.FRM";
 
-std::string LoadAndRender(const std::string& winPath) {
+std::string LoadAndRender(const std::string& winPath,
+                          qv::Language language = qv::Language::kEnglish) {
   CCustomForm form;
   form.SetFilePath(winPath);
   form.Load();
-  return qv::RenderFormPage(form.Definition());
+  return qv::RenderFormPage(form.Definition(), language);
 }
 
-// The text between the first `from` and the `to` after it ("" when either is missing).
-std::string Between(const std::string& text, const std::string& from, const std::string& to) {
-  size_t start = text.find(from);
-  if (start == std::string::npos)
-    return "";
-  size_t end = text.find(to, start + from.size());
-  return end == std::string::npos ? "" : text.substr(start, end - start);
-}
-
-size_t Count(const std::string& text, const std::string& what) {
-  size_t n = 0;
-  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
-    ++n;
-  return n;
+bool Has(const std::string& page, const std::string& what) {
+  return page.find(what) != std::string::npos;
 }
 
 // The sample form as its client's user sees it: two pages (Room and Floor on the first), the
@@ -67,114 +53,18 @@ TEST(FormPage, SeparatorsPlainTextAndEscaping) {
       Question(CFormField::kFixedList, "Pick\"", "Pick one", true, "", {"<a>", "x & y", "it's"}));
   form.Append(Question(CFormField::kEditBox, "Tab", "Odd\x01text", false));
   std::string page = qv::RenderFormPage(form);
-
-  EXPECT_NE(page.find("<title>Caf\xE9 &lt;&quot;list&quot;&gt; &amp; more</title>"),
-            std::string::npos);
-  EXPECT_NE(page.find("<p class=\"description\">Tom&#39;s &lt;b&gt;</p>"), std::string::npos);
-  // No control: the text alone, without a label for anything.
-  EXPECT_NE(page.find("<div class=\"question\">\n<span class=\"text\">Read &lt;this&gt; "
-                      "first</span>\n<p class=\"note\">a&amp;b</p>\n</div>\n<hr>\n"),
-            std::string::npos)
-      << page;
-  EXPECT_NE(page.find("<select id=\"q3\" name=\"Pick&quot;\" required>"), std::string::npos);
-  EXPECT_NE(page.find("<option>&lt;a&gt;</option>\n<option>x &amp; y</option>\n"
-                      "<option>it&#39;s</option>\n"),
-            std::string::npos);
-  EXPECT_NE(page.find(">Odd text</label>"), std::string::npos);
-  // Without page breaks there is one page and nothing to move between.
-  EXPECT_NE(page.find("<h2>Page 1 of 1</h2>"), std::string::npos);
-  EXPECT_EQ(page.find("<nav>"), std::string::npos);
-  EXPECT_EQ(page.find("<b>"), std::string::npos);
-}
-
-TEST(ViewerArgs, OneStringOrSeveral) {
-  const std::pair<std::vector<std::string>, std::string> cases[] = {
-      {{"/d /i=" + kSurvey}, kSurvey},
-      {{"/d", "/i=" + kSurvey}, kSurvey},
-      {{"/I=" + kShare + "My", "Form.FRM", "/D"}, kShare + "My Form.FRM"},
-      {{"/i=\"" + kShare + "A B.FRM\""}, kShare + "A B.FRM"},
-  };
-  for (const auto& [args, expected] : cases) {
-    std::string file, err;
-    ASSERT_TRUE(qv::ParseViewerArgs(args, &file, &err)) << err;
-    EXPECT_EQ(file, expected);
-  }
-}
-
-TEST(ViewerArgs, BadSwitchesAreRefusedWithOneLine) {
-  for (const std::vector<std::string>& args :
-       std::vector<std::vector<std::string>>{{},
-                                             {"/d"},
-                                             {"/d", "/x", "/i=" + kSurvey},
-                                             {"stray", "/i=" + kSurvey},
-                                             {"/i=" + kSurvey, "/i=" + kSurvey}}) {
-    std::string file, err;
-    EXPECT_FALSE(qv::ParseViewerArgs(args, &file, &err));
-    EXPECT_EQ(err.rfind("QVCstm32: ", 0), 0u) << err;
-    EXPECT_EQ(Count(err, "\n"), 1u) << err;
-    EXPECT_EQ(file, "");
-  }
-}
-
-TEST(Viewer, WritesThePageIntoTheWorld) {
-  TestWorld world;
-  std::string out, err;
-  ASSERT_EQ(qv::RunViewer({"--world", world.Dir(), "/d /i=" + kSurvey}, &out, &err), 0) << err;
-  std::string pagePath = world.Dir() + "/viewer/FRM1A.FRM.html";
-  EXPECT_EQ(out, pagePath + "\n");
-  EXPECT_EQ(err, "");
-  std::string written;
-  ASSERT_TRUE(qv::ReadHostFile(pagePath, &written));
-  EXPECT_EQ(written, LoadAndRender(kSurvey));
-  // The caller's world is current again.
-  EXPECT_EQ(qv::World::Current(), &world.World());
-}
-
-TEST(Viewer, APagesFolderLinkedOutOfTheWorldIsNotWrittenThrough) {
-  TestWorld world;
-  const std::string outside = world.Dir() + "-pages";
-  fs::create_directories(outside);
-  for (const std::string& planted : {std::string("viewer"), std::string("viewer/FRM1A.FRM.html")}) {
-    fs::remove_all(world.Dir() + "/viewer");
-    if (planted == "viewer") {
-      fs::create_directory_symlink(outside, world.Dir() + "/viewer");
-    } else {
-      fs::create_directories(world.Dir() + "/viewer");
-      ASSERT_TRUE(qv::WriteHostFileAtomic(outside + "/page", "mine"));
-      fs::create_symlink(outside + "/page", world.Dir() + "/" + planted);
-    }
-    std::string out, err;
-    EXPECT_EQ(qv::RunViewer({"--world", world.Dir(), "/d /i=" + kSurvey}, &out, &err), 1)
-        << planted;
-    EXPECT_EQ(out, "");
-    std::string kept;
-    EXPECT_TRUE(planted == "viewer" ? fs::is_empty(outside)
-                                    : qv::ReadHostFile(outside + "/page", &kept) && kept == "mine")
-        << planted;
-    fs::remove_all(outside);
-    fs::create_directories(outside);
-  }
-  fs::remove_all(outside);
-}
-
-// Preview of a new form that was never saved gives "/i=" and nothing after it: the page says
-// there is no form yet, in the user's language.
-TEST(Viewer, AnEmptyPathShowsThatThereIsNoFormYet) {
-  TestWorld world;
-  std::string file, err;
-  ASSERT_TRUE(qv::ParseViewerArgs({"/d /i="}, &file, &err)) << err;
-  EXPECT_EQ(file, "");
-  std::string out;
-  ASSERT_EQ(qv::RunViewer({"--world", world.Dir(), "/d /i="}, &out, &err), 0) << err;
-  std::string pagePath = world.Dir() + "/viewer/" + qv::kNoFormPage;
-  EXPECT_EQ(out, pagePath + "\n");
-  std::string page;
-  ASSERT_TRUE(qv::ReadHostFile(pagePath, &page));
-  EXPECT_EQ(page, qv::RenderNoFormPage());
-  EXPECT_NE(qv::RenderNoFormPage(qv::Language::kEnglish).find("<h1>No form to show yet</h1>"),
-            std::string::npos);
-  EXPECT_NE(qv::RenderNoFormPage(qv::Language::kGerman).find("<h1>Noch kein Formular</h1>"),
-            std::string::npos);
+  for (const char* part :
+       {"<title>Caf\xE9 &lt;&quot;list&quot;&gt; &amp; more</title>",
+        "<p class=\"description\">Tom&#39;s &lt;b&gt;</p>",
+        // No control: the text alone, without a label for anything.
+        "<div class=\"question\">\n<span class=\"text\">Read &lt;this&gt; first</span>\n"
+        "<p class=\"note\">a&amp;b</p>\n</div>\n<hr>\n",
+        "<select id=\"q3\" name=\"Pick&quot;\" required>",
+        "<option>&lt;a&gt;</option>\n<option>x &amp; y</option>\n<option>it&#39;s</option>\n",
+        ">Odd text</label>", "<h2>Page 1 of 1</h2>"})
+    EXPECT_TRUE(Has(page, part)) << part << "\n" << page;
+  // Without page breaks there is nothing to move between.
+  EXPECT_FALSE(Has(page, "<nav>") || Has(page, "<b>")) << page;
 }
 
 // A German user reads the viewer's own words in German (the page is Windows-1252).
@@ -186,77 +76,125 @@ TEST(FormPage, TheViewersWordsInTheUsersLanguage) {
   form.Append(Marker(CFormField::kPageBreak));
   form.Append(Question(CFormField::kEditBox, "B", "B", false));
   std::string german = qv::RenderFormPage(form, qv::Language::kGerman);
-  EXPECT_NE(german.find("<html lang=\"de\">"), std::string::npos);
-  EXPECT_NE(german.find("<title>Formular ohne Namen</title>"), std::string::npos);
-  EXPECT_EQ(Count(german, "<section class=\"page\""), 3u);
-  EXPECT_NE(Between(german, "id=\"page-2\"", "</section>").find("id=\"q2\""), std::string::npos);
-  EXPECT_NE(german.find("<h2>Seite 1 von 3</h2>"), std::string::npos);
-  EXPECT_NE(german.find(">Weiter &gt;</a>"), std::string::npos);
-  EXPECT_NE(german.find(">&lt; Zur\374ck</a>"), std::string::npos);
-  EXPECT_NE(german.find("</span> Eine Antwort ist erforderlich.</p>"), std::string::npos);
+  for (const char* part :
+       {"<html lang=\"de\">", "<title>Formular ohne Namen</title>", "<h2>Seite 1 von 3</h2>",
+        ">Weiter &gt;</a>", ">&lt; Zur\374ck</a>", "</span> Eine Antwort ist erforderlich.</p>"})
+    EXPECT_TRUE(Has(german, part)) << part;
+  std::size_t second = german.find("id=\"page-2\"");
+  ASSERT_NE(second, std::string::npos);
+  EXPECT_LT(german.find("id=\"q2\"", second), german.find("</section>", second));
+  EXPECT_TRUE(Has(german, "id=\"page-3\"") && !Has(german, "id=\"page-4\""));
   for (const char* english : {"Page ", "Next", "Back", "An answer"})
-    EXPECT_EQ(german.find(english), std::string::npos) << english;
+    EXPECT_FALSE(Has(german, english)) << english;
   std::string english = qv::RenderFormPage(form, qv::Language::kEnglish);
-  EXPECT_NE(english.find("<title>Untitled form</title>"), std::string::npos);
-  EXPECT_NE(english.find("<h2>Page 3 of 3</h2>"), std::string::npos);
+  EXPECT_TRUE(Has(english, "<title>Untitled form</title>") && Has(english, "<h2>Page 3 of 3</h2>"));
+  EXPECT_TRUE(Has(qv::RenderNoFormPage(qv::Language::kEnglish), "<h1>No form to show yet</h1>"));
+  EXPECT_TRUE(Has(qv::RenderNoFormPage(qv::Language::kGerman), "<h1>Noch kein Formular</h1>"));
 }
 
-TEST(Viewer, UnreadableFormOrWorldIsStatusTwo) {
-  TestWorld world;
-  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-           {"--world", world.Dir(), "/d /i=" + kShare + "NOPE.FRM"},
-           {"--world", world.Dir(), "/d /i=\\\\NOBODY\\qvlogon\\FRM1A.FRM"},
-           {"--world", world.Dir() + "/none", "/d /i=" + kSurvey},
-           {"--world", world.Dir(), "/d"}}) {
-    std::string out, err;
-    EXPECT_EQ(qv::RunViewer(args, &out, &err), 2) << args.back();
-    EXPECT_EQ(out, "");
-    EXPECT_EQ(err.rfind("QVCstm32: ", 0), 0u) << err;
-    EXPECT_EQ(Count(err, "\n"), 1u) << err;
+TEST(ViewerArgs, OneStringOrSeveralAndBadSwitches) {
+  const std::pair<std::vector<std::string>, std::optional<std::string>> cases[] = {
+      {{"/d /i=" + kSurvey}, kSurvey},
+      {{"/d", "/i=" + kSurvey}, kSurvey},
+      {{"/I=" + kShare + "My", "Form.FRM", "/D"}, kShare + "My Form.FRM"},
+      {{"/i=\"" + kShare + "A B.FRM\""}, kShare + "A B.FRM"},
+      {{"/d /i="}, ""},  // Preview of a form never saved
+      {{}, std::nullopt},
+      {{"/d"}, std::nullopt},
+      {{"/d", "/x", "/i=" + kSurvey}, std::nullopt},
+      {{"stray", "/i=" + kSurvey}, std::nullopt},
+      {{"/i=" + kSurvey, "/i=" + kSurvey}, std::nullopt},
+  };
+  for (const auto& [args, expected] : cases) {
+    std::string file, err;
+    SCOPED_TRACE(args.empty() ? "" : args.back());
+    EXPECT_EQ(qv::ParseViewerArgs(args, &file, &err), expected.has_value()) << err;
+    EXPECT_EQ(file, expected.value_or(""));
+    if (!expected) {
+      EXPECT_TRUE(err.rfind("QVCstm32: ", 0) == 0 && OneLine(err)) << err;
+    }
   }
-  EXPECT_FALSE(fs::exists(world.Dir() + "/viewer"));
+}
+
+// The page goes into the world's viewer folder ("no form yet" for an empty path, in the
+// user's language); an unreadable form or world is status 2 and writes nothing.
+TEST(Viewer, WritesThePageIntoTheWorldOrSaysWhyNot) {
+  TestWorld world;
+  const std::string pages = world.Dir() + "/viewer/";
+  const struct {
+    std::vector<std::string> args;
+    int status;
+    std::string page;
+  } cases[] = {
+      {{"--world", world.Dir(), "/d /i=" + kShare + "NOPE.FRM"}, 2, ""},
+      {{"--world", world.Dir(), "/d /i=\\\\NOBODY\\qvlogon\\FRM1A.FRM"}, 2, ""},
+      {{"--world", world.Dir() + "/none", "/d /i=" + kSurvey}, 2, ""},
+      {{"--world", world.Dir(), "/d"}, 2, ""},
+      {{"--world", world.Dir(), "/d /i=" + kSurvey}, 0, "FRM1A.FRM.html"},
+      {{"--world", world.Dir(), "/d /i="}, 0, qv::kNoFormPage},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args.back());
+    std::string out, err;
+    EXPECT_EQ(qv::RunViewer(c.args, &out, &err), c.status);
+    if (c.status != 0) {
+      EXPECT_EQ(out, "");
+      EXPECT_TRUE(err.rfind("QVCstm32: ", 0) == 0 && OneLine(err)) << err;
+      EXPECT_FALSE(fs::exists(pages));
+      continue;
+    }
+    EXPECT_EQ(out, pages + c.page + "\n");
+    EXPECT_EQ(err, "");
+    EXPECT_EQ(FileBytes(pages + c.page),
+              c.page == qv::kNoFormPage ? qv::RenderNoFormPage() : LoadAndRender(kSurvey));
+    EXPECT_EQ(qv::World::Current(), &world.World());  // the caller's world is current again
+  }
+}
+
+TEST(Viewer, APagesFolderLinkedOutOfTheWorldIsNotWrittenThrough) {
+  TestWorld world;
+  const std::string outside = world.Dir() + "-pages";
+  for (bool folder : {true, false}) {
+    fs::remove_all(world.Dir() + "/viewer");
+    fs::remove_all(outside);
+    fs::create_directories(outside);
+    if (folder) {
+      fs::create_directory_symlink(outside, world.Dir() + "/viewer");
+    } else {
+      fs::create_directories(world.Dir() + "/viewer");
+      ASSERT_TRUE(qv::WriteHostFileAtomic(outside + "/page", "mine"));
+      fs::create_symlink(outside + "/page", world.Dir() + "/viewer/FRM1A.FRM.html");
+    }
+    std::string out, err;
+    EXPECT_EQ(qv::RunViewer({"--world", world.Dir(), "/d /i=" + kSurvey}, &out, &err), 1);
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(FolderTree(outside), (folder ? std::map<std::string, std::string>{}
+                                           : std::map<std::string, std::string>{{"page", "mine"}}));
+  }
+  fs::remove_all(outside);
 }
 
 // The default world carries the viewer built beside the tests, and Preview's command line
-// starts it through WinExec: the page appears in the world.
+// starts it through WinExec: the page appears in the world. A German user's copy in the share
+// finds the German library although none lies beside it.
 TEST(Viewer, StartedByWinExecFromTheFormsShare) {
   TestWorld world;
   std::string viewer = world.Host(kShare + "QVCstm32.exe");
-  std::string built = (fs::read_symlink("/proc/self/exe").parent_path() / "QVCstm32.exe").string();
-  std::string viewerBytes, builtBytes;
-  ASSERT_TRUE(qv::ReadHostFile(built, &builtBytes)) << built;
-  ASSERT_TRUE(qv::ReadHostFile(viewer, &viewerBytes)) << viewer;
-  EXPECT_TRUE(viewerBytes == builtBytes);
+  const std::string bytes = FileBytes(viewer);
+  EXPECT_TRUE(!bytes.empty() && bytes == FileBytes(ProgramFolder() / "QVCstm32.exe"));
   struct stat st {};
   ASSERT_EQ(::stat(viewer.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0755u);
-
-  // A German user: the copy in the share finds the German library although none lies beside
-  // it, as the build puts the languages beside the programs and their platform library.
-  std::string line = kShare + "QVCstm32.exe /d /i=" + kSurvey;
-  std::vector<std::pair<const char*, std::optional<std::string>>> saved;
-  for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-    const char* value = std::getenv(name);
-    saved.emplace_back(name, value != nullptr ? std::optional<std::string>(value) : std::nullopt);
-    unsetenv(name);
+  {
+    ClearedEnvironment cleared({"LC_ALL", "LC_MESSAGES", "LANG"});
+    setenv("LANG", "de_DE.UTF-8", 1);
+    EXPECT_GT(WinExec((kShare + "QVCstm32.exe /d /i=" + kSurvey).c_str(), SW_SHOWNORMAL), 31u);
   }
-  setenv("LANG", "de_DE.UTF-8", 1);
-  EXPECT_GT(WinExec(line.c_str(), SW_SHOWNORMAL), 31u);
-  for (const auto& [name, value] : saved) {
-    if (value)
-      setenv(name, value->c_str(), 1);
-    else
-      unsetenv(name);
-  }
-  std::string pagePath = world.Dir() + "/viewer/FRM1A.FRM.html";
-  std::string page;
+  std::string pagePath = world.Dir() + "/viewer/FRM1A.FRM.html", page;
   for (int i = 0; i < 1000 && !qv::ReadHostFile(pagePath, &page); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  CCustomForm form;
-  form.SetFilePath(kSurvey);
-  form.Load();
-  EXPECT_EQ(page, qv::RenderFormPage(form.Definition(), qv::Language::kGerman));
-  EXPECT_NE(page.find("<h2>Seite 1 von "), std::string::npos);
+  EXPECT_EQ(page, LoadAndRender(kSurvey, qv::Language::kGerman));
+  EXPECT_TRUE(Has(page, "<h2>Seite 1 von "));
 }
 
 }  // namespace
