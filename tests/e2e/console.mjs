@@ -1,5 +1,5 @@
-// What the browser tests share: a fresh world in a temporary folder, the console on a free
-// port, Debian's chromium on its page, and waits that poll what the page shows.
+// What the browser tests share: a fresh world in a temporary folder, the console on its
+// default port or a free one, Debian's chromium on its page, and waits that poll the page.
 //
 // QV_BUILD_DIR names the build folder holding qvconsole and qvccfg (default: build).
 import assert from 'node:assert/strict';
