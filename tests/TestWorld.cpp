@@ -65,12 +65,10 @@ std::vector<std::string> FindFiles(const std::string& pattern) {
   std::vector<std::string> names;
   WIN32_FIND_DATAA data;
   HANDLE find = FindFirstFileA(pattern.c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE)
-    return names;
-  do {
+  for (bool more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileA(find, &data))
     names.push_back(data.cFileName);
-  } while (FindNextFileA(find, &data));
-  FindClose(find);
+  if (find != INVALID_HANDLE_VALUE)
+    FindClose(find);
   return names;
 }
 
@@ -122,7 +120,6 @@ std::string ReplaceValue(const std::string& bytes, const std::string& key,
                             "$1" + key + "=" + value);
 }
 
-// The bytes with both dates set to fixed values.
 std::string WithDates(const std::string& bytes, const char* created, const char* modified) {
   return ReplaceValue(ReplaceValue(bytes, "CreationDate", created), "LastModifiedDate", modified);
 }

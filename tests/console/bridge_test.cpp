@@ -10,7 +10,7 @@
 #include <chrono>
 #include <future>
 #include <map>
-#include <mutex>
+#include <numeric>
 #include <string>
 #include <thread>
 #include <vector>
@@ -24,52 +24,52 @@ namespace {
 
 using nlohmann::json;
 using qv::console::BrowserBridge;
+using std::chrono::milliseconds;
 
 constexpr auto kHang = std::chrono::seconds(60);  // only a broken bridge takes this long
 constexpr auto kForever = std::chrono::hours(1);  // patience that must never run out
 
-// What the UI thread owns: touched by jobs and the state maker only, so a job run on any
-// other thread is a data race the sanitizer reports.
-struct Model {
-  std::thread::id uiThread;
-  std::vector<std::thread::id> ranOn;
-  std::map<int, std::vector<int>> ranByPoster;  // poster: its jobs' numbers in the order run
-  int ran = 0;
-  bool modal = false;
-};
-
-// The UI thread's loop over a bridge whose state is {"ran":N,"modal":B,"jobs":[...]}: like the
-// console's, made on the UI thread, and not made in an instant.
+// The UI thread's loop over a bridge whose state is {"ran":N,"modal":B,"jobs":...}, made on
+// the UI thread like the console's. What the UI thread owns is touched by jobs and the state
+// maker only, so a job run on any other thread is a data race the sanitizer reports.
 class Bridge : public ::testing::Test {
  protected:
-  // Every job ran on the UI thread, and each poster's jobs in the order it posted them.
-  void ExpectEveryJobOnTheUiThreadInItsPostersOrder(int posters, int jobs) {
-    for (std::thread::id id : model_.ranOn)
-      EXPECT_EQ(id, model_.uiThread);
-    std::vector<int> inOrder;
-    for (int j = 0; j < jobs; ++j)
-      inOrder.push_back(j);
-    for (int p = 0; p < posters; ++p)
-      EXPECT_EQ(model_.ranByPoster[p], inOrder) << "poster " << p;
-  }
   Bridge()
       : bridge_([this] {
-          return json{{"ran", model_.ran}, {"modal", model_.modal}, {"jobs", model_.ranByPoster}}
-              .dump();
-        }) {}
-  ~Bridge() override {
+          return json{{"ran", ran_}, {"modal", modal_}, {"jobs", jobs_}}.dump();
+        }) {
+    ui_ = std::thread([this] {
+      uiThread_ = std::this_thread::get_id();
+      while (bridge_.WaitForInput()) {
+      }
+      loopEnded_ = true;
+    });
+  }
+  ~Bridge() override { StopAndJoin(); }
+
+  void StopAndJoin() {
     bridge_.Stop();
     if (ui_.joinable())
       ui_.join();
   }
 
-  void StartUi() {
-    ui_ = std::thread([this] {
-      model_.uiThread = std::this_thread::get_id();
-      while (bridge_.WaitForInput()) {
-      }
-      loopEnded_ = true;
-    });
+  // Job `job` of `poster`, run.
+  void Ran(int poster, int job) {
+    ranOn_.push_back(std::this_thread::get_id());
+    jobs_[poster].push_back(job);
+    ++ran_;
+  }
+
+  // Once the loop ended: every job ran, on the UI thread, each poster's in the order posted.
+  void ExpectEveryJobOnTheUiThreadInItsPostersOrder(int posters, int jobs) {
+    StopAndJoin();
+    ASSERT_EQ(ran_, posters * jobs);
+    for (std::thread::id id : ranOn_)
+      EXPECT_EQ(id, uiThread_);
+    std::vector<int> inOrder(jobs);
+    std::iota(inOrder.begin(), inOrder.end(), 0);
+    for (int p = 0; p < posters; ++p)
+      EXPECT_EQ(jobs_[p], inOrder) << "poster " << p;
   }
 
   // Waits for `future`, or fails the test and stops the bridge so that every thread ends.
@@ -82,24 +82,30 @@ class Bridge : public ::testing::Test {
     return future.get();
   }
 
-  // Runs `job` as a request does, within the guard against a hang.
-  std::string Ran(BrowserBridge::Job job) {
+  // Runs `job` as a request does, within the guard against a hang; the state it answers with.
+  json Run(BrowserBridge::Job job) {
     auto answer = std::async(std::launch::async,
                              [this, &job] { return bridge_.Run(std::move(job), kForever); });
-    return Within(answer);
+    std::string state = Within(answer);
+    return state.empty() ? json() : json::parse(state);
   }
 
-  // The state a request took, parsed.
-  static json State(const std::string& text) { return json::parse(text); }
+  std::future<std::string> StateAfter(long long version) {
+    return std::async(std::launch::async,
+                      [this, version] { return bridge_.StateAfter(version, kForever); });
+  }
 
-  Model model_;
+  std::thread::id uiThread_;
+  std::vector<std::thread::id> ranOn_;
+  std::map<int, std::vector<int>> jobs_;  // poster: its jobs' numbers in the order run
+  int ran_ = 0;
+  bool modal_ = false;
   BrowserBridge bridge_;
   std::thread ui_;
   std::atomic<bool> loopEnded_{false};
 };
 
 TEST_F(Bridge, JobsOfSeveralThreadsRunOnTheUiThreadInTheirOrder) {
-  StartUi();
   constexpr int kPosters = 4;
   constexpr int kJobs = 25;
   std::vector<std::future<std::string>> posters;
@@ -110,21 +116,18 @@ TEST_F(Bridge, JobsOfSeveralThreadsRunOnTheUiThreadInTheirOrder) {
         int ranAt = 0;  // written on the UI thread; read after Run answered
         std::string state = bridge_.Run(
             [this, p, j, &ranAt] {
-              model_.ranOn.push_back(std::this_thread::get_id());
-              model_.ranByPoster[p].push_back(j);
-              ranAt = ++model_.ran;
+              Ran(p, j);
+              ranAt = ran_;
             },
             kForever);
         if (state.empty())
-          return std::string("no state after job ") + std::to_string(j);
-        json taken = State(state);
-        // The state after the job: the job's own effect is in it, and it is never older than
-        // the one the last job of this thread answered with.
-        if (taken["ran"].get<int>() < ranAt)
-          return "job " + std::to_string(j) + " answered before it ran: " + state;
-        if (taken["version"].get<long long>() <= lastVersion)
-          return "version went back: " + state;
-        lastVersion = taken["version"].get<long long>();
+          return "no state after job " + std::to_string(j);
+        // The state after the job holds the job's own effect, and is never older than the one
+        // the last job of this thread answered with.
+        json taken = json::parse(state);
+        if (taken["ran"].get<int>() < ranAt || taken["version"].get<long long>() <= lastVersion)
+          return "job " + std::to_string(j) + " answered with " + state;
+        lastVersion = taken["version"];
       }
       return std::string();
     }));
@@ -134,7 +137,7 @@ TEST_F(Bridge, JobsOfSeveralThreadsRunOnTheUiThreadInTheirOrder) {
   auto reader = std::async(std::launch::async, [this, &postersDone] {
     long long last = 0;
     for (int i = 0; i < 1000000 && !postersDone; ++i) {
-      long long version = State(bridge_.StateAfter(-1, kForever))["version"];
+      long long version = json::parse(bridge_.StateAfter(-1, kForever))["version"];
       if (version < last)
         return false;
       last = version;
@@ -145,44 +148,32 @@ TEST_F(Bridge, JobsOfSeveralThreadsRunOnTheUiThreadInTheirOrder) {
     EXPECT_EQ(Within(poster), "");
   postersDone = true;
   EXPECT_TRUE(Within(reader));
-  bridge_.Stop();
-  ui_.join();
-  ASSERT_EQ(model_.ranOn.size(), std::size_t{kPosters * kJobs});
   ExpectEveryJobOnTheUiThreadInItsPostersOrder(kPosters, kJobs);
 }
 
 TEST_F(Bridge, StateAfterAnswersAnOlderVersionAtOnceAndWaitsForANewerOne) {
-  StartUi();
-  json first = State(Ran([] {}));
+  json first = Run([] {});
   long long version = first["version"];
   EXPECT_EQ(first,
             (json{{"version", version}, {"ran", 0}, {"modal", false}, {"jobs", json::array()}}));
-
-  // An older version is answered with the state as it is, without waiting out the patience.
-  auto older =
-      std::async(std::launch::async, [&] { return bridge_.StateAfter(version - 1, kForever); });
-  EXPECT_EQ(State(Within(older)), first);
-
-  // The current one waits until a job changes the state; a job that changes nothing
+  auto older = StateAfter(version - 1);
+  EXPECT_EQ(json::parse(Within(older)), first);
+  // The current version waits until a job changes the state; one that changes nothing
   // publishes no new version.
-  auto newer =
-      std::async(std::launch::async, [&] { return bridge_.StateAfter(version, kForever); });
-  EXPECT_EQ(State(Ran([] {})), first);
-  EXPECT_EQ(newer.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
-  json changed = State(Ran([this] { ++model_.ran; }));
+  auto newer = StateAfter(version);
+  EXPECT_EQ(Run([] {}), first);
+  EXPECT_EQ(newer.wait_for(milliseconds(100)), std::future_status::timeout);
+  json changed = Run([this] { ++ran_; });
   EXPECT_EQ(
       changed,
       (json{{"version", version + 1}, {"ran", 1}, {"modal", false}, {"jobs", json::array()}}));
-  EXPECT_EQ(State(Within(newer)), changed);
+  EXPECT_EQ(json::parse(Within(newer)), changed);
 }
 
 TEST_F(Bridge, StopWakesEveryWaiterAndEndsTheLoop) {
-  StartUi();
   std::promise<void> release;
   std::shared_future<void> released = release.get_future().share();
-  std::string first = Ran([] {});
-  long long version = State(first)["version"];
-
+  json first = Run([] {});
   // One request waits for its job, which holds the UI thread; another for the job queued
   // behind it; a third for a newer state.
   std::promise<void> held;
@@ -196,45 +187,36 @@ TEST_F(Bridge, StopWakesEveryWaiterAndEndsTheLoop) {
   });
   auto holds = held.get_future();
   Within(holds);
-  auto queued = std::async(std::launch::async,
-                           [&] { return bridge_.Run([this] { ++model_.ran; }, kForever); });
-  auto polling =
-      std::async(std::launch::async, [&] { return bridge_.StateAfter(version, kForever); });
-  EXPECT_EQ(queued.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
+  auto queued =
+      std::async(std::launch::async, [&] { return bridge_.Run([this] { ++ran_; }, kForever); });
+  auto polling = StateAfter(first["version"]);
+  EXPECT_EQ(queued.wait_for(milliseconds(100)), std::future_status::timeout);
   bridge_.Stop();
   EXPECT_TRUE(bridge_.Stopped());
   EXPECT_EQ(Within(holding), "");
   EXPECT_EQ(Within(queued), "");
-  EXPECT_EQ(Within(polling), first);  // the state as it was
-  EXPECT_EQ(Ran([] {}), "");
-
+  EXPECT_EQ(json::parse(Within(polling)), first);  // the state as it was
+  EXPECT_EQ(Run([] {}), json());
   release.set_value();
   ui_.join();
   EXPECT_TRUE(loopEnded_);
-  EXPECT_EQ(model_.ran, 0);  // the queued job never ran
+  EXPECT_EQ(ran_, 0);  // the queued job never ran
 }
 
 TEST_F(Bridge, RunAnswersAtTheFirstWaitOfAModalLoopTheJobOpens) {
-  StartUi();
   std::atomic<bool> jobReturned{false};
   // The job opens a modal window and runs its loop, as the framework's dialogs do.
-  auto opening = std::async(std::launch::async, [&] {
-    return bridge_.Run(
-        [&] {
-          model_.modal = true;
-          while (model_.modal && bridge_.WaitForInput()) {
-          }
-          jobReturned = true;
-        },
-        kForever);
+  json open = Run([&] {
+    modal_ = true;
+    while (modal_ && bridge_.WaitForInput()) {
+    }
+    jobReturned = true;
   });
-  json open = State(Within(opening));
   EXPECT_EQ(open["modal"], true);
   EXPECT_FALSE(jobReturned);
-
   // A job run by the modal loop closes the window; its answer comes when the outer loop
   // waits again.
-  json closed = State(Ran([this] { model_.modal = false; }));
+  json closed = Run([this] { modal_ = false; });
   EXPECT_EQ(closed["modal"], false);
   EXPECT_GT(closed["version"], open["version"]);
   EXPECT_TRUE(jobReturned);
@@ -248,21 +230,19 @@ class Server : public Bridge {
       : server_(
             &bridge_,
             [this](const json& command, std::string* why) {
-              model_.ranOn.push_back(std::this_thread::get_id());
-              if (command.contains("refuse")) {
-                *why = command["refuse"];
-                return false;
+              if (!command.contains("refuse")) {
+                Ran(command["poster"], command["job"]);
+                return true;
               }
-              model_.ranByPoster[command["poster"]].push_back(command["job"]);
-              ++model_.ran;
-              return true;
+              ranOn_.push_back(std::this_thread::get_id());
+              *why = command["refuse"];
+              return false;
             },
             {}, kSecret) {
     std::string why;
     port_ = server_.Bind(0, &why);
     EXPECT_GT(port_, 0) << why;
     listener_ = std::async(std::launch::async, [this] { server_.Listen(); });
-    StartUi();
   }
   ~Server() override {
     server_.Stop();
@@ -276,6 +256,15 @@ class Server : public Bridge {
     client->set_keep_alive(true);
     client->set_read_timeout(kHang);
     return client;
+  }
+
+  // A long poll for a state newer than `state`'s; its answer's body.
+  std::future<std::string> Poll(const json& state) {
+    std::string after = "/api/state?after=" + std::to_string(state["version"].get<long long>());
+    return std::async(std::launch::async, [this, after] {
+      auto answer = Client()->Get(after.c_str());
+      return answer ? answer->body : std::string("no answer");
+    });
   }
 
   static constexpr char kSecret[] = "0123456789abcdef0123456789abcdef";
@@ -294,11 +283,9 @@ TEST_F(Server, CommandsOfSeveralConnectionsRunOnTheUiThreadInTheirOrder) {
       for (int j = 0; j < kJobs; ++j) {
         auto res = client->Post("/api/console", json{{"poster", p}, {"job", j}}.dump(),
                                 "application/json");
-        if (!res || res->status != 200)
-          return "job " + std::to_string(j) + " failed: " + (res ? res->body : "no answer");
-        json answer = json::parse(res->body);
-        if (answer["ok"] != true || answer["ran"].get<int>() < 1)
-          return "job " + std::to_string(j) + ": " + res->body;
+        if (!res || res->status != 200 || json::parse(res->body)["ok"] != true ||
+            json::parse(res->body)["ran"].get<int>() < 1)
+          return "job " + std::to_string(j) + ": " + (res ? res->body : "no answer");
       }
       auto res = client->Post("/api/console", R"({"refuse":"not now"})", "application/json");
       if (!res || json::parse(res->body)["ok"] != false ||
@@ -309,9 +296,6 @@ TEST_F(Server, CommandsOfSeveralConnectionsRunOnTheUiThreadInTheirOrder) {
   }
   for (auto& poster : posters)
     EXPECT_EQ(Within(poster), "");
-  bridge_.Stop();
-  ui_.join();
-  EXPECT_EQ(model_.ran, kPosters * kJobs);
   ExpectEveryJobOnTheUiThreadInItsPostersOrder(kPosters, kJobs);
 }
 
@@ -320,28 +304,16 @@ TEST_F(Server, ALongPollIsAnsweredByTheNextStateOrAtTheStop) {
   auto res = client->Get("/api/state");
   ASSERT_TRUE(res);
   ASSERT_EQ(res->status, 200) << res->body;
-  json first = json::parse(res->body);
-  std::string after = "/api/state?after=" + std::to_string(first["version"].get<long long>());
-
-  auto poll = std::async(std::launch::async, [&] {
-    auto answer = Client()->Get(after.c_str());
-    return answer ? answer->body : std::string("no answer");
-  });
-  EXPECT_EQ(poll.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
+  auto poll = Poll(json::parse(res->body));
+  EXPECT_EQ(poll.wait_for(milliseconds(100)), std::future_status::timeout);
   res = client->Post("/api/console", R"({"poster":0,"job":0})", "application/json");
   ASSERT_TRUE(res);
-  json answer = json::parse(res->body);
   json polled = json::parse(Within(poll));
   EXPECT_EQ(polled["ran"], 1);
-  EXPECT_EQ(polled["version"], answer["version"]);
-
+  EXPECT_EQ(polled["version"], json::parse(res->body)["version"]);
   // A poll waiting when the bridge stops is answered with the state as it is.
-  after = "/api/state?after=" + std::to_string(polled["version"].get<long long>());
-  auto last = std::async(std::launch::async, [&] {
-    auto late = Client()->Get(after.c_str());
-    return late ? late->body : std::string("no answer");
-  });
-  EXPECT_EQ(last.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
+  auto last = Poll(polled);
+  EXPECT_EQ(last.wait_for(milliseconds(100)), std::future_status::timeout);
   bridge_.Stop();
   EXPECT_EQ(json::parse(Within(last)), polled);
 }

@@ -1,32 +1,19 @@
-// Opens the console's address in a fresh headless chromium, then pages of another server on
-// another loopback port: in a new tab, and in the console's own tab. What that server receives
-// is for the caller to judge (tests/console/security_test.py).
+// Opens the console's address in headless chromium, then pages of another server on another
+// loopback port: in a new tab, and in the console's own tab as a link the user follows would
+// go. What that server receives is for tests/console/security_test.py to judge.
 //
 // usage: node other_port.mjs CONSOLE_URL OTHER_URL
-import fs from 'node:fs';
-import os from 'node:os';
-import path from 'node:path';
-import { chromium } from 'playwright-core';
+import { launchBrowser } from '../e2e/console.mjs';
 
 const [consoleUrl, otherUrl] = process.argv.slice(2);
-const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'qv-chromium-'));
-const context = await chromium.launchPersistentContext(profile, {
-  executablePath: '/usr/bin/chromium',
-  headless: true,
-  args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-    '--disable-background-networking', '--disable-component-update', '--disable-sync'],
-});
+const browser = await launchBrowser();
 try {
+  const context = await browser.newContext();
   const page = await context.newPage();
   await page.goto(consoleUrl);
   await page.locator('.cls-SysListView32').waitFor({ timeout: 20000 });
-  const other = await context.newPage();
-  await other.goto(otherUrl);
-  await other.waitForLoadState('load');
-  // From the console's tab itself, as a link the user follows would go.
-  await page.goto(otherUrl + 'from-console');
-  await page.waitForLoadState('load');
+  await (await context.newPage()).goto(otherUrl);
+  await page.goto(`${otherUrl}from-console`);
 } finally {
-  await context.close();
-  fs.rmSync(profile, { recursive: true, force: true });
+  await browser.close();
 }

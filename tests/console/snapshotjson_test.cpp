@@ -1,16 +1,13 @@
 // The page's protocol: the control's window tree as JSON, and the page's input checked
-// before it reaches the framework's queue.
-//
-// The snapshots of the scripted session below are the committed console/web/dev/fixture.json,
-// which the page's dev mode renders; the test fails when they drift apart. To make the file
-// anew after a deliberate change, run the session with QV_WEB_FIXTURE set to it:
-//   QV_WEB_FIXTURE=$PWD/console/web/dev/fixture.json
-//   build/qvtests --gtest_filter=SnapshotJson.ASessionAsThePageSeesIt
+// before it reaches the framework's queue. The snapshots of the scripted session below are the
+// committed console/web/dev/fixture.json, which the page's dev mode renders. To make the file
+// anew after a deliberate change, run the session with QV_WEB_FIXTURE=<that file>.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <fstream>
 #include <set>
+#include <utility>
 
 #include "console/InputJson.h"
 #include "console/SnapshotJson.h"
@@ -20,8 +17,6 @@
 namespace {
 
 using nlohmann::json;
-
-constexpr UINT kModify = ID_FORMS_MODIFY;
 
 // Window handles count up for the whole process: the fixture holds them as a session that
 // started first would have them, its control's window being handle 1.
@@ -79,24 +74,13 @@ class SnapshotJson : public ScriptedConsole {
     std::string why;
     EXPECT_TRUE(qv::console::PostInputJson(input, &why)) << input.dump() << ": " << why;
   }
+  // The snapshot now, kept for the fixture as `name`.
   json Take(const char* name) {
     json snapshot = qv::console::SnapshotToJson(qv::ui::TakeSnapshot());
-    json rebased = snapshot;
-    Rebase(&rebased, control_->Handle() - 1);
-    NewFormLast(&rebased, "B\u00FCro \u20AC ?? ?");
-    session_[name] = rebased;
+    json& kept = session_[name] = snapshot;
+    Rebase(&kept, control_->Handle() - 1);
+    NewFormLast(&kept, "B\u00FCro \u20AC ?? ?");
     return snapshot;
-  }
-  static const json* Find(const json& window, int id) {
-    if (!window.contains("children"))
-      return nullptr;
-    for (const json& child : window["children"]) {
-      if (child["id"] == id)
-        return &child;
-      if (const json* deeper = Find(child, id))
-        return deeper;
-    }
-    return nullptr;
   }
   // The session against the committed fixture, snapshot by snapshot; or the fixture written.
   void CompareWithFixture() const {
@@ -130,9 +114,7 @@ TEST_F(SnapshotJson, ASessionAsThePageSeesIt) {
         Tick();
       })
       .Then([&] {
-        json s = Take("list");
-        EXPECT_EQ(s["status"], "B\u00FCro \u20AC 5");
-        EXPECT_FALSE(Find(s["windows"][0], AFX_IDW_PANE_FIRST)->contains("checks"));
+        Take("list");
         // The page's hover over Details, then its click.
         Send({{"kind", "hover"}, {"target", bar}, {"index", 9}});
       })
@@ -149,13 +131,13 @@ TEST_F(SnapshotJson, ASessionAsThePageSeesIt) {
         Send({{"kind", "key"}, {"target", list}, {"key", VK_APPS}});
       })
       .Then([&] {
-        EXPECT_EQ(Take("menu")["menu"]["owner"], list);
+        Take("menu");
         Send({{"kind", "menuPick"}, {"index", -1}});
       })
       .Then([&] {
         Send({{"kind", "select"}, {"target", list}, {"index", -1}});
       })
-      .Then([&] { View()->SendMessage(WM_COMMAND, MAKEWPARAM(kModify, 0)); })
+      .Then([&] { View()->SendMessage(WM_COMMAND, MAKEWPARAM(ID_FORMS_MODIFY, 0)); })
       .Then([&] {
         json s = Take("box");
         ASSERT_EQ(s["modals"].size(), 1u);
@@ -165,19 +147,15 @@ TEST_F(SnapshotJson, ASessionAsThePageSeesIt) {
         Send({{"kind", "doubleClick"}, {"target", list}, {"index", Row("Add new form")}});
       })
       .Then([&] {
-        json s = qv::console::SnapshotToJson(qv::ui::TakeSnapshot());
-        ASSERT_EQ(s["modals"].size(), 1u);
-        const json* edit = Find(s["modals"][0], IDC_FORM_NAME);
+        const qv::ui::WindowState* edit = qv::ui::TakeSnapshot().Top()->Find(IDC_FORM_NAME);
         ASSERT_NE(edit, nullptr);
         // Characters Windows-1252 cannot hold become "?"; the rest of the text is kept.
         Send({{"kind", "text"},
-              {"target", (*edit)["handle"]},
+              {"target", edit->handle},
               {"text", "B\u00FCro \u20AC \u4F60\u597D \U0001F600"}});
       })
       .Then([&] {
-        json s = Take("editor");
-        EXPECT_EQ((*Find(s["modals"][0], IDC_FORM_NAME))["text"], "B\u00FCro \u20AC ?? ?");
-        EXPECT_EQ(qv::ui::TakeSnapshot().Top()->Find(IDC_FORM_NAME)->text, "B\xFCro \x80 ?? ?");
+        Take("editor");
         qv::ui::CloseWindow();
       })
       .Then([&] { qv::ui::SelectAt(list, Row("New starters")); })
@@ -252,30 +230,14 @@ TEST_F(SnapshotJson, HostileInputIsRefusedAndPostsNothing) {
   // Text at the limit, in Windows-1252 characters, is taken.
   json limit = with("text", std::string(qv::console::kMaxInputText - 3, 'a') + "\u20AC");
   limit["index"] = 2;
-  std::string why;
-  EXPECT_TRUE(qv::console::PostInputJson(limit, &why)) << why;
+  Send(limit);
   Run();
   EXPECT_EQ(ListState().selection, 2);
-}
-
-TEST_F(SnapshotJson, InputReachesTheFrameworkWithItsMembers) {
-  Open();
-  ASSERT_EQ(created_, S_OK);
-  const int list = ListHandle();
-  std::string why;
-  EXPECT_TRUE(
-      qv::console::PostInputJson({{"kind", "select"}, {"target", list}, {"index", 2}}, &why));
-  Run();
-  EXPECT_EQ(ListState().selection, 2);
-  // Input for a window that does not exist is posted and refused when carried out.
-  EXPECT_TRUE(qv::console::PostInputJson({{"kind", "click"}, {"target", 987654}}, &why));
-  // A drag list box's begin and its move over a line, which the list view refuses.
-  EXPECT_TRUE(
-      qv::console::PostInputJson({{"kind", "beginDrag"}, {"target", list}, {"index", 1}}, &why))
-      << why;
-  EXPECT_TRUE(
-      qv::console::PostInputJson({{"kind", "dragOver"}, {"target", list}, {"index", 1}}, &why))
-      << why;
+  // Well-formed input the framework refuses when it carries it out: for a window that does
+  // not exist, and a drag list box's begin and move over a line, which the list view refuses.
+  Send({{"kind", "click"}, {"target", 987654}});
+  Send({{"kind", "beginDrag"}, {"target", list}, {"index", 1}});
+  Send({{"kind", "dragOver"}, {"target", list}, {"index", 1}});
   qv::ui::RunMessageLoop();
   EXPECT_EQ(qv::ui::InputProblems().size(), 3u);
   qv::ui::ClearInputProblems();

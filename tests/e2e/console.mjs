@@ -1,49 +1,24 @@
-// What the browser tests share: a fresh world in a temporary folder, the console on a free
-// port, Debian's chromium on its page, and waits that poll what the page shows.
+// What the browser tests share: a fresh world in a temporary folder, the console on its
+// default port or a free one, Debian's chromium on its page, and waits that poll the page.
 //
 // QV_BUILD_DIR names the build folder holding qvconsole and qvccfg (default: build).
 import assert from 'node:assert/strict';
 import { spawn, execFileSync } from 'node:child_process';
 import fs from 'node:fs';
-import net from 'node:net';
 import os from 'node:os';
 import path from 'node:path';
+import { after, test } from 'node:test';
 import { chromium } from 'playwright-core';
 
 export const BUILD = path.resolve(process.env.QV_BUILD_DIR || 'build');
 export const FORMS = 'CORE1/D/Apps/Main/QVLOGON';
 const SAMPLES = { 'Office survey': 'FRM1A.FRM', 'Asset tag': 'FRM2B7.FRM', 'Contact details': 'FRM3C.FRM' };
 
-// A new world made by `qvccfg init`, less the sample forms named in `without` (and the group
-// file when `groups` is false), so that a test makes them itself.
-export function makeWorld({ without = [], groups = true } = {}) {
-  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'qv-e2e-'));
-  execFileSync(path.join(BUILD, 'qvccfg'), ['--world', dir, 'init'], { stdio: 'pipe' });
-  for (const name of without) fs.rmSync(path.join(dir, FORMS, SAMPLES[name]));
-  if (!groups) fs.rmSync(path.join(dir, FORMS, 'FDGRPLST.GPS'));
-  return dir;
-}
-
-export function removeWorld(dir) {
-  fs.rmSync(dir, { recursive: true, force: true });
-}
-
-function freePort() {
-  return new Promise((resolve, reject) => {
-    const server = net.createServer();
-    server.on('error', reject);
-    server.listen(0, '127.0.0.1', () => {
-      const { port } = server.address();
-      server.close(() => resolve(port));
-    });
-  });
-}
-
-// Starts qvconsole on the world; resolves once it printed the address to open.
-export async function startConsole(world, { env = {} } = {}) {
-  const port = await freePort();
-  const child = spawn(path.join(BUILD, 'qvconsole'), ['--world', world, '--port', String(port)], {
-    env: { ...process.env, ...env },
+// Starts qvconsole on the world, on its default port or a free one; resolves once it printed
+// the address to open.
+async function startConsole(world, env = {}) {
+  const child = spawn(path.join(BUILD, 'qvconsole'), ['--world', world], {
+    env: { ...process.env, QVCCFG_PORT: '', ...env },
     stdio: ['ignore', 'pipe', 'pipe'],
   });
   let out = '';
@@ -64,8 +39,6 @@ export async function startConsole(world, { env = {} } = {}) {
   });
   return {
     url,
-    port,
-    output: () => out + err,
     // Ctrl-C: the console must stop by itself with status 0.
     async stop() {
       child.kill('SIGINT');
@@ -83,47 +56,64 @@ export function launchBrowser() {
   return chromium.launch({ executablePath: '/usr/bin/chromium', args: ['--no-sandbox'] });
 }
 
-// A page of its own context on the console's address, once the control is drawn.
-export async function openPage(browser, url) {
-  const context = await browser.newContext({ viewport: { width: 1280, height: 800 } });
-  const page = await context.newPage();
-  page.on('pageerror', (e) => console.error(`[pageerror] ${e.message}`));
-  await page.goto(url);
-  await page.locator('.cls-SysListView32').waitFor();
-  return page;
-}
-
-// A world, its console and a page on it; `close()` stops all of it again.
-export async function session(browser, worldOptions, consoleOptions) {
-  const world = makeWorld(worldOptions);
-  const con = await startConsole(world, consoleOptions);
-  let page;
-  try {
-    page = await openPage(browser, con.url);
-  } catch (e) {
-    con.kill();
-    throw e;
-  }
-  return {
+// A new world made by `qvccfg init`, less the sample forms named in `without` (and the group
+// file when `groups` is false); its console, and a page of its own context on it once the
+// control is drawn. `restart()` starts the console and the page anew, `close()` stops it all.
+export async function session(browser, { without = [], groups = true } = {}, { env } = {}) {
+  const world = fs.mkdtempSync(path.join(os.tmpdir(), 'qv-e2e-'));
+  execFileSync(path.join(BUILD, 'qvccfg'), ['--world', world, 'init'], { stdio: 'pipe' });
+  for (const name of without) fs.rmSync(path.join(world, FORMS, SAMPLES[name]));
+  if (!groups) fs.rmSync(path.join(world, FORMS, 'FDGRPLST.GPS'));
+  const s = {
     world,
-    con,
-    page,
+    async start() {
+      this.con = await startConsole(world, env);
+      try {
+        const context = await browser.newContext({ viewport: { width: 1280, height: 800 } });
+        this.page = await context.newPage();
+        this.page.on('pageerror', (e) => console.error(`[pageerror] ${e.message}`));
+        await this.page.goto(this.con.url);
+        await this.page.locator('.cls-SysListView32').waitFor();
+      } catch (e) {
+        this.con.kill();
+        throw e;
+      }
+    },
     async restart() {
-      await page.context().close();
+      await this.page.context().close();
       await this.con.stop();
-      this.con = await startConsole(world, consoleOptions);
-      this.page = page = await openPage(browser, this.con.url);
+      await this.start();
     },
     async close() {
       try {
-        await page.context().close();
+        await this.page?.context().close();
         await this.con.stop();
       } finally {
         this.con.kill();
-        removeWorld(world);
+        fs.rmSync(world, { recursive: true, force: true });
       }
     },
   };
+  await s.start();
+  return s;
+}
+
+let browser;
+
+// A test on a session of its own, in the one browser of the test file: `body(s, s.page)`.
+export function sessionTest(name, body, ...options) {
+  if (!browser) {
+    browser = launchBrowser();
+    after(async () => (await browser).close());
+  }
+  test(name, async () => {
+    const s = await session(await browser, ...options);
+    try {
+      await body(s, s.page);
+    } finally {
+      await s.close();
+    }
+  });
 }
 
 // Polls `read` until `check` accepts its value; fails with the last value after `ms`.
@@ -138,20 +128,16 @@ export async function until(read, check, what, ms = 10000) {
   }
 }
 
+const same = (a, b) => JSON.stringify(a) === JSON.stringify(b);
+
 // The texts of the locator's elements, once they equal `expected`.
 export function expectTexts(locator, expected, what) {
-  return until(async () => (await locator.allTextContents()).map((t) => t.trim()),
-    (v) => JSON.stringify(v) === JSON.stringify(expected), what);
+  return until(async () => (await locator.allTextContents()).map((t) => t.trim()), (v) => same(v, expected), what);
 }
 
-export function expectText(locator, expected, what) {
+export function expectText(locator, expected, what, ms) {
   return until(async () => ((await locator.count()) ? (await locator.first().textContent()).trim() : null),
-    (v) => (expected instanceof RegExp ? expected.test(v ?? '') : v === expected), what);
-}
-
-// The rows of the list view as the user reads them (column 0).
-export function listNames(page) {
-  return page.locator('.cls-SysListView32 .lv-items .lv-text, .cls-SysListView32 tr[data-row] > td:first-child .lv-text');
+    (v) => (expected instanceof RegExp ? expected.test(v ?? '') : v === expected), what, ms);
 }
 
 export function row(page, name) {
@@ -162,18 +148,25 @@ export function dialog(page, title) {
   return page.getByRole('dialog', { name: title, exact: true });
 }
 
-// The files of a folder of the world.
-export function filesIn(world, folder) {
-  const dir = path.join(world, folder);
-  return fs.existsSync(dir) ? fs.readdirSync(dir).sort() : [];
+export function taskPane(page) {
+  return page.getByRole('complementary', { name: 'Tasks' });
 }
 
-// The names the list shows, in any order (the catalogue lists the share's files as it finds
-// them); `last`, when given, must be the last row.
+// The names the list shows (column 0), in any order (the catalogue lists the share's files as
+// it finds them); `last`, when given, must be the last row.
 export function expectNames(page, expected, what, last) {
-  return until(async () => (await listNames(page).allTextContents()).map((t) => t.trim()),
-    (v) => JSON.stringify([...v].sort()) === JSON.stringify([...expected].sort()) &&
-      (last === undefined || v[v.length - 1] === last), what);
+  const names = page.locator('.cls-SysListView32 .lv-items .lv-text, .cls-SysListView32 tr[data-row] > td:first-child .lv-text');
+  return until(async () => (await names.allTextContents()).map((t) => t.trim()),
+    (v) => same([...v].sort(), [...expected].sort()) && (last === undefined || v[v.length - 1] === last), what);
+}
+
+// The page that `action` makes the console open in a new tab, once loaded.
+export async function newTab(page, action) {
+  const opened = page.context().waitForEvent('page', { timeout: 15000 });
+  await action();
+  const tab = await opened;
+  await tab.waitForLoadState();
+  return tab;
 }
 
 // A toolbar button as a person presses it: the mouse comes to rest on it (its tip shows and
@@ -189,8 +182,7 @@ export async function pressTool(page, name) {
   const picture = PICTURES[name] || name.toLowerCase();
   const button = bar.getByRole('button', { name, exact: true }).or(bar.getByRole('button', { name: picture, exact: true }));
   await button.hover();
-  await until(() => page.getByRole('toolbar').getByRole('tooltip').filter({ visible: true }).count(), (n) => n === 1,
-    `the tip of ${name}`);
+  await until(() => bar.getByRole('tooltip').filter({ visible: true }).count(), (n) => n === 1, `the tip of ${name}`);
   await until(() => page.getByRole('status').textContent(), (v) => v.trim() !== 'Ready' && v.trim() !== 'Bereit',
     `the prompt of ${name}`);
   await button.click();

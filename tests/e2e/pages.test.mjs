@@ -1,23 +1,9 @@
 // Pages the console opens in new tabs (a dialog's help, the form editor's preview), and the
 // whole plug-in in German.
 import assert from 'node:assert/strict';
-import { after, before, describe, test } from 'node:test';
 import {
-  dialog, expectText, expectTexts, launchBrowser, expectNames, row, session, pressTool, until,
+  dialog, expectText, expectTexts, expectNames, newTab, row, sessionTest, pressTool, until,
 } from './console.mjs';
-
-let browser;
-before(async () => { browser = await launchBrowser(); });
-after(async () => { await browser?.close(); });
-
-// The page that `action` makes the console open in a new tab, once loaded.
-async function newTab(page, action) {
-  const opened = page.context().waitForEvent('page', { timeout: 15000 });
-  await action();
-  const tab = await opened;
-  await tab.waitForLoadState();
-  return tab;
-}
 
 // The console stops while a dialog is open: the page says so, and sends nothing more.
 async function expectStopNotice(s, notice) {
@@ -36,126 +22,105 @@ async function expectStopNotice(s, notice) {
   await expectText(alert, notice, 'the notice stays');
 }
 
-describe('pages and languages', () => {
-  test('F1 in a dialog opens its help; Preview opens the viewer', async () => {
-    const s = await session(browser);
-    try {
-      const { page } = s;
-      await pressTool(page, 'Multiple forms');
-      const group = dialog(page, 'Select Multiple Forms to Distribute');
-      await group.getByLabel('Name of new group:').click();
-      const help = await newTab(page, () => page.keyboard.press('F1'));
-      assert.match(new URL(help.url()).pathname, /^\/k\/[0-9a-f]{32}\/help\/104\.html$/);
-      await expectText(help.getByRole('heading', { level: 1 }), 'Select Multiple Forms to Distribute', 'its help');
-      await help.close();
-      await group.getByRole('button', { name: 'Cancel' }).click();
-      await group.waitFor({ state: 'detached' });
+const HELP = /^\/k\/[0-9a-f]{32}\/help\//;
 
-      // The editor of a form: its Help button and F1 open the editor's page.
-      await row(page, 'Contact details').dblclick();
-      const editor = dialog(page, 'Edit a Custom Data Form');
-      await expectText(editor.getByRole('listbox').getByRole('option').first(), 'Your name', 'the form opened');
-      const editorHelp = await newTab(page, () => editor.getByRole('button', { name: 'Help' }).click());
-      await expectText(editorHelp.getByRole('heading', { level: 1 }), 'Create a Custom Data Form', "the editor's help");
-      assert.match(new URL(editorHelp.url()).pathname, /^\/k\/[0-9a-f]{32}\/help\/103\.html$/);
-      await editorHelp.close();
+sessionTest('F1 in a dialog opens its help; Preview opens the viewer; File, Properties shows its page; the About box ' +
+  'its icon; Preview of an untouched new form; the notice when the console stops', async (s, page) => {
+  await pressTool(page, 'Multiple forms');
+  const group = dialog(page, 'Select Multiple Forms to Distribute');
+  await group.getByLabel('Name of new group:').click();
+  const help = await newTab(page, () => page.keyboard.press('F1'));
+  assert.match(new URL(help.url()).pathname, new RegExp(`${HELP.source}104\\.html$`));
+  await expectText(help.getByRole('heading', { level: 1 }), 'Select Multiple Forms to Distribute', 'its help');
+  await help.close();
+  await group.getByRole('button', { name: 'Cancel' }).click();
+  await group.waitFor({ state: 'detached' });
 
-      const viewer = await newTab(page, () => editor.getByRole('button', { name: 'Preview' }).click());
-      assert.match(new URL(viewer.url()).pathname, /^\/k\/[0-9a-f]{32}\/viewer\/FRM3C\.FRM\.html$/);
-      await expectText(viewer.locator('body'), /Telephone extension/, 'the form in the viewer');
-      await expectText(viewer.locator('body'), /Department/, 'its combo box question');
-      await editor.locator('.dialog-body').getByRole('button', { name: 'Close' }).click();
-      await editor.waitFor({ state: 'detached' });
-    } finally {
-      await s.close();
-    }
-  });
+  // The editor of a form: its Help button opens the editor's page.
+  await row(page, 'Contact details').dblclick();
+  const editor = dialog(page, 'Edit a Custom Data Form');
+  await expectText(editor.getByRole('listbox').getByRole('option').first(), 'Your name', 'the form opened');
+  const editorHelp = await newTab(page, () => editor.getByRole('button', { name: 'Help' }).click());
+  await expectText(editorHelp.getByRole('heading', { level: 1 }), 'Create a Custom Data Form', "the editor's help");
+  assert.match(new URL(editorHelp.url()).pathname, new RegExp(`${HELP.source}103\\.html$`));
+  await editorHelp.close();
 
-  test('in German: the list, the menus, a dialog, the viewer\'s words and the stop notice', async () => {
-    const s = await session(browser, {}, { env: { LANG: 'de_DE.UTF-8', LC_ALL: '', LANGUAGE: '' } });
-    try {
-      const { page } = s;
-      await expectNames(page, ['Neues Formular hinzuf\u00fcgen', 'Asset tag', 'Contact details',
-        'New starters', 'Office survey'], 'the list');
-      const bar = page.getByRole('menubar');
-      await expectTexts(bar.getByRole('menuitem'), ['Datei', 'Ansicht', 'Formulare', 'Hilfe'], 'the menu bar');
-      await pressTool(page, 'Details');
-      await expectTexts(page.getByRole('columnheader'), ['Formularname', 'Formularbeschreibung'], 'the columns');
+  const viewer = await newTab(page, () => editor.getByRole('button', { name: 'Preview' }).click());
+  assert.match(new URL(viewer.url()).pathname, /^\/k\/[0-9a-f]{32}\/viewer\/FRM3C\.FRM\.html$/);
+  for (const words of [/Telephone extension/, /Department/])
+    await expectText(viewer.locator('body'), words, `the viewer shows ${words}`);
+  await viewer.close();
+  await editor.locator('.dialog-body').getByRole('button', { name: 'Close' }).click();
+  await editor.waitFor({ state: 'detached' });
 
-      await bar.getByRole('menuitem', { name: 'Formulare' }).click();
-      const forms = page.getByRole('menu', { name: 'Formulare' });
-      await expectTexts(forms.locator('.menu-text'), ['Neues Formular...', '\u00c4ndern...'], 'the shared menu');
-      await forms.getByRole('menuitem', { name: 'Neues Formular...' }).hover();
-      await expectText(page.getByRole('status'), 'Erstellt ein neues Formular', 'the prompt');
-      await forms.getByRole('menuitem', { name: 'Neues Formular...' }).click();
+  const bar = page.getByRole('menubar');
+  await bar.getByRole('menuitem', { name: 'File' }).click();
+  await page.getByRole('menu', { name: 'File' }).getByRole('menuitem', { name: 'Properties...' }).click();
+  const sheet = page.getByRole('dialog').filter({ has: page.getByRole('tab') });
+  const text = sheet.getByText('No properties can be set for this control.');
+  await text.waitFor();
+  // What is drawn at the text's middle is the text, not the tab's panel over it.
+  assert.ok(await text.evaluate((node) => {
+    const r = node.getBoundingClientRect();
+    return node.contains(document.elementFromPoint(r.left + r.width / 2, r.top + r.height / 2));
+  }), 'the page is drawn over the tab panel');
+  await page.keyboard.press('Escape');
+  await sheet.waitFor({ state: 'detached' });
 
-      const editor = dialog(page, 'Benutzerdefiniertes Datenformular erstellen');
-      await editor.getByLabel('Formularname:').fill('Umfrage');
-      await editor.getByRole('button', { name: 'Hinzuf\u00fcgen...' }).click();
-      const question = dialog(page, 'Frage hinzuf\u00fcgen');
-      await question.getByLabel('Fragetext:').fill('Raum');
-      await question.getByLabel('Inventarname:').fill('Raum');
-      await question.getByRole('button', { name: 'Abbrechen' }).click();
-      await question.waitFor({ state: 'detached' });
-      await page.keyboard.press('Escape');
-      await editor.waitFor({ state: 'detached' });
+  await bar.getByRole('menuitem', { name: 'Help' }).click();
+  await page.getByRole('menu', { name: 'Help' }).getByRole('menuitem', { name: 'About the Plug-In...' }).click();
+  const about = dialog(page, 'About QVccfg Control');
+  const icon = about.getByRole('img', { name: 'control' });
+  await until(() => icon.evaluate((img) => img.complete && img.naturalWidth), (w) => w === 32, 'the icon drawn');
+  await about.getByRole('button', { name: 'Close' }).last().click();
+  await about.waitFor({ state: 'detached' });
 
-      await row(page, 'Asset tag').click();
-      await row(page, 'Asset tag').click({ button: 'right' });
-      await expectTexts(page.getByRole('menu', { name: 'Context menu' }).locator('.menu-text'),
-        ['Formular einplanen', 'L\u00f6schen', '\u00c4ndern...'], 'the context menu');
-      await page.keyboard.press('Escape');
-
-      // The viewer's own words are German too.
-      await row(page, 'Asset tag').dblclick();
-      const form = page.getByRole('dialog').first();
-      const viewer = await newTab(page, () => form.getByRole('button', { name: 'Vorschau' }).click());
-      for (const words of [/Seite 1 von 1/, /Eine Antwort ist erforderlich/])
-        await expectText(viewer.locator('body'), words, `the viewer says ${words}`);
-      assert.doesNotMatch(await viewer.locator('body').textContent(), /Page 1 of|An answer is required/);
-      await viewer.close();
-      await expectStopNotice(s, /Die Konsole l\u00e4uft nicht mehr/);
-    } finally {
-      await s.close().catch(() => {});
-    }
-  });
-
-  test('File, Properties shows its page; the About box its icon; Preview of an untouched new form; the notice when the console stops', async () => {
-    const s = await session(browser);
-    try {
-      const { page } = s;
-      const bar = page.getByRole('menubar');
-      await bar.getByRole('menuitem', { name: 'File' }).click();
-      await page.getByRole('menu', { name: 'File' }).getByRole('menuitem', { name: 'Properties...' }).click();
-      const sheet = page.getByRole('dialog').filter({ has: page.getByRole('tab') });
-      const text = sheet.getByText('No properties can be set for this control.');
-      await text.waitFor();
-      // What is drawn at the text's middle is the text, not the tab's panel over it.
-      const onTop = await text.evaluate((node) => {
-        const r = node.getBoundingClientRect();
-        const hit = document.elementFromPoint(r.left + r.width / 2, r.top + r.height / 2);
-        return node.contains(hit);
-      });
-      assert.ok(onTop, 'the page is drawn over the tab panel');
-      await page.keyboard.press('Escape');
-      await sheet.waitFor({ state: 'detached' });
-
-      await bar.getByRole('menuitem', { name: 'Help' }).click();
-      await page.getByRole('menu', { name: 'Help' }).getByRole('menuitem', { name: 'About the Plug-In...' }).click();
-      const about = dialog(page, 'About QVccfg Control');
-      const icon = about.getByRole('img', { name: 'control' });
-      await until(() => icon.evaluate((img) => img.complete && img.naturalWidth), (w) => w === 32, 'the icon drawn');
-      await about.getByRole('button', { name: 'Close' }).last().click();
-      await about.waitFor({ state: 'detached' });
-
-      await row(page, 'Add new form').dblclick();
-      const editor = dialog(page, 'Create a Custom Data Form');
-      const viewer = await newTab(page, () => editor.getByRole('button', { name: 'Preview' }).click());
-      await expectText(viewer.getByRole('heading', { level: 1 }), 'No form to show yet', 'the page of no form');
-      await expectText(viewer.locator('body'), /There is no form to show yet/, 'what it says');
-      await expectStopNotice(s, /The console is no longer running/);
-    } finally {
-      await s.close().catch(() => {});
-    }
-  });
+  await row(page, 'Add new form').dblclick();
+  const creator = dialog(page, 'Create a Custom Data Form');
+  const none = await newTab(page, () => creator.getByRole('button', { name: 'Preview' }).click());
+  await expectText(none.getByRole('heading', { level: 1 }), 'No form to show yet', 'the page of no form');
+  await expectText(none.locator('body'), /There is no form to show yet/, 'what it says');
+  await expectStopNotice(s, /The console is no longer running/);
 });
+
+sessionTest('in German: the list, the menus, a dialog, the viewer\'s words and the stop notice', async (s, page) => {
+  await expectNames(page, ['Neues Formular hinzuf\u00fcgen', 'Asset tag', 'Contact details',
+    'New starters', 'Office survey'], 'the list');
+  const bar = page.getByRole('menubar');
+  await expectTexts(bar.getByRole('menuitem'), ['Datei', 'Ansicht', 'Formulare', 'Hilfe'], 'the menu bar');
+  await pressTool(page, 'Details');
+  await expectTexts(page.getByRole('columnheader'), ['Formularname', 'Formularbeschreibung'], 'the columns');
+
+  await bar.getByRole('menuitem', { name: 'Formulare' }).click();
+  const forms = page.getByRole('menu', { name: 'Formulare' });
+  await expectTexts(forms.locator('.menu-text'), ['Neues Formular...', '\u00c4ndern...'], 'the shared menu');
+  await forms.getByRole('menuitem', { name: 'Neues Formular...' }).hover();
+  await expectText(page.getByRole('status'), 'Erstellt ein neues Formular', 'the prompt');
+  await forms.getByRole('menuitem', { name: 'Neues Formular...' }).click();
+
+  const editor = dialog(page, 'Benutzerdefiniertes Datenformular erstellen');
+  await editor.getByLabel('Formularname:').fill('Umfrage');
+  await editor.getByRole('button', { name: 'Hinzuf\u00fcgen...' }).click();
+  const question = dialog(page, 'Frage hinzuf\u00fcgen');
+  await question.getByLabel('Fragetext:').fill('Raum');
+  await question.getByLabel('Inventarname:').fill('Raum');
+  await question.getByRole('button', { name: 'Abbrechen' }).click();
+  await question.waitFor({ state: 'detached' });
+  await page.keyboard.press('Escape');
+  await editor.waitFor({ state: 'detached' });
+
+  await row(page, 'Asset tag').click();
+  await row(page, 'Asset tag').click({ button: 'right' });
+  await expectTexts(page.getByRole('menu', { name: 'Context menu' }).locator('.menu-text'),
+    ['Formular einplanen', 'L\u00f6schen', '\u00c4ndern...'], 'the context menu');
+  await page.keyboard.press('Escape');
+
+  // The viewer's own words are German too.
+  await row(page, 'Asset tag').dblclick();
+  const viewer = await newTab(page, () => page.getByRole('dialog').first().getByRole('button', { name: 'Vorschau' }).click());
+  for (const words of [/Seite 1 von 1/, /Eine Antwort ist erforderlich/])
+    await expectText(viewer.locator('body'), words, `the viewer says ${words}`);
+  assert.doesNotMatch(await viewer.locator('body').textContent(), /Page 1 of|An answer is required/);
+  await viewer.close();
+  await expectStopNotice(s, /Die Konsole l\u00e4uft nicht mehr/);
+}, {}, { env: { LANG: 'de_DE.UTF-8', LC_ALL: '', LANGUAGE: '' } });

@@ -3,26 +3,12 @@
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';
-import { after, before, describe, test } from 'node:test';
 import {
-  dialog, expectText, expectTexts, FORMS, launchBrowser, expectNames, row, session, until, pressTool,
+  dialog, expectText, expectTexts, FORMS, expectNames, newTab, row, sessionTest, taskPane, until, pressTool,
 } from './console.mjs';
 
-let browser;
-before(async () => { browser = await launchBrowser(); });
-after(async () => { await browser?.close(); });
-
-function taskPane(page) {
-  return page.getByRole('complementary', { name: 'Tasks' });
-}
-
-function taskNames(page) {
-  return taskPane(page).locator('fieldset.task > legend');
-}
-
-function task(page, name) {
-  return taskPane(page).getByRole('group', { name, exact: true });
-}
+const taskNames = (page) => taskPane(page).locator('fieldset.task > legend');
+const task = (page, name) => taskPane(page).getByRole('group', { name, exact: true });
 
 // A press on the row, a move of some pixels and a release over the target.
 async function drag(page, from, to) {
@@ -35,114 +21,90 @@ async function drag(page, from, to) {
     await page.waitForTimeout(50);
   }
   await until(() => page.locator('body.dragging').count(), (n) => n === 1, 'the drag runs');
-  const x = b.x + b.width / 2, y = b.y + b.height / 2;
   for (let i = 0; i < 3; ++i) {
-    await page.mouse.move(x, y + i * 3, { steps: 4 });
+    await page.mouse.move(b.x + b.width / 2, b.y + b.height / 2 + i * 3, { steps: 4 });
     await page.waitForTimeout(100);
   }
   await page.mouse.up();
   await until(() => page.locator('body.dragging').count(), (n) => n === 0, 'the drag ended');
 }
 
-describe('tasks', () => {
-  test('schedule by toolbar and by drag, refuse deletion, run a task', async () => {
-    const s = await session(browser);
-    try {
-      const { page, world } = s;
-      await expectText(taskPane(page).locator('p.empty').first(), 'No tasks are scheduled.', 'no tasks at first');
+sessionTest('schedule by toolbar and by drag, refuse deletion, run a task; a task that cannot run', async ({ world }, page) => {
+  await expectText(taskPane(page).locator('p.empty').first(), 'No tasks are scheduled.', 'no tasks at first');
 
-      // The toolbar's Schedule on the selected form.
-      await row(page, 'Asset tag').click();
-      await pressTool(page, 'Schedule a form');
-      await expectTexts(taskNames(page), ['Asset tag'], 'the form is a task');
+  // The toolbar's Schedule on the selected form.
+  await row(page, 'Asset tag').click();
+  await pressTool(page, 'Schedule a form');
+  await expectTexts(taskNames(page), ['Asset tag'], 'the form is a task');
 
-      // A group dragged from the list onto the task pane.
-      await drag(page, row(page, 'New starters'), taskPane(page));
-      await expectTexts(taskNames(page), ['Asset tag', 'New starters'], 'the group is a task');
+  // A group dragged from the list onto the task pane.
+  await drag(page, row(page, 'New starters'), taskPane(page));
+  await expectTexts(taskNames(page), ['Asset tag', 'New starters'], 'the group is a task');
 
-      // Scheduled by the context menu; deleting it is refused while the task is there.
-      await row(page, 'Office survey').click({ button: 'right' });
-      await page.getByRole('menu', { name: 'Context menu' }).getByRole('menuitem', { name: 'Schedule a Form' }).click();
-      await expectTexts(taskNames(page), ['Asset tag', 'New starters', 'Office survey'], 'three tasks');
-      const file = path.join(world, FORMS, 'FRM1A.FRM');
+  // Scheduled by the context menu; deleting it is refused while the task is there.
+  await row(page, 'Office survey').click({ button: 'right' });
+  await page.getByRole('menu', { name: 'Context menu' }).getByRole('menuitem', { name: 'Schedule a Form' }).click();
+  await expectTexts(taskNames(page), ['Asset tag', 'New starters', 'Office survey'], 'three tasks');
+  const file = path.join(world, FORMS, 'FRM1A.FRM');
+  await row(page, 'Office survey').click();
+  await page.keyboard.press('Delete');
+  const box = dialog(page, 'Custom Data Forms');
+  await expectText(box.locator('.ctl-static'), "Delete 'Office survey'?", 'the question');
+  assert.ok(await box.locator('.title-bar').getByRole('button', { name: 'Close' }).isDisabled(),
+    "a Yes/No box's close box is greyed");
+  await box.getByRole('button', { name: 'Yes' }).click();
+  await expectText(box.locator('.ctl-static'),
+    'Unable to delete Office survey, because it is currently a scheduled task.', 'the refusal');
+  await box.getByRole('button', { name: 'OK' }).click();
+  await box.waitFor({ state: 'detached' });
+  assert.ok(fs.existsSync(file), 'the form file is kept');
+  const names = ['Add new form', 'Asset tag', 'Contact details', 'New starters'];
+  await expectNames(page, [...names, 'Office survey'], 'the form is still listed');
 
-      await row(page, 'Office survey').click();
-      await page.keyboard.press('Delete');
-      let box = dialog(page, 'Custom Data Forms');
-      await expectText(box.locator('.ctl-static'), "Delete 'Office survey'?", 'the question');
-      assert.ok(await box.locator('.title-bar').getByRole('button', { name: 'Close' }).isDisabled(),
-        "a Yes/No box's close box is greyed");
-      await box.getByRole('button', { name: 'Yes' }).click();
-      await expectText(box.locator('.ctl-static'),
-        'Unable to delete Office survey, because it is currently a scheduled task.', 'the refusal');
-      await box.getByRole('button', { name: 'OK' }).click();
-      await box.waitFor({ state: 'detached' });
-      assert.ok(fs.existsSync(file), 'the form file is kept');
-      await expectNames(page, ['Add new form', 'Asset tag', 'Contact details', 'New starters', 'Office survey'],
-        'the form is still listed');
+  // Without its task the form goes.
+  await task(page, 'Office survey').getByRole('button', { name: 'Remove' }).click();
+  await expectTexts(taskNames(page), ['Asset tag', 'New starters'], 'the task is removed');
+  await row(page, 'Office survey').click();
+  await pressTool(page, 'Delete');
+  await expectText(box.locator('.ctl-static'), "Delete 'Office survey'?", 'asked again');
+  await box.getByRole('button', { name: 'Yes' }).click();
+  await box.waitFor({ state: 'detached' });
+  await expectNames(page, names, 'the form is gone from the list');
+  assert.ok(!fs.existsSync(file), 'the form file is deleted');
 
-      // Without its task the form goes.
-      await task(page, 'Office survey').getByRole('button', { name: 'Remove' }).click();
-      await expectTexts(taskNames(page), ['Asset tag', 'New starters'], 'the task is removed');
-      await row(page, 'Office survey').click();
-      await pressTool(page, 'Delete');
-      box = dialog(page, 'Custom Data Forms');
-      await expectText(box.locator('.ctl-static'), "Delete 'Office survey'?", 'asked again');
-      await box.getByRole('button', { name: 'Yes' }).click();
-      await box.waitFor({ state: 'detached' });
-      await expectNames(page, ['Add new form', 'Asset tag', 'Contact details', 'New starters'],
-        'the form is gone from the list');
-      assert.ok(!fs.existsSync(file), 'the form file is deleted');
+  // Running the group's task now puts its forms on each client.
+  const anna = task(page, 'PC-ANNA');
+  await expectText(anna.locator('p.empty'), 'No forms.', 'no forms on the client before the run');
+  await task(page, 'New starters').getByRole('button', { name: 'Run now' }).click();
+  const runs = task(page, 'New starters').locator('details.run > summary');
+  await until(async () => (await runs.allTextContents()).sort(), (v) => v.length === 2 &&
+    /^PC-ANNA \u2014 \d{4}-\d\d-\d\d \d\d:\d\d:\d\d \u2014 ok$/.test(v[0]) &&
+    /^PC-BEN \u2014 \d{4}-\d\d-\d\d \d\d:\d\d:\d\d \u2014 ok$/.test(v[1]),
+  'a run on each client', 30000);
+  for (const client of ['PC-ANNA', 'PC-BEN'])
+    assert.deepEqual(fs.readdirSync(path.join(world, client, 'C/QVCLIENT')).sort(), ['FRM2B7.FRM', 'FRM3C.FRM']);
+  await expectTexts(anna.getByRole('button'), ['FRM2B7.FRM', 'FRM3C.FRM'], "the forms on Anna's machine");
 
-      // Running the group's task now puts its forms on each client.
-      await expectText(taskPane(page).getByRole('group', { name: 'PC-ANNA', exact: true }).locator('p.empty'),
-        'No forms.', 'no forms on the client before the run');
-      await task(page, 'New starters').getByRole('button', { name: 'Run now' }).click();
-      const runs = task(page, 'New starters').locator('details.run > summary');
-      await until(async () => (await runs.allTextContents()).sort(), (v) => v.length === 2 &&
-        /^PC-ANNA \u2014 \d{4}-\d\d-\d\d \d\d:\d\d:\d\d \u2014 ok$/.test(v[0]) &&
-        /^PC-BEN \u2014 \d{4}-\d\d-\d\d \d\d:\d\d:\d\d \u2014 ok$/.test(v[1]),
-        'a run on each client', 30000);
-      for (const client of ['PC-ANNA', 'PC-BEN']) {
-        assert.deepEqual(fs.readdirSync(path.join(world, client, 'C/QVCLIENT')).sort(), ['FRM2B7.FRM', 'FRM3C.FRM']);
-      }
-      const anna = taskPane(page).getByRole('group', { name: 'PC-ANNA', exact: true });
-      await expectTexts(anna.getByRole('button'), ['FRM2B7.FRM', 'FRM3C.FRM'], "the forms on Anna's machine");
+  // The viewer shows the form as the client's user sees it, in a page of its own.
+  const viewer = await newTab(page, () => anna.getByRole('button', { name: 'FRM2B7.FRM' }).click());
+  assert.match(new URL(viewer.url()).pathname, /^\/k\/[0-9a-f]{32}\/viewer\//);
+  for (const words of [/Asset number/, /Who owns the machine\?/])
+    await expectText(viewer.locator('body'), words, `the viewer shows ${words}`);
+  await viewer.close();
 
-      // The viewer shows the form as the client's user sees it, in a page of its own.
-      const opened = page.context().waitForEvent('page');
-      await anna.getByRole('button', { name: 'FRM2B7.FRM' }).click();
-      const viewer = await opened;
-      await viewer.waitForLoadState();
-      assert.match(new URL(viewer.url()).pathname, /^\/k\/[0-9a-f]{32}\/viewer\//);
-      await expectText(viewer.locator('body'), /Asset number/, 'the form in the viewer');
-      await expectText(viewer.locator('body'), /Who owns the machine\?/, 'its questions');
-    } finally {
-      await s.close();
-    }
-  });
-
-  test('a form whose name can have no script: the box says its task cannot run, and the pane too', async () => {
-    const s = await session(browser);
-    try {
-      const { page, world } = s;
-      fs.writeFileSync(path.join(world, FORMS, 'FRM9.FRM'), '[Form]\r\nFormName=What?\r\n');
-      await pressTool(page, 'Refresh');
-      await row(page, 'What?').click();
-      await pressTool(page, 'Schedule a form');
-      const box = dialog(page, 'Custom Data Forms');
-      await expectText(box.locator('.ctl-static'),
-        "The task 'What?' cannot run: its name holds a character that a file name cannot hold " +
-        '(\\ / : * ? " < > |), so it has no distribution script.', 'the reason');
-      await box.getByRole('button', { name: 'OK' }).click();
-      await box.waitFor({ state: 'detached' });
-      await expectTexts(taskNames(page), ['What?'], 'the task is there');
-      await expectText(task(page, 'What?').locator('p.not-runnable'), 'Cannot run: its script is missing.',
-        'marked as not runnable');
-      assert.equal(await task(page, 'What?').locator('p.empty').count(), 0, 'not "Not run yet."');
-      assert.ok(await task(page, 'What?').getByRole('button', { name: 'Run now' }).isDisabled(), 'no run');
-    } finally {
-      await s.close();
-    }
-  });
+  // A form whose name can have no script: the box says its task cannot run, and the pane too.
+  fs.writeFileSync(path.join(world, FORMS, 'FRM9.FRM'), '[Form]\r\nFormName=What?\r\n');
+  await pressTool(page, 'Refresh');
+  await row(page, 'What?').click();
+  await pressTool(page, 'Schedule a form');
+  await expectText(box.locator('.ctl-static'),
+    "The task 'What?' cannot run: its name holds a character that a file name cannot hold " +
+    '(\\ / : * ? " < > |), so it has no distribution script.', 'the reason');
+  await box.getByRole('button', { name: 'OK' }).click();
+  await box.waitFor({ state: 'detached' });
+  await expectTexts(taskNames(page), ['Asset tag', 'New starters', 'What?'], 'the task is there');
+  await expectText(task(page, 'What?').locator('p.not-runnable'), 'Cannot run: its script is missing.',
+    'marked as not runnable');
+  assert.equal(await task(page, 'What?').locator('p.empty').count(), 0, 'not "Not run yet."');
+  assert.ok(await task(page, 'What?').getByRole('button', { name: 'Run now' }).isDisabled(), 'no run');
 });

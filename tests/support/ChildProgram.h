@@ -1,6 +1,5 @@
 // Runs one of our programs, built beside the test binary, as a child process: for what only a
-// real process shows (its exit status, a standard output that cannot be written, a working
-// folder that is gone, an input that never ends).
+// real process shows (exit status, an unwritable output, a working folder gone, endless input).
 #pragma once
 
 #include <fcntl.h>

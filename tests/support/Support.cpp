@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <sstream>
 
 #include "platform/path/HostFile.h"
 
@@ -35,11 +34,9 @@ std::map<std::string, std::string> FolderTree(const std::string& folder) {
 std::vector<std::string> Changed(const std::map<std::string, std::string>& before,
                                  const std::map<std::string, std::string>& after) {
   std::vector<std::string> changed;
-  for (const auto& [path, bytes] : before) {
-    auto now = after.find(path);
-    if (now == after.end() || now->second != bytes)
+  for (const auto& [path, bytes] : before)
+    if (after.count(path) == 0 || after.at(path) != bytes)
       changed.push_back(path);
-  }
   for (const auto& [path, bytes] : after)
     if (before.count(path) == 0)
       changed.push_back(path);
@@ -53,9 +50,9 @@ bool OneLine(const std::string& text) {
 }
 
 std::string GoldenFile(const std::string& name) {
-  std::ifstream in(std::string(QV_TEST_DATA) + "/golden/" + name, std::ios::binary);
-  EXPECT_TRUE(in.good()) << name;
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  fs::path path = std::string(QV_TEST_DATA) + "/golden/" + name;
+  EXPECT_TRUE(fs::is_regular_file(path)) << name;
+  return FileBytes(path);
 }
 
 std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
@@ -72,9 +69,7 @@ std::string ConsoleDatabase(int next, const std::string& records) {
 
 std::string FileBytes(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 fs::path ProgramFolder() {

@@ -1,6 +1,5 @@
-// What several tests compare: the files of a folder, error lines, the committed golden files
-// and the console database; and what several tests read or set: a file's bytes, the folder of
-// the test program, GUIDs, lines of text and environment variables.
+// What several tests compare (folders, error lines, golden files, the console database) and
+// read or set (a file's bytes, the test program's folder, GUIDs, lines, environment variables).
 #pragma once
 
 #include <filesystem>
@@ -16,13 +15,11 @@
 // or "<link>"; links are not followed. Empty when the folder is missing.
 std::map<std::string, std::string> FolderTree(const std::string& folder);
 
-// The paths that differ between two readings (added, removed or changed): a short failure
-// message even when a program file is among them.
+// The paths added, removed or changed between two readings: a short failure message.
 std::vector<std::string> Changed(const std::map<std::string, std::string>& before,
                                  const std::map<std::string, std::string>& after);
 
-// An error is one line: it ends in the one line break it holds, and no other control
-// character reaches the terminal.
+// An error is one line: it ends in its one line break, and holds no other control character.
 bool OneLine(const std::string& text);
 
 // The bytes of a file of tests/data/golden.
@@ -46,8 +43,7 @@ GUID Parsed(const char* text);
 // The pieces of `text` between `separator`s; the piece after the last one too, even empty.
 std::vector<std::string> Lines(const std::string& text, const std::string& separator = "\n");
 
-// Unsets the environment variables `names` for the life of the object, then puts back what
-// each held.
+// Unsets the environment variables `names` for the life of the object.
 class ClearedEnvironment {
  public:
   explicit ClearedEnvironment(const std::vector<std::string>& names);
