@@ -171,3 +171,12 @@ inline constexpr UINT IDS_VIEWER_BACK = 0xE306;
 inline constexpr UINT IDS_VIEWER_NEXT = 0xE307;
 inline constexpr UINT IDS_VIEWER_NO_FORM = 0xE308;
 inline constexpr UINT IDS_VIEWER_NO_FORM_TEXT = 0xE309;
+// The viewer's checks of a user's answers: %1 names the question, %2 its page.
+inline constexpr UINT IDS_VIEWER_ANSWER_MISSING = 0xE30A;
+inline constexpr UINT IDS_VIEWER_ANSWER_NOT_CHOICE = 0xE30B;
+inline constexpr UINT IDS_VIEWER_ANSWER_TOO_LONG = 0xE30C;
+inline constexpr UINT IDS_VIEWER_ANSWER_LINE = 0xE30D;
+inline constexpr UINT IDS_VIEWER_NO_QUESTION = 0xE30E;
+inline constexpr UINT IDS_VIEWER_ANSWER_TWICE = 0xE30F;
+inline constexpr UINT IDS_VIEWER_FINISH = 0xE310;
+inline constexpr UINT IDS_VIEWER_RECORDED = 0xE311;

@@ -141,6 +141,14 @@ const StringEntry kStrings[] = {
     {IDS_VIEWER_NO_FORM_TEXT,
      "There is no form to show yet: the new form has neither a name nor questions. Give it a "
      "name and questions, then choose Preview again."},
+    {IDS_VIEWER_ANSWER_MISSING, "Please answer the question \"%1\" on page %2."},
+    {IDS_VIEWER_ANSWER_NOT_CHOICE, "The answer to \"%1\" must be one of its choices."},
+    {IDS_VIEWER_ANSWER_TOO_LONG, "The answer to \"%1\" is longer than 255 characters."},
+    {IDS_VIEWER_ANSWER_LINE, "The answer to \"%1\" must be one line of text."},
+    {IDS_VIEWER_NO_QUESTION, "The form has no question \"%1\" to answer."},
+    {IDS_VIEWER_ANSWER_TWICE, "The question \"%1\" is answered twice."},
+    {IDS_VIEWER_FINISH, "Finish"},
+    {IDS_VIEWER_RECORDED, "Thank you. Your answers have been recorded."},
 };
 
 // Replaces %1 .. %<count> in one pass, so a replacement text is never scanned again.

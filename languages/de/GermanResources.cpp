@@ -172,6 +172,14 @@ const StringEntry kStrings[] = {
     {IDS_VIEWER_NO_FORM_TEXT,
      "Es gibt noch kein Formular zum Anzeigen: Das neue Formular hat noch keinen Namen und keine "
      "Fragen. Geben Sie ihm einen Namen und Fragen, und w\xE4hlen Sie dann erneut Vorschau."},
+    {IDS_VIEWER_ANSWER_MISSING, "Bitte beantworten Sie die Frage \"%1\" auf Seite %2."},
+    {IDS_VIEWER_ANSWER_NOT_CHOICE, "Die Antwort auf \"%1\" muss eine der Auswahlen sein."},
+    {IDS_VIEWER_ANSWER_TOO_LONG, "Die Antwort auf \"%1\" ist l\xE4nger als 255 Zeichen."},
+    {IDS_VIEWER_ANSWER_LINE, "Die Antwort auf \"%1\" muss eine Textzeile sein."},
+    {IDS_VIEWER_NO_QUESTION, "Das Formular hat keine Frage \"%1\" zum Beantworten."},
+    {IDS_VIEWER_ANSWER_TWICE, "Die Frage \"%1\" ist zweimal beantwortet."},
+    {IDS_VIEWER_FINISH, "Fertig stellen"},
+    {IDS_VIEWER_RECORDED, "Vielen Dank. Ihre Antworten wurden gespeichert."},
 };
 
 constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
