@@ -199,9 +199,10 @@ constexpr char kPagePolicy[] =
     "font-src 'self'; connect-src 'self'; base-uri 'self'; form-action 'none'; "
     "frame-ancestors 'none'";
 // The viewer's pages carry their style inline and nothing else.
+// A page that takes answers posts them to its own address.
 constexpr char kViewerPolicy[] =
     "default-src 'none'; style-src 'unsafe-inline'; img-src data:; base-uri 'none'; "
-    "form-action 'none'; frame-ancestors 'none'";
+    "form-action 'self'; frame-ancestors 'none'";
 
 std::string StatusLine(int status) {
   switch (status) {
@@ -604,7 +605,9 @@ class ConsoleServer::Impl : public httplib::Server {
       return SameSecret(secret->second, secret_);
     if (head.path == "/")
       return SameSecret(QueryValue(head.query, "s"), secret_);
-    if (head.path.rfind("/k/", 0) != 0 || (head.method != "GET" && head.method != "HEAD"))
+    // Behind a capability only reading, and the answers a viewer page posts to itself.
+    bool post = head.method == "POST";
+    if (head.path.rfind("/k/", 0) != 0 || (head.method != "GET" && head.method != "HEAD" && !post))
       return false;
     std::size_t slash = head.path.find('/', 3);
     if (slash == std::string::npos)
@@ -612,8 +615,10 @@ class ConsoleServer::Impl : public httplib::Server {
     std::string token = head.path.substr(3, slash - 3);
     std::string rest = head.path.substr(slash);
     if (SameSecret(token, pageToken_))
-      return rest.rfind("/web/", 0) == 0 || rest.rfind("/98.css/", 0) == 0 ||
-             rest.rfind("/images/", 0) == 0;
+      return !post && (rest.rfind("/web/", 0) == 0 || rest.rfind("/98.css/", 0) == 0 ||
+                       rest.rfind("/images/", 0) == 0);
+    if (post && rest.rfind("/viewer/", 0) != 0)
+      return false;
     std::lock_guard lock(capMutex_);
     auto now = Clock::now();
     for (Capability& link : links_) {
@@ -810,8 +815,31 @@ ConsoleServer::ConsoleServer(BrowserBridge* bridge, ConsoleCommand command, Serv
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     res.set_header("Cache-Control", "no-store");
-    SetUncompressed(res, std::move(body), ContentType(file));
+    // The viewer writes its pages in the form's own code page.
+    bool html = file.extension() == ".html";
+    SetUncompressed(res, std::move(body),
+                    html ? "text/html; charset=windows-1252" : ContentType(file));
   });
+  server.Post(linked + "/viewer/(.+)",
+              [state](const httplib::Request& req, httplib::Response& res) {
+                if (!state->folders.answer || !PlainName(req.matches[1]) ||
+                    !state->folders.answer(req.matches[1], req.body))
+                  return Refuse(res, 404, "not found");
+                // The page was written anew: the browser shows it again, as a new request.
+                res.set_redirect(req.path, 303);
+              });
+  server.Get(linked + "/exports/(.+)",
+             [state](const httplib::Request& req, httplib::Response& res) {
+               std::string body;
+               std::filesystem::path file;
+               if (!ReadWorldServed(state->folders.world, state->folders.exports, req.matches[1],
+                                    &body, &file))
+                 return Refuse(res, 404, "not found");
+               res.set_header("Cache-Control", "no-store");
+               res.set_header("Content-Disposition",
+                              "attachment; filename=\"" + file.filename().string() + "\"");
+               SetUncompressed(res, std::move(body), "text/csv; charset=utf-8");
+             });
 
   server.Get("/api/state", [state](const httplib::Request& req, httplib::Response& res) {
     long long after = -1;

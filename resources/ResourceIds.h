@@ -142,6 +142,8 @@ inline constexpr UINT IDS_CONSOLE_HELP_TOPICS = 0xE20E;
 inline constexpr UINT IDS_CONSOLE_HELP_TOPICS_PROMPT = 0xE20F;
 inline constexpr UINT IDS_CONSOLE_ABOUT = 0xE210;
 inline constexpr UINT IDS_CONSOLE_ABOUT_PROMPT = 0xE211;
+inline constexpr UINT IDS_CONSOLE_ANSWERS = 0xE212;  // on the Forms menu and the context menu
+inline constexpr UINT IDS_CONSOLE_ANSWERS_PROMPT = 0xE213;
 // The task pane and the page.
 inline constexpr UINT IDS_PANE_TASKS = 0xE220;
 inline constexpr UINT IDS_PANE_NO_TASKS = 0xE221;
@@ -157,6 +159,14 @@ inline constexpr UINT IDS_PANE_NO_FORMS = 0xE22A;
 inline constexpr UINT IDS_PANE_CONFIGURATIONS = 0xE22B;
 inline constexpr UINT IDS_PANE_NO_CONFIGURATIONS = 0xE22C;
 inline constexpr UINT IDS_PAGE_STOPPED = 0xE22D;
+// The Answers window: %1 the form's name, a count, or the clients not read.
+inline constexpr UINT IDS_ANSWERS_CAPTION = 0xE240;
+inline constexpr UINT IDS_ANSWERS_CLIENT = 0xE241;
+inline constexpr UINT IDS_ANSWERS_ANSWERED = 0xE242;
+inline constexpr UINT IDS_ANSWERS_NOT_ANSWERED = 0xE243;
+inline constexpr UINT IDS_ANSWERS_UNREAD = 0xE244;
+inline constexpr UINT IDS_ANSWERS_EXPORT = 0xE245;
+inline constexpr UINT IDS_ANSWERS_CLOSE = 0xE246;
 
 // ---- The form viewer's own words on its pages, 0xE300 to 0xE3FF. They are plain text; the
 // viewer escapes them for HTML.

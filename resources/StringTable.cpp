@@ -114,6 +114,8 @@ const StringEntry kStrings[] = {
     {IDS_CONSOLE_HELP_TOPICS_PROMPT, "Lists the help topics of the plug-in"},
     {IDS_CONSOLE_ABOUT, "&About the Plug-In..."},
     {IDS_CONSOLE_ABOUT_PROMPT, "Shows the plug-in's version"},
+    {IDS_CONSOLE_ANSWERS, "&Answers..."},
+    {IDS_CONSOLE_ANSWERS_PROMPT, "Shows the answers the clients' users gave to the selected form"},
     {IDS_PANE_TASKS, "Tasks"},
     {IDS_PANE_NO_TASKS, "No tasks are scheduled."},
     {IDS_PANE_RUN_NOW, "Run now"},
@@ -128,6 +130,14 @@ const StringEntry kStrings[] = {
     {IDS_PANE_CONFIGURATIONS, "Configurations"},
     {IDS_PANE_NO_CONFIGURATIONS, "None."},
     {IDS_PAGE_STOPPED, "The console is no longer running. Start it again, then reload this page."},
+    // The Answers window.
+    {IDS_ANSWERS_CAPTION, "Answers to %1"},
+    {IDS_ANSWERS_CLIENT, "Client"},
+    {IDS_ANSWERS_ANSWERED, "Answered"},
+    {IDS_ANSWERS_NOT_ANSWERED, "Clients that hold the form but have not answered: %1"},
+    {IDS_ANSWERS_UNREAD, "Not read: %1"},
+    {IDS_ANSWERS_EXPORT, "&Export"},
+    {IDS_ANSWERS_CLOSE, "Close"},
     // The form viewer's pages.
     {IDS_VIEWER_LANGUAGE, "en"},
     {IDS_VIEWER_UNTITLED, "Untitled form"},

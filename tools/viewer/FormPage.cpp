@@ -29,7 +29,9 @@ const char kStyle[] =
     "hr{border:0;border-top:1px solid #808080;margin:1.2em 0}\n"
     "nav{display:flex;justify-content:space-between;border-top:1px solid #ddd;"
     "padding-top:.8em}\n"
-    "nav a{color:#00c}\n"
+    "nav a{color:#00c}\n";
+// What a page that takes answers adds.
+const char kAnswerStyle[] =
     ".problem{color:#c00;font-weight:bold;margin:.6em 0 0}\n"
     ".recorded{color:#060;font-weight:bold;margin:.6em 0 0}\n"
     ".finish{text-align:right;margin:1em 0 0}\n";
@@ -39,11 +41,12 @@ std::string Say(Language language, UINT id) {
   return EscapeHtml(ModuleText(id, language));
 }
 
-std::string Head(Language language, const std::string& title) {
+std::string Head(Language language, const std::string& title, bool answering = false) {
   return "<!DOCTYPE html>\n<html lang=\"" + Say(language, IDS_VIEWER_LANGUAGE) +
          "\">\n<head>\n<meta charset=\"windows-1252\">\n"
          "<meta name=\"viewport\" content=\"width=device-width\">\n<title>" +
-         title + "</title>\n<style>\n" + kStyle + "</style>\n</head>\n<body>\n";
+         title + "</title>\n<style>\n" + kStyle + (answering ? kAnswerStyle : "") +
+         "</style>\n</head>\n<body>\n";
 }
 
 std::string PageId(int page) {
@@ -182,7 +185,8 @@ std::string RenderFormPage(const CFormDefinition& form, Language language,
                            const AnswerPage* answering) {
   std::string title =
       form.formName.empty() ? Say(language, IDS_VIEWER_UNTITLED) : EscapeHtml(form.formName);
-  std::string html = Head(language, title) + "<header>\n<h1>" + title + "</h1>\n";
+  std::string html =
+      Head(language, title, answering != nullptr) + "<header>\n<h1>" + title + "</h1>\n";
   if (!form.formDescription.empty())
     html += "<p class=\"description\">" + EscapeHtml(form.formDescription) + "</p>\n";
   if (AnyRequired(form))
