@@ -170,10 +170,13 @@ void Refuse(httplib::Response& res, int status, const std::string& why) {
   res.set_content(why + "\n", "text/plain; charset=utf-8");
 }
 
-std::vector<std::pair<std::string, std::string>> SecurityHeaders(const char* policy) {
+// A viewer page that takes answers posts them to itself: under "no-referrer" the browser
+// would send that post with the origin "null", which the door refuses.
+std::vector<std::pair<std::string, std::string>> SecurityHeaders(const char* policy,
+                                                                 bool viewer = false) {
   return {{"X-Content-Type-Options", "nosniff"},
           {"Content-Security-Policy", policy},
-          {"Referrer-Policy", "no-referrer"}};
+          {"Referrer-Policy", viewer ? "same-origin" : "no-referrer"}};
 }
 
 // What the handlers share.
@@ -764,7 +767,8 @@ ConsoleServer::ConsoleServer(BrowserBridge* bridge, ConsoleCommand command, Serv
 
   server.set_post_routing_handler([](const httplib::Request& req, httplib::Response& res) {
     bool viewer = req.path.find("/viewer/") != std::string::npos;
-    for (const auto& [name, value] : SecurityHeaders(viewer ? kViewerPolicy : kPagePolicy)) {
+    for (const auto& [name, value] :
+         SecurityHeaders(viewer ? kViewerPolicy : kPagePolicy, viewer)) {
       if (!res.has_header(name.c_str()))
         res.set_header(name.c_str(), value);
     }
