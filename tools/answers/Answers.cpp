@@ -324,10 +324,8 @@ ClientRecord ReadClient(const World& world, const std::string& client) {
   std::string bytes;
   ReadFailure failure = ReadFailure::kNone;
   if (!world.Root().Read(folder + "/" + answerFile, &bytes, nullptr, &failure)) {
-    record.reached = false;
     record.problem = std::string("the answer file cannot be read: ") + std::strerror(errno);
   } else if (bytes.size() > kMaxAnswerFile) {
-    record.reached = false;
     record.problem = "the answer file is larger than " + std::to_string(kMaxAnswerFile) + " bytes";
   } else {
     record.answers = ParseAnswerFile(bytes);
@@ -435,7 +433,7 @@ Collected CollectAnswers(const World& world, const std::string& form,
             [](const std::string& a, const std::string& b) { return CompareNoCase(a, b) < 0; });
   for (const std::string& client : clients) {
     ClientRecord record = ReadClient(world, client);
-    if (!record.reached) {
+    if (!record.problem.empty()) {
       collected.problems.emplace_back(client, record.problem);
       continue;
     }

@@ -89,14 +89,14 @@ struct Delivered {
 // What one client holds: its delivered forms, its answers, or why they could not be had.
 struct ClientRecord {
   std::string client;
-  bool reached = false;  // false: *problem says why (the client's drive or file failed)
-  std::string problem;
+  bool reached = false;  // its drive and forms folder could be read
+  std::string problem;   // why not, or why its answers could not be read ("" when they were)
   std::vector<Delivered> forms;
   std::vector<FormAnswers> answers;
 };
 
 // Reads what `client` holds. A missing answer file is no answers; one that cannot be read
-// leaves reached false.
+// leaves a problem and no answers.
 ClientRecord ReadClient(const World& world, const std::string& client);
 
 // Records `answers` in the client's answer file, replacing the form's earlier answers only.
