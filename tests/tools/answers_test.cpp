@@ -247,6 +247,16 @@ TEST_F(AnswerCommands, AFileThatCannotBeReadOrWrittenIsNeverReplaced) {
   EXPECT_EQ(Lines(out, "\r\n").size(), 3u) << out;
   EXPECT_TRUE(fs::is_directory(Folder("PC-ANNA") + "/custdata.ini"));
 
+  // A client that cannot be reached is named, as one whose file cannot be read.
+  std::string ini = FileBytes(dir_ + "/world.ini");
+  std::ofstream(dir_ + "/world.ini", std::ios::binary)
+      << ReplaceAll(ini, "[Computer PC-BEN]\r\nReachable=1", "[Computer PC-BEN]\r\nReachable=0");
+  EXPECT_EQ(Run({"answer", "PC-BEN", "Office survey", "Room=2"}), 1);
+  EXPECT_EQ(err, "qvccfg: PC-BEN: the computer PC-BEN cannot be reached\n");
+  EXPECT_EQ(Run({"answers", "Office survey"}), 1);
+  EXPECT_NE(err.find("qvccfg: PC-BEN: the computer PC-BEN cannot be reached\n"), std::string::npos);
+  std::ofstream(dir_ + "/world.ini", std::ios::binary) << ini;
+
   // A read-only answer file stays as it is, also for root.
   std::string file = Folder("PC-BEN") + "/CUSTDATA.INI";
   std::string bytes = FileBytes(file);

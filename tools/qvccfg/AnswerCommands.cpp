@@ -61,6 +61,9 @@ int AnswerCommand(const World& world, const std::vector<std::string>& args, std:
   std::string name, why;
   if (!json::Utf8ToCp1252(args[2], &name))
     return Refuse(err, "no form \"" + args[2] + "\" was delivered to " + Utf8(client));
+  // A client that cannot be reached is a problem of the moment, not bad input.
+  if (answers::ClientRecord record = answers::ReadClient(world, client); !record.reached)
+    return Refuse(err, Utf8(client) + ": " + Utf8(record.problem), 1);
   CCustomForm form;
   answers::Values recorded;
   {

@@ -12,7 +12,8 @@ class World;
 // answer CLIENT NAME [INVENTORY-NAME=VALUE ...]: records the answers of CLIENT's user to the
 // form NAME (its name or its file name) delivered to CLIENT, through the viewer's checks. 0
 // recorded; 2 bad arguments, an unknown client, a form not delivered there or an answer the
-// checks refuse (their message on stderr); 1 the answer file could not be read or written.
+// checks refuse (their message on stderr); 1 the client could not be reached or its answer
+// file could not be read or written.
 int AnswerCommand(const World& world, const std::vector<std::string>& args, std::string* out,
                   std::string* err);
 
