@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "console/AnswersDialog.h"
 #include "console/ConsoleText.h"
 #include "console/TaskPane.h"
 #include "host/ConsolePlugIn.h"
@@ -24,6 +25,9 @@
 #include "platform/registry/Registry.h"
 #include "platform/tasklib/TaskLib.h"
 #include "platform/text/CaseFold.h"
+#include "platform/ui/FrameWnd.h"
+#include "platform/ui/ImageList.h"
+#include "platform/ui/ListCtrl.h"
 #include "platform/ui/Menu.h"
 #include "platform/ui/Ui.h"
 #include "resources/ResourceIds.h"
@@ -49,6 +53,7 @@ enum : UINT {
   kCmdTasks = 0xE811,
   kCmdHelpTopics = 0xE142,
   kCmdAbout = 0xE140,
+  kCmdAnswers = 0xE813,
 };
 
 const CRect kControlRect{0, 0, 760, 440};
@@ -100,9 +105,11 @@ ConsoleHost::ConsoleHost(std::string programs, std::function<void()> wake)
   ui::ShowIdleStatus();
   helpCount_ = LastHelpRequest().count;
   winExecCount_ = LastWinExec().count;
+  ui::SetPopupMenuHook(this);
 }
 
 ConsoleHost::~ConsoleHost() {
+  ui::SetPopupMenuHook(nullptr);
   hosted_.reset();
   for (std::thread& runner : runners_)
     runner.join();
@@ -220,6 +227,9 @@ void ConsoleHost::Highlight(UINT id) {
     case kCmdAbout:
       prompt = Text(IDS_CONSOLE_ABOUT_PROMPT);
       break;
+    case kCmdAnswers:
+      prompt = Text(IDS_CONSOLE_ANSWERS_PROMPT);
+      break;
     case 0:
       prompt = Text(IDS_CONSOLE_READY);
       break;
@@ -241,6 +251,9 @@ void ConsoleHost::Pick(UINT id) {
       return;
     case kCmdTasks:
       showTasks_ = !showTasks_;
+      return;
+    case kCmdAnswers:
+      OpenAnswers();
       return;
     case kCmdProperties:
       if (hosted_ != nullptr)
@@ -287,6 +300,8 @@ void ConsoleHost::NotePages() {
       continue;
     if (page.hostFile.rfind("viewer:", 0) == 0)
       page.url = "/viewer/" + page.hostFile.substr(7);
+    else if (page.hostFile.rfind("export:", 0) == 0)
+      page.url = "/exports/" + page.hostFile.substr(7);
     else
       page.url = "/help/" + std::filesystem::path(page.hostFile).filename().string();
   }
@@ -294,22 +309,43 @@ void ConsoleHost::NotePages() {
 
 namespace {
 
-// Starts `program` with `args` (stdin on /dev/null, stdout and stderr to /dev/null: the
-// program keeps its own records) and waits for it. Its exit status; -1 when it did not start.
-int RunProgram(const std::string& program, const std::vector<std::string>& args) {
+// Starts `program` with `args` (stdin on /dev/null, or a pipe that carries `input`; stdout and
+// stderr to /dev/null: the program keeps its own records) and waits for it. Its exit status;
+// -1 when it did not start.
+int RunProgram(const std::string& program, const std::vector<std::string>& args,
+               const std::string* input = nullptr) {
   std::vector<char*> argv;
   argv.push_back(const_cast<char*>(program.c_str()));
   for (const std::string& arg : args)
     argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
+  int pipeFds[2] = {-1, -1};
+  if (input != nullptr && pipe2(pipeFds, O_CLOEXEC) != 0)
+    return -1;
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  if (input != nullptr)
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[0], 0);
+  else
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
   pid_t pid = 0;
   int failed = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
+  if (input != nullptr) {
+    close(pipeFds[0]);
+    // The program reads all of its input before it writes anything.
+    for (std::size_t done = 0; failed == 0 && done < input->size();) {
+      ssize_t n = write(pipeFds[1], input->data() + done, input->size() - done);
+      if (n < 0 && errno == EINTR)
+        continue;
+      if (n <= 0)
+        break;
+      done += static_cast<std::size_t>(n);
+    }
+    close(pipeFds[1]);
+  }
   if (failed != 0)
     return -1;
   int status = 0;
@@ -383,20 +419,109 @@ void ConsoleHost::ViewClientForm(const std::string& client, const std::string& f
     *why = "no such form on the client";
     return;
   }
-  bool known = false;
-  for (const std::string& name : world->Clients())
-    known = known || EqualsNoCase(name, clientCp);
+  std::string known;
+  for (const std::string& name : world->Clients()) {
+    if (EqualsNoCase(name, clientCp))
+      known = name;
+  }
   // Each client shares its drive as C$, so the viewer on the console reaches the form there.
-  std::string path = "\\\\" + clientCp + "\\C$\\QVCLIENT\\" + fileCp;
-  if (!known || !world->MapPath(path, &host, &problem) || !std::filesystem::is_regular_file(host)) {
+  std::string path = "\\\\" + known + "\\C$\\QVCLIENT\\" + fileCp;
+  if (known.empty() || !world->MapPath(path, &host, &problem) ||
+      !std::filesystem::is_regular_file(host)) {
     *why = "no such form on the client";
     return;
   }
-  if (RunProgram(programs_ + "/QVCstm32.exe", {"--world", world->Dir(), "/d", "/i=" + path}) != 0) {
+  // The page takes the answers of the client's user (the viewer's /a).
+  if (RunProgram(programs_ + "/QVCstm32.exe",
+                 {"--world", world->Dir(), "/d", "/a", "/i=" + path}) != 0) {
     *why = "the viewer could not show the form";
     return;
   }
-  pages_.push_back({static_cast<int>(pages_.size()) + 1, "", "viewer:" + fileCp + ".html"});
+  pages_.push_back(
+      {static_cast<int>(pages_.size()) + 1, "", "viewer:" + known + "/" + fileCp + ".html"});
+}
+
+bool AnswerOnClient(const std::string& programs, const std::string& world, const std::string& page,
+                    const std::string& body) {
+  // "<CLIENT>/<file name>.html", as ViewClientForm's page is named.
+  static const std::string kHtml = ".html";
+  std::size_t slash = page.find('/');
+  if (slash == std::string::npos || page.size() <= slash + 1 + kHtml.size() ||
+      page.compare(page.size() - kHtml.size(), kHtml.size(), kHtml) != 0)
+    return false;
+  std::string client = page.substr(0, slash);
+  std::string file = page.substr(slash + 1, page.size() - slash - 1 - kHtml.size());
+  if (client.empty() || file.find_first_of("\\/:*?") != std::string::npos ||
+      client.find_first_of("\\/:*?") != std::string::npos)
+    return false;
+  int status = RunProgram(
+      programs + "/QVCstm32.exe",
+      {"--world", world, "/d", "/a", "/f", "/i=\\\\" + client + "\\C$\\QVCLIENT\\" + file}, &body);
+  // 1 and 2 say that the answers were not recorded; the page the viewer wrote says why.
+  return status >= 0 && status <= 2;
+}
+
+std::string ConsoleHost::SelectedForm() const {
+  CWnd* control = hosted_ != nullptr ? CWnd::FromHandle(hosted_->Handle()) : nullptr;
+  auto* list = dynamic_cast<CListCtrl*>(
+      control != nullptr ? control->GetDescendantWindow(AFX_IDW_PANE_FIRST) : nullptr);
+  if (list == nullptr)
+    return "";
+  int row = list->GetNextItem(-1, LVNI_SELECTED);
+  const CImageList* images =
+      list->GetImageList(list->ViewType() == LVS_ICON ? LVSIL_NORMAL : LVSIL_SMALL);
+  if (row < 0 || images == nullptr || images->ImageName(list->GetItemImage(row)) != "form")
+    return "";
+  return list->GetItemText(row, 0);
+}
+
+std::vector<ui::MenuItemState> ConsoleHost::Items(CWnd* owner) {
+  CWnd* control = hosted_ != nullptr ? CWnd::FromHandle(hosted_->Handle()) : nullptr;
+  bool inControl = false;
+  for (CWnd* w = owner; w != nullptr && !inControl; w = w->GetParent())
+    inControl = w == control;
+  if (!inControl || SelectedForm().empty())
+    return {};
+  ui::MenuItemState item;
+  item.text = Text(IDS_CONSOLE_ANSWERS);
+  item.id = kCmdAnswers;
+  return {item};
+}
+
+void ConsoleHost::Picked(UINT id) {
+  if (id == kCmdAnswers)
+    OpenAnswers();
+}
+
+void ConsoleHost::OpenAnswers() {
+  std::string form = SelectedForm();
+  if (form.empty())
+    return;
+  AnswersDialog dialog(form, [this, form](const std::string& csv) { Export(form, csv); });
+  dialog.DoModal();
+  NotePages();
+}
+
+// The CSV goes to <world>/exports/ under a name made of the form's, for the browser to save.
+void ConsoleHost::Export(const std::string& form, const std::string& csv) {
+  std::string name = "answers-";
+  for (char c : form) {
+    bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                 c == '-' || c == '_';
+    name += plain ? c : '-';
+  }
+  name += ".csv";
+  const World* world = World::Current();
+  std::filesystem::path folder = std::filesystem::path(world->Dir()) / "exports";
+  if (!world->Root().MakeFolders(folder.string()) ||
+      !world->Root().Write((folder / name).string(), csv)) {
+    ui::SetStatusText(Text(IDS_CONSOLE_READY));
+    return;
+  }
+  OpenPage page{static_cast<int>(pages_.size()) + 1, "", "export:" + name};
+  page.download = true;
+  pages_.push_back(page);
+  NotePages();
 }
 
 // The records of the task runs, by task name; read again only when the file changed.
@@ -533,6 +658,10 @@ nlohmann::json ConsoleHost::State() {
                          {"checked", cmdUI.checked},
                          {"separator", false}});
       }
+      // The console's own command on a form: the answers the clients gave to it.
+      items.push_back({{"separator", true}});
+      items.push_back(item(Say(IDS_CONSOLE_ANSWERS), kCmdAnswers,
+                           openMenu_ == position && !SelectedForm().empty()));
       menubar.push_back({{"text", Utf8(popup.text)}, {"items", items}});
     }
   }
@@ -567,7 +696,7 @@ nlohmann::json ConsoleHost::State() {
   state["configurations"] = configurations;
   nlohmann::json open = nlohmann::json::array();
   for (const OpenPage& page : pages_)
-    open.push_back({{"seq", page.seq}, {"url", page.url}});
+    open.push_back({{"seq", page.seq}, {"url", page.url}, {"download", page.download}});
   state["open"] = open;
   return state;
 }

@@ -14,6 +14,10 @@
 //   configuration data ("QVNX_TASK_CFG_DATA") as new tasks, removes tasks and runs them now
 //   (the task executor FrmTask.exe on the world's clients).
 // - Help requests and previews become pages the browser opens in a new tab.
+// - Answers... (on the Forms menu and the list's context menu, for a form row) opens the
+//   Answers window of that form; its Export becomes a CSV file the browser downloads. A client's
+//   delivered form opens in the viewer as that client's user sees it, and its Finish records
+//   the answers on that client (AnswerOnClient).
 //
 // Everything here runs on the user-interface thread.
 #pragma once
@@ -29,6 +33,7 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/com/Guid.h"
+#include "platform/ui/Menu.h"
 #include "platform/ui/Wnd.h"
 
 namespace qv {
@@ -49,17 +54,26 @@ struct PlugInEntry {
 // A page for the browser to open in a new tab: help or a form in the viewer.
 struct OpenPage {
   int seq = 0;
-  std::string url;       // "/help/<page>" or "/viewer/<page>"
-  std::string hostFile;  // a help page: its file
+  std::string url;        // "/help/<page>", "/viewer/<page>" or "/exports/<file>"
+  std::string hostFile;   // a help page: its file
+  bool download = false;  // the browser saves it rather than showing it
 };
 
-class ConsoleHost {
+// Finish on a viewer page that takes answers: runs the viewer (`programs`/QVCstm32.exe) on the
+// world `world` with the form body `body` for the page "<CLIENT>/<file name>.html" of the
+// viewer's folder; the viewer checks the answers, records them on the client and writes the
+// page anew. False when the page names no delivered form or the viewer did not run. Any
+// thread may call it.
+bool AnswerOnClient(const std::string& programs, const std::string& world, const std::string& page,
+                    const std::string& body);
+
+class ConsoleHost : public ui::PopupMenuHook {
  public:
   // Finds the plug-ins and hosts the first that could be made. `programs` is the folder of
   // the console's programs (FrmTask.exe, QVCstm32.exe); `wake` is called, on another thread,
   // when a task run has ended, so that its records are shown.
   ConsoleHost(std::string programs, std::function<void()> wake);
-  ~ConsoleHost();
+  ~ConsoleHost() override;
   ConsoleHost(const ConsoleHost&) = delete;
   ConsoleHost& operator=(const ConsoleHost&) = delete;
 
@@ -83,6 +97,10 @@ class ConsoleHost {
   // The console asked to stop (File, Exit).
   bool ExitRequested() const { return exit_; }
 
+  // Answers... on the context menu of the list, for a form row.
+  std::vector<ui::MenuItemState> Items(CWnd* owner) override;
+  void Picked(UINT id) override;
+
  private:
   void OpenMenu(int index);
   void CloseMenu();
@@ -91,6 +109,10 @@ class ConsoleHost {
   void NotePages();
   void RunTask(long id, std::string* why);
   void ViewClientForm(const std::string& client, const std::string& file, std::string* why);
+  // The name of the form row selected in the control's list; "" when no form row is.
+  std::string SelectedForm() const;
+  void OpenAnswers();
+  void Export(const std::string& form, const std::string& csv);
   nlohmann::json Runs();
   nlohmann::json Clients() const;
 

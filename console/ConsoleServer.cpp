@@ -170,10 +170,13 @@ void Refuse(httplib::Response& res, int status, const std::string& why) {
   res.set_content(why + "\n", "text/plain; charset=utf-8");
 }
 
-std::vector<std::pair<std::string, std::string>> SecurityHeaders(const char* policy) {
+// A viewer page that takes answers posts them to itself: under "no-referrer" the browser
+// would send that post with the origin "null", which the door refuses.
+std::vector<std::pair<std::string, std::string>> SecurityHeaders(const char* policy,
+                                                                 bool viewer = false) {
   return {{"X-Content-Type-Options", "nosniff"},
           {"Content-Security-Policy", policy},
-          {"Referrer-Policy", "no-referrer"}};
+          {"Referrer-Policy", viewer ? "same-origin" : "no-referrer"}};
 }
 
 // What the handlers share.
@@ -199,9 +202,10 @@ constexpr char kPagePolicy[] =
     "font-src 'self'; connect-src 'self'; base-uri 'self'; form-action 'none'; "
     "frame-ancestors 'none'";
 // The viewer's pages carry their style inline and nothing else.
+// A page that takes answers posts them to its own address.
 constexpr char kViewerPolicy[] =
     "default-src 'none'; style-src 'unsafe-inline'; img-src data:; base-uri 'none'; "
-    "form-action 'none'; frame-ancestors 'none'";
+    "form-action 'self'; frame-ancestors 'none'";
 
 std::string StatusLine(int status) {
   switch (status) {
@@ -604,7 +608,9 @@ class ConsoleServer::Impl : public httplib::Server {
       return SameSecret(secret->second, secret_);
     if (head.path == "/")
       return SameSecret(QueryValue(head.query, "s"), secret_);
-    if (head.path.rfind("/k/", 0) != 0 || (head.method != "GET" && head.method != "HEAD"))
+    // Behind a capability only reading, and the answers a viewer page posts to itself.
+    bool post = head.method == "POST";
+    if (head.path.rfind("/k/", 0) != 0 || (head.method != "GET" && head.method != "HEAD" && !post))
       return false;
     std::size_t slash = head.path.find('/', 3);
     if (slash == std::string::npos)
@@ -612,8 +618,10 @@ class ConsoleServer::Impl : public httplib::Server {
     std::string token = head.path.substr(3, slash - 3);
     std::string rest = head.path.substr(slash);
     if (SameSecret(token, pageToken_))
-      return rest.rfind("/web/", 0) == 0 || rest.rfind("/98.css/", 0) == 0 ||
-             rest.rfind("/images/", 0) == 0;
+      return !post && (rest.rfind("/web/", 0) == 0 || rest.rfind("/98.css/", 0) == 0 ||
+                       rest.rfind("/images/", 0) == 0);
+    if (post && rest.rfind("/viewer/", 0) != 0)
+      return false;
     std::lock_guard lock(capMutex_);
     auto now = Clock::now();
     for (Capability& link : links_) {
@@ -759,7 +767,8 @@ ConsoleServer::ConsoleServer(BrowserBridge* bridge, ConsoleCommand command, Serv
 
   server.set_post_routing_handler([](const httplib::Request& req, httplib::Response& res) {
     bool viewer = req.path.find("/viewer/") != std::string::npos;
-    for (const auto& [name, value] : SecurityHeaders(viewer ? kViewerPolicy : kPagePolicy)) {
+    for (const auto& [name, value] :
+         SecurityHeaders(viewer ? kViewerPolicy : kPagePolicy, viewer)) {
       if (!res.has_header(name.c_str()))
         res.set_header(name.c_str(), value);
     }
@@ -810,8 +819,31 @@ ConsoleServer::ConsoleServer(BrowserBridge* bridge, ConsoleCommand command, Serv
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     res.set_header("Cache-Control", "no-store");
-    SetUncompressed(res, std::move(body), ContentType(file));
+    // The viewer writes its pages in the form's own code page.
+    bool html = file.extension() == ".html";
+    SetUncompressed(res, std::move(body),
+                    html ? "text/html; charset=windows-1252" : ContentType(file));
   });
+  server.Post(linked + "/viewer/(.+)",
+              [state](const httplib::Request& req, httplib::Response& res) {
+                if (!state->folders.answer || !PlainName(req.matches[1]) ||
+                    !state->folders.answer(req.matches[1], req.body))
+                  return Refuse(res, 404, "not found");
+                // The page was written anew: the browser shows it again, as a new request.
+                res.set_redirect(req.path, 303);
+              });
+  server.Get(linked + "/exports/(.+)",
+             [state](const httplib::Request& req, httplib::Response& res) {
+               std::string body;
+               std::filesystem::path file;
+               if (!ReadWorldServed(state->folders.world, state->folders.exports, req.matches[1],
+                                    &body, &file))
+                 return Refuse(res, 404, "not found");
+               res.set_header("Cache-Control", "no-store");
+               res.set_header("Content-Disposition",
+                              "attachment; filename=\"" + file.filename().string() + "\"");
+               SetUncompressed(res, std::move(body), "text/csv; charset=utf-8");
+             });
 
   server.Get("/api/state", [state](const httplib::Request& req, httplib::Response& res) {
     long long after = -1;

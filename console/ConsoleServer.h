@@ -31,12 +31,16 @@ namespace qv::console {
 using ConsoleCommand = std::function<bool(const nlohmann::json& command, std::string* why)>;
 
 struct ServerFolders {
-  std::string web;     // the page (console/web)
-  std::string style;   // 98.css and its fonts
-  std::string images;  // the module's images
-  std::string help;    // the help pages of the user's language
-  std::string viewer;  // the viewer's pages of the world, read as the world's files are:
-  std::string world;   // a link out of this folder is never followed
+  std::string web;      // the page (console/web)
+  std::string style;    // 98.css and its fonts
+  std::string images;   // the module's images
+  std::string help;     // the help pages of the user's language
+  std::string viewer;   // the viewer's pages of the world, read as the world's files are:
+  std::string exports;  // (and the world's exports, the Answers window's CSV files)
+  std::string world;    // a link out of this folder is never followed
+  // Finish on a viewer page that takes answers, "<CLIENT>/<file name>.html", with the form
+  // body; false when the page takes none. Null: no page takes answers.
+  std::function<bool(const std::string& page, const std::string& body)> answer;
 };
 
 inline constexpr std::size_t kMaxBody = 64 * 1024;

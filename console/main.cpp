@@ -223,7 +223,11 @@ int main(int argc, char** argv) {
   std::string helpPage = qv::HelpPage(qv::HelpFilePath(), 0);
   folders.help = helpPage.empty() ? "" : std::filesystem::path(helpPage).parent_path().string();
   folders.viewer = (world / "viewer").string();
+  folders.exports = (world / "exports").string();
   folders.world = world.string();
+  folders.answer = [programs, world](const std::string& page, const std::string& body) {
+    return qv::console::AnswerOnClient(programs.string(), world.string(), page, body);
+  };
   std::string secret = qv::console::NewSecret();
   qv::console::ConsoleServer server(
       &bridge,

@@ -142,6 +142,8 @@ inline constexpr UINT IDS_CONSOLE_HELP_TOPICS = 0xE20E;
 inline constexpr UINT IDS_CONSOLE_HELP_TOPICS_PROMPT = 0xE20F;
 inline constexpr UINT IDS_CONSOLE_ABOUT = 0xE210;
 inline constexpr UINT IDS_CONSOLE_ABOUT_PROMPT = 0xE211;
+inline constexpr UINT IDS_CONSOLE_ANSWERS = 0xE212;  // on the Forms menu and the context menu
+inline constexpr UINT IDS_CONSOLE_ANSWERS_PROMPT = 0xE213;
 // The task pane and the page.
 inline constexpr UINT IDS_PANE_TASKS = 0xE220;
 inline constexpr UINT IDS_PANE_NO_TASKS = 0xE221;
@@ -157,6 +159,14 @@ inline constexpr UINT IDS_PANE_NO_FORMS = 0xE22A;
 inline constexpr UINT IDS_PANE_CONFIGURATIONS = 0xE22B;
 inline constexpr UINT IDS_PANE_NO_CONFIGURATIONS = 0xE22C;
 inline constexpr UINT IDS_PAGE_STOPPED = 0xE22D;
+// The Answers window: %1 the form's name, a count, or the clients not read.
+inline constexpr UINT IDS_ANSWERS_CAPTION = 0xE240;
+inline constexpr UINT IDS_ANSWERS_CLIENT = 0xE241;
+inline constexpr UINT IDS_ANSWERS_ANSWERED = 0xE242;
+inline constexpr UINT IDS_ANSWERS_NOT_ANSWERED = 0xE243;
+inline constexpr UINT IDS_ANSWERS_UNREAD = 0xE244;
+inline constexpr UINT IDS_ANSWERS_EXPORT = 0xE245;
+inline constexpr UINT IDS_ANSWERS_CLOSE = 0xE246;
 
 // ---- The form viewer's own words on its pages, 0xE300 to 0xE3FF. They are plain text; the
 // viewer escapes them for HTML.
@@ -171,3 +181,12 @@ inline constexpr UINT IDS_VIEWER_BACK = 0xE306;
 inline constexpr UINT IDS_VIEWER_NEXT = 0xE307;
 inline constexpr UINT IDS_VIEWER_NO_FORM = 0xE308;
 inline constexpr UINT IDS_VIEWER_NO_FORM_TEXT = 0xE309;
+// The viewer's checks of a user's answers: %1 names the question, %2 its page.
+inline constexpr UINT IDS_VIEWER_ANSWER_MISSING = 0xE30A;
+inline constexpr UINT IDS_VIEWER_ANSWER_NOT_CHOICE = 0xE30B;
+inline constexpr UINT IDS_VIEWER_ANSWER_TOO_LONG = 0xE30C;
+inline constexpr UINT IDS_VIEWER_ANSWER_LINE = 0xE30D;
+inline constexpr UINT IDS_VIEWER_NO_QUESTION = 0xE30E;
+inline constexpr UINT IDS_VIEWER_ANSWER_TWICE = 0xE30F;
+inline constexpr UINT IDS_VIEWER_FINISH = 0xE310;
+inline constexpr UINT IDS_VIEWER_RECORDED = 0xE311;

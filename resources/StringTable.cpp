@@ -114,6 +114,8 @@ const StringEntry kStrings[] = {
     {IDS_CONSOLE_HELP_TOPICS_PROMPT, "Lists the help topics of the plug-in"},
     {IDS_CONSOLE_ABOUT, "&About the Plug-In..."},
     {IDS_CONSOLE_ABOUT_PROMPT, "Shows the plug-in's version"},
+    {IDS_CONSOLE_ANSWERS, "&Answers..."},
+    {IDS_CONSOLE_ANSWERS_PROMPT, "Shows the answers the clients' users gave to the selected form"},
     {IDS_PANE_TASKS, "Tasks"},
     {IDS_PANE_NO_TASKS, "No tasks are scheduled."},
     {IDS_PANE_RUN_NOW, "Run now"},
@@ -128,6 +130,14 @@ const StringEntry kStrings[] = {
     {IDS_PANE_CONFIGURATIONS, "Configurations"},
     {IDS_PANE_NO_CONFIGURATIONS, "None."},
     {IDS_PAGE_STOPPED, "The console is no longer running. Start it again, then reload this page."},
+    // The Answers window.
+    {IDS_ANSWERS_CAPTION, "Answers to %1"},
+    {IDS_ANSWERS_CLIENT, "Client"},
+    {IDS_ANSWERS_ANSWERED, "Answered"},
+    {IDS_ANSWERS_NOT_ANSWERED, "Clients that hold the form but have not answered: %1"},
+    {IDS_ANSWERS_UNREAD, "Not read: %1"},
+    {IDS_ANSWERS_EXPORT, "&Export"},
+    {IDS_ANSWERS_CLOSE, "Close"},
     // The form viewer's pages.
     {IDS_VIEWER_LANGUAGE, "en"},
     {IDS_VIEWER_UNTITLED, "Untitled form"},
@@ -141,6 +151,14 @@ const StringEntry kStrings[] = {
     {IDS_VIEWER_NO_FORM_TEXT,
      "There is no form to show yet: the new form has neither a name nor questions. Give it a "
      "name and questions, then choose Preview again."},
+    {IDS_VIEWER_ANSWER_MISSING, "Please answer the question \"%1\" on page %2."},
+    {IDS_VIEWER_ANSWER_NOT_CHOICE, "The answer to \"%1\" must be one of its choices."},
+    {IDS_VIEWER_ANSWER_TOO_LONG, "The answer to \"%1\" is longer than 255 characters."},
+    {IDS_VIEWER_ANSWER_LINE, "The answer to \"%1\" must be one line of text."},
+    {IDS_VIEWER_NO_QUESTION, "The form has no question \"%1\" to answer."},
+    {IDS_VIEWER_ANSWER_TWICE, "The question \"%1\" is answered twice."},
+    {IDS_VIEWER_FINISH, "Finish"},
+    {IDS_VIEWER_RECORDED, "Thank you. Your answers have been recorded."},
 };
 
 // Replaces %1 .. %<count> in one pass, so a replacement text is never scanned again.

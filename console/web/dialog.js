@@ -80,6 +80,7 @@ function renderControl(w, kids, index, dialog, app) {
     case 'ListBox': return renderListBox(w, common, tab, kids, index, app);
     case 'ComboBox': return renderCombo(w, common, kids, index, app);
     case 'SysTabControl32': return renderTabs(w, common, app);
+    case 'SysListView32': return renderReport(w, common, tab);
     default: {
       // A window of another kind (a page of a property sheet): its children at their places.
       const box = el('div', { ...common, class: `ctl-${w.className}` });
@@ -172,6 +173,18 @@ function renderStatic(w, common, kids, index) {
 // goes in one span, or the underlined mnemonic splits the label's name ("Q uestion text:").
 function labelText(text) {
   return el('span', {}, mnemonicNodes(text));
+}
+
+// A list view in a dialog shows its rows as a table under its column headings; it only shows.
+function renderReport(w, common, tab) {
+  const columns = w.columns || [];
+  const widths = w.columnWidths || [];
+  const head = el('tr', {}, columns.map((c, i) =>
+    el('th', { scope: 'col', style: { width: `${widths[i] ?? 100}px` } }, plainText(c))));
+  const rows = (w.rows || []).map((row) =>
+    el('tr', {}, columns.map((_, i) => el('td', {}, row[i] || ''))));
+  return el('div', { ...common, class: 'sunken-panel dialog-report', tabindex: tab },
+    el('table', { class: 'interactive' }, el('thead', {}, head), el('tbody', {}, rows)));
 }
 
 function renderListBox(w, common, tab, kids, index, app) {

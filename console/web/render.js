@@ -192,6 +192,14 @@ function openPages(con) {
   for (const page of pages) {
     if (page.seq <= openedSeq) continue;
     openedSeq = page.seq;
-    window.open(page.url, '_blank', 'noopener');
+    if (page.download) {
+      // A file to keep (the Answers window's export): the browser saves it.
+      const link = el('a', { href: page.url, download: '' });
+      document.body.append(link);
+      link.click();
+      link.remove();
+    } else {
+      window.open(page.url, '_blank', 'noopener');
+    }
   }
 }

@@ -142,6 +142,9 @@ const StringEntry kStrings[] = {
     {IDS_CONSOLE_HELP_TOPICS_PROMPT, "Listet die Hilfethemen des Plug-Ins auf"},
     {IDS_CONSOLE_ABOUT, "&Info zum Plug-In..."},
     {IDS_CONSOLE_ABOUT_PROMPT, "Zeigt die Version des Plug-Ins"},
+    {IDS_CONSOLE_ANSWERS, "&Antworten..."},
+    {IDS_CONSOLE_ANSWERS_PROMPT,
+     "Zeigt die Antworten der Benutzer der Clients auf das ausgew\xE4hlte Formular"},
     {IDS_PANE_TASKS, "Aufgaben"},
     {IDS_PANE_NO_TASKS, "Keine Aufgaben geplant."},
     {IDS_PANE_RUN_NOW, "Jetzt ausf\xFChren"},
@@ -157,6 +160,14 @@ const StringEntry kStrings[] = {
     {IDS_PANE_NO_CONFIGURATIONS, "Keine."},
     {IDS_PAGE_STOPPED,
      "Die Konsole l\xE4uft nicht mehr. Starten Sie sie erneut und laden Sie dann diese Seite neu."},
+    // The Answers window.
+    {IDS_ANSWERS_CAPTION, "Antworten auf %1"},
+    {IDS_ANSWERS_CLIENT, "Computer"},
+    {IDS_ANSWERS_ANSWERED, "Beantwortet"},
+    {IDS_ANSWERS_NOT_ANSWERED, "Clients mit dem Formular ohne Antwort: %1"},
+    {IDS_ANSWERS_UNREAD, "Nicht gelesen: %1"},
+    {IDS_ANSWERS_EXPORT, "&Exportieren"},
+    {IDS_ANSWERS_CLOSE, "Schlie\xDF" "en"},
     // The form viewer's pages.
     {IDS_VIEWER_LANGUAGE, "de"},
     {IDS_VIEWER_UNTITLED, "Formular ohne Namen"},
@@ -172,6 +183,14 @@ const StringEntry kStrings[] = {
     {IDS_VIEWER_NO_FORM_TEXT,
      "Es gibt noch kein Formular zum Anzeigen: Das neue Formular hat noch keinen Namen und keine "
      "Fragen. Geben Sie ihm einen Namen und Fragen, und w\xE4hlen Sie dann erneut Vorschau."},
+    {IDS_VIEWER_ANSWER_MISSING, "Bitte beantworten Sie die Frage \"%1\" auf Seite %2."},
+    {IDS_VIEWER_ANSWER_NOT_CHOICE, "Die Antwort auf \"%1\" muss eine der Auswahlen sein."},
+    {IDS_VIEWER_ANSWER_TOO_LONG, "Die Antwort auf \"%1\" ist l\xE4nger als 255 Zeichen."},
+    {IDS_VIEWER_ANSWER_LINE, "Die Antwort auf \"%1\" muss eine Textzeile sein."},
+    {IDS_VIEWER_NO_QUESTION, "Das Formular hat keine Frage \"%1\" zum Beantworten."},
+    {IDS_VIEWER_ANSWER_TWICE, "Die Frage \"%1\" ist zweimal beantwortet."},
+    {IDS_VIEWER_FINISH, "Fertig stellen"},
+    {IDS_VIEWER_RECORDED, "Vielen Dank. Ihre Antworten wurden gespeichert."},
 };
 
 constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;

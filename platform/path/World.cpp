@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
+#include <unordered_set>
 
 #include "platform/path/HostFile.h"
 #include "platform/text/CaseFold.h"
@@ -240,10 +241,12 @@ std::unique_ptr<World> World::Open(const std::string& dir, std::string* why) {
         computer.shares.push_back(share);
       }
     }
+    world->computerIndex_.emplace(ToLower(computer.name), world->computers_.size());
     world->computers_.push_back(computer);
   }
   std::string clients;
   ini.Get("World", "Clients", &clients);
+  std::unordered_set<std::string> listed;
   for (std::size_t pos = 0; pos <= clients.size();) {
     std::size_t comma = std::min(clients.find(',', pos), clients.size());
     std::string name = Trim(clients.substr(pos, comma - pos));
@@ -255,10 +258,7 @@ std::unique_ptr<World> World::Open(const std::string& dir, std::string* why) {
       *why = file + ": the client \"" + name + "\" has no [Computer " + name + "] section";
       return nullptr;
     }
-    bool listed = false;
-    for (const std::string& client : world->clients_)
-      listed = listed || client == computer->name;
-    if (!listed)
+    if (listed.insert(computer->name).second)
       world->clients_.push_back(computer->name);
   }
   return world;
@@ -274,11 +274,8 @@ std::string World::RegistryDir(std::string_view computer) const {
 }
 
 const WorldComputer* World::FindComputer(std::string_view name) const {
-  for (const WorldComputer& c : computers_) {
-    if (EqualsNoCase(c.name, name))
-      return &c;
-  }
-  return nullptr;
+  auto found = computerIndex_.find(ToLower(name));
+  return found == computerIndex_.end() ? nullptr : &computers_[found->second];
 }
 
 bool World::MapPath(std::string_view winPath, std::string* hostPath, std::string* why) const {

@@ -134,6 +134,8 @@ class World {
   std::string core_;
   std::string database_;
   std::vector<WorldComputer> computers_;
+  // The first computer of each name, by its name in lower case: a world may have thousands.
+  std::unordered_map<std::string, std::size_t> computerIndex_;
   std::vector<std::string> clients_;
 };
 

@@ -20,6 +20,7 @@ HMENU g_nextMenu = 0;
 
 OpenMenuState g_open;
 UINT g_picked = 0;
+PopupMenuHook* g_hook = nullptr;
 
 HMENU Make(const std::vector<MenuItemResource>& items) {
   HMENU handle = ++g_nextMenu;
@@ -72,6 +73,10 @@ const OpenMenuState& OpenMenu() {
   return g_open;
 }
 
+void SetPopupMenuHook(PopupMenuHook* hook) {
+  g_hook = hook;
+}
+
 bool PickOpenMenu(UINT id, std::string* problem) {
   if (!g_open.open) {
     *problem = "no menu is open";
@@ -81,6 +86,8 @@ bool PickOpenMenu(UINT id, std::string* problem) {
     bool found = false;
     for (const MenuItemState& item : MenuItems(g_open.menu))
       found = found || (item.id == id && !item.separator && item.popup == 0);
+    for (const MenuItemState& item : g_open.hostItems)
+      found = found || item.id == id;
     if (!found) {
       *problem = "the open menu has no command " + std::to_string(id);
       return false;
@@ -151,11 +158,20 @@ CMenu* CMenu::GetSubMenu(int pos) {
 BOOL CMenu::TrackPopupMenu(UINT flags, int x, int y, CWnd* owner, const CRect* /*rect*/) {
   if (!qv::ui::IsMenu(m_hMenu) || qv::ui::OpenMenu().open)
     return FALSE;
-  qv::ui::g_open =
-      qv::ui::OpenMenuState{true, m_hMenu, x, y, flags, owner != nullptr ? owner->Handle() : 0};
+  std::vector<qv::ui::MenuItemState> hostItems;
+  if (qv::ui::g_hook != nullptr)
+    hostItems = qv::ui::g_hook->Items(owner);
+  qv::ui::g_open = qv::ui::OpenMenuState{
+      true, m_hMenu, x, y, flags, owner != nullptr ? owner->Handle() : 0, hostItems};
   qv::ui::g_picked = 0;
   qv::ui::RunMenuLoop();
   UINT picked = qv::ui::g_picked;
+  for (const qv::ui::MenuItemState& item : hostItems) {
+    if (picked != 0 && item.id == picked && qv::ui::g_hook != nullptr) {
+      qv::ui::g_hook->Picked(picked);
+      return FALSE;
+    }
+  }
   if ((flags & TPM_RETURNCMD) != 0)
     return static_cast<BOOL>(picked);
   if (picked != 0 && owner != nullptr && CWnd::FromHandle(owner->Handle()) == owner)

@@ -75,8 +75,22 @@ struct OpenMenuState {
   HMENU menu = 0;
   int x = 0, y = 0;
   UINT flags = 0;
-  int owner = 0;  // window handle
+  int owner = 0;                         // window handle
+  std::vector<MenuItemState> hostItems;  // PopupMenuHook's, shown after a separator
 };
+
+// A host's own commands in the pop-up menus its windows track (a console's command on a
+// plug-in's context menu). Items gives them for the owner window when a menu opens, shown
+// after the menu's own items and a separator; a pick of one goes to Picked, after the menu
+// has closed, and never to the owner.
+class PopupMenuHook {
+ public:
+  virtual ~PopupMenuHook() = default;
+  virtual std::vector<MenuItemState> Items(CWnd* owner) = 0;
+  virtual void Picked(UINT id) = 0;
+};
+// Null: none.
+void SetPopupMenuHook(PopupMenuHook* hook);
 const OpenMenuState& OpenMenu();
 // Carries out a pick of the open menu: command `id`, or 0 to dismiss it. False when no menu
 // is open or it has no such command.

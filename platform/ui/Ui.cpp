@@ -458,6 +458,10 @@ Snapshot TakeSnapshot() {
     snapshot.menu.owner = open.owner;
     for (const MenuItemState& item : MenuItems(open.menu))
       snapshot.menu.items.push_back({item.text, item.id, item.separator, item.popup != 0});
+    if (!open.hostItems.empty())
+      snapshot.menu.items.push_back({"", 0, true, false});
+    for (const MenuItemState& item : open.hostItems)
+      snapshot.menu.items.push_back({item.text, item.id, false, false});
   }
   if (DragRunning())
     snapshot.drag = g_drag->State();

@@ -25,6 +25,7 @@
 #include "tools/common/DefaultWorld.h"
 #include "tools/common/Install.h"
 #include "tools/common/Programs.h"
+#include "tools/qvccfg/AnswerCommands.h"
 #include "tools/qvccfg/ConsoleCommands.h"
 #include "tools/qvccfg/FormJson.h"
 #include "tools/qvccfg/Listings.h"
@@ -63,6 +64,10 @@ const char kUsage[] =
     "                     answering its question with Yes\n"
     "  group NAME [FORM...] [--change]  make a group of the forms in the group dialog (or\n"
     "                     give the group exactly these forms); print the group as JSON\n"
+    "  answer CLIENT NAME [INVENTORY-NAME=VALUE...]  record the answers of the client's user\n"
+    "                     to the form NAME delivered to it, through the viewer's checks\n"
+    "  answers NAME [--csv]  print every client's answers to the form NAME as JSON (or as\n"
+    "                     CSV: Client, Answered and one column per inventory name)\n"
     "NAME and FORM are names as the console lists them, in UTF-8.\n"
     "FILE is a Windows path or a host path inside the world. The world is --world DIR, else\n"
     "$QVCCFG_WORLD, else $HOME/.qvccfg/world.\n";
@@ -284,7 +289,9 @@ static int RunCommand(const std::vector<std::string>& argsIn, std::string* out, 
     *err = "qvccfg: delete asks before it deletes: answer with --yes; nothing was deleted\n";
     return 2;
   }
-  if (!console && !(takesNone && args.size() == 1) && !(takesOne && args.size() == 2)) {
+  bool answering = command == "answer" || command == "answers";
+  if (!console && !answering && !(takesNone && args.size() == 1) &&
+      !(takesOne && args.size() == 2)) {
     *err = "qvccfg: unknown command or wrong arguments: " + Printable(command) + "\n" + kUsage;
     return 2;
   }
@@ -376,6 +383,10 @@ static int RunCommand(const std::vector<std::string>& argsIn, std::string* out, 
     status = UnscheduleCommand(consoleArgs.operands[0], out, err);
   } else if (command == "delete") {
     status = DeleteCommand(consoleArgs.operands[0], consoleArgs.group, out, err);
+  } else if (command == "answer") {
+    status = AnswerCommand(*world, args, out, err);
+  } else if (command == "answers") {
+    status = AnswersCommand(*world, args, out, err);
   } else if (command == "group") {
     std::vector<std::string> forms(consoleArgs.operands.begin() + 1, consoleArgs.operands.end());
     status = GroupCommand(consoleArgs.operands[0], forms, consoleArgs.change, out, err);

@@ -30,17 +30,23 @@ const char kStyle[] =
     "nav{display:flex;justify-content:space-between;border-top:1px solid #ddd;"
     "padding-top:.8em}\n"
     "nav a{color:#00c}\n";
+// What a page that takes answers adds.
+const char kAnswerStyle[] =
+    ".problem{color:#c00;font-weight:bold;margin:.6em 0 0}\n"
+    ".recorded{color:#060;font-weight:bold;margin:.6em 0 0}\n"
+    ".finish{text-align:right;margin:1em 0 0}\n";
 
 // One of the page's own words in `language`, escaped for the page.
 std::string Say(Language language, UINT id) {
   return EscapeHtml(ModuleText(id, language));
 }
 
-std::string Head(Language language, const std::string& title) {
+std::string Head(Language language, const std::string& title, bool answering = false) {
   return "<!DOCTYPE html>\n<html lang=\"" + Say(language, IDS_VIEWER_LANGUAGE) +
          "\">\n<head>\n<meta charset=\"windows-1252\">\n"
          "<meta name=\"viewport\" content=\"width=device-width\">\n<title>" +
-         title + "</title>\n<style>\n" + kStyle + "</style>\n</head>\n<body>\n";
+         title + "</title>\n<style>\n" + kStyle + (answering ? kAnswerStyle : "") +
+         "</style>\n</head>\n<body>\n";
 }
 
 std::string PageId(int page) {
@@ -76,8 +82,31 @@ bool AnyRequired(const CFormDefinition& form) {
   return false;
 }
 
+// The answer to fill into a question's control: the first of its name not taken yet.
+class Filled {
+ public:
+  explicit Filled(const AnswerPage* page) : page_(page) {
+    if (page != nullptr)
+      taken_.resize(page->values.size());
+  }
+  const std::string* Take(const std::string& name) {
+    for (std::size_t i = 0; page_ != nullptr && i < page_->values.size(); ++i) {
+      if (!taken_[i] && page_->values[i].first == name) {
+        taken_[i] = true;
+        return &page_->values[i].second;
+      }
+    }
+    return nullptr;
+  }
+
+ private:
+  const AnswerPage* page_;
+  std::vector<bool> taken_;
+};
+
 void RenderQuestion(const CFormField& q, const std::string& id, Language language,
-                    std::string* html) {
+                    const std::string* value, std::string* html) {
+  std::string filled = value != nullptr ? " value=\"" + EscapeHtml(*value) + "\"" : "";
   bool hasControl = q.controlType >= CFormField::kEditBox && q.controlType <= CFormField::kEditList;
   std::string name = EscapeHtml(q.inventoryName);
   std::string required = q.required ? " required" : "";
@@ -92,19 +121,23 @@ void RenderQuestion(const CFormField& q, const std::string& id, Language languag
     *html += "<p class=\"note\">" + EscapeHtml(q.description) + "</p>\n";
   switch (q.controlType) {
     case CFormField::kEditBox:
-      *html += "<input type=\"text\" id=\"" + id + "\" name=\"" + name + "\"" + required + ">\n";
+      *html += "<input type=\"text\" id=\"" + id + "\" name=\"" + name + "\"" + filled + required +
+               ">\n";
       break;
     case CFormField::kFixedList:
       // A fixed list starts with nothing chosen, as the drop-down list of the client does.
       *html += "<select id=\"" + id + "\" name=\"" + name + "\"" + required + ">\n";
       *html += "<option value=\"\"></option>\n";
-      for (const auto& item : q.items)
-        *html += "<option>" + EscapeHtml(item->text) + "</option>\n";
+      for (const auto& item : q.items) {
+        bool chosen = value != nullptr && *value == item->text;
+        *html +=
+            (chosen ? "<option selected>" : "<option>") + EscapeHtml(item->text) + "</option>\n";
+      }
       *html += "</select>\n";
       break;
     case CFormField::kEditList:
       *html += "<input type=\"text\" id=\"" + id + "\" name=\"" + name + "\" list=\"" + id +
-               "-choices\"" + required + ">\n";
+               "-choices\"" + filled + required + ">\n";
       *html += "<datalist id=\"" + id + "-choices\">\n";
       for (const auto& item : q.items)
         *html += "<option value=\"" + EscapeHtml(item->text) + "\"></option>\n";
@@ -148,16 +181,27 @@ std::string EscapeHtml(std::string_view text) {
   return out;
 }
 
-std::string RenderFormPage(const CFormDefinition& form, Language language) {
+std::string RenderFormPage(const CFormDefinition& form, Language language,
+                           const AnswerPage* answering) {
   std::string title =
       form.formName.empty() ? Say(language, IDS_VIEWER_UNTITLED) : EscapeHtml(form.formName);
-  std::string html = Head(language, title) + "<header>\n<h1>" + title + "</h1>\n";
+  std::string html =
+      Head(language, title, answering != nullptr) + "<header>\n<h1>" + title + "</h1>\n";
   if (!form.formDescription.empty())
     html += "<p class=\"description\">" + EscapeHtml(form.formDescription) + "</p>\n";
   if (AnyRequired(form))
     html += "<p class=\"legend\"><span class=\"required\">*</span> " +
             Say(language, IDS_VIEWER_REQUIRED_LEGEND) + "</p>\n";
+  if (answering != nullptr && !answering->message.empty())
+    html += "<p class=\"problem\" role=\"alert\">" + EscapeHtml(answering->message) + "</p>\n";
+  if (answering != nullptr && answering->recorded)
+    html +=
+        "<p class=\"recorded\" role=\"status\">" + Say(language, IDS_VIEWER_RECORDED) + "</p>\n";
   html += "</header>\n";
+  // The answers go back to this page's own address.
+  if (answering != nullptr)
+    html += "<form method=\"post\" accept-charset=\"utf-8\">\n";
+  Filled filled(answering);
 
   std::vector<std::vector<Placed>> pages = SplitPages(form);
   int count = static_cast<int>(pages.size());
@@ -169,7 +213,11 @@ std::string RenderFormPage(const CFormDefinition& form, Language language) {
       if (placed.entry->kind == CFormField::kSeparator)
         html += "<hr>\n";
       else
-        RenderQuestion(*placed.entry, "q" + std::to_string(placed.number), language, &html);
+        RenderQuestion(*placed.entry, "q" + std::to_string(placed.number), language,
+                       placed.entry->controlType <= CFormField::kEditList
+                           ? filled.Take(placed.entry->inventoryName)
+                           : nullptr,
+                       &html);
     }
     if (count > 1) {
       html += "<nav>";
@@ -181,8 +229,13 @@ std::string RenderFormPage(const CFormDefinition& form, Language language) {
                            : "<span></span>";
       html += "</nav>\n";
     }
+    if (answering != nullptr && page == count)
+      html += "<p class=\"finish\"><button type=\"submit\">" + Say(language, IDS_VIEWER_FINISH) +
+              "</button></p>\n";
     html += "</section>\n";
   }
+  if (answering != nullptr)
+    html += "</form>\n";
   html += "</body>\n</html>\n";
   return html;
 }

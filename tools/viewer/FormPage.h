@@ -4,6 +4,8 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "platform/langrt/LangRt.h"
 
@@ -24,7 +26,17 @@ std::string EscapeHtml(std::string_view text);
 // control. Separators are rules. Back and Next links move between pages. The page's own words
 // are in `language`, from its language library beside the program (tools/common/ModuleText.h),
 // else English.
-std::string RenderFormPage(const CFormDefinition& form, Language language = UserLanguage());
+//
+// A page that takes answers (`answering` not null) is one HTML form posted back to the page's
+// own address by Finish, on the last page; its controls hold the answers given (by inventory
+// name), and above the form it says why answers were refused, or that they were recorded.
+struct AnswerPage {
+  std::vector<std::pair<std::string, std::string>> values;  // inventory name, answer
+  std::string message;                                      // the refusal ("" none)
+  bool recorded = false;                                    // the answers were recorded
+};
+std::string RenderFormPage(const CFormDefinition& form, Language language = UserLanguage(),
+                           const AnswerPage* answering = nullptr);
 
 // The page shown when there is no form file yet (a new form previewed before it was saved):
 // it says so, in `language`.

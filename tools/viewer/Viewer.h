@@ -1,6 +1,6 @@
 // QVCstm32.exe, the form viewer that the form editor's Preview starts from the forms share:
 //
-//   QVCstm32.exe [--world DIR] /d /i=FILE
+//   QVCstm32.exe [--world DIR] /d [/a [/f]] /i=FILE
 //
 // FILE is the Windows path of a form file in the world (or a host path inside it); empty (a
 // new form previewed before it was saved) the viewer shows a page that says there is no form
@@ -15,9 +15,19 @@
 // is printed on stdout. The world is --world DIR, else $QVCCFG_WORLD (which WinExec sets to
 // its starter's world), else $HOME/.qvccfg/world; the viewer never makes a world.
 // The page's words are in the user's language (platform/langrt: LC_ALL, LC_MESSAGES, LANG).
-// Exit status: 0 shown, 1 the page could not be written, 2 bad arguments or no readable form.
+//
+// /a (answer): the page takes the answers of a client's user. FILE is then a form delivered to
+// a client of the world (\\CLIENT\C$\QVCLIENT\NAME.FRM); the page, <world>/viewer/<CLIENT>/<file
+// name>.html, is one HTML form filled with the answers recorded before, whose Finish sends the
+// answers back to the page's own address. /f (finish, with /a): the answers come as a form body
+// (application/x-www-form-urlencoded, UTF-8: inventory name=answer&...) from `input`; they are
+// checked and, when they pass, recorded on the client (tools/answers/Answers.h). The page is
+// written either way and says what happened; a refusal's message is on stderr as well.
+// Exit status: 0 shown (or recorded), 1 the page or the answers could not be written, 2 bad
+// arguments, no readable form, or answers refused.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,11 +35,22 @@
 
 namespace qv {
 
+// What the switches ask for besides the form file.
+struct ViewerMode {
+  bool answer = false;  // /a
+  bool finish = false;  // /f
+};
+
 // Takes the form file from the viewer's switches. False with one line in *err when the
 // switches are wrong or name no file.
-bool ParseViewerArgs(const std::vector<std::string>& args, std::string* file, std::string* err);
+bool ParseViewerArgs(const std::vector<std::string>& args, std::string* file, std::string* err,
+                     ViewerMode* mode = nullptr);
+
+// Reads the answers of /f into *body; false when they cannot be had.
+using ViewerInput = std::function<bool(std::string* body)>;
 
 // The whole program; the world that was current before is current again afterwards.
-int RunViewer(const std::vector<std::string>& args, std::string* out, std::string* err);
+int RunViewer(const std::vector<std::string>& args, std::string* out, std::string* err,
+              const ViewerInput& input = {});
 
 }  // namespace qv

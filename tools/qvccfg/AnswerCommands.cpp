@@ -1,0 +1,125 @@
+#include "tools/qvccfg/AnswerCommands.h"
+
+#include "forms/CustomForm.h"
+#include "platform/path/World.h"
+#include "platform/text/CaseFold.h"
+#include "platform/ui/MessageBox.h"
+#include "tools/answers/Answers.h"
+#include "tools/common/Json.h"
+#include "tools/common/Programs.h"
+
+namespace qv {
+namespace {
+
+// What loading a form would show in boxes is not the command's business: the answers are.
+class QuietBoxes : public MessageBoxHandler {
+ public:
+  QuietBoxes() { SetMessageBoxHandler(this); }
+  ~QuietBoxes() override { SetMessageBoxHandler(nullptr); }
+  int Show(std::string_view, std::string_view, UINT type) override {
+    return (type & MB_TYPEMASK) == MB_YESNO ? IDNO : IDOK;
+  }
+};
+
+int Refuse(std::string* err, const std::string& line, int status = 2) {
+  *err += "qvccfg: " + Printable(line) + "\n";
+  return status;
+}
+
+std::string Utf8(const std::string& cp1252) {
+  return json::Cp1252ToUtf8(cp1252);
+}
+
+// The world's client of that name (letter case ignored), as the world names it; "" for none.
+std::string ClientNamed(const World& world, const std::string& nameUtf8) {
+  std::string name;
+  if (!json::Utf8ToCp1252(nameUtf8, &name))
+    return "";
+  for (const std::string& client : world.Clients()) {
+    if (EqualsNoCase(client, name))
+      return client;
+  }
+  return "";
+}
+
+}  // namespace
+
+int AnswerCommand(const World& world, const std::vector<std::string>& args, std::string* out,
+                  std::string* err) {
+  if (args.size() < 3)
+    return Refuse(err, "answer needs a client and a form: answer CLIENT NAME [NAME=VALUE ...]");
+  std::string client = ClientNamed(world, args[1]);
+  if (client.empty())
+    return Refuse(err, args[1] + " is no client of the world");
+  answers::Values given;
+  for (std::size_t i = 3; i < args.size(); ++i) {
+    std::size_t equals = args[i].find('=');
+    if (equals == std::string::npos || equals == 0)
+      return Refuse(err, "an answer is INVENTORY-NAME=VALUE, not " + args[i]);
+    given.emplace_back(args[i].substr(0, equals), args[i].substr(equals + 1));
+  }
+  std::string name, why;
+  if (!json::Utf8ToCp1252(args[2], &name))
+    return Refuse(err, "no form \"" + args[2] + "\" was delivered to " + Utf8(client));
+  // A client that cannot be reached is a problem of the moment, not bad input.
+  if (answers::ClientRecord record = answers::ReadClient(world, client); !record.reached)
+    return Refuse(err, Utf8(client) + ": " + Utf8(record.problem), 1);
+  CCustomForm form;
+  answers::Values recorded;
+  {
+    QuietBoxes quiet;
+    if (!answers::LoadDeliveredForm(world, client, name, &form, &why))
+      return Refuse(err, Utf8(why));
+  }
+  if (!answers::CheckAnswers(form.Definition(), given, UserLanguage(), &recorded, &why))
+    return Refuse(err, Utf8(why));
+  std::string file = form.GetFilePath().substr(form.GetFilePath().rfind('\\') + 1);
+  answers::FormAnswers answers{form.Definition().formName, answers::AnsweredNow(), file, recorded};
+  if (!answers::RecordAnswers(world, client, answers, &why))
+    return Refuse(err, Utf8(client) + ": " + Utf8(why), 1);
+  *out += "recorded the answers of " + Utf8(client) + " to " + Utf8(answers.form) + " (" +
+          Utf8(file) + ")\n";
+  return 0;
+}
+
+int AnswersCommand(const World& world, const std::vector<std::string>& args, std::string* out,
+                   std::string* err) {
+  bool csv = args.size() == 3 && args[2] == "--csv";
+  if (args.size() != 2 && !csv)
+    return Refuse(err, "answers takes a form's name and --csv: answers NAME [--csv]");
+  std::string name;
+  if (!json::Utf8ToCp1252(args[1], &name))
+    return Refuse(err, "no form is named " + args[1]);
+  // The form's columns come from the forms share; a form no longer there still has the
+  // answers recorded to it.
+  std::vector<std::string> questions;
+  {
+    QuietBoxes quiet;
+    CCustomForm form;
+    if (answers::LoadShareForm(name, &form)) {
+      questions = answers::InventoryNames(form.Definition());
+      name = form.Definition().formName;
+    }
+  }
+  answers::Collected collected = answers::CollectAnswers(world, name, questions);
+  for (const auto& [client, problem] : collected.problems)
+    Refuse(err, Utf8(client) + ": " + Utf8(problem));
+  if (csv) {
+    *out += answers::AnswersCsv(collected);
+  } else {
+    json::Value rows = json::Array{};
+    for (const answers::Collected::Row& row : collected.rows) {
+      json::Value values = json::Object{};
+      for (const auto& [key, value] : row.answers.values)
+        values[Utf8(key)] = Utf8(value);
+      rows.push_back({{"client", Utf8(row.client)},
+                      {"answered", Utf8(row.answers.answered)},
+                      {"formFile", Utf8(row.answers.formFile)},
+                      {"answers", values}});
+    }
+    *out += json::Write(rows, true) + "\n";
+  }
+  return collected.problems.empty() ? 0 : 1;
+}
+
+}  // namespace qv
