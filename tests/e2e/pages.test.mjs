@@ -93,7 +93,8 @@ sessionTest('in German: the list, the menus, a dialog, the viewer\'s words and t
 
   await bar.getByRole('menuitem', { name: 'Formulare' }).click();
   const forms = page.getByRole('menu', { name: 'Formulare' });
-  await expectTexts(forms.locator('.menu-text'), ['Neues Formular...', '\u00c4ndern...'], 'the shared menu');
+  await expectTexts(forms.locator('.menu-text'), ['Neues Formular...', '\u00c4ndern...', 'Antworten...'],
+    'the shared menu, with the console\'s own command');
   await forms.getByRole('menuitem', { name: 'Neues Formular...' }).hover();
   await expectText(page.getByRole('status'), 'Erstellt ein neues Formular', 'the prompt');
   await forms.getByRole('menuitem', { name: 'Neues Formular...' }).click();

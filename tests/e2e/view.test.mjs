@@ -64,14 +64,15 @@ sessionTest('the context menu by mouse, Shift+F10 and the menu key; toolbar butt
   assert.equal(await menu.count(), 0, 'no menu on the add-new row');
 
   await row(page, 'Contact details').click({ button: 'right' });
-  await expectTexts(menu.locator('.menu-text'), ['Schedule a Form', 'Delete', 'Modify...'], 'the menu by mouse');
-  await expectTexts(menu.locator('.menu-accel'), ['', 'Del', ''], 'the accelerator shown');
+  await expectTexts(menu.locator('.menu-text'), ['Schedule a Form', 'Delete', 'Modify...', 'Answers...'],
+    'the menu by mouse, with the console\'s own command');
+  await expectTexts(menu.locator('.menu-accel'), ['', 'Del', '', ''], 'the accelerator shown');
   await page.keyboard.press('Escape');
   await menu.waitFor({ state: 'detached' });
 
   await row(page, 'Asset tag').click();
   await page.keyboard.press('Shift+F10');
-  await until(names, (v) => v.length === 3, 'the menu by Shift+F10');
+  await until(names, (v) => v.length === 4, 'the menu by Shift+F10');
   // At the centre of the selected item's icon: the framework's icon and the page's picture of
   // it differ by a few pixels.
   const icon = await until(() => row(page, 'Asset tag').boundingBox(), (b) => b !== null, 'the item is drawn');
@@ -83,7 +84,7 @@ sessionTest('the context menu by mouse, Shift+F10 and the menu key; toolbar butt
   await menu.waitFor({ state: 'detached' });
 
   await page.keyboard.press('ContextMenu');
-  await until(names, (v) => v.length === 3, 'the menu by the menu key');
+  await until(names, (v) => v.length === 4, 'the menu by the menu key');
   // Modify... picked from it opens the editor of that form.
   await menu.getByRole('menuitem', { name: 'Modify...' }).click();
   const editor = dialog(page, 'Edit a Custom Data Form');
