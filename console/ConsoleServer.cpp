@@ -826,7 +826,12 @@ ConsoleServer::ConsoleServer(BrowserBridge* bridge, ConsoleCommand command, Serv
   });
   server.Post(linked + "/viewer/(.+)",
               [state](const httplib::Request& req, httplib::Response& res) {
-                if (!state->folders.answer || !PlainName(req.matches[1]) ||
+                // Answers come from a page the viewer wrote, and from no other.
+                std::string page;
+                std::filesystem::path file;
+                if (!state->folders.answer ||
+                    !ReadWorldServed(state->folders.world, state->folders.viewer, req.matches[1],
+                                     &page, &file) ||
                     !state->folders.answer(req.matches[1], req.body))
                   return Refuse(res, 404, "not found");
                 // The page was written anew: the browser shows it again, as a new request.
