@@ -113,7 +113,7 @@ sessionTest('in German: the list, the menus, a dialog, the viewer\'s words and t
   await row(page, 'Asset tag').click();
   await row(page, 'Asset tag').click({ button: 'right' });
   await expectTexts(page.getByRole('menu', { name: 'Context menu' }).locator('.menu-text'),
-    ['Formular einplanen', 'L\u00f6schen', '\u00c4ndern...'], 'the context menu');
+    ['Formular einplanen', 'L\u00f6schen', '\u00c4ndern...', 'Antworten...'], 'the context menu');
   await page.keyboard.press('Escape');
 
   // The viewer's own words are German too.
