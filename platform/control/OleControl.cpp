@@ -98,8 +98,6 @@ HRESULT COleControl::DoVerb(LONG verb) {
   if (verb != OLEIVERB_PROPERTIES)
     return E_NOTIMPL;
   std::vector<qv::com::PropertyPageClass> pages = GetPropertyPageClasses();
-  if (pages.empty())
-    return E_NOTIMPL;
   std::string name = GetUserTypeName();
   // The sheet is named after its object, in the language of the current resource module.
   std::string caption =
@@ -107,11 +105,9 @@ HRESULT COleControl::DoVerb(LONG verb) {
   if (std::size_t at = caption.find("%1"); !name.empty() && at != std::string::npos)
     caption.replace(at, 2, name);
   // The control stays while the sheet is open, whatever its container lets go of meanwhile.
-  IUnknown* self = static_cast<IDispatch*>(this);
-  qv::com::ComPtr<IUnknown> held(self);
-  int shown =
-      qv::com::ShowPropertyFrame(IsWindow() ? this : nullptr, caption, std::span(&self, 1), pages);
-  return shown == -1 ? E_FAIL : S_OK;
+  qv::com::ComPtr<IUnknown> held(static_cast<IDispatch*>(this));
+  return qv::com::ShowPropertyFrame(IsWindow() ? this : nullptr, caption, pages) == -1 ? E_FAIL
+                                                                                       : S_OK;
 }
 
 void COleControl::FireEvent(DISPID id, std::span<const VARIANT> args) {

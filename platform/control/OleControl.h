@@ -36,10 +36,10 @@ struct IControlWindow : IUnknown {
   virtual HRESULT DestroyControlWindow() = 0;
   // The window's handle; 0 when it has none.
   virtual int ControlWindowHandle() = 0;
-  // Carries out a verb. OLEIVERB_PROPERTIES shows the control's property pages in the modal
+  // Carries out a verb. OLEIVERB_PROPERTIES shows the control's property page in the modal
   // property sheet, over the control, and returns when the user has closed it: S_OK; E_FAIL
-  // when none of its pages could be made (nothing is shown). E_NOTIMPL for any other verb, and
-  // for a control that lists no page.
+  // when the control lists no page or its page could not be made (nothing is shown).
+  // E_NOTIMPL for any other verb.
   virtual HRESULT DoVerb(LONG verb) = 0;
 
  protected:
@@ -69,9 +69,6 @@ class COleControl : public CWnd,
   int ControlWindowHandle() override { return Handle(); }
   HRESULT DoVerb(LONG verb) override;
 
-  // The framework's stock border style (property -504).
-  SHORT GetBorderStyle() const { return borderStyle_; }
-
  protected:
   ~COleControl() override;
   // Fires event `id` to the container's sinks, synchronously.
@@ -80,7 +77,7 @@ class COleControl : public CWnd,
   void AddDispatch(qv::com::DispatchMember member) { dispatch_.Add(std::move(member)); }
   // When the last reference goes: destroys the window, then deletes the control.
   virtual void OnFinalRelease();
-  // The control's property pages, in the order of their tabs; none by default.
+  // The control's property pages; the sheet shows the first. None by default.
   virtual std::vector<qv::com::PropertyPageClass> GetPropertyPageClasses() const { return {}; }
   // The control's name as its user sees it; the property sheet's caption begins with it.
   virtual std::string GetUserTypeName() const { return ""; }

@@ -1,8 +1,6 @@
 #include "platform/control/PropertyFrame.h"
 
-#include <algorithm>
 #include <utility>
-#include <vector>
 
 #include "platform/ui/Controls.h"
 #include "platform/ui/Dialog.h"
@@ -20,103 +18,29 @@ constexpr int kInset = 4;    // from the tab control's border to the page
 constexpr int kButtonWidth = 50, kButtonHeight = 14, kButtonGap = 4;
 constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
 
-struct Page {
-  ComPtr<IPropertyPage> page;
-  PROPPAGEINFO info;
-};
-
-class CPropertyFrame;
-
-// The sheet's end of its pages: a page that holds changes enables Apply.
-class FrameSite final : public Object<IPropertyPageSite> {
- public:
-  HRESULT OnStatusChange(DWORD flags) override;
-  // The sheet the pages' changes reach; null while there is none (before it is made and
-  // after it has gone).
-  void Bind(CPropertyFrame* frame) { frame_ = frame; }
-
- private:
-  void* FindInterface(REFIID iid) override {
-    if (iid == IID_IUnknown || iid == IID_IPropertyPageSite)
-      return static_cast<IPropertyPageSite*>(this);
-    return nullptr;
-  }
-
-  CPropertyFrame* frame_ = nullptr;
-};
-
 class CPropertyFrame : public CDialog {
  public:
-  CPropertyFrame(DialogTemplate t, CWnd* owner, std::vector<Page>& pages, CPoint pageOrigin)
-      : CDialog(std::move(t), owner), pages_(pages), pageOrigin_(pageOrigin) {
-    OnCommand(BN_CLICKED, ID_APPLY_NOW, [this] { ApplyPages(); });
-    OnNotify(TCN_SELCHANGE, AFX_IDC_TAB_CONTROL, [this](NMHDR*) {
-      ShowPage(Tabs()->GetCurSel());
-      return LRESULT{0};
-    });
-  }
-
-  // Apply is enabled exactly while a page holds changes.
-  void UpdateApply() {
-    bool changed = std::any_of(pages_.begin(), pages_.end(),
-                               [](const Page& p) { return p.page->IsPageDirty() == S_OK; });
-    if (CWnd* apply = GetDlgItem(ID_APPLY_NOW))
-      apply->EnableWindow(changed ? TRUE : FALSE);
-  }
+  CPropertyFrame(DialogTemplate t, CWnd* owner, IPropertyPage* page, const PROPPAGEINFO& info,
+                 CPoint pageOrigin)
+      : CDialog(std::move(t), owner), page_(page), info_(info), pageOrigin_(pageOrigin) {}
 
  protected:
   BOOL OnInitDialog() override {
-    for (const Page& p : pages_)
-      Tabs()->InsertItem(Tabs()->GetItemCount(), p.info.title);
-    ShowPage(0);
+    static_cast<CTabCtrl*>(GetDlgItem(AFX_IDC_TAB_CONTROL))->InsertItem(0, info_.title);
+    page_->Activate(Handle(), CRect{pageOrigin_.x, pageOrigin_.y, pageOrigin_.x + info_.cx,
+                                    pageOrigin_.y + info_.cy});
     return TRUE;
   }
-  void OnOK() override {
-    if (ApplyPages())
-      EndDialog(IDOK);
-  }
   void OnDestroy() override {
-    if (shown_ >= 0)
-      pages_[static_cast<std::size_t>(shown_)].page->Deactivate();
-    shown_ = -1;
+    page_->Deactivate();
     CDialog::OnDestroy();
   }
 
  private:
-  CTabCtrl* Tabs() const { return static_cast<CTabCtrl*>(GetDlgItem(AFX_IDC_TAB_CONTROL)); }
-
-  void ShowPage(int index) {
-    if (index < 0 || index >= static_cast<int>(pages_.size()) || index == shown_)
-      return;
-    if (shown_ >= 0)
-      pages_[static_cast<std::size_t>(shown_)].page->Deactivate();
-    const Page& p = pages_[static_cast<std::size_t>(index)];
-    p.page->Activate(Handle(), CRect{pageOrigin_.x, pageOrigin_.y, pageOrigin_.x + p.info.cx,
-                                     pageOrigin_.y + p.info.cy});
-    shown_ = index;
-    Tabs()->SetCurSel(index);
-  }
-
-  // Writes the changes of every changed page; false when a page's objects refused them.
-  bool ApplyPages() {
-    bool applied = true;
-    for (Page& p : pages_)
-      if (p.page->IsPageDirty() == S_OK && FAILED(p.page->Apply()))
-        applied = false;
-    UpdateApply();
-    return applied;
-  }
-
-  std::vector<Page>& pages_;
+  IPropertyPage* page_;
+  PROPPAGEINFO info_;
   CPoint pageOrigin_;
-  int shown_ = -1;
 };
-
-HRESULT FrameSite::OnStatusChange(DWORD /*flags*/) {
-  if (frame_ != nullptr && frame_->IsWindow())
-    frame_->UpdateApply();
-  return S_OK;
-}
 
 DialogTemplate SheetTemplate(const std::string& caption, int pageCx, int pageCy,
                              CPoint* pageOrigin) {
@@ -151,37 +75,19 @@ DialogTemplate SheetTemplate(const std::string& caption, int pageCx, int pageCy,
 
 }  // namespace
 
-int ShowPropertyFrame(CWnd* owner, const std::string& caption, std::span<IUnknown* const> objects,
+int ShowPropertyFrame(CWnd* owner, const std::string& caption,
                       std::span<const PropertyPageClass> pages) {
-  ComPtr<FrameSite> site = MakeObject<FrameSite>();
-  std::vector<Page> made;
-  int pageCx = 0, pageCy = 0;
-  for (const PropertyPageClass& pageClass : pages) {
-    Page p;
-    p.page.Attach(pageClass.create != nullptr ? pageClass.create() : nullptr);
-    if (!p.page || FAILED(p.page->GetPageInfo(&p.info)))
-      continue;
-    p.page->SetPageSite(site.Get());
-    p.page->SetObjects(static_cast<ULONG>(objects.size()), objects.data());
-    pageCx = std::max(pageCx, p.info.cx);
-    pageCy = std::max(pageCy, p.info.cy);
-    made.push_back(std::move(p));
-  }
-  if (made.empty())
+  ComPtr<IPropertyPage> page;
+  PROPPAGEINFO info;
+  if (!pages.empty() && pages[0].create != nullptr)
+    page.Attach(pages[0].create());
+  if (!page || FAILED(page->GetPageInfo(&info)))
     return -1;
 
   CPoint pageOrigin;
-  CPropertyFrame frame(SheetTemplate(caption, pageCx, pageCy, &pageOrigin), owner, made,
-                       pageOrigin);
-  site->Bind(&frame);
-  INT_PTR result = frame.DoModal();
-  site->Bind(nullptr);
-  for (Page& p : made) {
-    p.page->Deactivate();
-    p.page->SetObjects(0, nullptr);
-    p.page->SetPageSite(nullptr);
-  }
-  return result == IDOK ? IDOK : IDCANCEL;
+  CPropertyFrame frame(SheetTemplate(caption, info.cx, info.cy, &pageOrigin), owner, page.Get(),
+                       info, pageOrigin);
+  return frame.DoModal() == IDOK ? IDOK : IDCANCEL;
 }
 
 }  // namespace qv::com

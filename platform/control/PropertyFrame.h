@@ -1,21 +1,18 @@
 // The framework's property sheet: the modal window a control's Properties verb opens over
-// the control, with one tab per property page (by the page's caption), the page of the
-// selected tab inside, and the buttons OK, Cancel and Apply.
+// the control, with a tab for the control's property page (by the page's caption), the page
+// inside, and the buttons OK, Cancel and Apply.
 //
-// Apply is disabled until a page says it holds changes (platform/control/PropertyPage.h); it then
-// writes the changes of every changed page to the objects and is disabled again. OK does the
-// same and closes the sheet; Cancel, Escape and the close box close it without writing
-// anything. A page whose changes its objects refuse keeps the sheet open on OK.
+// Our pages take no values (platform/control/PropertyPage.h), so Apply stays disabled. OK
+// closes the sheet; Cancel, Escape and the close box close it too. Nothing is written.
 //
 // In the snapshot the sheet is a modal window whose children are the tab control (its lines
-// the tabs), the selected page's window with the page's controls, and the three buttons.
+// the tabs), the page's window with the page's controls, and the three buttons.
 #pragma once
 
 #include <span>
 #include <string>
 
 #include "platform/com/Guid.h"
-#include "platform/com/Unknown.h"
 #include "platform/control/PropertyPage.h"
 #include "platform/ui/Wnd.h"
 
@@ -33,11 +30,11 @@ struct PropertyPageClass {
   IPropertyPage* (*create)();
 };
 
-// Makes a page of each class, gives each page `objects`, and runs the sheet modally with the
-// caption `caption`, owned by `owner` (may be null), until the user closes it; the pages are
-// let go of afterwards. IDOK when closed with OK, IDCANCEL otherwise; -1 when no page could
-// be made (nothing is shown).
-int ShowPropertyFrame(CWnd* owner, const std::string& caption, std::span<IUnknown* const> objects,
+// Makes a page of the first class of `pages` and runs the sheet modally with the caption
+// `caption`, owned by `owner` (may be null), until the user closes it; the page is let go of
+// afterwards. A control of ours lists one page. IDOK when closed with OK, IDCANCEL
+// otherwise; -1 when `pages` is empty or its page could not be made (nothing is shown).
+int ShowPropertyFrame(CWnd* owner, const std::string& caption,
                       std::span<const PropertyPageClass> pages);
 
 }  // namespace qv::com

@@ -11,11 +11,6 @@ void* COlePropertyPage::FindInterface(REFIID iid) {
   return nullptr;
 }
 
-HRESULT COlePropertyPage::SetPageSite(IPropertyPageSite* site) {
-  site_ = qv::com::ComPtr<IPropertyPageSite>(site);
-  return S_OK;
-}
-
 HRESULT COlePropertyPage::Activate(int parent, const CRect& rect) {
   CWnd* parentWindow = CWnd::FromHandle(parent);
   if (parentWindow == nullptr)
@@ -42,32 +37,4 @@ HRESULT COlePropertyPage::GetPageInfo(PROPPAGEINFO* info) {
   info->cx = page != nullptr ? page->cx : 0;
   info->cy = page != nullptr ? page->cy : 0;
   return S_OK;
-}
-
-HRESULT COlePropertyPage::SetObjects(ULONG count, IUnknown* const* objects) {
-  if (count > 0 && objects == nullptr)
-    return E_POINTER;
-  objects_.clear();
-  for (ULONG i = 0; i < count; ++i)
-    objects_.emplace_back(objects[i]);
-  return S_OK;
-}
-
-HRESULT COlePropertyPage::IsPageDirty() {
-  return modified_ ? S_OK : S_FALSE;
-}
-
-HRESULT COlePropertyPage::Apply() {
-  if (!modified_)
-    return S_OK;
-  HRESULT result = OnApply();
-  if (SUCCEEDED(result))
-    SetModifiedFlag(FALSE);
-  return result;
-}
-
-void COlePropertyPage::SetModifiedFlag(BOOL modified) {
-  modified_ = modified != FALSE;
-  if (site_)
-    site_->OnStatusChange(modified_ ? PROPPAGESTATUS_DIRTY : PROPPAGESTATUS_CLEAN);
 }

@@ -69,20 +69,7 @@ qv::com::ComPtr<IDataObject> COleDataSource::GetDataObject() {
   return qv::com::ComPtr<IDataObject>(object_.Get());
 }
 
-BOOL COleDataSource::OnRenderData(LPFORMATETC format, LPSTGMEDIUM medium) {
-  if ((format->tymed & TYMED_HGLOBAL) == 0)
-    return FALSE;
-  if (medium->tymed != TYMED_NULL && medium->tymed != TYMED_HGLOBAL)
-    return FALSE;
-  HGLOBAL block = medium->tymed == TYMED_HGLOBAL ? medium->hGlobal : 0;
-  if (OnRenderGlobalData(format, &block) == FALSE)
-    return FALSE;
-  medium->tymed = TYMED_HGLOBAL;
-  medium->hGlobal = block;
-  return TRUE;
-}
-
-BOOL COleDataSource::OnRenderGlobalData(LPFORMATETC /*format*/, HGLOBAL* /*block*/) {
+BOOL COleDataSource::OnRenderData(LPFORMATETC /*format*/, LPSTGMEDIUM /*medium*/) {
   return FALSE;
 }
 

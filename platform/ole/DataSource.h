@@ -46,14 +46,8 @@ class COleDataSource {
   // Renders an offered format into `medium` when someone asks for it. `format` is the
   // request, its tymed limited to the media both the request and the offer allow; `medium`
   // comes holding nothing (TYMED_NULL, hGlobal 0). TRUE with the medium filled; on FALSE, what
-  // the medium holds is released. The framework's rendering: when the request allows global
-  // memory, OnRenderGlobalData renders into a block and the medium becomes TYMED_HGLOBAL with
-  // it; otherwise FALSE.
+  // the medium holds is released. The framework renders nothing: FALSE.
   virtual BOOL OnRenderData(LPFORMATETC format, LPSTGMEDIUM medium);
-  // Renders an offered format into global memory: *block is 0 (make a block) or a block to
-  // fill. TRUE with *block holding the data; on FALSE *block must be as it was. The
-  // framework's answer: FALSE (nothing to render).
-  virtual BOOL OnRenderGlobalData(LPFORMATETC format, HGLOBAL* block);
 
  private:
   class DataObject;

@@ -1,6 +1,5 @@
 #include "platform/ole/GlobalMemory.h"
 
-#include <algorithm>
 #include <map>
 #include <new>
 #include <stdexcept>
@@ -27,30 +26,18 @@ Block* Find(HGLOBAL handle) {
   return it != Blocks().end() ? &it->second : nullptr;
 }
 
-// In *out: the first `size` bytes of `bytes`, with what is added filled as `flags` say. False,
-// and *out unchanged, when memory runs out.
-bool Resized(const std::vector<unsigned char>& bytes, SIZE_T size, UINT flags,
-             std::vector<unsigned char>* out) {
-  try {
-    std::vector<unsigned char> copy(
-        bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(std::min(size, bytes.size())));
-    copy.resize(size, (flags & GMEM_ZEROINIT) != 0 ? 0 : kUnwritten);
-    *out = std::move(copy);
-    return true;
-  } catch (const std::bad_alloc&) {
-    return false;
-  } catch (const std::length_error&) {
-    return false;
-  }
-}
-
 }  // namespace
 
 HGLOBAL GlobalAlloc(UINT flags, SIZE_T bytes) {
   Block block;
   block.flags = flags;
-  if (!Resized({}, bytes, flags, &block.bytes))
+  try {
+    block.bytes.assign(bytes, (flags & GMEM_ZEROINIT) != 0 ? 0 : kUnwritten);
+  } catch (const std::bad_alloc&) {
     return 0;
+  } catch (const std::length_error&) {
+    return 0;
+  }
   // The next number that is neither 0 nor in use.
   do {
     ++g_last;
@@ -78,15 +65,6 @@ BOOL GlobalUnlock(HGLOBAL handle) {
 SIZE_T GlobalSize(HGLOBAL handle) {
   Block* block = Find(handle);
   return block != nullptr ? block->bytes.size() : 0;
-}
-
-HGLOBAL GlobalReAlloc(HGLOBAL handle, SIZE_T bytes, UINT flags) {
-  Block* block = Find(handle);
-  if (block == nullptr || block->locks > 0)
-    return 0;
-  if (!Resized(block->bytes, bytes, flags, &block->bytes))
-    return 0;
-  return handle;
 }
 
 HGLOBAL GlobalFree(HGLOBAL handle) {

@@ -26,9 +26,9 @@ inline constexpr UINT GMEM_DDESHARE = 0x2000;
 inline constexpr UINT GHND = GMEM_MOVEABLE | GMEM_ZEROINIT;
 
 // A new block of `bytes` bytes. With GMEM_ZEROINIT its bytes are 0; without it they are 0xCD,
-// so that a reader of bytes nobody wrote sees it. Every block can be moved (the handle stays
-// the same); GMEM_MOVEABLE and GMEM_SHARE change nothing here but are kept with the block.
-// Returns the block's handle, or 0 when memory runs out.
+// so that a reader of bytes nobody wrote sees it. A block keeps its size and its address;
+// GMEM_MOVEABLE and GMEM_SHARE change nothing here but are kept with the block. Returns the
+// block's handle, or 0 when memory runs out.
 HGLOBAL GlobalAlloc(UINT flags, SIZE_T bytes);
 
 // The address of the block's first byte, counting one lock; the address stays valid until
@@ -42,13 +42,6 @@ BOOL GlobalUnlock(HGLOBAL block);
 
 // The block's size in bytes; 0 for a handle that names no block (and for an empty block).
 SIZE_T GlobalSize(HGLOBAL block);
-
-// Makes the block `bytes` long, keeping its first bytes. Bytes added are 0 with
-// GMEM_ZEROINIT in `flags`, 0xCD without. The block keeps its handle and the flags it was
-// allocated with. Returns the handle; 0, with the block unchanged, for a handle that names no
-// block, for a locked block (its bytes would move under the lock's address), and when memory
-// runs out.
-HGLOBAL GlobalReAlloc(HGLOBAL block, SIZE_T bytes, UINT flags);
 
 // Frees the block, locked or not; its handle names nothing afterwards. Returns 0 on success,
 // and `block` itself for a handle that names no block.
