@@ -1,5 +1,4 @@
-// A scripted user at the form editing dialogs: a default world, the module's resources, a
-// document whose form map holds the world's three forms, and helpers that read the snapshot.
+// A scripted user at the form dialogs: a default world, a document that maps its three forms.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -59,7 +58,6 @@ class EditorFixture : public ::testing::Test {
     return found != nullptr ? *found : qv::ui::WindowState();
   }
   static std::vector<std::string> Lines(int id) { return Control(id).lines; }
-  static bool Enabled(int id) { return Control(id).enabled; }
   // The open message box's text, "" when the top window is none.
   static std::string BoxText() {
     qv::ui::WindowState top = Top();

@@ -1,7 +1,5 @@
-// A console for tests: it makes the control as the console does (creates it, advises a sink
-// for its events, places its window), answers the control's events (the database pointer,
-// the host object for handed-over tasks, status text), and calls its dispatch methods by id.
-// The control's window is a top-level window here; a scripted user drives it by handles.
+// A console for tests: it makes and places the control as the console does, answers its events
+// and calls its dispatch methods by id; a scripted user drives its top-level window.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -125,8 +123,7 @@ class ScriptedConsole : public ::testing::Test {
   HRESULT Command(UINT id) {
     return Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromLong(static_cast<LONG>(id))});
   }
-  // A configuration of the snap-in added as another console would (with a task of its name
-  // when `withTask`); its id.
+  // A configuration of the snap-in added as another console would (and a task when asked).
   LONG AddConfiguration(const char* name, bool withTask = false) {
     TaskConfigRecord record{};
     record.id = -1;

@@ -1,5 +1,4 @@
-// The control as the console hosts it: its creation, its dispatch methods and events, and the
-// view in its frame, driven by a scripted user.
+// The control as the console hosts it: its creation, dispatch methods, events and view.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -22,8 +21,8 @@ namespace {
 
 constexpr UINT kModify = ID_FORMS_MODIFY, kNewForm = ID_FORMS_NEWFORM,
                kSchedule = ID_FORMS_SCHEDULE, kDelete = ID_FORMS_DELETE,
-               kProperties = ID_FORMS_PROPERTIES, kLargeIcons = ID_VIEW_LARGEICONS,
-               kSmallIcons = ID_VIEW_SMALLICONS, kList = ID_VIEW_LIST, kDetails = ID_VIEW_DETAILS,
+               kProperties = ID_FORMS_PROPERTIES, kSmallIcons = ID_VIEW_SMALLICONS,
+               kList = ID_VIEW_LIST, kDetails = ID_VIEW_DETAILS,
                kScheduleButton = ID_TOOLBAR_SCHEDULE, kDeleteButton = ID_TOOLBAR_DELETE,
                kMultipleForms = ID_TOOLBAR_MULTIPLEFORMS, kRefresh = ID_TOOLBAR_REFRESH;
 
@@ -34,8 +33,7 @@ using Control = ScriptedConsole;
 TEST_F(Control, StartsInOrderAndFollowsItsSize) {
   Open();
   ASSERT_EQ(created_, S_OK);
-  // The database reached the task library before the view was made: the snap-in exists and
-  // the view knows its id.
+  // The database reached the task library before the view was made.
   ASSERT_FALSE(sink_->fired.empty());
   EXPECT_EQ(sink_->fired.front(), CQVccfgCtrl::kEventGetDatabasePointer);
   SnapinRecord snapin{};
@@ -43,8 +41,7 @@ TEST_F(Control, StartsInOrderAndFollowsItsSize) {
   EXPECT_EQ(std::string(snapin.program), "FrmTask.exe");
   EXPECT_EQ(View()->GetSnapinId(), snapin.id);
 
-  // The list, its columns and the toolbar as the page sees them are the snapshot fixture's;
-  // what it does not show: one row at a time, and the selection shown without the focus.
+  // (The list and the toolbar as the page sees them: the snapshot fixture.)
   const UINT style = ListState().style;
   EXPECT_EQ(style & (LVS_SINGLESEL | LVS_SHOWSELALWAYS), LVS_SINGLESEL | LVS_SHOWSELALWAYS);
   EXPECT_EQ(control_->GetFrame()->Rect(), (CRect{0, 0, kWidth, kHeight}));
@@ -59,11 +56,10 @@ TEST_F(Control, StartsInOrderAndFollowsItsSize) {
 
 TEST_F(Control, DispatchMethodsByIdAnswerAsTheConsoleExpects) {
   Open();
-  // A prompt is its string up to the newline, the whole string without one, "" for no string.
+  // A prompt is the whole string without a newline, "" for no string (up to the newline: the
+  // module's test).
   for (auto [id, text] :
-       std::vector<std::pair<LONG, std::string>>{{kRefresh, "Refresh item information"},
-                                                 {IDS_ADD_NEW_FORM, "Add new form"},
-                                                 {1234, ""}}) {
+       std::vector<std::pair<LONG, std::string>>{{IDS_ADD_NEW_FORM, "Add new form"}, {1234, ""}}) {
     BSTR prompt = nullptr;
     EXPECT_EQ(
         Call(CQVccfgCtrl::kGetMessageString, {VARIANT::FromLong(id), VARIANT::RefString(&prompt)}),
@@ -85,8 +81,7 @@ TEST_F(Control, DispatchMethodsByIdAnswerAsTheConsoleExpects) {
   EXPECT_EQ(items, (std::vector<std::pair<std::string, UINT>>{{"&New Form...", kNewForm},
                                                               {"&Modify...", kModify}}));
 
-  // Enabling for the console's menus: New Form always, the rest only with a form selected,
-  // the toolbar's own commands never.
+  // New Form always, the rest only with a form selected, the toolbar's own commands never.
   EXPECT_EQ(ConsoleEnables(kNewForm), 1);
   for (UINT id : {kModify, kSchedule, kDelete, kProperties, kMultipleForms, kRefresh, 12345u})
     EXPECT_EQ(ConsoleEnables(id), 0) << id;
@@ -99,12 +94,6 @@ TEST_F(Control, DispatchMethodsByIdAnswerAsTheConsoleExpects) {
   EXPECT_EQ(Call(CQVccfgCtrl::kOnCommand, {VARIANT::FromString("32770")}), DISP_E_TYPEMISMATCH);
   EXPECT_EQ(Call(CQVccfgCtrl::kOnInitialUpdate, {VARIANT::FromLong(0)}), S_OK);
   EXPECT_EQ(Call(CQVccfgCtrl::kOnNetmapSelChange), S_OK);
-  user_.Then([] {
-    EXPECT_EQ(qv::ui::TakeSnapshot().Top()->text, "About QVccfg Control");
-    qv::ui::Click(IDOK);
-  });
-  EXPECT_EQ(Call(DISPID_ABOUTBOX), S_OK);  // runs its own modal loop
-  EXPECT_EQ(user_.Pending(), 0u);
 }
 
 TEST_F(Control, WithoutADatabaseTheListWorksAndTheTaskLibraryIsLeftAlone) {
@@ -135,36 +124,19 @@ TEST_F(Control, AFailedSnapinRegistrationFailsTheCreationWithItsMessage) {
   EXPECT_TRUE(qv::ui::TakeSnapshot().windows.empty());
 }
 
+// (The states after a tick with a form selected are the snapshot fixture's.)
 TEST_F(Control, TheTimerKeepsTheToolbarCurrentAndTheAddNewRowDisablesCommands) {
   Open();
   int list = ListHandle();
-  user_
+  user_.Then([&] { qv::ui::SelectAt(list, Row("Add new form")); })
       .Then([&] {
-        qv::ui::SelectAt(list, Row("Office survey"));
-        Tick();
-      })
-      .Then([&] {
-        for (UINT id : {kScheduleButton, kDeleteButton, kModify})
-          EXPECT_TRUE(Button(id).enabled) << id;
-        EXPECT_TRUE(Button(kMultipleForms).enabled);  // the form map has forms
-        EXPECT_TRUE(Button(kLargeIcons).checked);
-        EXPECT_FALSE(Button(kDetails).checked);
-        qv::ui::SelectAt(list, Row("Add new form"));
-      })
-      .Then([&] {
-        // Not yet: the states follow at the next tick.
-        EXPECT_TRUE(Button(kModify).enabled);
+        EXPECT_TRUE(Button(kModify).enabled);  // not yet: the states follow at the next tick
         Tick();
       })
       .Then([&] {
         for (UINT id : {kScheduleButton, kDeleteButton, kModify})
           EXPECT_FALSE(Button(id).enabled) << id;
         EXPECT_EQ(ConsoleEnables(kProperties), 0);
-        qv::ui::RightClickAt(list, Row("Add new form"));  // no menu for this row
-      })
-      .Then([&] {
-        EXPECT_FALSE(qv::ui::TakeSnapshot().menu.open);
-        EXPECT_TRUE(qv::ui::TakeSnapshot().modals.empty());
         // Multiple Forms is disabled while the form map is empty.
         for (const char* file : {"FRM1A.FRM", "FRM2B7.FRM", "FRM3C.FRM"})
           std::filesystem::remove(world_.Host(kShare + file));
@@ -178,42 +150,11 @@ TEST_F(Control, TheTimerKeepsTheToolbarCurrentAndTheAddNewRowDisablesCommands) {
   Run();
 }
 
-// (That a press hides the tip and its prompt is the browser tests'.)
-TEST_F(Control, HoveringAButtonShowsItsTipAndTellsTheConsoleItsPrompt) {
-  Open();
-  qv::ui::SetIdleStatusText("Ready");
-  int bar = ToolBar()->Handle();
-  // Every button has its tip from the start (the fixture shows them); asking for one tells
-  // no prompt.
-  EXPECT_FALSE(Button(kRefresh).tip.empty());
-  EXPECT_TRUE(sink_->status.empty());
-  user_.Then([&] { qv::ui::Hover(bar, ButtonIndex(kRefresh)); })
-      .Then([&] {
-        EXPECT_TRUE(Button(kRefresh).tipShown);
-        EXPECT_EQ(sink_->status, (std::vector<std::string>{"Refresh item information"}));
-        EXPECT_EQ(qv::ui::TakeSnapshot().status, "Refresh item information");
-        qv::ui::Hover(bar, ButtonIndex(kMultipleForms));
-      })
-      .Then([&] {
-        EXPECT_FALSE(Button(kRefresh).tipShown);
-        EXPECT_TRUE(Button(kMultipleForms).tipShown);
-        EXPECT_EQ(sink_->status.back(), "Add a new multiple form");
-        qv::ui::Hover(bar, -1);
-      })
-      .Then([&] {
-        EXPECT_FALSE(Button(kMultipleForms).tipShown);
-        EXPECT_EQ(qv::ui::TakeSnapshot().status, "Ready");
-      });
-  Run();
-  qv::ui::SetIdleStatusText("");
-}
-
 TEST_F(Control, PresentationsAndTheirRadioMarksAndTheSettingsKeptAtTheEnd) {
   Open();
   int bar = ToolBar()->Handle();
   user_.Then([&] { qv::ui::ClickAt(bar, ButtonIndex(kDetails)); })
       .Then([&] {
-        EXPECT_EQ(ListState().style & LVS_TYPEMASK, LVS_REPORT);
         // The user drags the name column's divider; a drag past any sense is refused.
         qv::ui::DragColumnDivider(ListHandle(), 0, 150);
         qv::ui::DragColumnDivider(ListHandle(), 1, -5);
@@ -226,7 +167,6 @@ TEST_F(Control, PresentationsAndTheirRadioMarksAndTheSettingsKeptAtTheEnd) {
         qv::ui::ClickAt(bar, ButtonIndex(kList));
       })
       .Then([&] {
-        EXPECT_EQ(ListState().style & LVS_TYPEMASK, LVS_LIST);
         // No header shows in the list presentation.
         qv::ui::DragColumnDivider(ListHandle(), 1, 300);
       })
@@ -246,16 +186,10 @@ TEST_F(Control, PresentationsAndTheirRadioMarksAndTheSettingsKeptAtTheEnd) {
         "survey\"\r\n"
         "\"Item3\"=\"Asset tag\"\r\n\"Item4\"=\"Contact details\"\r\n"})
     EXPECT_NE(hive.find(kept), std::string::npos) << kept << " in " << hive;
-  // The next control starts where this one ended.
-  Open();
-  EXPECT_EQ(ListState().style & LVS_TYPEMASK, LVS_LIST);
-  EXPECT_EQ(ListState().columnWidths, (std::vector<int>{150, 192}));
 }
 
-// A new form closed untouched has nothing to save and the list is not read anew. Loading a
-// form into the editor puts its name into the name box, which counts as a change: a form
-// opened by Modify and closed untouched is rewritten, the list is read anew, and the row that
-// was selected stays selected. A new form made is listed last and selected.
+// A new form closed untouched is no change; a form opened by Modify is (its name was put into
+// the box): the list is read anew and the row stays selected. A new form is listed last.
 TEST_F(Control, ClosingTheEditorRefreshesOnlyAfterAChange) {
   Open();
   int list = ListHandle();
@@ -269,10 +203,7 @@ TEST_F(Control, ClosingTheEditorRefreshesOnlyAfterAChange) {
         qv::ui::SelectAt(list, Row("Office survey"));
       })
       .Then([&] { View()->SendMessage(WM_COMMAND, MAKEWPARAM(kModify, 0)); })
-      .Then([&] {
-        EXPECT_EQ(qv::ui::TakeSnapshot().Top()->text, "Edit a Custom Data Form");
-        qv::ui::CloseWindow();
-      })
+      .Then([&] { qv::ui::CloseWindow(); })
       .Then([&] {
         EXPECT_TRUE(qv::ui::TakeSnapshot().modals.empty());
         qv::ui::WindowState state = ListState();
@@ -282,7 +213,6 @@ TEST_F(Control, ClosingTheEditorRefreshesOnlyAfterAChange) {
         EXPECT_EQ(Command(kNewForm), S_OK);
       })
       .Then([] {
-        EXPECT_EQ(qv::ui::TakeSnapshot().Top()->text, "Create a Custom Data Form");
         qv::ui::Type(IDC_FORM_NAME, "Desk check");
         qv::ui::Click(IDOK);
       })
@@ -295,8 +225,7 @@ TEST_F(Control, ClosingTheEditorRefreshesOnlyAfterAChange) {
   Run();
 }
 
-// The console routes its menu commands through OnCommand: Modify, New Form, Schedule, Delete
-// and Properties reach the view, every other id is ignored, even one the view carries out.
+// OnCommand passes on its five commands only, not even another one the view carries out.
 TEST_F(Control, OnCommandCarriesOutOnlyItsFiveCommands) {
   Open();
   world_.Put(kShare + "FRMLATE.FRM", "[Form]\r\nFormName=Late form\r\n");
@@ -318,7 +247,6 @@ TEST_F(Control, OnCommandCarriesOutOnlyItsFiveCommands) {
     EXPECT_EQ(list.selection, before.selection) << id;
   }
   EXPECT_EQ(sink_->fired.size(), fired) << "an event fired: something was scheduled";
-  EXPECT_TRUE(world_.Exists(kShare + "FRM1A.FRM"));
 
   // Properties of a group opens the group dialog; the old row stays selected.
   user_
@@ -336,17 +264,15 @@ TEST_F(Control, OnCommandCarriesOutOnlyItsFiveCommands) {
   Run();
 }
 
-// qvccfg list makes the control from the module installed in the world: its rows are the
-// rows of the control linked in here.
+// qvccfg list makes the control from the module installed in the world: the same rows.
 TEST_F(Control, RefreshShowsWhatQvccfgListPrints) {
   world_.Put(kShare + "FRMX.FRM", "[Form]\r\nFormName=Extra\r\nFormDescription=d\r\n");
   std::string out, err;
   HRESULT registered = E_FAIL;
   ASSERT_TRUE(qv::InstallModule(&err, &registered)) << err;
   ASSERT_EQ(qv::RunQvccfg({"--world", world_.Dir(), "list"}, &out, &err), 0) << err;
-  qv::World::SetCurrent(&world_.World());  // the command opened the world for itself
-  // The module it loaded and unloaded took its resources with it: ours are current again.
-  qv::SetResourceModule(&qv::OwnResources());
+  qv::World::SetCurrent(&world_.World());      // the command opened the world for itself
+  qv::SetResourceModule(&qv::OwnResources());  // the unloaded module's went with it
   qv::json::Value printed;
   ASSERT_TRUE(qv::json::Parse(out, &printed, nullptr));
   Open();

@@ -1,9 +1,6 @@
-// Scheduling and deletion as an administrator meets them in the console: the pop-up menu, the
-// toolbar, the Delete key and the console's own menus (OnCommand by id), with the console's task
-// host taking each handed-over task. The default world lists "Add new form", the group "New
-// starters" (Asset tag, Contact details), then the forms Office survey (FRM1A.FRM), Asset tag
-// (FRM2B7.FRM) and Contact details (FRM3C.FRM). The group list, the scripts and the console
-// database are compared byte for byte.
+// Scheduling and deletion in the console, with its task host taking each handed-over task. The
+// default world lists "Add new form", the group "New starters" (Asset tag, Contact details), then
+// the forms Office survey (FRM1A.FRM), Asset tag (FRM2B7.FRM) and Contact details (FRM3C.FRM).
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -28,8 +25,7 @@ const std::string kScripts = "\\\\CORE1\\QVMAIN\\SCRIPTS\\";
 const std::string kSurveyScript = GoldenFile("office-survey.ini");
 const std::string kNewStarters =
     "[Group1]\r\nName=New starters\r\nForm1=Asset tag\r\nForm2=Contact details\r\n";
-// The database lines of the first configuration a schedule adds, and a refusal.
-const std::string kSurveyConfig = "config 2 1 \"Office survey\" 17 \"Office survey.ini\"\n";
+// The database line of the group's first configuration, and a refusal.
 const std::string kStartersConfig = "config 2 1 \"New starters\" 16 \"New starters.ini\"\n";
 const std::string kAssetTagRefused =
     "Unable to delete Asset tag, because it is currently a scheduled task.";
@@ -74,7 +70,7 @@ class Scheduling : public ScriptedConsole {
 };
 
 // The configuration, the tasks and the script of a form scheduled twice are the console
-// commands' tests; here, the hand-over, and the pop-up menu's and the toolbar's ways.
+// commands' tests; here, the hand-over.
 TEST_F(Scheduling, AFormIsScheduledOnceAndThenHandedOverWithItsConfiguration) {
   Start();
   user_.Then([&] { qv::ui::RightClickAt(list_, Row("Office survey")); })
@@ -89,11 +85,7 @@ TEST_F(Scheduling, AFormIsScheduledOnceAndThenHandedOverWithItsConfiguration) {
         EXPECT_EQ(LastHandOver().taskId, 3);
       });
   Press(kScheduleButton);
-  user_.Then([&] {
-    EXPECT_EQ(Database(), ConsoleDatabase(5, kSurveyConfig + "task 3 \"Office survey\" 2\n"
-                                                             "task 4 \"Office survey\" 2\n"));
-    EXPECT_EQ(ListState().selection, Row("Office survey"));
-  });
+  user_.Then([&] { EXPECT_EQ(ListState().selection, Row("Office survey")); });
   Run();
 }
 
@@ -106,16 +98,13 @@ TEST_F(Scheduling, NamesMatchWithoutCaseAndOnlyTheFirstConfigurationOfANameCount
   OnRow("Asset tag", kSchedule);
   user_.Then([&] {
     EXPECT_EQ(LastHandOver().record.configurationId, asset);  // no configuration added
-    EXPECT_EQ(world_.Bytes(kScripts + "Asset tag.ini"),
-              ReplaceAll(kSurveyScript, "FRM1A", "FRM2B7"));
-    Command(kDelete);  // a scheduled form cannot be deleted
+    Command(kDelete);                                         // a scheduled form cannot be deleted
   });
   Box("Delete 'Asset tag'?", IDYES);
   Box(kAssetTagRefused);
   // OFFICE SURVEY exists but runs no task: Office survey gets a second configuration.
   OnRow("Office survey", kSchedule);
   user_.Then([&] {
-    EXPECT_TRUE(world_.Exists(kShare + "FRM2B7.FRM"));
     EXPECT_EQ(Database(), ConsoleDatabase(8,
                                           "config 2 1 \"ASSET TAG\" 0 \"\"\n"
                                           "config 4 1 \"OFFICE SURVEY\" 0 \"\"\n"
@@ -123,10 +112,6 @@ TEST_F(Scheduling, NamesMatchWithoutCaseAndOnlyTheFirstConfigurationOfANameCount
                                           "task 3 \"asset TAG\" 2\n"
                                           "task 5 \"Asset tag\" 2\n"
                                           "task 7 \"Office survey\" 6\n"));
-    // Lookups keep finding the first one, which still runs no task.
-    TaskConfigRecord found{};
-    EXPECT_EQ(View()->IsScheduled(&found, "Office survey"), 0);
-    EXPECT_EQ(found.id, 4);
   });
   Run();
 }
@@ -137,7 +122,6 @@ TEST_F(Scheduling, AFormAndAGroupOfOneNameShareAConfigurationAndAScript) {
   Press(kScheduleButton);
   user_
       .Then([&] {
-        EXPECT_EQ(world_.Bytes(kScripts + "New starters.ini"), GoldenFile("new-starters.ini"));
         EXPECT_EQ(Database(), ConsoleDatabase(4, kStartersConfig + "task 3 \"New starters\" 2\n"));
         // A form of the group's name arrives; its row replaces the group's.
         world_.Put(kShare + "FRMNS.FRM", "[Form]\r\nFormName=New starters\r\n");
@@ -176,9 +160,8 @@ TEST_F(Scheduling, TheAddNewRowSchedulesAndDeletesNothingAndStaysSelected) {
   Run();
 }
 
-// No changes nothing and gives the list the focus; Yes deletes the form from the share, the
-// group list, the scripts and the database, and selects the row before the last. A form
-// without a configuration has no script: a file of its name in the scripts folder stays.
+// No changes nothing; Yes deletes the form everywhere and selects the row before the last. A
+// form without a configuration has no script: a file of its name in the scripts folder stays.
 TEST_F(Scheduling, NoKeepsTheFormAndYesRemovesItEverywhereButFromAnothersScript) {
   const std::string script = kScripts + "Office survey.ini";
   world_.Put(script, "another's");
@@ -224,9 +207,8 @@ TEST_F(Scheduling, NoKeepsTheFormAndYesRemovesItEverywhereButFromAnothersScript)
   Run();
 }
 
-// A scheduled group refuses the deletion of its forms and its own; once the console removes
-// its task both go through. The group's forms stay, and only the first configuration of its
-// name goes, with the script.
+// A scheduled group refuses the deletion of its forms and its own until its task is removed;
+// then its forms stay, and only the first configuration of its name goes, with the script.
 TEST_F(Scheduling, AScheduledGroupKeepsItselfAndItsFormsUntilItsTaskIsRemoved) {
   Start();
   std::map<std::string, std::string> before;
@@ -255,15 +237,10 @@ TEST_F(Scheduling, AScheduledGroupKeepsItselfAndItsFormsUntilItsTaskIsRemoved) {
   OnRow("Asset tag", kDelete);
   Box("Delete 'Asset tag'?", IDYES);
   user_.Then([&] {
-    EXPECT_FALSE(world_.Exists(kShare + "FRM2B7.FRM"));
-    EXPECT_EQ(world_.Bytes(kGroupFile),
-              "[Group1]\r\nName=New starters\r\nForm1=Contact details\r\n");
     // The group keeps its configuration and script.
     EXPECT_EQ(Database(), ConsoleDatabase(4, kStartersConfig));
     EXPECT_TRUE(world_.Exists(kScripts + "New starters.ini"));
     EXPECT_EQ(ListState().selection, Row("Contact details"));  // the old index
-    // Schedule adds a second configuration, which the console schedules; the first, which no
-    // task uses, is the one the group's deletion removes.
   });
   OnRow("New starters", kSchedule);
   user_.Then([&] {
@@ -287,14 +264,12 @@ TEST_F(Scheduling, AScheduledGroupKeepsItselfAndItsFormsUntilItsTaskIsRemoved) {
   Run();
 }
 
-// A name that can have no script is scheduled as the view asks, and the console says at once
-// that the task cannot run, and why; a name longer than a task's name field makes no task.
-// Since a name that holds a backslash could never have had a script, its deletion removes no
-// file outside the scripts folder, nor one in a folder below it.
+// A name longer than a task's name field makes no task, and the view says why. A name that
+// holds a backslash could never have had a script: its deletion removes no file outside the
+// scripts folder, nor one below it. (A name a file name cannot hold: the browser's tasks test.)
 TEST_F(Scheduling, NamesThatCanHaveNoScriptAreToldSoAndTouchNoOtherFile) {
   const std::string longName(301, 'g');
   const std::string mainFile = "\\\\CORE1\\QVMAIN\\Other.ini", subFile = kScripts + "sub\\x.ini";
-  world_.Put(kShare + "FRM8.FRM", "[Form]\r\nFormName=What?\r\n");
   world_.Put(kShare + "FRM9.FRM", "[Form]\r\nFormName=..\\Other\r\n");
   world_.Put(kGroupFile,
              kNewStarters + "[Group2]\r\nName=" + longName +
@@ -304,22 +279,13 @@ TEST_F(Scheduling, NamesThatCanHaveNoScriptAreToldSoAndTouchNoOtherFile) {
   world_.Put(subFile, "sub");
   Start();
   std::map<std::string, std::string> before;
-  OnRow("What?", kSchedule);
-  Box("The task 'What?' cannot run: its name holds a character that a file name cannot hold "
-      "(\\ / : * ? \" < > |), so it has no distribution script.");
-  user_.Then([&] {
-    EXPECT_EQ(Database(), ConsoleDatabase(4,
-                                          "config 2 1 \"What?\" 9 \"What?.ini\"\n"
-                                          "task 3 \"What?\" 2\n"));
-    EXPECT_EQ(LastHandOver().taskId, 3);
-    before = Files();
-  });
+  user_.Then([&] { before = Files(); });
   OnRow(longName, kSchedule);
   Box("The task '" + longName + "' cannot run: a task's name may hold at most 255 characters.");
   user_.Then([&] {
     EXPECT_TRUE(qv::ui::TakeSnapshot().modals.empty());
     EXPECT_EQ(Changed(before, Files()), Texts{});
-    EXPECT_EQ(host_->HandedOver().size(), 1u);
+    EXPECT_TRUE(host_->HandedOver().empty());
     AddConfiguration("..\\Other");
     AddConfiguration("sub\\x");
   });
@@ -332,9 +298,7 @@ TEST_F(Scheduling, NamesThatCanHaveNoScriptAreToldSoAndTouchNoOtherFile) {
     EXPECT_FALSE(world_.Exists(kShare + "FRM9.FRM"));
     EXPECT_EQ(world_.Bytes(kGroupFile),
               kNewStarters + "[Group2]\r\nName=" + longName + "\r\nForm1=Asset tag\r\n");
-    EXPECT_EQ(Database(), ConsoleDatabase(6,
-                                          "config 2 1 \"What?\" 9 \"What?.ini\"\n"
-                                          "task 3 \"What?\" 2\n"));
+    EXPECT_EQ(Database(), ConsoleDatabase(4, ""));
     EXPECT_EQ(world_.Bytes(mainFile), "main");
     EXPECT_EQ(world_.Bytes(subFile), "sub");
   });
