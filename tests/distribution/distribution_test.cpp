@@ -1,11 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
 
-#include "distribution/Configurations.h"
 #include "distribution/DistributionTask.h"
 #include "distribution/RemoteRegistry.h"
 #include "forms/CustomDoc.h"
@@ -119,7 +117,6 @@ TEST_F(ScriptTest, GroupsAndFormsFromAnotherComputerAndOnTheCore) {
       "[Group3]\r\nName=Trio\r\nForm1=Contact\r\n");
   EXPECT_EQ(kBoth, Write("Trio", 1));
   EXPECT_TRUE(task_->GetFormFiles().empty());
-  EXPECT_EQ(Names{"\\\\CORE1\\ipc$"}, qv::CancelledConnections());
   EXPECT_EQ(kHead + CopyLine(0, "FRM2B.FRM") + CopyLine(1, "FRM2B.FRM"), Write("Twice", 1));
   // A group or form that is not there: the script only clears the client.
   EXPECT_EQ(kHead, Write("trio", 1));
@@ -172,39 +169,6 @@ TEST_F(ScriptTest, NoScriptIsMadeFromAShareOrGroupListThatCouldNotBeRead) {
   EXPECT_TRUE(CFormGroupList("\\\\CORE1\\qvlogon\\FDGRPLST.GPS").ReadFailed());
   EXPECT_EQ(kAsset, Write("Asset", 0));  // a form needs no group list
   EXPECT_TRUE(task_->ScriptWritten());
-}
-
-// The console's view has the same through its scheduling tests; here, each rule alone.
-TEST(Configurations, FirstOfANameCountsAndCaseIsIgnored) {
-  TestWorld world;
-  int database = 0;
-  ASSERT_TRUE(SetDatabasePtr(&database));
-  ASSERT_TRUE(RegisterTaskSnapin(kSnapinName, kSnapinProgram, ""));
-  SnapinRecord snapin{};
-  ASSERT_TRUE(FindSnapin(kSnapinName, &snapin));
-  auto add = [&](const char* name) {
-    TaskConfigRecord record{};
-    record.id = -1;
-    record.snapinId = snapin.id;
-    std::strcpy(record.name, name);
-    EXPECT_TRUE(AddTaskConfiguration(&record));
-    return record.id;
-  };
-  TaskConfigRecord found{};
-  EXPECT_EQ(0, FindConfiguration(&found, "Asset"));
-  LONG first = add("ASSET"), second = add("Asset");
-  ASSERT_EQ(1, FindConfiguration(&found, "asset"));
-  EXPECT_EQ(first, found.id);
-  EXPECT_EQ(0, IsScheduled(&found, "Asset"));
-  EXPECT_EQ(first, found.id);  // the record holds the configuration also when unscheduled
-  // A task on the second configuration of the name does not count; one on the first does.
-  ASSERT_NE(-1, qv::AddTask("Asset", second));
-  EXPECT_EQ(0, IsScheduled(&found, "Asset"));
-  ASSERT_NE(-1, qv::AddTask("aSSET", first));
-  EXPECT_EQ(1, IsScheduled(&found, "Asset"));
-  std::string longName(256, 'a');  // one more than the name field holds
-  EXPECT_EQ(0, FindConfiguration(&found, longName.c_str()) + IsScheduled(&found, longName.c_str()));
-  FreeDatabasePtr();
 }
 
 }  // namespace

@@ -16,19 +16,14 @@ std::string Read(const CProfileFile& file, const char* section = nullptr, const 
   return std::to_string(result) + " " + out;
 }
 
-TEST(ProfileFileRead, ValuesSectionsAndMissingOnes) {
+TEST(ProfileFileRead, ValuesEmptyOnesAndLongOnes) {
   TestWorld world;
-  world.Put(kFile,
-            "[Main]\r\nName=  Alpha  \r\nEmpty=\r\nQuoted=\"x, y\"\r\n[Other]\r\nName=Beta\r\n");
+  world.Put(kFile, "[Main]\r\nName=  Alpha  \r\nEmpty=\r\n");
   CProfileFile file(kFile);
   EXPECT_EQ("1 Alpha", Read(file, "main", "NAME"));
-  EXPECT_EQ("1 Beta", Read(file, "Other", "Name"));
-  EXPECT_EQ("1 x, y", Read(file, "Main", "Quoted"));
-  // Present but empty, missing key, missing section, missing file: 0 and out unchanged.
+  // Present but empty reads as missing (the profile tests have the missing ones): 0 and out
+  // unchanged.
   EXPECT_EQ("0 kept", Read(file, "Main", "Empty"));
-  EXPECT_EQ("0 kept", Read(file, "Main", "Nothing"));
-  EXPECT_EQ("0 kept", Read(file, "Nowhere", "Name"));
-  EXPECT_EQ("0 kept", Read(CProfileFile("\\\\CORE1\\qvlogon\\NOFILE.INI"), "Main", "Name"));
 
   std::string value(9000, 'v');  // a long value is cut to the buffer
   value[8194] = 'L';             // the last character that fits
@@ -45,7 +40,6 @@ TEST(ProfileFilePath, UnboundInvalidatedAndDefaults) {
   EXPECT_EQ("", unbound.GetPath());
   EXPECT_EQ("0 kept", Read(unbound, "S", "K"));
   EXPECT_EQ(0, unbound.WriteString("S", "K", "w"));
-  EXPECT_EQ("0 kept", Read(CProfileFile(""), "S", "K"));
   file.SetPath("");
   EXPECT_EQ(kFile, file.GetPath());
   EXPECT_EQ("0 kept", Read(file, "S", "K"));
@@ -67,18 +61,6 @@ TEST(ProfileFilePath, UnboundInvalidatedAndDefaults) {
   unbound.SetSection("S");
   unbound.SetKey("K");
   EXPECT_EQ("0 kept", Read(unbound));
-}
-
-TEST(ProfileFileWrite, CreatesAppendsAndReplaces) {
-  TestWorld world;
-  CProfileFile file(kFile);
-  EXPECT_NE(0, file.WriteString("Header", "Name", "one"));
-  EXPECT_NE(0, file.WriteString("Form", "FormName", "Office"));
-  EXPECT_NE(0, file.WriteString("Header", "Version", ""));
-  EXPECT_NE(0, file.WriteString("Header", "Name", "two"));
-  EXPECT_EQ("[Header]\r\nName=two\r\nVersion=\r\n[Form]\r\nFormName=Office\r\n",
-            world.Bytes(kFile));
-  EXPECT_EQ("0 kept", Read(file, "Header", "Version"));
 }
 
 TEST(ProfileFileText, QuoteUnquoteAndGetField) {

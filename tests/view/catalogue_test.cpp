@@ -76,13 +76,11 @@ const char kContact[] = "Contact details|How to reach the user of this machine|1
 const char kStarters[] = "New starters||2|4";
 const Rows kSample = {kAddNew, kStarters, kOffice, kAsset, kContact};
 
-// An empty share gives only the add-new row; one that could not be listed shows no form
-// either, and the document knows that its form map is not the share's contents.
+// A share that could not be listed shows only the add-new row, and the document knows that its
+// form map is not the share's contents; an empty share shows that row too, and is listed.
 TEST_F(CatalogueTest, EmptyShareAndAShareThatCouldNotBeListed) {
-  EXPECT_TRUE(document_.GetFormMap()->IsEmpty());
   EXPECT_EQ(kSample, Refresh());
   EXPECT_EQ(kSample, Refresh());  // the saved order holds
-  EXPECT_EQ(0u, document_.GetFormMapListingError());
   qv::FlushProfiles();
   std::string share = world_.Host(kShare);
   std::filesystem::rename(share, share + ".away");
@@ -97,7 +95,6 @@ TEST_F(CatalogueTest, EmptyShareAndAShareThatCouldNotBeListed) {
     ASSERT_EQ(0, WinRemove((kShare + file).c_str()));
   EXPECT_EQ(Rows{kAddNew}, Refresh());
   EXPECT_EQ(Rows{"Add new form"}, Saved());
-  EXPECT_TRUE(document_.GetFormMap()->IsEmpty());
   EXPECT_EQ(0u, document_.GetFormMapListingError());  // empty, and listed
 }
 
@@ -112,13 +109,6 @@ TEST_F(CatalogueTest, SavedOrderThenNewGroupsThenNewForms) {
   EXPECT_EQ((Rows{"Contact details", "Add new form", "Office survey", "New starters", "Leavers",
                   "Asset tag", "Zed"}),
             Saved());
-  EXPECT_EQ(kShare + "FRM2B7.FRM", PathOf("Asset tag"));
-  // The form map iterates bucket by bucket (hash % 19): Zed 2, Asset tag 4, Office survey 11,
-  // Contact details 14.
-  Rows keys;
-  for (const auto& [key, path] : *document_.GetFormMap())
-    keys.push_back(key);
-  EXPECT_EQ(keys, (Rows{"Zed", "Asset tag", "Office survey", "Contact details"}));
 }
 
 TEST_F(CatalogueTest, NamesThatMeetOrRepeat) {
