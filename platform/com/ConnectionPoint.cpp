@@ -10,13 +10,6 @@ void* ConnectionPoint::FindInterface(REFIID iid) {
   return nullptr;
 }
 
-HRESULT ConnectionPoint::GetConnectionInterface(IID* iid) {
-  if (iid == nullptr)
-    return E_POINTER;
-  *iid = events_;
-  return S_OK;
-}
-
 HRESULT ConnectionPoint::Advise(IUnknown* sink, DWORD* cookie) {
   if (cookie == nullptr)
     return E_POINTER;

@@ -26,8 +26,6 @@ inline constexpr IID IID_IConnectionPointContainer{
     0xB196B284, 0xBAB4, 0x101A, {0xB6, 0x9C, 0x00, 0xDD, 0x01, 0x0E, 0xF9, 0xB4}};
 
 struct IConnectionPoint : IUnknown {
-  // Stores the IID of the outgoing interface this point serves. E_POINTER for a null `iid`.
-  virtual HRESULT GetConnectionInterface(IID* iid) = 0;
   // Connects `sink`: asks it for the point's interface, keeps a reference to what it gives,
   // stores a cookie for Unadvise in *cookie (never 0, nor the cookie of another sink) and
   // returns S_OK. A sink that does not answer the interface gives CONNECT_E_CANNOTCONNECT and
@@ -60,7 +58,6 @@ class ConnectionPoint final : public Object<IConnectionPoint> {
  public:
   explicit ConnectionPoint(REFIID events) : events_(events) {}
 
-  HRESULT GetConnectionInterface(IID* iid) override;
   HRESULT Advise(IUnknown* sink, DWORD* cookie) override;
   HRESULT Unadvise(DWORD cookie) override;
 
@@ -70,9 +67,6 @@ class ConnectionPoint final : public Object<IConnectionPoint> {
   // is not looked at. A sink unadvised during the firing is not called after that; one
   // advised during it is called from the next event on. With no sink nothing happens.
   void Fire(DISPID id, std::span<const VARIANT> args = {});
-
-  // How many sinks are advised.
-  std::size_t SinkCount() const { return sinks_.size(); }
 
  private:
   void* FindInterface(REFIID iid) override;

@@ -20,8 +20,6 @@ bool IsNullReference(const VARIANT& arg) {
       return arg.LongRef() == nullptr;
     case VT_BYREF | VT_BSTR:
       return arg.StringRef() == nullptr;
-    case VT_BYREF | VT_DISPATCH:
-      return arg.DispatchRef() == nullptr;
     case VT_BYREF | VT_UNKNOWN:
       return arg.UnknownRef() == nullptr;
     default:
@@ -60,12 +58,8 @@ VARIANT VARIANT::FromShort(SHORT value) {
 }
 
 VARIANT VARIANT::FromString(std::string_view text) {
-  return FromBstr(qv::com::Bstr(text));
-}
-
-VARIANT VARIANT::FromBstr(qv::com::Bstr string) {
   VARIANT v;
-  v.value_ = std::move(string);
+  v.value_ = qv::com::Bstr(text);
   return v;
 }
 
@@ -81,12 +75,6 @@ VARIANT VARIANT::RefString(BSTR* target) {
   return v;
 }
 
-VARIANT VARIANT::RefDispatch(IDispatch** target) {
-  VARIANT v;
-  v.value_ = target;
-  return v;
-}
-
 VARIANT VARIANT::RefUnknown(IUnknown** target) {
   VARIANT v;
   v.value_ = target;
@@ -95,14 +83,7 @@ VARIANT VARIANT::RefUnknown(IUnknown** target) {
 
 VARTYPE VARIANT::Type() const {
   static constexpr VARTYPE kTypes[] = {
-      VT_EMPTY,
-      VT_I4,
-      VT_I2,
-      VT_BSTR,
-      VT_BYREF | VT_I4,
-      VT_BYREF | VT_BSTR,
-      VT_BYREF | VT_DISPATCH,
-      VT_BYREF | VT_UNKNOWN,
+      VT_EMPTY, VT_I4, VT_I2, VT_BSTR, VT_BYREF | VT_I4, VT_BYREF | VT_BSTR, VT_BYREF | VT_UNKNOWN,
   };
   static_assert(std::size(kTypes) == std::variant_size_v<decltype(value_)>);
   return kTypes[value_.index()];
@@ -131,10 +112,6 @@ LONG* VARIANT::LongRef() const {
 
 BSTR* VARIANT::StringRef() const {
   return ValueOr<BSTR*>(value_, nullptr);
-}
-
-IDispatch** VARIANT::DispatchRef() const {
-  return ValueOr<IDispatch**>(value_, nullptr);
 }
 
 IUnknown** VARIANT::UnknownRef() const {

@@ -21,15 +21,12 @@
 #include "platform/com/HResult.h"
 #include "platform/com/Unknown.h"
 
-struct IDispatch;
-
 // The kind of value a VARIANT holds. Only the kinds this system passes exist here.
 using VARTYPE = WORD;
 inline constexpr VARTYPE VT_EMPTY = 0;     // nothing: a void result, an unset value
 inline constexpr VARTYPE VT_I2 = 2;        // SHORT
 inline constexpr VARTYPE VT_I4 = 3;        // LONG ("long" in a method's description)
 inline constexpr VARTYPE VT_BSTR = 8;      // BSTR, owned by the VARIANT
-inline constexpr VARTYPE VT_DISPATCH = 9;  // only with VT_BYREF here
 inline constexpr VARTYPE VT_UNKNOWN = 13;  // only with VT_BYREF here
 // Added to a kind: the VARIANT holds the address of such a value, which the callee may read
 // and write (an "out" parameter). The VARIANT does not own what the address points at.
@@ -46,10 +43,8 @@ class VARIANT {
   static VARIANT FromLong(LONG value);               // VT_I4
   static VARIANT FromShort(SHORT value);             // VT_I2
   static VARIANT FromString(std::string_view text);  // VT_BSTR: a new string holding `text`
-  static VARIANT FromBstr(qv::com::Bstr string);     // VT_BSTR: takes over `string`
   static VARIANT RefLong(LONG* target);              // VT_BYREF | VT_I4
   static VARIANT RefString(BSTR* target);            // VT_BYREF | VT_BSTR: "string out"
-  static VARIANT RefDispatch(IDispatch** target);    // VT_BYREF | VT_DISPATCH
   static VARIANT RefUnknown(IUnknown** target);      // VT_BYREF | VT_UNKNOWN
 
   VARTYPE Type() const;
@@ -66,13 +61,11 @@ class VARIANT {
   std::string Text() const;
   LONG* LongRef() const;
   BSTR* StringRef() const;
-  IDispatch** DispatchRef() const;
   IUnknown** UnknownRef() const;
 
  private:
   // Type() maps these alternatives, in this order, to their VARTYPEs.
-  std::variant<std::monostate, LONG, SHORT, qv::com::Bstr, LONG*, BSTR*, IDispatch**, IUnknown**>
-      value_;
+  std::variant<std::monostate, LONG, SHORT, qv::com::Bstr, LONG*, BSTR*, IUnknown**> value_;
 };
 
 using DISPID = LONG;

@@ -73,22 +73,8 @@ DWORD_PTR CListCtrl::GetItemData(int item) const {
   return Valid(item) ? rows_[item].data : 0;
 }
 
-BOOL CListCtrl::SetItemImage(int item, int image) {
-  if (!Valid(item))
-    return FALSE;
-  if (rows_[item].image != image) {
-    rows_[item].image = image;
-    ItemChanged(item, LVIF_IMAGE, rows_[item].state);
-  }
-  return TRUE;
-}
-
 int CListCtrl::GetItemImage(int item) const {
   return Valid(item) ? rows_[item].image : -1;
-}
-
-UINT CListCtrl::GetItemState(int item, UINT mask) const {
-  return Valid(item) ? rows_[item].state & mask : 0;
 }
 
 BOOL CListCtrl::SetItemState(int item, UINT state, UINT mask) {
@@ -142,13 +128,6 @@ int CListCtrl::InsertColumn(int column, const std::string& heading, int format, 
   columns_.insert(columns_.begin() + column,
                   Column{heading, format, width < 0 ? GetStringWidth(heading) : width});
   return column;
-}
-
-BOOL CListCtrl::DeleteColumn(int column) {
-  if (column < 0 || column >= GetColumnCount())
-    return FALSE;
-  columns_.erase(columns_.begin() + column);
-  return TRUE;
 }
 
 int CListCtrl::GetColumnWidth(int column) const {

@@ -101,13 +101,11 @@ class CListCtrl : public CWnd {
 
   BOOL SetItemData(int item, DWORD_PTR data);
   DWORD_PTR GetItemData(int item) const;  // 0 for a bad row
-  BOOL SetItemImage(int item, int image);
-  int GetItemImage(int item) const;  // -1 for a bad row
+  int GetItemImage(int item) const;       // -1 for a bad row
 
-  // The state bits of `mask`; SetItemState changes only the bits of `mask`. One row at most
-  // has the focus, and with LVS_SINGLESEL one row at most is selected: giving a row the bit
-  // takes it from the row that had it, which is told first.
-  UINT GetItemState(int item, UINT mask) const;
+  // Changes only the state bits of `mask`. One row at most has the focus, and with
+  // LVS_SINGLESEL one row at most is selected: giving a row the bit takes it from the row
+  // that had it, which is told first.
   BOOL SetItemState(int item, UINT state, UINT mask);
   // The first row after `start` (-1: from the top) whose state has the LVNI_ bits of
   // `flags` (LVNI_ALL: any row); -1 when there is none.
@@ -117,7 +115,6 @@ class CListCtrl : public CWnd {
   // a width below 0 takes the heading's string width.
   int InsertColumn(int column, const std::string& heading, int format = LVCFMT_LEFT,
                    int width = -1);
-  BOOL DeleteColumn(int column);
   int GetColumnCount() const { return static_cast<int>(columns_.size()); }
   int GetColumnWidth(int column) const;  // 0 for a bad column
   BOOL SetColumnWidth(int column, int width);

@@ -125,22 +125,6 @@ BOOL CMenu::DestroyMenu() {
   return TRUE;
 }
 
-int CMenu::GetMenuItemCount() const {
-  return qv::ui::IsMenu(m_hMenu) ? static_cast<int>(qv::ui::MenuItems(m_hMenu).size()) : -1;
-}
-
-UINT CMenu::GetMenuItemID(int pos) const {
-  const qv::ui::MenuItemState* item = qv::ui::ItemAt(m_hMenu, pos);
-  if (item == nullptr)
-    return 0;
-  return item->popup != 0 ? static_cast<UINT>(-1) : item->id;
-}
-
-std::string CMenu::GetMenuString(int pos) const {
-  const qv::ui::MenuItemState* item = qv::ui::ItemAt(m_hMenu, pos);
-  return item != nullptr ? item->text : "";
-}
-
 CMenu* CMenu::GetSubMenu(int pos) {
   const qv::ui::MenuItemState* item = qv::ui::ItemAt(m_hMenu, pos);
   if (item == nullptr || item->popup == 0)
@@ -172,8 +156,6 @@ BOOL CMenu::TrackPopupMenu(UINT flags, int x, int y, CWnd* owner, const CRect* /
       return FALSE;
     }
   }
-  if ((flags & TPM_RETURNCMD) != 0)
-    return static_cast<BOOL>(picked);
   if (picked != 0 && owner != nullptr && CWnd::FromHandle(owner->Handle()) == owner)
     owner->SendMessage(WM_COMMAND, MAKEWPARAM(picked, 0));
   return picked != 0 ? TRUE : FALSE;

@@ -20,7 +20,6 @@ inline constexpr UINT TPM_RIGHTALIGN = 0x0008;
 inline constexpr UINT TPM_LEFTBUTTON = 0x0000;
 inline constexpr UINT TPM_RIGHTBUTTON = 0x0002;
 inline constexpr UINT TPM_NONOTIFY = 0x0080;
-inline constexpr UINT TPM_RETURNCMD = 0x0100;
 
 class CMenu {
  public:
@@ -36,15 +35,11 @@ class CMenu {
   BOOL DestroyMenu();
   HMENU GetSafeHmenu() const { return m_hMenu; }
 
-  int GetMenuItemCount() const;              // -1 without a menu
-  UINT GetMenuItemID(int pos) const;         // 0 for a separator, -1 for a pop-up
-  std::string GetMenuString(int pos) const;  // "" for a bad position
   // The pop-up at `pos`, as an object this menu keeps; null when that item is no pop-up.
   CMenu* GetSubMenu(int pos);
 
   // Opens the menu at (x, y) for `owner` and waits until the user picks an item or dismisses
-  // it. With TPM_RETURNCMD returns the command picked (0: none) and sends nothing; otherwise
-  // sends the command to the owner and returns TRUE when one was picked.
+  // it; sends the command picked to the owner and returns TRUE when one was picked.
   BOOL TrackPopupMenu(UINT flags, int x, int y, CWnd* owner, const CRect* rect = nullptr);
 
   HMENU m_hMenu = 0;

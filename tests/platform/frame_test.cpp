@@ -143,22 +143,15 @@ TEST_F(Frames, TimersFireOnTheClockOncePerDueAndStopWithTheirWindow) {
   EXPECT_EQ(qv::ui::NextTimerDue(), -1);
 }
 
-// A tracked menu returns the picked command, or sends it to its owner; other input dismisses
-// it and is dropped; a command it has not is refused.
-TEST_F(Frames, ATrackedMenuIsPickedDismissedOrReturnsItsCommand) {
+// A tracked menu sends the picked command to its owner; other input dismisses it and is
+// dropped; a command it has not is refused.
+TEST_F(Frames, ATrackedMenuIsPickedOrDismissed) {
   CMenu menu;
   ASSERT_EQ(menu.LoadMenu(207), TRUE);
   CMenu* popup = menu.GetSubMenu(0);
   ASSERT_NE(popup, nullptr);
-  EXPECT_EQ(popup->GetMenuItemCount(), 3);
-  EXPECT_EQ(popup->GetMenuItemID(1), 32772u);
-  EXPECT_EQ(popup->GetMenuString(1), "&Delete\tDel");
-  EXPECT_EQ(menu.GetMenuItemID(0), static_cast<UINT>(-1));  // a pop-up
 
   qv::ui::ScriptedUser user;
-  user.Then([] { qv::ui::PickMenuItem(32773); });
-  EXPECT_EQ(popup->TrackPopupMenu(TPM_RETURNCMD, 5, 6, &host_), 32773);
-  EXPECT_FALSE(qv::ui::OpenMenu().open);
   user.Then([] {
         EXPECT_TRUE(qv::ui::TakeSnapshot().menu.open);
         qv::ui::PickMenuItem(99);
@@ -174,6 +167,7 @@ TEST_F(Frames, ATrackedMenuIsPickedDismissedOrReturnsItsCommand) {
   g_log.clear();
   EXPECT_EQ(popup->TrackPopupMenu(0, 0, 0, &host_), TRUE);
   EXPECT_EQ(g_log, (Texts{"host 32771"}));
+  EXPECT_FALSE(qv::ui::OpenMenu().open);
   menu.DestroyMenu();
   EXPECT_FALSE(qv::ui::IsMenu(handle));  // the handle names nothing once destroyed
 }

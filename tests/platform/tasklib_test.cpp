@@ -326,31 +326,6 @@ TEST_F(TaskLibTest, DamagedFileIsNeverOverwritten) {
   EXPECT_EQ(qv::TaskLibraryProblem(), "");
 }
 
-// A large database is checked in one pass; a name repeated in another case spoils it.
-TEST_F(TaskLibTest, LargeDatabaseIsCheckedInOnePass) {
-  constexpr int kSnapins = 100000, kConfigurations = 10000;
-  std::string records;
-  for (int i = 2; i <= kSnapins; ++i)
-    records += "snapin " + std::to_string(i) + " \"Snap-in " + std::to_string(i) + "\" \"\" \"\"\n";
-  for (int i = 1; i <= kConfigurations; ++i) {
-    records += "config " + std::to_string(kSnapins + i) + " " + std::to_string(kSnapins + 1 - i) +
-               " \"c\" 0 \"\"\n";
-  }
-  std::string bytes = ConsoleDatabase(2 * kSnapins + 2, records);
-  ASSERT_TRUE(qv::WriteHostFileAtomic(DatabasePath(), bytes));
-  SnapinRecord snapin{};
-  ASSERT_EQ(FindSnapin("snap-in 100000", &snapin), TRUE) << qv::TaskLibraryProblem();
-  EXPECT_EQ(snapin.id, kSnapins);
-
-  std::size_t configs = bytes.find("config ");
-  bytes.insert(configs,
-               "snapin " + std::to_string(kSnapins * 2 + 1) + " \"SNAP-IN 2\" \"\" \"\"\n");
-  ASSERT_TRUE(qv::WriteHostFileAtomic(DatabasePath(), bytes));
-  EXPECT_EQ(FindSnapin("snap-in 2", &snapin), FALSE);
-  EXPECT_NE(qv::TaskLibraryProblem().find("\"SNAP-IN 2\" is used twice"), std::string::npos)
-      << qv::TaskLibraryProblem();
-}
-
 }  // namespace
 
 TEST_F(TaskLibTest, ADatabaseFolderLinkedOutOfTheWorldIsNeverUsed) {
