@@ -39,7 +39,8 @@ class CMenu {
   CMenu* GetSubMenu(int pos);
 
   // Opens the menu at (x, y) for `owner` and waits until the user picks an item or dismisses
-  // it; sends the command picked to the owner and returns TRUE when one was picked.
+  // it; sends the command picked to the owner (a host's own item goes to its PopupMenuHook
+  // instead, and FALSE is returned) and returns TRUE when one was picked.
   BOOL TrackPopupMenu(UINT flags, int x, int y, CWnd* owner, const CRect* rect = nullptr);
 
   HMENU m_hMenu = 0;
