@@ -19,7 +19,6 @@
 #include "tools/common/Cp1252.h"
 #include "tools/common/Json.h"
 #include "tools/qvccfg/Commands.h"
-#include "tools/viewer/Viewer.h"
 
 namespace fs = std::filesystem;
 namespace answers = qv::answers;
@@ -277,33 +276,6 @@ TEST_F(AnswerCommands, TwoFormsOfOneNameAndARenamedQuestion) {
   ASSERT_EQ(Run({"answer", "PC-ANNA", "other.frm", "Room=1", "Colour=Red"}), 0) << err;
   // The share's form has Color: the recorded Colour keeps a column of its own.
   EXPECT_EQ(Csv(), "Client,Answered,Room,Floor,Color,Colour\r\nPC-ANNA,T,1,,,Red\r\n");
-}
-
-TEST_F(AnswerCommands, TheViewerRecordsWhatItsPageSends) {
-  std::vector<std::string> args = {"--world", dir_, "/d",
-                                   "/a",      "/f", "/i=\\\\PC-BEN\\C$\\QVCLIENT\\FRM1A.FRM"};
-  auto finish = [&](const std::string& body) {
-    out.clear();
-    err.clear();
-    return qv::RunViewer(args, &out, &err, [&](std::string* in) {
-      *in = body;
-      return true;
-    });
-  };
-  std::string page = dir_ + "/viewer/PC-BEN/FRM1A.FRM.html";
-  EXPECT_EQ(finish("Floor=First&Room="), 2);
-  EXPECT_NE(FileBytes(page).find("<p class=\"problem\" role=\"alert\">Please answer the question "
-                                 "&quot;Room number&quot; on page 1.</p>"),
-            std::string::npos);
-  EXPECT_NE(FileBytes(page).find("<option selected>First</option>"), std::string::npos);
-  EXPECT_FALSE(fs::exists(Folder("PC-BEN") + "/CUSTDATA.INI"));
-  ASSERT_EQ(finish("Room=%20a%2Bb+c&Floor=First&Color=%E2%82%AC"), 0) << err;
-  EXPECT_NE(FileBytes(page).find("value=\" a+b c\""), std::string::npos);
-  std::vector<answers::FormAnswers> read =
-      answers::ParseAnswerFile(FileBytes(Folder("PC-BEN") + "/CUSTDATA.INI"));
-  ASSERT_EQ(read.size(), 1u);
-  EXPECT_EQ(read[0].values,
-            (answers::Values{{"Room", " a+b c"}, {"Floor", "First"}, {"Color", "\x80"}}));
 }
 
 }  // namespace
