@@ -140,10 +140,6 @@ DWORD GetLastError() {
   return g_lastError;
 }
 
-void SetLastError(DWORD error) {
-  g_lastError = error;
-}
-
 HANDLE FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* data) {
   if (pattern == nullptr || data == nullptr)
     return FailFind(ERROR_PATH_NOT_FOUND);

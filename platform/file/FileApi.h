@@ -34,7 +34,6 @@ BOOL FindClose(HANDLE find);
 // The error code of the last file function of this thread that failed (only the listing
 // functions set it).
 DWORD GetLastError();
-void SetLastError(DWORD error);
 
 // Creates an empty file "<dir>\<up to 3 chars of prefix><hex>.tmp" and writes its Windows path
 // into out (MAX_PATH characters). With unique 0 the number starts from the clock and goes up,

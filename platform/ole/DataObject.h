@@ -92,7 +92,6 @@ class COleDataObject {
   void Attach(IDataObject* data);
   // Lets go of the object.
   void Release() { data_.Reset(); }
-  IDataObject* GetIDataObject() const { return data_.Get(); }
 
   // The descriptions below default to the content of `format` in global memory; a given
   // description is used with its cfFormat replaced by `format`.

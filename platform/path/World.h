@@ -75,7 +75,6 @@ class World {
   std::string RegistryDir(std::string_view computer) const;
 
   const WorldComputer* FindComputer(std::string_view name) const;
-  const std::vector<WorldComputer>& Computers() const { return computers_; }
   // The client computers, in the order [World] Clients lists them, each named as its
   // [Computer] section is (Open refuses a client that is no computer of the world).
   const std::vector<std::string>& Clients() const { return clients_; }

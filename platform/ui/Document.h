@@ -16,13 +16,11 @@ class CDocument : public CCmdTarget {
   CDocument(const CDocument&) = delete;
   CDocument& operator=(const CDocument&) = delete;
 
-  virtual BOOL OnNewDocument() { return TRUE; }
   // Called when the last view has gone; deletes the document when it deletes itself.
   virtual void OnCloseDocument();
 
   void AddView(CView* view);
   void RemoveView(CView* view);
-  const std::vector<CView*>& GetViews() const { return views_; }
 
   bool m_bAutoDelete = true;
 

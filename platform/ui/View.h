@@ -27,7 +27,6 @@ class CView {
 
 class CListView : public CListCtrl, public CView {
  public:
-  CListCtrl& GetListCtrl() { return *this; }
   CWnd* GetViewWindow() override { return this; }
   // Its own handlers first, then its document's.
   BOOL OnCmdMsg(UINT id, int code, void* extra, bool probe = false) override;
