@@ -167,7 +167,9 @@ const StringEntry kStrings[] = {
     {IDS_ANSWERS_NOT_ANSWERED, "Clients mit dem Formular ohne Antwort: %1"},
     {IDS_ANSWERS_UNREAD, "Nicht gelesen: %1"},
     {IDS_ANSWERS_EXPORT, "&Exportieren"},
-    {IDS_ANSWERS_CLOSE, "Schlie\xDF" "en"},
+    {IDS_ANSWERS_CLOSE,
+     "Schlie\xDF"
+     "en"},
     // The form viewer's pages.
     {IDS_VIEWER_LANGUAGE, "de"},
     {IDS_VIEWER_UNTITLED, "Formular ohne Namen"},
