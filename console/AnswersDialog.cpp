@@ -97,8 +97,11 @@ BOOL AnswersDialog::OnInitDialog() {
     notAnswered->SetWindowText(
         With(IDS_ANSWERS_NOT_ANSWERED, std::to_string(collected_.notAnswered)));
   std::string unread;
-  for (const auto& [client, why] : collected_.problems)
-    unread += (unread.empty() ? "" : "; ") + client + " (" + why + ")";
+  for (const auto& [client, why] : collected_.problems) {
+    if (!unread.empty())
+      unread += "; ";
+    unread.append(client).append(" (").append(why).append(")");
+  }
   if (CWnd* unreadText = GetDlgItem(kIdUnread))
     unreadText->SetWindowText(unread.empty() ? "" : With(IDS_ANSWERS_UNREAD, unread));
   return TRUE;
