@@ -469,10 +469,10 @@ class InGerman {
 // A scripted user's steps, each named by where it stands: it reads every text, then acts.
 using Steps = std::vector<std::pair<std::string, std::function<void()>>>;
 void Walk(ui::ScriptedUser& user, const Steps& steps) {
-  for (const auto& [where, act] : steps)
-    user.Then([where, act] {
-      ExpectGerman(where);
-      act();
+  for (const auto& step : steps)
+    user.Then([step] {
+      ExpectGerman(step.first);
+      step.second();
     });
 }
 std::function<void()> Press(int id) {
