@@ -147,7 +147,8 @@ TEST_F(SnapshotJson, ASessionAsThePageSeesIt) {
         Send({{"kind", "doubleClick"}, {"target", list}, {"index", Row("Add new form")}});
       })
       .Then([&] {
-        const qv::ui::WindowState* edit = qv::ui::TakeSnapshot().Top()->Find(IDC_FORM_NAME);
+        qv::ui::Snapshot now = qv::ui::TakeSnapshot();
+        const qv::ui::WindowState* edit = now.Top()->Find(IDC_FORM_NAME);
         ASSERT_NE(edit, nullptr);
         // Characters Windows-1252 cannot hold become "?"; the rest of the text is kept.
         Send({{"kind", "text"},
