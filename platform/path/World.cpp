@@ -143,6 +143,58 @@ bool BadComputerName(const std::string& name, const std::string& file, std::stri
   return true;
 }
 
+// "ssh://USER@HOST[:PORT]/FOLDER". The parts are kept plain: a user and a host of letters,
+// digits, ".", "_" and "-" (never first), a port of 1-65535, an absolute folder without "..",
+// control characters, "\\" or the braces of a template.
+bool ParseRemoteDrive(std::string_view text, RemoteDrive* drive) {
+  constexpr std::string_view kScheme = "ssh://";
+  if (text.substr(0, kScheme.size()) != kScheme)
+    return false;
+  text.remove_prefix(kScheme.size());
+  std::size_t at = text.find('@');
+  std::size_t slash = text.find('/');
+  if (at == std::string_view::npos || slash == std::string_view::npos || at > slash)
+    return false;
+  auto plain = [](std::string_view name) {
+    if (name.empty() || name.size() > 255 || name.front() == '-' || name.front() == '.')
+      return false;
+    return std::all_of(name.begin(), name.end(), [](char c) {
+      return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+             c == '.' || c == '_' || c == '-';
+    });
+  };
+  std::string_view user = text.substr(0, at);
+  std::string_view hostPort = text.substr(at + 1, slash - at - 1);
+  std::string_view host = hostPort.substr(0, hostPort.find(':'));
+  drive->port = 22;
+  if (host.size() < hostPort.size()) {
+    std::string_view port = hostPort.substr(host.size() + 1);
+    if (port.empty() || port.size() > 5 ||
+        !std::all_of(port.begin(), port.end(), [](char c) { return c >= '0' && c <= '9'; }))
+      return false;
+    drive->port = std::stoi(std::string(port));
+    if (drive->port < 1 || drive->port > 65535)
+      return false;
+  }
+  std::string folder(text.substr(slash));
+  for (char c : folder) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F || c == '\\' || c == '{' || c == '}')
+      return false;
+  }
+  for (const auto& part : std::filesystem::path(folder)) {
+    if (part == "..")
+      return false;
+  }
+  while (folder.size() > 1 && folder.back() == '/')
+    folder.pop_back();
+  if (!plain(user) || !plain(host))
+    return false;
+  drive->user = std::string(user);
+  drive->host = std::string(host);
+  drive->folder = folder;
+  return true;
+}
+
 }  // namespace
 
 World* World::Current() {
@@ -206,6 +258,24 @@ std::unique_ptr<World> World::Open(const std::string& dir, std::string* why) {
     }
     return true;
   };
+  if (ini.Get("World", "SshIdentity", &world->sshIdentity_) && !world->sshIdentity_.empty() &&
+      world->sshIdentity_.front() != '/') {
+    if (!inside(world->sshIdentity_)) {
+      *why = file + ": SshIdentity must name a file inside the world or an absolute path";
+      return nullptr;
+    }
+    world->sshIdentity_ = world->dir_ + "/" + world->sshIdentity_;
+  }
+  std::string forks;
+  if (ini.Get("World", "Forks", &forks)) {
+    char* end = nullptr;
+    long value = std::strtol(forks.c_str(), &end, 10);
+    if (forks.empty() || *end != '\0' || value < 1 || value > 200) {
+      *why = file + ": Forks must be a number from 1 to 200";
+      return nullptr;
+    }
+    world->forks_ = static_cast<int>(value);
+  }
   if (!inside(world->database_)) {
     *why = file + ": Database must name a file inside the world";
     return nullptr;
@@ -222,6 +292,16 @@ std::unique_ptr<World> World::Open(const std::string& dir, std::string* why) {
         computer.reachable = value != "0";
       } else if (key.size() == 7 && EqualsNoCase(key.substr(0, 6), "Drive ")) {
         char letter = ToUpperChar(key[6]);
+        if (letter == 'C' && value.rfind("ssh://", 0) == 0) {
+          if (!ParseRemoteDrive(value, &computer.remoteDrive)) {
+            *why = file + ": bad remote drive \"" + key + "=" + value + "\" of " + computer.name +
+                   " (ssh://USER@HOST[:PORT]/FOLDER)";
+            return nullptr;
+          }
+          computer.remote = true;
+          computer.drives.emplace_back(letter, world->dir_ + "/remote/" + computer.name + "/C");
+          continue;
+        }
         if (letter < 'A' || letter > 'Z' || !inside(value)) {
           *why = file + ": bad drive \"" + key + "=" + value + "\" of " + computer.name;
           return nullptr;
@@ -262,6 +342,11 @@ std::unique_ptr<World> World::Open(const std::string& dir, std::string* why) {
       world->clients_.push_back(computer->name);
   }
   return world;
+}
+
+const RemoteDrive* World::RemoteDriveOf(std::string_view computer) const {
+  const WorldComputer* c = FindComputer(computer);
+  return c != nullptr && c->remote ? &c->remoteDrive : nullptr;
 }
 
 std::string World::DatabaseHostPath() const {

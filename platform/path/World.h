@@ -9,12 +9,20 @@
 //   CoreServer=CORE1          ; what the task library's GetCoreServerName answers (empty: none)
 //   Database=console.db       ; the task library's console database, relative to the world
 //   Clients=PC-ANNA,PC-BEN    ; the client computers that tasks run on (none when missing)
+//   SshIdentity=keys/id_ed25519  ; the private key for remote drives (inside the world or absolute)
+//   Forks=20                  ; how many remote machines the engine serves at once (1-200)
 //
 //   [Computer CORE1]
 //   Reachable=1               ; 0: every file and registry access to it fails
 //   Drive D=CORE1/D           ; drive D: of CORE1 is this host folder, relative to the world
 //   Share qvlogon=D:\Apps\Main\QVLOGON
 //   Share QVMAIN=D:\Apps\Main
+//
+// A client that is a real machine names its drive C: "Drive C=ssh://USER@HOST[:PORT]/FOLDER":
+// that absolute folder on that machine plays its drive C:. Such a machine is reached only
+// through the fleet engine (tools/fleet); here its drive C: maps onto a local mirror,
+// <world>/remote/<computer>/C, which holds what the engine last fetched from it. The host keys
+// the engine has met are in <world>/ssh_known_hosts.
 //
 // Registry hives of a computer lie in <world>/<computer>/registry/ (HKLM.reg, HKCU.reg), in
 // the REGEDIT4 text format.
@@ -45,9 +53,19 @@ struct WorldShare {
   std::vector<std::string> components;  // folders below the drive root
 };
 
+// Drive C: of a real machine, reached over SSH.
+struct RemoteDrive {
+  std::string user;
+  std::string host;  // a host name or an IPv4 address
+  int port = 22;
+  std::string folder;  // absolute, no trailing "/" (except "/" itself)
+};
+
 struct WorldComputer {
   std::string name;  // as written in world.ini; compared without regard to case
   bool reachable = true;
+  bool remote = false;  // drive C: is `remoteDrive`, mirrored locally
+  RemoteDrive remoteDrive;
   std::vector<std::pair<char, std::string>> drives;  // upper-case letter, absolute host folder
   std::vector<WorldShare> shares;
 };
@@ -75,6 +93,12 @@ class World {
   std::string RegistryDir(std::string_view computer) const;
 
   const WorldComputer* FindComputer(std::string_view name) const;
+  // The remote drive C: of `computer`; null when it has none (or is no computer).
+  const RemoteDrive* RemoteDriveOf(std::string_view computer) const;
+  // The private key for remote drives (a host path; empty: ssh's own choice).
+  const std::string& SshIdentity() const { return sshIdentity_; }
+  std::string KnownHostsPath() const { return dir_ + "/ssh_known_hosts"; }
+  int Forks() const { return forks_; }
   // The client computers, in the order [World] Clients lists them, each named as its
   // [Computer] section is (Open refuses a client that is no computer of the world).
   const std::vector<std::string>& Clients() const { return clients_; }
@@ -132,6 +156,8 @@ class World {
   std::string console_;
   std::string core_;
   std::string database_;
+  std::string sshIdentity_;
+  int forks_ = 20;
   std::vector<WorldComputer> computers_;
   // The first computer of each name, by its name in lower case: a world may have thousands.
   std::unordered_map<std::string, std::size_t> computerIndex_;

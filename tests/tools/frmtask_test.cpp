@@ -241,6 +241,8 @@ TEST_F(FrmTaskTest, TaskRunsAreLinesOfJsonAndTornLinesAreNeverRead) {
       "Caf\xE9.ini",
       "PC-ANNA",
       false,
+      true,
+      "",
       {{"REMDEL0", "\\QVCLIENT\\*.FRM", "ok"}, {"REMCOPY0", "a, b, TOREMOTE", "bad"}}};
   const std::string line =
       "{\"time\":904737600,\"task\":\"Caf\xC3\xA9\",\"script\":\"Caf\xC3\xA9.ini\","

@@ -58,6 +58,10 @@ std::string TaskRunLine(const ClientRun& run) {
                                     {"client", json::Cp1252ToUtf8(run.client)},
                                     {"ok", run.ok},
                                     {"lines", lines}};
+  if (!run.reached) {
+    record["reached"] = false;
+    record["reason"] = json::Cp1252ToUtf8(run.reason);
+  }
   return json::Write(record, false);
 }
 
@@ -75,6 +79,8 @@ bool ParseTaskRunLine(const std::string& line, ClientRun* run) {
   reader.Text("script", &parsed.script);
   reader.Text("client", &parsed.client);
   reader.Bool("ok", &parsed.ok);
+  reader.Bool("reached", &parsed.reached, json::ObjectReader::Need::kOptional);
+  reader.Text("reason", &parsed.reason, json::ObjectReader::Need::kOptional);
   const json::Value* lines = reader.ArrayMember("lines");
   if (!reader.ok() || !lines->is_array())
     return false;

@@ -9,7 +9,8 @@
 //
 // (shown on two lines here). "time" is seconds since 1970-01-01 00:00 UTC; "result" is "ok" or
 // why the line was refused or failed; "ok" is true when every line's result is "ok". The texts
-// are the system's Windows-1252 texts converted to UTF-8.
+// are the system's Windows-1252 texts converted to UTF-8. A client that the run could not reach
+// (a remote client whose machine did not answer) has "reached":false and "reason" besides.
 //
 // A line is written with one write() under an exclusive lock, after a line end is put behind
 // anything a crash cut short; a write that fails halfway is cut off again. A reader takes only
@@ -35,6 +36,8 @@ struct ClientRun {
   std::string script;
   std::string client;
   bool ok = false;
+  bool reached = true;  // false: the client's machine was not reached (see `reason`)
+  std::string reason;
   std::vector<RunLine> lines;
 };
 

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <set>
 #include <system_error>
@@ -21,7 +22,9 @@
 #include "platform/profile/Profile.h"
 #include "platform/text/CaseFold.h"
 #include "platform/text/IniText.h"
+#include "tools/common/Cp1252.h"
 #include "tools/common/Programs.h"
+#include "tools/fleet/Fleet.h"
 
 namespace qv {
 namespace {
@@ -297,6 +300,260 @@ std::string TaskOfScript(const std::string& winPath) {
   return name;
 }
 
+// --- Remote clients ------------------------------------------------------------------------
+//
+// The lines go to every remote client in one run of the engine. A line is checked here first,
+// with the same refusals as on a local client; a refused line is not sent. On the machine:
+//   "qv folders" makes the folders the copies go to;
+//   REMDEL0 finds the matching files ("REMDEL0 find"), deletes those with a write bit
+//   ("REMDEL0") and fails ("REMDEL0 read-only") when some are read-only;
+//   REMCOPYn fails ("REMCOPYn read-only") when the file there is read-only, else copies the
+//   file (the engine checks the sum and renames the whole file into place).
+
+bool Refuse(std::string* why, const std::string& text) {
+  *why = text;
+  return false;
+}
+
+// "C:\A\B" as "A/B" below the remote folder; false with the reason for a name that no client's
+// file system takes.
+bool RemoteRelative(const std::string& drivePath, std::string* relative, std::string* why) {
+  relative->clear();
+  std::size_t pos = 3;  // past "C:\"
+  while (pos <= drivePath.size()) {
+    std::size_t end = std::min(drivePath.find('\\', pos), drivePath.size());
+    std::string name = drivePath.substr(pos, end - pos);
+    pos = end + 1;
+    if (name.empty() || name == ".")
+      continue;
+    for (char c : name) {
+      if (static_cast<unsigned char>(c) < 0x20 || std::strchr("<>:\"/|?*", c) != nullptr) {
+        *why = "the name \"" + name + "\" holds a character that file names cannot hold";
+        return false;
+      }
+    }
+    if (name.back() == '.' || name.back() == ' ') {
+      *why = "the name \"" + name + "\" ends in a blank or a dot";
+      return false;
+    }
+    *relative += (relative->empty() ? "" : "/") + name;
+  }
+  return fleet::CheckPlain(*relative, why);
+}
+
+// REMDEL0's pattern as the folder below the remote folder and the names to match; the same
+// refusals as on a local client. False with the reason.
+bool PlanDelete(const std::string& pattern, std::string* folder, std::string* names,
+                std::string* why) {
+  std::string drivePath;
+  if (!ClientDrivePath(pattern, &drivePath, why))
+    return false;
+  std::size_t slash = drivePath.rfind('\\');
+  if (slash == std::string::npos)
+    return Refuse(why, "the pattern names no folder");
+  *names = drivePath.substr(slash + 1);
+  if (drivePath.substr(0, slash).find_first_of("*?") != std::string::npos)
+    return Refuse(why, "wildcards are allowed only in the last name");
+  if (names->empty())
+    return Refuse(why, "the pattern names no files");
+  for (char c : *names) {
+    if (static_cast<unsigned char>(c) < 0x20 || std::strchr("<>:\"/|", c) != nullptr)
+      return Refuse(why,
+                    "the pattern \"" + *names + "\" holds a character that file names cannot hold");
+  }
+  if (names->back() == '.' || names->back() == ' ')
+    return Refuse(why, "the pattern \"" + *names + "\" ends in a blank or a dot");
+  return RemoteRelative(drivePath.substr(0, slash) + "\\", folder, why) &&
+         fleet::CheckPlain(*names, why);
+}
+
+// A regular expression matching exactly `text`, for the engine's filters.
+std::string Escaped(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (std::strchr("\\.^$|()[]+*?", c) != nullptr)
+      out += '\\';
+    out += c;
+  }
+  return out;
+}
+
+// What the engine is to do for the script's lines; `refused[i]` holds line i's refusal ("" when
+// it is sent).
+struct RemotePlan {
+  nlohmann::json tasks = nlohmann::json::array();
+  std::vector<std::string> refused;
+};
+
+nlohmann::json Task(const std::string& name, nlohmann::json body) {
+  body["name"] = name;
+  body["ignore_errors"] = true;
+  return body;
+}
+
+// The condition "the file REL below qv_root is there and read-only" over the files found.
+std::string ReadOnlyThere(const std::string& relative) {
+  return "(qv_found.files | default([]) | selectattr('path', 'match', '(?i)' ~ (qv_root | "
+         "regex_escape) ~ '/" +
+         Escaped(relative) +
+         "$') | rejectattr('wusr') | rejectattr('wgrp') | rejectattr('woth') | list | length) > 0";
+}
+
+RemotePlan PlanRemote(const World& world, const TaskScript& script) {
+  RemotePlan plan;
+  std::set<std::string> folders;
+  nlohmann::json lineTasks = nlohmann::json::array();
+  for (const RunLine& line : script.lines) {
+    std::string why, drivePath, relative;
+    if (line.key == "REMDEL0") {
+      std::string folder, names;
+      PlanDelete(line.value, &folder, &names, &why);
+      plan.refused.push_back(why);
+      if (!why.empty())
+        continue;
+      std::string path = "{{ qv_root }}/" + folder;
+      lineTasks.push_back(Task("REMDEL0 find", {{"ansible.builtin.find",
+                                                 {{"paths", path},
+                                                  {"patterns", fleet::PatternRegex(names)},
+                                                  {"use_regex", true},
+                                                  {"hidden", true},
+                                                  {"file_type", "file"}}},
+                                                {"register", "qv_deleting"}}));
+      lineTasks.push_back(Task(
+          "REMDEL0", {{"ansible.builtin.file", {{"path", "{{ item.path }}"}, {"state", "absent"}}},
+                      {"loop", "{{ qv_deleting.files | default([]) }}"},
+                      {"when", "item.wusr or item.wgrp or item.woth"}}));
+      lineTasks.push_back(
+          Task("REMDEL0 read-only",
+               {{"ansible.builtin.fail",
+                 {{"msg",
+                   "cannot delete {{ (qv_deleting.files | rejectattr('wusr') | "
+                   "rejectattr('wgrp') | rejectattr('woth') | first).path | basename }}: the "
+                   "file is read-only"}}},
+                {"when",
+                 "(qv_deleting.files | default([]) | rejectattr('wusr') | rejectattr('wgrp') "
+                 "| rejectattr('woth') | list | length) > 0"}}));
+      continue;
+    }
+    // A copy line: the same checks as on a local client, the source read on this machine.
+    std::vector<std::string> fields;
+    for (std::size_t pos = 0; pos <= line.value.size();) {
+      std::size_t comma = std::min(line.value.find(',', pos), line.value.size());
+      fields.push_back(Trim(line.value.substr(pos, comma - pos)));
+      pos = comma + 1;
+    }
+    std::string sourceHost;
+    if (fields.size() != 3)
+      why = "a copy line holds a source, a destination and TOREMOTE, separated by commas";
+    else if (!EqualsNoCase(fields[2], "TOREMOTE"))
+      why = "only copies TOREMOTE are carried out, not \"" + fields[2] + "\"";
+    else if (!IsWindowsPath(fields[0]))
+      why = "the source " + fields[0] + " is not a Windows path of the world";
+    else if (Climbs(fields[0]))
+      why = "the source " + fields[0] + " is refused: the path climbs with \"..\"";
+    else if (!world.MapPath(fields[0], &sourceHost, &why))
+      why = "the source " + fields[0] + " is refused: " + why;
+    else if (!StampHostFile(sourceHost).exists)
+      why = "the source " + fields[0] + " was not found";
+    else if (!fleet::CheckPlain(sourceHost, &why))
+      why = "the source " + fields[0] + " is refused: " + why;
+    else if (!ClientDrivePath(fields[1], &drivePath, &why) ||
+             !RemoteRelative(drivePath, &relative, &why))
+      why = "the destination " + fields[1] + " is refused: " + why;
+    else if (drivePath.back() == '\\' || relative.empty())
+      why = "the destination " + fields[1] + " names no file";
+    plan.refused.push_back(why);
+    if (!why.empty())
+      continue;
+    std::size_t slash = relative.rfind('/');
+    if (slash != std::string::npos)
+      folders.insert(relative.substr(0, slash));
+    std::string readOnly = line.key + " read-only";
+    lineTasks.push_back(
+        Task(readOnly, {{"ansible.builtin.fail",
+                         {{"msg", "cannot write " + fields[1] + ": the file is read-only"}}},
+                        {"when", ReadOnlyThere(relative)},
+                        {"register", "qv_readonly"}}));
+    lineTasks.push_back(Task(
+        line.key,
+        {{"ansible.builtin.copy", {{"src", sourceHost}, {"dest", "{{ qv_root }}/" + relative}}},
+         {"when", "qv_readonly is skipped"}}));
+  }
+  if (!folders.empty()) {
+    nlohmann::json list = folders;
+    plan.tasks.push_back(Task(
+        "qv folders",
+        {{"ansible.builtin.file", {{"path", "{{ qv_root }}/{{ item }}"}, {"state", "directory"}}},
+         {"loop", list}}));
+    nlohmann::json paths = nlohmann::json::array();
+    for (const std::string& folder : folders)
+      paths.push_back("{{ qv_root }}/" + folder);
+    plan.tasks.push_back(
+        Task("qv files",
+             {{"ansible.builtin.find", {{"paths", paths}, {"hidden", true}, {"file_type", "file"}}},
+              {"register", "qv_found"}}));
+  }
+  for (nlohmann::json& task : lineTasks)
+    plan.tasks.push_back(std::move(task));
+  return plan;
+}
+
+// One client's run as the engine reported it.
+ClientRun RemoteRun(const TaskScript& script, const RemotePlan& plan, const std::string& client,
+                    const fleet::HostOutcome& outcome) {
+  ClientRun run;
+  run.client = client;
+  run.reached = outcome.reached;
+  std::string reason;
+  text::Utf8ToCp1252Replacing(outcome.reason, &reason);
+  run.reason = reason;
+  run.ok = outcome.reached;
+  auto result = [&](const std::string& task, std::string* failure) {
+    auto found = outcome.tasks.find(task);
+    if (found == outcome.tasks.end())
+      return false;
+    if (found->second.state == "failed" && failure->empty())
+      text::Utf8ToCp1252Replacing(found->second.message, failure);
+    return true;
+  };
+  for (std::size_t i = 0; i < script.lines.size(); ++i) {
+    RunLine done = script.lines[i];
+    if (!plan.refused[i].empty()) {
+      done.result = plan.refused[i];
+    } else {
+      std::string failure;
+      bool ran = false;
+      if (done.key == "REMDEL0") {
+        for (const char* task : {"REMDEL0 find", "REMDEL0", "REMDEL0 read-only"})
+          ran = result(task, &failure) || ran;
+      } else {
+        ran = result(done.key + " read-only", &failure);
+        ran = result(done.key, &failure) || ran;
+        ran = result("qv folders", &failure) && ran;
+      }
+      if (failure.empty() && !ran)
+        failure = "the client was not reached" + (reason.empty() ? "" : ": " + reason);
+      done.result = failure.empty() ? kOk : failure;
+    }
+    run.ok = run.ok && done.result == kOk;
+    run.lines.push_back(std::move(done));
+  }
+  return run;
+}
+
+// Where a run's progress is kept while it runs: <world>/tasks/progress/<pid>.json, holding
+// {"task":NAME,"done":N,"total":M}. The console shows it; the file goes when the run ends.
+std::string ProgressPath(const World& world) {
+  return world.Dir() + "/tasks/progress/" + std::to_string(::getpid()) + ".json";
+}
+
+void WriteProgress(const World& world, const std::string& task, int done, int total) {
+  nlohmann::json progress = {{"task", text::Cp1252ToUtf8(task)}, {"done", done}, {"total", total}};
+  std::string path = ProgressPath(world);
+  world.Root().MakeFolders(std::filesystem::path(path).parent_path().string());
+  world.Root().Write(path, progress.dump());
+}
+
 }  // namespace
 
 ClientRun RunScriptOnClient(const World& world, const TaskScript& script,
@@ -353,30 +610,54 @@ int RunFrmTask(const std::vector<std::string>& args, std::string* out, std::stri
   if (clients.empty())
     *out += "the world has no clients\n";
 
+  std::string task = options.taskGiven ? options.task : TaskOfScript(winPath);
   int status = 0;
-  for (const std::string& client : clients) {
-    ClientRun run = RunScriptOnClient(*world, script, client);
+  // Prints and records one client's run.
+  auto record = [&](ClientRun run) {
     run.time = static_cast<std::int64_t>(std::time(nullptr));
-    run.task = options.taskGiven ? options.task : TaskOfScript(winPath);
+    run.task = task;
     run.script = options.script;
     int failed = 0;
     for (const RunLine& line : run.lines) {
       if (line.result != kOk) {
         ++failed;
-        fail(client + ": " + line.key + "=" + line.value + ": " + line.result, 1);
+        if (run.reached)
+          fail(run.client + ": " + line.key + "=" + line.value + ": " + line.result, 1);
       }
     }
-    if (failed == 0)
-      *out += client + ": ok\n";
-    else
-      *out += client + ": " + std::to_string(failed) + " of " + std::to_string(run.lines.size()) +
-              " lines failed\n";
+    if (!run.reached) {
+      *out += run.client + ": not reached\n";
+      fail(run.client + ": not reached: " + run.reason, 1);
+    } else if (failed == 0) {
+      *out += run.client + ": ok\n";
+    } else {
+      *out += run.client + ": " + std::to_string(failed) + " of " +
+              std::to_string(run.lines.size()) + " lines failed\n";
+    }
     if (!run.ok)
       status = 1;
     if (!AppendTaskRun(world->Dir(), run, &why)) {
-      fail(client + ": the record was not written: " + why, 1);
+      fail(run.client + ": the record was not written: " + why, 1);
       status = 1;
     }
+  };
+  std::vector<std::string> remote;
+  for (const std::string& client : clients) {
+    if (world->RemoteDriveOf(client) != nullptr)
+      remote.push_back(client);
+    else
+      record(RunScriptOnClient(*world, script, client));
+  }
+  if (!remote.empty()) {
+    RemotePlan plan = PlanRemote(*world, script);
+    std::map<std::string, fleet::HostOutcome> outcomes;
+    WriteProgress(*world, task, 0, static_cast<int>(remote.size()));
+    fleet::RunPlay(
+        *world, remote, plan.tasks,
+        [&](int done, int total) { WriteProgress(*world, task, done, total); }, &outcomes, &why);
+    for (const std::string& client : remote)
+      record(RemoteRun(script, plan, client, outcomes[client]));
+    ::unlink(ProgressPath(*world).c_str());
   }
   return status;
 }
