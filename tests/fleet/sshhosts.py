@@ -209,13 +209,14 @@ class Hosts:
         _live.discard(self)
 
     def write_inventory(self, path, known_hosts):
-        """An Ansible inventory of the hosts (group 'clients', names host1..hostN)."""
+        """An Ansible inventory of the hosts: group 'clients', names host1..hostN, each with
+        its drive folder in the variable 'drive'."""
         common = (f"-o UserKnownHostsFile={known_hosts} -o StrictHostKeyChecking=accept-new "
                   "-o IdentitiesOnly=yes")
         with open(path, "w") as f:
             f.write("[clients]\n")
             for k in self.hosts():
-                f.write(f"host{k} ansible_host={self.address(k)}\n")
+                f.write(f"host{k} ansible_host={self.address(k)} drive={self.drive(k)}\n")
             f.write(f"[clients:vars]\nansible_port={self.port}\nansible_user={self.user}\n"
                     f"ansible_ssh_private_key_file={self.identity}\n"
                     f"ansible_ssh_common_args='{common}'\n"
