@@ -273,6 +273,7 @@ class Hosts:
     def _start(self, ks):
         for k in ks:
             config = self._path(k, "sshd_config")
+            _remove(self._path(k, "sshd.pid"))
             with open(self.log(k), "ab") as log:
                 self._procs[k] = subprocess.Popen(
                     [SSHD, "-D", "-e", "-f", config], stdin=subprocess.DEVNULL, stdout=log,
@@ -280,23 +281,26 @@ class Hosts:
                     preexec_fn=None if self.detach else _die_with_parent)
         deadline = time.monotonic() + START_SECONDS
         for k in ks:
-            while not self._accepts(k):
-                if self._procs[k].poll() is not None or time.monotonic() > deadline:
-                    why = ("exited with %d" % self._procs[k].returncode
-                           if self._procs[k].returncode is not None
+            while not self._ready(k):
+                proc = self._procs[k]
+                if proc.poll() is not None or time.monotonic() > deadline:
+                    why = (f"exited with {proc.returncode}" if proc.returncode is not None
                            else f"accepts no connection after {START_SECONDS:g} s")
                     raise RuntimeError(f"sshd of host{k} ({self.address(k)}:{self.port}) "
                                        f"{why}; {self.log(k)} ends with:\n"
                                        + _log_tail(self.log(k)))
                 time.sleep(0.02)
 
-    def _accepts(self, k):
+    def _ready(self, k):
+        # sshd writes its pid file once it listens; a connection alone could reach another
+        # program on the port.
+        if _pid_of(self.base_dir, k) != self._procs[k].pid:
+            return False
         try:
             with socket.create_connection((self.address(k), self.port), timeout=1):
                 return True
         except OSError:
             return False
-
 
 def _pid_of(base_dir, k):
     """The pid in host k's pid file, when that process is the sshd of this folder."""
