@@ -97,15 +97,12 @@ def _kill_tree(pid, proc=None):
             except ProcessLookupError:
                 pass
         deadline = time.monotonic() + STOP_SECONDS
-        while time.monotonic() < deadline:
+        while time.monotonic() < deadline and any(_alive(p) for p in tree):
             if proc is not None:
                 proc.poll()
-            if not any(_alive(p) for p in tree):
-                break
             time.sleep(0.02)
-        else:
-            continue
-        break
+        if not any(_alive(p) for p in tree):
+            break
     if proc is not None:
         proc.wait(timeout=STOP_SECONDS)
 
