@@ -2,7 +2,7 @@
 # Installs the Debian packages and the npm packages the build, the console and the tests need,
 # when any is missing. `setup.sh run` installs what running the console needs; with no
 # argument it installs everything the tests need as well (chromium, playwright-core, the
-# checkers: clang-format, clang-tidy, eslint).
+# checkers: clang-format, clang-tidy, eslint; sshd and Ansible for the client machines).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 need=()
@@ -10,7 +10,7 @@ packages=(cmake g++ libexpat1-dev locales python3 nlohmann-json3-dev libcpp-http
   pkg-config nodejs)
 if [ "${1:-}" != run ]; then
   packages+=(clang libclang-rt-14-dev libgtest-dev libbenchmark-dev strace chromium clang-format
-    clang-tidy)
+    clang-tidy openssh-server ansible-core)
 fi
 for pkg in "${packages[@]}"; do
   dpkg -s "$pkg" >/dev/null 2>&1 || need+=("$pkg")
