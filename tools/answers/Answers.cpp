@@ -20,6 +20,7 @@
 #include "resources/ResourceIds.h"
 #include "tools/common/Cp1252.h"
 #include "tools/common/ModuleText.h"
+#include "tools/fleet/Fleet.h"
 
 namespace qv::answers {
 namespace {
@@ -424,6 +425,168 @@ bool LoadShareForm(const std::string& name, CCustomForm* form) {
   return true;
 }
 
+namespace {
+
+// Standard base64, as the engine returns a file's bytes; false for anything else.
+bool DecodeBase64(std::string_view text, std::string* bytes) {
+  bytes->clear();
+  unsigned buffer = 0;
+  int bits = 0;
+  for (char c : text) {
+    int value = c >= 'A' && c <= 'Z'   ? c - 'A'
+                : c >= 'a' && c <= 'z' ? c - 'a' + 26
+                : c >= '0' && c <= '9' ? c - '0' + 52
+                : c == '+'             ? 62
+                : c == '/'             ? 63
+                                       : -1;
+    if (c == '=')
+      break;
+    if (value < 0)
+      return false;
+    buffer = (buffer << 6) | static_cast<unsigned>(value);
+    bits += 6;
+    if (bits >= 8) {
+      bits -= 8;
+      bytes->push_back(static_cast<char>((buffer >> bits) & 0xFF));
+    }
+  }
+  return true;
+}
+
+// The mirror's forms folder of a remote client, made when missing; empty when it cannot be.
+std::string MirrorFolder(const World& world, const std::string& client, std::string* why) {
+  std::string drive, folder;
+  std::string root = world.Dir() + "/remote/" + world.FindComputer(client)->name + "/C";
+  if (!world.Root().MakeFolders(root) || !world.MapOnComputer(client, kFormFolder, &folder, why) ||
+      !world.Root().MakeFolders(folder)) {
+    if (why->empty())
+      *why = std::string("the mirror of the client cannot be made: ") + std::strerror(errno);
+    return "";
+  }
+  return folder;
+}
+
+// Makes the mirror's forms folder hold exactly `files` (name, bytes).
+bool FillMirror(const World& world, const std::string& client,
+                const std::vector<std::pair<std::string, std::string>>& files, std::string* why) {
+  std::string folder = MirrorFolder(world, client, why);
+  if (folder.empty())
+    return false;
+  std::vector<std::string> stale;
+  if (DIR* dir = ::opendir(folder.c_str())) {
+    while (dirent* entry = ::readdir(dir)) {
+      std::string name = entry->d_name;
+      bool kept = std::any_of(files.begin(), files.end(),
+                              [&](const auto& file) { return file.first == name; });
+      if (name != "." && name != ".." && !kept)
+        stale.push_back(name);
+    }
+    ::closedir(dir);
+  }
+  for (const auto& [name, bytes] : files) {
+    if (name.find('/') != std::string::npos || name == "." || name == ".." ||
+        !world.Root().Write(folder + "/" + name, bytes))
+      return Fail(why, "the mirror of " + client + " cannot be written: " + name);
+  }
+  for (const std::string& name : stale)
+    world.Root().Remove(folder + "/" + name);
+  return true;
+}
+
+}  // namespace
+
+std::map<std::string, std::string> FetchRemote(const World& world,
+                                               const std::vector<std::string>& clients) {
+  std::vector<std::string> remote;
+  for (const std::string& client : clients) {
+    if (world.RemoteDriveOf(client) != nullptr)
+      remote.push_back(client);
+  }
+  std::map<std::string, std::string> problems;
+  if (remote.empty())
+    return problems;
+  std::string maxSize = "-" + std::to_string(kMaxAnswerFile / 1024) + "k";
+  nlohmann::json tasks = nlohmann::json::array(
+      {{{"name", "qv find"},
+        {"ansible.builtin.find",
+         {{"paths", "{{ qv_root }}/QVCLIENT"},
+          {"patterns", {fleet::PatternRegex("*.FRM"), fleet::PatternRegex(kAnswerFileName)}},
+          {"use_regex", true},
+          {"file_type", "file"},
+          {"size", maxSize}}},
+        {"register", "qv_files"}},
+       {{"name", "qv read"},
+        {"ansible.builtin.slurp", {{"src", "{{ item.path }}"}}},
+        {"loop", "{{ qv_files.files }}"}}});
+  std::map<std::string, fleet::HostOutcome> outcomes;
+  std::string why;
+  fleet::RunPlay(world, remote, tasks, {}, &outcomes, &why);
+  for (const std::string& client : remote) {
+    const fleet::HostOutcome& outcome = outcomes[client];
+    std::string problem;
+    std::vector<std::pair<std::string, std::string>> files;
+    auto read = outcome.tasks.find("qv read");
+    if (!outcome.reached) {
+      problem = "not reached: " + outcome.reason;
+    } else if (auto find = outcome.tasks.find("qv find");
+               find != outcome.tasks.end() && find->second.state == "failed") {
+      problem = "cannot list C:\\QVCLIENT: " + find->second.message;
+    } else if (read != outcome.tasks.end() && read->second.state == "failed") {
+      problem = "cannot read C:\\QVCLIENT: " + read->second.message;
+    } else if (read != outcome.tasks.end() && read->second.data.contains("results")) {
+      for (const nlohmann::json& item : read->second.data["results"]) {
+        std::string path = item.value("source", ""), bytes;
+        if (!item.contains("content") || !DecodeBase64(item.value("content", ""), &bytes)) {
+          problem = "cannot read " + path;
+          break;
+        }
+        files.emplace_back(path.substr(path.rfind('/') + 1), bytes);
+      }
+    }
+    if (problem.empty() && !FillMirror(world, client, files, &problem) && problem.empty())
+      problem = "the mirror cannot be written";
+    if (!problem.empty()) {
+      std::string text;
+      text::Utf8ToCp1252Replacing(problem, &text);
+      problems[client] = text;
+    }
+  }
+  return problems;
+}
+
+bool PushAnswerFile(const World& world, const std::string& client, std::string* why) {
+  std::string folder = MirrorFolder(world, client, why);
+  if (folder.empty())
+    return false;
+  std::string name = kAnswerFileName;
+  if (DIR* dir = ::opendir(folder.c_str())) {
+    while (dirent* entry = ::readdir(dir)) {
+      if (EqualsNoCase(entry->d_name, kAnswerFileName))
+        name = entry->d_name;
+    }
+    ::closedir(dir);
+  }
+  if (!fleet::CheckPlain(folder, why))
+    return false;
+  nlohmann::json tasks = nlohmann::json::array(
+      {{{"name", "qv answers"},
+        {"ansible.builtin.copy",
+         {{"src", folder + "/" + name}, {"dest", "{{ qv_root }}/QVCLIENT/" + name}}}}});
+  std::map<std::string, fleet::HostOutcome> outcomes;
+  fleet::RunPlay(world, {client}, tasks, {}, &outcomes, why);
+  const fleet::HostOutcome& outcome = outcomes[client];
+  auto copy = outcome.tasks.find("qv answers");
+  std::string problem;
+  if (!outcome.reached)
+    problem = "not reached: " + outcome.reason;
+  else if (copy != outcome.tasks.end() && copy->second.state == "failed")
+    problem = "the answer file cannot be written: " + copy->second.message;
+  if (problem.empty())
+    return true;
+  text::Utf8ToCp1252Replacing(problem, why);
+  return false;
+}
+
 Collected CollectAnswers(const World& world, const std::string& form,
                          const std::vector<std::string>& questions) {
   Collected collected;
@@ -431,7 +594,12 @@ Collected CollectAnswers(const World& world, const std::string& form,
   std::vector<std::string> clients = world.Clients();
   std::sort(clients.begin(), clients.end(),
             [](const std::string& a, const std::string& b) { return CompareNoCase(a, b) < 0; });
+  std::map<std::string, std::string> unreached = FetchRemote(world, clients);
   for (const std::string& client : clients) {
+    if (auto problem = unreached.find(client); problem != unreached.end()) {
+      collected.problems.emplace_back(client, problem->second);
+      continue;
+    }
     ClientRecord record = ReadClient(world, client);
     if (!record.problem.empty()) {
       collected.problems.emplace_back(client, record.problem);

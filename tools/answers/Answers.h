@@ -22,6 +22,7 @@
 // regard to letter case, as forms are.
 #pragma once
 
+#include <map>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -96,8 +97,20 @@ struct ClientRecord {
 };
 
 // Reads what `client` holds. A missing answer file is no answers; one that cannot be read
-// leaves a problem and no answers.
+// leaves a problem and no answers. A remote client is read from its mirror in the world, as
+// FetchRemote last left it.
 ClientRecord ReadClient(const World& world, const std::string& client);
+
+// Fetches the forms folder (the forms and the answer file) of the remote clients among
+// `clients` into their mirrors, in one run of the fleet engine; a mirror then holds exactly
+// what its machine holds. Returns the clients that could not be fetched, with the reason;
+// their mirrors are left as they were.
+std::map<std::string, std::string> FetchRemote(const World& world,
+                                               const std::vector<std::string>& clients);
+
+// Sends the answer file of a remote client's mirror to the machine (one replacement there).
+// False with the reason.
+bool PushAnswerFile(const World& world, const std::string& client, std::string* why);
 
 // Records `answers` in the client's answer file, replacing the form's earlier answers only.
 // A file that is there but cannot be read is never written. False with the reason.
@@ -114,7 +127,8 @@ bool LoadDeliveredForm(const World& world, const std::string& client, const std:
 // world. False when the share has none.
 bool LoadShareForm(const std::string& name, CCustomForm* form);
 
-// Every client's answers to the form named `form` (without regard to letter case).
+// Every client's answers to the form named `form` (without regard to letter case); the
+// remote clients are fetched first.
 struct Collected {
   // The columns of the answers: `questions` (the form's inventory names in question order),
   // then names recorded that the form no longer has, in the order first met.

@@ -61,7 +61,11 @@ int AnswerCommand(const World& world, const std::vector<std::string>& args, std:
   std::string name, why;
   if (!json::Utf8ToCp1252(args[2], &name))
     return Refuse(err, "no form \"" + args[2] + "\" was delivered to " + Utf8(client));
-  // A client that cannot be reached is a problem of the moment, not bad input.
+  // A client that cannot be reached is a problem of the moment, not bad input. A remote
+  // client's forms and answers are fetched first; the answers recorded go back to it.
+  bool remote = world.RemoteDriveOf(client) != nullptr;
+  if (auto problems = answers::FetchRemote(world, {client}); !problems.empty())
+    return Refuse(err, Utf8(client) + ": " + Utf8(problems.begin()->second), 1);
   if (answers::ClientRecord record = answers::ReadClient(world, client); !record.reached)
     return Refuse(err, Utf8(client) + ": " + Utf8(record.problem), 1);
   CCustomForm form;
@@ -75,7 +79,8 @@ int AnswerCommand(const World& world, const std::vector<std::string>& args, std:
     return Refuse(err, Utf8(why));
   std::string file = form.GetFilePath().substr(form.GetFilePath().rfind('\\') + 1);
   answers::FormAnswers answers{form.Definition().formName, answers::AnsweredNow(), file, recorded};
-  if (!answers::RecordAnswers(world, client, answers, &why))
+  if (!answers::RecordAnswers(world, client, answers, &why) ||
+      (remote && !answers::PushAnswerFile(world, client, &why)))
     return Refuse(err, Utf8(client) + ": " + Utf8(why), 1);
   *out += "recorded the answers of " + Utf8(client) + " to " + Utf8(answers.form) + " (" +
           Utf8(file) + ")\n";
