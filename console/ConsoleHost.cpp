@@ -550,10 +550,31 @@ nlohmann::json ConsoleHost::Runs() {
     runs_[key].push_back({{"client", Utf8(run.client)},
                           {"time", run.time},
                           {"ok", run.ok},
+                          {"reached", run.reached},
                           {"script", Utf8(run.script)},
                           {"lines", lines}});
   }
   return runs_;
+}
+
+// The progress of the remote runs under way, by task name (hosts done, of all): each run keeps
+// <world>/tasks/progress/<pid>.json while the engine works.
+std::map<std::string, std::pair<int, int>> ConsoleHost::RemoteProgress() const {
+  std::map<std::string, std::pair<int, int>> progress;
+  std::error_code ec;
+  std::string folder = World::Current()->Dir() + "/tasks/progress";
+  for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+    std::string bytes;
+    if (entry.path().extension() != ".json" ||
+        !World::Current()->Root().Read(entry.path().string(), &bytes))
+      continue;
+    nlohmann::json file = nlohmann::json::parse(bytes, nullptr, false);
+    if (file.is_object() && file["task"].is_string() && file["done"].is_number_integer() &&
+        file["total"].is_number_integer())
+      progress[file["task"].get<std::string>()] = {file["done"].get<int>(),
+                                                   file["total"].get<int>()};
+  }
+  return progress;
 }
 
 // The clients of the world with the forms in their forms folder now.
@@ -607,7 +628,8 @@ nlohmann::json ConsoleHost::State() {
                    {"noForms", Say(IDS_PANE_NO_FORMS)},
                    {"configurations", Say(IDS_PANE_CONFIGURATIONS)},
                    {"noConfigurations", Say(IDS_PANE_NO_CONFIGURATIONS)},
-                   {"stopped", Say(IDS_PAGE_STOPPED)}};
+                   {"stopped", Say(IDS_PAGE_STOPPED)},
+                   {"notReached", Say(IDS_PANE_NOT_REACHED)}};
   state["problem"] = problem_;
   nlohmann::json plugIns = nlohmann::json::array();
   for (std::size_t i = 0; i < plugIns_.size(); ++i) {
@@ -679,11 +701,20 @@ nlohmann::json ConsoleHost::State() {
   nlohmann::json tasks = TaskPane::Tasks();
   nlohmann::json configurations = TaskPane::Configurations();
   nlohmann::json runs = Runs();
+  std::map<std::string, std::pair<int, int>> progress = RemoteProgress();
   {
     std::lock_guard lock(runningMutex_);
     for (nlohmann::json& task : tasks) {
       std::string name = task["name"].get<std::string>();
       task["running"] = running_.count(name) > 0;
+      for (const auto& [running, counts] : progress) {
+        if (task["running"].get<bool>() && EqualsNoCase(running, name)) {
+          std::string text = Say(IDS_PANE_PROGRESS);
+          text.replace(text.find("%1"), 2, std::to_string(counts.first));
+          text.replace(text.find("%2"), 2, std::to_string(counts.second));
+          task["progress"] = text;
+        }
+      }
       task["runs"] = nlohmann::json::array();
       for (auto& [key, list] : runs.items()) {
         if (EqualsNoCase(key, name))

@@ -23,6 +23,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -115,6 +116,7 @@ class ConsoleHost : public ui::PopupMenuHook {
   void Export(const std::string& form, const std::string& csv);
   nlohmann::json Runs();
   nlohmann::json Clients() const;
+  std::map<std::string, std::pair<int, int>> RemoteProgress() const;
 
   std::vector<PlugInEntry> plugIns_;
   int active_ = -1;

@@ -159,6 +159,8 @@ inline constexpr UINT IDS_PANE_NO_FORMS = 0xE22A;
 inline constexpr UINT IDS_PANE_CONFIGURATIONS = 0xE22B;
 inline constexpr UINT IDS_PANE_NO_CONFIGURATIONS = 0xE22C;
 inline constexpr UINT IDS_PAGE_STOPPED = 0xE22D;
+inline constexpr UINT IDS_PANE_PROGRESS = 0xE22E;
+inline constexpr UINT IDS_PANE_NOT_REACHED = 0xE22F;
 // The Answers window: %1 the form's name, a count, or the clients not read.
 inline constexpr UINT IDS_ANSWERS_CAPTION = 0xE240;
 inline constexpr UINT IDS_ANSWERS_CLIENT = 0xE241;

@@ -130,6 +130,8 @@ const StringEntry kStrings[] = {
     {IDS_PANE_CONFIGURATIONS, "Configurations"},
     {IDS_PANE_NO_CONFIGURATIONS, "None."},
     {IDS_PAGE_STOPPED, "The console is no longer running. Start it again, then reload this page."},
+    {IDS_PANE_PROGRESS, "%1 of %2 remote clients done"},
+    {IDS_PANE_NOT_REACHED, "not reached"},
     // The Answers window.
     {IDS_ANSWERS_CAPTION, "Answers to %1"},
     {IDS_ANSWERS_CLIENT, "Client"},

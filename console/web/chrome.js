@@ -169,13 +169,14 @@ export function renderTaskPane(con, app) {
           onclick: () => app.command({ command: 'runTask', id: task.id }) }, say(con, 'runNow')),
         el('button', { 'data-press': `remove:${task.id}`,
           onclick: () => app.command({ command: 'removeTask', id: task.id }) }, say(con, 'remove'))),
-      task.running ? el('p', { class: 'running', role: 'status' }, say(con, 'running')) : null,
+      task.running ? el('p', { class: 'running', role: 'status' }, say(con, 'running'),
+        task.progress ? el('span', { class: 'progress' }, ` ${task.progress}`) : null) : null,
       task.runnable === false && !task.running
         ? el('p', { class: 'not-runnable', role: 'note' }, say(con, 'notRunnable')) : null,
       runs.length === 0 && !task.running && task.runnable !== false
         ? el('p', { class: 'empty' }, say(con, 'notRunYet')) : null,
       runs.map((run) => el('details', { class: `run ${run.ok ? 'ok' : 'failed'}` },
-        el('summary', {}, `${run.client} \u2014 ${when(run.time)} \u2014 ${say(con, run.ok ? 'ok' : 'failed')}`),
+        el('summary', {}, `${run.client} \u2014 ${when(run.time)} \u2014 ${say(con, run.ok ? 'ok' : run.reached === false ? 'notReached' : 'failed')}`),
         el('pre', { class: 'run-lines' }, breakable((run.lines || []).map((line) =>
           `${line.key}=${line.value}: ${line.result}`).join('\n')))))));
   }

@@ -160,6 +160,8 @@ const StringEntry kStrings[] = {
     {IDS_PANE_NO_CONFIGURATIONS, "Keine."},
     {IDS_PAGE_STOPPED,
      "Die Konsole l\xE4uft nicht mehr. Starten Sie sie erneut und laden Sie dann diese Seite neu."},
+    {IDS_PANE_PROGRESS, "%1 von %2 entfernten Computern fertig"},
+    {IDS_PANE_NOT_REACHED, "nicht erreicht"},
     // The Answers window.
     {IDS_ANSWERS_CAPTION, "Antworten auf %1"},
     {IDS_ANSWERS_CLIENT, "Computer"},
