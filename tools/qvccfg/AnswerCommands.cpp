@@ -1,5 +1,10 @@
 #include "tools/qvccfg/AnswerCommands.h"
 
+#include <unistd.h>
+
+#include <filesystem>
+#include <map>
+
 #include "forms/CustomForm.h"
 #include "platform/path/World.h"
 #include "platform/text/CaseFold.h"
@@ -7,6 +12,7 @@
 #include "tools/answers/Answers.h"
 #include "tools/common/Json.h"
 #include "tools/common/Programs.h"
+#include "tools/fleet/Fleet.h"
 
 namespace qv {
 namespace {
@@ -125,6 +131,94 @@ int AnswersCommand(const World& world, const std::vector<std::string>& args, std
     *out += json::Write(rows, true) + "\n";
   }
   return collected.problems.empty() ? 0 : 1;
+}
+
+namespace {
+
+// What the client's user starts: the viewer on the forms of the machine's drive folder, the
+// folder two above the launcher's own (<FOLDER>/QVCLIENT/bin/qvanswer).
+const char kLauncher[] =
+    "#!/bin/sh\n"
+    "# Answers the forms delivered to this machine; the answers go to ../CUSTDATA.INI.\n"
+    "here=$(dirname \"$(readlink -f \"$0\")\")\n"
+    "LD_LIBRARY_PATH=\"$here\" exec \"$here/QVCstm32.exe\" --client \"$here/../..\" \"$@\"\n";
+
+// The folder this program runs from.
+std::string ProgramFolder() {
+  std::error_code ec;
+  return std::filesystem::read_symlink("/proc/self/exe", ec).parent_path().string();
+}
+
+}  // namespace
+
+int InstallViewerCommand(const World& world, const std::vector<std::string>& args, std::string* out,
+                         std::string* err) {
+  if (args.size() < 2)
+    return Refuse(err, "install-viewer needs the clients: install-viewer CLIENT...");
+  std::vector<std::string> clients;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    std::string client = ClientNamed(world, args[i]);
+    if (client.empty())
+      return Refuse(err, args[i] + " is not a client of the world; nothing was installed");
+    if (world.RemoteDriveOf(client) == nullptr)
+      return Refuse(err, args[i] +
+                             " is no remote client (its drive C: is a folder of the "
+                             "world); nothing was installed");
+    if (std::find(clients.begin(), clients.end(), client) == clients.end())
+      clients.push_back(client);
+  }
+  // The viewer, the library it is linked with, and the language libraries beside it.
+  std::string folder = ProgramFolder(), why;
+  std::vector<std::pair<std::string, std::string>> files = {
+      {folder + "/QVCstm32.exe", "QVCstm32.exe"},
+      {folder + "/libqvplatform.so", "libqvplatform.so"}};
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(folder + "/languages", ec)) {
+    if (entry.is_regular_file(ec))
+      files.emplace_back(entry.path().string(), "languages/" + entry.path().filename().string());
+  }
+  for (const auto& [source, target] : files) {
+    if (::access(source.c_str(), R_OK) != 0)
+      return Refuse(err, "the viewer's file " + source + " cannot be read; nothing was installed",
+                    1);
+    if (!fleet::CheckPlain(source, &why))
+      return Refuse(err, why + "; nothing was installed", 1);
+  }
+  nlohmann::json copies = nlohmann::json::array();
+  for (const auto& [source, target] : files)
+    copies.push_back({{"src", source}, {"dest", target}});
+  nlohmann::json tasks = nlohmann::json::array(
+      {{{"name", "qv folders"},
+        {"ansible.builtin.file",
+         {{"path", "{{ qv_root }}/QVCLIENT/bin/languages"}, {"state", "directory"}}}},
+       {{"name", "qv viewer"},
+        {"ansible.builtin.copy",
+         {{"src", "{{ item.src }}"},
+          {"dest", "{{ qv_root }}/QVCLIENT/bin/{{ item.dest }}"},
+          {"mode", "0755"}}},
+        {"loop", copies}},
+       {{"name", "qv launcher"},
+        {"ansible.builtin.copy",
+         {{"content", kLauncher},
+          {"dest", "{{ qv_root }}/QVCLIENT/bin/qvanswer"},
+          {"mode", "0755"}}}}});
+  std::map<std::string, fleet::HostOutcome> outcomes;
+  fleet::RunPlay(world, clients, tasks, {}, &outcomes, &why);
+  int status = 0;
+  for (const std::string& client : clients) {
+    const fleet::HostOutcome& outcome = outcomes[client];
+    std::string problem = outcome.reached ? "" : "not reached: " + outcome.reason;
+    for (const auto& [task, result] : outcome.tasks) {
+      if (problem.empty() && result.state == "failed")
+        problem = result.message;
+    }
+    *out += Utf8(client) + ": " + (problem.empty() ? "installed" : "not installed") + "\n";
+    if (!problem.empty()) {
+      Refuse(err, Utf8(client) + ": " + problem);
+      status = 1;
+    }
+  }
+  return status;
 }
 
 }  // namespace qv

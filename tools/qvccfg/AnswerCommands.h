@@ -23,4 +23,12 @@ int AnswerCommand(const World& world, const std::vector<std::string>& args, std:
 int AnswersCommand(const World& world, const std::vector<std::string>& args, std::string* out,
                    std::string* err);
 
+// install-viewer CLIENT...: copies the viewer (with the library and language files it needs,
+// from the folder of this program) to QVCLIENT/bin on each remote client, through the fleet
+// engine, with the launcher QVCLIENT/bin/qvanswer that the client's user starts. One line per
+// client. 0 installed everywhere; 1 some client failed or was not reached; 2 bad arguments
+// (a client that is not a remote client of the world).
+int InstallViewerCommand(const World& world, const std::vector<std::string>& args, std::string* out,
+                         std::string* err);
+
 }  // namespace qv

@@ -68,6 +68,8 @@ const char kUsage[] =
     "                     to the form NAME delivered to it, through the viewer's checks\n"
     "  answers NAME [--csv]  print every client's answers to the form NAME as JSON (or as\n"
     "                     CSV: Client, Answered and one column per inventory name)\n"
+    "  install-viewer CLIENT...  install the viewer on remote clients, so that their users\n"
+    "                     answer the delivered forms there (QVCLIENT/bin/qvanswer)\n"
     "NAME and FORM are names as the console lists them, in UTF-8.\n"
     "FILE is a Windows path or a host path inside the world. The world is --world DIR, else\n"
     "$QVCCFG_WORLD, else $HOME/.qvccfg/world.\n";
@@ -289,7 +291,7 @@ static int RunCommand(const std::vector<std::string>& argsIn, std::string* out, 
     *err = "qvccfg: delete asks before it deletes: answer with --yes; nothing was deleted\n";
     return 2;
   }
-  bool answering = command == "answer" || command == "answers";
+  bool answering = command == "answer" || command == "answers" || command == "install-viewer";
   if (!console && !answering && !(takesNone && args.size() == 1) &&
       !(takesOne && args.size() == 2)) {
     *err = "qvccfg: unknown command or wrong arguments: " + Printable(command) + "\n" + kUsage;
@@ -387,6 +389,8 @@ static int RunCommand(const std::vector<std::string>& argsIn, std::string* out, 
     status = AnswerCommand(*world, args, out, err);
   } else if (command == "answers") {
     status = AnswersCommand(*world, args, out, err);
+  } else if (command == "install-viewer") {
+    status = InstallViewerCommand(*world, args, out, err);
   } else if (command == "group") {
     std::vector<std::string> forms(consoleArgs.operands.begin() + 1, consoleArgs.operands.end());
     status = GroupCommand(consoleArgs.operands[0], forms, consoleArgs.change, out, err);
