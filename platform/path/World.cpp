@@ -5,8 +5,10 @@
 #include <limits.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 #include <unordered_set>
@@ -543,6 +545,69 @@ bool World::HostToWindows(const std::string& hostPath, std::string* winPath) con
     }
   }
   return false;
+}
+
+std::unique_ptr<World> World::ForClientDrive(const std::string& driveFolder,
+                                             const std::string& computer, std::string* why) {
+  auto letterOrDigit = [](char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+  };
+  std::string name = computer;
+  if (name.empty()) {
+    char host[256] = {};
+    if (::gethostname(host, sizeof host - 1) != 0) {
+      *why = "cannot read this machine's host name: give the computer's name";
+      return nullptr;
+    }
+    std::string_view label(host);
+    label = label.substr(0, std::min(label.find('.'), kMaxComputerName));
+    for (char c : label)
+      name += letterOrDigit(c) ? ToUpperChar(c) : '-';
+  }
+  bool valid = !name.empty() && name.size() <= kMaxComputerName;
+  for (char c : name)
+    valid = valid && (letterOrDigit(c) || c == '-');
+  if (!valid) {
+    *why = "\"" + name + "\" is not a computer name (1 to " + std::to_string(kMaxComputerName) +
+           " letters, digits and hyphens)";
+    return nullptr;
+  }
+  std::error_code ec;
+  std::filesystem::path absolute = std::filesystem::absolute(driveFolder, ec);
+  struct stat st {};
+  if (driveFolder.empty() || ec) {
+    *why = "no drive folder was given";
+    return nullptr;
+  }
+  auto world = std::make_unique<World>();
+  world->dir_ = absolute.lexically_normal().string();
+  while (world->dir_.size() > 1 && world->dir_.back() == '/')
+    world->dir_.pop_back();
+  // The drive is this folder, not the place a link of that name would lead to.
+  std::string problem;
+  if (::lstat(world->dir_.c_str(), &st) != 0)
+    problem =
+        errno == ENOENT ? "does not exist" : std::string("cannot be read: ") + std::strerror(errno);
+  else if (S_ISLNK(st.st_mode))
+    problem = "is a symbolic link";
+  else if (!S_ISDIR(st.st_mode))
+    problem = "is not a directory";
+  if (!problem.empty()) {
+    *why = "the drive folder \"" + driveFolder + "\" " + problem;
+    return nullptr;
+  }
+  world->realDir_ = RealHostPath(world->dir_);
+  world->root_ = HostRoot(world->dir_);
+  world->console_ = name;
+  world->database_ = "console.db";
+  WorldComputer client;
+  client.name = name;
+  client.drives.emplace_back('C', world->dir_);
+  client.shares.push_back(WorldShare{"C$", 'C', {}});
+  world->computerIndex_.emplace(ToLower(name), 0);
+  world->computers_.push_back(client);
+  world->clients_.push_back(name);
+  return world;
 }
 
 }  // namespace qv

@@ -127,6 +127,16 @@ class World {
   // mapped Windows path is read, written, made or removed.
   const HostRoot& Root() const { return root_; }
 
+  // A world held in memory, without world.ini, for one computer whose drive C: is the host
+  // folder `driveFolder`, which is the world folder too: the computer is this console and the
+  // only client, shares C$ (C:\), and knows no core server. Every rule above holds as in a
+  // world that is read. `computer` empty: the host's name up to its first dot, its letters
+  // upper-cased, what a computer name cannot hold made "-", cut to kMaxComputerName. Null
+  // with *why when the name is not a computer name (1 to 15 letters, digits and hyphens) or
+  // the folder is no existing directory, or is itself a symbolic link.
+  static std::unique_ptr<World> ForClientDrive(const std::string& driveFolder,
+                                               const std::string& computer, std::string* why);
+
  private:
   // Maps "X:\..." on the computer (MapPath's drive branch).
   bool MapDrivePath(const WorldComputer* computer, std::string_view winPath, std::string* hostPath,

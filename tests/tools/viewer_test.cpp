@@ -2,6 +2,8 @@
 
 #include <filesystem>
 #include <optional>
+#include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -9,6 +11,7 @@
 #include "platform/path/HostFile.h"
 #include "tests/TestWorld.h"
 #include "tests/support/Support.h"
+#include "tools/viewer/ClientViewer.h"
 #include "tools/viewer/FormPage.h"
 #include "tools/viewer/Viewer.h"
 
@@ -162,6 +165,155 @@ TEST(Viewer, APagesFolderLinkedOutOfTheWorldIsNotWrittenThrough) {
                                            : std::map<std::string, std::string>{{"page", "mine"}}));
   }
   fs::remove_all(outside);
+}
+
+// The terminal mode on a folder that plays a client's drive C: (PC-ANNA's drive of a test
+// world, used here without the world), which holds the office survey as A.FRM and a copy
+// named "Asset tag" as Z.FRM: the list is in name order, not file order.
+class TerminalSession : public ::testing::Test {
+ protected:
+  TerminalSession()
+      : drive_(world_.Dir() + "/PC-ANNA/C"), answers_(drive_ + "/QVCLIENT/CUSTDATA.INI") {
+    // An escape sequence in a form must not reach the terminal.
+    std::string survey =
+        ReplaceValue(Golden("office_survey.frm"), "FieldNote1", "As \x1B[2Jprinted");
+    EXPECT_TRUE(qv::WriteHostFileAtomic(drive_ + "/QVCLIENT/A.FRM", survey));
+    EXPECT_TRUE(qv::WriteHostFileAtomic(drive_ + "/QVCLIENT/Z.FRM",
+                                        ReplaceValue(survey, "FormName", "Asset tag")));
+  }
+  int Run(const std::string& input, std::vector<std::string> args = {}) {
+    if (args.empty())
+      args = {"--client", drive_, "--name", "pc-anna"};
+    std::istringstream in(input);
+    std::ostringstream o, e;
+    int status = qv::RunClientViewer(args, in, o, e);
+    out_ = o.str();
+    err_ = e.str();
+    return status;
+  }
+  // The answer file with its time of answering checked and taken out.
+  std::string Recorded() {
+    std::string bytes = FileBytes(answers_);
+    std::regex when("%Answered=\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ\r\n");
+    EXPECT_TRUE(std::regex_search(bytes, when)) << bytes;
+    return std::regex_replace(bytes, when, "");
+  }
+  std::size_t Count(const std::string& what) const {
+    std::size_t n = 0;
+    for (std::size_t at = out_.find(what); at != std::string::npos; at = out_.find(what, at + 1))
+      ++n;
+    return n;
+  }
+
+  TestWorld world_;
+  std::string drive_, answers_, out_, err_;
+};
+
+TEST_F(TerminalSession, RefusedThenAnsweredThenChangedWithDefaultsKept) {
+  // The required room left empty, a choice by number, a UTF-8 answer; refused, the walk goes
+  // back to the room and Enter keeps what was given after it.
+  ASSERT_EQ(Run("2\n\n2\nGr\xC3\xBCn\n2.14\n\n\n"), 0) << err_ << out_;
+  EXPECT_EQ(err_, "");
+  for (const char* part :
+       {"  1. Asset tag\n  2. Office survey\n", "* An answer is required.\n",
+        "Page 1 of 2\nRoom number *\n  As  [2Jprinted\n", "  2. First\n  3. Second\n",
+        "  - Blue, dark\n",
+        "\nPlease answer the question \"Room number\" on page 1.\n\nPage 1 of 2\n", "  [First] > ",
+        "  [Gr\xC3\xBCn] > ", "Your answers have been recorded."})
+    EXPECT_TRUE(Has(out_, part)) << part << "\n" << out_;
+  EXPECT_EQ(out_.find('\x1B'), std::string::npos);
+  EXPECT_EQ(Count("Room number *"), 2u);
+  EXPECT_EQ(Count("Page 2 of 2"), 2u);
+  EXPECT_EQ(Recorded(),
+            "[Office survey]\r\n%FormFile=A.FRM\r\nRoom=\"2.14\"\r\nFloor=\"First\"\r\n"
+            "Color=\"Gr\xFCn\"\r\n");
+
+  // Again: the form is marked answered and its answers are the defaults; a choice by its text
+  // in another case, one that is no choice (refused, back to that list), a cleared answer.
+  ASSERT_EQ(Run("2\n\nBasement\n-\nsecond\n\n"), 0) << err_ << out_;
+  EXPECT_TRUE(Has(out_, "  2. Office survey [answered]\n") && Has(out_, "  [2.14] > ")) << out_;
+  EXPECT_TRUE(
+      Has(out_, "\"Which floor?\" must be one of its choices.\n\nPage 1 of 2\nWhich floor?"))
+      << out_;
+  EXPECT_EQ(Count("Room number *"), 1u);
+  EXPECT_EQ(Recorded(),
+            "[Office survey]\r\n%FormFile=A.FRM\r\nRoom=\"2.14\"\r\nFloor=\"Second\"\r\n"
+            "Color=\"\"\r\n");
+}
+
+// Input that ends anywhere, or q, records nothing and leaves the answer file as it was.
+TEST_F(TerminalSession, EndOfInputOrQuitRecordsNothing) {
+  ASSERT_EQ(Run("1\nA-7\n\n\n"), 0) << err_;
+  const auto before = FolderTree(drive_);
+  for (const std::string input : {"", "x\n9\n", "2\n", "2\n\n2\nRed\n", "2\n\n\n\n\n", "q\n"}) {
+    SCOPED_TRACE(input);
+    EXPECT_EQ(Run(input), 1);
+    EXPECT_EQ(err_, input == "q\n" ? "" : "QVCstm32: end of input: nothing was recorded\n");
+    EXPECT_EQ(FolderTree(drive_), before);
+  }
+}
+
+// Arguments and drive folders that cannot be used: one line, status 2, nothing written.
+TEST_F(TerminalSession, BadArgumentsAndFoldersAreRefused) {
+  const std::string outside = world_.Dir() + ".outside";
+  fs::create_directories(outside + "/QVCLIENT");
+  ASSERT_TRUE(qv::WriteHostFileAtomic(outside + "/QVCLIENT/A.FRM", Golden("office_survey.frm")));
+  fs::create_directory_symlink(outside, world_.Dir() + "/link");
+  fs::create_directory_symlink(outside + "/QVCLIENT", world_.Dir() + "/PC-BEN/C/QVCLIENT.lnk");
+  fs::remove(world_.Dir() + "/PC-BEN/C/QVCLIENT");
+  fs::rename(world_.Dir() + "/PC-BEN/C/QVCLIENT.lnk", world_.Dir() + "/PC-BEN/C/QVCLIENT");
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"--client", world_.Dir() + "/link"}, "is a symbolic link"},
+      {{"--client", world_.Dir() + "/PC-BEN/C"}, "symbolic link at \"QVCLIENT\""},
+      {{"--client", world_.Dir() + "/world.ini"}, "is not a directory"},
+      {{"--client", world_.Dir() + "/none"}, "does not exist"},
+      {{"--client", drive_, "--name", "PC ANNA"}, "is not a computer name"},
+      {{"--client", drive_, "--name", "PC-ANNA-1234567"}, ""},  // 15 characters are fine
+      {{"--client", drive_, "--name", "PC-ANNA-12345678"}, "is not a computer name"},
+      {{"--client", drive_, "--name"}, "unexpected argument --name"},
+      {{"--client", drive_, drive_}, "unexpected argument"},
+  };
+  for (const auto& [args, why] : cases) {
+    SCOPED_TRACE(args.back());
+    EXPECT_EQ(Run("2\n\n", args), why.empty() ? 1 : 2);
+    EXPECT_TRUE(why.empty() ||
+                (OneLine(err_) && err_.rfind("QVCstm32: ", 0) == 0 && Has(err_, why)))
+        << err_;
+  }
+  EXPECT_EQ(FolderTree(outside).size(), 2u);  // QVCLIENT and A.FRM: no answers
+  fs::remove_all(outside);
+}
+
+TEST(ClientDrive, TheEnvironmentElseTheFolderTheViewerIsInstalledIn) {
+  const std::tuple<const char*, std::string, std::string> cases[] = {
+      {"/drive", "/c/QVCLIENT/bin/QVCstm32", "/drive"},
+      {"", "/c/QVCLIENT/bin/QVCstm32", "/c"},
+      {nullptr, "/home/u/c/qvclient/BIN/QVCstm32.exe", "/home/u/c"},
+      {nullptr, "/c/bin/QVCstm32", ""},
+      {nullptr, "/c/QVCLIENT/QVCstm32", ""},
+      {nullptr, "", ""},
+  };
+  for (const auto& [environment, program, drive] : cases)
+    EXPECT_EQ(qv::DefaultClientDrive(environment, program), drive) << program;
+}
+
+// Without a name the computer is the host's, made a computer name; its drive C: is the folder,
+// seen from the computer itself and through its C$ share.
+TEST(ClientDrive, TheWorldOfOneComputer) {
+  TestWorld w;
+  std::string why, host;
+  auto world = qv::World::ForClientDrive(w.Dir() + "/PC-ANNA/C/", "", &why);
+  ASSERT_NE(world, nullptr) << why;
+  const std::string name = world->ConsoleName();
+  EXPECT_TRUE(std::regex_match(name, std::regex("[A-Z0-9-]{1,15}"))) << name;
+  EXPECT_EQ(world->Clients(), std::vector<std::string>{name});
+  EXPECT_EQ(world->Dir(), w.Dir() + "/PC-ANNA/C");
+  ASSERT_TRUE(world->MapPath("c:\\qvclient\\X.FRM", &host, &why)) << why;
+  EXPECT_EQ(host, w.Dir() + "/PC-ANNA/C/QVCLIENT/X.FRM");
+  ASSERT_TRUE(world->MapPath("\\\\" + name + "\\C$\\QVCLIENT", &host, &why)) << why;
+  EXPECT_EQ(host, w.Dir() + "/PC-ANNA/C/QVCLIENT");
+  EXPECT_FALSE(world->MapPath("C:\\..\\..\\world.ini", &host, &why));
+  EXPECT_FALSE(world->Contains(w.Dir() + "/world.ini"));
 }
 
 }  // namespace

@@ -131,11 +131,6 @@ std::string Say(UINT id, Language language, const std::string& one, const std::s
   return out;
 }
 
-bool HasControl(const CFormField& entry) {
-  return entry.kind == CFormField::kQuestion && entry.controlType >= CFormField::kEditBox &&
-         entry.controlType <= CFormField::kEditList;
-}
-
 // What the user sees of a question in a message: its text, else its inventory name.
 const std::string& Shown(const CFormField& entry) {
   return entry.questionText.empty() ? entry.inventoryName : entry.questionText;
@@ -203,8 +198,15 @@ std::string AnsweredNow() {
   return text;
 }
 
+bool TakesAnswer(const CFormField& entry) {
+  return entry.kind == CFormField::kQuestion && entry.controlType >= CFormField::kEditBox &&
+         entry.controlType <= CFormField::kEditList;
+}
+
 bool CheckAnswers(const CFormDefinition& form, const Values& given, Language language,
-                  Values* recorded, std::string* message) {
+                  Values* recorded, std::string* message, std::size_t* refused) {
+  std::size_t ignored = 0;
+  refused = refused != nullptr ? refused : &ignored;
   struct Question {
     const CFormField* entry;
     int page;
@@ -214,7 +216,7 @@ bool CheckAnswers(const CFormDefinition& form, const Values& given, Language lan
   for (const auto& entry : form.Entries()) {
     if (entry->kind == CFormField::kPageBreak)
       ++page;
-    else if (HasControl(*entry))
+    else if (TakesAnswer(*entry))
       questions.push_back({entry.get(), page});
   }
   std::vector<std::string> values(questions.size());
@@ -237,10 +239,12 @@ bool CheckAnswers(const CFormDefinition& form, const Values& given, Language lan
       found = blind;
     if (found == questions.size()) {
       bool twice = blindCount > 0;
+      *refused = twice ? blind : std::string::npos;
       return Fail(message, Say(twice ? IDS_VIEWER_ANSWER_TWICE : IDS_VIEWER_NO_QUESTION, language,
                                twice ? Shown(*questions[blind].entry) : name));
     }
     const CFormField& entry = *questions[found].entry;
+    *refused = found;
     if (answered[found])
       return Fail(message, Say(IDS_VIEWER_ANSWER_TWICE, language, Shown(entry)));
     std::string value;
@@ -269,9 +273,11 @@ bool CheckAnswers(const CFormDefinition& form, const Values& given, Language lan
     answered[found] = true;
   }
   for (std::size_t i = 0; i < questions.size(); ++i) {
-    if (questions[i].entry->required && Trim(values[i]).empty())
+    if (questions[i].entry->required && Trim(values[i]).empty()) {
+      *refused = i;
       return Fail(message, Say(IDS_VIEWER_ANSWER_MISSING, language, Shown(*questions[i].entry),
                                std::to_string(questions[i].page)));
+    }
   }
   recorded->clear();
   for (std::size_t i = 0; i < questions.size(); ++i)
@@ -363,7 +369,7 @@ bool RecordAnswers(const World& world, const std::string& client, const FormAnsw
 std::vector<std::string> InventoryNames(const CFormDefinition& form) {
   std::vector<std::string> names;
   for (const auto& entry : form.Entries()) {
-    if (HasControl(*entry))
+    if (TakesAnswer(*entry))
       names.push_back(entry->inventoryName);
   }
   return names;

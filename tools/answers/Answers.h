@@ -32,6 +32,7 @@
 
 class CCustomForm;
 class CFormDefinition;
+class CFormField;
 
 namespace qv {
 
@@ -74,9 +75,14 @@ std::string AnsweredNow();
 // False with the viewer's message in `language` (Windows-1252) for the first problem: a name
 // no question has, a name given twice, text that is not UTF-8 or not one line, an answer over
 // kMaxAnswer characters, an answer to a fixed list that is not one of its choices, or a
-// required question without an answer (the first, with its page).
+// required question without an answer (the first, with its page). `refused`, when given, is
+// set to the place of the question the message is about in InventoryNames order (npos for a
+// name no question has).
 bool CheckAnswers(const CFormDefinition& form, const Values& given, Language language,
-                  Values* recorded, std::string* message);
+                  Values* recorded, std::string* message, std::size_t* refused = nullptr);
+
+// True for an entry that takes an answer: a question with a control.
+bool TakesAnswer(const CFormField& entry);
 
 // The inventory names of the form's questions that take an answer, in question order.
 std::vector<std::string> InventoryNames(const CFormDefinition& form);

@@ -53,57 +53,6 @@ std::string PageId(int page) {
   return "page-" + std::to_string(page);
 }
 
-// An entry with its place in the form, counted from 1. Control ids are made from the place,
-// so they stay the same whichever page the entry falls on.
-struct Placed {
-  int number;
-  const CFormField* entry;
-};
-
-// The entries of each page, in order; every page break closes one page.
-std::vector<std::vector<Placed>> SplitPages(const CFormDefinition& form) {
-  std::vector<std::vector<Placed>> pages(1);
-  int number = 0;
-  for (const auto& entry : form.Entries()) {
-    ++number;
-    if (entry->kind == CFormField::kPageBreak)
-      pages.emplace_back();
-    else
-      pages.back().push_back({number, entry.get()});
-  }
-  return pages;
-}
-
-bool AnyRequired(const CFormDefinition& form) {
-  for (const auto& entry : form.Entries()) {
-    if (entry->kind == CFormField::kQuestion && entry->required)
-      return true;
-  }
-  return false;
-}
-
-// The answer to fill into a question's control: the first of its name not taken yet.
-class Filled {
- public:
-  explicit Filled(const AnswerPage* page) : page_(page) {
-    if (page != nullptr)
-      taken_.resize(page->values.size());
-  }
-  const std::string* Take(const std::string& name) {
-    for (std::size_t i = 0; page_ != nullptr && i < page_->values.size(); ++i) {
-      if (!taken_[i] && page_->values[i].first == name) {
-        taken_[i] = true;
-        return &page_->values[i].second;
-      }
-    }
-    return nullptr;
-  }
-
- private:
-  const AnswerPage* page_;
-  std::vector<bool> taken_;
-};
-
 void RenderQuestion(const CFormField& q, const std::string& id, Language language,
                     const std::string* value, std::string* html) {
   std::string filled = value != nullptr ? " value=\"" + EscapeHtml(*value) + "\"" : "";
@@ -150,6 +99,42 @@ void RenderQuestion(const CFormField& q, const std::string& id, Language languag
 }
 
 }  // namespace
+
+std::vector<std::vector<PlacedEntry>> FormPages(const CFormDefinition& form) {
+  std::vector<std::vector<PlacedEntry>> pages(1);
+  int number = 0;
+  for (const auto& entry : form.Entries()) {
+    ++number;
+    if (entry->kind == CFormField::kPageBreak)
+      pages.emplace_back();
+    else
+      pages.back().push_back({number, entry.get()});
+  }
+  return pages;
+}
+
+bool AnyRequired(const CFormDefinition& form) {
+  for (const auto& entry : form.Entries()) {
+    if (entry->kind == CFormField::kQuestion && entry->required)
+      return true;
+  }
+  return false;
+}
+
+FilledAnswers::FilledAnswers(const AnswerPage* page) : page_(page) {
+  if (page != nullptr)
+    taken_.resize(page->values.size());
+}
+
+const std::string* FilledAnswers::Take(const std::string& name) {
+  for (std::size_t i = 0; page_ != nullptr && i < page_->values.size(); ++i) {
+    if (!taken_[i] && page_->values[i].first == name) {
+      taken_[i] = true;
+      return &page_->values[i].second;
+    }
+  }
+  return nullptr;
+}
 
 std::string EscapeHtml(std::string_view text) {
   std::string out;
@@ -201,18 +186,18 @@ std::string RenderFormPage(const CFormDefinition& form, Language language,
   // The answers go back to this page's own address.
   if (answering != nullptr)
     html += "<form method=\"post\" accept-charset=\"utf-8\">\n";
-  Filled filled(answering);
+  FilledAnswers filled(answering);
 
-  std::vector<std::vector<Placed>> pages = SplitPages(form);
+  std::vector<std::vector<PlacedEntry>> pages = FormPages(form);
   int count = static_cast<int>(pages.size());
   for (int page = 1; page <= count; ++page) {
     html += "<section class=\"page\" id=\"" + PageId(page) + "\">\n<h2>" +
             Say(language, IDS_VIEWER_PAGE) + std::to_string(page) + Say(language, IDS_VIEWER_OF) +
             std::to_string(count) + "</h2>\n";
-    for (const Placed& placed : pages[page - 1]) {
+    for (const PlacedEntry& placed : pages[page - 1]) {
       if (placed.entry->kind == CFormField::kSeparator)
         html += "<hr>\n";
-      else
+      else  // ids made from the place stay the same whichever page the entry falls on
         RenderQuestion(*placed.entry, "q" + std::to_string(placed.number), language,
                        placed.entry->controlType <= CFormField::kEditList
                            ? filled.Take(placed.entry->inventoryName)

@@ -10,6 +10,7 @@
 #include "platform/langrt/LangRt.h"
 
 class CFormDefinition;
+class CFormField;
 
 namespace qv {
 
@@ -37,6 +38,28 @@ struct AnswerPage {
 };
 std::string RenderFormPage(const CFormDefinition& form, Language language = UserLanguage(),
                            const AnswerPage* answering = nullptr);
+
+// What the page is made of, for other faces of the form (the viewer's terminal mode).
+// An entry with its place in the form, counted from 1.
+struct PlacedEntry {
+  int number;
+  const CFormField* entry;
+};
+// The entries of each page, in order; every page break closes one page.
+std::vector<std::vector<PlacedEntry>> FormPages(const CFormDefinition& form);
+// True when a question of the form requires an answer (the page then explains the mark).
+bool AnyRequired(const CFormDefinition& form);
+// The answers to fill into the questions' controls: a question takes the first answer of its
+// inventory name not taken yet.
+class FilledAnswers {
+ public:
+  explicit FilledAnswers(const AnswerPage* page);
+  const std::string* Take(const std::string& name);
+
+ private:
+  const AnswerPage* page_;
+  std::vector<bool> taken_;
+};
 
 // The page shown when there is no form file yet (a new form previewed before it was saved):
 // it says so, in `language`.

@@ -1,10 +1,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <iostream>
 #include <string>
 #include <vector>
 
 #include "tools/common/Programs.h"
+#include "tools/viewer/ClientViewer.h"
 #include "tools/viewer/Viewer.h"
 
 namespace {
@@ -31,6 +33,8 @@ bool ReadAnswers(std::string* body) {
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
+  if (qv::IsClientMode(args))
+    return qv::RunClientViewer(args, std::cin, std::cout, std::cerr);
   std::string out, err;
   int status = qv::RunViewer(args, &out, &err, ReadAnswers);
   return qv::WriteProgramOutput("QVCstm32", out, err, status);
