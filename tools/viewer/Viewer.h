@@ -25,6 +25,9 @@
 // written either way and says what happened; a refusal's message is on stderr as well.
 // Exit status: 0 shown (or recorded), 1 the page or the answers could not be written, 2 bad
 // arguments, no readable form, or answers refused.
+//
+// With --client first, the viewer takes the answers in a terminal on the client itself
+// (tools/viewer/ClientViewer.h).
 #pragma once
 
 #include <functional>
