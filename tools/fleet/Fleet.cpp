@@ -84,6 +84,15 @@ std::string Reason(const nlohmann::json& data) {
 
 // What an unreachable host's message means for the user.
 std::string UnreachableReason(const nlohmann::json& data, const std::string& host) {
+  // A loop's result sums its items up ("All items completed"); the item that did not reach
+  // the host holds the words.
+  auto items = data.find("results");
+  if (items != data.end() && items->is_array()) {
+    for (const nlohmann::json& item : *items) {
+      if (item.is_object() && item.value("unreachable", false))
+        return UnreachableReason(item, host);
+    }
+  }
   std::string text = Reason(data);
   if (text.find("REMOTE HOST IDENTIFICATION HAS CHANGED") != std::string::npos ||
       text.find("Host key verification failed") != std::string::npos)

@@ -185,8 +185,13 @@ std::string CopyToClient(const World& world, const std::string& client, const st
     return Errno("cannot make the folder of " + destination);
   if (swept->insert(folder).second)
     RemoveStaleHostTemps(folder, kStaleTempSeconds);
-  if (!world.Root().Write(host, bytes))
+  if (!world.Root().Write(host, bytes)) {
+    struct stat st {};
+    if (errno == EACCES && ::lstat(host.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+        ReadOnlyMode(st.st_mode))
+      return "cannot write " + destination + ": the file is read-only";
     return Errno("cannot write " + destination);
+  }
   return kOk;
 }
 
@@ -411,6 +416,9 @@ RemotePlan PlanRemote(const World& world, const TaskScript& script) {
       plan.refused.push_back(why);
       if (!why.empty())
         continue;
+      // The file is named as on a local client: "C:\QVCLIENT\X.FRM".
+      ClientDrivePath(line.value, &drivePath, &why);
+      std::string shown = drivePath.substr(0, drivePath.rfind('\\') + 1);
       std::string path = "{{ qv_root }}/" + folder;
       lineTasks.push_back(Task("REMDEL0 find", {{"ansible.builtin.find",
                                                  {{"paths", path},
@@ -423,16 +431,15 @@ RemotePlan PlanRemote(const World& world, const TaskScript& script) {
           "REMDEL0", {{"ansible.builtin.file", {{"path", "{{ item.path }}"}, {"state", "absent"}}},
                       {"loop", "{{ qv_deleting.files | default([]) }}"},
                       {"when", "item.wusr or item.wgrp or item.woth"}}));
-      lineTasks.push_back(
-          Task("REMDEL0 read-only",
-               {{"ansible.builtin.fail",
-                 {{"msg",
-                   "cannot delete {{ (qv_deleting.files | rejectattr('wusr') | "
-                   "rejectattr('wgrp') | rejectattr('woth') | first).path | basename }}: the "
-                   "file is read-only"}}},
-                {"when",
-                 "(qv_deleting.files | default([]) | rejectattr('wusr') | rejectattr('wgrp') "
-                 "| rejectattr('woth') | list | length) > 0"}}));
+      lineTasks.push_back(Task(
+          "REMDEL0 read-only",
+          {{"ansible.builtin.fail",
+            {{"msg", "cannot delete " + shown +
+                         "{{ (qv_deleting.files | rejectattr('wusr') | rejectattr('wgrp') | "
+                         "rejectattr('woth') | first).path | basename }}: the file is read-only"}}},
+           {"when",
+            "(qv_deleting.files | default([]) | rejectattr('wusr') | rejectattr('wgrp') "
+            "| rejectattr('woth') | list | length) > 0"}}));
       continue;
     }
     // A copy line: the same checks as on a local client, the source read on this machine.
