@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -554,6 +555,20 @@ std::string ProgressPath(const World& world) {
   return world.Dir() + "/tasks/progress/" + std::to_string(::getpid()) + ".json";
 }
 
+// The progress files of runs that were killed: their process is gone.
+void SweepProgress(const World& world) {
+  std::error_code ec;
+  for (const auto& entry :
+       std::filesystem::directory_iterator(world.Dir() + "/tasks/progress", ec)) {
+    std::string stem = entry.path().stem().string();
+    char* end = nullptr;
+    long pid = std::strtol(stem.c_str(), &end, 10);
+    if (entry.path().extension() == ".json" && pid > 0 && *end == '\0' &&
+        ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
+      world.Root().Remove(entry.path().string());
+  }
+}
+
 void WriteProgress(const World& world, const std::string& task, int done, int total) {
   nlohmann::json progress = {{"task", text::Cp1252ToUtf8(task)}, {"done", done}, {"total", total}};
   std::string path = ProgressPath(world);
@@ -658,6 +673,7 @@ int RunFrmTask(const std::vector<std::string>& args, std::string* out, std::stri
   if (!remote.empty()) {
     RemotePlan plan = PlanRemote(*world, script);
     std::map<std::string, fleet::HostOutcome> outcomes;
+    SweepProgress(*world);
     WriteProgress(*world, task, 0, static_cast<int>(remote.size()));
     fleet::RunPlay(
         *world, remote, plan.tasks,
