@@ -8,11 +8,7 @@ when run as root and otherwise as the current user (sshd then runs unprivileged)
 
     with Hosts(base, 2) as hosts:
         hosts.world_line(1)   # 'Drive C=ssh://root@127.0.0.2:PORT/BASE/host1/drive'
-
-usage: sshhosts.py start DIR COUNT [--port P]   starts the hosts and leaves them running
-       sshhosts.py stop DIR                      stops the hosts started in DIR
 """
-import argparse
 import atexit
 import ctypes
 import glob
@@ -22,7 +18,6 @@ import shutil
 import signal
 import socket
 import subprocess
-import sys
 import time
 import weakref
 
@@ -129,15 +124,13 @@ def _log_tail(path, lines=15):
 
 
 class Hosts:
-    """count sshd hosts under base_dir; detach leaves them running when this process ends
-    (the command line's start), otherwise stop() or the end of the process stops them."""
+    """count sshd hosts under base_dir; stop() or the end of the process stops them."""
 
-    def __init__(self, base_dir, count, port=None, detach=False):
+    def __init__(self, base_dir, count, port=None):
         if not 1 <= count <= 253:
             raise ValueError(f"count {count} is not within 1..253")
         self.base_dir = os.path.abspath(base_dir)
         self.count = count
-        self.detach = detach
         self.user = pwd.getpwuid(os.getuid()).pw_name
         self.identity = os.path.join(self.base_dir, "id_ed25519")
         self._procs = {}
@@ -177,17 +170,13 @@ class Hosts:
         """Host k's drive C: as world.ini names it."""
         return "Drive C=" + self.url(k)
 
-    def world_lines(self):
-        return [self.world_line(k) for k in self.hosts()]
-
     def log(self, k):
         return self._path(k, "sshd.log")
 
     def stop_host(self, k):
         proc = self._procs.pop(k, None)
-        pid = proc.pid if proc else _pid_of(self.base_dir, k)
-        if pid:
-            _kill_tree(pid, proc)
+        if proc:
+            _kill_tree(proc.pid, proc)
         _remove(self._path(k, "sshd.pid"))
 
     def start_host(self, k):
@@ -204,21 +193,6 @@ class Hosts:
         for k in list(self._procs):
             self.stop_host(k)
         _live.discard(self)
-
-    def write_inventory(self, path, known_hosts):
-        """An Ansible inventory of the hosts: group 'clients', names host1..hostN, each with
-        its drive folder in the variable 'drive'."""
-        common = (f"-o UserKnownHostsFile={known_hosts} -o StrictHostKeyChecking=accept-new "
-                  "-o IdentitiesOnly=yes")
-        with open(path, "w") as f:
-            f.write("[clients]\n")
-            for k in self.hosts():
-                f.write(f"host{k} ansible_host={self.address(k)} drive={self.drive(k)}\n")
-            f.write(f"[clients:vars]\nansible_port={self.port}\nansible_user={self.user}\n"
-                    f"ansible_ssh_private_key_file={self.identity}\n"
-                    f"ansible_ssh_common_args='{common}'\n"
-                    "ansible_python_interpreter=/usr/bin/python3\n")
-        return path
 
     def __enter__(self):
         return self
@@ -275,7 +249,7 @@ class Hosts:
                 self._procs[k] = subprocess.Popen(
                     [SSHD, "-D", "-e", "-f", config], stdin=subprocess.DEVNULL, stdout=log,
                     stderr=log, start_new_session=True,
-                    preexec_fn=None if self.detach else _die_with_parent)
+                    preexec_fn=_die_with_parent)
         deadline = time.monotonic() + START_SECONDS
         for k in ks:
             while not self._ready(k):
@@ -313,45 +287,7 @@ def _pid_of(base_dir, k):
     return pid if os.path.join(host, "sshd_config").encode() in args else None
 
 
-def stop_dir(base_dir):
-    """Stops the hosts a detached start left running in base_dir; returns how many."""
-    base_dir, stopped = os.path.abspath(base_dir), 0
-    for pidfile in glob.glob(os.path.join(base_dir, "host*", "sshd.pid")):
-        k = int(os.path.basename(os.path.dirname(pidfile))[4:])
-        pid = _pid_of(base_dir, k)
-        if pid:
-            _kill_tree(pid)
-            stopped += 1
-        _remove(pidfile)
-    return stopped
-
-
 @atexit.register
 def _stop_all():
     for hosts in list(_live):
-        if not hosts.detach:
-            hosts.stop()
-
-
-def main(argv):
-    parser = argparse.ArgumentParser(description="Start or stop loopback sshd test hosts.")
-    sub = parser.add_subparsers(dest="command", required=True)
-    start = sub.add_parser("start", help="start COUNT hosts under DIR and leave them running")
-    start.add_argument("dir")
-    start.add_argument("count", type=int)
-    start.add_argument("--port", type=int)
-    stop = sub.add_parser("stop", help="stop the hosts started under DIR")
-    stop.add_argument("dir")
-    args = parser.parse_args(argv)
-    if args.command == "stop":
-        print(f"stopped {stop_dir(args.dir)} hosts")
-        return 0
-    stop_dir(args.dir)
-    hosts = Hosts(args.dir, args.count, args.port, detach=True)
-    for k in hosts.hosts():
-        print(f"{k}\t{hosts.world_line(k)}")
-    return 0
-
-
-if __name__ == "__main__":
-    sys.exit(main(sys.argv[1:]))
+        hosts.stop()
