@@ -140,32 +140,52 @@ std::string DeleteOnClient(const World& world, const std::string& client,
   return failed.empty() ? kOk : failed;
 }
 
+// A copy line's parts, the source checked and mapped onto its host file.
+struct CopyLine {
+  std::string source;
+  std::string destination;
+  std::string sourceHost;
+};
+
+// REMCOPYn's value, "source, destination, TOREMOTE": false with the refusal when it is not
+// three parts, not TOREMOTE, or the source is no Windows path of the world.
+bool ParseCopyLine(const World& world, const std::string& value, CopyLine* line, std::string* why) {
+  std::vector<std::string> fields;
+  for (std::size_t pos = 0; pos <= value.size();) {
+    std::size_t comma = std::min(value.find(',', pos), value.size());
+    fields.push_back(Trim(value.substr(pos, comma - pos)));
+    pos = comma + 1;
+  }
+  if (fields.size() != 3) {
+    *why = "a copy line holds a source, a destination and TOREMOTE, separated by commas";
+    return false;
+  }
+  line->source = fields[0];
+  line->destination = fields[1];
+  if (!EqualsNoCase(fields[2], "TOREMOTE"))
+    *why = "only copies TOREMOTE are carried out, not \"" + fields[2] + "\"";
+  else if (!IsWindowsPath(line->source))
+    *why = "the source " + line->source + " is not a Windows path of the world";
+  else if (Climbs(line->source))
+    *why = "the source " + line->source + " is refused: the path climbs with \"..\"";
+  else if (!world.MapPath(line->source, &line->sourceHost, why))
+    *why = "the source " + line->source + " is refused: " + *why;
+  else
+    return true;
+  return false;
+}
+
 // REMCOPYn: "source, destination, TOREMOTE". The first copy into a folder in a run removes
 // what an earlier run killed halfway left there (`swept` holds the folders done).
 std::string CopyToClient(const World& world, const std::string& client, const std::string& value,
                          std::set<std::string>* swept) {
-  std::vector<std::string> fields;
-  for (std::size_t pos = 0; pos <= value.size();) {
-    std::size_t comma = value.find(',', pos);
-    if (comma == std::string::npos)
-      comma = value.size();
-    fields.push_back(Trim(value.substr(pos, comma - pos)));
-    pos = comma + 1;
-  }
-  if (fields.size() != 3)
-    return "a copy line holds a source, a destination and TOREMOTE, separated by commas";
-  const std::string& source = fields[0];
-  const std::string& destination = fields[1];
-  if (!EqualsNoCase(fields[2], "TOREMOTE"))
-    return "only copies TOREMOTE are carried out, not \"" + fields[2] + "\"";
-
-  std::string sourceHost, why;
-  if (!IsWindowsPath(source))
-    return "the source " + source + " is not a Windows path of the world";
-  if (Climbs(source))
-    return "the source " + source + " is refused: the path climbs with \"..\"";
-  if (!world.MapPath(source, &sourceHost, &why))
-    return "the source " + source + " is refused: " + why;
+  CopyLine line;
+  std::string why;
+  if (!ParseCopyLine(world, value, &line, &why))
+    return why;
+  const std::string& source = line.source;
+  const std::string& destination = line.destination;
+  const std::string& sourceHost = line.sourceHost;
   std::string drivePath, host;
   if (!ClientDrivePath(destination, &drivePath, &why) ||
       !world.MapOnComputer(client, drivePath, &host, &why))
@@ -444,32 +464,23 @@ RemotePlan PlanRemote(const World& world, const TaskScript& script) {
       continue;
     }
     // A copy line: the same checks as on a local client, the source read on this machine.
-    std::vector<std::string> fields;
-    for (std::size_t pos = 0; pos <= line.value.size();) {
-      std::size_t comma = std::min(line.value.find(',', pos), line.value.size());
-      fields.push_back(Trim(line.value.substr(pos, comma - pos)));
-      pos = comma + 1;
-    }
-    std::string sourceHost;
-    if (fields.size() != 3)
-      why = "a copy line holds a source, a destination and TOREMOTE, separated by commas";
-    else if (!EqualsNoCase(fields[2], "TOREMOTE"))
-      why = "only copies TOREMOTE are carried out, not \"" + fields[2] + "\"";
-    else if (!IsWindowsPath(fields[0]))
-      why = "the source " + fields[0] + " is not a Windows path of the world";
-    else if (Climbs(fields[0]))
-      why = "the source " + fields[0] + " is refused: the path climbs with \"..\"";
-    else if (!world.MapPath(fields[0], &sourceHost, &why))
-      why = "the source " + fields[0] + " is refused: " + why;
-    else if (!StampHostFile(sourceHost).exists)
-      why = "the source " + fields[0] + " was not found";
-    else if (!fleet::CheckPlain(sourceHost, &why))
-      why = "the source " + fields[0] + " is refused: " + why;
-    else if (!ClientDrivePath(fields[1], &drivePath, &why) ||
-             !RemoteRelative(drivePath, &relative, &why))
-      why = "the destination " + fields[1] + " is refused: " + why;
-    else if (drivePath.back() == '\\' || relative.empty())
-      why = "the destination " + fields[1] + " names no file";
+    CopyLine copy;
+    auto refusal = [&]() -> std::string {
+      std::string why;
+      if (!ParseCopyLine(world, line.value, &copy, &why))
+        return why;
+      if (!StampHostFile(copy.sourceHost).exists)
+        return "the source " + copy.source + " was not found";
+      if (!fleet::CheckPlain(copy.sourceHost, &why))
+        return "the source " + copy.source + " is refused: " + why;
+      if (!ClientDrivePath(copy.destination, &drivePath, &why) ||
+          !RemoteRelative(drivePath, &relative, &why))
+        return "the destination " + copy.destination + " is refused: " + why;
+      if (drivePath.back() == '\\' || relative.empty())
+        return "the destination " + copy.destination + " names no file";
+      return "";
+    };
+    why = refusal();
     plan.refused.push_back(why);
     if (!why.empty())
       continue;
@@ -479,13 +490,13 @@ RemotePlan PlanRemote(const World& world, const TaskScript& script) {
     std::string readOnly = line.key + " read-only";
     lineTasks.push_back(
         Task(readOnly, {{"ansible.builtin.fail",
-                         {{"msg", "cannot write " + fields[1] + ": the file is read-only"}}},
+                         {{"msg", "cannot write " + copy.destination + ": the file is read-only"}}},
                         {"when", ReadOnlyThere(relative)},
                         {"register", "qv_readonly"}}));
-    lineTasks.push_back(Task(
-        line.key,
-        {{"ansible.builtin.copy", {{"src", sourceHost}, {"dest", "{{ qv_root }}/" + relative}}},
-         {"when", "qv_readonly is skipped"}}));
+    lineTasks.push_back(
+        Task(line.key, {{"ansible.builtin.copy",
+                         {{"src", copy.sourceHost}, {"dest", "{{ qv_root }}/" + relative}}},
+                        {"when", "qv_readonly is skipped"}}));
   }
   if (!folders.empty()) {
     nlohmann::json list = folders;
