@@ -20,8 +20,15 @@ std::string BrowserBridge::Run(Job job, std::chrono::milliseconds patience) {
 
 std::string BrowserBridge::StateAfter(long long after, std::chrono::milliseconds patience) {
   std::unique_lock lock(mutex_);
+  ++waiting_;
+  // The UI thread stopped making states while nobody asked: a job of nothing has it make one.
+  if (stale_ && !stopped_) {
+    jobs_.push_back({[] {}, nextTicket_++});
+    jobsChanged_.notify_all();
+  }
   stateChanged_.wait_for(lock, patience,
                          [&] { return stopped_ || (version_ > after && !state_.empty()); });
+  --waiting_;
   return state_;
 }
 
@@ -41,6 +48,7 @@ void BrowserBridge::Publish() {
   // Made outside the lock: the maker reads the window tree, which only this thread touches.
   std::string body = maker_();
   std::lock_guard lock(mutex_);
+  stale_ = false;
   if (body != body_ || state_.empty()) {
     body_ = std::move(body);
     ++version_;
@@ -52,7 +60,16 @@ void BrowserBridge::Publish() {
 }
 
 bool BrowserBridge::WaitForInput() {
-  Publish();
+  // A state is made when someone waits for one (a poll, or the job just run); otherwise the
+  // wait (a timer's tick with no page open) costs nothing, and the state is marked stale.
+  bool wanted;
+  {
+    std::lock_guard lock(mutex_);
+    wanted = waiting_ > 0 || ranTicket_ > settledTicket_ || state_.empty();
+    stale_ = stale_ || !wanted;
+  }
+  if (wanted)
+    Publish();
   Job job;
   {
     std::unique_lock lock(mutex_);

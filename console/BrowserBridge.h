@@ -10,7 +10,8 @@
 // The state is one JSON text made on the UI thread by the state maker. Each text that
 // differs from the last gets the next version, and requests waiting for a newer version
 // (the page's long poll) are woken: that is how changes the page did not cause (the timer,
-// a task run, another tab) reach it.
+// a task run, another tab) reach it. While no request waits, the loops' waits make no state
+// (a console with no page open costs nothing); the next request has one made first.
 #pragma once
 
 #include <chrono>
@@ -45,7 +46,8 @@ class BrowserBridge : public ui::EventSource {
   void Stop();
   bool Stopped() const;
 
-  // The UI thread: publishes the state, then waits for a job, the next timer or the stop.
+  // The UI thread: publishes the state when a request waits for one (else marks it stale),
+  // then waits for a job, the next timer or the stop.
   bool WaitForInput() override;
   // The UI thread: publishes the state now (a change outside any input, e.g. a task run
   // finished).
@@ -69,6 +71,8 @@ class BrowserBridge : public ui::EventSource {
   std::string body_;   // the last state's body
   std::string state_;  // {"version":N, ...}
   bool stopped_ = false;
+  int waiting_ = 0;     // requests in StateAfter
+  bool stale_ = false;  // a wait passed without making the state
 };
 
 }  // namespace qv::console

@@ -524,18 +524,51 @@ void ConsoleHost::Export(const std::string& form, const std::string& csv) {
   NotePages();
 }
 
-// The records of the task runs, by task name; read again only when the file changed.
-nlohmann::json ConsoleHost::Runs() {
-  const std::string& dir = World::Current()->Dir();
+void FileLook::SetPath(const std::string& path) {
+  if (path == path_)
+    return;
+  Unwatch(&ticket_);
+  path_ = path;
+  watching_ = false;
+  seen_ = false;
+}
+
+bool FileLook::Changed() {
+  if (watching_ && Unchanged(&ticket_))
+    return false;
+  // The watch is taken before the caller reads, so a change while it reads shows next time.
+  bool wasWatching = watching_;
+  watching_ = Watch(path_, &ticket_);
   struct stat info {};
   std::string stamp;
-  if (stat(TaskRunsPath(dir).c_str(), &info) == 0)
+  if (stat(path_.c_str(), &info) == 0)
     stamp = std::to_string(info.st_size) + ":" + std::to_string(info.st_mtim.tv_sec) + "." +
-            std::to_string(info.st_mtim.tv_nsec);
-  if (stamp == runsStamp_)
-    return runs_;
-  runsStamp_ = stamp;
-  runs_ = nlohmann::json::object();
+            std::to_string(info.st_mtim.tv_nsec) + ":" + std::to_string(info.st_ino);
+  bool changed = !seen_ || wasWatching || stamp != stamp_;
+  seen_ = true;
+  stamp_ = stamp;
+  return changed;
+}
+
+void ConsoleHost::RefreshFromFiles() {
+  const World* world = World::Current();
+  database_.SetPath(world->DatabaseHostPath());
+  runsLog_.SetPath(TaskRunsPath(world->Dir()));
+  if (database_.Changed()) {
+    tasks_ = TaskPane::Tasks();
+    configurations_ = TaskPane::Configurations();
+  }
+  // A run's records end with it: the clients' forms are listed again then.
+  if (runsLog_.Changed()) {
+    runs_ = Runs();
+    clients_ = Clients();
+  }
+}
+
+// The records of the task runs, by task name.
+nlohmann::json ConsoleHost::Runs() {
+  const std::string& dir = World::Current()->Dir();
+  nlohmann::json runs = nlohmann::json::object();
   for (const ClientRun& run : ReadTaskRuns(dir, "")) {
     nlohmann::json lines = nlohmann::json::array();
     for (const RunLine& line : run.lines)
@@ -543,18 +576,18 @@ nlohmann::json ConsoleHost::Runs() {
           {{"key", Utf8(line.key)}, {"value", Utf8(line.value)}, {"result", Utf8(line.result)}});
     std::string key = Utf8(run.task);
     // Names are matched without regard to case, as the task's configuration is.
-    for (auto& [name, list] : runs_.items()) {
+    for (auto& [name, list] : runs.items()) {
       if (EqualsNoCase(name, run.task))
         key = name;
     }
-    runs_[key].push_back({{"client", Utf8(run.client)},
-                          {"time", run.time},
-                          {"ok", run.ok},
-                          {"reached", run.reached},
-                          {"script", Utf8(run.script)},
-                          {"lines", lines}});
+    runs[key].push_back({{"client", Utf8(run.client)},
+                         {"time", run.time},
+                         {"ok", run.ok},
+                         {"reached", run.reached},
+                         {"script", Utf8(run.script)},
+                         {"lines", lines}});
   }
-  return runs_;
+  return runs;
 }
 
 // The progress of the remote runs under way, by task name (hosts done, of all): each run keeps
@@ -698,12 +731,13 @@ nlohmann::json ConsoleHost::State() {
   state["showTasks"] = showTasks_;
   state["controlHandle"] = hosted_ != nullptr ? hosted_->Handle() : 0;
   state["taskPane"] = taskPane_->Handle();
-  nlohmann::json tasks = TaskPane::Tasks();
-  nlohmann::json configurations = TaskPane::Configurations();
-  nlohmann::json runs = Runs();
-  std::map<std::string, std::pair<int, int>> progress = RemoteProgress();
+  RefreshFromFiles();
+  nlohmann::json tasks = tasks_;
+  std::map<std::string, std::pair<int, int>> progress;
   {
     std::lock_guard lock(runningMutex_);
+    if (!running_.empty())
+      progress = RemoteProgress();
     for (nlohmann::json& task : tasks) {
       std::string name = task["name"].get<std::string>();
       task["running"] = running_.count(name) > 0;
@@ -716,15 +750,15 @@ nlohmann::json ConsoleHost::State() {
         }
       }
       task["runs"] = nlohmann::json::array();
-      for (auto& [key, list] : runs.items()) {
+      for (auto& [key, list] : runs_.items()) {
         if (EqualsNoCase(key, name))
           task["runs"] = list;
       }
     }
   }
   state["tasks"] = tasks;
-  state["clients"] = Clients();
-  state["configurations"] = configurations;
+  state["clients"] = clients_;
+  state["configurations"] = configurations_;
   nlohmann::json open = nlohmann::json::array();
   for (const OpenPage& page : pages_)
     open.push_back({{"seq", page.seq}, {"url", page.url}, {"download", page.download}});

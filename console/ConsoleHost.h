@@ -34,6 +34,7 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/com/Guid.h"
+#include "platform/path/ChangeWatch.h"
 #include "platform/ui/Menu.h"
 #include "platform/ui/Wnd.h"
 
@@ -42,6 +43,27 @@ class ControlSite;
 }
 
 namespace qv::console {
+
+// Whether a file may have changed since the last look: through the platform's change watch
+// (no system call while nothing changes), else, while the file is missing or cannot be
+// watched, by its size and time.
+class FileLook {
+ public:
+  FileLook() = default;
+  FileLook(const FileLook&) = delete;
+  FileLook& operator=(const FileLook&) = delete;
+  ~FileLook() { Unwatch(&ticket_); }
+  void SetPath(const std::string& path);
+  // True on the first look and whenever the file may have changed since the last true.
+  bool Changed();
+
+ private:
+  std::string path_;
+  WatchTicket ticket_;
+  bool watching_ = false;
+  bool seen_ = false;
+  std::string stamp_;
+};
 
 class TaskPane;
 
@@ -116,6 +138,8 @@ class ConsoleHost : public ui::PopupMenuHook {
   void Export(const std::string& form, const std::string& csv);
   nlohmann::json Runs();
   nlohmann::json Clients() const;
+  // The task pane's parts as the files hold them, made again only when a file changed.
+  void RefreshFromFiles();
   std::map<std::string, std::pair<int, int>> RemoteProgress() const;
 
   std::vector<PlugInEntry> plugIns_;
@@ -136,9 +160,14 @@ class ConsoleHost : public ui::PopupMenuHook {
   std::mutex runningMutex_;
   std::set<std::string> running_;  // the names of the tasks whose run has not ended
   std::vector<std::thread> runners_;
-  // The record file as last read: its stamp and what it said, by task name.
-  std::string runsStamp_;
+  // What the files said when last read: the console database's tasks and configurations, the
+  // runs by task name, the clients' forms.
+  FileLook database_;
+  FileLook runsLog_;
+  nlohmann::json tasks_ = nlohmann::json::array();
+  nlohmann::json configurations_ = nlohmann::json::array();
   nlohmann::json runs_ = nlohmann::json::object();
+  nlohmann::json clients_ = nlohmann::json::array();
 };
 
 }  // namespace qv::console
