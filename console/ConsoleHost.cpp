@@ -39,6 +39,9 @@
 extern char** environ;
 
 namespace qv::console {
+
+// Rows of a long list of the task pane shown at once.
+constexpr int kPageRows = 50;
 namespace {
 
 // Where the console looks for its plug-ins, below HKEY_LOCAL_MACHINE.
@@ -183,6 +186,20 @@ bool ConsoleHost::Command(const nlohmann::json& command, std::string* why) {
     } else {
       ViewClientForm(client->get<std::string>(), file->get<std::string>(), why);
       ok = why->empty();
+    }
+  } else if (name == "page" || name == "filter") {
+    // A long list of the task pane: another page, or the clients whose name holds a text.
+    auto part = command.find("part");
+    auto text = command.find("text");
+    if (part == command.end() || !part->is_string() ||
+        (name == "page" ? !number("step", &value) : text == command.end() || !text->is_string())) {
+      *why = "the command needs the text \"part\" and a \"step\" or \"text\"";
+      ok = false;
+    } else if (name == "page") {
+      Paging& paging = paging_[part->get<std::string>()];
+      paging.first += value > 0 ? kPageRows : -kPageRows;
+    } else {
+      paging_[part->get<std::string>()] = Paging{0, text->get<std::string>().substr(0, 64)};
     }
   } else if (name == "removeTask") {
     if ((ok = number("id", &value)) && !qv::DeleteTask(static_cast<LONG>(value))) {
@@ -562,7 +579,55 @@ void ConsoleHost::RefreshFromFiles() {
   if (runsLog_.Changed()) {
     runs_ = Runs();
     clients_ = Clients();
+    taskRecords_.clear();
+    for (auto& [name, list] : runs_.items()) {
+      // The last record of each client, then the order: failed, not reached, done.
+      std::map<std::string, const nlohmann::json*> last;
+      for (const nlohmann::json& run : list)
+        last[ToLower(run["client"].get<std::string>())] = &run;
+      TaskRecords& records = taskRecords_[ToLower(name)];
+      auto rank = [](const nlohmann::json& run) {
+        return run["ok"].get<bool>() ? 2 : run["reached"].get<bool>() ? 0 : 1;
+      };
+      for (const auto& [client, run] : last) {
+        records.records.push_back(*run);
+        int r = rank(*run);
+        (r == 0 ? records.failed : r == 1 ? records.notReached : records.done)++;
+      }
+      std::stable_sort(
+          records.records.begin(), records.records.end(),
+          [&](const nlohmann::json& a, const nlohmann::json& b) { return rank(a) < rank(b); });
+    }
   }
+}
+
+nlohmann::json ConsoleHost::Page(const std::string& part,
+                                 const std::vector<const nlohmann::json*>& rows,
+                                 const char* nameKey, nlohmann::json* pager) {
+  Paging& paging = paging_[part];
+  std::vector<const nlohmann::json*> shown;
+  std::string filter = ToLower(paging.filter);
+  for (const nlohmann::json* row : rows) {
+    if (filter.empty() ||
+        ToLower((*row)[nameKey].get<std::string>()).find(filter) != std::string::npos)
+      shown.push_back(row);
+  }
+  int count = static_cast<int>(shown.size());
+  paging.first = std::max(0, std::min(paging.first, (count - 1) / kPageRows * kPageRows));
+  int end = std::min(count, paging.first + kPageRows);
+  nlohmann::json page = nlohmann::json::array();
+  for (int i = paging.first; i < end; ++i)
+    page.push_back(*shown[i]);
+  std::string text = Say(IDS_PANE_PAGE);
+  text.replace(text.find("%1"), 2, std::to_string(count == 0 ? 0 : paging.first + 1));
+  text.replace(text.find("%2"), 2, std::to_string(end));
+  text.replace(text.find("%3"), 2, std::to_string(count));
+  *pager = {{"part", part},
+            {"filter", paging.filter},
+            {"text", text},
+            {"previous", paging.first > 0},
+            {"next", end < count}};
+  return page;
 }
 
 // The records of the task runs, by task name.
@@ -662,7 +727,10 @@ nlohmann::json ConsoleHost::State() {
                    {"configurations", Say(IDS_PANE_CONFIGURATIONS)},
                    {"noConfigurations", Say(IDS_PANE_NO_CONFIGURATIONS)},
                    {"stopped", Say(IDS_PAGE_STOPPED)},
-                   {"notReached", Say(IDS_PANE_NOT_REACHED)}};
+                   {"notReached", Say(IDS_PANE_NOT_REACHED)},
+                   {"previous", Say(IDS_PANE_PREVIOUS)},
+                   {"next", Say(IDS_PANE_NEXT)},
+                   {"find", Say(IDS_PANE_FIND)}};
   state["problem"] = problem_;
   nlohmann::json plugIns = nlohmann::json::array();
   for (std::size_t i = 0; i < plugIns_.size(); ++i) {
@@ -749,15 +817,31 @@ nlohmann::json ConsoleHost::State() {
           task["progress"] = text;
         }
       }
-      task["runs"] = nlohmann::json::array();
-      for (auto& [key, list] : runs_.items()) {
-        if (EqualsNoCase(key, name))
-          task["runs"] = list;
+      auto records = taskRecords_.find(ToLower(name));
+      std::vector<const nlohmann::json*> rows;
+      if (records != taskRecords_.end()) {
+        for (const nlohmann::json& run : records->second.records)
+          rows.push_back(&run);
+        std::string summary = Say(IDS_PANE_SUMMARY);
+        summary.replace(summary.find("%1"), 2, std::to_string(records->second.done));
+        summary.replace(summary.find("%2"), 2, std::to_string(records->second.failed));
+        summary.replace(summary.find("%3"), 2, std::to_string(records->second.notReached));
+        task["summary"] = summary;
       }
+      nlohmann::json pager;
+      task["runs"] = Page("task:" + name, rows, "client", &pager);
+      if (rows.size() > kPageRows || !paging_["task:" + name].filter.empty())
+        task["pager"] = pager;
     }
   }
   state["tasks"] = tasks;
-  state["clients"] = clients_;
+  std::vector<const nlohmann::json*> clients;
+  for (const nlohmann::json& client : clients_)
+    clients.push_back(&client);
+  nlohmann::json clientsPager;
+  state["clients"] = Page("clients", clients, "name", &clientsPager);
+  if (clients.size() > kPageRows || !paging_["clients"].filter.empty())
+    state["clientsPager"] = clientsPager;
   state["configurations"] = configurations_;
   nlohmann::json open = nlohmann::json::array();
   for (const OpenPage& page : pages_)

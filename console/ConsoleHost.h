@@ -168,6 +168,23 @@ class ConsoleHost : public ui::PopupMenuHook {
   nlohmann::json configurations_ = nlohmann::json::array();
   nlohmann::json runs_ = nlohmann::json::object();
   nlohmann::json clients_ = nlohmann::json::array();
+  // Each task's last record of each client, failed first, then not reached, then done, with
+  // the counts; made again with the runs.
+  struct TaskRecords {
+    std::vector<nlohmann::json> records;
+    int done = 0, failed = 0, notReached = 0;
+  };
+  std::map<std::string, TaskRecords> taskRecords_;  // by task name in lower case
+  // What the user shows of a long list: the part ("task:NAME" or "clients"), its first row
+  // and the text a client's name must hold.
+  struct Paging {
+    int first = 0;
+    std::string filter;
+  };
+  std::map<std::string, Paging> paging_;
+  // The page of `rows` (each with a "client" or "name") the part shows, with its pager.
+  nlohmann::json Page(const std::string& part, const std::vector<const nlohmann::json*>& rows,
+                      const char* nameKey, nlohmann::json* pager);
 };
 
 }  // namespace qv::console

@@ -161,6 +161,11 @@ inline constexpr UINT IDS_PANE_NO_CONFIGURATIONS = 0xE22C;
 inline constexpr UINT IDS_PAGE_STOPPED = 0xE22D;
 inline constexpr UINT IDS_PANE_PROGRESS = 0xE22E;
 inline constexpr UINT IDS_PANE_NOT_REACHED = 0xE22F;
+inline constexpr UINT IDS_PANE_SUMMARY = 0xE230;
+inline constexpr UINT IDS_PANE_PAGE = 0xE231;
+inline constexpr UINT IDS_PANE_PREVIOUS = 0xE232;
+inline constexpr UINT IDS_PANE_NEXT = 0xE233;
+inline constexpr UINT IDS_PANE_FIND = 0xE234;
 // The Answers window: %1 the form's name, a count, or the clients not read.
 inline constexpr UINT IDS_ANSWERS_CAPTION = 0xE240;
 inline constexpr UINT IDS_ANSWERS_CLIENT = 0xE241;

@@ -132,6 +132,11 @@ const StringEntry kStrings[] = {
     {IDS_PAGE_STOPPED, "The console is no longer running. Start it again, then reload this page."},
     {IDS_PANE_PROGRESS, "%1 of %2 remote clients done"},
     {IDS_PANE_NOT_REACHED, "not reached"},
+    {IDS_PANE_SUMMARY, "Last run on each client: %1 done, %2 failed, %3 not reached"},
+    {IDS_PANE_PAGE, "%1-%2 of %3"},
+    {IDS_PANE_PREVIOUS, "Previous"},
+    {IDS_PANE_NEXT, "Next"},
+    {IDS_PANE_FIND, "Find a client:"},
     // The Answers window.
     {IDS_ANSWERS_CAPTION, "Answers to %1"},
     {IDS_ANSWERS_CLIENT, "Client"},

@@ -154,6 +154,21 @@ function when(seconds) {
     `${two(d.getHours())}:${two(d.getMinutes())}:${two(d.getSeconds())}`;
 }
 
+// The pager of a long list: the clients whose name holds a text, and the rows shown.
+function renderPager(con, app, pager) {
+  if (!pager) return null;
+  const part = pager.part;
+  return el('div', { class: 'pager', 'data-part': part },
+    el('label', {}, say(con, 'find'), ' ',
+      el('input', { type: 'search', value: pager.filter,
+        onchange: (e) => app.command({ command: 'filter', part, text: e.target.value }) })),
+    el('button', { disabled: !pager.previous,
+      onclick: () => app.command({ command: 'page', part, step: -1 }) }, say(con, 'previous')),
+    el('span', { class: 'pager-text' }, pager.text),
+    el('button', { disabled: !pager.next,
+      onclick: () => app.command({ command: 'page', part, step: 1 }) }, say(con, 'next')));
+}
+
 export function renderTaskPane(con, app) {
   const pane = el('aside', { class: 'task-pane', 'aria-label': say(con, 'tasks'), 'data-handle': con.taskPane || null });
   const tasks = con.tasks || [];
@@ -173,14 +188,17 @@ export function renderTaskPane(con, app) {
         task.progress ? el('span', { class: 'progress' }, ` ${task.progress}`) : null) : null,
       task.runnable === false && !task.running
         ? el('p', { class: 'not-runnable', role: 'note' }, say(con, 'notRunnable')) : null,
-      runs.length === 0 && !task.running && task.runnable !== false
+      runs.length === 0 && !task.running && task.runnable !== false && !task.pager
         ? el('p', { class: 'empty' }, say(con, 'notRunYet')) : null,
+      task.summary ? el('p', { class: 'run-summary' }, task.summary) : null,
+      renderPager(con, app, task.pager),
       runs.map((run) => el('details', { class: `run ${run.ok ? 'ok' : 'failed'}` },
         el('summary', {}, `${run.client} \u2014 ${when(run.time)} \u2014 ${say(con, run.ok ? 'ok' : run.reached === false ? 'notReached' : 'failed')}`),
         el('pre', { class: 'run-lines' }, breakable((run.lines || []).map((line) =>
           `${line.key}=${line.value}: ${line.result}`).join('\n')))))));
   }
   pane.append(el('h2', {}, say(con, 'clients')));
+  if (con.clientsPager) pane.append(renderPager(con, app, con.clientsPager));
   for (const client of con.clients || []) {
     const forms = client.forms || [];
     pane.append(el('fieldset', { class: 'client', 'aria-label': client.name },

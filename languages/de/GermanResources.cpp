@@ -162,6 +162,14 @@ const StringEntry kStrings[] = {
      "Die Konsole l\xE4uft nicht mehr. Starten Sie sie erneut und laden Sie dann diese Seite neu."},
     {IDS_PANE_PROGRESS, "%1 von %2 entfernten Computern fertig"},
     {IDS_PANE_NOT_REACHED, "nicht erreicht"},
+    {IDS_PANE_SUMMARY,
+     "Letzter Lauf je Computer: %1 erledigt, %2 fehlgeschlagen, %3 nicht erreicht"},
+    {IDS_PANE_PAGE, "%1-%2 von %3"},
+    {IDS_PANE_PREVIOUS,
+     "Zur\xFC"
+     "ck"},
+    {IDS_PANE_NEXT, "Weiter"},
+    {IDS_PANE_FIND, "Computer suchen:"},
     // The Answers window.
     {IDS_ANSWERS_CAPTION, "Antworten auf %1"},
     {IDS_ANSWERS_CLIENT, "Computer"},

@@ -3,8 +3,9 @@
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';
+import { spawnSync } from 'node:child_process';
 import {
-  dialog, expectText, expectTexts, FORMS, expectNames, newTab, row, sessionTest, taskPane, until, pressTool,
+  BUILD, dialog, expectText, expectTexts, FORMS, expectNames, newTab, row, sessionTest, taskPane, until, pressTool,
 } from './console.mjs';
 
 const taskNames = (page) => taskPane(page).locator('fieldset.task > legend');
@@ -107,4 +108,42 @@ sessionTest('schedule by toolbar and by drag, refuse deletion, run a task; a tas
     'marked as not runnable');
   assert.equal(await task(page, 'What?').locator('p.empty').count(), 0, 'not "Not run yet."');
   assert.ok(await task(page, 'What?').getByRole('button', { name: 'Run now' }).isDisabled(), 'no run');
+});
+
+// A task run on many clients: a summary of each client's last record, the failed first, page by
+// page, and a filter that finds a client by name; the clients' list pages the same way.
+sessionTest('sixty clients: the run summed up, failed first, page by page, found by name', async (s, page) => {
+  const ini = path.join(s.world, 'world.ini');
+  const clients = Array.from({ length: 60 }, (_, i) => `PC-${String(i).padStart(3, '0')}`);
+  let text = fs.readFileSync(ini, 'latin1').replace('Clients=PC-ANNA,PC-BEN', `Clients=${clients.join(',')}`);
+  for (const c of clients) {
+    text += `\r\n[Computer ${c}]\r\nDrive C=${c}/C\r\nShare C$=C:\\\r\n`;
+    fs.mkdirSync(path.join(s.world, c, 'C'), { recursive: true });
+  }
+  fs.writeFileSync(ini, text, 'latin1');
+  fs.writeFileSync(path.join(s.world, 'PC-042/C/QVCLIENT'), 'not a folder');
+  const qvccfg = (...args) => spawnSync(path.join(BUILD, 'qvccfg'), ['--world', s.world, ...args]);
+  qvccfg('schedule', 'Office survey');
+  assert.equal(qvccfg('run', 'Office survey').status, 1, 'one client fails');
+  await s.restart();
+  page = s.page;
+
+  const survey = task(page, 'Office survey');
+  await expectText(survey.locator('.run-summary'), 'Last run on each client: 59 done, 1 failed, 0 not reached', 'the summary');
+  const runs = survey.locator('details.run > summary');
+  await until(() => runs.allTextContents(), (v) => v.length === 50 && /^PC-042 .* failed$/.test(v[0]) &&
+    /^PC-000 .* ok$/.test(v[1]), 'the failed client first, then fifty in all');
+  const pager = survey.locator('.pager');
+  await expectText(pager.locator('.pager-text'), '1-50 of 60', 'the first page');
+  await pager.getByRole('button', { name: 'Next' }).click();
+  await expectText(pager.locator('.pager-text'), '51-60 of 60', 'the second page');
+  assert.ok(await pager.getByRole('button', { name: 'Next' }).isDisabled(), 'no page after the last');
+  await pager.getByRole('searchbox').fill('pc-05');
+  await pager.getByRole('searchbox').press('Enter');
+  await until(() => runs.allTextContents(), (v) => v.length === 10 && v.every((t) => t.startsWith('PC-05')),
+    'the clients whose name holds the text, from the first page');
+
+  const clientsPager = taskPane(page).locator('.pager[data-part="clients"]');
+  await expectText(clientsPager.locator('.pager-text'), '1-50 of 60', "the clients' first page");
+  assert.equal(await taskPane(page).locator('fieldset.client').count(), 50, 'fifty clients shown');
 });
