@@ -29,12 +29,15 @@ using std::chrono::milliseconds;
 constexpr auto kHang = std::chrono::seconds(60);  // only a broken bridge takes this long
 constexpr auto kForever = std::chrono::hours(1);  // patience that must never run out
 
-// The UI thread's loop over a bridge whose state is {"ran":N,"jobs":...}, made on the UI thread
-// like the console's. What the UI thread owns is touched by jobs and the state maker only, so a
-// job run on any other thread is a data race the sanitizer reports.
+// The UI thread's loop over a bridge whose state is {"ran":N,"modal":B,"jobs":...}, made on
+// the UI thread like the console's. What the UI thread owns is touched by jobs and the state
+// maker only, so a job run on any other thread is a data race the sanitizer reports.
 class Bridge : public ::testing::Test {
  protected:
-  Bridge() : bridge_([this] { return json{{"ran", ran_}, {"jobs", jobs_}}.dump(); }) {
+  Bridge()
+      : bridge_([this] {
+          return json{{"ran", ran_}, {"modal", modal_}, {"jobs", jobs_}}.dump();
+        }) {
     ui_ = std::thread([this] {
       uiThread_ = std::this_thread::get_id();
       while (bridge_.WaitForInput()) {
@@ -96,6 +99,7 @@ class Bridge : public ::testing::Test {
   std::vector<std::thread::id> ranOn_;
   std::map<int, std::vector<int>> jobs_;  // poster: its jobs' numbers in the order run
   int ran_ = 0;
+  bool modal_ = false;
   BrowserBridge bridge_;
   std::thread ui_;
   std::atomic<bool> loopEnded_{false};
@@ -150,7 +154,8 @@ TEST_F(Bridge, JobsOfSeveralThreadsRunOnTheUiThreadInTheirOrder) {
 TEST_F(Bridge, StateAfterAnswersAnOlderVersionAtOnceAndWaitsForANewerOne) {
   json first = Run([] {});
   long long version = first["version"];
-  EXPECT_EQ(first, (json{{"version", version}, {"ran", 0}, {"jobs", json::array()}}));
+  EXPECT_EQ(first,
+            (json{{"version", version}, {"ran", 0}, {"modal", false}, {"jobs", json::array()}}));
   auto older = StateAfter(version - 1);
   EXPECT_EQ(json::parse(Within(older)), first);
   // The current version waits until a job changes the state; one that changes nothing
@@ -159,7 +164,9 @@ TEST_F(Bridge, StateAfterAnswersAnOlderVersionAtOnceAndWaitsForANewerOne) {
   EXPECT_EQ(Run([] {}), first);
   EXPECT_EQ(newer.wait_for(milliseconds(100)), std::future_status::timeout);
   json changed = Run([this] { ++ran_; });
-  EXPECT_EQ(changed, (json{{"version", version + 1}, {"ran", 1}, {"jobs", json::array()}}));
+  EXPECT_EQ(
+      changed,
+      (json{{"version", version + 1}, {"ran", 1}, {"modal", false}, {"jobs", json::array()}}));
   EXPECT_EQ(json::parse(Within(newer)), changed);
 }
 
@@ -194,6 +201,25 @@ TEST_F(Bridge, StopWakesEveryWaiterAndEndsTheLoop) {
   ui_.join();
   EXPECT_TRUE(loopEnded_);
   EXPECT_EQ(ran_, 0);  // the queued job never ran
+}
+
+TEST_F(Bridge, RunAnswersAtTheFirstWaitOfAModalLoopTheJobOpens) {
+  std::atomic<bool> jobReturned{false};
+  // The job opens a modal window and runs its loop, as the framework's dialogs do.
+  json open = Run([&] {
+    modal_ = true;
+    while (modal_ && bridge_.WaitForInput()) {
+    }
+    jobReturned = true;
+  });
+  EXPECT_EQ(open["modal"], true);
+  EXPECT_FALSE(jobReturned);
+  // A job run by the modal loop closes the window; its answer comes when the outer loop
+  // waits again.
+  json closed = Run([this] { modal_ = false; });
+  EXPECT_EQ(closed["modal"], false);
+  EXPECT_GT(closed["version"], open["version"]);
+  EXPECT_TRUE(jobReturned);
 }
 
 // The server in front of the bridge: requests carrying the secret reach the UI thread as
