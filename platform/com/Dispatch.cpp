@@ -143,7 +143,7 @@ HRESULT DispatchMap::Invoke(DISPID id, WORD flags, std::span<const VARIANT> args
     return E_NOTIMPL;
   VARIANT unused;
   VARIANT* slot = result != nullptr ? result : &unused;
-  slot->Clear();
+  *slot = VARIANT();
   return member->call(args, slot);
 }
 

@@ -48,8 +48,6 @@ class VARIANT {
   static VARIANT RefUnknown(IUnknown** target);      // VT_BYREF | VT_UNKNOWN
 
   VARTYPE Type() const;
-  // Frees an owned string; the VARIANT becomes VT_EMPTY.
-  void Clear() { value_ = std::monostate(); }
 
   // Each accessor gives the value when the VARIANT holds that kind, and 0 or null when it
   // holds another; it never reads one kind as another.

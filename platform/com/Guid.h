@@ -6,7 +6,6 @@
 // the braces and in either letter case; FormatGuid writes it braced and in upper case.
 #pragma once
 
-#include <compare>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -17,8 +16,7 @@ struct GUID {
   std::uint16_t Data3;
   std::uint8_t Data4[8];
 
-  // Field by field, Data1 first: an order for maps, nothing more.
-  friend constexpr auto operator<=>(const GUID&, const GUID&) = default;
+  friend constexpr bool operator==(const GUID&, const GUID&) = default;
 };
 static_assert(sizeof(GUID) == 16);
 
@@ -27,10 +25,6 @@ using CLSID = GUID;  // a class id
 using REFGUID = const GUID&;
 using REFIID = const IID&;
 using REFCLSID = const CLSID&;
-
-constexpr bool IsEqualGUID(REFGUID a, REFGUID b) {
-  return a == b;
-}
 
 inline constexpr GUID GUID_NULL{0, 0, 0, {0, 0, 0, 0, 0, 0, 0, 0}};
 

@@ -1,16 +1,15 @@
 #include "platform/langrt/LangRt.h"
 
 #include <dlfcn.h>
+#include <langinfo.h>
 #include <locale.h>
 
-#include <array>
 #include <cctype>
-#include <climits>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -19,34 +18,14 @@ namespace {
 
 // ---- Locale
 
-constexpr int kCategories = 5;  // QV_LC_COLLATE .. QV_LC_TIME, at index category - 1
-constexpr std::array<int, kCategories> kMasks = {LC_COLLATE_MASK, LC_CTYPE_MASK, LC_MONETARY_MASK,
-                                                 LC_NUMERIC_MASK, LC_TIME_MASK};
-constexpr std::array<const char*, kCategories> kNames = {"LC_COLLATE", "LC_CTYPE", "LC_MONETARY",
-                                                         "LC_NUMERIC", "LC_TIME"};
-
 struct LibraryLocale {
-  std::array<std::string, kCategories> names = {"C", "C", "C", "C", "C"};
-  locale_t locale = nullptr;  // built from the names when first needed
+  locale_t locale = nullptr;  // "C" until QVsetlocale sets it
   std::string answer;         // what QVsetlocale returned last
 };
 
 LibraryLocale& Current() {
   static LibraryLocale current;
   return current;
-}
-
-const char* NonEmptyEnv(const char* name) {
-  const char* value = std::getenv(name);
-  return value != nullptr && value[0] != '\0' ? value : nullptr;
-}
-
-// The locale of a category in the environment, as POSIX programs resolve "".
-std::string EnvironmentLocale(int index) {
-  for (const char* variable : {"LC_ALL", kNames[index], "LANG"})
-    if (const char* value = NonEmptyEnv(variable))
-      return value;
-  return "C";
 }
 
 bool Blank(const char* text) {
@@ -56,32 +35,22 @@ bool Blank(const char* text) {
   return true;
 }
 
-// A locale object with each category set to its name; null when one of them is missing.
-locale_t Build(const std::array<std::string, kCategories>& names) {
-  locale_t built = newlocale(LC_ALL_MASK, "C", nullptr);
-  for (int i = 0; built != nullptr && i < kCategories; ++i) {
-    if (names[i] == "C" || names[i] == "POSIX")
-      continue;
-    locale_t next = newlocale(kMasks[i], names[i].c_str(), built);
-    if (next == nullptr)
-      freelocale(built);  // newlocale leaves its base alone when it fails
-    built = next;
-  }
-  return built;
-}
-
-std::string NameOf(const LibraryLocale& current, int category) {
-  if (category != QV_LC_ALL)
-    return current.names[category - 1];
-  bool same = true;
-  for (const std::string& name : current.names)
-    same = same && name == current.names[0];
-  if (same)
-    return current.names[0];
+// The name of a locale: one name, or each category's when they differ.
+std::string NameOf(locale_t locale) {
+  constexpr std::pair<int, const char*> kCategories[] = {{LC_COLLATE, "LC_COLLATE"},
+                                                         {LC_CTYPE, "LC_CTYPE"},
+                                                         {LC_MONETARY, "LC_MONETARY"},
+                                                         {LC_NUMERIC, "LC_NUMERIC"},
+                                                         {LC_TIME, "LC_TIME"}};
   std::string composite;
-  for (int i = 0; i < kCategories; ++i)
-    composite += std::string(i == 0 ? "" : ";") + kNames[i] + "=" + current.names[i];
-  return composite;
+  bool same = true;
+  const std::string first = nl_langinfo_l(_NL_LOCALE_NAME(LC_COLLATE), locale);
+  for (const auto& [category, name] : kCategories) {
+    const std::string value = nl_langinfo_l(_NL_LOCALE_NAME(category), locale);
+    same = same && value == first;
+    composite += std::string(composite.empty() ? "" : ";") + name + "=" + value;
+  }
+  return same ? first : composite;
 }
 
 // Copies `text` into a field of `size` bytes with its NUL, cut to fit before any UTF-8
@@ -118,21 +87,7 @@ constexpr std::uintptr_t kNoFolder = 3;
 constexpr std::uintptr_t kNotALibrary = 11;
 constexpr std::uintptr_t kNoEntry = 20;
 
-std::string& Problem() {
-  static std::string problem;
-  return problem;
-}
-std::string& LanguageFolderSetting() {
-  static std::string folder;
-  return folder;
-}
-std::string& HelpFolderSetting() {
-  static std::string folder;
-  return folder;
-}
-
-HINSTANCE Fail(std::uintptr_t code, std::string why) {
-  Problem() = std::move(why);
+HINSTANCE Fail(std::uintptr_t code) {
   return reinterpret_cast<HINSTANCE>(code);
 }
 
@@ -146,10 +101,35 @@ bool UsableKey(const char* key) {
   return true;
 }
 
-std::string FolderOr(const std::string& setting, HINSTANCE module, const char* name) {
-  if (!setting.empty())
-    return setting;
-  return (fs::path(qv::ModuleFolder(module)) / name).string();
+// The folder of the file that holds `address` (a loaded program or library), as the dynamic
+// linker knows it; the running program's folder for null, or when the address lies in no
+// loaded file.
+std::string ModuleFolder(const void* address) {
+  Dl_info info{};
+  if (address != nullptr && dladdr(address, &info) != 0 && info.dli_fname != nullptr &&
+      std::strchr(info.dli_fname, '/') != nullptr) {
+    // The linker keeps the name it was given ("./qvtests", "../lib/x.so"): its folder is made
+    // absolute and clean, links resolved, as the running program's own folder is below. A
+    // file that is itself a link still belongs to the folder it was loaded from.
+    std::error_code error;
+    fs::path file = fs::absolute(info.dli_fname, error);
+    fs::path folder;
+    if (!error && fs::exists(file, error))
+      folder = fs::canonical(file.parent_path(), error);
+    if (!error && !folder.empty())
+      return folder.string();
+  }
+  // The running program: the dynamic linker names it as it was started (possibly without a
+  // folder, or relative to a directory since left), so ask the system instead.
+  std::error_code error;
+  fs::path program = fs::read_symlink("/proc/self/exe", error);
+  return error ? std::string(".") : program.parent_path().string();
+}
+
+// The three letters that name the language's files: "DEU" for German; "" for English and
+// none, whose files are the module's own.
+const char* LanguageCode(qv::Language language) {
+  return language == qv::Language::kGerman ? "DEU" : "";
 }
 
 bool IsFile(const fs::path& path) {
@@ -160,27 +140,17 @@ bool IsFile(const fs::path& path) {
 }  // namespace
 
 const char* QVsetlocale(int category, const char* locale) {
-  if (category < QV_LC_ALL || category > QV_LC_TIME)
+  if (category != QV_LC_ALL || locale == nullptr || !Blank(locale))
+    return nullptr;
+  // newlocale reads "" from the environment as setlocale does, category by category.
+  locale_t built = newlocale(LC_ALL_MASK, "", nullptr);
+  if (built == nullptr)
     return nullptr;
   LibraryLocale& current = Current();
-  if (locale != nullptr) {
-    std::array<std::string, kCategories> names = current.names;
-    for (int i = 0; i < kCategories; ++i) {
-      if (category != QV_LC_ALL && category != i + 1)
-        continue;
-      names[i] = Blank(locale) ? EnvironmentLocale(i) : std::string(locale);
-      if (names[i].find('/') != std::string::npos)
-        return nullptr;
-    }
-    locale_t built = Build(names);
-    if (built == nullptr)
-      return nullptr;
-    if (current.locale != nullptr)
-      freelocale(current.locale);
-    current.locale = built;
-    current.names = names;
-  }
-  current.answer = NameOf(current, category);
+  if (current.locale != nullptr)
+    freelocale(current.locale);
+  current.locale = built;
+  current.answer = NameOf(built);
   return current.answer.c_str();
 }
 
@@ -189,7 +159,7 @@ int QVlocaleconv(QVLCONV* record) {
     return 0;
   LibraryLocale& current = Current();
   if (current.locale == nullptr)
-    current.locale = Build(current.names);
+    current.locale = newlocale(LC_ALL_MASK, "C", nullptr);
   if (current.locale == nullptr)
     return 0;
   locale_t previous = uselocale(current.locale);
@@ -226,8 +196,8 @@ int NL_GetHelpLanguageFileName(HINSTANCE module, const char* key, char* buffer) 
   buffer[0] = '\0';
   if (!UsableKey(key))
     return 0;
-  const fs::path folder = FolderOr(HelpFolderSetting(), module, "help");
-  const std::string code = qv::LanguageCode(qv::UserLanguage());
+  const fs::path folder = fs::path(ModuleFolder(module)) / "help";
+  const std::string code = LanguageCode(qv::UserLanguage());
   std::string name = std::string(key) + code + ".HLP";
   if (!code.empty() && !IsFile(folder / name / "index.html"))
     name = std::string(key) + ".HLP";
@@ -240,35 +210,26 @@ int NL_GetHelpLanguageFileName(HINSTANCE module, const char* key, char* buffer) 
 
 namespace qv {
 
-const char* LanguageCode(Language language) {
-  return language == Language::kGerman ? "DEU" : "";
-}
-
 HINSTANCE LoadLanguageLibrary(HINSTANCE module, const char* key, Language language) {
-  if (!UsableKey(key))
-    return Fail(kNoLibrary, "the key names no file");
   const char* code = LanguageCode(language);
-  if (code[0] == '\0')
-    return Fail(kNoLibrary, "the language is the module's own");
-  const fs::path folder = FolderOr(LanguageFolderSetting(), module, "languages");
+  if (!UsableKey(key) || code[0] == '\0')
+    return Fail(kNoLibrary);
+  const fs::path folder = fs::path(ModuleFolder(module)) / "languages";
   std::error_code error;
   if (!fs::is_directory(folder, error))
-    return Fail(kNoFolder, "no folder " + folder.string());
+    return Fail(kNoFolder);
   const fs::path file = folder / (std::string(key) + code + ".DLL");
   if (!IsFile(file))
-    return Fail(kNoLibrary, "no file " + file.string());
+    return Fail(kNoLibrary);
 
   void* library = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (library == nullptr) {
-    const char* why = dlerror();
-    return Fail(kNotALibrary, why != nullptr ? why : "dlopen failed");
-  }
+  if (library == nullptr)
+    return Fail(kNotALibrary);
   auto entry = reinterpret_cast<LanguageEntry>(dlsym(library, kLanguageEntryName));
   const ResourceModule* resources = entry != nullptr ? entry(kLanguageInterface) : nullptr;
   if (resources == nullptr) {
     dlclose(library);
-    return Fail(kNoEntry, entry == nullptr ? "no entry point in " + file.string()
-                                           : "the entry of " + file.string() + " gives nothing");
+    return Fail(kNoEntry);
   }
 
   std::vector<LoadedLibrary>& libraries = Libraries();
@@ -279,38 +240,7 @@ HINSTANCE LoadLanguageLibrary(HINSTANCE module, const char* key, Language langua
     dlclose(library);  // loaded before: the table keeps the first reference
   else
     libraries.push_back({library, resources});
-  Problem().clear();
   return reinterpret_cast<HINSTANCE>(kFirstHandle + index);
-}
-
-std::string ModuleFolder(const void* address) {
-  Dl_info info{};
-  if (address != nullptr && dladdr(address, &info) != 0 && info.dli_fname != nullptr &&
-      std::strchr(info.dli_fname, '/') != nullptr) {
-    // The linker keeps the name it was given ("./qvtests", "../lib/x.so"): its folder is made
-    // absolute and clean, links resolved, as the running program's own folder is below. A
-    // file that is itself a link still belongs to the folder it was loaded from.
-    std::error_code error;
-    fs::path file = fs::absolute(info.dli_fname, error);
-    fs::path folder;
-    if (!error && fs::exists(file, error))
-      folder = fs::canonical(file.parent_path(), error);
-    if (!error && !folder.empty())
-      return folder.string();
-  }
-  // The running program: the dynamic linker names it as it was started (possibly without a
-  // folder, or relative to a directory since left), so ask the system instead.
-  std::error_code error;
-  fs::path program = fs::read_symlink("/proc/self/exe", error);
-  return error ? std::string(".") : program.parent_path().string();
-}
-
-void SetLanguageFolder(std::string folder) {
-  LanguageFolderSetting() = std::move(folder);
-}
-
-void SetHelpFolder(std::string folder) {
-  HelpFolderSetting() = std::move(folder);
 }
 
 const ResourceModule* LanguageResources(HINSTANCE handle) {
@@ -319,10 +249,6 @@ const ResourceModule* LanguageResources(HINSTANCE handle) {
   if (value < kFirstHandle || value - kFirstHandle >= libraries.size())
     return nullptr;
   return libraries[value - kFirstHandle].resources;
-}
-
-const std::string& LanguageLibraryProblem() {
-  return Problem();
 }
 
 std::string HelpPage(std::string_view helpFile, DWORD context) {

@@ -10,8 +10,7 @@
 //   <folder>/help/QVCC<LANG>.HLP/index.html  the help in the user's language
 // <LANG> is the language's three-letter code of the original file names (DEU for German).
 // A help "file" is a folder of HTML pages: index.html lists the pages, and the page of help
-// context N is N.html beside it (qv::HelpPage below). SetLanguageFolder and SetHelpFolder
-// name other folders.
+// context N is N.html beside it (qv::HelpPage below).
 //
 // Everything here runs on the one thread that starts the module; nothing is locked.
 #pragma once
@@ -27,31 +26,22 @@
 
 // ---- Locale
 
-// Categories, numbered as the module's run-time library numbers them (0 is all of them).
+// The category the module passes: all of them.
 inline constexpr int QV_LC_ALL = 0;
-inline constexpr int QV_LC_COLLATE = 1;
-inline constexpr int QV_LC_CTYPE = 2;
-inline constexpr int QV_LC_MONETARY = 3;
-inline constexpr int QV_LC_NUMERIC = 4;
-inline constexpr int QV_LC_TIME = 5;
 
-// Sets the library's locale for one category or, with QV_LC_ALL, for all five, as setlocale
-// does, and returns the name now in force, or null when nothing was changed.
+// Sets the library's locale to the user's: `category` is QV_LC_ALL and `locale` "" or a text
+// of blanks only (the module passes " "). Each category (LC_COLLATE, LC_CTYPE, LC_MONETARY,
+// LC_NUMERIC, LC_TIME) takes LC_ALL, else its own variable, else LANG (the first set and not
+// empty), else "C". Returns the name now in force, as the C library names it ("POSIX" is
+// "C"): the one name when all five categories have it, else "LC_COLLATE=...;LC_CTYPE=...;
+// LC_MONETARY=...;LC_NUMERIC=...;LC_TIME=...". The text stays valid until the next call.
 //
-// `locale` is a locale name ("C", "de_DE.UTF-8"); "" or a text of blanks only (the module
-// passes " ") selects the user's locale from the environment, category by category: LC_ALL,
-// else LC_COLLATE, LC_CTYPE, LC_MONETARY, LC_NUMERIC or LC_TIME, else LANG (the first set and
-// not empty), else "C". A null `locale` only asks for the name in force. For QV_LC_ALL the
-// name is the one name when all five categories have it, else
-// "LC_COLLATE=...;LC_CTYPE=...;LC_MONETARY=...;LC_NUMERIC=...;LC_TIME=...".
-//
-// Null, with nothing changed: an unknown category, a name holding "/", or a locale this
-// system does not have (QV_LC_ALL changes all five or none).
+// Null, with nothing changed, for any other category or text, or when the environment names a
+// locale this system does not have (all five categories change or none).
 //
 // The locale is the library's own, read by QVlocaleconv: the process's C locale (setlocale)
 // is left as it is, since a module loaded into a host must not change how the host's code
-// reads and writes numbers. The library starts in "C". The returned text stays valid until
-// the next call.
+// reads and writes numbers. The library starts in "C".
 const char* QVsetlocale(int category, const char* locale);
 
 // The numeric and monetary conventions of the library's locale, as localeconv gives them, in
@@ -95,10 +85,11 @@ int QVlocaleconv(QVLCONV* record);
 // ---- Language library and help file
 
 // Loads the language library of the user's language for the module `module` and its `key`
-// ("QVCC"): <languages folder>/<key><LANG>.DLL, e.g. QVCCDEU.DLL, with dlopen. `module` is
-// an address inside the calling module's loaded file (its base address, or any of its
-// functions or data), from which the library's folder is found (qv::ModuleFolder); null
-// means the running program.
+// ("QVCC"): <module folder>/languages/<key><LANG>.DLL, e.g. QVCCDEU.DLL, with dlopen.
+// `module` is an address inside the calling module's loaded file (its base address, or any of
+// its functions or data); the module folder is that file's folder as the dynamic linker
+// knows it (absolute, links resolved; a relative name is taken from the current directory),
+// or the running program's folder for null or an address in no loaded file.
 //
 // Returns a handle of 32 or more that names the loaded library (qv::LanguageResources gives
 // its resources), or a value below 32, as the Windows loader's errors:
@@ -113,8 +104,8 @@ int QVlocaleconv(QVLCONV* record);
 HINSTANCE NL_LOADLANGUAGELIBRARY(HINSTANCE module, const char* key);
 
 // Writes into `buffer` (MAX_PATH, 260, characters or more) the help file name for the user's
-// language: <help folder>/<key><LANG>.HLP/index.html when that help is there, else the
-// module's own <help folder>/<key>.HLP/index.html (whether or not that is there). A name of
+// language: <module folder>/help/<key><LANG>.HLP/index.html when that help is there, else the
+// module's own <module folder>/help/<key>.HLP/index.html (whether or not that is there). A name of
 // 260 characters or more is written as the bare "<key>[<LANG>].HLP/index.html". Returns the
 // length written; 0, with "" written, for a key that names no file (see above), and 0 for a
 // null buffer.
@@ -122,33 +113,14 @@ int NL_GetHelpLanguageFileName(HINSTANCE module, const char* key, char* buffer);
 
 namespace qv {
 
-// The user's language (qv::UserLanguage) is declared in platform/text/Language.h.
-// The three letters that name the language's files: "DEU" for German; "" for English and
-// none, whose files are the module's own.
-const char* LanguageCode(Language language);
-
 // NL_LOADLANGUAGELIBRARY for `language` rather than the user's: the same file of that
 // language, the same handles and the same values below 32 (2 for English and none). For a
 // program that shows a page in a language it is asked for.
 HINSTANCE LoadLanguageLibrary(HINSTANCE module, const char* key, Language language);
 
-// The folder of the file that holds `address` (a loaded program or library), as the dynamic
-// linker knows it; the running program's folder for null, or when the address lies in no
-// loaded file. The folder is absolute, without "." or ".." and with links resolved; a relative
-// file name is taken relative to the current directory.
-std::string ModuleFolder(const void* address);
-
-// Where the language libraries and the help folders lie; "" (the start) means
-// <module folder>/languages and <module folder>/help.
-void SetLanguageFolder(std::string folder);
-void SetHelpFolder(std::string folder);
-
 // The resources of a loaded language library; null for any value that
 // NL_LOADLANGUAGELIBRARY did not return as a handle.
 const ResourceModule* LanguageResources(HINSTANCE handle);
-
-// Why the last NL_LOADLANGUAGELIBRARY gave a value below 32; "" after a success.
-const std::string& LanguageLibraryProblem();
 
 // The page to show for a help request: `helpFile` as the module set it (a trailing ">window"
 // is dropped) and the request's context. The page of the context, N.html in the help file's

@@ -18,15 +18,10 @@ inline constexpr DROPEFFECT DROPEFFECT_COPY = 1;
 inline constexpr DROPEFFECT DROPEFFECT_MOVE = 2;
 inline constexpr DROPEFFECT DROPEFFECT_LINK = 4;
 
-// The mouse buttons and keys held down while the drag runs.
+// The left mouse button, held down while the drag runs.
 inline constexpr DWORD MK_LBUTTON = 0x0001;
-inline constexpr DWORD MK_RBUTTON = 0x0002;
-inline constexpr DWORD MK_SHIFT = 0x0004;
-inline constexpr DWORD MK_CONTROL = 0x0008;
-inline constexpr DWORD MK_MBUTTON = 0x0010;
 
-// A drop source's answers: drop now, cancel now, and "show the usual cursor" for feedback.
-// (S_OK from QueryContinueDrag lets the drag go on.)
+// A drop source's answers: drop now, cancel now. (S_OK from QueryContinueDrag lets the drag
+// go on.)
 inline constexpr SCODE DRAGDROP_S_DROP = 0x00040100;
 inline constexpr SCODE DRAGDROP_S_CANCEL = 0x00040101;
-inline constexpr SCODE DRAGDROP_S_USEDEFAULTCURSORS = 0x00040102;

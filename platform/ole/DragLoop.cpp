@@ -58,7 +58,6 @@ void MoveOver(Drag& drag, int handle, CPoint point) {
                                  : target->OnDragOver(window, &data, MK_LBUTTON, point);
     drag.state.effect = Limit(wanted, drag.state.allowedEffects);
   }
-  drag.source->GiveFeedback(drag.state.effect);
 }
 
 // Ends the drag: a drop on the target under it, or a cancel.
@@ -86,7 +85,7 @@ bool GoesOn(Drag& drag, BOOL escapePressed, DWORD keyState) {
     Finish(drag, true);
     return false;
   }
-  if (answer == DRAGDROP_S_CANCEL || FAILED(answer)) {
+  if (answer == DRAGDROP_S_CANCEL) {
     Finish(drag, false);
     return false;
   }

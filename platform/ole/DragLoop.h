@@ -7,7 +7,7 @@
 //   OnDragLeave, arriving over one its OnDragEnter, moving on over the same one its OnDragOver
 //   (platform/ole/DropTarget.h). The effect the target answers, limited to the effects the
 //   source allows, is what a drop would do now; over a window without a target it is
-//   DROPEFFECT_NONE. The drop source's GiveFeedback is told it.
+//   DROPEFFECT_NONE.
 // - Drop(): over a target whose effect is not DROPEFFECT_NONE, the target's OnDrop runs, and
 //   the drag ends with that effect when it returns TRUE, with DROPEFFECT_NONE otherwise. A
 //   target that refused the drag gets OnDragLeave instead; the drag ends with DROPEFFECT_NONE.
@@ -18,8 +18,8 @@
 //
 // Before it carries out a move, a drop or a cancel, the loop asks the drop source
 // (QueryContinueDrag) with the buttons and keys that input means (platform/ole/DropSource.h),
-// and the answer decides: DRAGDROP_S_DROP drops where the drag is, DRAGDROP_S_CANCEL (or a
-// failure) cancels, S_OK carries out a move and otherwise lets the drag go on.
+// and the answer decides: DRAGDROP_S_DROP drops where the drag is, DRAGDROP_S_CANCEL cancels,
+// S_OK carries out a move and otherwise lets the drag go on.
 //
 // The drag stops taking input before OnDrop and the last OnDragLeave run, so that they may
 // open windows of their own. One drag runs at a time.

@@ -4,6 +4,7 @@
 // anew after a deliberate change, run the session with QV_WEB_FIXTURE=<that file>.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <set>
@@ -18,53 +19,34 @@ namespace {
 
 using nlohmann::json;
 
-// Window handles count up for the whole process: the fixture holds them as a session that
-// started first would have them, its control's window being handle 1.
-void Rebase(json* value, int by, const char* key = "") {
+// What a session that started first would show, as the fixture holds it: window handles count up
+// for the whole process, and the control's window is handle 1 there; a new form's file is named
+// by the clock's count (GetTempFileNameA) and the list follows the files' names, so the new form
+// `name` is the list's last row, wherever the clock put it.
+void AsTheFixtureHoldsIt(json* value, int by, const std::string& name, const char* key = "") {
   static const std::set<std::string> kHandles = {"handle", "owner", "over", "target"};
-  if (value->is_object()) {
-    for (auto& [member, inner] : value->items())
-      Rebase(&inner, by, member.c_str());
-  } else if (value->is_array()) {
-    for (json& inner : *value)
-      Rebase(&inner, by);
-  } else if (value->is_number_integer() && kHandles.count(key) != 0 && value->get<int>() != 0) {
-    *value = value->get<int>() - by;
-  }
-}
-
-// A new form's file is named by the clock's count (GetTempFileNameA), and the list follows
-// the files' names: the fixture holds the new form as the list's last row, wherever the clock
-// put it.
-void NewFormLast(json* value, const std::string& name) {
   if (value->is_array()) {
     for (json& inner : *value)
-      NewFormLast(&inner, name);
-    return;
-  }
-  if (!value->is_object())
-    return;
-  if (value->value("className", "") == "SysListView32" && value->contains("lines")) {
-    json& lines = (*value)["lines"];
-    for (int i = 0; i < static_cast<int>(lines.size()); ++i) {
-      if (lines[i] != name)
-        continue;
+      AsTheFixtureHoldsIt(&inner, by, name);
+  } else if (value->is_number_integer() && kHandles.count(key) != 0 && value->get<int>() != 0) {
+    *value = value->get<int>() - by;
+  } else if (value->is_object()) {
+    const json lines = value->value("lines", json::array());
+    const int i = static_cast<int>(std::find(lines.begin(), lines.end(), name) - lines.begin());
+    if (value->value("className", "") == "SysListView32" && i < static_cast<int>(lines.size())) {
       for (const char* member : {"lines", "rows", "images"}) {
-        json& column = (*value)[member];
-        json row = column[i];
-        column.erase(static_cast<std::size_t>(i));
-        column.push_back(row);
+        json row = (*value)[member][i];
+        (*value)[member].erase(static_cast<std::size_t>(i));
+        (*value)[member].push_back(row);
       }
-      const int last = static_cast<int>(lines.size()) - 1;
       for (const char* member : {"selection", "caret"}) {
         int at = (*value)[member].get<int>();
-        (*value)[member] = at == i ? last : at > i ? at - 1 : at;
+        (*value)[member] = at == i ? static_cast<int>(lines.size()) - 1 : at > i ? at - 1 : at;
       }
-      break;
     }
+    for (auto& [member, inner] : value->items())
+      AsTheFixtureHoldsIt(&inner, by, name, member.c_str());
   }
-  for (auto& [member, inner] : value->items())
-    NewFormLast(&inner, name);
 }
 
 class SnapshotJson : public ScriptedConsole {
@@ -77,9 +59,8 @@ class SnapshotJson : public ScriptedConsole {
   // The snapshot now, kept for the fixture as `name`.
   json Take(const char* name) {
     json snapshot = qv::console::SnapshotToJson(qv::ui::TakeSnapshot());
-    json& kept = session_[name] = snapshot;
-    Rebase(&kept, control_->Handle() - 1);
-    NewFormLast(&kept, "B\u00FCro \u20AC ?? ?");
+    AsTheFixtureHoldsIt(&(session_[name] = snapshot), control_->Handle() - 1,
+                        "B\u00FCro \u20AC ?? ?");
     return snapshot;
   }
   // The session against the committed fixture, snapshot by snapshot; or the fixture written.

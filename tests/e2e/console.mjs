@@ -14,82 +14,61 @@ export const BUILD = path.resolve(process.env.QV_BUILD_DIR || 'build');
 export const FORMS = 'CORE1/D/Apps/Main/QVLOGON';
 const SAMPLES = { 'Office survey': 'FRM1A.FRM', 'Asset tag': 'FRM2B7.FRM', 'Contact details': 'FRM3C.FRM' };
 
-// Starts qvconsole on the world, on its default port or a free one; resolves once it printed
-// the address to open.
-async function startConsole(world, env = {}) {
-  const child = spawn(path.join(BUILD, 'qvconsole'), ['--world', world], {
-    env: { ...process.env, QVCCFG_PORT: '', ...env },
-    stdio: ['ignore', 'pipe', 'pipe'],
-  });
-  let out = '';
-  let err = '';
-  child.stderr.on('data', (d) => { err += d; });
-  const exited = new Promise((resolve) => child.on('exit', (code, signal) => resolve({ code, signal })));
-  const url = await new Promise((resolve, reject) => {
-    const timer = setTimeout(() => reject(new Error(`no address from qvconsole: ${out}${err}`)), 30000);
-    child.stdout.on('data', (d) => {
-      out += d;
-      const line = out.split('\n').find((l) => /^http:\/\/127\.0\.0\.1:\d+\/\?s=\S+$/.test(l.trim()));
-      if (line) {
-        clearTimeout(timer);
-        resolve(line.trim());
-      }
-    });
-    exited.then(({ code }) => reject(new Error(`qvconsole ended (${code}): ${out}${err}`)));
-  });
-  return {
-    url,
-    // Ctrl-C: the console must stop by itself with status 0.
-    async stop() {
-      child.kill('SIGINT');
-      const { code, signal } = await exited;
-      assert.equal(signal, null, `qvconsole died of ${signal}: ${out}${err}`);
-      assert.equal(code, 0, `qvconsole exit status: ${out}${err}`);
-    },
-    kill() {
-      if (child.exitCode === null) child.kill('SIGKILL');
-    },
-  };
-}
-
 export function launchBrowser() {
   return chromium.launch({ executablePath: '/usr/bin/chromium', args: ['--no-sandbox'] });
 }
 
 // A new world made by `qvccfg init`, less the sample forms named in `without` (and the group
-// file when `groups` is false); its console, and a page of its own context on it once the
-// control is drawn. `restart()` starts the console and the page anew, `close()` stops it all.
+// file when `groups` is false); its console on its default port or a free one, and a page of
+// its own context on it once the control is drawn. `start()` starts the console and the page
+// anew after `con.stop()` (Ctrl-C, which it must end with status 0); `close()` stops it all.
 export async function session(browser, { without = [], groups = true } = {}, { env } = {}) {
   const world = fs.mkdtempSync(path.join(os.tmpdir(), 'qv-e2e-'));
   execFileSync(path.join(BUILD, 'qvccfg'), ['--world', world, 'init'], { stdio: 'pipe' });
   for (const name of without) fs.rmSync(path.join(world, FORMS, SAMPLES[name]));
   if (!groups) fs.rmSync(path.join(world, FORMS, 'FDGRPLST.GPS'));
+  let child, exited, output;
   const s = {
     world,
     async start() {
-      this.con = await startConsole(world, env);
+      child = spawn(path.join(BUILD, 'qvconsole'), ['--world', world], {
+        env: { ...process.env, QVCCFG_PORT: '', ...env }, stdio: ['ignore', 'pipe', 'pipe'],
+      });
+      output = '';
+      child.stderr.on('data', (d) => { output += d; });
+      exited = new Promise((resolve) => child.on('exit', (code, signal) => resolve({ code, signal })));
       try {
+        this.con = {
+          url: await new Promise((resolve, reject) => {
+            setTimeout(() => reject(new Error(`no address from qvconsole: ${output}`)), 30000).unref();
+            child.stdout.on('data', (d) => {
+              output += d;
+              const line = output.split('\n').find((l) => /^http:\/\/127\.0\.0\.1:\d+\/\?s=\S+$/.test(l.trim()));
+              if (line) resolve(line.trim());
+            });
+            exited.then(({ code }) => reject(new Error(`qvconsole ended (${code}): ${output}`)));
+          }),
+          async stop() {
+            child.kill('SIGINT');
+            assert.deepEqual(await exited, { code: 0, signal: null }, `qvconsole stopped: ${output}`);
+          },
+        };
         const context = await browser.newContext({ viewport: { width: 1280, height: 800 } });
         this.page = await context.newPage();
         this.page.on('pageerror', (e) => console.error(`[pageerror] ${e.message}`));
         await this.page.goto(this.con.url);
         await this.page.locator('.cls-SysListView32').waitFor();
       } catch (e) {
-        this.con.kill();
+        child.kill('SIGKILL');
         throw e;
       }
-    },
-    async restart() {
-      await this.page.context().close();
-      await this.con.stop();
-      await this.start();
     },
     async close() {
       try {
         await this.page?.context().close();
         await this.con.stop();
       } finally {
-        this.con.kill();
+        if (child.exitCode === null) child.kill('SIGKILL');
         fs.rmSync(world, { recursive: true, force: true });
       }
     },
@@ -153,11 +132,10 @@ export function taskPane(page) {
 }
 
 // The names the list shows (column 0), in any order (the catalogue lists the share's files as
-// it finds them); `last`, when given, must be the last row.
-export function expectNames(page, expected, what, last) {
+// it finds them).
+export function expectNames(page, expected, what) {
   const names = page.locator('.cls-SysListView32 .lv-items .lv-text, .cls-SysListView32 tr[data-row] > td:first-child .lv-text');
-  return until(async () => (await names.allTextContents()).map((t) => t.trim()),
-    (v) => same([...v].sort(), [...expected].sort()) && (last === undefined || v[v.length - 1] === last), what);
+  return until(async () => (await names.allTextContents()).map((t) => t.trim()).sort(), (v) => same(v, [...expected].sort()), what);
 }
 
 // The page that `action` makes the console open in a new tab, once loaded.
@@ -172,44 +150,12 @@ export async function newTab(page, action) {
 // A toolbar button as a person presses it: the mouse comes to rest on it (its tip shows and
 // its prompt reaches the status bar), then clicks. A click at once can fall between two
 // renderings of the page.
-const PICTURES = { 'Schedule a form': 'schedule', 'Formular einplanen': 'schedule', 'Mehrere Formulare': 'multiple forms',
-  'L\u00f6schen': 'delete', 'Details': 'details', 'Gro\u00dfe Symbole': 'large icons', 'Kleine Symbole': 'small icons',
-  Liste: 'list' };
-
 export async function pressTool(page, name) {
-  // Until the framework was asked for a button's tip, the page names it by its picture.
   const bar = page.getByRole('toolbar');
-  const picture = PICTURES[name] || name.toLowerCase();
-  const button = bar.getByRole('button', { name, exact: true }).or(bar.getByRole('button', { name: picture, exact: true }));
+  const button = bar.getByRole('button', { name, exact: true });
   await button.hover();
-  await until(() => bar.getByRole('tooltip').filter({ visible: true }).count(), (n) => n === 1, `the tip of ${name}`);
-  await until(() => page.getByRole('status').textContent(), (v) => v.trim() !== 'Ready' && v.trim() !== 'Bereit',
+  await expectTexts(bar.getByRole('tooltip').filter({ visible: true }), [name], `the tip of ${name}`);
+  await until(() => page.getByRole('status').textContent(), (v) => !['Ready', 'Bereit'].includes(v.trim()),
     `the prompt of ${name}`);
   await button.click();
-}
-
-// Redraws the page from the state it holds, as an answer that comes in the middle of a
-// gesture does; `full` draws the list view anew as well.
-export function redraw(page, { full = false } = {}) {
-  return page.evaluate((all) => window.dispatchEvent(new CustomEvent('qv-redraw', { detail: { full: all } })), full);
-}
-
-// A press on `target`, a redraw of the page while the button is down (the element pressed is
-// gone from the page afterwards), and the release over `release` (by default the target);
-// `during` runs with the mouse over `release` before the button comes up.
-export async function pressAcrossRedraw(page, target, { release = target, full = false, steps = 1, during } = {}) {
-  const centre = async (locator) => {
-    const b = await until(() => locator.boundingBox(), (v) => v !== null, 'the element is drawn');
-    return [b.x + b.width / 2, b.y + b.height / 2];
-  };
-  const [x, y] = await centre(target);
-  await page.mouse.move(x, y);
-  const pressed = await page.evaluateHandle(([px, py]) => document.elementFromPoint(px, py), [x, y]);
-  await page.mouse.down();
-  await redraw(page, { full });
-  assert.ok(await pressed.evaluate((n) => !n.isConnected), `the element pressed is drawn anew: ${await pressed.evaluate((n) => n.outerHTML.slice(0, 200))}`);
-  const [rx, ry] = await centre(release);
-  await page.mouse.move(rx, ry, { steps });
-  if (during) await during();
-  await page.mouse.up();
 }

@@ -3,9 +3,33 @@
 // button, the menubar, a double click and a drag of the list's rows, a drag in the form
 // editor's question list, a dialog's button and a button of the task pane.
 import assert from 'node:assert/strict';
-import {
-  dialog, expectText, expectTexts, pressAcrossRedraw, redraw, row, sessionTest, taskPane, until,
-} from './console.mjs';
+import { dialog, expectText, expectTexts, row, sessionTest, taskPane, until } from './console.mjs';
+
+// Redraws the page from the state it holds, as an answer that comes in the middle of a
+// gesture does; `full` draws the list view anew as well.
+function redraw(page, { full = false } = {}) {
+  return page.evaluate((all) => window.dispatchEvent(new CustomEvent('qv-redraw', { detail: { full: all } })), full);
+}
+
+// A press on `target`, a redraw of the page while the button is down (the element pressed is
+// gone from the page afterwards), and the release over `release` (by default the target);
+// `during` runs with the mouse over `release` before the button comes up.
+async function pressAcrossRedraw(page, target, { release = target, full = false, steps = 1, during } = {}) {
+  const centre = async (locator) => {
+    const b = await until(() => locator.boundingBox(), (v) => v !== null, 'the element is drawn');
+    return [b.x + b.width / 2, b.y + b.height / 2];
+  };
+  const [x, y] = await centre(target);
+  await page.mouse.move(x, y);
+  const pressed = await page.evaluateHandle(([px, py]) => document.elementFromPoint(px, py), [x, y]);
+  await page.mouse.down();
+  await redraw(page, { full });
+  assert.ok(await pressed.evaluate((n) => !n.isConnected), `the element pressed is drawn anew: ${await pressed.evaluate((n) => n.outerHTML.slice(0, 200))}`);
+  const [rx, ry] = await centre(release);
+  await page.mouse.move(rx, ry, { steps });
+  if (during) await during();
+  await page.mouse.up();
+}
 
 sessionTest('press and release across a redraw: toolbar, menubar, double click, question drag, dialog button, ' +
   'drag onto the tasks', async (s, page) => {

@@ -156,9 +156,8 @@ TEST_F(FormEditor, DeleteMovesAndDragsChangeLinesAndEntriesTogether) {
             "FieldNote2=As printed on the door\r\nField3=PAGEBREAK\r\nFieldNote3=\r\n");
 }
 
-// The insertion mark follows the mouse and goes at the drop and at Escape (which leaves the
-// dialog open); Add puts its question after the line selected. (A release outside the list:
-// the browser's gestures test.)
+// The insertion mark follows the mouse and goes at the drop, a cancel and Escape (which leaves
+// the dialog open); Add puts its question after the line selected.
 TEST_F(FormEditor, DragsShowTheInsertionMarkUntilTheDropAndAddPlacesAfterTheSelection) {
   static const Texts moved{"Which floor?", kPageBreak, "Room number", "Color, if any"};
   user_.Then([] {
@@ -187,6 +186,12 @@ TEST_F(FormEditor, DragsShowTheInsertionMarkUntilTheDropAndAddPlacesAfterTheSele
   user_.Then([] {
     EXPECT_EQ(Top().text, "Edit a Custom Data Form");  // the dialog did not take the Escape
     ListIs(moved, 3);
+    ui::BeginDrag(IDC_QUESTION_LIST, 0);
+    ui::DragOverLine(IDC_QUESTION_LIST, 2);
+    ui::CancelDrag();  // a release outside the list
+  });
+  user_.Then([] {
+    ListIs(moved, 0);
     ui::Drop();  // no drag runs any more
     ui::BeginDrag(IDC_QUESTION_LIST, 4);
   });

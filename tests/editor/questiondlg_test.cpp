@@ -54,7 +54,8 @@ class QuestionDialog : public EditorFixture {
 }  // namespace
 
 TEST_F(QuestionDialog, ChecksInOrderAndOnlyTheHyphenMovesTheFocus) {
-  CFormField fresh;  // (its first state: the browser's forms test)
+  CFormField fresh;
+  user_.Then([] { EXPECT_TRUE(Control(IDC_QUESTION_TEXT).focused); });
   // Each try: the texts typed (null: as they were), Enter, the refusal and the focus then.
   // " - " is looked at before the empty question text; a hyphen without blanks is allowed.
   const struct {

@@ -5,23 +5,22 @@
 #include <stdlib.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "host/ConsolePlugIn.h"
 #include "languages/de/GermanResources.h"
-#include "platform/com/Bstr.h"
 #include "platform/com/ClassFactory.h"
 #include "platform/com/Creation.h"
 #include "platform/com/Dispatch.h"
 #include "platform/com/TypeLib.h"
 #include "platform/control/OleControl.h"
 #include "platform/path/HostFile.h"
-#include "platform/registry/AppProfile.h"
 #include "platform/registry/Registry.h"
 #include "platform/ui/MessageBox.h"
-#include "platform/ui/Ui.h"
+#include "platform/ui/Wnd.h"
+#include "resources/Dialogs.h"
 #include "resources/ResourceIds.h"
-#include "resources/StringTable.h"
 #include "tests/TestWorld.h"
 #include "tests/support/Support.h"
 #include "tools/common/Install.h"
@@ -30,8 +29,6 @@ namespace {
 
 using qv::com::ComPtr;
 
-constexpr char kPlugInKey[] =
-    "Software\\Arvex\\Quovant\\QVNX\\Console\\PlugIns\\{A48C4D90-9281-11d1-8971-00A0C9323807}";
 constexpr char kModulePath[] = "C:\\Program Files\\Arvex\\QVNX\\Console\\QVCCFG.OCX";
 const CLSID kPlugInClass = Parsed("{A48C4D90-9281-11D1-8971-00A0C9323807}");
 const CLSID kControlClass = Parsed("{AE399777-76F3-11D1-8969-00A0C9323807}");
@@ -108,15 +105,6 @@ class Module : public ::testing::Test {
     ComPtr<IConsolePlugIn> plugIn = PlugIn();
     return plugIn.Get() != nullptr && plugIn->GetDisplayName(0, name, &value) == 1 ? name : "";
   }
-  // The control's prompt for a command, by the dispatch id of GetMessageString.
-  static std::string Prompt(IDispatch* control, UINT command) {
-    qv::com::Bstr prompt;
-    VARIANT args[] = {VARIANT::FromLong(static_cast<LONG>(command)),
-                      VARIANT::RefString(prompt.Out())};
-    EXPECT_EQ(control->Invoke(4, DISPATCH_METHOD, args, nullptr), S_OK);
-    return prompt.Text();
-  }
-
   TestWorld world_;
   // The user's language: none (the module's own, English) unless a test says otherwise.
   ClearedEnvironment language_{{"LC_ALL", "LC_MESSAGES", "LANG"}};
@@ -152,13 +140,8 @@ TEST_F(Module, UnregistrationRemovesThePlugInKeyAndNothingBesideOrAboveIt) {
   EXPECT_EQ(Hive(), before +
                         "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\TypeLib]\r\n"
                         "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\Interface]\r\n");
-  EXPECT_NE(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kPlugInKey, 0, KEY_QUERY_VALUE, &key), ERROR_SUCCESS);
   // Unregistering what is not registered is no failure.
   EXPECT_EQ(Call("DllUnregisterServer"), S_OK);
-  CLSID clsid{};
-  EXPECT_EQ(CoCreateInstance(kPlugInClass, nullptr, CLSCTX_INPROC_SERVER, IID_IConsolePlugIn,
-                             reinterpret_cast<void**>(&clsid)),
-            REGDB_E_CLASSNOTREG);
 }
 
 // A module outside the world, or a damaged hive, fails the type library step; nothing written.
@@ -182,18 +165,12 @@ TEST_F(Module, RegistrationFailsForAModuleOutsideTheWorldAndForADamagedHive) {
   qv::TakeRegistryProblems();
 }
 
-// The plug-in gives the registered control, callable by the names its type library gives.
-TEST_F(Module, ThePlugInGivesTheRegisteredControlWhichAnswersByNameAndId) {
+// The registered control answers by the names its type library gives; the module serves its
+// property page too, and no other class.
+TEST_F(Module, TheControlAnswersByTheNamesOfItsTypeLibraryAndNoOtherClassIsServed) {
   Install();
-  EXPECT_EQ(DisplayName(), "C&ustom Data Forms");
-  ComPtr<IConsolePlugIn> plugIn = PlugIn();
-  ASSERT_NE(plugIn.Get(), nullptr);
-  CLSID control{};
-  EXPECT_EQ(plugIn->GetControlClsid(0, &control), 1);
-  EXPECT_EQ(control, kControlClass);  // as registered
-
   ComPtr<IDispatch> dispatch;
-  ASSERT_EQ(CoCreateInstance(control, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+  ASSERT_EQ(CoCreateInstance(kControlClass, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
                              reinterpret_cast<void**>(dispatch.Out())),
             S_OK);
   qv::com::TypeLibrary library;
@@ -209,9 +186,7 @@ TEST_F(Module, ThePlugInGivesTheRegisteredControlWhichAnswersByNameAndId) {
     EXPECT_EQ(dispatch->GetIDOfName(name, &byControl), S_OK) << name;
     EXPECT_EQ(byLibrary, byControl) << name;
   }
-  EXPECT_EQ(Prompt(dispatch.Get(), ID_TOOLBAR_REFRESH), "Refresh item information");
 
-  // The property page is served too; the module serves nothing else.
   ComPtr<IUnknown> page;
   EXPECT_EQ(CoCreateInstance(kPropPageClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
                              reinterpret_cast<void**>(page.Out())),
@@ -239,7 +214,7 @@ TEST_F(Module, TheModuleUnloadsWhenItsLastObjectGoesAndNotBefore) {
     EXPECT_TRUE(Loaded());
     plugIn.Reset();
     CoFreeUnusedLibraries();
-    EXPECT_TRUE(Loaded()) << "unloaded under a living control";
+    EXPECT_TRUE(Loaded() && !qv::com::LoadedModules().empty()) << "unloaded under a living control";
   }
 
   IClassFactory* factory = nullptr;
@@ -248,39 +223,13 @@ TEST_F(Module, TheModuleUnloadsWhenItsLastObjectGoesAndNotBefore) {
             S_OK);
   factory->LockServer(TRUE);
   CoFreeUnusedLibraries();
-  EXPECT_TRUE(Loaded()) << "unloaded under a locked factory";
+  EXPECT_TRUE(Loaded() && !qv::com::LoadedModules().empty()) << "unloaded under a locked factory";
   factory->LockServer(FALSE);
   CoFreeUnusedLibraries();
   EXPECT_FALSE(Loaded());
   EXPECT_TRUE(qv::com::LoadedModules().empty());
 
-  // Made again after unloading: the module is loaded afresh and starts again.
-  EXPECT_EQ(DisplayName(), "C&ustom Data Forms");
-}
-
-// Without a language library: own strings, help, the profile under the module's key; the
-// property page, closed by OK, changes no hive.
-TEST_F(Module, StartUpUsesTheModulesOwnResourcesAndItsProfileKey) {
-  Install();
-  qv::SetAppName("QVCCFG");
-  CoFreeUnusedLibraries();
-  {
-    PlacedControl placed;
-    ASSERT_EQ(placed.made, S_OK);
-    EXPECT_EQ(qv::AppName(), "Form Designer");
-    const std::string folder = ModuleHost().substr(0, ModuleHost().rfind('/'));
-    EXPECT_EQ(qv::HelpFilePath(), folder + "/help/QVCC.HLP/index.html>ref");
-    qv::ui::RunMessageLoop();
-    ASSERT_TRUE(qv::FlushRegistry());
-    const std::string machine = Hive(), user = UserHive();
-    qv::ui::ScriptedUser sheetUser;
-    sheetUser.Then([] { qv::ui::Click(IDOK); });
-    EXPECT_EQ(placed.window->DoVerb(OLEIVERB_PROPERTIES), S_OK);
-    EXPECT_EQ(sheetUser.Pending(), 0u) << "no sheet";
-    ASSERT_TRUE(qv::FlushRegistry());
-    EXPECT_EQ(Hive(), machine);
-    EXPECT_EQ(UserHive(), user);
-  }
+  // The list the control showed kept its settings under the module's key, and nowhere else.
   ASSERT_TRUE(qv::FlushRegistry());
   std::vector<std::string> keys;
   for (const std::string& line : Lines(UserHive(), "\r\n"))
@@ -291,19 +240,22 @@ TEST_F(Module, StartUpUsesTheModulesOwnResourcesAndItsProfileKey) {
   EXPECT_NE(UserHive().find("\"LastViewType\"="), std::string::npos) << UserHive();
 }
 
-// With German chosen, the module's names, help and prompts come from its German library.
-TEST_F(Module, WithGermanChosenTheModuleSpeaksGerman) {
-  setenv("LANG", "de_DE.UTF-8", 1);
+// Each start of the module, after it was unloaded, takes the strings, the name and the help of
+// the user's language: its own without a language library, else its German library's.
+TEST_F(Module, StartUpTakesTheResourcesAndHelpOfTheUsersLanguage) {
   Install();
-  const qv::ResourceModule& german = qv::GermanResources();
-  EXPECT_EQ(DisplayName(), german.FindString(IDS_PLUGIN_NAME));
-  EXPECT_EQ(qv::AppName(), german.FindString(IDS_APP_NAME));
-  EXPECT_TRUE(qv::HelpFilePath().ends_with("/help/QVCCDEU.HLP/index.html>ref"))
-      << qv::HelpFilePath();
-  PlacedControl placed;
-  ASSERT_EQ(placed.made, S_OK);
-  const std::string text = german.FindString(ID_TOOLBAR_REFRESH);
-  EXPECT_EQ(Prompt(placed.control.Get(), ID_TOOLBAR_REFRESH), text.substr(0, text.find('\n')));
+  const std::string folder = ModuleHost().substr(0, ModuleHost().rfind('/'));
+  for (const auto& [lang, resources, help] :
+       {std::tuple{"", &qv::OwnResources(), "QVCC.HLP"},
+        std::tuple{"de_DE.UTF-8", &qv::GermanResources(), "QVCCDEU.HLP"}}) {
+    SCOPED_TRACE(lang);
+    setenv("LANG", lang, 1);
+    qv::SetAppName("QVCCFG");
+    CoFreeUnusedLibraries();
+    EXPECT_EQ(DisplayName(), resources->FindString(IDS_PLUGIN_NAME));
+    EXPECT_EQ(qv::AppName(), resources->FindString(IDS_APP_NAME));
+    EXPECT_EQ(qv::HelpFilePath(), folder + "/help/" + help + "/index.html>ref");
+  }
 }
 
 }  // namespace

@@ -128,7 +128,7 @@ class Sink final : public qv::com::Object<IDispatch> {
 }  // namespace
 
 // Either case, braced or bare, reads; anything else is refused and leaves the output alone.
-TEST(Guid, ParsesFormatsRefusesAndOrders) {
+TEST(Guid, ParsesFormatsAndRefuses) {
   const std::pair<const char*, const char*> cases[] = {
       {"{A48C4D90-9281-11d1-8971-00A0C9323807}", "{A48C4D90-9281-11D1-8971-00A0C9323807}"},
       {"525746D0-9BF9-11D0-837B-00A0C91EF7B9", "{525746D0-9BF9-11D0-837B-00A0C91EF7B9}"},
@@ -156,10 +156,8 @@ TEST(Guid, ParsesFormatsRefusesAndOrders) {
             (GUID{0xAE399777, 0x76F3, 0x11D1, {0x89, 0x69, 0x00, 0xA0, 0xC9, 0x32, 0x38, 0x07}}));
   EXPECT_EQ(Parsed("{00000000-0000-0000-C000-000000000046}"), IID_IUnknown);
   EXPECT_EQ(Parsed("{00000001-0000-0000-C000-000000000046}"), IID_IClassFactory);
-  // Ordered for maps: the last byte counts.
-  GUID low = Parsed("{AE399775-76F3-11D1-8969-00A0C9323807}");
-  GUID high = Parsed("{AE399775-76F3-11D1-8969-00A0C9323808}");
-  EXPECT_TRUE(low < high && !(high < low) && !IsEqualGUID(low, high));
+  EXPECT_NE(Parsed("{AE399775-76F3-11D1-8969-00A0C9323807}"),
+            Parsed("{AE399775-76F3-11D1-8969-00A0C9323808}"));  // the last byte counts
 }
 
 // An object goes with its last reference, has one IUnknown, and refuses unknown ids.
@@ -232,8 +230,7 @@ TEST(Variant, HoldsOneKindAndOwnsItsString) {
   VARIANT copy = values[3];
   EXPECT_NE(copy.String(), values[3].String());
   EXPECT_EQ(qv::com::LiveStringCount(), before + 2);
-  copy.Clear();
-  EXPECT_EQ(copy.Type(), VT_EMPTY);
+  copy = VARIANT();
   values[3] = VARIANT::FromLong(1);
   EXPECT_EQ(qv::com::LiveStringCount(), before);
 }

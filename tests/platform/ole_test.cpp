@@ -221,25 +221,6 @@ class LogTarget : public COleDropTarget {
   DROPEFFECT wanted_;
 };
 
-// A drop source that logs what it is asked and told, and lets Escape pass.
-class LogSource : public COleDropSource {
- public:
-  explicit LogSource(Texts* log) : log_(log) {}
-  SCODE QueryContinueDrag(BOOL escapePressed, DWORD keyState) override {
-    log_->push_back("ask " + std::to_string(escapePressed) + " " + std::to_string(keyState));
-    if (escapePressed != FALSE)
-      return S_OK;
-    return COleDropSource::QueryContinueDrag(escapePressed, keyState);
-  }
-  SCODE GiveFeedback(DROPEFFECT effect) override {
-    log_->push_back("feedback " + std::to_string(effect));
-    return COleDropSource::GiveFeedback(effect);
-  }
-
- private:
-  Texts* log_;
-};
-
 using Step = std::function<void()>;
 Step Over(const CWnd& window) {
   return [&window] { ui::DragOver(window.Handle()); };
@@ -267,14 +248,14 @@ class Drags : public ::testing::Test {
     EXPECT_FALSE(ui::TakeSnapshot().drag.running);
   }
 
-  // Runs a drag of `steps` that ends with `effect`; what the targets (and the source) logged.
+  // Runs a drag of `steps` that ends with `effect`; what the targets logged.
   Texts Run(std::vector<Step> steps, DWORD allowed = kAnyEffect,
-            DROPEFFECT effect = DROPEFFECT_NONE, COleDropSource* source = nullptr) {
+            DROPEFFECT effect = DROPEFFECT_NONE) {
     log_.clear();
     ui::ClearInputProblems();
     for (Step& step : steps)
       user_.Then(std::move(step));
-    EXPECT_EQ(data_.DoDragDrop(allowed, nullptr, source), effect);
+    EXPECT_EQ(data_.DoDragDrop(allowed), effect);
     EXPECT_EQ(user_.Pending(), 0u);
     return log_;
   }
@@ -361,16 +342,6 @@ TEST_F(Drags, EscapeCancelOrADropNoTargetTakesGiveNone) {
     ui::Drop();
   };
   EXPECT_TRUE(Run({Over(pane_), untargeted}).empty());
-}
-
-TEST_F(Drags, TheDropSourceIsAskedAtEachStep) {
-  LogSource source(&log_);
-  Step escape = [&] { ui::KeyAt(pane_.Handle(), VK_ESCAPE); };  // this source lets it pass
-  EXPECT_EQ(Run({Over(pane_), escape, Over(list_), Over(pane_), kDrop}, DROPEFFECT_COPY,
-                DROPEFFECT_COPY, &source),
-            (Texts{"ask 0 1", "enter pane @pane 1 0,0 offered", "feedback 1", "ask 1 1", "ask 0 1",
-                   "leave pane", "feedback 0", "ask 0 1", "enter pane @pane 1 0,0 offered",
-                   "feedback 1", "ask 0 0", "drop pane @pane 0 0,0 1: payload 1: payload 2"}));
 }
 
 }  // namespace

@@ -116,8 +116,6 @@ TEST_F(WinExecTest, StartsTheProgramWithTheRestAsOneArgument) {
 
 // The child sees earlier profile writes, and gets none of our open files and no input.
 TEST_F(WinExecTest, ProfileWritesReachTheDiskFirstAndOpenFilesStayHere) {
-  ASSERT_TRUE(WritePrivateProfileStringA("Form", "FormName", "Seen by the child",
-                                         (kShare + "FRM1A.FRM").c_str()));
   int fd = ::open(world.Host(kShare + "FRM2B7.FRM").c_str(), O_RDONLY);  // inheritable
   ASSERT_GE(fd, 0);
   PutMarkerScript(kShare + "run.exe",
@@ -125,6 +123,9 @@ TEST_F(WinExecTest, ProfileWritesReachTheDiskFirstAndOpenFilesStayHere) {
                       "'\n  if [ -e /proc/$$/fd/" + std::to_string(fd) +
                       " ]; then echo leaked; else echo closed; fi\n"
                       "  if [ -t 0 ] || read -r x; then echo stdin; else echo nostdin; fi\n");
+  // Written after the script is in place (which flushes what was written before).
+  ASSERT_TRUE(WritePrivateProfileStringA("Form", "FormName", "Seen by the child",
+                                         (kShare + "FRM1A.FRM").c_str()));
   EXPECT_GT(WinExec((kShare + "run.exe").c_str(), SW_SHOWNORMAL), 31u);
   std::string marker = WaitForMarker("");
   ::close(fd);
