@@ -541,8 +541,9 @@ std::map<std::string, std::string> FetchRemote(const World& world,
       problem = "cannot read C:\\QVCLIENT: " + read->second.message;
     } else if (read != outcome.tasks.end() && read->second.data.contains("results")) {
       for (const nlohmann::json& item : read->second.data["results"]) {
-        std::string path = item.value("source", ""), bytes;
-        if (!item.contains("content") || !DecodeBase64(item.value("content", ""), &bytes)) {
+        std::string path = item.is_object() ? item.value("source", "") : "", bytes;
+        if (!item.is_object() || !item["content"].is_string() ||
+            !DecodeBase64(item["content"].get<std::string>(), &bytes)) {
           problem = "cannot read " + path;
           break;
         }

@@ -1,0 +1,105 @@
+// The page's side of bench/scale_bench.py: on a world it is given, the console with its page in
+// Chromium, and a static page of the same rows served by node, side by side:
+//
+//   navigation   from page.goto to the list's first row shown (the static page: its last row);
+//   page cpu     the console's share of one core over 10 s while the page is open and idle;
+//   idle bytes   what the page receives over 10 s while idle (response bodies as sent);
+//   select bytes what the page receives for one row selection (the click to the row shown
+//                selected, and 1 s after for anything that follows).
+//
+// Prints one JSON object on stdout. usage: node bench/scale_page.mjs BUILD WORLD
+import { spawn } from 'node:child_process';
+import { once } from 'node:events';
+import { readdirSync, readFileSync } from 'node:fs';
+import { createServer } from 'node:http';
+import { dirname, join, resolve } from 'node:path';
+import { fileURLToPath } from 'node:url';
+import { chromium } from 'playwright-core';
+
+const here = dirname(fileURLToPath(import.meta.url));
+const build = resolve(process.argv[2] || 'build');
+const world = resolve(process.argv[3]);
+const ticksPerSecond = 100;
+
+function cpuTicks(pid) {
+  const fields = readFileSync(`/proc/${pid}/stat`, 'utf8').split(')').pop().trim().split(' ');
+  return Number(fields[11]) + Number(fields[12]);  // utime + stime
+}
+
+async function startConsole() {
+  const child = spawn(join(build, 'qvconsole'), ['--world', world],
+    { stdio: ['ignore', 'pipe', 'pipe'] });
+  const url = await new Promise((ok, fail) => {
+    let text = '';
+    child.stdout.on('data', (d) => {
+      text += d;
+      const line = text.split('\n').find((l) => /^http:\/\/127\.0\.0\.1:\d+\/\?s=\w+$/.test(l));
+      if (line) ok(line);
+    });
+    child.on('exit', (code) => fail(new Error(`qvconsole stopped (${code})`)));
+  });
+  return { child, url };
+}
+
+// The bytes of every response the page takes while `during` runs.
+async function bytesDuring(page, during) {
+  const cdp = await page.context().newCDPSession(page);
+  await cdp.send('Network.enable');
+  let bytes = 0;
+  cdp.on('Network.loadingFinished', (e) => { bytes += e.encodedDataLength; });
+  // A long poll still open when `during` ends is counted when it ends, once.
+  await during();
+  await cdp.detach();
+  return bytes;
+}
+
+async function staticNavigation(browser, rows) {
+  const html = readFileSync(join(here, 'static_list.html'));
+  const json = JSON.stringify(rows);
+  const server = createServer((req, res) => {
+    const path = new URL(req.url, 'http://127.0.0.1').pathname;
+    if (path === '/') res.writeHead(200, { 'Content-Type': 'text/html; charset=utf-8' }).end(html);
+    else res.writeHead(200, { 'Content-Type': 'application/json' }).end(json);
+  });
+  await new Promise((ok) => server.listen(0, '127.0.0.1', ok));
+  const page = await browser.newPage();
+  const started = performance.now();
+  await page.goto(`http://127.0.0.1:${server.address().port}/`);
+  await page.locator(`li[data-row="${rows.length - 1}"]`).waitFor();
+  const ms = performance.now() - started;
+  await page.close();
+  server.close();
+  return ms;
+}
+
+const browser = await chromium.launch({ executablePath: '/usr/bin/chromium', args: ['--no-sandbox'] });
+const con = await startConsole();
+const result = {};
+try {
+  const page = await browser.newPage({ viewport: { width: 1200, height: 800 } });
+  const started = performance.now();
+  await page.goto(con.url);
+  await page.locator('.cls-SysListView32 [data-row="0"]').waitFor();
+  result.navigationMs = performance.now() - started;
+  await page.waitForTimeout(3000);  // the first list settles
+
+  const before = cpuTicks(con.child.pid);
+  result.idleBytes = await bytesDuring(page, () => page.waitForTimeout(10000));
+  result.pageCpu = (cpuTicks(con.child.pid) - before) / ticksPerSecond / 10;
+
+  const row = page.locator('.cls-SysListView32 [data-row="5"]');
+  result.selectBytes = await bytesDuring(page, async () => {
+    await row.click();
+    await page.locator('.cls-SysListView32 [data-row="5"][aria-selected="true"]').waitFor();
+    await page.waitForTimeout(1000);
+  });
+  const share = join(world, 'CORE1/D/Apps/Main/QVLOGON');
+  const rows = readdirSync(share).filter((n) => /\.frm$/i.test(n)).map((n) => [n, '']);
+  result.staticNavigationMs = await staticNavigation(browser, rows);
+} finally {
+  const exited = once(con.child, 'exit');
+  con.child.kill('SIGINT');
+  await exited;
+  await browser.close();
+}
+process.stdout.write(`${JSON.stringify(result)}\n`);
