@@ -26,6 +26,7 @@
 #include <nlohmann/json.hpp>
 
 #include "console/InputJson.h"
+#include "console/StateHistory.h"
 #include "platform/path/HostFile.h"
 #include "tools/common/Json.h"
 
@@ -184,7 +185,24 @@ struct Shared {
   BrowserBridge* bridge;
   ConsoleCommand command;
   ServerFolders folders;
+  StateHistory history;  // what an answer's patch is made against
 };
+
+// The version a request says the page holds, from its parameter `name`: -1 when it gives none;
+// false when it is no number.
+bool HeldVersion(const httplib::Request& req, const char* name, long long* version) {
+  *version = -1;
+  std::string text = req.get_param_value(name);
+  if (text.empty())
+    return true;
+  try {
+    std::size_t used = 0;
+    *version = std::stoll(text, &used);
+    return used == text.size();
+  } catch (const std::exception&) {
+    return false;
+  }
+}
 
 // The answer to an input or a console command: whether it was taken, and the state after it.
 std::string Answer(bool ok, const std::string& why, const std::string& state) {
@@ -774,7 +792,10 @@ ConsoleServer::ConsoleServer(BrowserBridge* bridge, ConsoleCommand command, Serv
     }
   });
 
-  auto state = std::make_shared<Shared>(Shared{bridge, std::move(command), std::move(folders)});
+  auto state = std::make_shared<Shared>();
+  state->bridge = bridge;
+  state->command = std::move(command);
+  state->folders = std::move(folders);
 
   server.Get("/", [state, &server](const httplib::Request&, httplib::Response& res) {
     std::string body;
@@ -851,20 +872,15 @@ ConsoleServer::ConsoleServer(BrowserBridge* bridge, ConsoleCommand command, Serv
              });
 
   server.Get("/api/state", [state](const httplib::Request& req, httplib::Response& res) {
+    // The version the page holds is also the one the answer's patch starts from.
     long long after = -1;
-    std::string text = req.get_param_value("after");
-    if (!text.empty()) {
-      try {
-        after = std::stoll(text);
-      } catch (const std::exception&) {
-        return Refuse(res, 400, "after is no number");
-      }
-    }
+    if (!HeldVersion(req, "after", &after))
+      return Refuse(res, 400, "after is no number");
     std::string published = state->bridge->StateAfter(after, kPollPatience);
     if (published.empty())
       return Refuse(res, 503, "the console is stopping");
     res.set_header("Cache-Control", "no-store");
-    SetUncompressed(res, std::move(published), "application/json");
+    SetUncompressed(res, state->history.Answer(after, published), "application/json");
   });
 
   auto post = [state](bool console) {
@@ -878,6 +894,9 @@ ConsoleServer::ConsoleServer(BrowserBridge* bridge, ConsoleCommand command, Serv
       nlohmann::json input = nlohmann::json::parse(req.body, nullptr, false);
       if (input.is_discarded())
         return Refuse(res, 400, "the body is no JSON");
+      long long base = -1;
+      if (!HeldVersion(req, "base", &base))
+        return Refuse(res, 400, "base is no number");
       // A command may open a modal window and run its loop from inside the job: the answer
       // goes out at that loop's first wait, while the job still runs. What the job writes
       // lives on in the shared result after this request is answered; a refusal is known
@@ -899,7 +918,8 @@ ConsoleServer::ConsoleServer(BrowserBridge* bridge, ConsoleCommand command, Serv
         return Refuse(res, 503, "the console is stopping");
       std::lock_guard lock(result->mutex);
       res.set_header("Cache-Control", "no-store");
-      SetUncompressed(res, Answer(result->ok, result->why, published), "application/json");
+      SetUncompressed(res, Answer(result->ok, result->why, state->history.Answer(base, published)),
+                      "application/json");
     };
   };
   server.Post("/api/input", post(false));

@@ -1,6 +1,8 @@
 // The console's HTTP protocol. Every request carries the run's secret, which the page's own
 // address holds (?s=...), in the header X-Console-Secret; the browser never sends it by
-// itself. The responses are states ({"version", "snapshot", "console"}).
+// itself. Each request names the version of the state the page holds (-1: none); the answer
+// is the whole state ({"version", "snapshot", "console"}) or the change from that version
+// ({"version", "base", "patch"}, a JSON Patch).
 
 const secret = new URLSearchParams(location.search).get('s') || '';
 
@@ -24,17 +26,17 @@ function post(url, body) {
 }
 
 // Waits (long poll) for a state newer than `after`; the console answers at once when there is
-// one, else after a change or a timeout with the same state.
+// one, else after a change or a timeout with no change.
 export function getState(after, signal) {
   return call(`/api/state?after=${encodeURIComponent(after)}`, { signal });
 }
 
-export function postInput(input) {
-  return post('/api/input', input);
+export function postInput(input, base) {
+  return post(`/api/input?base=${encodeURIComponent(base)}`, input);
 }
 
-export function postConsole(command) {
-  return post('/api/console', command);
+export function postConsole(command, base) {
+  return post(`/api/console?base=${encodeURIComponent(base)}`, command);
 }
 
 // The development mode: a recorded snapshot (dev/fixture.json, by name) and a console around

@@ -1,9 +1,11 @@
 // The page's side of the console's protocol: the state last drawn (app.state), and the inputs
 // and console commands, sent one at a time in order; the long poll for newer states while none
-// is on its way; the notice when the console has stopped. In the development mode (?fixture=)
-// the state is a fixture's and what would be sent is logged.
+// is on its way; the notice when the console has stopped. Each request names the version the
+// page holds, and the console answers with the change from it where it can. In the development
+// mode (?fixture=) the state is a fixture's and what would be sent is logged.
 import * as api from './api.js';
 import { el } from './dom.js';
+import { applyPatch } from './patch.js';
 
 const params = new URLSearchParams(location.search);
 export const fixture = params.has('fixture') ? params.get('fixture') || 'editor' : null;
@@ -36,8 +38,8 @@ let lastHover = { bar: 0, index: -1 };
 
 const queue = [];
 export let busy = false;
-// While inputs are on their way the poll is stopped: each answer brings the state, and a poll
-// woken by the same state would bring it (hundreds of kilobytes over thousands of rows) again.
+// While inputs are on their way the poll is stopped: each answer brings the change, and a poll
+// woken by it would only bring it again.
 let pollStop = null;
 let inputsDone = null;
 
@@ -62,9 +64,9 @@ async function pump() {
   while (queue.length > 0) {
     const { path, body, key } = queue.shift();
     try {
-      const state = await (path === 'input' ? api.postInput(body) : api.postConsole(body));
-      if (state.ok === false || (state.problems || []).length) console.warn('refused', body, state.problems);
-      accept(state);
+      const answer = await (path === 'input' ? api.postInput(body, held()) : api.postConsole(body, held()));
+      if (answer.ok === false || (answer.problems || []).length) console.warn('refused', body, answer.problems);
+      await accept(answer);
       if (key) app.keyOnItsWay = false;
     } catch (error) {
       console.error(error);
@@ -79,9 +81,30 @@ async function pump() {
   if (app.state) app.draw();
 }
 
-function accept(state) {
+function held() {
+  return app.state ? app.state.version : -1;
+}
+
+// An answer is the whole state or the change from the version the page held when it asked:
+// {version, base, patch}. A change from another version, or one that does not apply, is
+// dropped (with the state it was to change, when it did not apply) and the whole state is
+// asked for.
+async function accept(answer) {
   // The answer to an input and the poll bring the same state: it is drawn once.
-  if (stopped || (app.state && state.version <= app.state.version)) return;
+  if (stopped || (app.state && answer.version <= app.state.version)) return;
+  let state = answer;
+  if (answer.patch) {
+    const base = app.state?.version === answer.base;
+    if (base && applyPatch(app.state, answer.patch)) {
+      app.state.version = answer.version;
+      state = app.state;
+    } else {
+      if (base) app.state = null;
+      state = await api.getState(-1);
+      if (state.patch) throw new Error('a change came for no state');
+      if (stopped || (app.state && state.version <= app.state.version)) return;
+    }
+  }
   app.state = state;
   if (!busy) app.draw();
 }
@@ -92,7 +115,7 @@ async function poll() {
     const stop = new AbortController();
     pollStop = stop;
     try {
-      accept(await api.getState(app.state ? app.state.version : -1, stop.signal));
+      await accept(await api.getState(held(), stop.signal));
     } catch (error) {
       if (stop.signal.aborted) continue;
       console.error(error);
@@ -115,7 +138,7 @@ async function consoleGone() {
   if (stopped) return true;
   await new Promise((r) => setTimeout(r, 1000));
   try {
-    accept(await api.getState(-1));
+    await accept(await api.getState(-1));
     return false;
   } catch {
     showStopped();
