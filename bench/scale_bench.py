@@ -5,7 +5,7 @@ figure beside what the least work of its kind costs on the same machine in the s
 
   idle console, no page open    the console's share of one core over 10 s
   idle console, a page open     the same with its page open and idle in Chromium
-  bytes an idle page receives   over 10 s (response bodies as sent)
+  bytes an idle page receives   the most in any 10 s of 45 s idle (responses as sent)
   bytes for one row selection   the click to the row shown selected, and 1 s after
   navigation to the first list  beside a static page drawing the same rows
   qvccfg run of a 3-form group  to every client, beside `cp` of the three files to every
