@@ -82,7 +82,9 @@ sessionTest('sixty clients: the run summed up, failed first, page by page, found
   const qvccfg = (...args) => spawnSync(path.join(BUILD, 'qvccfg'), ['--world', s.world, ...args]);
   qvccfg('schedule', 'Office survey');
   assert.equal(qvccfg('run', 'Office survey').status, 1, 'one client fails');
-  await s.restart();
+  await s.page.context().close();
+  await s.con.stop();
+  await s.start();
   page = s.page;
 
   const survey = task(page, 'Office survey');
