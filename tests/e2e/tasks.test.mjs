@@ -106,3 +106,14 @@ sessionTest('sixty clients: the run summed up, failed first, page by page, found
   await expectText(clientsPager.locator('.pager-text'), '1-50 of 60', "the clients' first page");
   assert.equal(await taskPane(page).locator('fieldset.client').count(), 50, 'fifty clients shown');
 });
+
+// Changes other programs make to the console database and the runs reach the page within a
+// second, with nothing pressed: a task scheduled and a task run by qvccfg.
+sessionTest('a task scheduled and run by another program are shown within a second', async (s, page) => {
+  const qvccfg = (...args) => spawnSync(path.join(BUILD, 'qvccfg'), ['--world', s.world, ...args]);
+  assert.equal(qvccfg('schedule', 'Office survey').status, 0);
+  await until(() => taskNames(page).allTextContents(), (v) => v.includes('Office survey'), 'the task', 1000);
+  assert.equal(qvccfg('run', 'Office survey').status, 0);
+  await until(() => task(page, 'Office survey').locator('details.run').count(), (n) => n === 2,
+    'the run recorded', 1000);
+});
