@@ -475,10 +475,16 @@ bool World::MapBelow(const std::string& computer, char drive, const std::string&
   for (std::size_t i = 0; i < last; ++i)
     key += "\\" + ToLower(parts[i]);
   long long now = MonotonicNanos();
-  auto memo = folders_.find(key);
-  if (memo != folders_.end() && now - memo->second.checked < kFolderCheckNanos) {
+  std::string remembered;
+  {
+    std::lock_guard<std::mutex> lock(foldersMutex_);
+    auto memo = folders_.find(key);
+    if (memo != folders_.end() && now - memo->second.checked < kFolderCheckNanos)
+      remembered = memo->second.host;
+  }
+  if (!remembered.empty()) {
     bool complete = false;
-    return Resolve(memo->second.host, parts, last, parts.size(), hostPath, why, &complete);
+    return Resolve(remembered, parts, last, parts.size(), hostPath, why, &complete);
   }
   // A drive folder that is (or lies below) a link out of the world is never followed.
   std::string real = RealHostPath(driveFolder);
@@ -492,6 +498,7 @@ bool World::MapBelow(const std::string& computer, char drive, const std::string&
   if (!Resolve(driveFolder, parts, 0, last, &folder, why, &complete))
     return false;
   if (complete) {
+    std::lock_guard<std::mutex> lock(foldersMutex_);
     if (folders_.size() >= kMaxFolderMemos)
       folders_.clear();
     folders_[key] = FolderMemo{folder, now};

@@ -49,6 +49,10 @@ std::string TaskRunsPath(const std::string& worldDir);
 // Appends one record. False with *why when the folder or the file cannot be made or written (or
 // lies outside the world); the file then holds what it held before.
 bool AppendTaskRun(const std::string& worldDir, const ClientRun& run, std::string* why);
+// Appends the records of several runs, in their order, with one write under the lock: each
+// is a line of its own, and none is written when the write fails.
+bool AppendTaskRuns(const std::string& worldDir, const std::vector<ClientRun>& runs,
+                    std::string* why);
 
 // The runs of the task named `task` (letter case ignored, as configuration names are), or of
 // every task when `task` is empty, in the order they were written. No file: no runs.
