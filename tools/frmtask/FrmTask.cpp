@@ -16,6 +16,7 @@
 #include <set>
 #include <system_error>
 #include <thread>
+#include <unordered_set>
 
 #include "distribution/DistributionTask.h"
 #include "distribution/RemoteRegistry.h"
@@ -716,22 +717,19 @@ int RunFrmTask(const std::vector<std::string>& args, std::string* out, std::stri
     return fail(why, 2);
   CurrentWorld current(world.get());
 
-  std::vector<std::string> clients;
-  for (const std::string& name : options.clients.empty() ? world->Clients() : options.clients) {
-    const std::string* found = nullptr;
-    for (const std::string& client : world->Clients()) {
-      if (EqualsNoCase(client, name)) {
-        found = &client;
-        break;
-      }
+  // Every client of the world (each listed once), or the ones named.
+  std::vector<std::string> clients = options.clients.empty() ? world->Clients() : options.clients;
+  if (!options.clients.empty()) {
+    std::unordered_set<std::string> ofWorld(world->Clients().begin(), world->Clients().end());
+    std::unordered_set<std::string> listed;
+    clients.clear();
+    for (const std::string& name : options.clients) {
+      const WorldComputer* computer = world->FindComputer(name);
+      if (computer == nullptr || ofWorld.count(computer->name) == 0)
+        return fail(name + " is not a client of the world; nothing was done", 2);
+      if (listed.insert(computer->name).second)
+        clients.push_back(computer->name);
     }
-    if (found == nullptr)
-      return fail(name + " is not a client of the world; nothing was done", 2);
-    bool listed = false;
-    for (const std::string& client : clients)
-      listed = listed || client == *found;
-    if (!listed)
-      clients.push_back(*found);
   }
   std::string winPath;
   TaskScript script;
