@@ -369,8 +369,6 @@ bool HostRoot::Write(const std::string& hostPath, std::string_view bytes) const 
 bool HostRoot::Stage(const std::string& hostPath, std::string_view bytes, bool flush,
                      StagedHostFile* staged) const {
   struct stat st {};
-  if (!Contains(hostPath))
-    return false;
   if (::lstat(hostPath.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
     return Refuse(S_ISDIR(st.st_mode) ? EISDIR : EPERM);  // a link or a folder stays
   return StageHostFile(hostPath, bytes, flush, staged);

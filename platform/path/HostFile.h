@@ -117,7 +117,9 @@ class HostRoot {
             ReadFailure* failure = nullptr) const;
   // Replaces the file as WriteHostFileAtomic does; a link or a folder in its place stays.
   bool Write(const std::string& hostPath, std::string_view bytes) const;
-  // Stages a replacement as StageHostFile does, with Write's refusals.
+  // Stages a replacement as StageHostFile does, with Write's refusals, in a folder that the
+  // caller has just made or found inside the root with MakeFolders: the folder's way is not
+  // looked at again, so that many files of one folder cost one check.
   bool Stage(const std::string& hostPath, std::string_view bytes, bool flush,
              StagedHostFile* staged) const;
   // Removes the regular file; a read-only file (EACCES) or a link (EPERM) stays.

@@ -209,7 +209,7 @@ std::string StageCopy(const World& world, const std::string& client, const CopyP
   if (!plan.failure.empty())
     return plan.failure;
   // The client's folders below its drive are made as the copy needs them, never through a
-  // link out of the world.
+  // link out of the world; the folder is checked once for a client's copies into it.
   std::string folder = std::filesystem::path(host).parent_path().string();
   if (folders->count(folder) == 0) {
     if (!world.Root().MakeFolders(folder))
