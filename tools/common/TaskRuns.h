@@ -1,8 +1,8 @@
 // The record of what FrmTask.exe did on each client, which the console reads back.
 //
 // All runs of a world go to one file, <world>/tasks/runs.log: one line per client run,
-// appended when that client's run ends, each line one JSON object (UTF-8, no line break
-// inside) ended by "\n":
+// appended when that client's run ends (the lines of several runs may go in one write), each
+// line one JSON object (UTF-8, no line break inside) ended by "\n":
 //
 //   {"time":904737600,"task":"Office survey","script":"Office survey.ini","client":"PC-ANNA",
 //    "ok":true,"lines":[{"key":"REMDEL0","value":"\\QVCLIENT\\*.FRM","result":"ok"},...]}
