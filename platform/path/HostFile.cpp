@@ -196,7 +196,8 @@ bool ReadHostFile(const std::string& hostPath, std::string* bytes, HostStamp* st
   return true;
 }
 
-bool WriteHostFileAtomic(const std::string& hostPath, std::string_view bytes) {
+bool StageHostFile(const std::string& hostPath, std::string_view bytes, bool flush,
+                   StagedHostFile* staged) {
   std::size_t slash = hostPath.rfind('/');
   std::string dir = slash == std::string::npos ? std::string(".")
                     : slash == 0               ? std::string("/")
@@ -226,10 +227,10 @@ bool WriteHostFileAtomic(const std::string& hostPath, std::string_view bytes) {
     ok = ::fchmod(fd, NewFileMode()) == 0;
   }
   ok = ok && WriteAll(fd, bytes);
-  ok = ok && ::fsync(fd) == 0;  // the contents are on disk before any name points at them
+  ok = ok && (!flush || ::fsync(fd) == 0);
+  struct stat st {};
+  ok = ok && (flush || ::fstat(fd, &st) == 0);
   if (::close(fd) != 0)
-    ok = false;
-  if (ok && ::rename(temp.c_str(), hostPath.c_str()) != 0)
     ok = false;
   if (!ok) {
     int error = errno;
@@ -237,8 +238,50 @@ bool WriteHostFileAtomic(const std::string& hostPath, std::string_view bytes) {
     errno = error;
     return false;
   }
+  staged->temp = std::move(temp);
+  staged->target = hostPath;
+  staged->dev = flush ? 0 : st.st_dev;
+  return true;
+}
+
+bool CommitHostFile(const StagedHostFile& staged) {
+  if (::rename(staged.temp.c_str(), staged.target.c_str()) == 0)
+    return true;
+  AbandonHostFile(staged);
+  return false;
+}
+
+void AbandonHostFile(const StagedHostFile& staged) {
+  int error = errno;
+  ::unlink(staged.temp.c_str());
+  errno = error;
+}
+
+bool FlushHostFolder(const std::string& folder) {
+  return SyncFolder(folder);
+}
+
+bool FlushHostFileSystem(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0)
+    return false;
+  bool ok = ::syncfs(fd) == 0;
+  int error = errno;
+  ::close(fd);
+  errno = error;
+  return ok;
+}
+
+bool WriteHostFileAtomic(const std::string& hostPath, std::string_view bytes) {
+  // The contents are on disk before any name points at them.
+  StagedHostFile staged;
+  if (!StageHostFile(hostPath, bytes, true, &staged) || !CommitHostFile(staged))
+    return false;
   // The rename itself is durable once the folder is.
-  return SyncFolder(dir);
+  std::size_t slash = hostPath.rfind('/');
+  return SyncFolder(slash == std::string::npos ? std::string(".")
+                    : slash == 0               ? std::string("/")
+                                               : hostPath.substr(0, slash));
 }
 
 HostStamp StampHostFile(const std::string& hostPath) {
@@ -321,6 +364,14 @@ bool HostRoot::Write(const std::string& hostPath, std::string_view bytes) const 
   if (::lstat(hostPath.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
     return Refuse(S_ISDIR(st.st_mode) ? EISDIR : EPERM);  // a link or a folder stays
   return WriteHostFileAtomic(hostPath, bytes);
+}
+
+bool HostRoot::Stage(const std::string& hostPath, std::string_view bytes, bool flush,
+                     StagedHostFile* staged) const {
+  struct stat st {};
+  if (::lstat(hostPath.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+    return Refuse(S_ISDIR(st.st_mode) ? EISDIR : EPERM);  // a link or a folder stays
+  return StageHostFile(hostPath, bytes, flush, staged);
 }
 
 bool HostRoot::Remove(const std::string& hostPath) const {

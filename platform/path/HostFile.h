@@ -45,6 +45,35 @@ bool ReadOnlyMode(unsigned mode);
 // untouched) when the folder is missing or any step fails.
 bool WriteHostFileAtomic(const std::string& hostPath, std::string_view bytes);
 
+// WriteHostFileAtomic in its steps, for a writer that replaces many files and flushes them
+// together rather than one by one:
+//   StageHostFile writes the new contents to the hidden file beside the target, with the
+//     mode and owner WriteHostFileAtomic gives, flushed with fsync when `flush`, else left
+//     for the caller to flush. A read-only target is refused (EACCES); on failure nothing is
+//     left behind.
+//   The caller makes the contents durable (fsync, or FlushHostFileSystem on `staged.dev`'s
+//     file system) before CommitHostFile renames the hidden file over the target (on failure
+//     the hidden file is removed); the renames are durable once their folders are flushed
+//     (FlushHostFolder, or FlushHostFileSystem again).
+//   AbandonHostFile removes the hidden file of a replacement that is not to be committed.
+// A crash at any step leaves the target as it was or with the new contents, and at most the
+// hidden file beside it, which RemoveStaleHostTemps takes later.
+struct StagedHostFile {
+  std::string temp;            // the hidden file
+  std::string target;          // the file it replaces
+  unsigned long long dev = 0;  // the file system holding both
+};
+bool StageHostFile(const std::string& hostPath, std::string_view bytes, bool flush,
+                   StagedHostFile* staged);
+bool CommitHostFile(const StagedHostFile& staged);
+void AbandonHostFile(const StagedHostFile& staged);
+// Flushes a folder (its entries: names made, renamed or removed) to stable storage.
+bool FlushHostFolder(const std::string& folder);
+// Flushes everything written so far to the file system that holds `path` (Linux syncfs(2)),
+// whoever wrote it: it costs what that file system has unwritten, whatever the caller wrote,
+// so it pays off for many files at once, not for a few.
+bool FlushHostFileSystem(const std::string& path);
+
 // The hidden file's name: "." + the target's name + "." + six letters or digits, the
 // target's name cut short so that the whole stays within kMaxNameBytes, whatever name the
 // target has. A leftover hidden file never matches a "*.EXT" listing of a shorter EXT.
@@ -88,6 +117,11 @@ class HostRoot {
             ReadFailure* failure = nullptr) const;
   // Replaces the file as WriteHostFileAtomic does; a link or a folder in its place stays.
   bool Write(const std::string& hostPath, std::string_view bytes) const;
+  // Stages a replacement as StageHostFile does, with Write's refusals, in a folder that the
+  // caller has just made or found inside the root with MakeFolders: the folder's way is not
+  // looked at again, so that many files of one folder cost one check.
+  bool Stage(const std::string& hostPath, std::string_view bytes, bool flush,
+             StagedHostFile* staged) const;
   // Removes the regular file; a read-only file (EACCES) or a link (EPERM) stays.
   bool Remove(const std::string& hostPath) const;
   // Opens a file that is written in place (appended to, truncated, locked): `flags` gain

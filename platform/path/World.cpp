@@ -475,23 +475,43 @@ bool World::MapBelow(const std::string& computer, char drive, const std::string&
   for (std::size_t i = 0; i < last; ++i)
     key += "\\" + ToLower(parts[i]);
   long long now = MonotonicNanos();
-  auto memo = folders_.find(key);
-  if (memo != folders_.end() && now - memo->second.checked < kFolderCheckNanos) {
-    bool complete = false;
-    return Resolve(memo->second.host, parts, last, parts.size(), hostPath, why, &complete);
+  std::string remembered;
+  {
+    std::lock_guard<std::mutex> lock(foldersMutex_);
+    auto memo = folders_.find(key);
+    if (memo != folders_.end() && now - memo->second.checked < kFolderCheckNanos)
+      remembered = memo->second.host;
   }
-  // A drive folder that is (or lies below) a link out of the world is never followed.
-  std::string real = RealHostPath(driveFolder);
-  if (!HostPathWithin(real, realDir_)) {
-    *why = std::string("drive ") + drive + ": of " + computer +
-           (real.empty() ? " has no folder" : " does not lie inside the world");
-    return false;
+  if (!remembered.empty()) {
+    bool complete = false;
+    return Resolve(remembered, parts, last, parts.size(), hostPath, why, &complete);
+  }
+  // A drive folder that is (or lies below) a link out of the world is never followed. Its
+  // check is remembered as the memo of its root folder.
+  bool driveChecked = false;
+  {
+    std::lock_guard<std::mutex> lock(foldersMutex_);
+    auto root = folders_.find(driveFolder);
+    driveChecked = root != folders_.end() && now - root->second.checked < kFolderCheckNanos;
+  }
+  if (!driveChecked) {
+    std::string real = RealHostPath(driveFolder);
+    if (!HostPathWithin(real, realDir_)) {
+      *why = std::string("drive ") + drive + ": of " + computer +
+             (real.empty() ? " has no folder" : " does not lie inside the world");
+      return false;
+    }
+    std::lock_guard<std::mutex> lock(foldersMutex_);
+    if (folders_.size() >= kMaxFolderMemos)
+      folders_.clear();
+    folders_[driveFolder] = FolderMemo{driveFolder, now};
   }
   std::string folder;
   bool complete = false;
   if (!Resolve(driveFolder, parts, 0, last, &folder, why, &complete))
     return false;
   if (complete) {
+    std::lock_guard<std::mutex> lock(foldersMutex_);
     if (folders_.size() >= kMaxFolderMemos)
       folders_.clear();
     folders_[key] = FolderMemo{folder, now};

@@ -38,6 +38,7 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -110,7 +111,8 @@ class World {
 
   // Maps a drive path ("C:\QVCLIENT\X.FRM") as `computer` sees its own drives, with the
   // same refusals as MapPath. A network path, or one without a drive, is refused: what a task
-  // does on a client must stay on that client's drives.
+  // does on a client must stay on that client's drives. MapPath and MapOnComputer may be
+  // called from several threads at once.
   bool MapOnComputer(std::string_view computer, std::string_view drivePath, std::string* hostPath,
                      std::string* why) const;
 
@@ -159,6 +161,7 @@ class World {
   static constexpr long long kFolderCheckNanos = 50'000'000;
   static constexpr std::size_t kMaxFolderMemos = 4096;
   mutable std::unordered_map<std::string, FolderMemo> folders_;
+  mutable std::mutex foldersMutex_;  // guards folders_
 
   std::string dir_;
   std::string realDir_;  // dir_ with every link resolved

@@ -206,6 +206,51 @@ cmp -s "$client/FRM1A.FRM" "$share/FRM1A.FRM" || fail "FrmTask did not deliver t
 [ "$(LC_ALL=C ls -A "$client" | tr '\n' ' ')" = ".notes.txt.abcdef FRM1A.FRM " ] ||
   fail "after the killed runs the client holds: $(ls -A "$client")"
 
+# --- Many clients at once: their copies are flushed together and renamed after. A failed
+# flush leaves no client a form, hidden or not, and says why in each record; a kill among the
+# renames leaves each client the whole form or none (a hidden file at most), and every record
+# written is a whole line.
+ini=$(<"$world/world.ini")
+names=$(printf 'PC-F%02d,' $(seq 0 39))
+{
+  printf '%s' "${ini/Clients=PC-ANNA,PC-BEN/Clients=PC-ANNA,PC-BEN,${names%,}}"
+  for n in $(seq -f %02g 0 39); do
+    printf '\r\n[Computer PC-F%s]\r\nReachable=1\r\nDrive C=PC-F%s/C\r\n' "$n" "$n"
+    mkdir -p "$world/PC-F$n/C/QVCLIENT"
+  done
+} >"$root/world.ini" && mv "$root/world.ini" "$world/world.ini"
+mkdir -p "$world/PC-BEN/C/QVCLIENT"
+rm -f "$client/.notes.txt.abcdef"
+clients=("$world"/PC-*/C/QVCLIENT)
+: >"$world/tasks/runs.log"
+prog=$frmtask try 1 "Input/output error" '*' -e inject=syncfs:error=EIO:when=1 -- "Office survey.ini"
+for c in "${clients[@]}"; do
+  [ -z "$(ls -A "$c")" ] || fail "$ran left in $c: $(ls -A "$c")"
+done
+[ "$(grep -c '"result":"cannot write \\\\QVCLIENT\\\\FRM1A.FRM: Input/output error"' \
+  "$world/tasks/runs.log")" -eq ${#clients[@]} ] ||
+  fail "$ran recorded: $(head -c 600 "$world/tasks/runs.log")"
+prog=$frmtask run -e inject=rename:signal=KILL:when=20 -- "Office survey.ini"
+whole=0
+for c in "${clients[@]}"; do
+  if [ -e "$c/FRM1A.FRM" ]; then
+    cmp -s "$c/FRM1A.FRM" "$share/FRM1A.FRM" || fail "a killed run left a torn form in $c"
+    whole=$((whole + 1))
+  fi
+  for f in "$c"/* "$c"/.??*; do
+    [ -e "$f" ] || continue
+    case "$(basename "$f")" in FRM1A.FRM | .FRM1A.FRM.??????) ;; *) fail "$ran left $f" ;; esac
+  done
+done
+[ "$whole" -eq 19 ] || fail "a run killed at its 20th rename delivered $whole forms"
+tail -c 1 "$world/tasks/runs.log" | od -c | grep -q '\\n' || fail "a killed run tore a record"
+find "$world" -name '.FRM1A.FRM.??????' -exec touch -d '1 hour ago' {} +
+prog=$frmtask try 0 "" '*' -- "Office survey.ini"
+for c in "${clients[@]}"; do
+  [ "$(ls -A "$c")" = FRM1A.FRM ] && cmp -s "$c/FRM1A.FRM" "$share/FRM1A.FRM" ||
+    fail "after the killed run $c holds: $(ls -A "$c")"
+done
+
 if [ "$failures" -ne 0 ]; then
   echo "$failures fault case(s) failed"
   exit 1

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <regex>
 #include <string>
@@ -289,5 +292,87 @@ TEST_F(FrmTaskTest, TaskRunsAreLinesOfJsonAndTornLinesAreNeverRead) {
     EXPECT_EQ(FileBytes(planted == 2 ? path : outside + "/other"),
               planted == 2 ? "kept\n" : "other\n");
   }
+  fs::remove_all(outside);
+}
+
+// Enough clients for several batches served at once, their copies flushed together: every
+// client gets the forms byte for byte and one whole record, what is printed keeps the clients'
+// order, read-only forms stay, a client whose folder leads out of the world is refused, and
+// no hidden file is left anywhere.
+TEST_F(FrmTaskTest, ManyClientsAtOnceEachGetTheFormsAndOneRecord) {
+  constexpr int kClients = 600;
+  std::string ini = FileBytes(w.Dir() + "/world.ini");
+  std::string names = "PC-ANNA,PC-BEN";
+  for (int n = 0; n < kClients; ++n) {
+    std::string name = "PC-M" + std::to_string(n);
+    names += "," + name;
+    ini += "\r\n[Computer " + name + "]\r\nReachable=1\r\nDrive C=" + name + "/C\r\n";
+    fs::create_directories(Client(name));
+    std::ofstream(Client(name) + (n % 2 ? "OLD.FRM" : "FRM1A.FRM")) << "old";
+  }
+  ASSERT_TRUE(qv::WriteHostFileAtomic(
+      w.Dir() + "/world.ini",
+      ReplaceAll(ini, "Clients=PC-ANNA,PC-BEN\r\n", "Clients=" + names + "\r\n")));
+  const std::string outside = w.Dir() + "-outside";
+  fs::create_directories(outside);
+  fs::remove_all(Client("PC-M350"));
+  fs::create_directory_symlink(outside, w.Dir() + "/PC-M350/C/QVCLIENT");
+  fs::remove_all(Client("PC-M351"));  // made by the copy
+  for (const char* client : {"PC-M7", "PC-M421"})
+    ASSERT_EQ(::chmod((Client(client) + "OLD.FRM").c_str(), 0444), 0);
+  ASSERT_EQ(::chmod((Client("PC-M8") + "FRM1A.FRM").c_str(), 0444), 0);
+  w.Put(kScripts + "Many.ini",
+        kClearClient + CopyLine(0, kSurvey, "FRM1A.FRM") + CopyLine(1, kAsset, "FRM2B7.FRM"));
+
+  EXPECT_EQ(Frm({"Many.ini"}), 1);
+  std::string expectedOut;
+  Names expectedRuns;
+  const std::string done = " ok: REMDEL0=ok REMCOPY0=ok REMCOPY1=ok";
+  std::unique_ptr<qv::World> world = qv::World::Open(w.Dir(), &err);
+  ASSERT_EQ(world->Clients().size(), kClients + 2u);
+  for (const std::string& client : world->Clients()) {
+    const bool refused = client == "PC-M350", keeps = client == "PC-M7" || client == "PC-M421";
+    const bool locked = client == "PC-M8";
+    expectedOut += client + (refused  ? ": 3 of 3 lines failed\n"
+                             : keeps  ? ": 1 of 3 lines failed\n"
+                             : locked ? ": 2 of 3 lines failed\n"
+                                      : ": ok\n");
+    if (!refused && !keeps && !locked)
+      expectedRuns.push_back(client + " Many|Many.ini" + done);
+    Files files = {{"FRM1A.FRM", w.Bytes(kSurvey)}, {"FRM2B7.FRM", w.Bytes(kAsset)}};
+    if (keeps)
+      files["OLD.FRM"] = "old";
+    if (locked)
+      files["FRM1A.FRM"] = "old";
+    EXPECT_EQ(FolderTree(refused ? outside : Client(client)), refused ? Files{} : files) << client;
+  }
+  EXPECT_EQ(out, expectedOut);
+  // One whole record per client, in any order; the failed ones say their reasons.
+  const std::string records = FileBytes(qv::TaskRunsPath(w.Dir()));
+  EXPECT_EQ(std::count(records.begin(), records.end(), '\n'), kClients + 2);
+  EXPECT_EQ(records.back(), '\n');
+  Names runs = Runs("Many"), failed;
+  ASSERT_EQ(runs.size(), kClients + 2u);
+  std::sort(runs.begin(), runs.end());
+  std::sort(expectedRuns.begin(), expectedRuns.end());
+  std::copy_if(runs.begin(), runs.end(), std::back_inserter(failed),
+               [](const std::string& run) { return run.find(" failed:") != std::string::npos; });
+  runs.erase(std::remove_if(
+                 runs.begin(), runs.end(),
+                 [](const std::string& run) { return run.find(" failed:") != std::string::npos; }),
+             runs.end());
+  EXPECT_EQ(runs, expectedRuns);
+  EXPECT_EQ(failed, (Names{"PC-M350 Many|Many.ini failed: REMDEL0=the path meets a symbolic link "
+                           "at \"QVCLIENT\" REMCOPY0=the destination \\QVCLIENT\\FRM1A.FRM is "
+                           "refused: the path meets a symbolic link at \"QVCLIENT\" "
+                           "REMCOPY1=the destination \\QVCLIENT\\FRM2B7.FRM is refused: the path "
+                           "meets a symbolic link at \"QVCLIENT\"",
+                           "PC-M421 Many|Many.ini failed: REMDEL0=cannot delete "
+                           "C:\\QVCLIENT\\OLD.FRM: the file is read-only REMCOPY0=ok REMCOPY1=ok",
+                           "PC-M7 Many|Many.ini failed: REMDEL0=cannot delete "
+                           "C:\\QVCLIENT\\OLD.FRM: the file is read-only REMCOPY0=ok REMCOPY1=ok",
+                           "PC-M8 Many|Many.ini failed: REMDEL0=cannot delete "
+                           "C:\\QVCLIENT\\FRM1A.FRM: the file is read-only REMCOPY0=cannot write "
+                           "\\QVCLIENT\\FRM1A.FRM: the file is read-only REMCOPY1=ok"}));
   fs::remove_all(outside);
 }

@@ -99,6 +99,13 @@ bool ParseTaskRunLine(const std::string& line, ClientRun* run) {
 }
 
 bool AppendTaskRun(const std::string& worldDir, const ClientRun& run, std::string* why) {
+  return AppendTaskRuns(worldDir, {run}, why);
+}
+
+bool AppendTaskRuns(const std::string& worldDir, const std::vector<ClientRun>& runs,
+                    std::string* why) {
+  if (runs.empty())
+    return true;
   std::string path = TaskRunsPath(worldDir);
   std::string folder = std::filesystem::path(path).parent_path().string();
   // The record file is the world's and is written in place: a link that leads it (or its
@@ -116,7 +123,9 @@ bool AppendTaskRun(const std::string& worldDir, const ClientRun& run, std::strin
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0)
     return Fail(why, "cannot look at " + path);
-  std::string bytes = TaskRunLine(run) + "\n";
+  std::string bytes;
+  for (const ClientRun& run : runs)
+    bytes += TaskRunLine(run) + "\n";
   // A line a crash cut short gets its end, so that it stays a line of its own that no reader
   // takes for a record, and the new record is not glued to it.
   char last = '\n';

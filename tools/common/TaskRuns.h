@@ -1,8 +1,8 @@
 // The record of what FrmTask.exe did on each client, which the console reads back.
 //
 // All runs of a world go to one file, <world>/tasks/runs.log: one line per client run,
-// appended when that client's run ends, each line one JSON object (UTF-8, no line break
-// inside) ended by "\n":
+// appended when that client's run ends (the lines of several runs may go in one write), each
+// line one JSON object (UTF-8, no line break inside) ended by "\n":
 //
 //   {"time":904737600,"task":"Office survey","script":"Office survey.ini","client":"PC-ANNA",
 //    "ok":true,"lines":[{"key":"REMDEL0","value":"\\QVCLIENT\\*.FRM","result":"ok"},...]}
@@ -49,6 +49,10 @@ std::string TaskRunsPath(const std::string& worldDir);
 // Appends one record. False with *why when the folder or the file cannot be made or written (or
 // lies outside the world); the file then holds what it held before.
 bool AppendTaskRun(const std::string& worldDir, const ClientRun& run, std::string* why);
+// Appends the records of several runs, in their order, with one write under the lock: each
+// is a line of its own, and none is written when the write fails.
+bool AppendTaskRuns(const std::string& worldDir, const std::vector<ClientRun>& runs,
+                    std::string* why);
 
 // The runs of the task named `task` (letter case ignored, as configuration names are), or of
 // every task when `task` is empty, in the order they were written. No file: no runs.

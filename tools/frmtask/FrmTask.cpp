@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -14,6 +16,8 @@
 #include <memory>
 #include <set>
 #include <system_error>
+#include <thread>
+#include <unordered_set>
 
 #include "distribution/DistributionTask.h"
 #include "distribution/RemoteRegistry.h"
@@ -39,6 +43,10 @@ constexpr std::size_t kMaxScriptSize = 4 * 1024 * 1024;
 // A hidden file of a copy that has not changed for this long belongs to no copy under way
 // (a copy's file changes with every write): a run killed halfway left it.
 constexpr long long kStaleTempSeconds = 15 * 60;
+// Local clients are served in batches of this many, by at most kMaxWorkers threads (no more
+// than the machine's cores).
+constexpr std::size_t kBatchClients = 256;
+constexpr std::size_t kMaxWorkers = 8;
 
 std::string Trim(const std::string& text) {
   std::size_t begin = text.find_first_not_of(" \t");
@@ -175,45 +183,173 @@ bool ParseCopyLine(const World& world, const std::string& value, CopyLine* line,
   return false;
 }
 
-// REMCOPYn: "source, destination, TOREMOTE". The first copy into a folder in a run removes
-// what an earlier run killed halfway left there (`swept` holds the folders done).
-std::string CopyToClient(const World& world, const std::string& client, const std::string& value,
-                         std::set<std::string>* swept) {
-  CopyLine line;
-  std::string why;
-  if (!ParseCopyLine(world, value, &line, &why))
-    return why;
-  const std::string& source = line.source;
-  const std::string& destination = line.destination;
-  const std::string& sourceHost = line.sourceHost;
-  std::string drivePath, host;
-  if (!ClientDrivePath(destination, &drivePath, &why) ||
-      !world.MapOnComputer(client, drivePath, &host, &why))
-    return "the destination " + destination + " is refused: " + why;
-  if (drivePath.back() == '\\' || drivePath.size() == 2)
-    return "the destination " + destination + " names no file";
-
+// REMCOPYn: "source, destination, TOREMOTE". What every client's copy of the line shares is
+// worked out once for the run: the checks of the source, and its bytes, read once.
+struct CopyPlan {
+  std::string refusal;  // why the line is refused before its destination is looked at
+  std::string destination;
+  std::string failure;  // why the source cannot be had (told after the destination's checks)
   std::string bytes;
+};
+
+CopyPlan PlanCopy(const World& world, const std::string& value) {
+  CopyPlan plan;
+  CopyLine line;
+  if (!ParseCopyLine(world, value, &line, &plan.refusal))
+    return plan;
+  plan.destination = line.destination;
   ReadFailure failure = ReadFailure::kNone;
-  if (!ReadHostFile(sourceHost, &bytes, nullptr, &failure)) {
-    return failure == ReadFailure::kMissing ? "the source " + source + " was not found"
-                                            : Errno("the source " + source + " cannot be read");
+  if (!ReadHostFile(line.sourceHost, &plan.bytes, nullptr, &failure)) {
+    plan.failure = failure == ReadFailure::kMissing
+                       ? "the source " + line.source + " was not found"
+                       : Errno("the source " + line.source + " cannot be read");
   }
+  return plan;
+}
+
+// One client's copy: the new contents beside the destination (flushed when `flush`), left for
+// the batch to rename into place. The first copy into a folder in a client's run makes the
+// folder and removes what an earlier run killed halfway left there (`folders` holds those
+// done).
+std::string StageCopy(const World& world, const std::string& client, const CopyPlan& plan,
+                      bool flush, std::set<std::string>* folders, StagedHostFile* staged) {
+  if (!plan.refusal.empty())
+    return plan.refusal;
+  std::string drivePath, host, why;
+  if (!ClientDrivePath(plan.destination, &drivePath, &why) ||
+      !world.MapOnComputer(client, drivePath, &host, &why))
+    return "the destination " + plan.destination + " is refused: " + why;
+  if (drivePath.back() == '\\' || drivePath.size() == 2)
+    return "the destination " + plan.destination + " names no file";
+  if (!plan.failure.empty())
+    return plan.failure;
   // The client's folders below its drive are made as the copy needs them, never through a
-  // link out of the world.
+  // link out of the world; the folder is checked once for a client's copies into it.
   std::string folder = std::filesystem::path(host).parent_path().string();
-  if (!world.Root().MakeFolders(folder))
-    return Errno("cannot make the folder of " + destination);
-  if (swept->insert(folder).second)
+  if (folders->count(folder) == 0) {
+    if (!world.Root().MakeFolders(folder))
+      return Errno("cannot make the folder of " + plan.destination);
+    folders->insert(folder);
     RemoveStaleHostTemps(folder, kStaleTempSeconds);
-  if (!world.Root().Write(host, bytes)) {
+  }
+  if (!world.Root().Stage(host, plan.bytes, flush, staged)) {
     struct stat st {};
     if (errno == EACCES && ::lstat(host.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
         ReadOnlyMode(st.st_mode))
-      return "cannot write " + destination + ": the file is read-only";
-    return Errno("cannot write " + destination);
+      return "cannot write " + plan.destination + ": the file is read-only";
+    return Errno("cannot write " + plan.destination);
   }
   return kOk;
+}
+
+// A batch of at least this many copies is flushed with one syncfs before its renames and one
+// after; a smaller one file by file and folder by folder, as a single replacement is (a
+// syncfs writes out whatever the file system holds unwritten, which a few files do not pay
+// for).
+constexpr std::size_t kGatherCopies = 16;
+
+// Carries the script out on a batch of clients: on each, REMDEL0 and the copies' new contents
+// beside their files; then the contents are flushed, renamed into place and the renames
+// flushed, so that a crash leaves no form half-written under its name. The script's REMDEL0,
+// if any, comes first.
+std::vector<ClientRun> RunBatch(const World& world, const TaskScript& script,
+                                const std::vector<CopyPlan>& plans, const std::string* clients,
+                                std::size_t count) {
+  struct Pending {
+    RunLine* line;
+    const CopyPlan* plan;
+    StagedHostFile staged;
+    bool renamed = false;
+  };
+  std::size_t copies = 0;
+  for (const RunLine& line : script.lines)
+    copies += line.key == "REMDEL0" ? 0 : 1;
+  const bool gather = copies * count >= kGatherCopies;
+
+  std::vector<ClientRun> runs(count);
+  std::vector<Pending> pending;
+  for (std::size_t c = 0; c < count; ++c) {
+    ClientRun& run = runs[c];
+    run.client = clients[c];
+    run.lines = script.lines;
+    std::set<std::string> folders;
+    for (std::size_t i = 0; i < script.lines.size(); ++i) {
+      RunLine& line = run.lines[i];
+      if (line.key == "REMDEL0") {
+        line.result = DeleteOnClient(world, run.client, line.value);
+        continue;
+      }
+      StagedHostFile staged;
+      line.result = StageCopy(world, run.client, plans[i], !gather, &folders, &staged);
+      if (line.result == kOk)
+        pending.push_back(Pending{&line, &plans[i], std::move(staged)});  // `runs` stays put
+    }
+  }
+  auto fail = [](Pending& copy, int error) {
+    errno = error;
+    copy.line->result = Errno("cannot write " + copy.plan->destination);
+  };
+  // Flushes the file system of each device the copies lie on; the copies of one whose flush
+  // fails fail. Before the renames (`renamed` false) their new contents go.
+  auto flushAll = [&](bool renamed) {
+    std::map<unsigned long long, std::string> systems;
+    for (const Pending& copy : pending) {
+      if (copy.renamed == renamed && copy.line->result == kOk)
+        systems.emplace(copy.staged.dev, copy.staged.temp);
+    }
+    for (const auto& [dev, path] : systems) {
+      std::string folder = std::filesystem::path(path).parent_path().string();
+      if (FlushHostFileSystem(folder))
+        continue;
+      int error = errno;
+      for (Pending& copy : pending) {
+        if (copy.staged.dev == dev && copy.renamed == renamed && copy.line->result == kOk) {
+          if (!renamed)
+            AbandonHostFile(copy.staged);
+          fail(copy, error);
+        }
+      }
+    }
+  };
+  if (gather)
+    flushAll(false);
+  std::map<std::string, std::vector<Pending*>> renamedIn;  // by folder
+  for (Pending& copy : pending) {
+    if (copy.line->result != kOk)
+      continue;
+    if (!CommitHostFile(copy.staged)) {
+      fail(copy, errno);
+      continue;
+    }
+    copy.renamed = true;
+    renamedIn[std::filesystem::path(copy.staged.target).parent_path().string()].push_back(&copy);
+  }
+  if (gather) {
+    flushAll(true);
+  } else {
+    for (auto& [folder, renamed] : renamedIn) {
+      if (FlushHostFolder(folder))
+        continue;
+      int error = errno;
+      for (Pending* copy : renamed)
+        fail(*copy, error);
+    }
+  }
+  for (ClientRun& run : runs) {
+    run.ok = true;
+    for (const RunLine& line : run.lines)
+      run.ok = run.ok && line.result == kOk;
+  }
+  return runs;
+}
+
+std::vector<CopyPlan> PlanCopies(const World& world, const TaskScript& script) {
+  std::vector<CopyPlan> plans(script.lines.size());
+  for (std::size_t i = 0; i < script.lines.size(); ++i) {
+    if (script.lines[i].key != "REMDEL0")
+      plans[i] = PlanCopy(world, script.lines[i].value);
+  }
+  return plans;
 }
 
 // Reads the script's lines; false with one line for the user when it cannot be had.
@@ -591,18 +727,7 @@ void WriteProgress(const World& world, const std::string& task, int done, int to
 
 ClientRun RunScriptOnClient(const World& world, const TaskScript& script,
                             const std::string& client) {
-  ClientRun run;
-  run.client = client;
-  run.ok = true;
-  std::set<std::string> swept;
-  for (const RunLine& line : script.lines) {
-    RunLine done = line;
-    done.result = line.key == "REMDEL0" ? DeleteOnClient(world, client, line.value)
-                                        : CopyToClient(world, client, line.value, &swept);
-    run.ok = run.ok && done.result == kOk;
-    run.lines.push_back(std::move(done));
-  }
-  return run;
+  return RunBatch(world, script, PlanCopies(world, script), &client, 1)[0];
 }
 
 int RunFrmTask(const std::vector<std::string>& args, std::string* out, std::string* err) {
@@ -619,22 +744,19 @@ int RunFrmTask(const std::vector<std::string>& args, std::string* out, std::stri
     return fail(why, 2);
   CurrentWorld current(world.get());
 
-  std::vector<std::string> clients;
-  for (const std::string& name : options.clients.empty() ? world->Clients() : options.clients) {
-    const std::string* found = nullptr;
-    for (const std::string& client : world->Clients()) {
-      if (EqualsNoCase(client, name)) {
-        found = &client;
-        break;
-      }
+  // Every client of the world (each listed once), or the ones named.
+  std::vector<std::string> clients = options.clients.empty() ? world->Clients() : options.clients;
+  if (!options.clients.empty()) {
+    std::unordered_set<std::string> ofWorld(world->Clients().begin(), world->Clients().end());
+    std::unordered_set<std::string> listed;
+    clients.clear();
+    for (const std::string& name : options.clients) {
+      const WorldComputer* computer = world->FindComputer(name);
+      if (computer == nullptr || ofWorld.count(computer->name) == 0)
+        return fail(name + " is not a client of the world; nothing was done", 2);
+      if (listed.insert(computer->name).second)
+        clients.push_back(computer->name);
     }
-    if (found == nullptr)
-      return fail(name + " is not a client of the world; nothing was done", 2);
-    bool listed = false;
-    for (const std::string& client : clients)
-      listed = listed || client == *found;
-    if (!listed)
-      clients.push_back(*found);
   }
   std::string winPath;
   TaskScript script;
@@ -645,11 +767,13 @@ int RunFrmTask(const std::vector<std::string>& args, std::string* out, std::stri
 
   std::string task = options.taskGiven ? options.task : TaskOfScript(winPath);
   int status = 0;
-  // Prints and records one client's run.
-  auto record = [&](ClientRun run) {
-    run.time = static_cast<std::int64_t>(std::time(nullptr));
-    run.task = task;
-    run.script = options.script;
+  auto stamp = [&](ClientRun* run) {
+    run->time = static_cast<std::int64_t>(std::time(nullptr));
+    run->task = task;
+    run->script = options.script;
+  };
+  // Prints one client's run; `unrecorded` says why its record was not written.
+  auto report = [&](const ClientRun& run, const std::string& unrecorded) {
     int failed = 0;
     for (const RunLine& line : run.lines) {
       if (line.result != kOk) {
@@ -669,18 +793,49 @@ int RunFrmTask(const std::vector<std::string>& args, std::string* out, std::stri
     }
     if (!run.ok)
       status = 1;
-    if (!AppendTaskRun(world->Dir(), run, &why)) {
-      fail(run.client + ": the record was not written: " + why, 1);
+    if (!unrecorded.empty()) {
+      fail(run.client + ": the record was not written: " + unrecorded, 1);
       status = 1;
     }
   };
-  std::vector<std::string> remote;
-  for (const std::string& client : clients) {
-    if (world->RemoteDriveOf(client) != nullptr)
-      remote.push_back(client);
-    else
-      record(RunScriptOnClient(*world, script, client));
-  }
+  std::vector<std::string> local, remote;
+  for (const std::string& client : clients)
+    (world->RemoteDriveOf(client) != nullptr ? remote : local).push_back(client);
+
+  // Local clients in batches, served by a few threads at once; each batch's records go to the
+  // record file in one write when its copies are in place. What is printed keeps the order
+  // of the clients.
+  std::vector<CopyPlan> plans = PlanCopies(*world, script);
+  std::vector<ClientRun> runs(local.size());
+  std::vector<std::string> unrecorded(local.size());
+  const std::size_t batches = (local.size() + kBatchClients - 1) / kBatchClients;
+  std::atomic<std::size_t> next{0};
+  auto work = [&] {
+    for (std::size_t b; (b = next++) < batches;) {
+      std::size_t begin = b * kBatchClients;
+      std::size_t count = std::min(kBatchClients, local.size() - begin);
+      std::vector<ClientRun> batch = RunBatch(*world, script, plans, &local[begin], count);
+      for (ClientRun& run : batch)
+        stamp(&run);
+      std::string why;
+      bool recorded = AppendTaskRuns(world->Dir(), batch, &why);
+      for (std::size_t k = 0; k < count; ++k) {
+        runs[begin + k] = std::move(batch[k]);
+        if (!recorded)
+          unrecorded[begin + k] = why;
+      }
+    }
+  };
+  std::vector<std::thread> helpers;
+  std::size_t workers = std::min<std::size_t>(
+      {batches, kMaxWorkers, std::max(1u, std::thread::hardware_concurrency())});
+  for (std::size_t i = 1; i < workers; ++i)
+    helpers.emplace_back(work);
+  work();
+  for (std::thread& helper : helpers)
+    helper.join();
+  for (std::size_t i = 0; i < local.size(); ++i)
+    report(runs[i], unrecorded[i]);
   if (!remote.empty()) {
     RemotePlan plan = PlanRemote(*world, script);
     std::map<std::string, fleet::HostOutcome> outcomes;
@@ -689,8 +844,11 @@ int RunFrmTask(const std::vector<std::string>& args, std::string* out, std::stri
     fleet::RunPlay(
         *world, remote, plan.tasks,
         [&](int done, int total) { WriteProgress(*world, task, done, total); }, &outcomes, &why);
-    for (const std::string& client : remote)
-      record(RemoteRun(script, plan, client, outcomes[client]));
+    for (const std::string& client : remote) {
+      ClientRun run = RemoteRun(script, plan, client, outcomes[client]);
+      stamp(&run);
+      report(run, AppendTaskRun(world->Dir(), run, &why) ? std::string() : why);
+    }
     ::unlink(ProgressPath(*world).c_str());
   }
   return status;

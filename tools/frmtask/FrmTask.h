@@ -21,10 +21,13 @@
 // that is no Windows path of the world, wildcards before the last name) is refused on its
 // own, with the reason, and the lines after it still run.
 //
-// After each client one record goes to the world's record file (tools/common/TaskRuns.h),
-// and one line "CLIENT: ok" or "CLIENT: N of M lines failed" to standard output; the reasons
-// go to standard error. The world is --world DIR, else $QVCCFG_WORLD, else
-// $HOME/.qvccfg/world; it is never made here.
+// Local clients are served a batch at a time, a few batches at once (one per core): a
+// batch's copies are written beside their files, flushed together, renamed into place and
+// the renames flushed; then each of its clients has one record in the world's record file
+// (tools/common/TaskRuns.h), the batch's records in one write, so records follow the order
+// in which batches end. Each client has one line "CLIENT: ok" or "CLIENT: N of M lines
+// failed" on standard output, in the clients' order; the reasons go to standard error. The
+// world is --world DIR, else $QVCCFG_WORLD, else $HOME/.qvccfg/world; it is never made here.
 // Exit status: 0 every line on every client was carried out, 1 some line was refused or
 // failed or a record could not be written, 2 bad arguments, no world or no script (nothing
 // was done).
