@@ -1,10 +1,8 @@
 #!/usr/bin/env python3
-"""Answers on real client machines: collected from two hosts in one run beside a local
-client, recorded on a remote client through qvccfg (the file on the machine, byte for byte),
-a host that is down named with its reason, and the viewer installed on a machine where its
-user answers in a terminal, which the next collection finds.
+"""Answers on real machines (tests/fleet/sshhosts.py): recorded there through qvccfg,
+collected beside a local client, a host that is down named, the installed terminal viewer.
 
-usage: answers_test.py BUILD_DIR   (exits 77, skipped, without sshd or ansible-playbook)
+usage: answers_test.py BUILD_DIR   (exits 77, skipped, without sshd, ansible-playbook or root)
 """
 import json
 import os
@@ -76,7 +74,7 @@ class RemoteAnswersTest(unittest.TestCase):
         self.assertEqual(self.answer_file(1), text)
 
         collected = self.qv("answers", "Office survey", "--csv", check=True)
-        rows = collected.stdout.split("\n")  # CR LF, read as text
+        rows = collected.stdout.split("\n")
         self.assertEqual(rows[0], "Client,Answered,Room,Floor,Color")
         self.assertEqual([r.split(",")[0] for r in rows[1:-1]], ["LAB-01", "LAB-02", "PC-ANNA"])
         self.assertTrue(rows[1].endswith(',2.14,First,"Gr\u00fcn, ""hell"""'), rows[1])
@@ -102,7 +100,6 @@ class RemoteAnswersTest(unittest.TestCase):
         self.assertEqual(refused.returncode, 2)
         launcher = os.path.join(self.hosts.drive(2), "QVCLIENT", "bin", "qvanswer")
         self.assertTrue(os.access(launcher, os.X_OK))
-        # The machine's user, on that machine: pick the form, answer, finish.
         h = self.hosts
         session = subprocess.run(
             ["ssh", "-i", h.identity, "-o", "StrictHostKeyChecking=no", "-o",
@@ -117,7 +114,8 @@ class RemoteAnswersTest(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    if not (shutil.which("ansible-playbook") and os.path.exists(sshhosts.SSHD)):
-        print("skipped: the tests need sshd (openssh-server) and ansible-playbook (ansible-core)")
+    if os.getuid() != 0 or not all(shutil.which(t) for t in (sshhosts.SSHD, "ssh",
+                                                              "ansible-playbook")):
+        print("skipped: the hosts need root, openssh-server and ansible-core")
         sys.exit(77)
     unittest.main()

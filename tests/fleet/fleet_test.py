@@ -1,15 +1,12 @@
 #!/usr/bin/env python3
-"""Forms delivered to clients that are real machines (loopback sshd hosts, tests/fleet/
-sshhosts.py) by `qvccfg run` and FrmTask.exe through the fleet engine: a group reaches two
-machines and a local client in one run; a machine that is down or whose host key changed is
-not reached while the others are done; a read-only form and a folder that cannot be made fail
-their lines only; a run killed halfway leaves the next run whole forms; a line that cannot be
-sent is refused and the others run.
+"""Forms delivered to real machines (tests/fleet/sshhosts.py) by `qvccfg run` and FrmTask.exe
+through the fleet engine.
 
-usage: fleet_test.py BUILD_DIR   (exits 77, skipped, without sshd or ansible-playbook)
+usage: fleet_test.py BUILD_DIR   (exits 77, skipped, without sshd, ansible-playbook or root)
 """
 import json
 import os
+import re
 import shutil
 import signal
 import subprocess
@@ -64,15 +61,18 @@ class Fleet:
     """A default world whose clients are PC-ANNA (local) and PC-H1.. (host k's folder `tag`)."""
 
     def __init__(self, tag, remote, local=("PC-ANNA",)):
-        self.tag = tag
-        self.dir = os.path.join(BASE, tag)
+        self.tag, self.dir = tag, os.path.join(BASE, tag)
         run([QVCCFG, "--world", self.dir, "init"])
-        self.remote = list(remote)
-        self.set_clients(list(local) + [self.name(k) for k in self.remote])
+        text = read(self.ini()).decode().replace(
+            "\r\nClients=", f"\r\nSshIdentity={HOSTS.identity}\r\nForks=8\r\nClients=")
+        for k in HOSTS.hosts():
+            os.makedirs(self.drive(k))
+            text += f"\r\n[Computer PC-H{k}]\r\n{HOSTS.world_line(k, self.drive(k))}\r\n"
+        write(self.ini(), text.encode())
+        self.set_clients(list(local) + [f"PC-H{k}" for k in remote])
 
-    @staticmethod
-    def name(k):
-        return f"PC-H{k}"
+    def ini(self):
+        return os.path.join(self.dir, "world.ini")
 
     def drive(self, k):
         return os.path.join(HOSTS.base_dir, f"host{k}", self.tag)
@@ -81,20 +81,8 @@ class Fleet:
         return os.path.join(self.drive(k), "QVCLIENT")
 
     def set_clients(self, clients):
-        path = os.path.join(self.dir, "world.ini")
-        text = read(path).decode().split("\r\n[Computer PC-H")[0]
-        head, mark, sections = text.partition("\r\n[Computer")
-        lines = [line for line in head.split("\r\n")
-                 if not line.startswith(("SshIdentity=", "Forks="))]
-        at = next(i for i, line in enumerate(lines) if line.startswith("Clients="))
-        lines[at:at + 1] = [f"Clients={','.join(clients)}", f"SshIdentity={HOSTS.identity}",
-                            "Forks=8"]
-        text = "\r\n".join(lines) + mark + sections
-        for k in HOSTS.hosts():
-            os.makedirs(self.drive(k), exist_ok=True)
-            text += (f"\r\n[Computer {self.name(k)}]\r\nDrive C=ssh://{HOSTS.user}@"
-                     f"{HOSTS.address(k)}:{HOSTS.port}{self.drive(k)}\r\n")
-        write(path, text.encode())
+        text = re.sub("Clients=[^\r]*", "Clients=" + ",".join(clients), read(self.ini()).decode())
+        write(self.ini(), text.encode())
 
     def qvccfg(self, *args, status=0):
         return run([QVCCFG, "--world", self.dir] + list(args), status)
@@ -117,7 +105,6 @@ def run(args, status=0):
 
 
 def record(client, lines, results, task=GROUP, script=GROUP + ".ini", reason=None):
-    """A record as runs.log holds it, without its time."""
     ok = reason is None and all(r == "ok" for r in results)
     out = {"task": task, "script": script, "client": client, "ok": ok}
     if reason is not None:
@@ -131,8 +118,7 @@ def timeless(records):
 
 
 class DeliveryTest(unittest.TestCase):
-    """One world: a first run to PC-ANNA, PC-H1 and PC-H2; then PC-H2 rekeyed and PC-H3, down,
-    added."""
+    """A first run to PC-ANNA, PC-H1 and PC-H2; then PC-H2 rekeyed and PC-H3, down, added."""
 
     @classmethod
     def setUpClass(cls):
@@ -200,8 +186,8 @@ class DeliveryTest(unittest.TestCase):
 
 
 class LinesTest(unittest.TestCase):
-    """One run of a script edited by hand, to PC-ANNA, PC-H1 (a read-only form there) and
-    PC-H2 (its QVCLIENT is a file)."""
+    """A script edited by hand, run on PC-ANNA, PC-H1 (a read-only form) and PC-H2 (its
+    QVCLIENT is a file)."""
 
     SCRIPT = [
         ("REMDEL0", "\\QVCLIENT\\*.FRM"),
@@ -306,10 +292,8 @@ class KillTest(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    missing = [tool for tool in (sshhosts.SSHD, "ssh", "ssh-keygen", "ansible-playbook")
-               if not shutil.which(tool)]
-    if missing:
-        print("skipped: not installed: " + ", ".join(missing) +
-              " (scripts/setup.sh installs openssh-server and ansible-core)")
+    if os.getuid() != 0 or not all(shutil.which(t) for t in (sshhosts.SSHD, "ssh",
+                                                              "ansible-playbook")):
+        print("skipped: the hosts need root, openssh-server and ansible-core")
         sys.exit(77)
-    unittest.main(argv=sys.argv[:1], verbosity=2)
+    unittest.main(argv=sys.argv[:1] + sys.argv[2:], verbosity=2)
