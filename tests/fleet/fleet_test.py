@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Forms delivered to real machines (tests/fleet/sshhosts.py) by `qvccfg run` and FrmTask.exe
-through the fleet engine.
+"""Real machines (tests/fleet/sshhosts.py) through the fleet engine: forms delivered by
+`qvccfg run` and FrmTask.exe, answers recorded there and collected.
 
 usage: fleet_test.py BUILD_DIR   (exits 77, skipped, without sshd, ansible-playbook or root)
 """
@@ -67,7 +67,8 @@ class Fleet:
             "\r\nClients=", f"\r\nSshIdentity={HOSTS.identity}\r\nForks=8\r\nClients=")
         for k in HOSTS.hosts():
             os.makedirs(self.drive(k))
-            text += f"\r\n[Computer PC-H{k}]\r\n{HOSTS.world_line(k, self.drive(k))}\r\n"
+            text += (f"\r\n[Computer PC-H{k}]\r\n{HOSTS.world_line(k, self.drive(k))}\r\n"
+                     "Share C$=C:\\\r\n")
         write(self.ini(), text.encode())
         self.set_clients(list(local) + [f"PC-H{k}" for k in remote])
 
@@ -97,7 +98,8 @@ class Fleet:
 
 
 def run(args, status=0):
-    result = subprocess.run(args, capture_output=True, text=True, timeout=RUN_SECONDS)
+    result = subprocess.run(args, capture_output=True, text=True, timeout=RUN_SECONDS,
+                            stdin=subprocess.DEVNULL)
     if status is not None and result.returncode != status:
         raise AssertionError(f"{args} exited with {result.returncode}, not {status}:\n"
                              f"{result.stdout}{result.stderr}")
@@ -115,6 +117,71 @@ def record(client, lines, results, task=GROUP, script=GROUP + ".ini", reason=Non
 
 def timeless(records):
     return [{k: v for k, v in r.items() if k != "time"} for r in records]
+
+
+class AnswersTest(unittest.TestCase):
+    """Answers on PC-H1 and PC-H2 beside PC-ANNA's: recorded through qvccfg, collected, a host
+    that is down named, the installed terminal viewer."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.fleet = f = Fleet("answers", remote=[1, 2])
+        f.qvccfg("schedule", "Office survey")
+        f.qvccfg("run", "Office survey")
+
+    def answer_file(self, k):
+        return read(os.path.join(self.fleet.qvclient(k), "CUSTDATA.INI"))
+
+    def test_1_answers_recorded_on_a_machine_and_collected_from_both(self):
+        f = self.fleet
+        recorded = f.qvccfg("answer", "pc-h1", "Office survey", "Room=2.14", "Floor=First",
+                            "Color=Gr\u00fcn, \"hell\"")
+        self.assertEqual(recorded.stdout,
+                         "recorded the answers of PC-H1 to Office survey (FRM1A.FRM)\n")
+        text = self.answer_file(1)
+        self.assertRegex(text, rb"^\[Office survey\]\r\n%Answered=\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ"
+                               rb"\r\n%FormFile=FRM1A\.FRM\r\nRoom=\"2\.14\"\r\nFloor=\"First\""
+                               rb"\r\nColor=\"Gr\xfcn, \"hell\"\"\r\n$")
+        f.qvccfg("answer", "PC-H2", "FRM1A.FRM", "Room=7", "Floor=Ground")
+        f.qvccfg("answer", "PC-ANNA", "Office survey", "Room=1", "Floor=Second")
+        # A refused answer changes nothing on the machine.
+        refused = f.qvccfg("answer", "PC-H1", "Office survey", "Room=", "Floor=First", status=2)
+        self.assertIn('Please answer the question "Room number" on page 1.', refused.stderr)
+        self.assertEqual(self.answer_file(1), text)
+
+        rows = f.qvccfg("answers", "Office survey", "--csv").stdout.split("\n")
+        self.assertEqual(rows[0], "Client,Answered,Room,Floor,Color")
+        self.assertEqual([r.split(",")[0] for r in rows[1:-1]], ["PC-ANNA", "PC-H1", "PC-H2"])
+        self.assertTrue(rows[2].endswith(',2.14,First,"Gr\u00fcn, ""hell"""'), rows[2])
+        self.assertTrue(rows[3].endswith(",7,Ground,"), rows[3])
+
+    def test_2_a_machine_that_is_down_is_named_and_the_others_are_read(self):
+        f = self.fleet
+        HOSTS.stop_host(2)
+        self.addCleanup(HOSTS.start_host, 2)
+        collected = f.qvccfg("answers", "Office survey", status=1)
+        self.assertRegex(collected.stderr,
+                         "^qvccfg: PC-H2: not reached: .*" + re.escape(HOSTS.address(2)))
+        self.assertEqual([row["client"] for row in json.loads(collected.stdout)],
+                         ["PC-ANNA", "PC-H1"])
+        answered = f.qvccfg("answer", "PC-H2", "Office survey", "Room=3", "Floor=First", status=1)
+        self.assertIn("PC-H2: not reached", answered.stderr)
+
+    def test_3_the_user_of_a_machine_answers_in_the_installed_viewer(self):
+        f = self.fleet
+        self.assertEqual(f.qvccfg("install-viewer", "PC-H2").stdout, "PC-H2: installed\n")
+        f.qvccfg("install-viewer", "PC-ANNA", status=2)
+        launcher = os.path.join(f.qvclient(2), "bin", "qvanswer")
+        self.assertTrue(os.access(launcher, os.X_OK))
+        session = subprocess.run(
+            ["ssh", "-i", HOSTS.identity, "-o", "StrictHostKeyChecking=no", "-o",
+             "UserKnownHostsFile=/dev/null", "-o", "BatchMode=yes", "-p", str(HOSTS.port),
+             f"{HOSTS.user}@{HOSTS.address(2)}", launcher],
+            input="1\n9.99\n1\n\n\n", capture_output=True, text=True, timeout=60)
+        self.assertEqual(session.returncode, 0, session.stdout + session.stderr)
+        self.assertIn(b'Room="9.99"', self.answer_file(2))
+        rows = json.loads(f.qvccfg("answers", "Office survey").stdout)
+        self.assertEqual([r["answers"]["Room"] for r in rows if r["client"] == "PC-H2"], ["9.99"])
 
 
 class DeliveryTest(unittest.TestCase):
