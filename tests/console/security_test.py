@@ -1,10 +1,7 @@
 #!/usr/bin/env python3
-"""The console's door: requests without the run's secret, from another site or host, too
-large, encoded or nested too deep, outside the page's folders or beyond a capability's scope
-are refused with the security headers and change nothing; the browser gives the secret to no
-other port of 127.0.0.1; trickling clients do not keep the user out; a second console on the
-same world or port, or a console.lock or viewer folder linked out of the world, is refused;
-Ctrl-C stops the console cleanly.
+"""The console's door: requests it must refuse are refused with the security headers and change
+nothing; the secret reaches no other port; trickling clients, a second console, a linked
+console.lock or viewer folder; Ctrl-C stops it cleanly.
 
 usage: security_test.py BUILD_DIR
 """
@@ -103,8 +100,7 @@ def secure_headers(response, viewer=False):
 
 
 def trickle(port, count, seconds, opened):
-    """`count` connections that each send a partial request without the secret, then one byte
-    a second for `seconds`."""
+    """`count` partial requests without the secret, then one byte a second for `seconds`."""
     conns = []
     try:
         for _ in range(count):
@@ -125,7 +121,6 @@ def trickle(port, count, seconds, opened):
 
 
 def door(build, world, port, url, qvccfg, tmp):
-    """The checks while the console runs on `world` at `port`."""
     secret = url.split("s=", 1)[1]
     good = {"X-Console-Secret": secret}
     before = world_digest(world)
@@ -261,10 +256,9 @@ def main():
         world = os.path.join(tmp, "world")
         qvccfg = os.path.join(build, "qvccfg")
         subprocess.run([qvccfg, "--world", world, "init"], check=True, capture_output=True)
-        # A scheduled task, for the refused removals to leave in place.
+        # A task for the refused removals to keep; the viewer folder linked out of the world.
         subprocess.run([qvccfg, "--world", world, "schedule", "Asset tag"], check=True,
                        capture_output=True)
-        # The viewer folder, a link to a folder out of the world.
         outside = os.path.join(tmp, "outside")
         os.makedirs(outside)
         victim = os.path.join(outside, "victim")

@@ -1,15 +1,12 @@
 #!/usr/bin/env python3
-"""Forms delivered to clients that are real machines (loopback sshd hosts, tests/fleet/
-sshhosts.py) by `qvccfg run` and FrmTask.exe through the fleet engine: a group reaches two
-machines and a local client in one run; a machine that is down or whose host key changed is
-not reached while the others are done; a read-only form and a folder that cannot be made fail
-their lines only; a run killed halfway leaves the next run whole forms; a line that cannot be
-sent is refused and the others run.
+"""Real machines (tests/fleet/sshhosts.py) through the fleet engine: forms delivered by
+`qvccfg run` and FrmTask.exe, answers recorded there and collected.
 
-usage: fleet_test.py BUILD_DIR   (exits 77, skipped, without sshd or ansible-playbook)
+usage: fleet_test.py BUILD_DIR   (exits 77, skipped, without sshd, ansible-playbook or root)
 """
 import json
 import os
+import re
 import shutil
 import signal
 import subprocess
@@ -64,15 +61,19 @@ class Fleet:
     """A default world whose clients are PC-ANNA (local) and PC-H1.. (host k's folder `tag`)."""
 
     def __init__(self, tag, remote, local=("PC-ANNA",)):
-        self.tag = tag
-        self.dir = os.path.join(BASE, tag)
+        self.tag, self.dir = tag, os.path.join(BASE, tag)
         run([QVCCFG, "--world", self.dir, "init"])
-        self.remote = list(remote)
-        self.set_clients(list(local) + [self.name(k) for k in self.remote])
+        text = read(self.ini()).decode().replace(
+            "\r\nClients=", f"\r\nSshIdentity={HOSTS.identity}\r\nForks=8\r\nClients=")
+        for k in HOSTS.hosts():
+            os.makedirs(self.drive(k))
+            text += (f"\r\n[Computer PC-H{k}]\r\n{HOSTS.world_line(k, self.drive(k))}\r\n"
+                     "Share C$=C:\\\r\n")
+        write(self.ini(), text.encode())
+        self.set_clients(list(local) + [f"PC-H{k}" for k in remote])
 
-    @staticmethod
-    def name(k):
-        return f"PC-H{k}"
+    def ini(self):
+        return os.path.join(self.dir, "world.ini")
 
     def drive(self, k):
         return os.path.join(HOSTS.base_dir, f"host{k}", self.tag)
@@ -81,20 +82,8 @@ class Fleet:
         return os.path.join(self.drive(k), "QVCLIENT")
 
     def set_clients(self, clients):
-        path = os.path.join(self.dir, "world.ini")
-        text = read(path).decode().split("\r\n[Computer PC-H")[0]
-        head, mark, sections = text.partition("\r\n[Computer")
-        lines = [line for line in head.split("\r\n")
-                 if not line.startswith(("SshIdentity=", "Forks="))]
-        at = next(i for i, line in enumerate(lines) if line.startswith("Clients="))
-        lines[at:at + 1] = [f"Clients={','.join(clients)}", f"SshIdentity={HOSTS.identity}",
-                            "Forks=8"]
-        text = "\r\n".join(lines) + mark + sections
-        for k in HOSTS.hosts():
-            os.makedirs(self.drive(k), exist_ok=True)
-            text += (f"\r\n[Computer {self.name(k)}]\r\nDrive C=ssh://{HOSTS.user}@"
-                     f"{HOSTS.address(k)}:{HOSTS.port}{self.drive(k)}\r\n")
-        write(path, text.encode())
+        text = re.sub("Clients=[^\r]*", "Clients=" + ",".join(clients), read(self.ini()).decode())
+        write(self.ini(), text.encode())
 
     def qvccfg(self, *args, status=0):
         return run([QVCCFG, "--world", self.dir] + list(args), status)
@@ -109,7 +98,8 @@ class Fleet:
 
 
 def run(args, status=0):
-    result = subprocess.run(args, capture_output=True, text=True, timeout=RUN_SECONDS)
+    result = subprocess.run(args, capture_output=True, text=True, timeout=RUN_SECONDS,
+                            stdin=subprocess.DEVNULL)
     if status is not None and result.returncode != status:
         raise AssertionError(f"{args} exited with {result.returncode}, not {status}:\n"
                              f"{result.stdout}{result.stderr}")
@@ -117,7 +107,6 @@ def run(args, status=0):
 
 
 def record(client, lines, results, task=GROUP, script=GROUP + ".ini", reason=None):
-    """A record as runs.log holds it, without its time."""
     ok = reason is None and all(r == "ok" for r in results)
     out = {"task": task, "script": script, "client": client, "ok": ok}
     if reason is not None:
@@ -130,9 +119,73 @@ def timeless(records):
     return [{k: v for k, v in r.items() if k != "time"} for r in records]
 
 
+class AnswersTest(unittest.TestCase):
+    """Answers on PC-H1 and PC-H2 beside PC-ANNA's: recorded through qvccfg, collected, a host
+    that is down named, the installed terminal viewer."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.fleet = f = Fleet("answers", remote=[1, 2])
+        f.qvccfg("schedule", "Office survey")
+        f.qvccfg("run", "Office survey")
+
+    def answer_file(self, k):
+        return read(os.path.join(self.fleet.qvclient(k), "CUSTDATA.INI"))
+
+    def test_1_answers_recorded_on_a_machine_and_collected_from_both(self):
+        f = self.fleet
+        recorded = f.qvccfg("answer", "pc-h1", "Office survey", "Room=2.14", "Floor=First",
+                            "Color=Gr\u00fcn, \"hell\"")
+        self.assertEqual(recorded.stdout,
+                         "recorded the answers of PC-H1 to Office survey (FRM1A.FRM)\n")
+        text = self.answer_file(1)
+        self.assertRegex(text, rb"^\[Office survey\]\r\n%Answered=\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ"
+                               rb"\r\n%FormFile=FRM1A\.FRM\r\nRoom=\"2\.14\"\r\nFloor=\"First\""
+                               rb"\r\nColor=\"Gr\xfcn, \"hell\"\"\r\n$")
+        f.qvccfg("answer", "PC-H2", "FRM1A.FRM", "Room=7", "Floor=Ground")
+        f.qvccfg("answer", "PC-ANNA", "Office survey", "Room=1", "Floor=Second")
+        # A refused answer changes nothing on the machine.
+        refused = f.qvccfg("answer", "PC-H1", "Office survey", "Room=", "Floor=First", status=2)
+        self.assertIn('Please answer the question "Room number" on page 1.', refused.stderr)
+        self.assertEqual(self.answer_file(1), text)
+
+        rows = f.qvccfg("answers", "Office survey", "--csv").stdout.split("\n")
+        self.assertEqual(rows[0], "Client,Answered,Room,Floor,Color")
+        self.assertEqual([r.split(",")[0] for r in rows[1:-1]], ["PC-ANNA", "PC-H1", "PC-H2"])
+        self.assertTrue(rows[2].endswith(',2.14,First,"Gr\u00fcn, ""hell"""'), rows[2])
+        self.assertTrue(rows[3].endswith(",7,Ground,"), rows[3])
+
+    def test_2_a_machine_that_is_down_is_named_and_the_others_are_read(self):
+        f = self.fleet
+        HOSTS.stop_host(2)
+        self.addCleanup(HOSTS.start_host, 2)
+        collected = f.qvccfg("answers", "Office survey", status=1)
+        self.assertRegex(collected.stderr,
+                         "^qvccfg: PC-H2: not reached: .*" + re.escape(HOSTS.address(2)))
+        self.assertEqual([row["client"] for row in json.loads(collected.stdout)],
+                         ["PC-ANNA", "PC-H1"])
+        answered = f.qvccfg("answer", "PC-H2", "Office survey", "Room=3", "Floor=First", status=1)
+        self.assertIn("PC-H2: not reached", answered.stderr)
+
+    def test_3_the_user_of_a_machine_answers_in_the_installed_viewer(self):
+        f = self.fleet
+        self.assertEqual(f.qvccfg("install-viewer", "PC-H2").stdout, "PC-H2: installed\n")
+        f.qvccfg("install-viewer", "PC-ANNA", status=2)
+        launcher = os.path.join(f.qvclient(2), "bin", "qvanswer")
+        self.assertTrue(os.access(launcher, os.X_OK))
+        session = subprocess.run(
+            ["ssh", "-i", HOSTS.identity, "-o", "StrictHostKeyChecking=no", "-o",
+             "UserKnownHostsFile=/dev/null", "-o", "BatchMode=yes", "-p", str(HOSTS.port),
+             f"{HOSTS.user}@{HOSTS.address(2)}", launcher],
+            input="1\n9.99\n1\n\n\n", capture_output=True, text=True, timeout=60)
+        self.assertEqual(session.returncode, 0, session.stdout + session.stderr)
+        self.assertIn(b'Room="9.99"', self.answer_file(2))
+        rows = json.loads(f.qvccfg("answers", "Office survey").stdout)
+        self.assertEqual([r["answers"]["Room"] for r in rows if r["client"] == "PC-H2"], ["9.99"])
+
+
 class DeliveryTest(unittest.TestCase):
-    """One world: a first run to PC-ANNA, PC-H1 and PC-H2; then PC-H2 rekeyed and PC-H3, down,
-    added."""
+    """A first run to PC-ANNA, PC-H1 and PC-H2; then PC-H2 rekeyed and PC-H3, down, added."""
 
     @classmethod
     def setUpClass(cls):
@@ -200,8 +253,8 @@ class DeliveryTest(unittest.TestCase):
 
 
 class LinesTest(unittest.TestCase):
-    """One run of a script edited by hand, to PC-ANNA, PC-H1 (a read-only form there) and
-    PC-H2 (its QVCLIENT is a file)."""
+    """A script edited by hand, run on PC-ANNA, PC-H1 (a read-only form) and PC-H2 (its
+    QVCLIENT is a file)."""
 
     SCRIPT = [
         ("REMDEL0", "\\QVCLIENT\\*.FRM"),
@@ -306,10 +359,8 @@ class KillTest(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    missing = [tool for tool in (sshhosts.SSHD, "ssh", "ssh-keygen", "ansible-playbook")
-               if not shutil.which(tool)]
-    if missing:
-        print("skipped: not installed: " + ", ".join(missing) +
-              " (scripts/setup.sh installs openssh-server and ansible-core)")
+    if os.getuid() != 0 or not all(shutil.which(t) for t in (sshhosts.SSHD, "ssh",
+                                                              "ansible-playbook")):
+        print("skipped: the hosts need root, openssh-server and ansible-core")
         sys.exit(77)
-    unittest.main(argv=sys.argv[:1], verbosity=2)
+    unittest.main(argv=sys.argv[:1] + sys.argv[2:], verbosity=2)

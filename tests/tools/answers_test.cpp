@@ -70,8 +70,7 @@ TEST(AnswerFile, AnsweringAgainReplacesThatFormsSectionOnly) {
             after + "\r\n[New]\r\n%Answered=t3\r\n%FormFile=N.FRM\r\n");
 }
 
-// A form of every kind of question: Room (required edit box), Floor (fixed list), a page
-// break, Color (edit list), a text without a control, and a required one on page 2.
+// Room (required), Floor (fixed list), a page break, Color (edit list), Note (no control), Seat.
 class AnswerChecks : public ::testing::Test {
  protected:
   AnswerChecks() {
@@ -235,8 +234,7 @@ TEST_F(AnswerCommands, RefusalsWriteNothing) {
 }
 
 TEST_F(AnswerCommands, AFileThatCannotBeReadOrWrittenIsNeverReplaced) {
-  // An answer file that cannot be read (a folder in its place) is reported for its client
-  // only, and the other client's answers still come.
+  // An answer file that cannot be read is named for its client; the other's answers still come.
   fs::create_directory(Folder("PC-ANNA") + "/custdata.ini");
   EXPECT_EQ(Run({"answer", "PC-ANNA", "Office survey", "Room=1"}), 1);
   EXPECT_EQ(err.rfind("qvccfg: PC-ANNA: the answer file cannot be read: ", 0), 0u) << err;

@@ -148,8 +148,7 @@ TEST_F(FrmTaskTest, RefusesLinesThatLeaveTheClientOrTheWorld) {
   fs::remove_all(outside);
 }
 
-// Read-only forms stay, and the lines that would delete or replace them fail. (Which hidden
-// files of a killed run's copies go is the file layer's, and the injected faults'.)
+// Read-only forms stay, and the lines that would delete or replace them fail.
 TEST_F(FrmTaskTest, ReadOnlyFormsStayAndTheirLinesFail) {
   const std::string folder = Client("PC-ANNA");
   for (const char* file : {"LOCKED.FRM", "FRM1A.FRM"}) {
@@ -171,8 +170,7 @@ TEST_F(FrmTaskTest, ReadOnlyFormsStayAndTheirLinesFail) {
                                        {"FRM2B7.FRM", w.Bytes(kAsset)}}));
 }
 
-// The exit status is that of every client, not of the last one: a client in the middle that
-// fails makes the run fail, while the clients before and after it still get their forms.
+// A client in the middle that fails fails the run; the clients around it get their forms.
 TEST_F(FrmTaskTest, AFailedClientInTheMiddleFailsTheRunAndEachRecordSaysItsOwn) {
   std::string ini = ReplaceAll(FileBytes(w.Dir() + "/world.ini"), "Clients=PC-ANNA,PC-BEN\r\n",
                                "Clients=PC-ANNA,PC-BEN,PC-CARL\r\n");
@@ -235,8 +233,7 @@ TEST_F(FrmTaskTest, BadArgumentsNoWorldOrNoScriptDoNothing) {
   EXPECT_FALSE(fs::exists(w.Dir() + "/none"));
 }
 
-// A record is one line of JSON; a line that a crash cut short gets its end and is never read,
-// and a record file that is not the world's own is never written.
+// A record is one line of JSON; a torn line is never read; a planted record file never written.
 TEST_F(FrmTaskTest, TaskRunsAreLinesOfJsonAndTornLinesAreNeverRead) {
   qv::ClientRun run{
       904737600,
@@ -269,8 +266,7 @@ TEST_F(FrmTaskTest, TaskRunsAreLinesOfJsonAndTornLinesAreNeverRead) {
   EXPECT_EQ(Runs("caf\xE9"), (Names{"PC-ANNA Caf\xE9|Caf\xE9.ini failed: REMDEL0=ok REMCOPY0=bad",
                                     "PC-BEN CAF\xC9|Caf\xE9.ini failed: REMDEL0=ok REMCOPY0=bad"}));
 
-  // A folder linked out of the world, a second name (a hard link) or a symbolic link of a file
-  // elsewhere, a read-only file: each keeps every byte.
+  // A folder linked out, a hard or symbolic link to a file elsewhere, a read-only file: kept.
   const std::string outside = w.Dir() + "-runs";
   fs::create_directories(outside);
   fs::remove_all(w.Dir() + "/tasks");

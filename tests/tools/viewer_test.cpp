@@ -65,9 +65,7 @@ TEST(FormPage, SeparatorsPlainTextAndEscaping) {
   EXPECT_FALSE(Has(page, "<nav>") || Has(page, "<b>")) << page;
 }
 
-// A German user reads the viewer's own words in German (the page is Windows-1252; the browser
-// tests read its heading and the required legend). Every page break starts a page, the first
-// one too.
+// The viewer's own words in the user's language; every page break starts a page, the first too.
 TEST(FormPage, TheViewersWordsInTheUsersLanguage) {
   CFormDefinition form;
   form.Append(Marker(CFormField::kPageBreak));
@@ -167,9 +165,8 @@ TEST(Viewer, APagesFolderLinkedOutOfTheWorldIsNotWrittenThrough) {
   fs::remove_all(outside);
 }
 
-// The terminal mode on a folder that plays a client's drive C: (PC-ANNA's drive of a test
-// world, used here without the world), which holds the office survey as A.FRM and a copy
-// named "Asset tag" as Z.FRM: the list is in name order, not file order.
+// The terminal mode on PC-ANNA's drive C: without the world; the office survey as A.FRM and a
+// copy named "Asset tag" as Z.FRM: the list is in name order, not file order.
 class TerminalSession : public ::testing::Test {
  protected:
   TerminalSession()
@@ -210,8 +207,7 @@ class TerminalSession : public ::testing::Test {
 };
 
 TEST_F(TerminalSession, RefusedThenAnsweredThenChangedWithDefaultsKept) {
-  // The required room left empty, a choice by number, a UTF-8 answer; refused, the walk goes
-  // back to the room and Enter keeps what was given after it.
+  // The required room left empty: refused, back to the room; Enter keeps the later answers.
   ASSERT_EQ(Run("2\n\n2\nGr\xC3\xBCn\n2.14\n\n\n"), 0) << err_ << out_;
   EXPECT_EQ(err_, "");
   for (const char* part :
@@ -228,8 +224,7 @@ TEST_F(TerminalSession, RefusedThenAnsweredThenChangedWithDefaultsKept) {
             "[Office survey]\r\n%FormFile=A.FRM\r\nRoom=\"2.14\"\r\nFloor=\"First\"\r\n"
             "Color=\"Gr\xFCn\"\r\n");
 
-  // Again: the form is marked answered and its answers are the defaults; a choice by its text
-  // in another case, one that is no choice (refused, back to that list), a cleared answer.
+  // Again, answered: the answers are the defaults; a choice by its text, one that is none, "-".
   ASSERT_EQ(Run("2\n\nBasement\n-\nsecond\n\n"), 0) << err_ << out_;
   EXPECT_TRUE(Has(out_, "  2. Office survey [answered]\n") && Has(out_, "  [2.14] > ")) << out_;
   EXPECT_TRUE(
@@ -297,8 +292,7 @@ TEST(ClientDrive, TheEnvironmentElseTheFolderTheViewerIsInstalledIn) {
     EXPECT_EQ(qv::DefaultClientDrive(environment, program), drive) << program;
 }
 
-// Without a name the computer is the host's, made a computer name; its drive C: is the folder,
-// seen from the computer itself and through its C$ share.
+// Without a name the computer is the host's; its drive C: is the folder, also through C$.
 TEST(ClientDrive, TheWorldOfOneComputer) {
   TestWorld w;
   std::string why, host;
