@@ -18,10 +18,13 @@ import sys
 import tempfile
 import time
 
+from form_world import add_clients
+
 CLIENTS = 10000
 
 PEER = r'''
 import configparser, sys
+
 for path in sys.argv[1:]:
     p = configparser.RawConfigParser(strict=False, interpolation=None)
     p.optionxform = str
@@ -33,15 +36,7 @@ for path in sys.argv[1:]:
 def make_world(qvccfg, world, clients):
     """A world of `clients` clients holding the office survey; returns the answer files."""
     subprocess.run([qvccfg, '--world', world, 'init'], check=True, stdout=subprocess.DEVNULL)
-    names = [f'PC-{n:05d}' for n in range(clients)]
-    ini = os.path.join(world, 'world.ini')
-    with open(ini, newline='') as f:
-        text = f.read()
-    text = text.replace('Clients=PC-ANNA,PC-BEN', 'Clients=' + ','.join(names))
-    text += ''.join(f'\r\n[Computer {name}]\r\nReachable=1\r\nDrive C={name}/C\r\nShare C$=C:\\\r\n'
-                    for name in names)
-    with open(ini, 'w', newline='') as f:
-        f.write(text)
+    names = add_clients(world, clients)
     with open(os.path.join(world, 'CORE1/D/Apps/Main/QVLOGON/FRM1A.FRM'), 'rb') as f:
         form = f.read()
     answers = []

@@ -21,6 +21,8 @@ import sys
 import tempfile
 import time
 
+from form_world import add_clients
+
 CLIENTS = 10000
 GROUP = 'Bench three'
 FORMS = ('Office survey', 'Asset tag', 'Contact details')
@@ -32,15 +34,7 @@ def make_world(qvccfg, world, clients):
     def q(*args):
         subprocess.run([qvccfg, '--world', world, *args], check=True, stdout=subprocess.DEVNULL)
     q('init')
-    names = [f'PC-{n:05d}' for n in range(clients)]
-    ini = os.path.join(world, 'world.ini')
-    with open(ini, newline='') as f:
-        text = f.read()
-    text = text.replace('Clients=PC-ANNA,PC-BEN', 'Clients=' + ','.join(names))
-    text += ''.join(f'\r\n[Computer {name}]\r\nReachable=1\r\nDrive C={name}/C\r\nShare C$=C:\\\r\n'
-                    for name in names)
-    with open(ini, 'w', newline='') as f:
-        f.write(text)
+    names = add_clients(world, clients)
     folders = []
     for name in names:
         folder = os.path.join(world, name, 'C', 'QVCLIENT')

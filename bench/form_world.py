@@ -20,6 +20,23 @@ def form_text(n):
     return text
 
 
+def add_clients(world, count):
+    """Makes the world's clients PC-00000... (`count` of them, in place of the default world's),
+    each with its own drive C: folder; returns their names."""
+    names = [f'PC-{n:05d}' for n in range(count)]
+    ini = os.path.join(world, 'world.ini')
+    with open(ini, newline='') as f:
+        text = f.read()
+    text = text.replace('Clients=PC-ANNA,PC-BEN', 'Clients=' + ','.join(names))
+    text += ''.join(f'\r\n[Computer {name}]\r\nReachable=1\r\nDrive C={name}/C\r\nShare C$=C:\\\r\n'
+                    for name in names)
+    with open(ini, 'w', newline='') as f:
+        f.write(text)
+    for name in names:
+        os.makedirs(os.path.join(world, name, 'C'), exist_ok=True)
+    return names
+
+
 def make_world(qvccfg, world, forms=FORMS):
     """Makes the world and its forms; returns the forms share's folder."""
     subprocess.run([qvccfg, '--world', world, 'init'], check=True, stdout=subprocess.DEVNULL)

@@ -21,26 +21,11 @@ import sys
 import tempfile
 import time
 
-from form_world import make_world
+from form_world import add_clients, make_world
 
 TICKS = os.sysconf("SC_CLK_TCK")
 TARGETS = {"idleCpu": 0.01, "pageCpu": 0.03, "idleBytes": 20_000, "selectBytes": 10_000,
            "navigationMs": 1000, "runSeconds": 5.0}
-
-
-def add_clients(world, count):
-    path = os.path.join(world, "world.ini")
-    with open(path, encoding="cp1252", newline="") as f:
-        text = f.read()
-    names = [f"PC-{i:05d}" for i in range(count)]
-    text = text.replace("Clients=PC-ANNA,PC-BEN", "Clients=" + ",".join(names))
-    sections = []
-    for name in names:
-        sections.append(f"\r\n[Computer {name}]\r\nDrive C={name}/C\r\nShare C$=C:\\\r\n")
-        os.makedirs(os.path.join(world, name, "C"))
-    with open(path, "w", encoding="cp1252", newline="") as f:
-        f.write(text + "".join(sections))
-    return names
 
 
 def cpu_share(pid, seconds=10):
