@@ -590,13 +590,13 @@ void ConsoleHost::RefreshFromFiles() {
         return run["ok"].get<bool>() ? 2 : run["reached"].get<bool>() ? 0 : 1;
       };
       for (const auto& [client, run] : last) {
-        records.records.push_back(*run);
+        records.records.push_back(run);
         int r = rank(*run);
         (r == 0 ? records.failed : r == 1 ? records.notReached : records.done)++;
       }
       std::stable_sort(
           records.records.begin(), records.records.end(),
-          [&](const nlohmann::json& a, const nlohmann::json& b) { return rank(a) < rank(b); });
+          [&](const nlohmann::json* a, const nlohmann::json* b) { return rank(*a) < rank(*b); });
     }
   }
 }
@@ -820,8 +820,7 @@ nlohmann::json ConsoleHost::State() {
       auto records = taskRecords_.find(ToLower(name));
       std::vector<const nlohmann::json*> rows;
       if (records != taskRecords_.end()) {
-        for (const nlohmann::json& run : records->second.records)
-          rows.push_back(&run);
+        rows = records->second.records;
         std::string summary = Say(IDS_PANE_SUMMARY);
         summary.replace(summary.find("%1"), 2, std::to_string(records->second.done));
         summary.replace(summary.find("%2"), 2, std::to_string(records->second.failed));

@@ -168,10 +168,10 @@ class ConsoleHost : public ui::PopupMenuHook {
   nlohmann::json configurations_ = nlohmann::json::array();
   nlohmann::json runs_ = nlohmann::json::object();
   nlohmann::json clients_ = nlohmann::json::array();
-  // Each task's last record of each client, failed first, then not reached, then done, with
-  // the counts; made again with the runs.
+  // Each task's last record of each client (pointing into runs_), failed first, then not
+  // reached, then done, with the counts; made again with the runs.
   struct TaskRecords {
-    std::vector<nlohmann::json> records;
+    std::vector<const nlohmann::json*> records;
     int done = 0, failed = 0, notReached = 0;
   };
   std::map<std::string, TaskRecords> taskRecords_;  // by task name in lower case

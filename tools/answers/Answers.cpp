@@ -141,6 +141,20 @@ bool Fail(std::string* why, const std::string& text) {
   return false;
 }
 
+// The answer file's name in the forms folder `folder`: the name it has, in whatever letter
+// case, else CUSTDATA.INI.
+std::string AnswerFileName(const std::string& folder) {
+  std::string name = kAnswerFileName;
+  if (DIR* dir = ::opendir(folder.c_str())) {
+    while (dirent* entry = ::readdir(dir)) {
+      if (EqualsNoCase(entry->d_name, kAnswerFileName))
+        name = entry->d_name;
+    }
+    ::closedir(dir);
+  }
+  return name;
+}
+
 }  // namespace
 
 std::vector<FormAnswers> ParseAnswerFile(std::string_view text) {
@@ -345,15 +359,7 @@ bool RecordAnswers(const World& world, const std::string& client, const FormAnsw
   std::string folder;
   if (!world.MapOnComputer(client, kFormFolder, &folder, why))
     return false;
-  std::string path = folder + "/" + kAnswerFileName;
-  // The file keeps the name it has, in whatever letter case.
-  if (DIR* dir = ::opendir(folder.c_str())) {
-    while (dirent* entry = ::readdir(dir)) {
-      if (EqualsNoCase(entry->d_name, kAnswerFileName))
-        path = folder + "/" + entry->d_name;
-    }
-    ::closedir(dir);
-  }
+  std::string path = folder + "/" + AnswerFileName(folder);
   std::string bytes;
   ReadFailure failure = ReadFailure::kNone;
   if (!world.Root().Read(path, &bytes, nullptr, &failure) && failure != ReadFailure::kMissing)
@@ -461,7 +467,7 @@ bool DecodeBase64(std::string_view text, std::string* bytes) {
 
 // The mirror's forms folder of a remote client, made when missing; empty when it cannot be.
 std::string MirrorFolder(const World& world, const std::string& client, std::string* why) {
-  std::string drive, folder;
+  std::string folder;
   std::string root = world.Dir() + "/remote/" + world.FindComputer(client)->name + "/C";
   if (!world.Root().MakeFolders(root) || !world.MapOnComputer(client, kFormFolder, &folder, why) ||
       !world.Root().MakeFolders(folder)) {
@@ -565,14 +571,7 @@ bool PushAnswerFile(const World& world, const std::string& client, std::string* 
   std::string folder = MirrorFolder(world, client, why);
   if (folder.empty())
     return false;
-  std::string name = kAnswerFileName;
-  if (DIR* dir = ::opendir(folder.c_str())) {
-    while (dirent* entry = ::readdir(dir)) {
-      if (EqualsNoCase(entry->d_name, kAnswerFileName))
-        name = entry->d_name;
-    }
-    ::closedir(dir);
-  }
+  std::string name = AnswerFileName(folder);
   if (!fleet::CheckPlain(folder, why))
     return false;
   nlohmann::json tasks = nlohmann::json::array(
