@@ -20,6 +20,7 @@
 #include "platform/control/OleControl.h"
 #include "platform/file/FileApi.h"
 #include "platform/langrt/LangRt.h"
+#include "platform/ole/DragLoop.h"
 #include "platform/path/World.h"
 #include "platform/process/WinExec.h"
 #include "platform/registry/Registry.h"
@@ -29,6 +30,7 @@
 #include "platform/ui/ImageList.h"
 #include "platform/ui/ListCtrl.h"
 #include "platform/ui/Menu.h"
+#include "platform/ui/ToolBar.h"
 #include "platform/ui/Ui.h"
 #include "resources/ResourceIds.h"
 #include "tools/common/Cp1252.h"
@@ -67,6 +69,17 @@ std::string Utf8(std::string_view cp1252) {
 
 std::string Field(const char* field, std::size_t room) {
   return Utf8(std::string_view(field, strnlen(field, room)));
+}
+
+// The host folder of the forms share the plug-in lists; "" when the world has none.
+std::string FormsShareFolder() {
+  const World* world = World::Current();
+  std::string folder;
+  std::string why;
+  if (world == nullptr || world->CoreServerName().empty() ||
+      !world->MapPath("\\\\" + world->CoreServerName() + "\\qvlogon", &folder, &why))
+    return "";
+  return folder;
 }
 
 }  // namespace
@@ -137,6 +150,8 @@ bool ConsoleHost::Choose(int index, std::string* why) {
     return false;
   }
   hosted_ = std::move(hosted);
+  share_.SetPath(FormsShareFolder(), true);  // mapped once: a look must cost nothing
+  share_.Changed();                          // the list was just filled
   active_ = index;
   problem_.clear();
   return true;
@@ -541,11 +556,12 @@ void ConsoleHost::Export(const std::string& form, const std::string& csv) {
   NotePages();
 }
 
-void FileLook::SetPath(const std::string& path) {
-  if (path == path_)
+void FileLook::SetPath(const std::string& path, bool folder) {
+  if (path == path_ && folder == folder_)
     return;
   Unwatch(&ticket_);
   path_ = path;
+  folder_ = folder;
   watching_ = false;
   seen_ = false;
 }
@@ -555,7 +571,7 @@ bool FileLook::Changed() {
     return false;
   // The watch is taken before the caller reads, so a change while it reads shows next time.
   bool wasWatching = watching_;
-  watching_ = Watch(path_, &ticket_);
+  watching_ = folder_ ? WatchFolder(path_, &ticket_) : Watch(path_, &ticket_);
   struct stat info {};
   std::string stamp;
   if (stat(path_.c_str(), &info) == 0)
@@ -565,6 +581,42 @@ bool FileLook::Changed() {
   seen_ = true;
   stamp_ = stamp;
   return changed;
+}
+
+void ConsoleHost::FollowShare() {
+  if (hosted_ == nullptr || !ui::ModalWindows().empty() || ui::OpenMenu().open ||
+      ole::RunningDrag().running)
+    return;
+  if (!share_.Changed())
+    return;
+  // The Refresh button of the control's toolbar, pressed as the user presses it.
+  CWnd* control = CWnd::FromHandle(hosted_->Handle());
+  auto* bar = dynamic_cast<CToolBar*>(
+      control != nullptr ? control->GetDescendantWindow(AFX_IDW_TOOLBAR) : nullptr);
+  auto* list = dynamic_cast<CListCtrl*>(
+      control != nullptr ? control->GetDescendantWindow(AFX_IDW_PANE_FIRST) : nullptr);
+  int button = 0;
+  while (bar != nullptr && button < bar->GetCount() &&
+         bar->GetButton(button).id != ID_TOOLBAR_REFRESH)
+    ++button;
+  if (bar == nullptr || list == nullptr || bar->GetParent() == nullptr ||
+      button == bar->GetCount() || !bar->GetButton(button).enabled)
+    return;
+  std::set<std::string> selected;
+  for (int row = list->GetNextItem(-1, LVNI_SELECTED); row >= 0;
+       row = list->GetNextItem(row, LVNI_SELECTED))
+    selected.insert(list->GetItemText(row, 0));
+  int focused = list->GetNextItem(-1, LVNI_FOCUSED);
+  std::string focusedName = focused >= 0 ? list->GetItemText(focused, 0) : "";
+  bar->GetParent()->SendMessage(WM_COMMAND, MAKEWPARAM(ID_TOOLBAR_REFRESH, 0),
+                                static_cast<LPARAM>(bar->Handle()));
+  for (int row = 0; row < list->GetItemCount(); ++row) {
+    std::string name = list->GetItemText(row, 0);
+    UINT state = (selected.count(name) != 0 ? LVIS_SELECTED : 0) |
+                 (!focusedName.empty() && name == focusedName ? LVIS_FOCUSED : 0);
+    if (state != 0)
+      list->SetItemState(row, state, state);
+  }
 }
 
 void ConsoleHost::RefreshFromFiles() {

@@ -53,12 +53,15 @@ class FileLook {
   FileLook(const FileLook&) = delete;
   FileLook& operator=(const FileLook&) = delete;
   ~FileLook() { Unwatch(&ticket_); }
-  void SetPath(const std::string& path);
+  // `folder`: the path is a folder, and a change is one of its own entries (ChangeWatch.h's
+  // WatchFolder); without a watch only entries made, removed or renamed are seen then.
+  void SetPath(const std::string& path, bool folder = false);
   // True on the first look and whenever the file may have changed since the last true.
   bool Changed();
 
  private:
   std::string path_;
+  bool folder_ = false;
   WatchTicket ticket_;
   bool watching_ = false;
   bool seen_ = false;
@@ -120,6 +123,12 @@ class ConsoleHost : public ui::PopupMenuHook {
   // The console asked to stop (File, Exit).
   bool ExitRequested() const { return exit_; }
 
+  // Forms and groups that another program added, changed or removed in the forms share are
+  // shown as Refresh shows them: the console presses Refresh itself, keeping the rows the
+  // user had selected. Never while a modal window, a pop-up menu or a drag runs, so that no
+  // loop of the plug-in sees its list change under it. Costs nothing while nothing changes.
+  void FollowShare();
+
   // Answers... on the context menu of the list, for a form row.
   std::vector<ui::MenuItemState> Items(CWnd* owner) override;
   void Picked(UINT id) override;
@@ -164,6 +173,7 @@ class ConsoleHost : public ui::PopupMenuHook {
   // runs by task name, the clients' forms.
   FileLook database_;
   FileLook runsLog_;
+  FileLook share_;  // the forms share, looked at first when the control is made
   nlohmann::json tasks_ = nlohmann::json::array();
   nlohmann::json configurations_ = nlohmann::json::array();
   nlohmann::json runs_ = nlohmann::json::object();

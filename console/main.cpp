@@ -199,6 +199,7 @@ int main(int argc, char** argv) {
   std::map<int, std::string> links;
   qv::console::BrowserBridge bridge([&] {
     nlohmann::json state;
+    host->FollowShare();
     state["snapshot"] = qv::console::SnapshotToJson(qv::ui::TakeSnapshot(), &rowsText);
     state["console"] = host->State();
     for (nlohmann::json& page : state["console"]["open"]) {

@@ -55,13 +55,16 @@ class Watcher {
   Watcher(const Watcher&) = delete;
   Watcher& operator=(const Watcher&) = delete;
 
-  bool Watch(const std::string& host, WatchTicket* ticket) {
+  bool Watch(std::string host, bool contents, WatchTicket* ticket) {
     Unwatch(ticket);
     if (fd_ < 0)
       return false;
+    while (host.size() > 1 && host.back() == '/')
+      host.pop_back();
     std::size_t slash = host.rfind('/');
     std::string folder = slash == 0 ? "/" : host.substr(0, slash);
-    int file = Add(host, kFileEvents | IN_DONT_FOLLOW);
+    int file = Add(
+        host, contents ? kFolderEvents | kFileEvents | IN_ONLYDIR : kFileEvents | IN_DONT_FOLLOW);
     if (file < 0)
       return false;
     int dir = AddFolder(folder);
@@ -139,9 +142,11 @@ class Watcher {
     return wd;
   }
 
-  // Adds or shares the watch of a path. The same inode always gets the same descriptor.
+  // Adds or shares the watch of a path. The same inode always gets the same descriptor, and
+  // the events asked for are added to those it has: a folder watched for its entries and for
+  // a file in it sees both, and counts either as a change for both.
   int Add(const std::string& path, unsigned mask) {
-    int wd = ::inotify_add_watch(fd_, path.c_str(), mask);
+    int wd = ::inotify_add_watch(fd_, path.c_str(), mask | IN_MASK_ADD);
     if (wd < 0)
       return -1;
     State& state = watches_[wd];
@@ -209,7 +214,11 @@ Watcher& TheWatcher() {
 }  // namespace
 
 bool Watch(const std::string& hostPath, WatchTicket* ticket) {
-  return TheWatcher().Watch(hostPath, ticket);
+  return TheWatcher().Watch(hostPath, false, ticket);
+}
+
+bool WatchFolder(const std::string& hostFolder, WatchTicket* ticket) {
+  return TheWatcher().Watch(hostFolder, true, ticket);
 }
 
 void Unwatch(WatchTicket* ticket) {

@@ -26,6 +26,10 @@ struct WatchTicket {
 // Starts watching the file (or takes a fresh ticket for it): changes before this call are
 // forgotten, later ones show in Unchanged(). False (ticket cleared) when it cannot watch.
 bool Watch(const std::string& hostPath, WatchTicket* ticket);
+// Starts watching a folder's own entries instead of one file: files made, removed, renamed,
+// written or changed in their attributes in that folder (not in folders below it), and the
+// folder itself moved or removed. As Watch otherwise.
+bool WatchFolder(const std::string& hostFolder, WatchTicket* ticket);
 // Stops the ticket's watches (shared watches stay while other tickets hold them).
 void Unwatch(WatchTicket* ticket);
 // True when nothing watched by the ticket has changed since it was taken. A ticket that

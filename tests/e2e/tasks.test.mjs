@@ -109,7 +109,22 @@ sessionTest('sixty clients: the run summed up, failed first, page by page, found
 
 // Changes other programs make to the console database and the runs reach the page within a
 // second, with nothing pressed: a task scheduled and a task run by qvccfg.
-sessionTest('a task scheduled and run by another program are shown within a second', async (s, page) => {
+sessionTest('a form added, a task scheduled and run by another program are shown within a second', async (s, page) => {
+  // The form is listed without Refresh, and the selected row stays selected.
+  await row(page, 'Asset tag').click();
+  await expectText(page.locator('.cls-SysListView32 [aria-selected="true"]'), 'Asset tag', 'selected');
+  fs.writeFileSync(path.join(s.world, FORMS, 'LATE.FRM'), '[Form]\r\nFormName=Late form\r\n');
+  await until(() => row(page, 'Late form').count(), (n) => n === 1, 'the new form', 1000);
+  await expectText(page.locator('.cls-SysListView32 [aria-selected="true"]'), 'Asset tag', 'still selected');
+  // Not while a modal window is open: the list changes when it closes.
+  await page.keyboard.press('Delete');
+  const box = dialog(page, 'Custom Data Forms');
+  await box.waitFor();
+  fs.writeFileSync(path.join(s.world, FORMS, 'LATER.FRM'), '[Form]\r\nFormName=Later form\r\n');
+  await new Promise((r) => setTimeout(r, 900));
+  assert.equal(await row(page, 'Later form').count(), 0, 'not listed under the question');
+  await box.getByRole('button', { name: 'No' }).click();
+  await until(() => row(page, 'Later form').count(), (n) => n === 1, 'listed after it', 1000);
   const qvccfg = (...args) => spawnSync(path.join(BUILD, 'qvccfg'), ['--world', s.world, ...args]);
   assert.equal(qvccfg('schedule', 'Office survey').status, 0);
   await until(() => taskNames(page).allTextContents(), (v) => v.includes('Office survey'), 'the task', 1000);

@@ -71,3 +71,25 @@ TEST(ChangeWatch, SeesEachKindOfChangeAtOnce) {
   EXPECT_FALSE(qv::Watch(file, &t));  // nothing there to watch
   EXPECT_FALSE(qv::Unchanged(&t));
 }
+
+// A folder's watch sees its files made and written in place, not a file in a folder below;
+// a file watched in the same folder must not take those events away from it.
+TEST(ChangeWatch, FolderSeesItsOwnFiles) {
+  TestWorld w;
+  const std::string dir = w.Dir() + "/share";
+  ASSERT_EQ(mkdir(dir.c_str(), 0700), 0);
+  ASSERT_EQ(mkdir((dir + "/below").c_str(), 0700), 0);
+  std::ofstream(dir + "/A.FRM") << "[Form]\n";
+  qv::WatchTicket t;
+  ASSERT_TRUE(qv::WatchFolder(dir + "/", &t));
+  std::ofstream(dir + "/below/B.FRM") << "x";
+  EXPECT_TRUE(qv::Unchanged(&t));
+  std::ofstream(dir + "/C.FRM") << "";
+  EXPECT_FALSE(qv::Unchanged(&t));
+
+  qv::WatchTicket file;
+  ASSERT_TRUE(qv::WatchFolder(dir, &t));
+  ASSERT_TRUE(qv::Watch(dir + "/C.FRM", &file));
+  Write(dir + "/A.FRM", "[Fo]\n\n");
+  EXPECT_FALSE(qv::Unchanged(&t));
+}
