@@ -191,7 +191,14 @@ class Cache {
     return true;
   }
 
+  // Every entry made dirty or removed says so here, so that the flush the event loops make
+  // whenever they wait costs nothing while nothing was written.
+  void Unflushed() { unflushed_ = true; }
+
   bool FlushAll() {
+    if (!unflushed_)
+      return true;
+    unflushed_ = false;  // a failed flush forgets its entry: nothing is left to write
     bool ok = true;
     for (auto& [host, entry] : entries_)
       ok = Flush(host, entry.get()) && ok;
@@ -357,6 +364,7 @@ class Cache {
   }
 
   std::unordered_map<std::string, std::unique_ptr<Entry>> entries_;
+  bool unflushed_ = false;
   // Heterogeneous lookup, so that a read does not copy the file name to find its memo.
   struct NameHash {
     using is_transparent = void;
@@ -443,6 +451,7 @@ int RemoveProfileFile(const char* fileName) {
   entry->removed = true;
   entry->dirty = false;
   entry->text = IniText();
+  TheCache().Unflushed();
   return 0;
 }
 
@@ -511,5 +520,7 @@ BOOL WritePrivateProfileStringA(const char* section, const char* key, const char
   }
   if (entry->text.Set(s, k, v))
     entry->dirty = true;
+  if (entry->dirty)
+    qv::TheCache().Unflushed();
   return TRUE;
 }
