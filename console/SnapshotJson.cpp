@@ -109,13 +109,20 @@ json WindowToJson(const ui::WindowState& w, RowsText* rowsText) {
       {"dragList", w.dragList},
       {"insertMark", w.insertMark},
   };
-  PutArray(&out, "lines", Texts(w.lines));
+  // A list view's thousands of rows, with their names and images, are kept as text.
+  auto put = [&](const char* name, const std::vector<std::string>& texts) {
+    if (rowsText != nullptr && !w.rows.empty() && !texts.empty())
+      out[name] = rowsText->StandIn(texts);
+    else
+      PutArray(&out, name, Texts(texts));
+  };
+  put("lines", w.lines);
   PutArray(&out, "checks", json(w.checks));
   PutArray(&out, "columns", Texts(w.columns));
   PutArray(&out, "columnWidths", json(w.columnWidths));
   if (!w.rows.empty())
     out["rows"] = rowsText != nullptr ? rowsText->StandIn(w.rows) : RowsJson(w.rows);
-  PutArray(&out, "images", Texts(w.images));
+  put("images", w.images);
   json buttons = json::array();
   for (const ui::ToolButtonState& b : w.buttons)
     buttons.push_back({{"id", b.id},
@@ -155,16 +162,24 @@ RowsText::RowsText() {
 }
 
 json RowsText::StandIn(const std::vector<std::vector<std::string>>& rows) {
+  return StandIn(rows, false);
+}
+
+json RowsText::StandIn(const std::vector<std::string>& texts) {
+  return StandIn({texts}, true);
+}
+
+json RowsText::StandIn(const std::vector<std::vector<std::string>>& rows, bool flat) {
   std::string name = mark_ + std::to_string(now_.size());
   for (std::vector<Rows>* kept : {&now_, &last_}) {
     for (Rows& r : *kept) {
-      if (r.rows == rows) {
+      if (r.flat == flat && r.rows == rows) {
         now_.push_back(kept == &now_ ? r : std::move(r));
         return name;
       }
     }
   }
-  now_.push_back({rows, Dump(RowsJson(rows))});
+  now_.push_back({rows, flat, Dump(flat ? Texts(rows.front()) : RowsJson(rows))});
   return name;
 }
 

@@ -35,6 +35,8 @@ class RowsText {
 
   // A stand-in for `rows` in a snapshot's JSON; the rows' text is kept until Fill.
   nlohmann::json StandIn(const std::vector<std::vector<std::string>>& rows);
+  // The same for an array of texts (a list view's names and images).
+  nlohmann::json StandIn(const std::vector<std::string>& texts);
   // `text`, a compact dump (indent -1, invalid UTF-8 replaced) of JSON holding the stand-ins
   // made since the last Fill, with the rows' text in their place. What is not used in this
   // round is forgotten.
@@ -42,9 +44,11 @@ class RowsText {
 
  private:
   struct Rows {
-    std::vector<std::vector<std::string>> rows;
+    std::vector<std::vector<std::string>> rows;  // one row of texts when `flat`
+    bool flat = false;
     std::string text;
   };
+  nlohmann::json StandIn(const std::vector<std::vector<std::string>>& rows, bool flat);
 
   std::string mark_;  // the stand-ins' prefix, unlike any text of a window
   std::vector<Rows> last_;

@@ -233,6 +233,8 @@ TEST(RowsText, FilledStatesReadAsTheWholeDump) {
   list.className = "SysListView32";
   list.handle = 7;
   list.rows = {{"Office survey", "B\xFCro \x80"}, {"\x01rows-0", "\"quoted\"\t"}};
+  list.lines = {"Office survey", "\x01rows-0"};
+  list.images = {"form", "group"};
   qv::ui::WindowState frame;
   frame.className = "AfxFrameOrView";
   frame.children = {list};
@@ -246,8 +248,10 @@ TEST(RowsText, FilledStatesReadAsTheWholeDump) {
   };
   auto& rows = snapshot.windows[0].children[0].rows;
   for (int round = 0; round < 4; ++round) {
-    if (round == 2)
+    if (round == 2) {
       rows.push_back({"Asset tag", ""});
+      snapshot.windows[0].children[0].images.push_back("form");
+    }
     if (round == 3)
       snapshot.modals = {list};
     std::string text = filled();
