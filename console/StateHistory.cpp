@@ -7,6 +7,57 @@
 #include <nlohmann/json.hpp>
 
 namespace qv::console {
+namespace {
+
+using nlohmann::json;
+
+std::string Pointer(const std::string& path, const std::string& key) {
+  std::string out = path + "/";
+  for (char c : key)
+    out += c == '~' ? "~0" : c == '/' ? "~1" : std::string(1, c);
+  return out;
+}
+
+// Appends to `ops` the RFC 6902 operations that turn `a` into `b`. Arrays are compared by what
+// they share at their start and end, so that a row inserted or removed among thousands is one
+// operation, not a change of every row after it.
+void Diff(const json& a, const json& b, const std::string& path, json* ops) {
+  if (a.type() == b.type() && a.is_object()) {
+    for (auto it = a.begin(); it != a.end(); ++it) {
+      auto there = b.find(it.key());
+      if (there == b.end())
+        ops->push_back({{"op", "remove"}, {"path", Pointer(path, it.key())}});
+      else
+        Diff(*it, *there, Pointer(path, it.key()), ops);
+    }
+    for (auto it = b.begin(); it != b.end(); ++it) {
+      if (!a.contains(it.key()))
+        ops->push_back({{"op", "add"}, {"path", Pointer(path, it.key())}, {"value", *it}});
+    }
+  } else if (a.type() == b.type() && a.is_array()) {
+    std::size_t start = 0;
+    while (start < a.size() && start < b.size() && a[start] == b[start])
+      ++start;
+    std::size_t end = 0;  // how many at the end are the same
+    while (end < a.size() - start && end < b.size() - start &&
+           a[a.size() - 1 - end] == b[b.size() - 1 - end])
+      ++end;
+    std::size_t inA = a.size() - start - end;
+    std::size_t inB = b.size() - start - end;
+    for (std::size_t i = 0; i < std::min(inA, inB); ++i)
+      Diff(a[start + i], b[start + i], path + "/" + std::to_string(start + i), ops);
+    for (std::size_t i = inB; i < inA; ++i)
+      ops->push_back({{"op", "remove"}, {"path", path + "/" + std::to_string(start + inB)}});
+    for (std::size_t i = inA; i < inB; ++i)
+      ops->push_back({{"op", "add"},
+                      {"path", path + "/" + std::to_string(start + i)},
+                      {"value", b[start + i]}});
+  } else if (a != b) {
+    ops->push_back({{"op", "replace"}, {"path", path}, {"value", b}});
+  }
+}
+
+}  // namespace
 
 long long StateVersion(const std::string& state) {
   constexpr std::string_view kHead = "{\"version\":";
@@ -48,16 +99,15 @@ std::string StateHistory::Answer(long long base, const std::string& state) {
                      ",\"base\":" + std::to_string(base) + ",\"patch\":";
   if (base == version)
     return head + "[]}";
-  nlohmann::json before = nlohmann::json::parse(*from, nullptr, false);
-  nlohmann::json after = nlohmann::json::parse(state, nullptr, false);
+  json before = json::parse(*from, nullptr, false);
+  json after = json::parse(state, nullptr, false);
   if (!before.is_object() || !after.is_object())
     return state;
   before.erase("version");
   after.erase("version");
-  std::string answer = head +
-                       nlohmann::json::diff(before, after)
-                           .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) +
-                       "}";
+  json patch = json::array();
+  Diff(before, after, "", &patch);
+  std::string answer = head + patch.dump(-1, ' ', false, json::error_handler_t::replace) + "}";
   return answer.size() < state.size() ? answer : state;
 }
 
