@@ -5,12 +5,14 @@
 //   page cpu     the console's share of one core over 45 s while the page is open and idle;
 //   idle bytes   the most the page receives in any 10 s of those 45 s (responses as sent);
 //   select bytes what the page receives for one row selection (the click to the row shown
-//                selected, and 1 s after for anything that follows).
+//                selected, and 1 s after for anything that follows);
+//   add bytes    what the page receives when another program puts a form in the share (the
+//                write to the list one row longer, and 1 s after), and how long that took.
 //
 // Prints one JSON object on stdout. usage: node bench/scale_page.mjs BUILD WORLD
 import { spawn } from 'node:child_process';
 import { once } from 'node:events';
-import { readdirSync, readFileSync } from 'node:fs';
+import { readdirSync, readFileSync, writeFileSync } from 'node:fs';
 import { createServer } from 'node:http';
 import { dirname, join, resolve } from 'node:path';
 import { fileURLToPath } from 'node:url';
@@ -103,6 +105,19 @@ try {
   }));
   const share = join(world, 'CORE1/D/Apps/Main/QVLOGON');
   const rows = readdirSync(share).filter((n) => /\.frm$/i.test(n)).map((n) => [n, '']);
+  const length = () => page.evaluate(() => {
+    const table = document.querySelector('.cls-SysListView32 [aria-rowcount]');
+    const item = document.querySelector('.cls-SysListView32 [aria-setsize]');
+    return table ? table.getAttribute('aria-rowcount') - 1 : Number(item?.getAttribute('aria-setsize'));
+  });
+  const longer = (await length()) + 1;
+  result.addBytes = sum(await responsesDuring(page, async () => {
+    const written = performance.now();
+    writeFileSync(join(share, 'LATE.FRM'), '[Form]\r\nFormName=Added by another program\r\n');
+    for (let tries = 0; tries < 500 && (await length()) !== longer; tries++) await page.waitForTimeout(20);
+    result.addShownMs = (await length()) === longer ? performance.now() - written : null;
+    await page.waitForTimeout(1000);
+  }));
   result.staticNavigationMs = await staticNavigation(browser, rows);
 } finally {
   const exited = once(con.child, 'exit');
