@@ -254,9 +254,8 @@ TEST_F(TerminalSession, BadArgumentsAndFoldersAreRefused) {
   fs::create_directories(outside + "/QVCLIENT");
   ASSERT_TRUE(qv::WriteHostFileAtomic(outside + "/QVCLIENT/A.FRM", Golden("office_survey.frm")));
   fs::create_directory_symlink(outside, world_.Dir() + "/link");
-  fs::create_directory_symlink(outside + "/QVCLIENT", world_.Dir() + "/PC-BEN/C/QVCLIENT.lnk");
   fs::remove(world_.Dir() + "/PC-BEN/C/QVCLIENT");
-  fs::rename(world_.Dir() + "/PC-BEN/C/QVCLIENT.lnk", world_.Dir() + "/PC-BEN/C/QVCLIENT");
+  fs::create_directory_symlink(outside + "/QVCLIENT", world_.Dir() + "/PC-BEN/C/QVCLIENT");
   const std::pair<std::vector<std::string>, std::string> cases[] = {
       {{"--client", world_.Dir() + "/link"}, "is a symbolic link"},
       {{"--client", world_.Dir() + "/PC-BEN/C"}, "symbolic link at \"QVCLIENT\""},
