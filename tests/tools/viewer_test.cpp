@@ -195,12 +195,8 @@ class TerminalSession : public ::testing::Test {
     EXPECT_TRUE(std::regex_search(bytes, when)) << bytes;
     return std::regex_replace(bytes, when, "");
   }
-  std::size_t Count(const std::string& what) const {
-    std::size_t n = 0;
-    for (std::size_t at = out_.find(what); at != std::string::npos; at = out_.find(what, at + 1))
-      ++n;
-    return n;
-  }
+  // How often the output holds `what`.
+  std::size_t Count(const std::string& what) const { return Lines(out_, what).size() - 1; }
 
   TestWorld world_;
   std::string drive_, answers_, out_, err_;
