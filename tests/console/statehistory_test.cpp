@@ -16,9 +16,12 @@ using nlohmann::json;
 using qv::console::StateHistory;
 using qv::console::StateVersion;
 
-// A state as the bridge publishes it: a list of `rows` rows, the first selected.
-json WithoutVersion(json state);
+json WithoutVersion(json state) {
+  state.erase("version");
+  return state;
+}
 
+// A state as the bridge publishes it: a list of `rows` rows, the first selected.
 json State(long long version, int rows) {
   json list = json::array();
   for (int i = 0; i < rows; ++i)
@@ -31,11 +34,6 @@ json State(long long version, int rows) {
 // Its text, the version first as the bridge writes it.
 std::string Text(const json& state) {
   return "{\"version\":" + state["version"].dump() + "," + WithoutVersion(state).dump().substr(1);
-}
-
-json WithoutVersion(json state) {
-  state.erase("version");
-  return state;
 }
 
 TEST(StateHistory, APatchTurnsTheHeldStateIntoTheNewOneExactly) {

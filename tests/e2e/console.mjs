@@ -119,6 +119,13 @@ export function expectText(locator, expected, what, ms) {
     (v) => (expected instanceof RegExp ? expected.test(v ?? '') : v === expected), what, ms);
 }
 
+// Closes `gone` by a key (`how` a key's name) or a click (`how` a locator), and waits until
+// it has left the page.
+export async function closeBy(page, gone, how) {
+  await (typeof how === 'string' ? page.keyboard.press(how) : how.click());
+  await gone.waitFor({ state: 'detached' });
+}
+
 export function row(page, name) {
   return page.locator('.cls-SysListView32 [data-row]').filter({ has: page.getByText(name, { exact: true }) });
 }

@@ -8,7 +8,7 @@ import fs from 'node:fs';
 import path from 'node:path';
 import { after, before, describe, test } from 'node:test';
 import {
-  dialog, expectText, expectTexts, FORMS, launchBrowser, expectNames, session, until, pressTool,
+  closeBy, dialog, expectText, expectTexts, FORMS, launchBrowser, expectNames, session, until, pressTool,
 } from './console.mjs';
 
 const here = path.dirname(new URL(import.meta.url).pathname);
@@ -61,8 +61,7 @@ async function addQuestion({ text, inventory, note = '', required = false, type 
       await until(() => list.getByRole('option').count(), (n) => n === i + 1, `item ${item} is listed`);
     }
   }
-  await last.getByRole('button', { name: 'Finish' }).click();
-  await question().waitFor({ state: 'detached' });
+  await closeBy(page, question(), last.getByRole('button', { name: 'Finish' }));
 }
 
 // The focused control by its name: its label, or its own text.
@@ -134,22 +133,19 @@ describe('the keyboard', () => {
     await page.keyboard.type('Room number');
     await page.keyboard.press('Alt+I');
     await page.keyboard.type('Room');
-    await page.keyboard.press('Enter');
-    await question().waitFor({ state: 'detached' });
+    await closeBy(page, question(), 'Enter');
     await expectTexts(lines(), ['Room number'], 'Finish added the question');
 
     await page.keyboard.press('Alt+A');
     await question().waitFor();
     await page.keyboard.type('Not kept');
     await tabs('Shift+Tab', ['Help', 'Cancel']);
-    await page.keyboard.press('Enter');
-    await question().waitFor({ state: 'detached' });
+    await closeBy(page, question(), 'Enter');
     await expectTexts(lines(), ['Room number'], 'Cancel added nothing');
 
     await page.keyboard.press('Alt+F');
     await expectFocus('Form name:', 'back in the name');
-    await page.keyboard.press('Enter');
-    await editor().waitFor({ state: 'detached' });
+    await closeBy(page, editor(), 'Enter');
     await expectNames(page, FORMS_NOW, 'Close saved the form');
   });
 });
@@ -176,8 +172,7 @@ describe('forms and groups', () => {
     });
     await expectTexts(lines(), ['Room number', 'Which floor?', '-----Page Break-----', 'Color, if any'], 'all entries');
 
-    await editor().locator('.dialog-body').getByRole('button', { name: 'Close' }).click();
-    await editor().waitFor({ state: 'detached' });
+    await closeBy(page, editor(), editor().locator('.dialog-body').getByRole('button', { name: 'Close' }));
     await expectNames(page, [...FORMS_NOW, 'Office survey'], 'the new form is listed');
 
     const made = fs.readdirSync(path.join(world, FORMS)).filter((f) => !before.includes(f));
@@ -199,8 +194,7 @@ describe('forms and groups', () => {
       await line.locator('.lb-check').click();
       await until(() => line.getAttribute('aria-checked'), (v) => v === 'true', `${name} checked`);
     }
-    await group.getByRole('button', { name: 'OK' }).click();
-    await group.waitFor({ state: 'detached' });
+    await closeBy(page, group, group.getByRole('button', { name: 'OK' }));
     await expectNames(page, [...FORMS_NOW, 'Office survey', 'Front desk'], 'the group is listed');
   });
 });

@@ -1,7 +1,7 @@
 // Pages the console opens in new tabs (a dialog's help, the form editor's preview), and the
 // console, the plug-in and the viewer in German.
 import assert from 'node:assert/strict';
-import { dialog, expectText, expectTexts, expectNames, newTab, row, sessionTest, pressTool, until } from './console.mjs';
+import { closeBy, dialog, expectText, expectTexts, expectNames, newTab, row, sessionTest, pressTool, until } from './console.mjs';
 
 sessionTest('F1 in a dialog opens its help; Preview opens the viewer; File, Properties shows its page; the About box ' +
   'its icon; Preview of an untouched new form', async (s, page) => {
@@ -11,8 +11,7 @@ sessionTest('F1 in a dialog opens its help; Preview opens the viewer; File, Prop
   const help = await newTab(page, () => page.keyboard.press('F1'));
   await expectText(help.getByRole('heading', { level: 1 }), 'Select Multiple Forms to Distribute', 'its help');
   await help.close();
-  await group.getByRole('button', { name: 'Cancel' }).click();
-  await group.waitFor({ state: 'detached' });
+  await closeBy(page, group, group.getByRole('button', { name: 'Cancel' }));
 
   await row(page, 'Contact details').dblclick();
   const editor = dialog(page, 'Edit a Custom Data Form');
@@ -22,8 +21,7 @@ sessionTest('F1 in a dialog opens its help; Preview opens the viewer; File, Prop
   for (const words of [/Telephone extension/, /Department/])
     await expectText(viewer.locator('body'), words, `the viewer shows ${words}`);
   await viewer.close();
-  await editor.locator('.dialog-body').getByRole('button', { name: 'Close' }).click();
-  await editor.waitFor({ state: 'detached' });
+  await closeBy(page, editor, editor.locator('.dialog-body').getByRole('button', { name: 'Close' }));
 
   const bar = page.getByRole('menubar');
   await bar.getByRole('menuitem', { name: 'File' }).click();
@@ -36,16 +34,14 @@ sessionTest('F1 in a dialog opens its help; Preview opens the viewer; File, Prop
     const r = node.getBoundingClientRect();
     return node.contains(document.elementFromPoint(r.left + r.width / 2, r.top + r.height / 2));
   }), 'the page is drawn over the tab panel');
-  await page.keyboard.press('Escape');
-  await sheet.waitFor({ state: 'detached' });
+  await closeBy(page, sheet, 'Escape');
 
   await bar.getByRole('menuitem', { name: 'Help' }).click();
   await page.getByRole('menu', { name: 'Help' }).getByRole('menuitem', { name: 'About the Plug-In...' }).click();
   const about = dialog(page, 'About QVccfg Control');
   const icon = about.getByRole('img', { name: 'control' });
   await until(() => icon.evaluate((img) => img.complete && img.naturalWidth), (w) => w === 32, 'the icon drawn');
-  await about.getByRole('button', { name: 'Close' }).last().click();
-  await about.waitFor({ state: 'detached' });
+  await closeBy(page, about, about.getByRole('button', { name: 'Close' }).last());
 
   await row(page, 'Add new form').dblclick();
   const creator = dialog(page, 'Create a Custom Data Form');
@@ -67,8 +63,7 @@ sessionTest('in German: the list, the menus, the viewer\'s words and the stop no
   await forms.getByRole('menuitem', { name: 'Neues Formular...' }).click();
   const editor = dialog(page, 'Benutzerdefiniertes Datenformular erstellen');
   await editor.waitFor();
-  await page.keyboard.press('Escape');
-  await editor.waitFor({ state: 'detached' });
+  await closeBy(page, editor, 'Escape');
 
   await row(page, 'Asset tag').click();
   await row(page, 'Asset tag').click({ button: 'right' });

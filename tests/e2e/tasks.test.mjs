@@ -5,11 +5,12 @@ import fs from 'node:fs';
 import path from 'node:path';
 import { spawnSync } from 'node:child_process';
 import {
-  BUILD, dialog, expectText, expectTexts, FORMS, newTab, row, sessionTest, taskPane, until, pressTool,
+  BUILD, closeBy, dialog, expectText, expectTexts, FORMS, newTab, row, sessionTest, taskPane, until, pressTool,
 } from './console.mjs';
 
 const taskNames = (page) => taskPane(page).locator('fieldset.task > legend');
 const task = (page, name) => taskPane(page).getByRole('group', { name, exact: true });
+const qvccfg = (world, ...args) => spawnSync(path.join(BUILD, 'qvccfg'), ['--world', world, ...args]);
 
 sessionTest('schedule by toolbar and menu, the Delete key\'s question, run a task; a task that cannot run', async ({ world }, page) => {
   await expectText(taskPane(page).locator('p.empty').first(), 'No tasks are scheduled.', 'no tasks at first');
@@ -30,8 +31,7 @@ sessionTest('schedule by toolbar and menu, the Delete key\'s question, run a tas
   await expectText(box.locator('.ctl-static'), "Delete 'Office survey'?", 'the question');
   assert.ok(await box.locator('.title-bar').getByRole('button', { name: 'Close' }).isDisabled(),
     "a Yes/No box's close box is greyed");
-  await box.getByRole('button', { name: 'No' }).click();
-  await box.waitFor({ state: 'detached' });
+  await closeBy(page, box, box.getByRole('button', { name: 'No' }));
 
   // Running the group's task now puts its forms on each client.
   const anna = task(page, 'PC-ANNA');
@@ -58,8 +58,7 @@ sessionTest('schedule by toolbar and menu, the Delete key\'s question, run a tas
   await expectText(box.locator('.ctl-static'),
     "The task 'What?' cannot run: its name holds a character that a file name cannot hold " +
     '(\\ / : * ? " < > |), so it has no distribution script.', 'the reason');
-  await box.getByRole('button', { name: 'OK' }).click();
-  await box.waitFor({ state: 'detached' });
+  await closeBy(page, box, box.getByRole('button', { name: 'OK' }));
   await expectTexts(taskNames(page), ['Asset tag', 'New starters', 'What?'], 'the task is there');
   await expectText(task(page, 'What?').locator('p.not-runnable'), 'Cannot run: its script is missing.',
     'marked as not runnable');
@@ -79,9 +78,8 @@ sessionTest('sixty clients: the run summed up, failed first, page by page, found
   }
   fs.writeFileSync(ini, text, 'latin1');
   fs.writeFileSync(path.join(s.world, 'PC-042/C/QVCLIENT'), 'not a folder');
-  const qvccfg = (...args) => spawnSync(path.join(BUILD, 'qvccfg'), ['--world', s.world, ...args]);
-  qvccfg('schedule', 'Office survey');
-  assert.equal(qvccfg('run', 'Office survey').status, 1, 'one client fails');
+  qvccfg(s.world, 'schedule', 'Office survey');
+  assert.equal(qvccfg(s.world, 'run', 'Office survey').status, 1, 'one client fails');
   await s.page.context().close();
   await s.con.stop();
   await s.start();
@@ -107,8 +105,8 @@ sessionTest('sixty clients: the run summed up, failed first, page by page, found
   assert.equal(await taskPane(page).locator('fieldset.client').count(), 50, 'fifty clients shown');
 });
 
-// Changes other programs make to the console database and the runs reach the page within a
-// second, with nothing pressed: a task scheduled and a task run by qvccfg.
+// Changes other programs make to the share, the console database and the runs reach the page
+// within a second, with nothing pressed: a form file, a task scheduled and run by qvccfg.
 sessionTest('a form added, a task scheduled and run by another program are shown within a second', async (s, page) => {
   // The form is listed without Refresh, and the selected row stays selected.
   await row(page, 'Asset tag').click();
@@ -123,12 +121,11 @@ sessionTest('a form added, a task scheduled and run by another program are shown
   fs.writeFileSync(path.join(s.world, FORMS, 'LATER.FRM'), '[Form]\r\nFormName=Later form\r\n');
   await new Promise((r) => setTimeout(r, 900));
   assert.equal(await row(page, 'Later form').count(), 0, 'not listed under the question');
-  await box.getByRole('button', { name: 'No' }).click();
+  await closeBy(page, box, box.getByRole('button', { name: 'No' }));
   await until(() => row(page, 'Later form').count(), (n) => n === 1, 'listed after it', 1000);
-  const qvccfg = (...args) => spawnSync(path.join(BUILD, 'qvccfg'), ['--world', s.world, ...args]);
-  assert.equal(qvccfg('schedule', 'Office survey').status, 0);
+  assert.equal(qvccfg(s.world, 'schedule', 'Office survey').status, 0);
   await until(() => taskNames(page).allTextContents(), (v) => v.includes('Office survey'), 'the task', 1000);
-  assert.equal(qvccfg('run', 'Office survey').status, 0);
+  assert.equal(qvccfg(s.world, 'run', 'Office survey').status, 0);
   await until(() => task(page, 'Office survey').locator('details.run').count(), (n) => n === 2,
     'the run recorded', 1000);
 });

@@ -3,7 +3,7 @@
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';
-import { dialog, expectText, expectTexts, FORMS, row, sessionTest, until, pressTool } from './console.mjs';
+import { closeBy, dialog, expectText, expectTexts, FORMS, row, sessionTest, until, pressTool } from './console.mjs';
 
 const PRESENTATIONS = {
   'Large icons': { role: 'listbox', picture: 32 },
@@ -37,8 +37,7 @@ sessionTest('the context menu by mouse, Shift+F10 and the menu key; a prompt tha
   await expectTexts(menu.locator('.menu-text'), ['Schedule a Form', 'Delete', 'Modify...', 'Answers...'],
     'the menu by mouse, with the console\'s own command');
   await expectTexts(menu.locator('.menu-accel'), ['', 'Del', '', ''], 'the accelerator shown');
-  await page.keyboard.press('Escape');
-  await menu.waitFor({ state: 'detached' });
+  await closeBy(page, menu, 'Escape');
 
   await row(page, 'Asset tag').click();
   await page.keyboard.press('Shift+F10');
@@ -50,21 +49,18 @@ sessionTest('the context menu by mouse, Shift+F10 and the menu key; a prompt tha
   assert.ok(box.y >= icon.y && box.y <= icon.y + icon.height, `menu top ${box.y}, icon ${JSON.stringify(icon)}`);
   const middle = box.x + box.width / 2;
   assert.ok(middle >= icon.x && middle <= icon.x + icon.width, `menu centre ${middle}, icon ${JSON.stringify(icon)}`);
-  await page.keyboard.press('Escape');
-  await menu.waitFor({ state: 'detached' });
+  await closeBy(page, menu, 'Escape');
 
   await page.keyboard.press('ContextMenu');
   await until(names, (v) => v.length === 4, 'the menu by the menu key');
-  await page.keyboard.press('Escape');
-  await menu.waitFor({ state: 'detached' });
+  await closeBy(page, menu, 'Escape');
 
   await pressTool(page, 'Modify');
   const editor = dialog(page, 'Edit a Custom Data Form');
   // The frame is hidden from assistive technology while the dialog is open.
   await expectText(page.locator('.status-bar-field'), 'Ready', 'the prompt gone as the button is pressed');
   await editor.waitFor();
-  await page.keyboard.press('Escape');
-  await editor.waitFor({ state: 'detached' });
+  await closeBy(page, editor, 'Escape');
   await expectText(page.getByRole('status'), 'Ready', 'ready after the dialog');
 
   // Text Windows-1252 cannot hold is kept as "?", typed or pasted.
@@ -77,8 +73,7 @@ sessionTest('the context menu by mouse, Shift+F10 and the menu key; a prompt tha
   await until(() => name.inputValue(), (v) => v === '\u00dcmlaut \u20ac ??', 'a pasted text, kept but for two characters');
   await page.waitForTimeout(300);
   assert.equal(await name.inputValue(), '\u00dcmlaut \u20ac ??');
-  await page.keyboard.press('Escape');
-  await creator.waitFor({ state: 'detached' });
+  await closeBy(page, creator, 'Escape');
   // A new browser session finds the console ready too.
   const again = await page.context().newPage();
   await again.goto(s.con.url);

@@ -79,7 +79,14 @@ class Fleet:
         return os.path.join(HOSTS.base_dir, f"host{k}", self.tag)
 
     def qvclient(self, k):
-        return os.path.join(self.drive(k), "QVCLIENT")
+        """The folder of C:\\QVCLIENT on host k, or on PC-ANNA for k = 0."""
+        return os.path.join(self.drive(k) if k else os.path.join(self.dir, "PC-ANNA/C"), "QVCLIENT")
+
+    def assert_forms(self, test, k, others=()):
+        """Host k's QVCLIENT holds the group's forms as the share does, and `others` alone."""
+        test.assertEqual(sorted(os.listdir(self.qvclient(k))), sorted(FORMS + list(others)), k)
+        for name in FORMS:
+            test.assertEqual(read(os.path.join(self.qvclient(k), name)), self.share(name), name)
 
     def set_clients(self, clients):
         text = re.sub("Clients=[^\r]*", "Clients=" + ",".join(clients), read(self.ini()).decode())
@@ -89,9 +96,9 @@ class Fleet:
         return run([QVCCFG, "--world", self.dir] + list(args), status)
 
     def records(self):
-        path = os.path.join(self.dir, "tasks", "runs.log")
-        with open(path) as f:
-            return [json.loads(line) for line in f]
+        """The run records, without their times."""
+        with open(os.path.join(self.dir, "tasks", "runs.log")) as f:
+            return [{k: v for k, v in json.loads(line).items() if k != "time"} for line in f]
 
     def share(self, name):
         return read(os.path.join(self.dir, SHARE, name))
@@ -100,23 +107,20 @@ class Fleet:
 def run(args, status=0):
     result = subprocess.run(args, capture_output=True, text=True, timeout=RUN_SECONDS,
                             stdin=subprocess.DEVNULL)
-    if status is not None and result.returncode != status:
+    if result.returncode != status:
         raise AssertionError(f"{args} exited with {result.returncode}, not {status}:\n"
                              f"{result.stdout}{result.stderr}")
     return result
 
 
-def record(client, lines, results, task=GROUP, script=GROUP + ".ini", reason=None):
-    ok = reason is None and all(r == "ok" for r in results)
-    out = {"task": task, "script": script, "client": client, "ok": ok}
+def record(client, reason=None):
+    """The record of the group's script run on `client`: done, or not reached for `reason`."""
+    results = ["ok"] * 4 if reason is None else ["the client was not reached: " + reason] * 4
+    out = {"task": GROUP, "script": GROUP + ".ini", "client": client, "ok": reason is None,
+           "lines": [dict(line, result=r) for line, r in zip(GROUP_LINES, results)]}
     if reason is not None:
         out.update(reached=False, reason=reason)
-    out["lines"] = [dict(line, result=r) for line, r in zip(lines, results)]
     return out
-
-
-def timeless(records):
-    return [{k: v for k, v in r.items() if k != "time"} for r in records]
 
 
 class AnswersTest(unittest.TestCase):
@@ -195,7 +199,7 @@ class DeliveryTest(unittest.TestCase):
         f.qvccfg("schedule", GROUP, "--group")
         write(os.path.join(f.qvclient(1), "old.frm"), b"stale\r\n")
         write(os.path.join(f.qvclient(1), "notes.txt"), b"keep me\r\n")
-        write(os.path.join(f.dir, "PC-ANNA/C/QVCLIENT/OLD.Frm"), b"stale\r\n")
+        write(os.path.join(f.qvclient(0), "OLD.Frm"), b"stale\r\n")
         cls.first = f.qvccfg("run", GROUP)
         cls.first_records = f.records()
 
@@ -203,17 +207,9 @@ class DeliveryTest(unittest.TestCase):
         f = self.fleet
         self.assertEqual(self.first.stdout, "PC-ANNA: ok\nPC-H1: ok\nPC-H2: ok\n")
         self.assertEqual(self.first.stderr, "")
-        done = ["ok"] * 4
-        self.assertEqual(timeless(self.first_records),
-                         [record(c, GROUP_LINES, done) for c in ("PC-ANNA", "PC-H1", "PC-H2")])
-        folders = {"PC-ANNA": os.path.join(f.dir, "PC-ANNA/C/QVCLIENT"),
-                   "PC-H1": f.qvclient(1), "PC-H2": f.qvclient(2)}
-        for client, folder in folders.items():
-            kept = ["notes.txt"] if client == "PC-H1" else []
-            self.assertEqual(sorted(os.listdir(folder)), sorted(FORMS + kept), client)
-            for name in FORMS:
-                self.assertEqual(read(os.path.join(folder, name)), f.share(name),
-                                 f"{client} {name}")
+        self.assertEqual(self.first_records, [record(c) for c in ("PC-ANNA", "PC-H1", "PC-H2")])
+        for k in (0, 1, 2):
+            f.assert_forms(self, k, ["notes.txt"] if k == 1 else [])
         self.assertEqual(read(os.path.join(f.qvclient(1), "notes.txt")), b"keep me\r\n")
 
     def test_b_c_a_machine_down_or_with_a_new_host_key_is_not_reached(self):
@@ -238,14 +234,8 @@ class DeliveryTest(unittest.TestCase):
         self.assertIn(HOSTS.address(3), down)
         self.assertEqual(second.stderr, f"FrmTask: PC-H2: not reached: {rekeyed}\n"
                                         f"FrmTask: PC-H3: not reached: {down}\n")
-        done = ["ok"] * 4
-        self.assertEqual(timeless(f.records()[before:]), [
-            record("PC-ANNA", GROUP_LINES, done),
-            record("PC-H1", GROUP_LINES, done),
-            record("PC-H2", GROUP_LINES, ["the client was not reached: " + rekeyed] * 4,
-                   reason=rekeyed),
-            record("PC-H3", GROUP_LINES, ["the client was not reached: " + down] * 4,
-                   reason=down)])
+        self.assertEqual(f.records()[before:], [record("PC-ANNA"), record("PC-H1"),
+                                                 record("PC-H2", rekeyed), record("PC-H3", down)])
         self.assertEqual(read(os.path.join(f.qvclient(1), "FRM1A.FRM")), f.share("FRM1A.FRM"))
         # Nothing reached the rekeyed machine or the one that was down.
         self.assertEqual(sorted(os.listdir(f.qvclient(2))), ["FRM2B7.FRM", "FRM3C.FRM"])
@@ -272,12 +262,12 @@ class LinesTest(unittest.TestCase):
         text = "[MACHINES]\r\n" + "".join(f"{k}={v}\r\n" for k, v in cls.SCRIPT)
         write(os.path.join(f.dir, SCRIPTS, "Edited.ini"), text.encode())
         write(os.path.join(f.dir, SHARE, "F{2}.FRM"), f.share("FRM3C.FRM"))
-        for folder in (os.path.join(f.dir, "PC-ANNA/C/QVCLIENT"), f.qvclient(1)):
+        for folder in (f.qvclient(0), f.qvclient(1)):
             write(os.path.join(folder, "FRM1A.FRM"), cls.OLD, 0o444)
             write(os.path.join(folder, "Gone.frm"), b"stale\r\n")
         write(f.qvclient(2), b"a file, not a folder\r\n")
         cls.result = run([FRMTASK, "--world", f.dir, "Edited.ini"], status=1)
-        cls.records = {r["client"]: r for r in timeless(f.records())}
+        cls.records = {r["client"]: r for r in f.records()}
 
     def lines(self, client):
         return [(line["key"], line["result"]) for line in self.records[client]["lines"]]
@@ -287,8 +277,7 @@ class LinesTest(unittest.TestCase):
         self.assertEqual(self.result.stdout, "PC-ANNA: 3 of 6 lines failed\n"
                                              "PC-H1: 5 of 6 lines failed\n"
                                              "PC-H2: 5 of 6 lines failed\n")
-        for client, folder in (("PC-ANNA", os.path.join(f.dir, "PC-ANNA/C/QVCLIENT")),
-                               ("PC-H1", f.qvclient(1))):
+        for client, folder in (("PC-ANNA", f.qvclient(0)), ("PC-H1", f.qvclient(1))):
             lines = dict(self.lines(client))
             self.assertEqual(lines["REMDEL0"], "cannot delete C:\\QVCLIENT\\FRM1A.FRM: "
                              "the file is read-only", client)
@@ -350,17 +339,11 @@ class KillTest(unittest.TestCase):
         self.assertFalse(os.path.exists(os.path.join(f.dir, "tasks", "runs.log")))
         rerun = run([FRMTASK, "--world", f.dir, GROUP + ".ini"])
         self.assertEqual(rerun.stdout, "".join(f"PC-H{k}: ok\n" for k in HOSTS.hosts()))
-        for folder in folders:
-            self.assertEqual(sorted(os.listdir(folder)), sorted(FORMS), folder)
-            for name in FORMS:
-                self.assertEqual(read(os.path.join(folder, name)), f.share(name), folder)
-        self.assertEqual(timeless(f.records()), [
-            record(f"PC-H{k}", GROUP_LINES, ["ok"] * 4) for k in HOSTS.hosts()])
+        for k in HOSTS.hosts():
+            f.assert_forms(self, k)
+        self.assertEqual(f.records(), [record(f"PC-H{k}") for k in HOSTS.hosts()])
 
 
 if __name__ == "__main__":
-    if os.getuid() != 0 or not all(shutil.which(t) for t in (sshhosts.SSHD, "ssh",
-                                                              "ansible-playbook")):
-        print("skipped: the hosts need root, openssh-server and ansible-core")
-        sys.exit(77)
+    sshhosts.exit_unless_usable()
     unittest.main(argv=sys.argv[:1] + sys.argv[2:], verbosity=2)

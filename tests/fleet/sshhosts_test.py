@@ -58,8 +58,5 @@ class HostsTest(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    if os.getuid() != 0 or not all(shutil.which(t) for t in (sshhosts.SSHD, "ssh",
-                                                              "ansible-playbook")):
-        print("skipped: the hosts need root, openssh-server and ansible-core")
-        sys.exit(77)
+    sshhosts.exit_unless_usable()
     unittest.main(verbosity=2)
