@@ -48,24 +48,15 @@ TEST(StateHistory, APatchTurnsTheHeldStateIntoTheNewOneExactly) {
          rows[0]["selected"] = false;
          rows[4321]["selected"] = true;
        }},
-      {"a row added at the end",
-       [](json& s) {
-         s["snapshot"]["windows"][0]["rows"].push_back({{"text", "New"}, {"selected", false}});
-       }},
-      {"the last rows removed",
-       [](json& s) {
-         auto& rows = s["snapshot"]["windows"][0]["rows"];
-         rows.erase(rows.end() - 2, rows.end());
-       }},
       {"a row inserted before thousands",
        [](json& s) {
          auto& rows = s["snapshot"]["windows"][0]["rows"];
          rows.insert(rows.begin() + 1, json{{"text", "New"}, {"selected", false}});
        }},
-      {"the first row removed, another changed",
+      {"the first rows removed, another changed",
        [](json& s) {
          auto& rows = s["snapshot"]["windows"][0]["rows"];
-         rows.erase(rows.begin());
+         rows.erase(rows.begin(), rows.begin() + 2);
          rows[2]["image"] = 4;
        }},
       {"keys that need escaping",
