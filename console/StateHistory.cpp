@@ -18,9 +18,9 @@ std::string Pointer(const std::string& path, const std::string& key) {
   return out;
 }
 
-// Appends to `ops` the RFC 6902 operations that turn `a` into `b`. Arrays are compared by what
-// they share at their start and end, so that a row inserted or removed among thousands is one
-// operation, not a change of every row after it.
+// Appends to `ops` the RFC 6902 operations that turn `a` into `b`. Arrays of another length
+// are compared by what they share at their start and end, so that a row inserted or removed
+// among thousands is one operation, not a change of every row after it.
 void Diff(const json& a, const json& b, const std::string& path, json* ops) {
   if (a.type() == b.type() && a.is_object()) {
     for (auto it = a.begin(); it != a.end(); ++it) {
@@ -35,13 +35,17 @@ void Diff(const json& a, const json& b, const std::string& path, json* ops) {
         ops->push_back({{"op", "add"}, {"path", Pointer(path, it.key())}, {"value", *it}});
     }
   } else if (a.type() == b.type() && a.is_array()) {
+    // Arrays of one length are compared element by element: comparing whole elements first
+    // would walk a tree once for each array above its rows.
     std::size_t start = 0;
-    while (start < a.size() && start < b.size() && a[start] == b[start])
-      ++start;
     std::size_t end = 0;  // how many at the end are the same
-    while (end < a.size() - start && end < b.size() - start &&
-           a[a.size() - 1 - end] == b[b.size() - 1 - end])
-      ++end;
+    if (a.size() != b.size()) {
+      while (start < a.size() && start < b.size() && a[start] == b[start])
+        ++start;
+      while (end < a.size() - start && end < b.size() - start &&
+             a[a.size() - 1 - end] == b[b.size() - 1 - end])
+        ++end;
+    }
     std::size_t inA = a.size() - start - end;
     std::size_t inB = b.size() - start - end;
     for (std::size_t i = 0; i < std::min(inA, inB); ++i)
