@@ -152,6 +152,7 @@ bool ConsoleHost::Choose(int index, std::string* why) {
   hosted_ = std::move(hosted);
   share_.SetPath(FormsShareFolder(), true);  // mapped once: a look must cost nothing
   share_.Changed();                          // the list was just filled
+  listEmptied_ = ControlList() != nullptr ? ControlList()->Emptied() : 0;
   active_ = index;
   problem_.clear();
   return true;
@@ -493,10 +494,14 @@ bool AnswerOnClient(const std::string& programs, const std::string& world, const
   return status >= 0 && status <= 2;
 }
 
-std::string ConsoleHost::SelectedForm() const {
+CListCtrl* ConsoleHost::ControlList() const {
   CWnd* control = hosted_ != nullptr ? CWnd::FromHandle(hosted_->Handle()) : nullptr;
-  auto* list = dynamic_cast<CListCtrl*>(
+  return dynamic_cast<CListCtrl*>(
       control != nullptr ? control->GetDescendantWindow(AFX_IDW_PANE_FIRST) : nullptr);
+}
+
+std::string ConsoleHost::SelectedForm() const {
+  CListCtrl* list = ControlList();
   if (list == nullptr)
     return "";
   int row = list->GetNextItem(-1, LVNI_SELECTED);
@@ -587,14 +592,18 @@ void ConsoleHost::FollowShare() {
   if (hosted_ == nullptr || !ui::ModalWindows().empty() || ui::OpenMenu().open ||
       ole::RunningDrag().running)
     return;
-  if (!share_.Changed())
+  CListCtrl* list = ControlList();
+  // A list the plug-in filled anew since the last look (its Refresh, and its own after each
+  // change it makes) holds what the share held then: the change is seen. (A file another
+  // program writes while the plug-in fills its list shows at the next change or Refresh.)
+  bool filled = list != nullptr && list->Emptied() != listEmptied_;
+  listEmptied_ = list != nullptr ? list->Emptied() : 0;
+  if (!share_.Changed() || filled)
     return;
   // The Refresh button of the control's toolbar, pressed as the user presses it.
   CWnd* control = CWnd::FromHandle(hosted_->Handle());
   auto* bar = dynamic_cast<CToolBar*>(
       control != nullptr ? control->GetDescendantWindow(AFX_IDW_TOOLBAR) : nullptr);
-  auto* list = dynamic_cast<CListCtrl*>(
-      control != nullptr ? control->GetDescendantWindow(AFX_IDW_PANE_FIRST) : nullptr);
   int button = 0;
   while (bar != nullptr && button < bar->GetCount() &&
          bar->GetButton(button).id != ID_TOOLBAR_REFRESH)
@@ -610,6 +619,7 @@ void ConsoleHost::FollowShare() {
   std::string focusedName = focused >= 0 ? list->GetItemText(focused, 0) : "";
   bar->GetParent()->SendMessage(WM_COMMAND, MAKEWPARAM(ID_TOOLBAR_REFRESH, 0),
                                 static_cast<LPARAM>(bar->Handle()));
+  listEmptied_ = list->Emptied();
   for (int row = 0; row < list->GetItemCount(); ++row) {
     std::string name = list->GetItemText(row, 0);
     UINT state = (selected.count(name) != 0 ? LVIS_SELECTED : 0) |

@@ -38,6 +38,8 @@
 #include "platform/ui/Menu.h"
 #include "platform/ui/Wnd.h"
 
+class CListCtrl;
+
 namespace qv {
 class ControlSite;
 }
@@ -141,6 +143,8 @@ class ConsoleHost : public ui::PopupMenuHook {
   void NotePages();
   void RunTask(long id, std::string* why);
   void ViewClientForm(const std::string& client, const std::string& file, std::string* why);
+  // The control's list; null when no control is hosted.
+  CListCtrl* ControlList() const;
   // The name of the form row selected in the control's list; "" when no form row is.
   std::string SelectedForm() const;
   void OpenAnswers();
@@ -173,7 +177,8 @@ class ConsoleHost : public ui::PopupMenuHook {
   // runs by task name, the clients' forms.
   FileLook database_;
   FileLook runsLog_;
-  FileLook share_;  // the forms share, looked at first when the control is made
+  FileLook share_;            // the forms share, looked at first when the control is made
+  unsigned listEmptied_ = 0;  // the control's list's Emptied() at the last look
   nlohmann::json tasks_ = nlohmann::json::array();
   nlohmann::json configurations_ = nlohmann::json::array();
   nlohmann::json runs_ = nlohmann::json::object();

@@ -37,6 +37,7 @@ BOOL CListCtrl::DeleteItem(int item) {
 
 BOOL CListCtrl::DeleteAllItems() {
   rows_.clear();
+  ++emptied_;
   return TRUE;
 }
 

@@ -94,6 +94,9 @@ class CListCtrl : public CWnd {
   int InsertItem(int index, const std::string& text, int image = 0);
   BOOL DeleteItem(int item);
   BOOL DeleteAllItems();
+  // How many times DeleteAllItems has emptied the list: a host learns that its owner filled it
+  // anew.
+  unsigned Emptied() const { return emptied_; }
 
   // Column texts; a column past the row's texts reads as "". FALSE for a bad row or column.
   BOOL SetItemText(int item, int subItem, const std::string& text);
@@ -140,6 +143,7 @@ class CListCtrl : public CWnd {
   bool OnUserInput(const UserInput& input, std::string* problem) override;
 
  private:
+  unsigned emptied_ = 0;
   struct Row {
     std::vector<std::string> texts;  // column 0 first
     int image = 0;
