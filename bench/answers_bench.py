@@ -18,7 +18,7 @@ import sys
 import tempfile
 import time
 
-from form_world import add_clients
+from form_world import add_clients, bench_args
 
 CLIENTS = 10000
 
@@ -67,11 +67,7 @@ def best(command, rounds):
 
 
 def main():
-    if len(sys.argv) < 2:
-        sys.exit(__doc__)
-    qvccfg = os.path.abspath(sys.argv[1])
-    rounds = int(sys.argv[2]) if len(sys.argv) > 2 else 3
-    clients = int(sys.argv[3]) if len(sys.argv) > 3 else CLIENTS
+    qvccfg, rounds, clients = bench_args(__doc__, 3, CLIENTS)
     with tempfile.TemporaryDirectory(prefix='answers-bench-') as world:
         answers = make_world(qvccfg, world, clients)
         json_time, out = best([qvccfg, '--world', world, 'answers', 'Office survey'], rounds)

@@ -18,10 +18,10 @@
 // usage: node bench/console_bench.mjs [BUILD] [ROUNDS] [FORMS]   (BUILD holds qvconsole and
 // qvccfg; FORMS, 5,000 by default, is the share's size, the test suite's round runs on a few;
 // Debian's chromium runs headless)
-import { execFileSync, spawn } from 'node:child_process';
-import { once } from 'node:events';
+import { execFileSync } from 'node:child_process';
 import { mkdtempSync, readFileSync, rmSync, unlinkSync, writeFileSync } from 'node:fs';
 import { createServer } from 'node:http';
+import { startConsole, stopConsole } from './qvconsole.mjs';
 import { tmpdir } from 'node:os';
 import { dirname, join, resolve } from 'node:path';
 import { fileURLToPath } from 'node:url';
@@ -35,42 +35,6 @@ const chromiumPath = process.env.CHROMIUM || '/usr/bin/chromium';
 const viewport = { width: 1200, height: 800 };
 
 // ---- The world, the console, the static server
-
-function freePort() {
-  const server = createServer();
-  return new Promise((ok) => server.listen(0, '127.0.0.1', () => {
-    const { port } = server.address();
-    server.close(() => ok(port));
-  }));
-}
-
-// Spawns qvconsole; resolves once it printed its address. `started` is the spawn's time.
-async function startConsole(world) {
-  const port = await freePort();
-  const started = performance.now();
-  const child = spawn(join(build, 'qvconsole'), ['--world', world, '--port', String(port)], {
-    stdio: ['ignore', 'pipe', 'pipe'],
-  });
-  let errors = '';
-  child.stderr.on('data', (d) => { errors += d; });
-  const url = await new Promise((ok, fail) => {
-    let text = '';
-    child.stdout.on('data', (d) => {
-      text += d;
-      const line = text.split('\n').find((l) => /^http:\/\/127\.0\.0\.1:\d+\/\?s=\w+$/.test(l));
-      if (line) ok(line);
-    });
-    child.on('exit', (code) => fail(new Error(`qvconsole stopped (${code}): ${errors}`)));
-  });
-  return { child, url, started };
-}
-
-async function stopConsole({ child }) {
-  if (child.exitCode !== null) return;
-  const exited = once(child, 'exit');
-  child.kill('SIGINT');
-  await exited;
-}
 
 function serveStatic(rows) {
   const page = readFileSync(join(here, 'static_list.html'));
@@ -214,7 +178,7 @@ let staticServer = null;
 try {
   // A first run untimed: the world settles (the module installed, the saved order written),
   // and the rows and the New Form command are read from the console's state.
-  const warm = await startConsole(world);
+  const warm = await startConsole(build, world);
   const secret = new URL(warm.url).searchParams.get('s');
   const state = await (await fetch(new URL('/api/state', warm.url),
     { headers: { 'X-Console-Secret': secret } })).json();
@@ -241,7 +205,7 @@ try {
     // The console: a fresh process and a fresh browser context (nothing cached).
     let context = await browser.newContext({ viewport });
     let page = await context.newPage();
-    const con = await startConsole(world);
+    const con = await startConsole(build, world);
     try {
       await page.goto(con.url, { waitUntil: 'commit' });
       await listShown(page, rows.length);
@@ -266,7 +230,7 @@ try {
   await context.addInitScript({ content: `${listedRows}\n(${pageHelpers})();` });
   const page = await context.newPage();
   page.on('pageerror', (e) => console.error(`[page] ${e.message}`));
-  const con = await startConsole(world);
+  const con = await startConsole(build, world);
   try {
     await page.goto(con.url);
     await listShown(page, rows.length);

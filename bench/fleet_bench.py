@@ -22,6 +22,7 @@ import time
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'tests',
                                 'fleet'))
 import sshhosts  # noqa: E402
+from form_world import bench_args  # noqa: E402
 
 HOSTS = 50
 GROUP = 'Bench set'
@@ -78,11 +79,7 @@ def copy_locally(sources, folders):
 
 
 def main():
-    if len(sys.argv) < 2:
-        sys.exit(__doc__)
-    qvccfg = os.path.abspath(sys.argv[1])
-    rounds = int(sys.argv[2]) if len(sys.argv) > 2 else 2
-    count = int(sys.argv[3]) if len(sys.argv) > 3 else HOSTS
+    qvccfg, rounds, count = bench_args(__doc__, 2, HOSTS)
     with tempfile.TemporaryDirectory(prefix='fleet-bench-') as root:
         hosts = sshhosts.Hosts(os.path.join(root, 'hosts'), count)
         try:

@@ -11,6 +11,15 @@ import sys
 FORMS = 5000
 
 
+def bench_args(doc, rounds, count):
+    """QVCCFG [ROUNDS] [COUNT] from the command line, with the bench's defaults; `doc` (its
+    usage) when QVCCFG is missing."""
+    if len(sys.argv) < 2:
+        sys.exit(doc)
+    return (os.path.abspath(sys.argv[1]), int(sys.argv[2]) if len(sys.argv) > 2 else rounds,
+            int(sys.argv[3]) if len(sys.argv) > 3 else count)
+
+
 def form_text(n):
     text = ('[Header]\r\nName=Quovant(R) Custom Data INI file\r\nVersion=1.0\r\n'
             'CreationDate=904651200\r\nLastModifiedDate=904737600\r\n'

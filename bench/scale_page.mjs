@@ -10,13 +10,12 @@
 //                write to the list one row longer, and 1 s after), and how long that took.
 //
 // Prints one JSON object on stdout. usage: node bench/scale_page.mjs BUILD WORLD
-import { spawn } from 'node:child_process';
-import { once } from 'node:events';
 import { readdirSync, readFileSync, writeFileSync } from 'node:fs';
 import { createServer } from 'node:http';
 import { dirname, join, resolve } from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { chromium } from 'playwright-core';
+import { startConsole, stopConsole } from './qvconsole.mjs';
 
 const here = dirname(fileURLToPath(import.meta.url));
 const build = resolve(process.argv[2] || 'build');
@@ -26,21 +25,6 @@ const ticksPerSecond = 100;
 function cpuTicks(pid) {
   const fields = readFileSync(`/proc/${pid}/stat`, 'utf8').split(')').pop().trim().split(' ');
   return Number(fields[11]) + Number(fields[12]);  // utime + stime
-}
-
-async function startConsole() {
-  const child = spawn(join(build, 'qvconsole'), ['--world', world],
-    { stdio: ['ignore', 'pipe', 'pipe'] });
-  const url = await new Promise((ok, fail) => {
-    let text = '';
-    child.stdout.on('data', (d) => {
-      text += d;
-      const line = text.split('\n').find((l) => /^http:\/\/127\.0\.0\.1:\d+\/\?s=\w+$/.test(l));
-      if (line) ok(line);
-    });
-    child.on('exit', (code) => fail(new Error(`qvconsole stopped (${code})`)));
-  });
-  return { child, url };
 }
 
 // The responses the page takes while `during` runs: [milliseconds since the start, bytes].
@@ -83,7 +67,7 @@ async function staticNavigation(browser, rows) {
 }
 
 const browser = await chromium.launch({ executablePath: '/usr/bin/chromium', args: ['--no-sandbox'] });
-const con = await startConsole();
+const con = await startConsole(build, world);
 const result = {};
 try {
   const page = await browser.newPage({ viewport: { width: 1200, height: 800 } });
@@ -120,9 +104,7 @@ try {
   }));
   result.staticNavigationMs = await staticNavigation(browser, rows);
 } finally {
-  const exited = once(con.child, 'exit');
-  con.child.kill('SIGINT');
-  await exited;
+  await stopConsole(con);
   await browser.close();
 }
 process.stdout.write(`${JSON.stringify(result)}\n`);
