@@ -162,24 +162,30 @@ RowsText::RowsText() {
 }
 
 json RowsText::StandIn(const std::vector<std::vector<std::string>>& rows) {
-  return StandIn(rows, false);
+  return StandIn(&rows, nullptr);
 }
 
 json RowsText::StandIn(const std::vector<std::string>& texts) {
-  return StandIn({texts}, true);
+  return StandIn(nullptr, &texts);
 }
 
-json RowsText::StandIn(const std::vector<std::vector<std::string>>& rows, bool flat) {
+// One of `rows` and `texts` (a flat array) is given.
+json RowsText::StandIn(const std::vector<std::vector<std::string>>* rows,
+                       const std::vector<std::string>* texts) {
   std::string name = mark_ + std::to_string(now_.size());
   for (std::vector<Rows>* kept : {&now_, &last_}) {
     for (Rows& r : *kept) {
-      if (r.flat == flat && r.rows == rows) {
+      if (texts != nullptr ? r.flat && r.rows.size() == 1 && r.rows[0] == *texts
+                           : !r.flat && r.rows == *rows) {
         now_.push_back(kept == &now_ ? r : std::move(r));
         return name;
       }
     }
   }
-  now_.push_back({rows, flat, Dump(flat ? Texts(rows.front()) : RowsJson(rows))});
+  if (texts != nullptr)
+    now_.push_back({{*texts}, true, Dump(Texts(*texts))});
+  else
+    now_.push_back({*rows, false, Dump(RowsJson(*rows))});
   return name;
 }
 

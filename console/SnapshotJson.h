@@ -48,7 +48,8 @@ class RowsText {
     bool flat = false;
     std::string text;
   };
-  nlohmann::json StandIn(const std::vector<std::vector<std::string>>& rows, bool flat);
+  nlohmann::json StandIn(const std::vector<std::vector<std::string>>* rows,
+                         const std::vector<std::string>* texts);
 
   std::string mark_;  // the stand-ins' prefix, unlike any text of a window
   std::vector<Rows> last_;
