@@ -844,11 +844,14 @@ int RunFrmTask(const std::vector<std::string>& args, std::string* out, std::stri
     fleet::RunPlay(
         *world, remote, plan.tasks,
         [&](int done, int total) { WriteProgress(*world, task, done, total); }, &outcomes, &why);
+    std::vector<ClientRun> remoteRuns;
     for (const std::string& client : remote) {
-      ClientRun run = RemoteRun(script, plan, client, outcomes[client]);
-      stamp(&run);
-      report(run, AppendTaskRun(world->Dir(), run, &why) ? std::string() : why);
+      remoteRuns.push_back(RemoteRun(script, plan, client, outcomes[client]));
+      stamp(&remoteRuns.back());
     }
+    bool recorded = AppendTaskRuns(world->Dir(), remoteRuns, &why);
+    for (const ClientRun& run : remoteRuns)
+      report(run, recorded ? std::string() : why);
     ::unlink(ProgressPath(*world).c_str());
   }
   return status;
