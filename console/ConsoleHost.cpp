@@ -617,6 +617,7 @@ void ConsoleHost::FollowShare() {
     selected.insert(list->GetItemText(row, 0));
   int focused = list->GetNextItem(-1, LVNI_FOCUSED);
   std::string focusedName = focused >= 0 ? list->GetItemText(focused, 0) : "";
+  // Its command, as a press sends it, but leaving a tip the user is reading where it is.
   bar->GetParent()->SendMessage(WM_COMMAND, MAKEWPARAM(ID_TOOLBAR_REFRESH, 0),
                                 static_cast<LPARAM>(bar->Handle()));
   listEmptied_ = list->Emptied();
@@ -863,11 +864,17 @@ nlohmann::json ConsoleHost::State() {
   state["taskPane"] = taskPane_->Handle();
   RefreshFromFiles();
   nlohmann::json tasks = tasks_;
-  std::map<std::string, std::pair<int, int>> progress;
+  bool anyRunning = false;
   {
     std::lock_guard lock(runningMutex_);
-    if (!running_.empty())
-      progress = RemoteProgress();
+    anyRunning = !running_.empty();
+  }
+  // The progress files are read outside the lock that a run's end takes.
+  std::map<std::string, std::pair<int, int>> progress;
+  if (anyRunning)
+    progress = RemoteProgress();
+  {
+    std::lock_guard lock(runningMutex_);
     for (nlohmann::json& task : tasks) {
       std::string name = task["name"].get<std::string>();
       task["running"] = running_.count(name) > 0;
